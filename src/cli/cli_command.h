@@ -1,0 +1,45 @@
+#pragma once
+// The batch command line's commands: each names a session command, the
+// options it takes and what it does with them.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "session/session.h"
+
+namespace vireltan::cli {
+
+struct OptionSpec {
+  std::string name;         // without the leading "--"
+  bool takesValue = true;   // "--name=value" or a bare flag "--name"
+  std::string help;
+};
+
+// Options given to one command: name -> value ("" for flags).
+using Options = std::map<std::string, std::string>;
+
+struct Command {
+  std::string name;
+  std::string help;
+  std::vector<OptionSpec> options;
+  std::function<Status(Session&, const Options&)> run;
+};
+
+// Reads an integer option; returns false (with a message naming the option)
+// when it is present but not a whole number.
+Status IntegerOption(const Options& options, const std::string& name, int fallback, int& value);
+
+// Every command of the command line, in the order --help lists them. Each
+// group of analyses contributes its own list.
+std::vector<Command> AllCommands();
+std::vector<Command> FileCommands();          // file_commands.cpp
+std::vector<Command> ChartCommands();         // chart_commands.cpp: map, save-map, save-graph
+std::vector<Command> IdentityCommands();      // identity_commands.cpp: psex, diversity, pareto
+std::vector<Command> DistanceCommands();      // distance_commands.cpp: distances, exports
+std::vector<Command> EffortCommands();        // effort_commands.cpp: resampling, combinations
+std::vector<Command> SpatialCommands();       // spatial_commands.cpp: aggregation .. subrange
+std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
+
+}  // namespace vireltan::cli

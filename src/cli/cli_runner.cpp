@@ -1,0 +1,166 @@
+#include "cli/cli_runner.h"
+
+#include <charconv>
+#include <iostream>
+#include <sstream>
+
+#include "cli/cli_command.h"
+#include "common/message_sink.h"
+#include "common/progress_sink.h"
+#include "session/session.h"
+
+namespace vireltan::cli {
+
+namespace {
+
+// Messages of the window become lines on standard error.
+class StreamMessageSink : public MessageSink {
+ public:
+  explicit StreamMessageSink(std::ostream& out) : out_(out) {}
+  void Show(const std::string& text) override { out_ << text << '\n' << std::flush; }
+
+ private:
+  std::ostream& out_;
+};
+
+struct PlannedCommand {
+  const Command* command = nullptr;
+  Options options;
+};
+
+bool ParseUnsigned(const std::string& text, std::uint32_t& value) {
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() && !text.empty();
+}
+
+}  // namespace
+
+Status IntegerOption(const Options& options, const std::string& name, int fallback, int& value) {
+  auto it = options.find(name);
+  if (it == options.end()) {
+    value = fallback;
+    return Status::Ok();
+  }
+  const std::string& text = it->second;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.empty())
+    return Status::Error("--" + name + "=" + text + ": a whole number is expected.");
+  return Status::Ok();
+}
+
+std::vector<Command> AllCommands() {
+  std::vector<Command> all;
+  for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,
+                     DistanceCommands, SpatialCommands, AutocorrelationCommands}) {
+    auto commands = group();
+    all.insert(all.end(), commands.begin(), commands.end());
+  }
+  return all;
+}
+
+std::string UsageText() {
+  std::ostringstream out;
+  out << "Usage: vireltan-cli [--seed=N] DATAFILE [COMMAND [--option=value ...]] ...\n"
+         "\n"
+         "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
+         "followed by its own options. Output files are written beside DATAFILE,\n"
+         "exactly where the window writes them; messages go to standard error.\n"
+         "\n"
+         "Global options:\n"
+         "  --seed=N    seed the random generator (0..4294967295) so that permutation\n"
+         "              and resampling runs can be repeated exactly\n"
+         "  --help      show this text\n"
+         "\n"
+         "Exit status: 0 success, 1 a command failed, 2 usage error.\n"
+         "\n"
+         "Commands:\n";
+  for (const Command& c : AllCommands()) {
+    out << "  " << c.name;
+    for (const OptionSpec& o : c.options) out << " [--" << o.name << (o.takesValue ? "=…" : "") << "]";
+    out << "\n      " << c.help << "\n";
+    for (const OptionSpec& o : c.options) out << "      --" << o.name << ": " << o.help << "\n";
+  }
+  return out.str();
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::optional<std::uint32_t> seed;
+  size_t i = 0;
+  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << UsageText();
+      return 0;
+    }
+    if (a.rfind("--seed=", 0) == 0) {
+      std::uint32_t value = 0;
+      if (!ParseUnsigned(a.substr(7), value)) {
+        err << "vireltan-cli: " << a << ": the seed must be a whole number from 0 to 4294967295\n";
+        return 2;
+      }
+      seed = value;
+      continue;
+    }
+    err << "vireltan-cli: unknown option " << a << "\n" << "Try 'vireltan-cli --help'.\n";
+    return 2;
+  }
+  if (i >= args.size()) {
+    err << "vireltan-cli: no data file given\n" << "Try 'vireltan-cli --help'.\n";
+    return 2;
+  }
+  const std::string dataFile = args[i++];
+
+  // Check the whole command list before running anything.
+  const std::vector<Command> commands = AllCommands();
+  std::vector<PlannedCommand> plan;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.rfind("--", 0) != 0) {
+      const Command* found = nullptr;
+      for (const Command& c : commands)
+        if (c.name == a) found = &c;
+      if (!found) {
+        err << "vireltan-cli: unknown command '" << a << "'\n" << "Try 'vireltan-cli --help'.\n";
+        return 2;
+      }
+      plan.push_back({found, {}});
+      continue;
+    }
+    if (plan.empty()) {
+      err << "vireltan-cli: option " << a << " must follow a command\n";
+      return 2;
+    }
+    std::string body = a.substr(2);
+    size_t eq = body.find('=');
+    std::string name = body.substr(0, eq);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& o : plan.back().command->options)
+      if (o.name == name) spec = &o;
+    if (!spec) {
+      err << "vireltan-cli: command '" << plan.back().command->name << "' has no option --" << name
+          << "\n";
+      return 2;
+    }
+    if (spec->takesValue && (eq == std::string::npos || eq + 1 == body.size())) {
+      err << "vireltan-cli: option --" << name << " needs a value (--" << name << "=...)\n";
+      return 2;
+    }
+    if (!spec->takesValue && eq != std::string::npos) {
+      err << "vireltan-cli: option --" << name << " takes no value\n";
+      return 2;
+    }
+    plan.back().options[name] = eq == std::string::npos ? "" : body.substr(eq + 1);
+  }
+
+  StreamMessageSink messages(err);
+  NullProgressSink progress;
+  Session session(messages, progress);
+  session.SetSeed(seed);
+  if (!session.Report(session.Open(dataFile)).ok()) return 1;
+  for (const PlannedCommand& step : plan) {
+    if (!session.Report(step.command->run(session, step.options)).ok()) return 1;
+  }
+  return 0;
+}
+
+}  // namespace vireltan::cli

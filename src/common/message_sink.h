@@ -1,0 +1,31 @@
+#pragma once
+// Every notice, warning and error the program gives the user goes through
+// this interface: the window shows a modal message box, the command line
+// prints a line on standard error, tests record the texts.
+#include <string>
+#include <vector>
+
+namespace vireltan {
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // Shows `text` exactly as given (leading "!!" and trailing blanks kept) and
+  // returns once the user has acknowledged it.
+  virtual void Show(const std::string& text) = 0;
+};
+
+// Keeps the texts; used by tests and by batch runs that report later.
+class RecordingMessageSink : public MessageSink {
+ public:
+  void Show(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+
+// Swallows everything (for benchmarks).
+class SilentMessageSink : public MessageSink {
+ public:
+  void Show(const std::string&) override {}
+};
+
+}  // namespace vireltan

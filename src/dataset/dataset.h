@@ -1,0 +1,74 @@
+#pragma once
+// The loaded dataset as typed arrays: what every analysis reads.
+//
+// Sampling units (SUs) are indexed 0..N-1 in file order. Alleles are
+// three-digit size codes (100..999; 999 marks a missing allele) stored two
+// per locus, smaller first; a haploid locus repeats its single allele, so
+// every analysis can treat all loci as allele pairs.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sheet/cell.h"
+
+namespace vireltan {
+
+using Allele = std::uint16_t;
+constexpr Allele kMissingAllele = 999;
+constexpr int kMissingHaploidCode = 999;
+constexpr int kMissingDiploidCode = 999999;
+
+struct Dataset {
+  int sampleCount = 0;  // N: SUs actually present in the file
+  int locusCount = 0;   // L: loci actually present in the file
+  int ploidy = 2;       // only the parity matters: odd = one allele per locus
+  std::vector<std::string> locusNames;  // 0-based, L entries
+
+  // Per SU (file order).
+  std::vector<Cell> designations;  // text or number, as in the file
+  std::vector<double> x;
+  std::vector<double> y;
+  std::vector<Allele> alleles;  // N * L * 2, see alleleAt()
+  bool hasMissingData = false;
+
+  bool haploid() const { return ploidy % 2 != 0; }
+  // Allele `which` (0 = smaller, 1 = larger) of SU `su` at locus `locus`
+  // (both 0-based).
+  Allele alleleAt(int su, int locus, int which) const {
+    return alleles[(static_cast<size_t>(su) * locusCount + locus) * 2 + which];
+  }
+  const Allele* allelesOf(int su) const {
+    return alleles.data() + static_cast<size_t>(su) * locusCount * 2;
+  }
+  // Six-digit genotype code, smaller allele first (120124); 999999 missing.
+  int genotypeCode(int su, int locus) const {
+    return alleleAt(su, locus, 0) * 1000 + alleleAt(su, locus, 1);
+  }
+  // Designation as text (numbers in their shortest decimal form).
+  std::string designationText(int su) const;
+};
+
+// MLG membership and the orders the analyses rely on.
+struct MlgPartition {
+  int mlgCount = 0;  // G
+  // MLG number (1..G) of each SU, SUs in file order.
+  std::vector<int> mlgOfSu;
+  // SUs in "dataset table" order: ascending genotype key, file order among
+  // equal keys; so MLG numbers ascend along it.
+  std::vector<int> keyOrder;
+  // SUs in ascending designation order (numbers before texts, then by
+  // bytes; SUs with equal designations keep their key order). This is the
+  // index order (1..N) of the SU matrices.
+  std::vector<int> designationOrder;
+  // Per MLG (index m-1): number of SUs (clone size), and one representative
+  // SU carrying its genotype.
+  std::vector<int> cloneSize;
+  std::vector<int> representative;
+  // Centroid of each MLG's SUs, and the SU whose designation names the MLG
+  // in the centroid table (the last one in designation order).
+  std::vector<double> centroidX;
+  std::vector<double> centroidY;
+  std::vector<int> centroidNamingSu;
+};
+
+}  // namespace vireltan

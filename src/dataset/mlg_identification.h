@@ -1,0 +1,20 @@
+#pragma once
+// Groups sampling units that carry the same multilocus genotype (MLG).
+//
+// Two SUs share an MLG when their allele pairs are equal at every locus; a
+// missing genotype (999/999) is an ordinary value here. MLGs are numbered
+// 1..G in ascending order of the genotype key, the 6L-character text of all
+// three-digit allele codes (locus 1 first, smaller allele first). Since every
+// code has three digits, comparing the codes as integers locus by locus
+// gives the same order as comparing the texts, without building them.
+#include "dataset/dataset.h"
+
+namespace vireltan {
+
+MlgPartition IdentifyMlgs(const Dataset& dataset);
+
+// Orders two designations as the worksheet sort does: numbers before texts,
+// numbers by value, texts by bytes. Returns <0, 0 or >0.
+int CompareDesignations(const Cell& a, const Cell& b);
+
+}  // namespace vireltan

@@ -1,0 +1,124 @@
+#include "dataset/pairwise_matrices.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "numeric/rounding.h"
+
+namespace vireltan {
+
+PairwiseMatrices::PairwiseMatrices(const Dataset* dataset, const MlgPartition* mlgs,
+                                   int spatialDims)
+    : dataset_(dataset), mlgs_(mlgs), spatialDims_(spatialDims) {}
+
+double PairwiseMatrices::DifferentMlgMatrix(int j, int k) const {
+  if (j == k) return 0.0;
+  return mlgs_->mlgOfSu[suAt(j)] != mlgs_->mlgOfSu[suAt(k)] ? 1.0 : 0.0;
+}
+
+double PairwiseMatrices::SuDistanceMatrix(int j, int k) const {
+  if (j == k || spatialDims_ == 0) return 0.0;
+  int a = suAt(j);
+  int b = suAt(k);
+  double dx = dataset_->x[a] - dataset_->x[b];
+  double dy = dataset_->y[a] - dataset_->y[b];
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+double PairwiseMatrices::MlgCentroidDistanceMatrix(int j, int k) const {
+  if (j == k || spatialDims_ == 0) return 0.0;
+  double dx = mlgs_->centroidX[j - 1] - mlgs_->centroidX[k - 1];
+  double dy = mlgs_->centroidY[j - 1] - mlgs_->centroidY[k - 1];
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+int PairwiseMatrices::AllelicDistanceSum(const Allele* a, const Allele* b, int loci) {
+  int sum = 0;
+  for (int l = 0; l < loci; ++l) {
+    Allele j1 = a[2 * l], j2 = a[2 * l + 1];
+    Allele k1 = b[2 * l], k2 = b[2 * l + 1];
+    int c = (k1 != j1) + (k1 != j2) + (k2 != j1) + (k2 != j2);
+    // c counts unequal allele pairings: 0 identical, 4 no shared allele,
+    // 3 one shared allele between heterozygotes; 2 is either two identical
+    // heterozygotes written crosswise (distance 0) or a homozygote against a
+    // heterozygote that shares its allele (distance 1).
+    if (c == 3) {
+      sum += 1;
+    } else if (c == 4) {
+      sum += 2;
+    } else if (c == 2) {
+      bool jHomo = j1 == j2;
+      bool kHomo = k1 == k2;
+      if (jHomo != kHomo) sum += 1;
+    }
+  }
+  return sum;
+}
+
+int PairwiseMatrices::MicrosatDistanceSum(const Allele* a, const Allele* b, int loci) {
+  int sum = 0;
+  for (int l = 0; l < loci; ++l) {
+    int j1 = a[2 * l], j2 = a[2 * l + 1];
+    int k1 = b[2 * l], k2 = b[2 * l + 1];
+    int straight = std::abs(k1 - j1) + std::abs(k2 - j2);
+    int crossed = std::abs(k1 - j2) + std::abs(k2 - j1);
+    sum += straight < crossed ? straight : crossed;
+  }
+  return sum;
+}
+
+double PairwiseMatrices::MlgAllelicDistance(int j, int k) const {
+  if (j == 0) return k;
+  if (k == 0) return j;
+  if (j >= k) return 0.0;
+  const Dataset& d = *dataset_;
+  int sum = AllelicDistanceSum(d.allelesOf(mlgs_->representative[j - 1]),
+                               d.allelesOf(mlgs_->representative[k - 1]), d.locusCount);
+  return d.haploid() ? sum / 2.0 : sum;
+}
+
+double PairwiseMatrices::MlgMicrosatDistance(int j, int k) const {
+  if (j == 0) return k;
+  if (k == 0) return j;
+  if (j >= k) return 0.0;
+  const Dataset& d = *dataset_;
+  int sum = MicrosatDistanceSum(d.allelesOf(mlgs_->representative[j - 1]),
+                                d.allelesOf(mlgs_->representative[k - 1]), d.locusCount);
+  return d.haploid() ? static_cast<double>(RoundHalfEven(sum / 2.0)) : sum;
+}
+
+MlgPairScan ScanMlgPairs(const Dataset& d, const MlgPartition& mlgs) {
+  MlgPairScan scan;
+  const int g = mlgs.mlgCount;
+  const int loci = d.locusCount;
+  const int width = loci * 2;
+  // Copy the MLG genotypes into one contiguous block so the O(G^2 L) pass
+  // walks memory in order.
+  std::vector<Allele> genotypes(static_cast<size_t>(g) * width);
+  for (int m = 0; m < g; ++m) {
+    const Allele* src = d.allelesOf(mlgs.representative[m]);
+    std::copy(src, src + width, genotypes.begin() + static_cast<size_t>(m) * width);
+  }
+  // With odd ploidy each differing locus counts 2 before halving, so an
+  // allelic distance of exactly 1 is an unhalved sum of 2.
+  const int oneAllele = d.haploid() ? 2 : 1;
+  for (int j = 0; j < g; ++j) {
+    const Allele* a = genotypes.data() + static_cast<size_t>(j) * width;
+    for (int k = j + 1; k < g; ++k) {
+      const Allele* b = genotypes.data() + static_cast<size_t>(k) * width;
+      if (PairwiseMatrices::AllelicDistanceSum(a, b, loci) == oneAllele)
+        scan.oneAllelePairs.emplace_back(j + 1, k + 1);
+      int s = PairwiseMatrices::MicrosatDistanceSum(a, b, loci);
+      if (s > scan.maxMicrosatDistance) scan.maxMicrosatDistance = s;
+    }
+  }
+  return scan;
+}
+
+std::int64_t CountSameMlgPairs(const MlgPartition& mlgs) {
+  std::int64_t pairs = 0;
+  for (int n : mlgs.cloneSize) pairs += static_cast<std::int64_t>(n) * (n - 1) / 2;
+  return pairs;
+}
+
+}  // namespace vireltan

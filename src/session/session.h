@@ -1,0 +1,172 @@
+#pragma once
+// The program-wide state of one run of Vireltan and the commands that act on
+// it. The window and the command line both drive one Session: they collect
+// options, call a command and show what it returns.
+//
+// A command reports its messages through the MessageSink, its progress
+// through the ProgressSink (whose cancel flag it polls between chunks of
+// work), and draws random numbers from generators made by NewGenerator().
+// A command that fails or is cancelled leaves no partial output: results
+// blocks and files are written only once everything is computed.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/message_sink.h"
+#include "common/progress_sink.h"
+#include "common/status.h"
+#include "dataset/dataset.h"
+#include "dataset/pairwise_matrices.h"
+#include "numeric/factorial_table.h"
+#include "numeric/random.h"
+#include "session/chart_data.h"
+#include "session/command_availability.h"
+#include "sheet/book.h"
+
+namespace vireltan {
+
+// What Open loads: the dataset, its MLGs and the matrices over them. Held
+// by pointer so that a new Open can be built aside and swapped in whole.
+struct LoadedData {
+  Dataset dataset;
+  MlgPartition mlgs;
+  PairwiseMatrices matrices;  // points into dataset and mlgs
+};
+
+class Session {
+ public:
+  Session(MessageSink& messages, ProgressSink& progress);
+
+  // --- Dataset description (set by Open) ---
+  int SampleCount = 0;  // N: sampling units analysed
+  int LocusCount = 0;   // L: loci analysed
+  int Ploidy = 0;       // only its parity matters: odd = one allele per locus
+  std::vector<std::string> LocusNames;  // 0-based: LocusNames[k-1] names locus k
+  int FirstAlleleColumn = 4;
+  std::string DataFilePath;
+  std::string DataDirectory;  // ends with the path separator
+  std::string DatasetName;    // file name without directory and extension
+  std::string OutputPrefix;   // DataFilePath without its extension
+  double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+  double HalfRangeX = 0, HalfRangeY = 0;
+  double SpatialDims = 0;  // number of coordinate axes present (0, 1, 2)
+  bool DatasetLoaded = false;
+
+  // --- MLGs and matrices (set by Open) ---
+  int MlgCount = 0;
+  int ResultsRow = 0;
+  std::int64_t SameMlgPairCount = 0;
+  int MaxMicrosatDistance = 0;
+  int MatricesSheetStage = 0;
+  bool HasMissingData = false;
+  // MLG pairs one allele apart (j < k), as listed in the results.
+  std::vector<std::pair<int, int>> OneAllelePairs;
+
+  // --- Which curve Chart3 shows (for the file name of Save Graph) ---
+  bool Chart3ShowsCombiInd = false;
+  bool Chart3ShowsCombiLoc = false;
+  bool Chart3ShowsResampInd = false;
+  bool Chart3ShowsResampLoc = false;
+
+  // --- Worksheets ---
+  Book results;      // results worksheet; its text copy is the results log
+  Book autocorr;     // spatial results workbook
+  Book userswindow;  // the dataset as read, without its header row
+
+  // --- Charts (Chart1 .. Chart5 at indices 0..4) ---
+  std::array<ChartData, 5> charts = MakeDefaultCharts();
+  ChartData& chart(int number) { return charts.at(number - 1); }
+
+  // Numerical state shared by the analyses.
+  FactorialTable factorialTable;
+
+  // --- Interfaces ---
+  MessageSink& messages() { return messages_; }
+  ProgressSink& progress() { return progress_; }
+
+  // Random numbers: seeded from the clock unless a seed was set, in which
+  // case every generator made starts from that seed, so a run can be
+  // repeated exactly.
+  void SetSeed(std::optional<std::uint32_t> seed) { seed_ = seed; }
+  RandomGenerator NewGenerator() const;
+
+  // --- What the loaded dataset allows ---
+  const CommandAvailability& availability() const { return availability_; }
+  // Ok when `group` is allowed now, else an error that says why.
+  Status Require(CommandGroup group) const;
+
+  // The loaded data; only valid while availability().dataset is true.
+  bool hasData() const { return loaded_ != nullptr; }
+  const Dataset& dataset() const { return loaded_->dataset; }
+  const MlgPartition& mlgs() const { return loaded_->mlgs; }
+  const PairwiseMatrices& matrices() const { return loaded_->matrices; }
+
+  // --- File commands ---
+  // Resets tables, charts and menus left by the previous dataset; the window
+  // calls it before showing the file dialog (so a cancelled dialog still
+  // leaves empty tables), Open calls it too.
+  void ResetForOpen();
+  // Loads a dataset (File > Open with `path` chosen). Warnings are shown and
+  // loading goes on; a file that cannot be read or holds an invalid cell
+  // stops loading with a message naming the file, row and column, and no
+  // output file is touched.
+  Status Open(const std::string& path);
+  // File > Close: writes the results log, then empties the tables.
+  Status Close();
+  // File > Quit: writes the results log (the front end then exits).
+  Status Quit();
+
+  // Output file names.
+  std::string ResultsLogPath() const { return OutputPrefix + ".outvireltan.txt"; }
+  std::string OutputPath(const std::string& suffix) const { return OutputPrefix + suffix; }
+  // Rewrites the results log from the results worksheet.
+  Status WriteResultsLog();
+  // First row of a new results block: two rows below the last used row,
+  // leaving one empty row between blocks.
+  int NextResultsBlockRow() const { return results.first().LastRow() + 2; }
+
+  // --- Analyses (each group's commands are implemented in its own file,
+  // src/session/session_<group>.cpp, calling the analysis functions) ---
+
+  // Clonal identity and diversity.
+  // (psex, diversity, pareto)
+
+  // Genotypic distances and exports.
+  // (allelic and microsatellite distance, Quorvex, Arlequin)
+
+  // Sampling-effort curves.
+  // (resampling and combinations over loci and individuals)
+
+  // Spatial structure.
+  // (MLG map, aggregation index, edge effect, clonal subrange)
+
+  // Spatial autocorrelation.
+  // (options, classes, statistic, permutations)
+
+  // The spatial results workbook: its file name, and a save of the whole
+  // book (numbers as numbers, texts as texts).
+  std::string SpatialWorkbookPath() const { return OutputPrefix + ".spatialcomponents.xlsx"; }
+  Status SaveSpatialWorkbook();
+  // `base` when no sheet of `autocorr` has that name, else `base` followed by
+  // " (2)", " (3)" ...: a workbook cannot hold two sheets of one name.
+  std::string UniqueSpatialSheetName(const std::string& base) const;
+
+  // Shows `status`'s message when it failed (not when cancelled) and
+  // passes it on; for front ends.
+  Status Report(Status status);
+
+ private:
+  void WriteMlgSummary();
+  void WriteOneAlleleListing();
+
+  MessageSink& messages_;
+  ProgressSink& progress_;
+  std::optional<std::uint32_t> seed_;
+  CommandAvailability availability_;
+  std::unique_ptr<LoadedData> loaded_;
+};
+
+}  // namespace vireltan

@@ -1,0 +1,183 @@
+#include "sheet/sheet.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "sheet/table_file.h"
+
+namespace vireltan {
+
+namespace {
+const Cell kEmptyCell;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
+
+std::optional<double> ParseDecimal(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  if (begin == end) return std::nullopt;
+  std::string trimmed = text.substr(begin, end - begin);
+  // Only plain decimal notation: digits, one dot, a sign, an exponent.
+  // strtod alone would also take "inf", "nan" and hexadecimal numbers.
+  for (char c : trimmed) {
+    bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+    if (!allowed) return std::nullopt;
+  }
+  errno = 0;
+  char* stop = nullptr;
+  double value = std::strtod(trimmed.c_str(), &stop);
+  if (stop != trimmed.c_str() + trimmed.size() || errno == ERANGE) return std::nullopt;
+  return value;
+}
+
+const Cell& Sheet::at(int row, int col) const {
+  if (row < 1 || col < 1 || row > static_cast<int>(rows_.size())) return kEmptyCell;
+  const auto& cells = rows_[row - 1];
+  if (col > static_cast<int>(cells.size())) return kEmptyCell;
+  return cells[col - 1];
+}
+
+void Sheet::set(int row, int col, Cell cell) {
+  if (row < 1 || col < 1) return;
+  if (cell.empty()) {
+    if (row > static_cast<int>(rows_.size())) return;
+    auto& cells = rows_[row - 1];
+    if (col > static_cast<int>(cells.size())) return;
+    cells[col - 1] = Cell();
+    while (!cells.empty() && cells.back().empty()) cells.pop_back();
+    while (!rows_.empty() && rows_.back().empty()) rows_.pop_back();
+    return;
+  }
+  if (row > static_cast<int>(rows_.size())) rows_.resize(row);
+  auto& cells = rows_[row - 1];
+  if (col > static_cast<int>(cells.size())) cells.resize(col);
+  cells[col - 1] = std::move(cell);
+}
+
+double Sheet::NumberAt(int row, int col) const {
+  const Cell& cell = at(row, col);
+  if (cell.isNumber()) return cell.number();
+  if (cell.isText()) return ParseDecimal(cell.text()).value_or(0.0);
+  return 0.0;
+}
+
+void Sheet::SetNumberAt(int row, int col, double value) { set(row, col, Cell::Number(value)); }
+
+std::string Sheet::TextAt(int row, int col) const {
+  const Cell& cell = at(row, col);
+  if (cell.isText()) return cell.text();
+  if (cell.isNumber()) return FormatNumber(cell.number());
+  return "";
+}
+
+void Sheet::SetTextAt(int row, int col, std::string text) { set(row, col, Cell::Text(std::move(text))); }
+
+int Sheet::LastRow() const { return static_cast<int>(rows_.size()); }
+
+int Sheet::LastCol() const {
+  size_t widest = 0;
+  for (const auto& cells : rows_) widest = std::max(widest, cells.size());
+  return static_cast<int>(widest);
+}
+
+void Sheet::DeleteRows(int firstRow, int lastRow) {
+  int used = LastRow();
+  firstRow = std::max(firstRow, 1);
+  lastRow = std::min(lastRow, used);
+  if (firstRow > lastRow) return;
+  rows_.erase(rows_.begin() + (firstRow - 1), rows_.begin() + lastRow);
+  while (!rows_.empty() && rows_.back().empty()) rows_.pop_back();
+}
+
+void Sheet::DeleteColumns(int firstCol, int lastCol) {
+  firstCol = std::max(firstCol, 1);
+  if (firstCol > lastCol) return;
+  for (auto& cells : rows_) {
+    int size = static_cast<int>(cells.size());
+    if (firstCol > size) continue;
+    int stop = std::min(lastCol, size);
+    cells.erase(cells.begin() + (firstCol - 1), cells.begin() + stop);
+    while (!cells.empty() && cells.back().empty()) cells.pop_back();
+  }
+  if (firstCol <= static_cast<int>(headings_.size())) {
+    int stop = std::min(lastCol, static_cast<int>(headings_.size()));
+    headings_.erase(headings_.begin() + (firstCol - 1), headings_.begin() + stop);
+  }
+  while (!rows_.empty() && rows_.back().empty()) rows_.pop_back();
+}
+
+void Sheet::InsertRows(int beforeRow, int count) {
+  if (count <= 0 || beforeRow < 1 || beforeRow > LastRow()) return;
+  rows_.insert(rows_.begin() + (beforeRow - 1), count, std::vector<Cell>());
+}
+
+void Sheet::InsertColumns(int beforeCol, int count) {
+  if (count <= 0 || beforeCol < 1) return;
+  for (auto& cells : rows_) {
+    if (beforeCol > static_cast<int>(cells.size())) continue;
+    cells.insert(cells.begin() + (beforeCol - 1), count, Cell());
+  }
+}
+
+void Sheet::Clear() {
+  rows_.clear();
+  headings_.clear();
+}
+
+namespace {
+// Numbers < texts < empty; numbers by value, texts by bytes.
+int CompareCells(const Cell& a, const Cell& b) {
+  auto rank = [](const Cell& c) { return c.isNumber() ? 0 : (c.isText() ? 1 : 2); };
+  int ra = rank(a);
+  int rb = rank(b);
+  if (ra != rb) return ra < rb ? -1 : 1;
+  if (a.isNumber()) return a.number() < b.number() ? -1 : (b.number() < a.number() ? 1 : 0);
+  if (a.isText()) return a.text().compare(b.text()) < 0 ? -1 : (a.text() == b.text() ? 0 : 1);
+  return 0;
+}
+}  // namespace
+
+void Sheet::SortRows(int r1, int r2, const std::vector<int>& keyColumns) {
+  r1 = std::max(r1, 1);
+  r2 = std::min(r2, LastRow());
+  if (r2 - r1 < 1) return;
+  auto first = rows_.begin() + (r1 - 1);
+  auto last = rows_.begin() + r2;
+  std::stable_sort(first, last, [&](const std::vector<Cell>& a, const std::vector<Cell>& b) {
+    for (int key : keyColumns) {
+      const Cell& ca = key <= static_cast<int>(a.size()) ? a[key - 1] : kEmptyCell;
+      const Cell& cb = key <= static_cast<int>(b.size()) ? b[key - 1] : kEmptyCell;
+      int c = CompareCells(ca, cb);
+      if (c != 0) return c < 0;
+    }
+    return false;
+  });
+  while (!rows_.empty() && rows_.back().empty()) rows_.pop_back();
+}
+
+void Sheet::CopyBlock(const Sheet& source, int sr1, int sc1, int sr2, int sc2, int dr, int dc) {
+  if (sr2 < sr1 || sc2 < sc1) return;
+  // Copy through a buffer so that overlapping blocks of one sheet work.
+  std::vector<std::vector<Cell>> block(sr2 - sr1 + 1, std::vector<Cell>(sc2 - sc1 + 1));
+  for (int r = sr1; r <= sr2; ++r)
+    for (int c = sc1; c <= sc2; ++c) block[r - sr1][c - sc1] = source.at(r, c);
+  for (int r = 0; r < static_cast<int>(block.size()); ++r)
+    for (int c = 0; c < static_cast<int>(block[r].size()); ++c) set(dr + r, dc + c, block[r][c]);
+}
+
+std::string Sheet::ColumnHeading(int col) const {
+  if (col < 1 || col > static_cast<int>(headings_.size())) return "";
+  return headings_[col - 1];
+}
+
+void Sheet::SetColumnHeading(int col, std::string text) {
+  if (col < 1) return;
+  if (col > static_cast<int>(headings_.size())) headings_.resize(col);
+  headings_[col - 1] = std::move(text);
+}
+
+}  // namespace vireltan

@@ -1,0 +1,257 @@
+#include "sheet/text_table_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <vector>
+
+namespace vireltan {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// How many records the separator guess looks at: enough to see past a
+// header row that is wider or narrower than the data rows.
+constexpr int kRecordsForDetection = 50;
+
+Status ReadError(const std::string& sourceName, const std::string& reason) {
+  return Status::Error("Cannot read \"" + sourceName + "\": " + reason);
+}
+
+std::string_view WithoutBom(std::string_view text) {
+  if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
+  return text;
+}
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the UTF-8 sequence starting at text[i], or 0 if it is malformed
+// (overlong forms, surrogates and values above U+10FFFF included).
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  auto byte = [&](size_t k) -> unsigned char {
+    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+  };
+  unsigned char c = byte(0);
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return IsContinuation(byte(1)) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    unsigned char lo = c == 0xE0 ? 0xA0 : 0x80;
+    unsigned char hi = c == 0xED ? 0x9F : 0xBF;
+    bool ok = byte(1) >= lo && byte(1) <= hi && IsContinuation(byte(2));
+    return ok ? 3 : 0;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    unsigned char lo = c == 0xF0 ? 0x90 : 0x80;
+    unsigned char hi = c == 0xF4 ? 0x8F : 0xBF;
+    bool ok = byte(1) >= lo && byte(1) <= hi && IsContinuation(byte(2)) && IsContinuation(byte(3));
+    return ok ? 4 : 0;
+  }
+  return 0;
+}
+
+// Binary files (and text in a legacy code page) are refused rather than
+// turned into cells of garbage. Returns an error naming the first bad line.
+Status CheckIsUtf8Text(std::string_view text, const std::string& sourceName) {
+  int line = 1;
+  for (size_t i = 0; i < text.size();) {
+    char c = text[i];
+    if (c == '\0') {
+      return ReadError(sourceName,
+                       "line " + std::to_string(line) + " holds binary data; this is not a text table.");
+    }
+    if (c == '\n' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++line;
+    size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) {
+      return ReadError(sourceName, "line " + std::to_string(line) +
+                                       " is not UTF-8 text; save the table as UTF-8 and try again.");
+    }
+    i += length;
+  }
+  return Status::Ok();
+}
+
+// Splits text into records of fields: separators and line ends (LF, CRLF or
+// a lone CR) end fields and records, except inside double quotes, where a
+// doubled quote stands for one quote character.
+class RecordReader {
+ public:
+  enum class Result { kRecord, kEnd, kOpenQuote };
+
+  RecordReader(std::string_view text, char separator) : text_(text), separator_(separator) {}
+
+  Result Next(std::vector<std::string>& fields, std::vector<bool>& quoted) {
+    fields.clear();
+    quoted.clear();
+    if (pos_ >= text_.size()) return Result::kEnd;
+    std::string field;
+    bool isQuoted = false;
+    auto finishField = [&] {
+      fields.push_back(std::move(field));
+      quoted.push_back(isQuoted);
+      field.clear();
+      isQuoted = false;
+    };
+    while (true) {
+      if (pos_ >= text_.size()) {
+        finishField();
+        return Result::kRecord;
+      }
+      char c = text_[pos_];
+      if (c == separator_) {
+        ++pos_;
+        finishField();
+      } else if (c == '\n' || c == '\r') {
+        SkipLineEnd();
+        finishField();
+        return Result::kRecord;
+      } else if (c == '"' && field.empty() && !isQuoted) {
+        isQuoted = true;
+        if (!ReadQuoted(field)) return Result::kOpenQuote;
+      } else {
+        // Text after a closing quote, or a quote inside an unquoted cell,
+        // is kept as it stands.
+        field += c;
+        ++pos_;
+      }
+    }
+  }
+
+  int line() const { return line_; }
+  int openQuoteLine() const { return openQuoteLine_; }
+
+ private:
+  void SkipLineEnd() {
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+  }
+
+  // Reads a quoted cell from its opening quote; line ends inside become "\n".
+  bool ReadQuoted(std::string& field) {
+    openQuoteLine_ = line_;
+    ++pos_;
+    while (pos_ < text_.size()) {
+      char c = text_[pos_];
+      if (c == '"') {
+        if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '"') {
+          field += '"';
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        return true;
+      }
+      if (c == '\n' || c == '\r') {
+        SkipLineEnd();
+        field += '\n';
+        continue;
+      }
+      field += c;
+      ++pos_;
+    }
+    return false;
+  }
+
+  std::string_view text_;
+  char separator_;
+  size_t pos_ = 0;
+  int line_ = 1;
+  int openQuoteLine_ = 0;
+};
+
+struct SeparatorScore {
+  int linesSplit = 0;     // records the separator splits into several cells
+  int commonWidth = 0;    // records sharing the most frequent cell count
+  int preference = 0;     // tie-break: tab, then semicolon, then comma
+
+  auto operator<=>(const SeparatorScore&) const = default;
+};
+
+SeparatorScore ScoreSeparator(std::string_view text, char separator, int preference) {
+  SeparatorScore score;
+  score.preference = preference;
+  RecordReader reader(text, separator);
+  std::vector<std::string> fields;
+  std::vector<bool> quoted;
+  std::map<size_t, int> widths;
+  for (int i = 0; i < kRecordsForDetection; ++i) {
+    if (reader.Next(fields, quoted) != RecordReader::Result::kRecord) break;
+    if (fields.size() > 1) {
+      ++score.linesSplit;
+      ++widths[fields.size()];
+    }
+  }
+  for (const auto& [width, count] : widths) score.commonWidth = std::max(score.commonWidth, count);
+  return score;
+}
+
+Cell ToCell(std::string&& field) {
+  if (field.empty()) return Cell();
+  if (auto number = ParseDecimal(field)) return Cell::Number(*number);
+  return Cell::Text(std::move(field));
+}
+
+}  // namespace
+
+char DetectSeparator(std::string_view content) {
+  content = WithoutBom(content);
+  // A semicolon-separated table usually comes from a locale whose decimal
+  // mark is the comma, so on a tie the semicolon is the better guess.
+  constexpr std::array<char, 3> kCandidates = {'\t', ';', ','};
+  char best = '\t';
+  SeparatorScore bestScore;
+  for (size_t i = 0; i < kCandidates.size(); ++i) {
+    int preference = static_cast<int>(kCandidates.size() - i);
+    SeparatorScore score = ScoreSeparator(content, kCandidates[i], preference);
+    if (i == 0 || score > bestScore) {
+      best = kCandidates[i];
+      bestScore = score;
+    }
+  }
+  return best;
+}
+
+Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet) {
+  sheet.Clear();
+  content = WithoutBom(content);
+  Status encoding = CheckIsUtf8Text(content, sourceName);
+  if (!encoding.ok()) return encoding;
+
+  RecordReader reader(content, DetectSeparator(content));
+  std::vector<std::string> fields;
+  std::vector<bool> quoted;
+  int row = 0;
+  while (true) {
+    RecordReader::Result result = reader.Next(fields, quoted);
+    if (result == RecordReader::Result::kEnd) break;
+    if (result == RecordReader::Result::kOpenQuote) {
+      sheet.Clear();
+      return ReadError(sourceName, "the quoted cell that starts on line " +
+                                       std::to_string(reader.openQuoteLine()) + " is never closed.");
+    }
+    ++row;
+    // Quoted and unquoted cells convert alike, as spreadsheets do: "12" is
+    // the number 12. Empty rows keep their place; trailing ones vanish
+    // because the sheet stores nothing for them.
+    for (size_t col = 0; col < fields.size(); ++col) {
+      Cell cell = ToCell(std::move(fields[col]));
+      if (!cell.empty()) sheet.set(row, static_cast<int>(col) + 1, std::move(cell));
+    }
+  }
+  return Status::Ok();
+}
+
+Status ReadTextTable(const std::string& path, Sheet& sheet) {
+  sheet.Clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return ReadError(path, std::string(std::strerror(errno)) + ".");
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return ReadError(path, "the file could not be read to its end.");
+  return ParseTextTable(content, path, sheet);
+}
+
+}  // namespace vireltan

@@ -1,0 +1,23 @@
+#pragma once
+// Delimited text tables: tab-, comma- or semicolon-separated UTF-8 text with
+// optional double-quoted cells, as written by spreadsheets and text editors.
+#include <string>
+#include <string_view>
+
+#include "common/status.h"
+#include "sheet/sheet.h"
+
+namespace vireltan {
+
+// Reads the text table `content` into `sheet` (which is cleared first).
+// Cells that read as decimal numbers become numbers, other cells texts,
+// empty cells stay empty. Error messages name `sourceName` and the line.
+Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet);
+
+// Reads the file at `path` with ParseTextTable.
+Status ReadTextTable(const std::string& path, Sheet& sheet);
+
+// The separator the table most likely uses: '\t', ';' or ','.
+char DetectSeparator(std::string_view content);
+
+}  // namespace vireltan

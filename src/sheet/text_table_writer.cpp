@@ -1,0 +1,53 @@
+#include "sheet/text_table_writer.h"
+
+#include "sheet/atomic_file.h"
+#include "sheet/table_file.h"
+
+namespace vireltan {
+
+namespace {
+
+bool NeedsQuotes(const std::string& text) {
+  return text.find_first_of("\t\r\n") != std::string::npos || (!text.empty() && text[0] == '"');
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string FormatCell(const Cell& cell) {
+  if (cell.isNumber()) return FormatNumber(cell.number());
+  if (cell.isText()) return NeedsQuotes(cell.text()) ? Quoted(cell.text()) : cell.text();
+  return "";
+}
+
+}  // namespace
+
+std::string FormatTextTable(const Sheet& sheet) {
+  std::string out;
+  std::vector<std::string> fields;
+  for (const auto& cells : sheet.rows()) {
+    fields.clear();
+    for (const Cell& cell : cells) fields.push_back(FormatCell(cell));
+    // A NaN at the end of a row prints as nothing; no trailing tabs for it.
+    while (!fields.empty() && fields.back().empty()) fields.pop_back();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (i > 0) out += '\t';
+      out += fields[i];
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+Status WriteTextTable(const Sheet& sheet, const std::string& path) {
+  return WriteFileAtomically(path, FormatTextTable(sheet));
+}
+
+}  // namespace vireltan

@@ -1,0 +1,24 @@
+#pragma once
+// Writing a sheet as a tab-separated text table, the form of the results
+// log and the export tables: meant to be read by people as much as by
+// programs.
+#include <string>
+
+#include "common/status.h"
+#include "sheet/sheet.h"
+
+namespace vireltan {
+
+// One line per row up to the last used row (empty rows give empty lines),
+// each ending in "\n"; cells separated by tabs up to the row's last
+// non-empty cell. Numbers in their shortest round-trip form (NaN and
+// infinities as empty cells), texts unchanged unless they hold a tab or a
+// line end or start with a double quote: those are quoted, so that reading
+// the table back gives the same cells.
+std::string FormatTextTable(const Sheet& sheet);
+
+// Writes FormatTextTable(sheet) to `path`, replacing any file there only once
+// the whole table is written.
+Status WriteTextTable(const Sheet& sheet, const std::string& path);
+
+}  // namespace vireltan

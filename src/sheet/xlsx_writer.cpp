@@ -1,0 +1,118 @@
+#include "sheet/xlsx_writer.h"
+
+#include <xlsxwriter.h>
+
+#include <cctype>
+#include <cmath>
+#include <set>
+
+#include "sheet/atomic_file.h"
+
+namespace vireltan {
+
+namespace {
+
+constexpr size_t kMaxSheetNameChars = 31;
+
+Status WriteError(const std::string& path, const std::string& reason) {
+  return Status::Error("Cannot write \"" + path + "\": " + reason);
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The first `count` characters (not bytes) of UTF-8 text.
+std::string FirstChars(const std::string& text, size_t count) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsContinuationByte(text[i]) && chars++ == count) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string FoldCase(const std::string& text) {
+  std::string folded = text;
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+std::string AllowedSheetName(const std::string& name, int index) {
+  std::string cleaned;
+  for (char c : name) cleaned += std::string_view("[]:*?/\\").find(c) == std::string_view::npos ? c : '_';
+  cleaned = FirstChars(cleaned, kMaxSheetNameChars);
+  if (!cleaned.empty() && cleaned.front() == '\'') cleaned.front() = '_';
+  if (!cleaned.empty() && cleaned.back() == '\'') cleaned.back() = '_';
+  if (cleaned.empty()) cleaned = "Sheet" + std::to_string(index);
+  return cleaned;
+}
+
+Status WriteSheet(lxw_worksheet* worksheet, const Sheet& sheet, const std::string& sheetName,
+                  const std::string& path) {
+  if (sheet.LastRow() > LXW_ROW_MAX || sheet.LastCol() > LXW_COL_MAX) {
+    return WriteError(path, "the sheet \"" + sheetName + "\" is too large for an xlsx workbook.");
+  }
+  const auto& rows = sheet.rows();
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < rows[r].size(); ++c) {
+      const Cell& cell = rows[r][c];
+      lxw_error error = LXW_NO_ERROR;
+      auto row = static_cast<lxw_row_t>(r);
+      auto col = static_cast<lxw_col_t>(c);
+      if (cell.isNumber() && std::isfinite(cell.number())) {
+        error = worksheet_write_number(worksheet, row, col, cell.number(), nullptr);
+      } else if (cell.isText() && !cell.text().empty()) {
+        error = worksheet_write_string(worksheet, row, col, cell.text().c_str(), nullptr);
+      }
+      if (error != LXW_NO_ERROR) {
+        return WriteError(path, "cell (" + std::to_string(r + 1) + ", " + std::to_string(c + 1) +
+                                    ") of sheet \"" + sheetName + "\": " + lxw_strerror(error) +
+                                    ".");
+      }
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+std::vector<std::string> XlsxSheetNames(const Book& book) {
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  for (int i = 1; i <= book.NumSheets(); ++i) {
+    std::string base = AllowedSheetName(book.SheetName(i), i);
+    std::string name = base;
+    for (int n = 2; taken.count(FoldCase(name)) > 0; ++n) {
+      std::string suffix = " (" + std::to_string(n) + ")";
+      name = FirstChars(base, kMaxSheetNameChars - suffix.size()) + suffix;
+    }
+    taken.insert(FoldCase(name));
+    names.push_back(name);
+  }
+  return names;
+}
+
+Status WriteXlsxWorkbook(const Book& book, const std::string& path) {
+  return ReplaceFileAtomically(path, [&](const std::string& tempPath) {
+    lxw_workbook* workbook = workbook_new(tempPath.c_str());
+    if (workbook == nullptr) return WriteError(path, "the workbook could not be started.");
+    Status status;
+    std::vector<std::string> names = XlsxSheetNames(book);
+    for (int i = 1; i <= book.NumSheets() && status.ok(); ++i) {
+      const std::string& name = names[i - 1];
+      lxw_worksheet* worksheet = workbook_add_worksheet(workbook, name.c_str());
+      if (worksheet == nullptr) {
+        status = WriteError(path, "the sheet name \"" + name + "\" is refused.");
+      } else {
+        status = WriteSheet(worksheet, book.sheet(i), name, path);
+      }
+    }
+    // Closing also frees the workbook, so it happens even after an error
+    // (the temporary file is then thrown away).
+    lxw_error closed = workbook_close(workbook);
+    if (status.ok() && closed != LXW_NO_ERROR) {
+      status = WriteError(path, std::string(lxw_strerror(closed)) + ".");
+    }
+    return status;
+  });
+}
+
+}  // namespace vireltan
