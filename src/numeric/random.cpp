@@ -12,6 +12,14 @@ RandomGenerator RandomGenerator::FromClock() {
   return RandomGenerator(static_cast<uint32_t>(ticks ^ (ticks >> 32)));
 }
 
+RandomGenerator RandomGenerator::ForStream(uint32_t runSeed, uint64_t index) {
+  uint64_t z = (static_cast<uint64_t>(runSeed) << 32 ^ index) + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return RandomGenerator(static_cast<uint32_t>(z ^ (z >> 32)));
+}
+
 int RandomGenerator::Below(int n) {
   Advance();
   if (n <= 0) return 0;

@@ -16,6 +16,12 @@ class RandomGenerator {
   // Seeded from the high-resolution clock.
   static RandomGenerator FromClock();
 
+  // The generator of one independent stream of a run: permutation `index`
+  // of a run seeded with `runSeed`. The two are mixed with a splitmix64
+  // finaliser so that neighbouring indices give unrelated seeds; a run is
+  // then reproducible whatever the order in which threads take the streams.
+  static RandomGenerator ForStream(uint32_t runSeed, uint64_t index);
+
   // A draw in 0..n-1: the state is advanced first, then the high 32 bits of
   // the 64-bit product state · n are taken. Using the high bits (rather than
   // state mod n) avoids the short cycles of an LCG's low bits. n <= 0 gives 0

@@ -32,6 +32,10 @@ RandomGenerator Session::NewGenerator() const {
   return seed_ ? RandomGenerator(*seed_) : RandomGenerator::FromClock();
 }
 
+std::uint32_t Session::NewRunSeed() const {
+  return seed_ ? *seed_ : RandomGenerator::FromClock().state();
+}
+
 Status Session::Require(CommandGroup group) const {
   if (availability_.allows(group)) return Status::Ok();
   if (!availability_.dataset) return Status::Error("No dataset is loaded: open a data file first.");

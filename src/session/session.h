@@ -92,6 +92,11 @@ class Session {
   // repeated exactly.
   void SetSeed(std::optional<std::uint32_t> seed) { seed_ = seed; }
   RandomGenerator NewGenerator() const;
+  // The seed of one run of a permutation test: the --seed value when given,
+  // else drawn from the clock. Each permutation i then draws from its own
+  // stream RandomGenerator::ForStream(runSeed, i), so a seeded run gives the
+  // same result whatever the number of threads.
+  std::uint32_t NewRunSeed() const;
 
   // --- What the loaded dataset allows ---
   const CommandAvailability& availability() const { return availability_; }

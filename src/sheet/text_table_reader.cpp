@@ -1,7 +1,6 @@
 #include "sheet/text_table_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -164,29 +163,37 @@ class RecordReader {
 };
 
 struct SeparatorScore {
-  int linesSplit = 0;     // records the separator splits into several cells
-  int commonWidth = 0;    // records sharing the most frequent cell count
-  int preference = 0;     // tie-break: tab, then semicolon, then comma
+  int linesSplit = 0;   // records the separator splits into several cells
+  int commonWidth = 0;  // records sharing the most frequent cell count
+  int preference = 0;   // on a tie, semicolon before comma
 
   auto operator<=>(const SeparatorScore&) const = default;
 };
 
-SeparatorScore ScoreSeparator(std::string_view text, char separator, int preference) {
+struct SeparatorCount {
   SeparatorScore score;
-  score.preference = preference;
+  int linesWithText = 0;  // non-empty records looked at
+};
+
+SeparatorCount CountSeparator(std::string_view text, char separator, int preference) {
+  SeparatorCount count;
+  count.score.preference = preference;
   RecordReader reader(text, separator);
   std::vector<std::string> fields;
   std::vector<bool> quoted;
   std::map<size_t, int> widths;
   for (int i = 0; i < kRecordsForDetection; ++i) {
     if (reader.Next(fields, quoted) != RecordReader::Result::kRecord) break;
+    if (fields.size() > 1 || !fields[0].empty()) ++count.linesWithText;
     if (fields.size() > 1) {
-      ++score.linesSplit;
+      ++count.score.linesSplit;
       ++widths[fields.size()];
     }
   }
-  for (const auto& [width, count] : widths) score.commonWidth = std::max(score.commonWidth, count);
-  return score;
+  for (const auto& [width, n] : widths) {
+    count.score.commonWidth = std::max(count.score.commonWidth, n);
+  }
+  return count;
 }
 
 Cell ToCell(std::string&& field) {
@@ -199,20 +206,18 @@ Cell ToCell(std::string&& field) {
 
 char DetectSeparator(std::string_view content) {
   content = WithoutBom(content);
+  // Our own tables are tab-separated, and a tab hardly ever sits inside a
+  // cell, while commas do (in names, in notes): a tab that splits at least
+  // half the lines settles it, however ragged the rows.
+  SeparatorCount tab = CountSeparator(content, '\t', 3);
+  if (tab.score.linesSplit > 0 && 2 * tab.score.linesSplit >= tab.linesWithText) return '\t';
   // A semicolon-separated table usually comes from a locale whose decimal
   // mark is the comma, so on a tie the semicolon is the better guess.
-  constexpr std::array<char, 3> kCandidates = {'\t', ';', ','};
-  char best = '\t';
-  SeparatorScore bestScore;
-  for (size_t i = 0; i < kCandidates.size(); ++i) {
-    int preference = static_cast<int>(kCandidates.size() - i);
-    SeparatorScore score = ScoreSeparator(content, kCandidates[i], preference);
-    if (i == 0 || score > bestScore) {
-      best = kCandidates[i];
-      bestScore = score;
-    }
-  }
-  return best;
+  SeparatorScore semicolon = CountSeparator(content, ';', 2).score;
+  SeparatorScore comma = CountSeparator(content, ',', 1).score;
+  SeparatorScore best = std::max({tab.score, semicolon, comma});
+  if (best.linesSplit == 0 || best == tab.score) return '\t';
+  return best == semicolon ? ';' : ',';
 }
 
 Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet) {

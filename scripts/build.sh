@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what Vireltan needs on Debian 12 (compiler, CMake, libraries, Qt),
+# then configures and builds everything into ./build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libxlsxwriter-dev libfreexl-dev libzip-dev libexpat1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
+  xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$(nproc)"
