@@ -2,6 +2,55 @@
 
 namespace vireltan::cli {
 
-std::vector<Command> AutocorrelationCommands() { return {}; }
+namespace {
+
+Status RunAutocorrelation(Session& session, const Options& options) {
+  AutocorrelationOptions o;
+  auto classes = options.find("classes");
+  const bool fixed = options.count("fixed") > 0;
+  if (classes != options.end() && fixed)
+    return Status::Error(
+        "autocorrelation: give either --classes=K (equal numbers of pairs) or --fixed (limits "
+        "from \"distances.txt\"), not both.");
+  if (classes == options.end() && !fixed)
+    return Status::Error(
+        "autocorrelation: you have to chose a distance class definition option: --classes=K or "
+        "--fixed.");
+  o.CheckBox1 = classes != options.end();
+  o.CheckBox2 = fixed;
+  if (o.CheckBox1) o.Edit6 = classes->second;
+  if (auto p = options.find("permutations"); p != options.end()) o.Edit7 = p->second;
+  if (auto p = options.find("procedure"); p != options.end()) {
+    if (p->second == "central") {
+      o.CheckBox3 = true;
+    } else if (p->second == "weighted") {
+      o.CheckBox4 = true;
+    } else if (p->second == "resampling") {
+      o.CheckBox5 = true;
+    } else {
+      return Status::Error("autocorrelation: --procedure=" + p->second +
+                           ": expected central, weighted or resampling.");
+    }
+  }
+  return session.SpatialAutocorrelation(o);
+}
+
+}  // namespace
+
+std::vector<Command> AutocorrelationCommands() {
+  return {
+      {"autocorrelation",
+       "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
+       "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx",
+       {{"classes", true, "K distance classes holding equal numbers of pairs"},
+        {"fixed", false, "distance classes with the upper limits of distances.txt"},
+        {"procedure", true,
+         "dataset without clonal replicates analysed after the entire one: central (genets at "
+         "their centroids), weighted (pairs within a genet left out) or resampling (one SU per "
+         "genet drawn at random, repeated); none: the entire dataset only"},
+        {"permutations", true, "number of permutations and of resampling replicates (1000)"}},
+       RunAutocorrelation},
+  };
+}
 
 }  // namespace vireltan::cli

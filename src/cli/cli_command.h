@@ -12,8 +12,8 @@
 namespace vireltan::cli {
 
 struct OptionSpec {
-  std::string name;         // without the leading "--"
-  bool takesValue = true;   // "--name=value" or a bare flag "--name"
+  std::string name;        // without the leading "--"
+  bool takesValue = true;  // "--name=value" or a bare flag "--name"
   std::string help;
 };
 
@@ -34,12 +34,12 @@ Status IntegerOption(const Options& options, const std::string& name, int fallba
 // Every command of the command line, in the order --help lists them. Each
 // group of analyses contributes its own list.
 std::vector<Command> AllCommands();
-std::vector<Command> FileCommands();          // file_commands.cpp
-std::vector<Command> ChartCommands();         // chart_commands.cpp: map, save-map, save-graph
-std::vector<Command> IdentityCommands();      // identity_commands.cpp: psex, diversity, pareto
-std::vector<Command> DistanceCommands();      // distance_commands.cpp: distances, exports
-std::vector<Command> EffortCommands();        // effort_commands.cpp: resampling, combinations
-std::vector<Command> SpatialCommands();       // spatial_commands.cpp: aggregation .. subrange
+std::vector<Command> FileCommands();             // file_commands.cpp
+std::vector<Command> ChartCommands();            // chart_commands.cpp: map, save-map, save-graph
+std::vector<Command> IdentityCommands();         // identity_commands.cpp: psex, diversity, pareto
+std::vector<Command> DistanceCommands();         // distance_commands.cpp: distances, exports
+std::vector<Command> EffortCommands();           // effort_commands.cpp: resampling, combinations
+std::vector<Command> SpatialCommands();          // spatial_commands.cpp: aggregation .. subrange
 std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
 
 }  // namespace vireltan::cli

@@ -76,7 +76,8 @@ std::string UsageText() {
          "Commands:\n";
   for (const Command& c : AllCommands()) {
     out << "  " << c.name;
-    for (const OptionSpec& o : c.options) out << " [--" << o.name << (o.takesValue ? "=…" : "") << "]";
+    for (const OptionSpec& o : c.options)
+      out << " [--" << o.name << (o.takesValue ? "=…" : "") << "]";
     out << "\n      " << c.help << "\n";
     for (const OptionSpec& o : c.options) out << "      --" << o.name << ": " << o.help << "\n";
   }
@@ -101,11 +102,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       seed = value;
       continue;
     }
-    err << "vireltan-cli: unknown option " << a << "\n" << "Try 'vireltan-cli --help'.\n";
+    err << "vireltan-cli: unknown option " << a << "\n"
+        << "Try 'vireltan-cli --help'.\n";
     return 2;
   }
   if (i >= args.size()) {
-    err << "vireltan-cli: no data file given\n" << "Try 'vireltan-cli --help'.\n";
+    err << "vireltan-cli: no data file given\n"
+        << "Try 'vireltan-cli --help'.\n";
     return 2;
   }
   const std::string dataFile = args[i++];
@@ -120,7 +123,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       for (const Command& c : commands)
         if (c.name == a) found = &c;
       if (!found) {
-        err << "vireltan-cli: unknown command '" << a << "'\n" << "Try 'vireltan-cli --help'.\n";
+        err << "vireltan-cli: unknown command '" << a << "'\n"
+            << "Try 'vireltan-cli --help'.\n";
         return 2;
       }
       plan.push_back({found, {}});

@@ -2,6 +2,45 @@
 
 namespace vireltan::cli {
 
-std::vector<Command> EffortCommands() { return {}; }
+namespace {
+
+const OptionSpec kPermutations{
+    "permutations", true,
+    "random draws per subset size (a whole number, at least 2; default 1000)"};
+
+}  // namespace
+
+std::vector<Command> EffortCommands() {
+  return {
+      {"resample-loci",
+       "Tests > resampling1-l loci: distinct MLGs, alleles and gene diversity against the "
+       "number of loci, over random subsets of loci (Chart3: .permloc).",
+       {kPermutations},
+       [](Session& s, const Options& o) {
+         int permutations = 0;
+         if (Status st = IntegerOption(o, "permutations", 1000, permutations); !st) return st;
+         return s.ResampleLoci(permutations);
+       }},
+      {"resample-individuals",
+       "Tests > resampling 1-n individuals: the same against the number of sampling units, "
+       "over random subsets of units (Chart3: .permind).",
+       {kPermutations},
+       [](Session& s, const Options& o) {
+         int permutations = 0;
+         if (Status st = IntegerOption(o, "permutations", 1000, permutations); !st) return st;
+         return s.ResampleIndividuals(permutations);
+       }},
+      {"combine-loci",
+       "Tests > Combination 1-l loci: distinct MLGs over every subset of loci, and the smallest "
+       "combinations of loci that separate all MLGs (Chart3: .combiloc).",
+       {},
+       [](Session& s, const Options&) { return s.Combination1lloci1Click(); }},
+      {"combine-individuals",
+       "Tests > Combination1-n individuals: distinct MLGs over every subset of sampling units "
+       "(Chart3: .combiind).",
+       {},
+       [](Session& s, const Options&) { return s.Combination1nindfividuals1Click(); }},
+  };
+}
 
 }  // namespace vireltan::cli

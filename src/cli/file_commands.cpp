@@ -4,7 +4,9 @@ namespace vireltan::cli {
 
 std::vector<Command> FileCommands() {
   return {
-      {"close", "File > Close: write the results log and empty the tables.", {},
+      {"close",
+       "File > Close: write the results log and empty the tables.",
+       {},
        [](Session& s, const Options&) { return s.Close(); }},
   };
 }

@@ -19,9 +19,9 @@ constexpr int kMissingHaploidCode = 999;
 constexpr int kMissingDiploidCode = 999999;
 
 struct Dataset {
-  int sampleCount = 0;  // N: SUs actually present in the file
-  int locusCount = 0;   // L: loci actually present in the file
-  int ploidy = 2;       // only the parity matters: odd = one allele per locus
+  int sampleCount = 0;                  // N: SUs actually present in the file
+  int locusCount = 0;                   // L: loci actually present in the file
+  int ploidy = 2;                       // only the parity matters: odd = one allele per locus
   std::vector<std::string> locusNames;  // 0-based, L entries
 
   // Per SU (file order).

@@ -169,8 +169,8 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   for (int i = 0; i < rowsPresent; ++i) {
     int row = i + 2;
     const Cell& designation = sheet.at(row, 1);
-    if (designation.empty() || (designation.isText() && designation.text().find_first_not_of(
-                                                            " \t") == std::string::npos))
+    if (designation.empty() ||
+        (designation.isText() && designation.text().find_first_not_of(" \t") == std::string::npos))
       return Status::Error(Where(fileName, row, 1) +
                            ": the designation of the sampling unit is empty.");
     dataset.designations.push_back(designation);

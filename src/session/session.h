@@ -18,11 +18,13 @@
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
+#include "analyses/spatial/autocorrelation_options.h"
 #include "dataset/dataset.h"
 #include "dataset/pairwise_matrices.h"
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
 #include "session/chart_data.h"
+#include "session/chart_renderer.h"
 #include "session/command_availability.h"
 #include "sheet/book.h"
 
@@ -41,9 +43,9 @@ class Session {
   Session(MessageSink& messages, ProgressSink& progress);
 
   // --- Dataset description (set by Open) ---
-  int SampleCount = 0;  // N: sampling units analysed
-  int LocusCount = 0;   // L: loci analysed
-  int Ploidy = 0;       // only its parity matters: odd = one allele per locus
+  int SampleCount = 0;                  // N: sampling units analysed
+  int LocusCount = 0;                   // L: loci analysed
+  int Ploidy = 0;                       // only its parity matters: odd = one allele per locus
   std::vector<std::string> LocusNames;  // 0-based: LocusNames[k-1] names locus k
   int FirstAlleleColumn = 4;
   std::string DataFilePath;
@@ -79,6 +81,24 @@ class Session {
   // --- Charts (Chart1 .. Chart5 at indices 0..4) ---
   std::array<ChartData, 5> charts = MakeDefaultCharts();
   ChartData& chart(int number) { return charts.at(number - 1); }
+
+  // --- Chart commands (session_charts.cpp) ---
+  // Empties Series1, Series2, Series3, Series6 and Series7 and hides the
+  // five charts: what every command that shows a chart or a panel does first.
+  void HideCharts();
+  // Spatial components > MLG map: Chart1 shows every sampling unit at its
+  // position, labelled with its MLG number.
+  Status MlgMap();
+  // File > Save map: writes the visible Chart1 to OutputPrefix + ".svg" (and
+  // ".png"), else shows "no map visible"; then empties Series1 and hides the
+  // map. A failed save keeps the map shown so that it can be saved again.
+  Status SaveMap(ChartRenderer& renderer);
+  // File > Save Graph: writes each visible chart of Chart2..Chart5 to its own
+  // file (".pareto.svg", ".combiind.svg", ".combiloc.svg", ".permind.svg",
+  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", each with a PNG),
+  // else shows "no graph visible"; then empties Series2 and hides Chart2 to
+  // Chart5 (kept when a save failed).
+  Status SaveGraph(ChartRenderer& renderer);
 
   // Numerical state shared by the analyses.
   FactorialTable factorialTable;
@@ -136,20 +156,91 @@ class Session {
   // --- Analyses (each group's commands are implemented in its own file,
   // src/session/session_<group>.cpp, calling the analysis functions) ---
 
-  // Clonal identity and diversity.
-  // (psex, diversity, pareto)
+  // Clonal identity and diversity (session_identity.cpp).
+  // Tests > Psex: round-robin allele frequencies, pgen, pgen (fis) and Psex
+  // for every sampling unit, appended to `results` and the log. Runs once per
+  // loaded dataset: afterwards availability().psex is false (the menu item
+  // disabled) until the next Open.
+  Status Psex1Click();
+  // MLG > Diversity and richness: Shannon, Simpson, evenness and Hill.
+  Status diversityindices1Click();
+  // MLG > Pareto distribution: the clone-size fit, Chart2 in the full case.
+  Status Pareto1Click();
+  // Per locus (0-based), set by each Psex run: unbiased gene diversity,
+  // observed heterozygosity and Fis of the round-robin genotypes.
+  std::vector<double> LocusHnb, LocusHobs, LocusFis;
 
   // Genotypic distances and exports.
-  // (allelic and microsatellite distance, Quorvex, Arlequin)
+  // Tests > matrix of allelic distance: histogram on Chart4 and, for at most
+  // 254 MLGs, the matrix block in `results` and the results log.
+  Status numberofdistinctalleles1Click();
+  // Tests > Matrix of microsatellite distance: the same on Chart5.
+  Status Matrixofmicrosatellitedistance1Click();
+  // The same two commands, also writing the full symmetric G x G matrix to
+  // `matrixFilePath` as a tab-separated table, for any G.
+  Status AllelicDistanceWithMatrixFile(const std::string& matrixFilePath);
+  Status MicrosatDistanceWithMatrixFile(const std::string& matrixFilePath);
+  // Format > Quorvex (".quorvex.txt") and Format > Arlequin (".arlequin.arp"):
+  // the clone-corrected dataset, one genotype per MLG.
+  Status Quorvex1Click();
+  Status Arlequin1Click();
 
-  // Sampling-effort curves.
-  // (resampling and combinations over loci and individuals)
+  // Sampling-effort curves (session_effort.cpp). Each appends its block to
+  // `results`, rewrites the log, shows its box plot on Chart3 (setting its
+  // Chart3 flag, clearing the other three) and ends with "permutations done"
+  // or "combinations done". A permutation count below 2 is refused before
+  // any work (the standard errors divide by P - 1).
+  // Tests > resampling1-l loci, run (Button4Click): P draws per number of loci.
+  Status ResampleLoci(int permutations);
+  // Tests > resampling 1-n individuals, run (Button2Click): P draws per
+  // number of sampling units.
+  Status ResampleIndividuals(int permutations);
+  // Tests > Combination 1-l loci: every subset of loci, with the smallest
+  // combinations that separate all MLGs.
+  Status Combination1lloci1Click();
+  // Tests > Combination1-n individuals: every subset of sampling units.
+  Status Combination1nindfividuals1Click();
 
-  // Spatial structure.
-  // (MLG map, aggregation index, edge effect, clonal subrange)
+  // Spatial structure (session_spatial.cpp). Each adds its sheet in front of
+  // `autocorr` and saves the workbook; permutations run on all cores, each
+  // from its own stream of NewRunSeed(). A count below 1 is refused before
+  // any work; degenerate data (one MLG, no single-unit MLG...) give a message
+  // and no sheet.
+  // Spatial components > Aggregation index, run (Button1Click): Ac and p (Ac),
+  // sheet "aggregation index", once per loaded dataset.
+  Status AggregationIndex(int permutations);
+  // Spatial components > Edge effect, run (Button7Click): Ee and p (Ee),
+  // sheet "Edge effect", once per loaded dataset.
+  Status EdgeEffect(int permutations);
+  // Spatial components > Clonal sub range, Number of distance classes, run
+  // (Button3Click): sheet "clonal subrange" (" (2)", ... when repeated).
+  Status ClonalSubrange(int classCount);
+  // Spatial components > Clonal sub range, Fixed distance classses
+  // (Button6Click): classes from DataDirectory + "distances.txt", sheet
+  // "clonal subrange fix.".
+  Status ClonalSubrangeFixed();
+  // F(r) against the average distance of each class, filled (and made
+  // visible) by the last clonal subrange run; saved as ".subrange.svg"/PNG.
+  ChartData subrangeChart;
 
   // Spatial autocorrelation.
-  // (options, classes, statistic, permutations)
+  // Button9 ("run" of the first panel, GroupBox9): checks the ticked boxes,
+  // shows the program's messages ("you have to chose ...", "fichier
+  // distances.txt absent") and says what the panels do next; the window
+  // applies it with AutocorrelationPanel::Button9Click.
+  AutocorrelationValidation CheckAutocorrelationOptions(const AutocorrelationOptions& options);
+  // Button11 ("run" of GroupBox10): Loiselle kinship and Ritland
+  // relationship by distance class for the entire dataset and the chosen
+  // dataset without replicates, regressions, permutation tests (or the
+  // resampling of genets); stores the "all freq& dist matrices" sheet and
+  // the result sheet named by the option pair in `autocorr` and saves the
+  // workbook, unless a sheet of that name exists already. Fills
+  // correlogramChart. Ends with "permutations done".
+  Status SpatialAutocorrelation(const AutocorrelationOptions& options);
+  // The correlogram of the last run: class mean Loiselle kinship against
+  // the class's average distance with the 95% envelope of the permuted
+  // means; Save Graph writes it as OutputPrefix + ".correlogram.svg".
+  ChartData correlogramChart;
 
   // The spatial results workbook: its file name, and a save of the whole
   // book (numbers as numbers, texts as texts).

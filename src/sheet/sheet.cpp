@@ -1,7 +1,8 @@
 #include "sheet/sheet.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "sheet/table_file.h"
@@ -11,7 +12,9 @@ namespace vireltan {
 namespace {
 const Cell kEmptyCell;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 }  // namespace
 
 std::optional<double> ParseDecimal(const std::string& text) {
@@ -19,18 +22,33 @@ std::optional<double> ParseDecimal(const std::string& text) {
   size_t end = text.size();
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
+  if (begin < end && text[begin] == '+') {
+    ++begin;
+    if (begin < end && (text[begin] == '+' || text[begin] == '-')) return std::nullopt;
+  }
   if (begin == end) return std::nullopt;
-  std::string trimmed = text.substr(begin, end - begin);
-  // Only plain decimal notation: digits, one dot, a sign, an exponent.
-  // strtod alone would also take "inf", "nan" and hexadecimal numbers.
-  for (char c : trimmed) {
-    bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+  // Plain decimal notation with "." whatever the user's locale (strtod
+  // would follow it); from_chars also refuses "inf", "nan" and hexadecimal.
+  const char* first = text.data() + begin;
+  const char* last = text.data() + end;
+  for (const char* c = first; c < last; ++c) {
+    bool allowed = (*c >= '0' && *c <= '9') || *c == '.' || *c == '-' || *c == '+' || *c == 'e' ||
+                   *c == 'E';
     if (!allowed) return std::nullopt;
   }
-  errno = 0;
-  char* stop = nullptr;
-  double value = std::strtod(trimmed.c_str(), &stop);
-  if (stop != trimmed.c_str() + trimmed.size() || errno == ERANGE) return std::nullopt;
+  double value = 0;
+  auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ptr != last) return std::nullopt;
+  if (result.ec == std::errc::result_out_of_range) {
+    // Only overflow is refused; a value too small for a double reads as 0.
+    bool tiny = false;
+    for (const char* c = first; c < last; ++c)
+      if ((*c == 'e' || *c == 'E') && c + 1 < last && c[1] == '-') tiny = true;
+    if (!tiny) return std::nullopt;
+    value = 0.0;
+  } else if (result.ec != std::errc()) {
+    return std::nullopt;
+  }
   return value;
 }
 
@@ -65,7 +83,9 @@ double Sheet::NumberAt(int row, int col) const {
   return 0.0;
 }
 
-void Sheet::SetNumberAt(int row, int col, double value) { set(row, col, Cell::Number(value)); }
+void Sheet::SetNumberAt(int row, int col, double value) {
+  set(row, col, Cell::Number(value));
+}
 
 std::string Sheet::TextAt(int row, int col) const {
   const Cell& cell = at(row, col);
@@ -74,9 +94,13 @@ std::string Sheet::TextAt(int row, int col) const {
   return "";
 }
 
-void Sheet::SetTextAt(int row, int col, std::string text) { set(row, col, Cell::Text(std::move(text))); }
+void Sheet::SetTextAt(int row, int col, std::string text) {
+  set(row, col, Cell::Text(std::move(text)));
+}
 
-int Sheet::LastRow() const { return static_cast<int>(rows_.size()); }
+int Sheet::LastRow() const {
+  return static_cast<int>(rows_.size());
+}
 
 int Sheet::LastCol() const {
   size_t widest = 0;
@@ -121,6 +145,8 @@ void Sheet::InsertColumns(int beforeCol, int count) {
     if (beforeCol > static_cast<int>(cells.size())) continue;
     cells.insert(cells.begin() + (beforeCol - 1), count, Cell());
   }
+  if (beforeCol <= static_cast<int>(headings_.size()))
+    headings_.insert(headings_.begin() + (beforeCol - 1), count, std::string());
 }
 
 void Sheet::Clear() {
@@ -135,7 +161,12 @@ int CompareCells(const Cell& a, const Cell& b) {
   int ra = rank(a);
   int rb = rank(b);
   if (ra != rb) return ra < rb ? -1 : 1;
-  if (a.isNumber()) return a.number() < b.number() ? -1 : (b.number() < a.number() ? 1 : 0);
+  if (a.isNumber()) {
+    // NaN after every number, so that the order stays a strict weak one.
+    bool na = std::isnan(a.number()), nb = std::isnan(b.number());
+    if (na || nb) return na == nb ? 0 : (na ? 1 : -1);
+    return a.number() < b.number() ? -1 : (b.number() < a.number() ? 1 : 0);
+  }
   if (a.isText()) return a.text().compare(b.text()) < 0 ? -1 : (a.text() == b.text() ? 0 : 1);
   return 0;
 }

@@ -14,9 +14,9 @@
 namespace vireltan {
 
 enum class FileType {
-  kXlsxWorkbook = 4,  // spreadsheet workbook, one worksheet per sheet
-  kTextTable = 6,     // tab-separated text, UTF-8, one line per row
-  kXlsWorkbook = 100, // legacy binary workbook (read only)
+  kXlsxWorkbook = 4,   // spreadsheet workbook, one worksheet per sheet
+  kTextTable = 6,      // tab-separated text, UTF-8, one line per row
+  kXlsWorkbook = 100,  // legacy binary workbook (read only)
 };
 
 // Reads `path` into `book` (its sheets replaced). Text tables and legacy

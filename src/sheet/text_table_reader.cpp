@@ -8,6 +8,8 @@
 #include <map>
 #include <vector>
 
+#include "sheet/text_encoding.h"
+
 namespace vireltan {
 
 namespace {
@@ -26,53 +28,6 @@ std::string_view WithoutBom(std::string_view text) {
   return text;
 }
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Length of the UTF-8 sequence starting at text[i], or 0 if it is malformed
-// (overlong forms, surrogates and values above U+10FFFF included).
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  auto byte = [&](size_t k) -> unsigned char {
-    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
-  };
-  unsigned char c = byte(0);
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) return IsContinuation(byte(1)) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    unsigned char lo = c == 0xE0 ? 0xA0 : 0x80;
-    unsigned char hi = c == 0xED ? 0x9F : 0xBF;
-    bool ok = byte(1) >= lo && byte(1) <= hi && IsContinuation(byte(2));
-    return ok ? 3 : 0;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    unsigned char lo = c == 0xF0 ? 0x90 : 0x80;
-    unsigned char hi = c == 0xF4 ? 0x8F : 0xBF;
-    bool ok = byte(1) >= lo && byte(1) <= hi && IsContinuation(byte(2)) && IsContinuation(byte(3));
-    return ok ? 4 : 0;
-  }
-  return 0;
-}
-
-// Binary files (and text in a legacy code page) are refused rather than
-// turned into cells of garbage. Returns an error naming the first bad line.
-Status CheckIsUtf8Text(std::string_view text, const std::string& sourceName) {
-  int line = 1;
-  for (size_t i = 0; i < text.size();) {
-    char c = text[i];
-    if (c == '\0') {
-      return ReadError(sourceName,
-                       "line " + std::to_string(line) + " holds binary data; this is not a text table.");
-    }
-    if (c == '\n' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++line;
-    size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) {
-      return ReadError(sourceName, "line " + std::to_string(line) +
-                                       " is not UTF-8 text; save the table as UTF-8 and try again.");
-    }
-    i += length;
-  }
-  return Status::Ok();
-}
-
 // Splits text into records of fields: separators and line ends (LF, CRLF or
 // a lone CR) end fields and records, except inside double quotes, where a
 // doubled quote stands for one quote character.
@@ -82,15 +37,13 @@ class RecordReader {
 
   RecordReader(std::string_view text, char separator) : text_(text), separator_(separator) {}
 
-  Result Next(std::vector<std::string>& fields, std::vector<bool>& quoted) {
+  Result Next(std::vector<std::string>& fields) {
     fields.clear();
-    quoted.clear();
     if (pos_ >= text_.size()) return Result::kEnd;
     std::string field;
     bool isQuoted = false;
     auto finishField = [&] {
       fields.push_back(std::move(field));
-      quoted.push_back(isQuoted);
       field.clear();
       isQuoted = false;
     };
@@ -119,7 +72,6 @@ class RecordReader {
     }
   }
 
-  int line() const { return line_; }
   int openQuoteLine() const { return openQuoteLine_; }
 
  private:
@@ -180,10 +132,9 @@ SeparatorCount CountSeparator(std::string_view text, char separator, int prefere
   count.score.preference = preference;
   RecordReader reader(text, separator);
   std::vector<std::string> fields;
-  std::vector<bool> quoted;
   std::map<size_t, int> widths;
   for (int i = 0; i < kRecordsForDetection; ++i) {
-    if (reader.Next(fields, quoted) != RecordReader::Result::kRecord) break;
+    if (reader.Next(fields) != RecordReader::Result::kRecord) break;
     if (fields.size() > 1 || !fields[0].empty()) ++count.linesWithText;
     if (fields.size() > 1) {
       ++count.score.linesSplit;
@@ -222,21 +173,21 @@ char DetectSeparator(std::string_view content) {
 
 Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet) {
   sheet.Clear();
-  content = WithoutBom(content);
-  Status encoding = CheckIsUtf8Text(content, sourceName);
+  std::string text;
+  Status encoding = DecodeText(content, sourceName, text);
   if (!encoding.ok()) return encoding;
 
-  RecordReader reader(content, DetectSeparator(content));
+  RecordReader reader(text, DetectSeparator(text));
   std::vector<std::string> fields;
-  std::vector<bool> quoted;
   int row = 0;
   while (true) {
-    RecordReader::Result result = reader.Next(fields, quoted);
+    RecordReader::Result result = reader.Next(fields);
     if (result == RecordReader::Result::kEnd) break;
     if (result == RecordReader::Result::kOpenQuote) {
       sheet.Clear();
       return ReadError(sourceName, "the quoted cell that starts on line " +
-                                       std::to_string(reader.openQuoteLine()) + " is never closed.");
+                                       std::to_string(reader.openQuoteLine()) +
+                                       " is never closed.");
     }
     ++row;
     // Quoted and unquoted cells convert alike, as spreadsheets do: "12" is

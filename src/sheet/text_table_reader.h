@@ -1,6 +1,7 @@
 #pragma once
-// Delimited text tables: tab-, comma- or semicolon-separated UTF-8 text with
-// optional double-quoted cells, as written by spreadsheets and text editors.
+// Delimited text tables: tab-, comma- or semicolon-separated text with
+// optional double-quoted cells, as written by spreadsheets and text editors,
+// in UTF-8 (byte order mark optional) or UTF-16 with a byte order mark.
 #include <string>
 #include <string_view>
 

@@ -10,8 +10,8 @@
 namespace vireltan {
 
 struct XlsxParts {
-  std::string worksheetName;  // as shown on the worksheet's tab
-  std::string worksheetPart;  // zip entry of the first worksheet
+  std::string worksheetName;      // as shown on the worksheet's tab
+  std::string worksheetPart;      // zip entry of the first worksheet
   std::string sharedStringsPart;  // zip entry, or "" when there is none
 };
 

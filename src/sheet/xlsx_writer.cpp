@@ -18,7 +18,9 @@ Status WriteError(const std::string& path, const std::string& reason) {
   return Status::Error("Cannot write \"" + path + "\": " + reason);
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // The first `count` characters (not bytes) of UTF-8 text.
 std::string FirstChars(const std::string& text, size_t count) {
@@ -37,7 +39,8 @@ std::string FoldCase(const std::string& text) {
 
 std::string AllowedSheetName(const std::string& name, int index) {
   std::string cleaned;
-  for (char c : name) cleaned += std::string_view("[]:*?/\\").find(c) == std::string_view::npos ? c : '_';
+  for (char c : name)
+    cleaned += std::string_view("[]:*?/\\").find(c) == std::string_view::npos ? c : '_';
   cleaned = FirstChars(cleaned, kMaxSheetNameChars);
   if (!cleaned.empty() && cleaned.front() == '\'') cleaned.front() = '_';
   if (!cleaned.empty() && cleaned.back() == '\'') cleaned.back() = '_';

@@ -37,7 +37,14 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
       std::string_view(text, static_cast<size_t>(length)));
 }
 
-std::string ZipErrorText(zip_error_t* error) { return zip_error_strerror(error); }
+// libzip's messages start with a capital; here they follow a colon.
+std::string ZipErrorText(zip_error_t* error) {
+  std::string text = zip_error_strerror(error);
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] > 'Z')) {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -69,7 +76,9 @@ long long ZipArchive::Locate(const std::string& entry) const {
   return index;
 }
 
-bool ZipArchive::Contains(const std::string& entry) const { return Locate(entry) >= 0; }
+bool ZipArchive::Contains(const std::string& entry) const {
+  return Locate(entry) >= 0;
+}
 
 Status ZipArchive::ParseXml(const std::string& entry, XmlHandler& handler) const {
   long long index = Locate(entry);

@@ -85,8 +85,8 @@ TEST(DatasetReader, ExtraGenotypeColumnsBeyondTheHeaderAreIgnored) {
 TEST(DatasetReader, LocusNamesOnlyWhenColumnSixHoldsText) {
   Dataset d;
   DatasetReadReport report;
-  ASSERT_TRUE(Read({{"1", "", "", "2", "2", "", "B"}, {"a", "1", "1", "120120", "130130"}}, d,
-                   report));
+  ASSERT_TRUE(
+      Read({{"1", "", "", "2", "2", "", "B"}, {"a", "1", "1", "120120", "130130"}}, d, report));
   EXPECT_EQ(d.locusNames, (std::vector<std::string>{"locus1", "locus2"}));
 }
 
@@ -110,15 +110,12 @@ TEST_P(DatasetReaderBadInput, StopsWithMessageNamingFileRowAndColumn) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DatasetReaderBadInput,
     ::testing::Values(
-        BadCellCase{"text_genotype",
-                    {{"1", "", "", "1", "2"}, {"a", "1", "1", "abc"}},
-                    "row 2, column 4"},
-        BadCellCase{"negative",
-                    {{"1", "", "", "1", "2"}, {"a", "1", "1", "-120124"}},
-                    "row 2, column 4"},
-        BadCellCase{"fraction",
-                    {{"1", "", "", "1", "2"}, {"a", "1", "1", "120124.5"}},
-                    "row 2, column 4"},
+        BadCellCase{
+            "text_genotype", {{"1", "", "", "1", "2"}, {"a", "1", "1", "abc"}}, "row 2, column 4"},
+        BadCellCase{
+            "negative", {{"1", "", "", "1", "2"}, {"a", "1", "1", "-120124"}}, "row 2, column 4"},
+        BadCellCase{
+            "fraction", {{"1", "", "", "1", "2"}, {"a", "1", "1", "120124.5"}}, "row 2, column 4"},
         BadCellCase{"five_digits_diploid",
                     {{"1", "", "", "1", "2"}, {"a", "1", "1", "12012"}},
                     "row 2, column 4"},
@@ -143,15 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"1", "", "", "1", "2"}, {"a", "north", "1", "120124"}},
                     "row 2, column 2"},
         BadCellCase{"no_data_row", {{"0", "", "", "1", "2"}}, "no data row"},
-        BadCellCase{"text_header", {{"many", "", "", "1", "2"}, {"a", "1", "1", "120124"}},
+        BadCellCase{"text_header",
+                    {{"many", "", "", "1", "2"}, {"a", "1", "1", "120124"}},
                     "row 1, column 1"}),
     [](const ::testing::TestParamInfo<BadCellCase>& info) { return info.param.name; });
 
 TEST(DatasetReader, ExtentsStartAtZeroAndDetectAbsentAxes) {
   Dataset d;
   DatasetReadReport report;
-  ASSERT_TRUE(Read({{"2", "", "", "1", "2"}, {"a", "-5", "999", "120124"}, {"b", "-2", "999", "120124"}},
-                   d, report));
+  ASSERT_TRUE(
+      Read({{"2", "", "", "1", "2"}, {"a", "-5", "999", "120124"}, {"b", "-2", "999", "120124"}}, d,
+           report));
   Extents e = ComputeExtents(d);
   EXPECT_EQ(e.MinX, -5);
   EXPECT_EQ(e.MaxX, 0);  // all x negative: the maximum stays at its start, 0

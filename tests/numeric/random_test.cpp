@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 namespace vireltan {
@@ -103,6 +104,25 @@ TEST(RandomGeneratorTest, ClockSeedsDiffer) {
     second = RandomGenerator::FromClock();
   }
   EXPECT_NE(first.state(), second.state());
+}
+
+}  // namespace
+}  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+// Permutation streams: the same (seed, index) always gives the same stream,
+// neighbouring indices give different ones.
+TEST(RandomGeneratorStreams, ReproducibleAndDistinct) {
+  RandomGenerator a = RandomGenerator::ForStream(42, 7);
+  RandomGenerator b = RandomGenerator::ForStream(42, 7);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(a.Below(1000000), b.Below(1000000));
+  std::set<uint32_t> seeds;
+  for (uint64_t index = 0; index < 1000; ++index)
+    seeds.insert(RandomGenerator::ForStream(42, index).state());
+  EXPECT_EQ(seeds.size(), 1000u);
+  EXPECT_NE(RandomGenerator::ForStream(1, 0).state(), RandomGenerator::ForStream(2, 0).state());
 }
 
 }  // namespace

@@ -28,12 +28,9 @@ class OpenTest : public ::testing::Test {
   const Sheet& results() const { return session.results.first(); }
 };
 
-const Rows kFiveSus{{"5", "", "", "2", "2", "A", "B"},
-                    {"s1", "1", "1", "120124", "150152"},
-                    {"s2", "2", "2", "124120", "152150"},
-                    {"s3", "3", "3", "120124", "150152"},
-                    {"s4", "4", "4", "101130", "150152"},
-                    {"s5", "5", "5", "130130", "160160"}};
+const Rows kFiveSus{{"5", "", "", "2", "2", "A", "B"},    {"s1", "1", "1", "120124", "150152"},
+                    {"s2", "2", "2", "124120", "152150"}, {"s3", "3", "3", "120124", "150152"},
+                    {"s4", "4", "4", "101130", "150152"}, {"s5", "5", "5", "130130", "160160"}};
 
 TEST_F(OpenTest, WritesMlgListRichnessAndLog) {
   ASSERT_TRUE(OpenRows("meadow.data.txt", kFiveSus).ok());

@@ -69,7 +69,9 @@ TEST_F(TableFileTest, MissingFile) {
   EXPECT_NE(message.find("does not exist"), std::string::npos) << message;
 }
 
-TEST_F(TableFileTest, Folder) { ExpectReadError(dir_.string()); }
+TEST_F(TableFileTest, Folder) {
+  ExpectReadError(dir_.string());
+}
 
 TEST_F(TableFileTest, EmptyFile) {
   std::string message = ExpectReadError(WriteFile("empty.txt", ""));
@@ -84,7 +86,9 @@ TEST_F(TableFileTest, BinaryGarbage) {
   ExpectReadError(WriteFile("garbage.txt", bytes));
 }
 
-TEST_F(TableFileTest, ZipMagicOnly) { ExpectReadError(WriteFile("stub.xlsx", "PK\x03\x04 junk")); }
+TEST_F(TableFileTest, ZipMagicOnly) {
+  ExpectReadError(WriteFile("stub.xlsx", "PK\x03\x04 junk"));
+}
 
 TEST_F(TableFileTest, Ole2MagicOnly) {
   std::string bytes = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";

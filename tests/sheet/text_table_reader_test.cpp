@@ -113,6 +113,42 @@ TEST(ParseTextTable, RejectsOverlongAndSurrogateSequences) {
   EXPECT_TRUE(ParseTextTable("\xF0\x9F\x98\x80", "x", sheet).ok());
 }
 
+// What spreadsheets save as "Unicode text".
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    char high = static_cast<char>(unit >> 8);
+    char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+TEST(ParseTextTable, ReadsUtf16WithByteOrderMark) {
+  for (bool bigEndian : {false, true}) {
+    Sheet sheet;
+    Status status = ParseTextTable(
+        Utf16(u"513\t\t\t5\t2\tPrMS6A1\r\nRupicapra\u00B4s\t1.5\t\U0001F600\r\n", bigEndian),
+        "unicode.txt", sheet);
+    ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_EQ(DumpSheet(sheet),
+              "#513|||#5|#2|'PrMS6A1\n'Rupicapra\xC2\xB4s|#1.5|'\xF0\x9F\x98\x80");
+  }
+}
+
+TEST(ParseTextTable, RejectsMalformedUtf16NamingTheLine) {
+  Sheet sheet;
+  Status status = ParseTextTable(Utf16(u"a\nb\n\xD800x\n", false), "u.txt", sheet);
+  ASSERT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("line 3"), std::string::npos) << status.message();
+  status = ParseTextTable(Utf16(u"ab", false) + "c", "u.txt", sheet);
+  EXPECT_FALSE(status.ok());
+  status = ParseTextTable(Utf16(std::u16string(u"a\nb", 3) + u'\0', true), "u.txt", sheet);
+  ASSERT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("line 2"), std::string::npos) << status.message();
+}
+
 TEST(ParseTextTable, RejectsUnclosedQuoteNamingItsLine) {
   Sheet sheet;
   Status status = ParseTextTable("a,b\n\"open,1\n2,3\n", "data.csv", sheet);

@@ -89,12 +89,9 @@ const char kOtherSheet[] =
 <sheetData><row r="1"><c r="A1"><v>99</v></c></row></sheetData></worksheet>)";
 
 ZipEntries HandMadeWorkbook() {
-  return {{"[Content_Types].xml", kContentTypes},
-          {"_rels/.rels", kRootRels},
-          {"xl/workbook.xml", kWorkbook},
-          {"xl/_rels/workbook.xml.rels", kWorkbookRels},
-          {"xl/strings.xml", kSharedStrings},
-          {"xl/worksheets/data.xml", kDataSheet},
+  return {{"[Content_Types].xml", kContentTypes},  {"_rels/.rels", kRootRels},
+          {"xl/workbook.xml", kWorkbook},          {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+          {"xl/strings.xml", kSharedStrings},      {"xl/worksheets/data.xml", kDataSheet},
           {"xl/worksheets/other.xml", kOtherSheet}};
 }
 
@@ -113,7 +110,8 @@ TEST_F(XlsxTest, HandMadeWorkbookReadsFirstWorksheet) {
             "\n"
             "\n"
             "|#1|'inlinex||'#N/A\n"
-            "'plain|'a\rb _x0041_|#4660671.7" + std::string(25, '|') + "#0");
+            "'plain|'a\rb _x0041_|#4660671.7" +
+                std::string(25, '|') + "#0");
 }
 
 TEST_F(XlsxTest, MissingWorksheetPartIsAnError) {
@@ -125,8 +123,7 @@ TEST_F(XlsxTest, MissingWorksheetPartIsAnError) {
   Status status = ReadXlsxWorkbook(path, sheet);
   ASSERT_FALSE(status.ok());
   EXPECT_NE(status.message().find(path), std::string::npos) << status.message();
-  EXPECT_NE(status.message().find("xl/worksheets/data.xml"), std::string::npos)
-      << status.message();
+  EXPECT_NE(status.message().find("xl/worksheets/data.xml"), std::string::npos) << status.message();
 }
 
 TEST_F(XlsxTest, BadSharedStringIndexIsAnError) {
@@ -190,7 +187,8 @@ TEST_F(XlsxTest, WrittenWorkbookReadsBack) {
   first.SetNumberAt(3, 4, std::numeric_limits<double>::infinity());
   first.SetTextAt(3, 5, "tab\there\nnewline");
   first.SetNumberAt(6, 2, 42);
-  book.InsertSheets(2, 1);
+  Sheet written = first;
+  book.InsertSheets(2, 1);  // `first` no longer valid
   book.SetSheetName(2, "second");
   book.sheet(2).SetTextAt(1, 1, "not read back");
 
@@ -210,11 +208,11 @@ TEST_F(XlsxTest, WrittenWorkbookReadsBack) {
   EXPECT_EQ(sheet.LastCol(), 6);
   for (int r = 1; r <= 6; ++r) {
     for (int c = 1; c <= 6; ++c) {
-      const Cell& written = first.at(r, c);
-      if (written.isNumber() && !std::isfinite(written.number())) {
+      const Cell& cell = written.at(r, c);
+      if (cell.isNumber() && !std::isfinite(cell.number())) {
         EXPECT_TRUE(sheet.at(r, c).empty()) << r << "," << c;
       } else {
-        EXPECT_EQ(sheet.at(r, c), written) << r << "," << c;
+        EXPECT_EQ(sheet.at(r, c), cell) << r << "," << c;
       }
     }
   }
@@ -306,8 +304,7 @@ TEST_F(XlsxTest, TruncatedWorkbookIsAnError) {
   Book back;
   Status status = ReadTableFile(truncated, back);
   ASSERT_FALSE(status.ok());
-  EXPECT_NE(status.message().find("\"" + truncated + "\""), std::string::npos)
-      << status.message();
+  EXPECT_NE(status.message().find("\"" + truncated + "\""), std::string::npos) << status.message();
   EXPECT_EQ(back.NumSheets(), 1);
   EXPECT_EQ(back.first().LastRow(), 0);
 }

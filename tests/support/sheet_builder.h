@@ -1,9 +1,10 @@
 #pragma once
 // Builds worksheets and data files from rows of cell texts, for tests.
 // A text that reads as a number becomes a number cell, "" an empty cell.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
 #include <vector>
 

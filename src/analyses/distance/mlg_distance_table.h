@@ -1,0 +1,63 @@
+#pragma once
+// Genetic distances between MLGs, row by row.
+//
+// The two distance commands walk every pair of MLGs (G(G-1)/2 pairs, each
+// costing L loci): 12.5 million pairs for 5,000 MLGs. The genotypes of the
+// G MLGs are therefore copied once into one contiguous block (G x 2L allele
+// codes, O(G·L) memory) so that the pass reads memory in order, and the
+// distances are computed with the very per-locus sums of the load-time
+// matrices, halved the same way for odd ploidy:
+//   - allelic distance: 0, 1 or 2 alleles per locus; halved for haploids
+//     (their single allele is stored twice, so a differing locus counts 2);
+//   - allele-size (microsatellite) distance: the smaller of the straight and
+//     crossed sums of allele-code differences per locus; halved for
+//     haploids, rounded half to even.
+// Cell [j][k] of the matrices (j < k) equals Distance(j, k); the table also
+// gives the lower triangle, by symmetry, for the full-matrix file.
+#include <cstdint>
+#include <vector>
+
+#include "dataset/dataset.h"
+
+namespace vireltan {
+
+enum class MlgDistanceKind { kAllelic, kMicrosat };
+
+// A symmetric distance matrix over MLGs 1..G read one row at a time, the
+// way the histogram, the results block and the matrix file consume it.
+class MlgDistanceRows {
+ public:
+  virtual ~MlgDistanceRows() = default;
+  virtual int mlgCount() const = 0;
+  // row[k - 1] = distance between MLGs j and k for k = first..G (0 when
+  // k == j); entries before first-1 are left as they are. `row` must hold
+  // G entries.
+  virtual void FillRow(int j, int first, std::vector<double>& row) const = 0;
+};
+
+class MlgDistanceTable : public MlgDistanceRows {
+ public:
+  MlgDistanceTable(const Dataset& dataset, const MlgPartition& mlgs, MlgDistanceKind kind);
+
+  MlgDistanceKind kind() const { return kind_; }
+  int mlgCount() const override { return mlgCount_; }
+
+  // Distance between MLGs j and k (MLG numbers 1..G); 0 when j == k.
+  double Distance(int j, int k) const;
+  void FillRow(int j, int first, std::vector<double>& row) const override;
+
+ private:
+  const Allele* genotype(int m) const {
+    return genotypes_.data() + static_cast<size_t>(m - 1) * width_;
+  }
+  double Finish(int unhalvedSum) const;
+
+  MlgDistanceKind kind_;
+  int mlgCount_ = 0;
+  int loci_ = 0;
+  int width_ = 0;  // 2L allele codes per MLG
+  bool haploid_ = false;
+  std::vector<Allele> genotypes_;
+};
+
+}  // namespace vireltan

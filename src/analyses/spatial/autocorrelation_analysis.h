@@ -1,0 +1,68 @@
+#pragma once
+// One run of the spatial autocorrelation of kinship, from the loaded dataset
+// to the finished sheets, with nothing written anywhere: the caller stores
+// the sheets in the spatial results workbook and saves it.
+//
+// The entire dataset (all SUs) is always analysed; at most one dataset
+// without clonal replicates follows: the weighted one (pairs within a genet
+// left out), the genets at their centroids, or the genets represented by one
+// SU drawn at random (resampled n times). Each observed class table is
+// tested by n permutations of the positions among the units.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analyses/spatial/autocorrelation_classes.h"
+#include "analyses/spatial/autocorrelation_options.h"
+#include "analyses/spatial/autocorrelation_output.h"
+#include "common/progress_sink.h"
+#include "common/status.h"
+#include "dataset/dataset.h"
+#include "session/chart_data.h"
+#include "sheet/sheet.h"
+
+namespace vireltan {
+
+struct AutocorrelationInput {
+  const Dataset* dataset = nullptr;
+  const MlgPartition* mlgs = nullptr;
+  std::string DatasetName;
+  // 0: the "all freq& dist matrices" sheet does not exist yet; 1: it holds
+  // the entire-dataset block; 2: the block without replicates too.
+  int MatricesSheetStage = 0;
+  AutocorrelationSettings settings;
+  // Fixed rule: the upper limits read from "distances.txt", ascending.
+  std::vector<double> fileLimits;
+  // Seed of the run's random streams.
+  std::uint32_t runSeed = 0;
+};
+
+struct AutocorrelationOutcome {
+  ClassRule rule;  // the classes used (an added last class when out of range)
+  // The largest distance lies beyond the last limit of "distances.txt".
+  bool OutOfRangeFlag = false;
+  std::vector<TestedDataset> tested;  // entire, then weighted or central
+  bool hasResampling = false;
+  ResamplingResults resampling;
+  // The result sheet, named by the option pair.
+  Sheet resultSheet;
+  std::string resultSheetName;
+  // The "all freq& dist matrices" sheet when it did not exist (stage 0),
+  // and the block without replicates to append when due (stage <= 1 with a
+  // genet procedure).
+  bool hasMatricesSheet = false;
+  Sheet matricesSheet;
+  bool hasGenetMatricesBlock = false;
+  Sheet genetMatricesBlock;
+  ChartData correlogram;
+};
+
+inline constexpr const char* kMatricesSheetName = "all freq& dist matrices";
+
+// Runs the whole analysis. Progress goes to `progress` (0..100), which is
+// polled for cancellation; a zero denominator stops with a message saying
+// which.
+Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink& progress,
+                                 AutocorrelationOutcome& outcome);
+
+}  // namespace vireltan

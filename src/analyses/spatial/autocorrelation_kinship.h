@@ -1,0 +1,114 @@
+#pragma once
+// Pairwise genetic relatedness for the spatial autocorrelation:
+//   - the kinship coefficient of Loiselle et al. (1995), "Fij(Loiselle)":
+//       F_ij = [Σ_l Σ_k (x_ik − p_k)(x_jk − p_k) + Σ_l H_l / (n_l − 1)] / Σ_l H_l
+//     with H_l = Σ_k p_k(1 − p_k) the expected heterozygosity of locus l and
+//     n_l its number of defined gene copies (the second term removes the
+//     small-sample bias);
+//   - the relationship coefficient of Ritland (1996), "Fij(Ritland)":
+//       r_ij = Σ_l (Σ_k x_ik x_jk / p_k − 1) / Σ_l (a_l − 1)
+//     with a_l the number of alleles of locus l.
+// x_ik is the share of allele k in individual i's two gene copies (0, ½ or
+// 1; a haploid's single allele is counted twice, giving 0 or 1). A locus
+// counts for a pair only when the first (smaller) allele of both is typed;
+// since 999 is the largest code, that is "neither genotype is missing".
+//
+// Both coefficients depend only on the two genotypes and the allele
+// frequencies, so the coefficient of any two SUs is the coefficient of their
+// two MLGs. The tables below therefore hold one cell per pair of MLGs, the
+// diagonal (two SUs of one clone) included: G² cells instead of N².
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/progress_sink.h"
+#include "common/status.h"
+#include "dataset/dataset.h"
+
+namespace vireltan {
+
+// Allele frequencies of one locus in a sample.
+struct LocusFrequencies {
+  std::vector<Allele> alleles;      // distinct typed alleles, ascending
+  std::vector<double> frequencies;  // share of each among the typed copies
+  int definedCopies = 0;            // n_l: typed gene copies (one per haploid SU)
+  int alleleCount() const { return static_cast<int>(alleles.size()); }  // a_l
+};
+
+// Frequencies at every locus among the genotypes of `items` (SU indices in
+// file order; an SU may stand for its MLG). Missing alleles (999) are left
+// out of both the frequencies and n_l.
+std::vector<LocusFrequencies> ComputeAlleleFrequencies(const Dataset& dataset,
+                                                       const std::vector<int>& items);
+
+struct KinshipPair {
+  double loiselle = 0;
+  double ritland = 0;
+};
+
+// Why a pair has no coefficients (a zero denominator).
+enum class KinshipProblem {
+  kNone,
+  kNoCommonLocus,  // no locus typed in both
+  kMonomorphic,    // every locus typed in both has a single allele in the sample
+  kSingleCopy,     // a counted locus has a single typed gene copy in the sample
+};
+
+// Precomputed per-locus terms and per-genotype allele positions, so that a
+// pair costs a few operations per locus.
+class KinshipCalculator {
+ public:
+  KinshipCalculator(const Dataset& dataset, std::vector<LocusFrequencies> frequencies);
+
+  const std::vector<LocusFrequencies>& frequencies() const { return frequencies_; }
+
+  // Coefficients of SUs `a` and `b` (file order; a == b allowed: an SU with
+  // itself stands for two SUs of one clone). On a zero denominator returns
+  // the problem (and `locus`, 0-based, for kSingleCopy) and leaves `out`.
+  KinshipProblem Pair(int a, int b, KinshipPair& out, int* locus = nullptr) const;
+
+ private:
+  const Dataset& dataset_;
+  std::vector<LocusFrequencies> frequencies_;
+  int loci_ = 0;
+  // Per locus: Σ p², H_l, H_l / (n_l − 1), a_l − 1.
+  std::vector<double> sumSquares_, heterozygosity_, correction_, alleleTerms_;
+  std::vector<char> singleCopy_;  // n_l <= 1
+  // Per SU and locus: indices of its two alleles in the locus's table (-1
+  // when missing), whether the locus is typed, and Σ_k x_k p_k.
+  std::vector<std::int16_t> index_;
+  std::vector<double> expected_;
+  std::vector<double> inverse_;  // per locus and allele: 1 / p, flattened
+  std::vector<int> inverseStart_;
+};
+
+// Coefficients between all MLGs, under the given frequencies. Cell (g, h),
+// 0-based MLG indices, holds the coefficients of any SU of MLG g with any SU
+// of MLG h; the table is full and symmetric. The diagonal is filled only
+// for clones of at least two SUs when `withClonePairs` is set (else 0).
+class KinshipTable {
+ public:
+  int size() const { return size_; }
+  const KinshipPair& at(int g, int h) const {
+    return cells_[static_cast<size_t>(g) * size_ + h];
+  }
+  const KinshipPair* row(int g) const { return cells_.data() + static_cast<size_t>(g) * size_; }
+  // Mean of the coefficients over all unordered pairs of distinct MLGs.
+  KinshipPair MeanOverDistinctPairs() const;
+
+ private:
+  friend Status ComputeKinshipTable(const Dataset&, const MlgPartition&, const KinshipCalculator&,
+                                    bool, const std::string&, ProgressSink*, KinshipTable&);
+  int size_ = 0;
+  std::vector<KinshipPair> cells_;
+};
+
+// Fills `table`. A pair with a zero denominator stops with a message naming
+// the two SUs (or MLGs, when `itemWord` is "MLGs") and what is missing.
+// Returns Status::Cancelled() when `progress` is cancelled meanwhile.
+Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
+                           const KinshipCalculator& calculator, bool withClonePairs,
+                           const std::string& itemWord, ProgressSink* progress,
+                           KinshipTable& table);
+
+}  // namespace vireltan

@@ -1,0 +1,171 @@
+#include "analyses/spatial/autocorrelation_options.h"
+
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+
+#include "analyses/spatial/fixed_distance_classes.h"
+
+namespace vireltan {
+
+AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOptions& options,
+                                                         const std::string& dataDirectory) {
+  AutocorrelationValidation v;
+  if (!options.CheckBox1 && !options.CheckBox2)
+    v.messages.push_back("you have to chose a distance class definition option");
+  if (!options.CheckBox3 && !options.CheckBox4 && !options.CheckBox5)
+    v.messages.push_back("you have to chose a procedure to remove replicates");
+  if (options.CheckBox1) {
+    v.showSecondPanel = true;
+    v.showClassCount = true;
+  }
+  if (options.CheckBox2) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(dataDirectory + kFixedDistanceClassesFile, error)) {
+      v.showSecondPanel = true;
+      v.showClassCount = false;  // the file gives the number of classes
+    } else {
+      v.messages.push_back("fichier distances.txt absent");
+      v.closeFirstPanel = true;
+    }
+  }
+  return v;
+}
+
+void AutocorrelationPanel::MenuCommand() {
+  GroupBox9Visible = true;
+  Button9Visible = true;
+  Button9Enabled = true;
+  checked.fill(false);
+  enabled.fill(true);
+  visible.fill(true);
+  GroupBox10Visible = false;
+  Button11Visible = false;
+  Edit6Visible = false;
+  Edit7Visible = false;
+  Label4Visible = true;
+  Label5Visible = true;
+}
+
+void AutocorrelationPanel::Click(int box) {
+  if (box < 1 || box > 5 || !enabled[box - 1]) return;
+  checked[box - 1] = !checked[box - 1];
+  auto disable = [this](int other) { enabled[other - 1] = false; };
+  switch (box) {
+    case 1: disable(2); break;
+    case 2: disable(1); break;
+    case 3: disable(4), disable(5); break;
+    case 4: disable(3), disable(5); break;
+    case 5: disable(3), disable(4); break;
+  }
+}
+
+void AutocorrelationPanel::Button9Click(const AutocorrelationValidation& validation) {
+  if (validation.showSecondPanel) {
+    GroupBox10Visible = true;
+    Button11Visible = true;
+    Button11Enabled = true;
+    Edit7Visible = true;
+    Label5Visible = true;
+    Edit6Visible = validation.showClassCount;
+    Label4Visible = validation.showClassCount;
+  }
+  if (validation.closeFirstPanel) {
+    GroupBox9Visible = false;
+    Button9Visible = false;
+    for (int b = 0; b < 4; ++b) visible[b] = false;
+  }
+}
+
+AutocorrelationOptions AutocorrelationPanel::options() const {
+  AutocorrelationOptions o;
+  o.CheckBox1 = checked[0];
+  o.CheckBox2 = checked[1];
+  o.CheckBox3 = checked[2];
+  o.CheckBox4 = checked[3];
+  o.CheckBox5 = checked[4];
+  o.Edit6 = Edit6;
+  o.Edit7 = Edit7;
+  return o;
+}
+
+void AutocorrelationPanel::RunStarted() {
+  GroupBox9Visible = false;
+  Button9Visible = false;
+  visible.fill(false);
+}
+
+void AutocorrelationPanel::RunEnded() {
+  checked.fill(false);
+  GroupBox10Visible = false;
+  Button11Visible = false;
+  Button11Enabled = false;
+  Edit6Visible = false;
+  Edit7Visible = false;
+}
+
+Status ParsePositiveCount(const std::string& text, const std::string& what, int& value) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  if (begin < end && text[begin] == '+') ++begin;
+  int parsed = 0;
+  auto result = std::from_chars(text.data() + begin, text.data() + end, parsed);
+  if (begin == end || result.ec != std::errc() || result.ptr != text.data() + end || parsed < 1) {
+    return Status::Error("The " + what + " must be a whole number of at least 1 (\"" + text +
+                         "\" was given).");
+  }
+  value = parsed;
+  return Status::Ok();
+}
+
+Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
+                                   AutocorrelationSettings& settings) {
+  if (!options.CheckBox1 && !options.CheckBox2)
+    return Status::Error("you have to chose a distance class definition option");
+  if (options.CheckBox1 && options.CheckBox2)
+    return Status::Error(
+        "Choose one distance class definition: a number of distance classes or the fixed "
+        "distance classes of \"distances.txt\", not both.");
+  int procedures = options.CheckBox3 + options.CheckBox4 + options.CheckBox5;
+  if (procedures > 1)
+    return Status::Error(
+        "Choose at most one procedure to remove replicates: central coordinates, genets "
+        "weighted or genets with resampling.");
+  settings.rule =
+      options.CheckBox1 ? DistanceClassRule::kEqualCount : DistanceClassRule::kFixedLimits;
+  settings.procedure = options.CheckBox3   ? ReplicateProcedure::kCentral
+                       : options.CheckBox4 ? ReplicateProcedure::kWeighted
+                       : options.CheckBox5 ? ReplicateProcedure::kResampling
+                                           : ReplicateProcedure::kNone;
+  if (Status s = ParsePositiveCount(options.Edit7, "number of permutations",
+                                    settings.PermutationCount);
+      !s)
+    return s;
+  settings.DistanceClassCount = 0;
+  if (settings.rule == DistanceClassRule::kEqualCount) {
+    if (Status s = ParsePositiveCount(options.Edit6, "number of distance classes",
+                                      settings.DistanceClassCount);
+        !s)
+      return s;
+    if (settings.DistanceClassCount > kMaxDistanceClasses)
+      return Status::Error("The number of distance classes must be at most " +
+                           std::to_string(kMaxDistanceClasses) + " (" +
+                           std::to_string(settings.DistanceClassCount) + " was given).");
+  }
+  return Status::Ok();
+}
+
+std::string AutocorrelationSheetName(DistanceClassRule rule, ReplicateProcedure procedure) {
+  std::string name = rule == DistanceClassRule::kEqualCount ? "Autocorr-Nb" : "Autocorr-Fx";
+  switch (procedure) {
+    case ReplicateProcedure::kCentral: return name + "&Central";
+    case ReplicateProcedure::kWeighted: return name + "&Weighted";
+    case ReplicateProcedure::kResampling: return name + "&Permutations";
+    case ReplicateProcedure::kNone: break;
+  }
+  return name;
+}
+
+}  // namespace vireltan

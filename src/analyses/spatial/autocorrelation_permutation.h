@@ -1,0 +1,183 @@
+#pragma once
+// Permutation test of the spatial autocorrelation: the sampled positions are
+// dealt out again at random among the units (SUs or genets) and the class
+// means and regression slopes recomputed, many times, to give their
+// distribution under the hypothesis of no spatial structure.
+//
+// The positions themselves never change, only which unit sits where. So the
+// position pairs are sorted by distance once, and each permutation is a
+// single pass over them: a pair of positions carries the coefficients of the
+// two units dealt to it. With the class of every position pair known in
+// advance (entire dataset, central coordinates) the pass runs row by row
+// over positions, touching memory in order. The weighted dataset leaves out
+// pairs of one MLG, and which position pairs those are changes with every
+// arrangement; there a first pass in distance order numbers the kept pairs
+// and cuts the classes, and the second pass adds up as above.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "analyses/spatial/autocorrelation_classes.h"
+#include "analyses/spatial/autocorrelation_kinship.h"
+#include "common/progress_sink.h"
+#include "common/status.h"
+#include "numeric/heap_sort.h"
+
+namespace vireltan {
+
+// All pairs a < b of `x.size()` points, in the order a = 0.., b = a+1..,
+// keyed by Euclidean distance and sorted by HeapSortTriples (the records
+// carry the two point indices, as doubles, in `first` and `second`). Only
+// pairs for which keep(a, b) holds are listed. Result is 1-based.
+template <typename Keep>
+std::vector<SortTriple> SortedPointPairs(const std::vector<double>& x, const std::vector<double>& y,
+                                         Keep keep) {
+  const int m = static_cast<int>(x.size());
+  std::vector<SortTriple> list(1, SortTriple{0, 0, 0});
+  list.reserve(static_cast<size_t>(m) * (m > 0 ? m - 1 : 0) / 2 + 1);
+  for (int a = 0; a < m; ++a) {
+    for (int b = a + 1; b < m; ++b) {
+      if (!keep(a, b)) continue;
+      const double dx = x[a] - x[b];
+      const double dy = y[a] - y[b];
+      list.push_back(SortTriple{std::sqrt(dx * dx + dy * dy), static_cast<double>(a),
+                                static_cast<double>(b)});
+    }
+  }
+  HeapSortTriples(static_cast<int>(list.size() - 1), list);
+  return list;
+}
+
+// Position pairs by rank of distance: the compact form of a sorted list of
+// all pairs of M positions.
+struct SortedPositionPairs {
+  int positions = 0;  // M
+  std::vector<std::uint32_t> first;   // per rank (0-based): the lower position
+  std::vector<std::uint32_t> second;  // the higher position
+  std::vector<double> distance;
+  std::int64_t size() const { return static_cast<std::int64_t>(first.size()); }
+};
+SortedPositionPairs CompactPositionPairs(int positions, const std::vector<SortTriple>& sorted);
+
+// Index of the pair of positions a < b in row order (a = 0.., b = a+1..).
+inline std::int64_t TriangleIndex(std::int64_t m, std::int64_t a, std::int64_t b) {
+  return a * m - a * (a + 1) / 2 + (b - a - 1);
+}
+
+// The units of one tested dataset.
+struct PermutedUnits {
+  // Kinship table row of each unit: its MLG for SUs, itself for genets.
+  std::vector<int> group;
+  const KinshipTable* table = nullptr;
+  // Pairs of units of one group are left out (the weighted dataset).
+  bool skipSameGroup = false;
+};
+
+// Class means of one arrangement, 1-based (k + 1 long).
+struct ArrangementMeans {
+  std::vector<double> loiselle;
+  std::vector<double> ritland;
+};
+
+class PermutationPass {
+ public:
+  // `pairs` must list all pairs of the units' positions (unit u sits at
+  // position u in the observed arrangement). Without skipping, the class of
+  // each rank comes from `ends` (the observed cut); with skipping, the
+  // classes are cut again on the kept pairs of every arrangement, from
+  // `keptPairs` (their number, equal in every arrangement) and the rule.
+  PermutationPass(const SortedPositionPairs& pairs, PermutedUnits units, ClassRule rule,
+                  const std::vector<std::int64_t>& ends, std::int64_t keptPairs);
+
+  // Scratch memory of one thread.
+  struct Scratch {
+    std::vector<int> groupAt;                // group of the unit at each position
+    std::vector<std::uint16_t> classOfRank;  // weighted: class of each kept rank
+    std::vector<double> sumL, sumR;
+    std::vector<std::int64_t> count;
+  };
+
+  // Class means when unit unitAt[p] sits at position p.
+  void Evaluate(const std::vector<int>& unitAt, Scratch& scratch, ArrangementMeans& out) const;
+
+  int k() const { return rule_.k; }
+  int units() const { return pairs_.positions; }
+
+ private:
+  const SortedPositionPairs& pairs_;
+  PermutedUnits units_;
+  ClassRule rule_;
+  std::vector<std::int64_t> sizes_;        // fixed class sizes (1-based), when known
+  std::vector<std::uint16_t> classOfTri_;  // static classes, row order
+  std::vector<std::uint32_t> rankOfTri_;   // weighted: rank of each position pair
+};
+
+// Mean, SD and the 95% and 90% bounds of a series of n values.
+struct SeriesSummary {
+  double mean = 0;
+  double sd = 0;
+  double lower95 = 0, upper95 = 0;
+  double lower90 = 0, upper90 = 0;
+};
+
+// Positions (1-based) of the bounds in the sorted series: with K = 2.5·n/100,
+// nearest(K+1), nearest(n−K), nearest(2K+1), nearest(n−2K), halves to even.
+struct BoundPositions {
+  int lower95, upper95, lower90, upper90;
+};
+BoundPositions BoundPositionsFor(int n);
+
+// mean = Σv/n; SD = √(((n+1)/n)·(Σv²/n − mean²)) (the population variance
+// scaled by (n+1)/n; a rounding residue below 0 counts as 0); the bounds
+// are read from the series sorted by HeapSortReals.
+SeriesSummary SummarizeSeries(const std::vector<double>& values);
+
+// p(obs<exp), p(obs>exp), p(obs=exp): shares of permuted values above,
+// below and equal to the observed one.
+struct SlopeTest {
+  double below = 0;  // observed < permuted
+  double above = 0;  // observed > permuted
+  double equal = 0;
+};
+SlopeTest CompareWithPermuted(double observed, const std::vector<double>& permuted);
+
+// One-sided p-value of a class mean, on the side of the overall mean: when
+// observed ≥ overall, the share of permuted values ≥ observed, else the
+// share ≤ observed.
+double OneSidedClassP(double observed, double overallMean, const double* permuted, int count,
+                      int stride);
+
+// The four straight lines of a class table: Loiselle and Ritland on the
+// average distance and on its logarithm, in that order (L/d, L/ln d, R/d,
+// R/ln d).
+struct FourLines {
+  std::array<double, 4> slope{};
+  std::array<double, 4> intercept{};  // −a/b
+};
+
+// Slopes only (as the permutations need), x given 1-based (k + 1 long).
+// Returns false when the abscissae of a line are all equal.
+bool FitSlopes(const std::vector<double>& distance, const std::vector<double>& lnDistance,
+               const std::vector<double>& loiselle, const std::vector<double>& ritland,
+               std::array<double, 4>& slopes);
+
+// Permuted class means and slopes of one dataset, permutation x = 0..n-1.
+struct PermutationResults {
+  int n = 0;
+  int k = 0;
+  std::vector<double> loiselle;  // n·k: permutation x, class c at x·k + c − 1
+  std::vector<double> ritland;
+  std::array<std::vector<double>, 4> slopes;  // L/d, L/ln d, R/d, R/ln d
+};
+
+// Runs n permutations, permutation x drawing from the stream
+// RandomGenerator::ForStream(runSeed, streamBase + x) a uniformly random
+// arrangement (Fisher–Yates), spread over the cores. The slopes regress the
+// class means on the observed class average distances `xDistance` and
+// their logarithms `xLn` (1-based). Cancelled: Status::Cancelled().
+Status RunPermutations(const PermutationPass& pass, int n, std::uint32_t runSeed,
+                       std::uint64_t streamBase, const std::vector<double>& xDistance,
+                       const std::vector<double>& xLn, ProgressSink* progress,
+                       PermutationResults& results);
+
+}  // namespace vireltan

@@ -1,0 +1,409 @@
+#include "app/chart_drawer.h"
+
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <QtGui/QFont>
+#include <QtGui/QPen>
+#include <QtWidgets/QGraphicsSimpleTextItem>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace vireltan::app {
+
+namespace {
+
+constexpr int kMarkFontPixels = 13;  // point labels of the MLG map
+const QColor kDefaultPointColor(0, 0, 160);
+const QColor kDefaultLineColor(200, 0, 0);
+const QColor kDefaultBarColor(70, 110, 190);
+const QColor kDefaultBoxColor(0, 0, 0);
+
+QString ToQ(const std::string& text) { return QString::fromStdString(text); }
+
+QColor ColorOr(const std::string& name, const QColor& fallback) {
+  if (name.empty()) return fallback;
+  QColor c(ToQ(name));
+  return c.isValid() ? c : fallback;
+}
+
+// The texts drawn over a chart that Qt Charts does not place itself: one
+// label above each labelled point, a subtitle and a foot. Owned by the
+// chart (a child QObject); its items are children of the chart's graphics.
+class ChartTexts : public QObject {
+ public:
+  struct Mark {
+    QGraphicsSimpleTextItem* item;
+    QPointF value;
+    QAbstractSeries* series;
+  };
+
+  explicit ChartTexts(QChart& chart) : QObject(&chart), chart_(chart) {
+    setObjectName("ChartTexts");
+    QObject::connect(&chart, &QChart::plotAreaChanged, this, [this] { Place(); });
+  }
+  // The items are children of the chart's graphics and die with it; a
+  // redraw removes them explicitly.
+  void DeleteItems() {
+    for (Mark& m : marks) delete m.item;
+    marks.clear();
+    delete subtitle;
+    delete foot;
+    subtitle = foot = nullptr;
+  }
+
+  void Place() {
+    const QRectF plot = chart_.plotArea();
+    const QRectF tolerant = plot.adjusted(-1, -1, 1, 1);
+    for (Mark& m : marks) {
+      QPointF at = chart_.mapToPosition(m.value, m.series);
+      QRectF box = m.item->boundingRect();
+      m.item->setPos(at.x() - box.width() / 2, at.y() - box.height() - 1);
+      m.item->setVisible(plot.width() > 0 && tolerant.contains(at));
+    }
+    if (subtitle) subtitle->setPos(plot.left() + 6, plot.top() + 4);
+    if (foot) {
+      QRectF box = foot->boundingRect();
+      foot->setPos(plot.left(), chart_.size().height() - box.height() - 6);
+    }
+  }
+
+  std::vector<Mark> marks;
+  QGraphicsSimpleTextItem* subtitle = nullptr;
+  QGraphicsSimpleTextItem* foot = nullptr;
+
+ private:
+  QChart& chart_;
+};
+
+struct Extent {
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -std::numeric_limits<double>::infinity();
+  void add(double v) {
+    if (!std::isfinite(v)) return;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  bool any() const { return lo <= hi; }
+};
+
+// Smallest gap between distinct sorted positions: the width one bar or
+// box may take without touching its neighbour.
+double SmallestGap(std::vector<double> xs, double fallback) {
+  std::sort(xs.begin(), xs.end());
+  double gap = std::numeric_limits<double>::infinity();
+  for (size_t i = 1; i < xs.size(); ++i)
+    if (xs[i] > xs[i - 1]) gap = std::min(gap, xs[i] - xs[i - 1]);
+  return std::isfinite(gap) ? gap : fallback;
+}
+
+double BarWidth(const ChartSeries& s) {
+  std::vector<double> xs;
+  for (const ChartPoint& p : s.points) xs.push_back(p.x);
+  return SmallestGap(xs, 1.0);
+}
+
+// Half-width of the boxes in axis units. The analyses give it in pixels of
+// the chart's width; the plot takes roughly the chart's width less the
+// axis margins.
+double BoxHalfWidth(const ChartSeries& s, double span, double chartWidthPixels) {
+  std::vector<double> xs;
+  for (const BoxStats& b : s.boxes) xs.push_back(b.x);
+  double gap = SmallestGap(xs, span > 0 ? span / 4 : 1.0);
+  double half = 0.25 * gap;
+  if (!s.boxes.empty() && s.boxes.front().halfWidthPixels > 0 && span > 0) {
+    double plotPixels = chartWidthPixels > 250 ? chartWidthPixels - 150 : 600;
+    half = s.boxes.front().halfWidthPixels * span / plotPixels;
+  }
+  return std::min(half, 0.45 * gap);
+}
+
+void AddToExtents(const ChartData& data, Extent& x, Extent& y) {
+  for (const ChartSeries& s : data.series) {
+    switch (s.kind) {
+      case ChartSeries::Kind::kPoints:
+      case ChartSeries::Kind::kLine:
+        for (const ChartPoint& p : s.points) {
+          x.add(p.x);
+          y.add(p.y);
+        }
+        break;
+      case ChartSeries::Kind::kBars: {
+        double half = BarWidth(s) / 2;
+        for (const ChartPoint& p : s.points) {
+          x.add(p.x - half);
+          x.add(p.x + half);
+          y.add(0);
+          y.add(p.y);
+        }
+        break;
+      }
+      case ChartSeries::Kind::kBoxes:
+        for (const BoxStats& b : s.boxes) {
+          x.add(b.x - 0.5);
+          x.add(b.x + 0.5);
+          for (double v : {b.lowerWhisker, b.lowerQuartile, b.median, b.upperQuartile,
+                           b.upperWhisker})
+            y.add(v);
+        }
+        break;
+    }
+  }
+}
+
+QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data) {
+  double lo = 0, hi = 1;
+  if (spec.fixedRange) {
+    lo = spec.minimum;
+    hi = spec.maximum;
+  } else if (data.any()) {
+    double pad = (data.hi - data.lo) * 0.05;
+    if (pad == 0) pad = std::max(1.0, std::fabs(data.hi) * 0.05);
+    lo = data.lo - pad;
+    hi = data.hi + pad;
+  }
+  if (!std::isfinite(lo) || !std::isfinite(hi)) lo = 0, hi = 1;
+  if (hi <= lo) hi = lo + 1;
+
+  QAbstractAxis* axis = nullptr;
+  if (!spec.customLabels.empty()) {
+    auto* category = new QCategoryAxis;
+    category->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    category->setRange(lo, hi);
+    // Labels sit on category end values; starting just below the axis lets
+    // a label stand on its very first value.
+    category->setStartValue(lo - (hi - lo) * 1e-9);
+    std::vector<AxisLabel> labels = spec.customLabels;
+    std::stable_sort(labels.begin(), labels.end(),
+                     [](const AxisLabel& a, const AxisLabel& b) { return a.value < b.value; });
+    const double tolerance = (hi - lo) * 1e-9;
+    double previous = -std::numeric_limits<double>::infinity();
+    std::set<QString> used;
+    for (const AxisLabel& label : labels) {
+      if (!std::isfinite(label.value) || label.value < lo - tolerance ||
+          label.value > hi + tolerance || label.value <= previous)
+        continue;
+      // Category labels must differ; an invisible suffix keeps repeats.
+      QString text = ToQ(label.text);
+      while (used.count(text)) text += QChar(0x200B);
+      used.insert(text);
+      category->append(text, label.value);
+      previous = label.value;
+    }
+    axis = category;
+  } else {
+    auto* value = new QValueAxis;
+    value->setRange(lo, hi);
+    if (!spec.fixedRange) value->applyNiceNumbers();
+    value->setLabelFormat("%g");
+    if (spec.increment > 0) {
+      // The increment asked for, doubled until the axis carries at most 25
+      // ticks, so that a large count stays readable.
+      double step = spec.increment;
+      while ((value->max() - value->min()) / step > 25) step *= 2;
+      value->setTickType(QValueAxis::TicksDynamic);
+      value->setTickAnchor(std::ceil(value->min() / step) * step);
+      value->setTickInterval(step);
+    }
+    value->setMinorTickCount(0);
+    axis = value;
+  }
+  axis->setTitleText(ToQ(spec.title));
+  axis->setGridLineVisible(false);
+  axis->setMinorGridLineVisible(false);
+  return axis;
+}
+
+void Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+  chart.addSeries(series);
+  series->attachAxis(x);
+  series->attachAxis(y);
+}
+
+void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
+                ChartTexts& texts) {
+  // One Qt series per colour, the first carrying the series' name.
+  std::map<std::string, QScatterSeries*> byColour;
+  std::vector<QScatterSeries*> order;
+  auto seriesFor = [&](const std::string& colour) {
+    auto it = byColour.find(colour);
+    if (it != byColour.end()) return it->second;
+    auto* q = new QScatterSeries;
+    q->setObjectName(order.empty() ? ToQ(s.name) : ToQ(s.name + " " + colour));
+    QColor c = ColorOr(colour, kDefaultPointColor);
+    q->setColor(c);
+    q->setBorderColor(c);
+    q->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    byColour[colour] = q;
+    order.push_back(q);
+    return q;
+  };
+  bool labelled = std::any_of(s.points.begin(), s.points.end(),
+                              [](const ChartPoint& p) { return !p.label.empty(); });
+  if (s.points.empty()) seriesFor("");
+  std::vector<std::pair<QScatterSeries*, const ChartPoint*>> placed;
+  for (const ChartPoint& p : s.points) {
+    QScatterSeries* q = seriesFor(p.color);
+    q->append(p.x, p.y);
+    if (!p.label.empty()) placed.push_back({q, &p});
+  }
+  for (QScatterSeries* q : order) {
+    // Labelled points are small dots under their label; bare points are
+    // circles that stand out on their own.
+    q->setMarkerSize(labelled ? 5 : 8);
+    Attach(chart, q, x, y);
+  }
+  QFont font;
+  font.setPixelSize(kMarkFontPixels);
+  for (auto& [q, p] : placed) {
+    auto* item = new QGraphicsSimpleTextItem(ToQ(p->label), &chart);
+    item->setFont(font);
+    item->setBrush(ColorOr(p->color, Qt::black));
+    item->setZValue(10);
+    texts.marks.push_back({item, QPointF(p->x, p->y), q});
+  }
+}
+
+void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+  auto* q = new QLineSeries;
+  q->setObjectName(ToQ(s.name));
+  QColor c = s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
+  q->setPen(QPen(c, 2));
+  for (const ChartPoint& p : s.points) q->append(p.x, p.y);
+  Attach(chart, q, x, y);
+}
+
+// Bars of full width (touching), drawn as one filled outline from the axis
+// so that they sit on a numeric axis like the other series.
+void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+  auto* outline = new QLineSeries;
+  double half = BarWidth(s) / 2;
+  std::vector<ChartPoint> bars = s.points;
+  std::stable_sort(bars.begin(), bars.end(),
+                   [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
+  for (const ChartPoint& p : bars) {
+    outline->append(p.x - half, 0);
+    outline->append(p.x - half, p.y);
+    outline->append(p.x + half, p.y);
+    outline->append(p.x + half, 0);
+  }
+  auto* area = new QAreaSeries(outline);
+  outline->setParent(area);
+  area->setObjectName(ToQ(s.name));
+  QColor c = bars.empty() ? kDefaultBarColor : ColorOr(bars.front().color, kDefaultBarColor);
+  area->setBrush(c);
+  area->setPen(QPen(c.darker(150), 1));
+  Attach(chart, area, x, y);
+}
+
+void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
+               double xSpan) {
+  double half = BoxHalfWidth(s, xSpan, chart.size().width());
+  QColor c = kDefaultBoxColor;
+  int n = 0;
+  auto line = [&](const QString& suffix, const QPen& pen) {
+    auto* q = new QLineSeries;
+    q->setObjectName(n++ == 0 ? ToQ(s.name) : ToQ(s.name) + suffix);
+    q->setPen(pen);
+    return q;
+  };
+  if (s.boxes.empty()) Attach(chart, line("", QPen(c)), x, y);
+  int index = 0;
+  for (const BoxStats& b : s.boxes) {
+    QString tag = QString(" box %1").arg(++index);
+    auto* box = line(tag, QPen(c, 1));
+    box->append(b.x - half, b.lowerQuartile);
+    box->append(b.x + half, b.lowerQuartile);
+    box->append(b.x + half, b.upperQuartile);
+    box->append(b.x - half, b.upperQuartile);
+    box->append(b.x - half, b.lowerQuartile);
+    Attach(chart, box, x, y);
+    QPen dotted(c, 1, Qt::DotLine);
+    auto* median = line(tag + " median", dotted);
+    median->append(b.x - half, b.median);
+    median->append(b.x + half, b.median);
+    Attach(chart, median, x, y);
+    if (b.lowerWhisker < b.lowerQuartile) {
+      auto* w = line(tag + " lower whisker", QPen(c, 1));
+      w->append(b.x, b.lowerQuartile);
+      w->append(b.x, b.lowerWhisker);
+      Attach(chart, w, x, y);
+    }
+    if (b.upperWhisker > b.upperQuartile) {
+      auto* w = line(tag + " upper whisker", QPen(c, 1));
+      w->append(b.x, b.upperQuartile);
+      w->append(b.x, b.upperWhisker);
+      Attach(chart, w, x, y);
+    }
+  }
+}
+
+}  // namespace
+
+QAbstractSeries* FindSeries(QChart& chart, const QString& name) {
+  for (QAbstractSeries* s : chart.series())
+    if (s->objectName() == name) return s;
+  return nullptr;
+}
+
+void DrawChart(QChart& chart, const ChartData& data) {
+  if (auto* old = chart.findChild<ChartTexts*>("ChartTexts", Qt::FindDirectChildrenOnly)) {
+    old->DeleteItems();
+    delete old;
+  }
+  chart.removeAllSeries();
+  for (QAbstractAxis* axis : chart.axes()) {
+    chart.removeAxis(axis);
+    delete axis;
+  }
+
+  chart.setObjectName(ToQ(data.name));
+  chart.setAnimationOptions(QChart::NoAnimation);
+  chart.setBackgroundBrush(Qt::white);
+  chart.setBackgroundRoundness(0);
+  chart.legend()->hide();
+  QFont titleFont = chart.titleFont();
+  titleFont.setBold(true);
+  titleFont.setPointSize(12);
+  chart.setTitleFont(titleFont);
+  chart.setTitle(ToQ(data.title));
+
+  auto* texts = new ChartTexts(chart);
+  Extent xData, yData;
+  AddToExtents(data, xData, yData);
+  QAbstractAxis* x = MakeAxis(data.bottom, xData);
+  QAbstractAxis* y = MakeAxis(data.left, yData);
+  chart.addAxis(x, Qt::AlignBottom);
+  chart.addAxis(y, Qt::AlignLeft);
+  double xSpan = 1;
+  if (auto* v = qobject_cast<QValueAxis*>(x)) xSpan = v->max() - v->min();
+  if (auto* c = qobject_cast<QCategoryAxis*>(x)) xSpan = c->max() - c->min();
+
+  for (const ChartSeries& s : data.series) {
+    switch (s.kind) {
+      case ChartSeries::Kind::kPoints: DrawPoints(chart, s, x, y, *texts); break;
+      case ChartSeries::Kind::kLine: DrawLine(chart, s, x, y); break;
+      case ChartSeries::Kind::kBars: DrawBars(chart, s, x, y); break;
+      case ChartSeries::Kind::kBoxes: DrawBoxes(chart, s, x, y, xSpan); break;
+    }
+  }
+
+  if (!data.subtitle.empty()) texts->subtitle = new QGraphicsSimpleTextItem(ToQ(data.subtitle), &chart);
+  if (!data.foot.empty()) texts->foot = new QGraphicsSimpleTextItem(ToQ(data.foot), &chart);
+  // Room under the bottom axis title for the foot.
+  chart.setMargins(QMargins(12, 24, 24, data.foot.empty() ? 8 : 28));
+  texts->Place();
+}
+
+void PlaceChartTexts(QChart& chart) {
+  if (auto* texts = chart.findChild<ChartTexts*>("ChartTexts", Qt::FindDirectChildrenOnly))
+    texts->Place();
+}
+
+}  // namespace vireltan::app

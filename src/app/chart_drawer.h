@@ -1,0 +1,26 @@
+#pragma once
+// Draws a chart described by the engine (ChartData) on a Qt chart: point,
+// line, bar and box series, point labels, fixed axis ranges, tick
+// increments, custom axis labels, title, subtitle and foot. Used by the
+// window's chart views and by the renderer that saves charts as files.
+#include <QtCharts/QChart>
+
+#include "session/chart_data.h"
+
+namespace vireltan::app {
+
+// Replaces everything on `chart` by the drawing of `data`. The chart keeps
+// no reference to `data`. Each ChartSeries becomes a Qt series whose
+// objectName is the series' name ("Series1" ...); extra Qt series that a
+// kind needs (one per colour, the parts of a box) are named after it.
+void DrawChart(QChart& chart, const ChartData& data);
+
+// Places the point labels, the subtitle and the foot of a drawn chart for
+// its current plot area. Charts redo this by themselves when their plot
+// area changes; call it after a resize whose layout was not yet applied.
+void PlaceChartTexts(QChart& chart);
+
+// The first Qt series of `chart` with that objectName, or nullptr.
+QAbstractSeries* FindSeries(QChart& chart, const QString& name);
+
+}  // namespace vireltan::app

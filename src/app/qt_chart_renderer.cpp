@@ -1,0 +1,82 @@
+#include "app/qt_chart_renderer.h"
+
+#include <QtCharts/QChart>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QSaveFile>
+#include <QtGui/QImage>
+#include <QtGui/QPainter>
+#include <QtSvg/QSvgGenerator>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QGraphicsScene>
+
+#include "app/chart_drawer.h"
+
+namespace vireltan::app {
+
+namespace {
+
+// Charts are graphics widgets: they need an application object. The
+// command line has none and no display; it draws on the offscreen platform.
+void EnsureApplication() {
+  if (QCoreApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "vireltan-cli";
+  static char* argv[] = {name, nullptr};
+  // Kept for the rest of the run: destroying it at exit buys nothing.
+  new QApplication(argc, argv);
+}
+
+Status SaveFailure(const std::string& path, const QString& why) {
+  return Status::Error("Could not write the chart file " + path + ": " + why.toStdString());
+}
+
+}  // namespace
+
+Status QtChartRenderer::SaveSvgAndPng(const ChartData& data, const std::string& svgPath) {
+  EnsureApplication();
+  const QRectF area(0, 0, kWidth, kHeight);
+  QGraphicsScene scene;
+  auto* chart = new QChart;
+  scene.addItem(chart);  // the scene owns and deletes it
+  chart->setGeometry(area);
+  DrawChart(*chart, data);
+  // Apply the layout now, so that the plot area and the point labels sit
+  // where they will be drawn.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  PlaceChartTexts(*chart);
+
+  const QString svgName = QString::fromStdString(svgPath);
+  {
+    QSaveFile file(svgName);
+    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(svgPath, file.errorString());
+    QSvgGenerator generator;
+    generator.setOutputDevice(&file);
+    generator.setSize(QSize(kWidth, kHeight));
+    generator.setViewBox(area);
+    generator.setTitle(QString::fromStdString(data.name));
+    generator.setDescription(QString::fromStdString(data.title));
+    QPainter painter;
+    if (!painter.begin(&generator)) return SaveFailure(svgPath, "the drawing could not start");
+    scene.render(&painter, area, area);
+    painter.end();
+    if (!file.commit()) return SaveFailure(svgPath, file.errorString());
+  }
+
+  const std::string pngPath = PngPathFor(svgPath);
+  QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    scene.render(&painter, area, area);
+  }
+  QSaveFile png(QString::fromStdString(pngPath));
+  if (!png.open(QIODevice::WriteOnly)) return SaveFailure(pngPath, png.errorString());
+  if (!image.save(&png, "PNG")) return SaveFailure(pngPath, "the image could not be encoded");
+  if (!png.commit()) return SaveFailure(pngPath, png.errorString());
+  return Status::Ok();
+}
+
+}  // namespace vireltan::app

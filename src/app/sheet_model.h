@@ -1,0 +1,30 @@
+#pragma once
+// Shows one worksheet in a grid view. The model holds its own copy of the
+// sheet, taken when no command runs, so that painting never reads tables
+// that a running command is changing.
+#include <QtCore/QAbstractTableModel>
+
+#include "sheet/sheet.h"
+
+namespace vireltan::app {
+
+class SheetModel : public QAbstractTableModel {
+ public:
+  explicit SheetModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+  void SetSheet(const Sheet& sheet);
+  const Sheet& sheet() const { return sheet_; }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ private:
+  Sheet sheet_;
+  int rows_ = 0;
+  int cols_ = 0;
+};
+
+}  // namespace vireltan::app

@@ -1,0 +1,213 @@
+#pragma once
+// The main window of Vireltan, Form1 of class TForm1: menus, option panels,
+// the dataset grid and result sheets, the five charts, messages and the
+// progress panel. Its handlers only collect options, call the session (on
+// the worker thread, through the runner) and draw what the session holds
+// afterwards. Every component has the name the program's documentation
+// gives it, as member and as objectName.
+#include <QtCharts/QChartView>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTableView>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_runner.h"
+#include "app/sheet_model.h"
+#include "session/session.h"
+
+namespace vireltan::app {
+
+// What a command may read from the window, collected on the window's thread
+// before it runs: the texts of the option fields, the ticks of the boxes,
+// and the renderer for chart files.
+struct CommandInputs {
+  std::string Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7;
+  bool CheckBox1 = false, CheckBox2 = false, CheckBox3 = false, CheckBox4 = false,
+       CheckBox5 = false;
+  ChartRenderer* renderer = nullptr;
+};
+
+// A session command started by a menu item or a panel button.
+using SessionCommand = std::function<Status(Session&, const CommandInputs&)>;
+
+// Reads a whole number typed in an option field; the message is the one a
+// user of the program has always seen for a field that is not an integer.
+Status IntegerField(const std::string& text, int& value);
+
+class TForm1 : public QMainWindow {
+ public:
+  // `messages`, when given, receives every message instead of a modal box
+  // (tests read the texts); it is always called on the window's thread.
+  explicit TForm1(MessageSink* messages = nullptr, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  Session& session() { return *session_; }
+  CommandRunner& runner() { return *runner_; }
+  bool busy() const { return runner_->busy(); }
+  // Resets the window and the session as Open does, then loads `path`
+  // through the runner (a file given on the command line or dropped on the
+  // window).
+  void OpenPath(const QString& path);
+  void WaitUntilIdle() { runner_->WaitUntilIdle(); }
+
+  // --- Handlers ---
+  void FormCreate();
+  bool PageControl1Changing(int newIndex);
+  void Open1Click();
+  void Save1Click() { RunWired("Save1"); }
+  void Saveas1Click() { RunWired("Saveas1"); }
+  void Close1Click();
+  void Quit1Click();
+  void About1Click();
+  void Button8Click();
+  void MLGmap1Click() { RunMenuCommand("MLGmap1"); }
+  void resampling1lloci1Click();
+  void resampling1nindividuals1Click();
+  void Aggregationindex1Click();
+  void Edgeeffect1Click();
+  void Clonalsubrange1Click();
+  void Button5Click();
+  void Spatialautocorrelation1Click();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void CheckBox3Click();
+  void CheckBox4Click();
+  void CheckBox5Click();
+  void Button9Click();
+  void CancelButtonClick();
+
+  // --- Menus ---
+  QMenu* File1 = nullptr;
+  QAction *Open1 = nullptr, *Save1 = nullptr, *Saveas1 = nullptr, *Close1 = nullptr,
+          *Quit1 = nullptr;
+  QMenu* CombinationandPermutationtest1 = nullptr;
+  QAction *resampling1lloci1 = nullptr, *resampling1nindividuals1 = nullptr,
+          *Combination1lloci1 = nullptr, *Combination1nindfividuals1 = nullptr, *Psex1 = nullptr,
+          *numberofdistinctalleles1 = nullptr, *Matrixofmicrosatellitedistance1 = nullptr;
+  QMenu* MLG1 = nullptr;
+  QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
+  QMenu* Spatialcomponents2 = nullptr;
+  QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
+          *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
+  QMenu* Format1 = nullptr;
+  QAction *Quorvex1 = nullptr, *Arlequin1 = nullptr;
+  QAction* About1 = nullptr;
+
+  // --- Panels ---
+  QGroupBox* GroupBox1 = nullptr;  // "In Progress"
+  QProgressBar* ProgressBar1 = nullptr;
+  QPushButton* CancelButton = nullptr;
+  QGroupBox *GroupBox2 = nullptr, *GroupBox3 = nullptr, *GroupBox4 = nullptr,
+            *GroupBox5 = nullptr, *GroupBox6 = nullptr, *GroupBox7 = nullptr,
+            *GroupBox8 = nullptr, *GroupBox9 = nullptr, *GroupBox10 = nullptr;
+  QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr,
+            *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr;
+  QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr,
+              *Button5 = nullptr, *Button6 = nullptr, *Button7 = nullptr, *Button8 = nullptr,
+              *Button9 = nullptr, *Button11 = nullptr;
+  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr,
+            *CheckBox4 = nullptr, *CheckBox5 = nullptr;
+  QLabel *Label4 = nullptr, *Label5 = nullptr;
+  QLabel *StaticText1 = nullptr, *StaticText2 = nullptr, *StaticText3 = nullptr,
+         *StaticText4 = nullptr, *StaticText5 = nullptr;
+
+  // --- Pages, worksheets, dialogs ---
+  QTabWidget* PageControl1 = nullptr;
+  QTableView* userswindow = nullptr;
+  QTableView* results = nullptr;
+  QTabWidget* autocorr = nullptr;  // one page per sheet of the spatial workbook
+  // Scratch books of the original layout: the engine computes on typed
+  // arrays, so these stay empty and hidden.
+  QTableView *data = nullptr, *rob = nullptr, *freq = nullptr, *resperm = nullptr,
+             *combi = nullptr, *combi2 = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
+  QFileDialog* OpenDialog2 = nullptr;  // not used by any command
+
+  // --- Charts ---
+  QChartView *Chart1 = nullptr, *Chart2 = nullptr, *Chart3 = nullptr, *Chart4 = nullptr,
+             *Chart5 = nullptr;
+  // The Qt series drawn for each named series (re-pointed after each draw).
+  QAbstractSeries *Series1 = nullptr, *Series2 = nullptr, *Series3 = nullptr,
+                  *Series4 = nullptr, *Series5 = nullptr, *Series6 = nullptr,
+                  *Series7 = nullptr;
+  QLabel* Label1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  struct Wiring {
+    const char* component;  // objectName of the menu item or button
+    const char* handler;    // its handler's name
+    SessionCommand command;  // empty: not available yet
+  };
+  static const std::vector<Wiring>& CommandTable();
+  const Wiring* FindWiring(const std::string& component) const;
+  bool IsWired(const std::string& component) const;
+
+  void BuildMenus();
+  void BuildPanels(QWidget* host);
+  void BuildPages();
+  void BuildCharts(QWidget* host);
+  void ConnectWiring();
+
+  // Runs the wired command of `component` through the runner; `after` runs
+  // on the window's thread once it is done.
+  void RunWired(const std::string& component, std::function<void(const Status&)> after = {});
+  // A menu command: hides the panels of the previous command, then runs.
+  void RunMenuCommand(const std::string& component);
+  void Run(const QString& what, std::function<Status(Session&)> job,
+           std::function<void(const Status&)> after = {});
+  CommandInputs CollectInputs();
+  void SetBusy(bool busy);
+
+  // Open's reset of the window (steps before the dialog) and of the session.
+  void ResetBeforeOpen();
+  void OpenFile(const QString& path);
+  void HidePanels();
+  void HideChartsAndPanels();
+  void ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled);
+
+  // Brings every view up to date with the session (after each command).
+  void Refresh();
+  void RefreshCharts();
+  void RefreshMenus();
+  void RefreshSheets();
+  void UpdateSidePane();
+  // Charts beyond the five of the main window that analyses fill.
+  std::vector<ChartData*> ExtraCharts();
+
+  class BoxMessageSink;
+  std::unique_ptr<MessageSink> ownMessages_;
+  std::unique_ptr<GuiMessageSink> messages_;
+  std::unique_ptr<GuiProgressSink> progress_;
+  std::unique_ptr<GuiChartRenderer> renderer_;
+  std::unique_ptr<Session> session_;
+  CommandRunner* runner_ = nullptr;
+
+  SheetModel* usersModel_ = nullptr;
+  SheetModel* resultsModel_ = nullptr;
+  std::vector<QTableView*> autocorrViews_;
+  QWidget* sidePane_ = nullptr;
+  QWidget* chartArea_ = nullptr;
+  std::map<std::string, QChartView*> extraChartViews_;
+  int currentPage_ = 0;
+  bool quitting_ = false;
+  bool closeAfterRun_ = false;
+};
+
+}  // namespace vireltan::app

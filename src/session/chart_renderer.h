@@ -1,0 +1,33 @@
+#pragma once
+// Drawing a chart to image files. The engine only describes charts
+// (ChartData); a front end that can draw supplies a renderer. The desktop
+// build's chart library draws with Qt Charts; the command line uses the
+// renderer registered by that library when it is linked in.
+#include <memory>
+#include <string>
+
+#include "common/status.h"
+#include "session/chart_data.h"
+
+namespace vireltan {
+
+class ChartRenderer {
+ public:
+  virtual ~ChartRenderer() = default;
+  // Writes `chart` as a vector drawing to `svgPath` (which ends in ".svg")
+  // and as a PNG image beside it (the same name ending in ".png"), each
+  // replacing any earlier file only once it is complete.
+  virtual Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) = 0;
+};
+
+// The ".png" twin of an ".svg" path.
+std::string PngPathFor(const std::string& svgPath);
+
+// The renderer of a front end without a window. A library that can draw
+// registers a factory at start-up; without one, MakeRegisteredChartRenderer
+// returns nullptr and chart files cannot be written.
+using ChartRendererFactory = std::unique_ptr<ChartRenderer> (*)();
+void SetChartRendererFactory(ChartRendererFactory factory);
+std::unique_ptr<ChartRenderer> MakeRegisteredChartRenderer();
+
+}  // namespace vireltan

@@ -1,0 +1,91 @@
+// Spatial components > Spatial autocorrelation: the option check of the
+// first panel and the run of the second.
+#include <new>
+#include <utility>
+
+#include "analyses/spatial/autocorrelation_analysis.h"
+#include "analyses/spatial/fixed_distance_classes.h"
+#include "session/session.h"
+
+namespace vireltan {
+
+AutocorrelationValidation Session::CheckAutocorrelationOptions(
+    const AutocorrelationOptions& options) {
+  AutocorrelationValidation v = ValidateAutocorrelationOptions(options, DataDirectory);
+  for (const std::string& message : v.messages) messages_.Show(message);
+  return v;
+}
+
+Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
+  if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  HideCharts();
+  correlogramChart = ChartData();
+
+  // Everything the run needs is checked before any work.
+  AutocorrelationInput input;
+  if (Status s = ReadAutocorrelationSettings(options, input.settings); !s) return s;
+  if (input.settings.rule == DistanceClassRule::kFixedLimits) {
+    if (Status s = ReadFixedDistanceClasses(DataDirectory, input.fileLimits); !s) return s;
+  }
+  input.dataset = &dataset();
+  input.mlgs = &mlgs();
+  input.DatasetName = DatasetName;
+  input.MatricesSheetStage = MatricesSheetStage;
+  input.runSeed = NewRunSeed();
+
+  AutocorrelationOutcome outcome;
+  progress_.Begin();
+  Status run;
+  try {
+    run = RunSpatialAutocorrelation(input, progress_, outcome);
+  } catch (const std::bad_alloc&) {
+    run = Status::Error(
+        "Spatial autocorrelation stopped: not enough memory for this dataset with these "
+        "options (try fewer permutations or distance classes).");
+  }
+  progress_.End();
+  if (!run) return run;
+
+  // Stored only when no sheet of this name exists: repeating a run with the
+  // same option pair on the same dataset leaves the workbook and its file
+  // as they are.
+  if (!autocorr.HasSheetNamed(outcome.resultSheetName)) {
+    Book updated = autocorr;
+    int stage = MatricesSheetStage;
+    if (outcome.hasMatricesSheet) {
+      updated.InsertSheets(1, 1);
+      updated.sheet(1) = std::move(outcome.matricesSheet);
+      updated.SetSheetName(1, kMatricesSheetName);
+      stage = 1;
+    }
+    if (outcome.hasGenetMatricesBlock && stage >= 1) {
+      for (int i = 1; i <= updated.NumSheets(); ++i) {
+        if (updated.SheetName(i) != kMatricesSheetName) continue;
+        Sheet& matrices = updated.sheet(i);
+        const Sheet& block = outcome.genetMatricesBlock;
+        matrices.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), matrices.LastRow() + 1,
+                           1);
+        stage = 2;
+        break;
+      }
+    }
+    updated.InsertSheets(1, 1);
+    updated.sheet(1) = std::move(outcome.resultSheet);
+    updated.SetSheetName(1, outcome.resultSheetName);
+    std::swap(autocorr, updated);
+    if (Status saved = SaveSpatialWorkbook(); !saved) {
+      std::swap(autocorr, updated);  // not saved: the workbook stays as it was
+      return saved;
+    }
+    MatricesSheetStage = stage;
+  }
+
+  correlogramChart = std::move(outcome.correlogram);
+  if (outcome.OutOfRangeFlag)
+    messages_.Show(
+        "The dataset contains values out of the range defined in \"distances.txt\"!");
+  messages_.Show("permutations done");
+  return Status::Ok();
+}
+
+}  // namespace vireltan

@@ -1,0 +1,97 @@
+// Genotypic distance histograms and the two export formats.
+#include <filesystem>
+
+#include "analyses/distance/distance_histogram.h"
+#include "analyses/distance/mlg_distance_table.h"
+#include "export/arlequin_export.h"
+#include "export/quorvex_export.h"
+#include "session/session.h"
+
+namespace vireltan {
+
+namespace {
+
+// The matrix file must never replace the dataset it was computed from.
+Status CheckMatrixFilePath(const Session& session, const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) &&
+      std::filesystem::equivalent(path, session.DataFilePath, ec))
+    return Status::Error("The matrix file \"" + path +
+                         "\" is the data file itself: choose another name.");
+  return Status::Ok();
+}
+
+Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
+                          const std::string& matrixFilePath) {
+  const bool allelic = kind == MlgDistanceKind::kAllelic;
+  Status allowed =
+      session.Require(allelic ? CommandGroup::kAllelicMatrix : CommandGroup::kMicrosatMatrix);
+  if (!allowed) return allowed;
+  if (!matrixFilePath.empty()) {
+    Status safe = CheckMatrixFilePath(session, matrixFilePath);
+    if (!safe) return safe;
+  }
+
+  // Compute everything aside first: a cancelled or failed run changes
+  // neither the charts nor the results.
+  MlgDistanceTable table(session.dataset(), session.mlgs(), kind);
+  const int classes = allelic ? AllelicDistanceClassCount(session.LocusCount, session.Ploidy)
+                              : session.MaxMicrosatDistance;
+  DistanceHistogram histogram;
+  Status tabulated = TabulateMlgDistances(table, classes, session.progress(), histogram);
+  if (!tabulated) return tabulated;
+  const bool writeBlock = session.MlgCount <= kMaxMlgsInMatrixBlock;
+  Sheet block;
+  if (writeBlock) BuildMatrixBlock(table, block);
+  if (!matrixFilePath.empty()) {
+    Status written = WriteDistanceMatrixFile(table, matrixFilePath, session.progress());
+    if (!written) return written;
+  }
+
+  session.HideCharts();
+  if (allelic) {
+    FillAllelicDistanceChart(histogram, session.chart(4));
+  } else {
+    FillMicrosatDistanceChart(histogram, session.Ploidy, session.chart(5));
+  }
+  // Past 254 MLGs the matrix would not fit the 255 columns of a worksheet
+  // row: the chart alone is shown and the results log is left as it was.
+  if (!writeBlock) return Status::Ok();
+  session.results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(),
+                                    session.NextResultsBlockRow(), 1);
+  return session.WriteResultsLog();
+}
+
+}  // namespace
+
+Status Session::numberofdistinctalleles1Click() {
+  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, "");
+}
+
+Status Session::Matrixofmicrosatellitedistance1Click() {
+  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, "");
+}
+
+Status Session::AllelicDistanceWithMatrixFile(const std::string& matrixFilePath) {
+  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, matrixFilePath);
+}
+
+Status Session::MicrosatDistanceWithMatrixFile(const std::string& matrixFilePath) {
+  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, matrixFilePath);
+}
+
+Status Session::Quorvex1Click() {
+  Status allowed = Require(CommandGroup::kDataset);
+  if (!allowed) return allowed;
+  HideCharts();
+  return WriteQuorvexFile(dataset(), mlgs(), DatasetName, OutputPath(".quorvex.txt"));
+}
+
+Status Session::Arlequin1Click() {
+  Status allowed = Require(CommandGroup::kDataset);
+  if (!allowed) return allowed;
+  HideCharts();
+  return WriteArlequinFile(dataset(), mlgs(), DatasetName, OutputPath(".arlequin.arp"));
+}
+
+}  // namespace vireltan

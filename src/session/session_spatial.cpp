@@ -1,0 +1,175 @@
+// The spatial structure commands: the aggregation index, the edge effect and
+// the clonal subrange. Each adds its sheet in front of the spatial results
+// workbook and saves the whole workbook beside the dataset.
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "analyses/spatial/aggregation_index.h"
+#include "analyses/spatial/clonal_subrange.h"
+#include "analyses/spatial/edge_effect.h"
+#include "analyses/spatial/fixed_distance_classes.h"
+#include "analyses/spatial/spatial_sheets.h"
+#include "analyses/spatial/spatial_units.h"
+#include "session/session.h"
+
+namespace vireltan {
+
+namespace {
+
+// Progress panel shown for the life of a run, hidden on every way out.
+class ProgressPanel {
+ public:
+  explicit ProgressPanel(ProgressSink& sink) : sink_(sink) {
+    sink_.Begin();
+    sink_.SetPosition(0);
+  }
+  ~ProgressPanel() { sink_.End(); }
+
+ private:
+  ProgressSink& sink_;
+};
+
+Status CheckCount(int value, const std::string& what) {
+  if (value >= 1) return Status::Ok();
+  return Status::Error("The number of " + what + " must be a whole number of at least 1, not " +
+                       std::to_string(value) + ".");
+}
+
+// Puts `sheet` in front of the workbook under `name` and saves the workbook.
+// When the save fails the sheet is taken out again, so that the workbook in
+// memory matches the file and a repeated run can still write its result.
+Status AddSpatialSheet(Session& session, const std::string& name, Sheet sheet) {
+  Book& book = session.autocorr;
+  book.InsertSheets(1, 1);
+  book.sheet(1) = std::move(sheet);
+  book.SetSheetName(1, name);
+  Status saved = session.SaveSpatialWorkbook();
+  if (!saved) book.DeleteSheets(1, 1);
+  return saved;
+}
+
+// The aggregation index and the edge effect keep the first result of a
+// loaded dataset; a repeated run would only throw its result away, so it is
+// not started and the user is told why.
+bool AlreadyInWorkbook(Session& session, const std::string& name) {
+  if (!session.autocorr.HasSheetNamed(name)) return false;
+  session.messages().Show("The spatial results workbook already holds the sheet \"" + name +
+                          "\" for this dataset: the new result would not be written. Open the "
+                          "dataset again for a new run.");
+  return true;
+}
+
+// F(r) against the average distance of each class that holds pairs.
+void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses, ChartData& chart) {
+  chart = ChartData();
+  chart.name = "subrange";
+  chart.title = "Clonal subrange";
+  chart.subtitle = fixedClasses ? "Defined distance classes" : "N. distance classes";
+  chart.bottom.title = "average distance";
+  chart.left.title = "p(genotypic identity)/ F(r)";
+  chart.left.fixedRange = true;
+  chart.left.minimum = 0;
+  chart.left.maximum = 1;
+  ChartSeries line{"F(r)", ChartSeries::Kind::kLine, {}, {}};
+  for (const SubrangeClass& cls : result.classes) {
+    if (cls.pairs > 0) line.points.push_back({cls.average, cls.same, "", ""});
+  }
+  ChartSeries points = line;
+  points.name = "F(r) classes";
+  points.kind = ChartSeries::Kind::kPoints;
+  chart.series = {std::move(line), std::move(points)};
+  chart.visible = true;
+}
+
+}  // namespace
+
+Status Session::AggregationIndex(int permutations) {
+  if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
+  HideCharts();
+  subrangeChart.visible = false;
+  if (AlreadyInWorkbook(*this, kAggregationSheetName)) return Status::Ok();
+
+  AggregationResult result;
+  {
+    ProgressPanel panel(progress());
+    Status computed = ComputeAggregationIndex(UnitsInDesignationOrder(dataset(), mlgs()),
+                                              permutations, NewRunSeed(), &progress(), result);
+    if (!computed) return computed;
+  }
+  Status saved = AddSpatialSheet(*this, kAggregationSheetName, AggregationIndexSheet(result));
+  if (!saved) return saved;
+  messages().Show("permutations done");
+  return Status::Ok();
+}
+
+Status Session::EdgeEffect(int permutations) {
+  if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
+  HideCharts();
+  subrangeChart.visible = false;
+  if (AlreadyInWorkbook(*this, kEdgeEffectSheetName)) return Status::Ok();
+
+  EdgeEffectResult result;
+  {
+    ProgressPanel panel(progress());
+    const SpatialUnits units = UnitsInDesignationOrder(dataset(), mlgs());
+    Status computed =
+        ComputeEdgeEffect(units, EdgeReferencePoint(units, HalfRangeX, HalfRangeY), permutations,
+                          NewRunSeed(), &progress(), result);
+    if (!computed) return computed;
+  }
+  Status saved = AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result));
+  if (!saved) return saved;
+  messages().Show("permutations done");
+  return Status::Ok();
+}
+
+Status Session::ClonalSubrange(int classCount) {
+  if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  if (Status valid = CheckCount(classCount, "distance classes"); !valid) return valid;
+  HideCharts();
+  subrangeChart.visible = false;
+
+  ClonalSubrangeResult result;
+  {
+    ProgressPanel panel(progress());
+    Status computed = ComputeClonalSubrange(UnitsInDesignationOrder(dataset(), mlgs()),
+                                            classCount, &progress(), result);
+    if (!computed) return computed;
+  }
+  Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
+                                 ClonalSubrangeSheet(result, false));
+  if (!saved) return saved;
+  FillSubrangeChart(result, false, subrangeChart);
+  return Status::Ok();
+}
+
+Status Session::ClonalSubrangeFixed() {
+  if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  HideCharts();
+  subrangeChart.visible = false;
+
+  std::vector<double> limits;
+  if (Status read = ReadFixedDistanceClasses(DataDirectory, limits); !read) return read;
+
+  ClonalSubrangeResult result;
+  {
+    ProgressPanel panel(progress());
+    Status computed = ComputeClonalSubrangeFixed(UnitsInDesignationOrder(dataset(), mlgs()),
+                                                 limits, &progress(), result);
+    if (!computed) return computed;
+  }
+  Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),
+                                 ClonalSubrangeSheet(result, true));
+  if (!saved) return saved;
+  FillSubrangeChart(result, true, subrangeChart);
+  if (result.outOfRange) {
+    messages().Show(
+        "The dataset contains values out of the range defined in \"distances.txt\"!");
+  }
+  return Status::Ok();
+}
+
+}  // namespace vireltan

@@ -1,0 +1,191 @@
+// The chart commands of the session: MLG map, Save map and Save Graph, with
+// a renderer that records what it is asked to write.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "session/chart_renderer.h"
+#include "session/session.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan {
+namespace {
+
+using testing::Rows;
+using testing::TempDir;
+using testing::WriteTsv;
+
+class RecordingRenderer : public ChartRenderer {
+ public:
+  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
+    saved.push_back({chart.name, svgPath});
+    if (fail) return Status::Error("disk full");
+    return Status::Ok();
+  }
+  struct Save {
+    std::string chart, path;
+  };
+  std::vector<Save> saved;
+  bool fail = false;
+};
+
+class ChartCommandsTest : public ::testing::Test {
+ protected:
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session{messages, progress};
+  RecordingRenderer renderer;
+  TempDir dir;
+
+  void Open(const Rows& rows) {
+    WriteTsv(dir.path() / "meadow.txt", rows);
+    ASSERT_TRUE(session.Open(dir.file("meadow.txt")).ok());
+    messages.messages.clear();
+  }
+  std::string Prefix() const { return dir.file("meadow"); }
+  size_t MapPoints() { return session.chart(1).findSeries("Series1")->points.size(); }
+};
+
+const Rows kMeadow{{"3", "", "", "1", "2"},
+                   {"a", "10", "5", "120124"},
+                   {"b", "20", "8", "120124"},
+                   {"c", "30", "9", "130130"}};
+
+TEST(PngPathFor, ReplacesTheSvgExtension) {
+  EXPECT_EQ(PngPathFor("/d/meadow.pareto.svg"), "/d/meadow.pareto.png");
+  EXPECT_EQ(PngPathFor("/d/meadow"), "/d/meadow.png");
+}
+
+TEST_F(ChartCommandsTest, MapShowsChart1AndHidesTheOthers) {
+  Open(kMeadow);
+  session.chart(4).visible = true;
+  session.chart(4).findSeries("Series6")->points.push_back({1, 2, "", ""});
+  ASSERT_TRUE(session.MlgMap().ok());
+  EXPECT_TRUE(session.chart(1).visible);
+  for (int n = 2; n <= 5; ++n) EXPECT_FALSE(session.chart(n).visible) << n;
+  EXPECT_TRUE(session.chart(4).findSeries("Series6")->points.empty());
+  EXPECT_EQ(MapPoints(), 3u);
+  // Running it again rebuilds the same map instead of adding to it.
+  ASSERT_TRUE(session.MlgMap().ok());
+  EXPECT_EQ(MapPoints(), 3u);
+  EXPECT_EQ(session.chart(1).bottom.customLabels.size(), 11u);
+}
+
+TEST_F(ChartCommandsTest, MapIsRefusedWithoutCoordinatesOrDataset) {
+  EXPECT_FALSE(session.MlgMap().ok());
+  Open({{"2", "", "", "1", "2"}, {"a", "999", "999", "120124"}, {"b", "999", "999", "130130"}});
+  Status s = session.MlgMap();
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("coordinates"), std::string::npos);
+  EXPECT_FALSE(session.chart(1).visible);
+}
+
+TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgThenEmptiesTheMap) {
+  Open(kMeadow);
+  ASSERT_TRUE(session.MlgMap().ok());
+  ASSERT_TRUE(session.SaveMap(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 1u);
+  EXPECT_EQ(renderer.saved[0].chart, "Chart1");
+  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".svg");
+  EXPECT_FALSE(session.chart(1).visible);
+  EXPECT_EQ(MapPoints(), 0u);
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ChartCommandsTest, SaveMapWithoutMapSaysSoAndStillEmptiesSeries1) {
+  Open(kMeadow);
+  ASSERT_TRUE(session.MlgMap().ok());
+  session.chart(1).visible = false;  // hidden by another command
+  ASSERT_TRUE(session.SaveMap(renderer).ok());
+  EXPECT_TRUE(renderer.saved.empty());
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"no map visible"});
+  EXPECT_EQ(MapPoints(), 0u);
+}
+
+TEST_F(ChartCommandsTest, FailedSaveKeepsTheMapForAnotherTry) {
+  Open(kMeadow);
+  ASSERT_TRUE(session.MlgMap().ok());
+  renderer.fail = true;
+  Status s = session.SaveMap(renderer);
+  EXPECT_FALSE(s.ok());
+  EXPECT_TRUE(session.chart(1).visible);
+  EXPECT_EQ(MapPoints(), 3u);
+}
+
+TEST_F(ChartCommandsTest, SaveGraphNamesEachVisibleChartAndCurve) {
+  Open(kMeadow);
+  struct Case {
+    int chart;
+    bool Session::*flag;
+    const char* suffix;
+  };
+  const Case cases[] = {
+      {2, nullptr, ".pareto.svg"},
+      {3, &Session::Chart3ShowsCombiInd, ".combiind.svg"},
+      {3, &Session::Chart3ShowsCombiLoc, ".combiloc.svg"},
+      {3, &Session::Chart3ShowsResampInd, ".permind.svg"},
+      {3, &Session::Chart3ShowsResampLoc, ".permloc.svg"},
+      {4, nullptr, ".gendist.svg"},
+      {5, nullptr, ".microsatdist.svg"},
+  };
+  for (const Case& c : cases) {
+    renderer.saved.clear();
+    session.chart(c.chart).visible = true;
+    if (c.flag) session.*(c.flag) = true;
+    ASSERT_TRUE(session.SaveGraph(renderer).ok()) << c.suffix;
+    ASSERT_EQ(renderer.saved.size(), 1u) << c.suffix;
+    EXPECT_EQ(renderer.saved[0].chart, "Chart" + std::to_string(c.chart));
+    EXPECT_EQ(renderer.saved[0].path, Prefix() + c.suffix);
+    EXPECT_FALSE(session.chart(c.chart).visible);
+    if (c.flag) EXPECT_FALSE(session.*(c.flag)) << c.suffix;
+  }
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
+  Open(kMeadow);
+  session.chart(3).visible = true;
+  session.Chart3ShowsCombiLoc = true;
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 1u);
+  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".combiloc.svg");
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  EXPECT_EQ(renderer.saved.size(), 1u);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"no graph visible"});
+}
+
+TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
+  Open(kMeadow);
+  session.chart(2).visible = true;
+  session.chart(5).visible = true;
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 2u);
+  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".pareto.svg");
+  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".microsatdist.svg");
+}
+
+TEST_F(ChartCommandsTest, SaveGraphIgnoresTheMapAndSaysNoGraphVisible) {
+  Open(kMeadow);
+  ASSERT_TRUE(session.MlgMap().ok());
+  session.chart(2).findSeries("Series2")->points.push_back({1, 1, "", ""});
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  EXPECT_TRUE(renderer.saved.empty());
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"no graph visible"});
+  EXPECT_TRUE(session.chart(1).visible);
+  EXPECT_TRUE(session.chart(2).findSeries("Series2")->points.empty());
+}
+
+TEST_F(ChartCommandsTest, FailedSaveGraphReportsAndKeepsTheChart) {
+  Open(kMeadow);
+  session.chart(4).visible = true;
+  renderer.fail = true;
+  Status s = session.SaveGraph(renderer);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("disk full"), std::string::npos);
+  EXPECT_TRUE(session.chart(4).visible);
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace vireltan
