@@ -10,7 +10,8 @@ std::array<ChartData, 5> MakeDefaultCharts() {
   charts[1].name = "Chart2";  // Pareto distribution
   charts[1].bottom.title = "Number of replicates";
   charts[1].left.title = "Inverse cumulated frequency (%) ";
-  charts[1].series = {{"Series2", Kind::kPoints, {}, {}}, {"Series3", Kind::kLine, {}, {}}};
+  // Pareto points are plain circles: their labels are not drawn.
+  charts[1].series = {{"Series2", Kind::kPoints, {}, {}, false}, {"Series3", Kind::kLine, {}, {}}};
   charts[2].name = "Chart3";  // sampling-effort curves
   charts[2].left.title = "Number of distinct MLG";
   charts[2].left.increment = 1;

@@ -16,7 +16,9 @@ std::string PngPathFor(const std::string& svgPath) {
   return svgPath + ".png";
 }
 
-void SetChartRendererFactory(ChartRendererFactory factory) { registeredFactory = factory; }
+void SetChartRendererFactory(ChartRendererFactory factory) {
+  registeredFactory = factory;
+}
 
 std::unique_ptr<ChartRenderer> MakeRegisteredChartRenderer() {
   return registeredFactory ? registeredFactory() : nullptr;

@@ -84,7 +84,8 @@ class Session {
 
   // --- Chart commands (session_charts.cpp) ---
   // Empties Series1, Series2, Series3, Series6 and Series7 and hides the
-  // five charts: what every command that shows a chart or a panel does first.
+  // five charts and the two spatial charts: what every command that shows a
+  // chart or a panel does first.
   void HideCharts();
   // Spatial components > MLG map: Chart1 shows every sampling unit at its
   // position, labelled with its MLG number.
@@ -95,9 +96,10 @@ class Session {
   Status SaveMap(ChartRenderer& renderer);
   // File > Save Graph: writes each visible chart of Chart2..Chart5 to its own
   // file (".pareto.svg", ".combiind.svg", ".combiloc.svg", ".permind.svg",
-  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", each with a PNG),
+  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", and ".subrange.svg"
+  // and ".correlogram.svg" for the two spatial charts, each with a PNG),
   // else shows "no graph visible"; then empties Series2 and hides Chart2 to
-  // Chart5 (kept when a save failed).
+  // Chart5 and the spatial charts (kept when a save failed).
   Status SaveGraph(ChartRenderer& renderer);
 
   // Numerical state shared by the analyses.

@@ -24,6 +24,8 @@ void Session::HideCharts() {
   EmptySeries(chart(4), "Series6");
   EmptySeries(chart(5), "Series7");
   for (ChartData& c : charts) c.visible = false;
+  subrangeChart.visible = false;
+  correlogramChart.visible = false;
 }
 
 Status Session::MlgMap() {
@@ -76,9 +78,19 @@ Status Session::SaveGraph(ChartRenderer& renderer) {
   if (chart(5).visible) {
     if (Status s = save(5, ".microsatdist.svg"); !s) return s;
   }
+  // The charts of the clonal subrange and of the autocorrelation.
+  std::pair<ChartData*, const char*> extras[] = {{&subrangeChart, ".subrange.svg"},
+                                                 {&correlogramChart, ".correlogram.svg"}};
+  for (auto& [extra, suffix] : extras) {
+    if (!extra->visible) continue;
+    if (Status s = renderer.SaveSvgAndPng(*extra, OutputPath(suffix)); !s) return s;
+    saved = true;
+  }
   if (!saved) messages_.Show("no graph visible");
   EmptySeries(chart(2), "Series2");
   for (int number = 2; number <= 5; ++number) chart(number).visible = false;
+  subrangeChart.visible = false;
+  correlogramChart.visible = false;
   return Status::Ok();
 }
 

@@ -35,8 +35,8 @@ Status Session::Psex1Click() {
   // any N, so there is nothing to warn about; the table is still filled as
   // far as it goes for the commands that read it later.
   const int n = SampleCount;
-  FillFactorialTable(factorialTable, n <= FactorialTable::kMaxEntries ? n : FactorialTable::kMaxEntries,
-                     messages_);
+  FillFactorialTable(factorialTable,
+                     n <= FactorialTable::kMaxEntries ? n : FactorialTable::kMaxEntries, messages_);
 
   PsexResult result;
   {

@@ -115,9 +115,8 @@ Status Session::EdgeEffect(int permutations) {
   {
     ProgressPanel panel(progress());
     const SpatialUnits units = UnitsInDesignationOrder(dataset(), mlgs());
-    Status computed =
-        ComputeEdgeEffect(units, EdgeReferencePoint(units, HalfRangeX, HalfRangeY), permutations,
-                          NewRunSeed(), &progress(), result);
+    Status computed = ComputeEdgeEffect(units, EdgeReferencePoint(units, HalfRangeX, HalfRangeY),
+                                        permutations, NewRunSeed(), &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result));
@@ -135,8 +134,8 @@ Status Session::ClonalSubrange(int classCount) {
   ClonalSubrangeResult result;
   {
     ProgressPanel panel(progress());
-    Status computed = ComputeClonalSubrange(UnitsInDesignationOrder(dataset(), mlgs()),
-                                            classCount, &progress(), result);
+    Status computed = ComputeClonalSubrange(UnitsInDesignationOrder(dataset(), mlgs()), classCount,
+                                            &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
@@ -157,8 +156,8 @@ Status Session::ClonalSubrangeFixed() {
   ClonalSubrangeResult result;
   {
     ProgressPanel panel(progress());
-    Status computed = ComputeClonalSubrangeFixed(UnitsInDesignationOrder(dataset(), mlgs()),
-                                                 limits, &progress(), result);
+    Status computed = ComputeClonalSubrangeFixed(UnitsInDesignationOrder(dataset(), mlgs()), limits,
+                                                 &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),
@@ -166,8 +165,7 @@ Status Session::ClonalSubrangeFixed() {
   if (!saved) return saved;
   FillSubrangeChart(result, true, subrangeChart);
   if (result.outOfRange) {
-    messages().Show(
-        "The dataset contains values out of the range defined in \"distances.txt\"!");
+    messages().Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   }
   return Status::Ok();
 }

@@ -39,7 +39,7 @@ DiversityIndices ComputeDiversityIndices(const std::vector<int>& cloneSizes) {
   r.dmax = static_cast<double>((g - 1) * n) / static_cast<double>((n - 1) * g);
 
   r.simpson = 1.0 - s;
-  r.hill = 1.0 / s;  // inf when S = 0 (G = N): left empty
+  r.hill = 1.0 / s;                                          // inf when S = 0 (G = N): left empty
   r.shannonEvenness = h / std::log(static_cast<double>(g));  // 0/0 when G = 1
   r.simpsonEvenness = (r.simpson - r.dmin) / (r.dmax - r.dmin);  // 0/0 when G = N or G = 1
   return r;

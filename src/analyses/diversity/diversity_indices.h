@@ -21,9 +21,9 @@
 namespace vireltan {
 
 struct DiversityIndices {
-  int sampleCount = 0;  // N = Σ n_g
-  int mlgCount = 0;     // G
-  double shannon = 0;   // H
+  int sampleCount = 0;         // N = Σ n_g
+  int mlgCount = 0;            // G
+  double shannon = 0;          // H
   double shannonEvenness = 0;  // V
   double simpsonSum = 0;       // S
   double simpson = 0;          // D = 1 - S

@@ -147,7 +147,8 @@ void FillParetoChart(ChartData& chart, const ParetoResult& r, const std::string&
   chart.foot = "c(pareto) = " + FormatFixed3(r.c);
 
   if (ChartSeries* points = chart.findSeries("Series2")) {
-    for (std::size_t i = 0; i < r.x.size(); ++i) points->points.push_back({r.x[i], r.y[i], "O", "blue"});
+    for (std::size_t i = 0; i < r.x.size(); ++i)
+      points->points.push_back({r.x[i], r.y[i], "O", "blue"});
   }
   if (ChartSeries* line = chart.findSeries("Series3")) {
     for (std::size_t i = 0; i < r.x.size(); ++i)
@@ -158,12 +159,9 @@ void FillParetoChart(ChartData& chart, const ParetoResult& r, const std::string&
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
   chart.left.maximum = 2.5;
-  chart.left.customLabels = {{0.69897, "5"},
-                             {1, "10"},
-                             {1.39794000867204, "25"},
-                             {1.69897000433602, "50"},
-                             {1.8750612633917, "75"},
-                             {2, "100"}};
+  chart.left.customLabels = {{0.69897, "5"},           {1, "10"},
+                             {1.39794000867204, "25"}, {1.69897000433602, "50"},
+                             {1.8750612633917, "75"},  {2, "100"}};
 
   // Bottom axis: log10 of the clone size, labelled 1, 2, 3, ... up to ten
   // times the largest clone, each at log10 of its number.

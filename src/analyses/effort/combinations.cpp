@@ -197,7 +197,8 @@ std::vector<CombinationRow> CombineIndividualsCurve(const std::vector<int>& clon
   for (int j = 1; j <= n; ++j) {
     long double absent = 0;
     for (size_t i = 0; i < ratio.size(); ++i) {
-      ratio[i] *= static_cast<long double>(n - size[i] - (j - 1)) / static_cast<long double>(n - (j - 1));
+      ratio[i] *=
+          static_cast<long double>(n - size[i] - (j - 1)) / static_cast<long double>(n - (j - 1));
       absent += times[i] * ratio[i];
     }
     rows[j - 1].averageMlg = static_cast<double>(static_cast<long double>(g) - absent);

@@ -12,8 +12,7 @@ void SetFinite(Sheet& sheet, int row, int col, double value) {
 }
 
 void SetTexts(Sheet& sheet, int row, const std::vector<std::string>& texts) {
-  for (size_t c = 0; c < texts.size(); ++c)
-    sheet.SetTextAt(row, static_cast<int>(c) + 1, texts[c]);
+  for (size_t c = 0; c < texts.size(); ++c) sheet.SetTextAt(row, static_cast<int>(c) + 1, texts[c]);
 }
 
 // Columns 2..9 of a resampling row.

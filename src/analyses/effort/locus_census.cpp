@@ -30,8 +30,7 @@ LocusCensus CensusOfLocus(const EffortInput& input, int locus) {
       int id = input.alleleId(su, locus, copy);
       if (id >= 0) ++counts[id];
     }
-  return CensusFromCounts(counts.data(), static_cast<int>(counts.size()),
-                          2 * input.sampleCount);
+  return CensusFromCounts(counts.data(), static_cast<int>(counts.size()), 2 * input.sampleCount);
 }
 
 }  // namespace vireltan

@@ -114,15 +114,14 @@ Status ResampleLociCurve(const EffortInput& input, int permutations, RandomGener
     alleles += census[j].alleles;
     diversity += census[j].geneDiversity;
   }
-  result[loci - 1] = RowOfEveryElement(static_cast<int>(alleles), input.mlgCount,
-                                       diversity / loci, permutations);
+  result[loci - 1] =
+      RowOfEveryElement(static_cast<int>(alleles), input.mlgCount, diversity / loci, permutations);
   rows = std::move(result);
   return Status::Ok();
 }
 
-Status ResampleIndividualsCurve(const EffortInput& input, int permutations,
-                                RandomGenerator& random, ProgressSink& progress,
-                                std::vector<ResamplingRow>& rows) {
+Status ResampleIndividualsCurve(const EffortInput& input, int permutations, RandomGenerator& random,
+                                ProgressSink& progress, std::vector<ResamplingRow>& rows) {
   const int loci = input.locusCount;
   const int n = input.sampleCount;
 
@@ -197,8 +196,8 @@ Status ResampleIndividualsCurve(const EffortInput& input, int permutations,
     alleles += c.alleles;
     diversity += c.geneDiversity;
   }
-  result[n - 1] = RowOfEveryElement(static_cast<int>(alleles), input.mlgCount, diversity / loci,
-                                    permutations);
+  result[n - 1] =
+      RowOfEveryElement(static_cast<int>(alleles), input.mlgCount, diversity / loci, permutations);
   rows = std::move(result);
   return Status::Ok();
 }

@@ -43,8 +43,7 @@ Status ResampleLociCurve(const EffortInput& input, int permutations, RandomGener
 
 // Sizes k = 1..N (rows[k-1]): k of the N units, typed at all L loci; the
 // gene diversity is averaged over the L loci.
-Status ResampleIndividualsCurve(const EffortInput& input, int permutations,
-                                RandomGenerator& random, ProgressSink& progress,
-                                std::vector<ResamplingRow>& rows);
+Status ResampleIndividualsCurve(const EffortInput& input, int permutations, RandomGenerator& random,
+                                ProgressSink& progress, std::vector<ResamplingRow>& rows);
 
 }  // namespace vireltan

@@ -153,14 +153,15 @@ SeriesSummary SummarizeSeries(const std::vector<double>& values) {
   SeriesSummary s;
   const int n = static_cast<int>(values.size());
   if (n == 0) return s;
-  double sum = 0, squares = 0;
-  for (double v : values) {
-    sum += v;
-    squares += v * v;
-  }
+  double sum = 0;
+  for (double v : values) sum += v;
   s.mean = sum / n;
-  const double variance = squares / n - s.mean * s.mean;
-  s.sd = variance > 0 ? std::sqrt((n + 1.0) / n * variance) : 0.0;
+  // Σv²/n − mean², summed about the mean so that a series far from 0 keeps
+  // its digits.
+  double squares = 0;
+  for (double v : values) squares += (v - s.mean) * (v - s.mean);
+  const double variance = squares / n;
+  s.sd = std::sqrt((n + 1.0) / n * variance);
   std::vector<double> sorted(n + 1);
   std::copy(values.begin(), values.end(), sorted.begin() + 1);
   HeapSortReals(n, sorted);

@@ -7,7 +7,9 @@ namespace vireltan {
 
 namespace {
 
-bool Cancelled(ProgressSink* progress) { return progress && progress->Cancelled(); }
+bool Cancelled(ProgressSink* progress) {
+  return progress && progress->Cancelled();
+}
 
 void Report(ProgressSink* progress, int percent) {
   if (progress) progress->SetPosition(percent);
@@ -262,7 +264,8 @@ Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<d
     if (!ClonalPairDifferent(pair)) result.subrange = ClonalPairDistance(pair);
     if (j == m || ClonalPairDistance(pairs[j + 1]) > limits[e]) {
       sums.CloseInto(result.classes[e]);
-      if (e + 1 < classCount && j < m) result.classes[e + 1].minimum = ClonalPairDistance(pairs[j + 1]);
+      if (e + 1 < classCount && j < m)
+        result.classes[e + 1].minimum = ClonalPairDistance(pairs[j + 1]);
       ++e;
     }
   }

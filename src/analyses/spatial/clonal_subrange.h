@@ -31,14 +31,18 @@ inline ClonalPair PackClonalPair(double distance, bool different) {
   std::memcpy(&bits, &distance, sizeof bits);
   return (bits << 1) | (different ? 1u : 0u);
 }
-inline std::uint64_t ClonalPairKey(ClonalPair pair) { return pair >> 1; }
+inline std::uint64_t ClonalPairKey(ClonalPair pair) {
+  return pair >> 1;
+}
 inline double ClonalPairDistance(ClonalPair pair) {
   const std::uint64_t bits = pair >> 1;
   double distance;
   std::memcpy(&distance, &bits, sizeof distance);
   return distance;
 }
-inline bool ClonalPairDifferent(ClonalPair pair) { return (pair & 1u) != 0; }
+inline bool ClonalPairDifferent(ClonalPair pair) {
+  return (pair & 1u) != 0;
+}
 
 // The clonal pair list, 1-based (element 0 unused): one record per pair of
 // units i < k (designation order), filled in the order i = 1..N,

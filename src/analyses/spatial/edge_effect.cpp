@@ -19,8 +19,7 @@ double AxisReference(const std::vector<double>& values, double halfRange) {
 
 }  // namespace
 
-ReferencePoint EdgeReferencePoint(const SpatialUnits& units, double halfRangeX,
-                                  double halfRangeY) {
+ReferencePoint EdgeReferencePoint(const SpatialUnits& units, double halfRangeX, double halfRangeY) {
   return {AxisReference(units.x, halfRangeX), AxisReference(units.y, halfRangeY)};
 }
 
@@ -60,10 +59,11 @@ Status ComputeEdgeEffect(const SpatialUnits& units, ReferencePoint reference, in
   }
   const double meanAll = sumAll / n;
   if (!(meanAll > 0)) {
-    return Status::Error("The edge effect cannot be computed: all sampling units lie at the "
-                         "reference point (" +
-                         FormatNumber(reference.x) + ", " + FormatNumber(reference.y) +
-                         "), so their mean distance from it is 0.");
+    return Status::Error(
+        "The edge effect cannot be computed: all sampling units lie at the "
+        "reference point (" +
+        FormatNumber(reference.x) + ", " + FormatNumber(reference.y) +
+        "), so their mean distance from it is 0.");
   }
 
   // Sum of r over the "s" units for an arrangement, always added up in the

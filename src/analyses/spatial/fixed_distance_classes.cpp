@@ -9,7 +9,9 @@ namespace vireltan {
 
 namespace {
 
-std::string CellName(int col) { return "row 1, column " + std::to_string(col); }
+std::string CellName(int col) {
+  return "row 1, column " + std::to_string(col);
+}
 
 }  // namespace
 

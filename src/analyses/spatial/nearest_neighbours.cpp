@@ -32,6 +32,10 @@ NearestNeighbourIndex::NearestNeighbourIndex(const std::vector<double>& x,
   const int d = static_cast<int>(px.size());
   bucketStart_.assign(d + 1, 0);
   for (int p = 0; p < d; ++p) bucketStart_[p + 1] = bucketStart_[p] + count[p];
+  slotsByPosition_.assign(byPlace.begin(), byPlace.end());
+  for (int p = 0; p < d; ++p) {
+    if (count[p] >= 2) sharedPositions_.push_back(p);
+  }
 
   // Nearest distinct positions of every position, ties kept. A position
   // holding several slots is its own nearest (distance 0).
@@ -66,16 +70,28 @@ NearestNeighbourIndex::NearestNeighbourIndex(const std::vector<double>& x,
   for (int p = 0; p < d; ++p) {
     nearestPositions_.insert(nearestPositions_.end(), nearest[p].begin(), nearest[p].end());
   }
+  soleNearestSlot_.assign(n, -1);
+  for (int s = 0; s < n; ++s) {
+    const std::vector<int>& near = nearest[positionOfSlot_[s]];
+    if (near.size() == 1 && count[near[0]] == 1) {
+      soleNearestSlot_[s] = slotsByPosition_[bucketStart_[near[0]]];
+    } else {
+      anyTies_ = true;
+    }
+  }
 }
 
 void NearestNeighbourIndex::Bucket(const std::vector<int>& slotOf, Workspace& work) const {
   const int n = slotCount();
-  const int d = positionCount();
-  work.cursor.assign(bucketStart_.begin(), bucketStart_.begin() + d);
+  work.unitAt.resize(n);
+  for (int u = 0; u < n; ++u) work.unitAt[slotOf[u]] = u;
+  if (!anyTies_) return;
+  // The units of each position, ascending, for the tie rule.
   work.occupants.resize(n);
-  // Units are visited in ascending order, so each bucket comes out sorted.
-  for (int u = 0; u < n; ++u) {
-    work.occupants[work.cursor[positionOfSlot_[slotOf[u]]]++] = u;
+  for (int k = 0; k < n; ++k) work.occupants[k] = work.unitAt[slotsByPosition_[k]];
+  for (int p : sharedPositions_) {
+    std::sort(work.occupants.begin() + bucketStart_[p],
+              work.occupants.begin() + bucketStart_[p + 1]);
   }
 }
 
@@ -107,7 +123,11 @@ void NearestNeighbourIndex::Nearest(const std::vector<int>& slotOf, std::vector<
   Bucket(slotOf, work);
   const int n = slotCount();
   nearest.resize(n);
-  for (int u = 0; u < n; ++u) nearest[u] = NearestOf(u, positionOfSlot_[slotOf[u]], work);
+  for (int u = 0; u < n; ++u) {
+    const int slot = slotOf[u];
+    const int sole = soleNearestSlot_[slot];
+    nearest[u] = sole >= 0 ? work.unitAt[sole] : NearestOf(u, positionOfSlot_[slot], work);
+  }
 }
 
 int NearestNeighbourIndex::CountDifferentMlgNeighbours(const std::vector<int>& slotOf,
@@ -117,7 +137,9 @@ int NearestNeighbourIndex::CountDifferentMlgNeighbours(const std::vector<int>& s
   const int n = slotCount();
   int different = 0;
   for (int u = 0; u < n; ++u) {
-    const int v = NearestOf(u, positionOfSlot_[slotOf[u]], work);
+    const int slot = slotOf[u];
+    const int sole = soleNearestSlot_[slot];
+    const int v = sole >= 0 ? work.unitAt[sole] : NearestOf(u, positionOfSlot_[slot], work);
     if (v >= 0 && mlg[v] != mlg[u]) ++different;
   }
   return different;

@@ -18,7 +18,8 @@
 // unit after it (else the last before it) in the buckets of its nearest
 // positions, found by binary search. With real data, where several units
 // often share a position, one arrangement costs O(N log k) for buckets of
-// size k instead of the O(N^2) of a full scan.
+// size k instead of the O(N^2) of a full scan; a unit whose nearest position
+// is unique and unshared costs O(1).
 #include <vector>
 
 #include "analyses/spatial/spatial_units.h"
@@ -36,7 +37,7 @@ class NearestNeighbourIndex {
 
   // Scratch space for one thread.
   struct Workspace {
-    std::vector<int> cursor;     // per position: next free place in `occupants`
+    std::vector<int> unitAt;     // the unit sitting at each slot
     std::vector<int> occupants;  // units bucketed by position, ascending within a bucket
   };
 
@@ -54,10 +55,17 @@ class NearestNeighbourIndex {
   void Bucket(const std::vector<int>& slotOf, Workspace& work) const;
   int NearestOf(int unit, int position, const Workspace& work) const;
 
-  std::vector<int> positionOfSlot_;       // distinct position of each slot
-  std::vector<int> bucketStart_;          // D+1 offsets: slots per position
-  std::vector<int> nearestStart_;         // D+1 offsets into nearestPositions_
-  std::vector<int> nearestPositions_;     // for each position, its nearest positions
+  std::vector<int> positionOfSlot_;    // distinct position of each slot
+  std::vector<int> bucketStart_;       // D+1 offsets: slots per position
+  std::vector<int> slotsByPosition_;   // the slots, grouped by position
+  std::vector<int> sharedPositions_;   // positions holding several slots
+  std::vector<int> nearestStart_;      // D+1 offsets into nearestPositions_
+  std::vector<int> nearestPositions_;  // for each position, its nearest positions
+  // The common case: a slot whose nearest position is unique and holds one
+  // slot has that slot's occupant as nearest neighbour, whatever the
+  // numbering; -1 for slots that need the tie rule.
+  std::vector<int> soleNearestSlot_;
+  bool anyTies_ = false;
 };
 
 }  // namespace vireltan

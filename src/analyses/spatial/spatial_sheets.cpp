@@ -80,9 +80,12 @@ Sheet ClonalSubrangeSheet(const ClonalSubrangeResult& result, bool fixedClasses)
   Sheet sheet;
   sheet.SetTextAt(1, 1, fixedClasses ? "CLONAL SUBRANGE" : "CLONAL SUBRANGE ");
   sheet.SetTextAt(1, 2, fixedClasses ? "Defined distance classes" : "N. distance classes ");
-  const char* headings[] = {"clonal subrange",  "minimum distance",
-                            "average distance", "maximum distance",
-                            "p(genotypic identity)/ F(r)", "log [F(r)]",
+  const char* headings[] = {"clonal subrange",
+                            "minimum distance",
+                            "average distance",
+                            "maximum distance",
+                            "p(genotypic identity)/ F(r)",
+                            "log [F(r)]",
                             "nb pairs"};
   for (int col = 1; col <= 7; ++col) sheet.SetTextAt(2, col, headings[col - 1]);
   sheet.SetNumberAt(3, 1, result.subrange);

@@ -1,8 +1,6 @@
 // MLG > Diversity and richness and MLG > Pareto distribution on a session.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "session/session.h"
 #include "support/sheet_builder.h"
 
@@ -91,16 +89,6 @@ TEST_F(MlgMenuCommands, ParetoWithOneCloneSizeWritesNothing) {
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(results().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(session.ResultsLogPath()), before);
-}
-
-TEST_F(MlgMenuCommands, DegenerateSamplesLeaveUndefinedCellsEmpty) {
-  Open({"120124", "130130", "140140"});  // G = N
-  ASSERT_TRUE(session.diversityindices1Click().ok());
-  const int hill = results().LastRow();
-  EXPECT_EQ(results().TextAt(hill, 1), "Hill\xC2\xB4s");
-  EXPECT_TRUE(results().at(hill, 2).empty());
-  EXPECT_TRUE(results().at(hill - 1, 4).empty());
-  EXPECT_DOUBLE_EQ(results().NumberAt(hill - 2, 4), 1.0);  // V
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace vireltan {
@@ -43,8 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DiversityIndicesCase,
     ::testing::Values(
         // One clone and singletons: the least even sample of its G (E = 0).
-        DiversityCase{"CloneAndSingletons", {2, 1, 1}, 0.1667, 0.8333, 6, 1.0397, 0.9464, 0.8333,
-                      0.8889, 0},
+        DiversityCase{
+            "CloneAndSingletons", {2, 1, 1}, 0.1667, 0.8333, 6, 1.0397, 0.9464, 0.8333, 0.8889, 0},
         // Clones of equal size: the most even (E = 1, V = 1).
         DiversityCase{"TwoEqualClones", {2, 2}, 1.0 / 3, 2.0 / 3, 3, 0.6931, 1, 0.5, 2.0 / 3, 1},
         // Every unit its own MLG: S = 0, so Hill's number and E are undefined.
@@ -90,7 +91,9 @@ TEST(DiversityIndices, BlockLabelsAndEmptyUndefinedCells) {
   WriteDiversityBlock(sheet, 4, ComputeDiversityIndices({1, 1, 1}));
   EXPECT_EQ(sheet.TextAt(4, 1), "diversity indices");
   EXPECT_EQ(sheet.TextAt(5, 1), "Shannon H\xC2\xB4\xC2\xB4");
-  EXPECT_EQ(sheet.TextAt(5, 3), "Eveness" "V\xC2\xB4H\xC2\xB4\xC2\xB4");
+  EXPECT_EQ(sheet.TextAt(5, 3),
+            "Eveness"
+            "V\xC2\xB4H\xC2\xB4\xC2\xB4");
   EXPECT_EQ(sheet.TextAt(6, 1), "Simpson D*");
   EXPECT_EQ(sheet.TextAt(6, 3), "Eveness ED*");
   EXPECT_EQ(sheet.TextAt(7, 1), "Hill\xC2\xB4s");

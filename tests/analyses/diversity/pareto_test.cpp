@@ -95,11 +95,19 @@ TEST_P(ParetoBound, WritesTheBoundAndNamesTheCase) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParetoBound,
     ::testing::Values(
-        BoundCase{"OneMlg", {9}, ParetoCase::kMonogenotypic, "b>", -0.152003,
-                  "monogenotypic sample"},
-        BoundCase{"AllDistinct", {1, 1, 1, 1, 1, 1, 1, 1, 1}, ParetoCase::kAllDistinct, "b<",
-                  -2.321928, "maximum genotypic diversity :1"},
-        BoundCase{"TwoSizes", {1, 4}, ParetoCase::kTwoSizes, "b<", -0.160964,
+        BoundCase{
+            "OneMlg", {9}, ParetoCase::kMonogenotypic, "b>", -0.152003, "monogenotypic sample"},
+        BoundCase{"AllDistinct",
+                  {1, 1, 1, 1, 1, 1, 1, 1, 1},
+                  ParetoCase::kAllDistinct,
+                  "b<",
+                  -2.321928,
+                  "maximum genotypic diversity :1"},
+        BoundCase{"TwoSizes",
+                  {1, 4},
+                  ParetoCase::kTwoSizes,
+                  "b<",
+                  -0.160964,
                   "not enough groups of size  to compute Pareto, an approximation of c min or max "
                   "will be given in the result file"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -38,40 +38,20 @@ TEST_P(Census, CountsAllelesAndGeneDiversity) {
 // h = 2n/(2n-1) (1 - sum p^2): p over the observed copies, 2n over all.
 INSTANTIATE_TEST_SUITE_P(
     Cases, Census,
-    ::testing::Values(
-        CensusCase{"OneHeterozygote", {{120, 124}}, 2, 1.0},
-        CensusCase{"OneHomozygote", {{120, 120}}, 1, 0.0},
-        // 4 copies 120,124,120,130: p = 1/2, 1/4, 1/4 -> 4/3 (1 - 6/16).
-        CensusCase{"TwoDiploids", {{120, 124}, {120, 130}}, 3, 4.0 / 3.0 * (1 - 6.0 / 16)},
-        // Copies 120, 999, 120, 124: p over 3 observed = 2/3, 1/3; factor 4/3.
-        CensusCase{"MissingCopyLeftOutOfFrequencies",
-                   {{120, 999}, {120, 124}},
-                   2,
-                   4.0 / 3.0 * (1 - 5.0 / 9)},
-        CensusCase{"OneMissingCopyAlone", {{120, 999}}, 1, 0.0},
-        // No observed allele: no diversity, rather than 2n/(2n-1) > 1.
-        CensusCase{"EveryCopyMissing", {{999, 999}, {999, 999}}, 0, 0.0}),
+    ::testing::Values(CensusCase{"OneHeterozygote", {{120, 124}}, 2, 1.0},
+                      CensusCase{"OneHomozygote", {{120, 120}}, 1, 0.0},
+                      // 4 copies 120,124,120,130: p = 1/2, 1/4, 1/4 -> 4/3 (1 - 6/16).
+                      CensusCase{
+                          "TwoDiploids", {{120, 124}, {120, 130}}, 3, 4.0 / 3.0 * (1 - 6.0 / 16)},
+                      // Copies 120, 999, 120, 124: p over 3 observed = 2/3, 1/3; factor 4/3.
+                      CensusCase{"MissingCopyLeftOutOfFrequencies",
+                                 {{120, 999}, {120, 124}},
+                                 2,
+                                 4.0 / 3.0 * (1 - 5.0 / 9)},
+                      CensusCase{"OneMissingCopyAlone", {{120, 999}}, 1, 0.0},
+                      // No observed allele: no diversity, rather than 2n/(2n-1) > 1.
+                      CensusCase{"EveryCopyMissing", {{999, 999}, {999, 999}}, 0, 0.0}),
     [](const auto& info) { return info.param.name; });
-
-TEST(CensusFromCounts, SumsSquaredFrequenciesOverObservedCopiesOnly) {
-  const int counts[] = {0, 3, 0, 1};
-  LocusCensus c = CensusFromCounts(counts, 4, 6);  // 2 of the 6 copies missing
-  EXPECT_EQ(c.alleles, 2);
-  EXPECT_DOUBLE_EQ(c.geneDiversity, 6.0 / 5.0 * (1 - (9.0 + 1.0) / 16));
-}
-
-TEST(EffortInput, GroupsUnitsByGenotypeAndNumbersAllelesInCodeOrder) {
-  Dataset d = MakeDataset({{{130, 120}}, {{120, 130}}, {{999, 120}}, {{120, 120}}});
-  EffortInput in = PrepareEffortInput(d, IdentifyMlgs(d));
-  // Genotype codes: 120130, 120130, 120999, 120120 -> groups by ascending code.
-  EXPECT_EQ(in.genotypes[0].members, (std::vector<int>{3, 0, 1, 2}));
-  EXPECT_EQ(in.genotypes[0].groupEnd, (std::vector<int>{1, 3, 4}));
-  EXPECT_EQ(in.alleleKinds(0), 2);
-  EXPECT_EQ(in.alleleId(0, 0, 0), 0);   // 120
-  EXPECT_EQ(in.alleleId(0, 0, 1), 1);   // 130
-  EXPECT_EQ(in.alleleId(2, 0, 1), -1);  // 999
-  EXPECT_EQ(in.mlgCount, 3);
-}
 
 // Splitting locus by locus gives the number of distinct rows that sorting
 // text keys gives, missing alleles included, for every prefix of loci.
@@ -96,16 +76,6 @@ TEST(PartitionRefiner, MatchesTheSortedKeyCountOnRandomData) {
     }
     EXPECT_EQ(*std::max_element(classes.begin(), classes.end()) + 1, in.mlgCount);
   }
-}
-
-TEST(PartitionRefiner, MissingAlleleMakesADistinctGenotype) {
-  Dataset d = MakeDataset({{{120, 124}}, {{120, 999}}, {{120, 124}}, {{999, 999}}});
-  EffortInput in = PrepareEffortInput(d, IdentifyMlgs(d));
-  PartitionRefiner refiner(in);
-  std::vector<int> classes(4, 0), refined(4);
-  EXPECT_EQ(refiner.Refine(classes, 0, refined), 3);
-  EXPECT_EQ(refined[0], refined[2]);
-  EXPECT_NE(refined[0], refined[1]);
 }
 
 }  // namespace

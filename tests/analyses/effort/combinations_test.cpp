@@ -1,10 +1,11 @@
 // Exhaustive combinations over loci and over sampling units, against the
 // worked cases and against full enumerations written out in the tests.
+#include "analyses/effort/combinations.h"
+
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "analyses/effort/combinations.h"
 #include "analyses/effort/effort_input.h"
 #include "effort_reference.h"
 
@@ -38,8 +39,8 @@ std::vector<bool> Flags(std::initializer_list<int> on, int loci) {
 TEST(CombineLoci, PairsReachingAllMlgsAreListedInVisitingOrder) {
   // Locus 1 splits {a,b}|{c,d}, locus 2 {a,c}|{b,d}, locus 3 {a,d}|{b,c}:
   // no single locus separates the 4 MLGs, every pair does.
-  Dataset d = MakeDataset({Homozygous({0, 0, 0}), Homozygous({0, 1, 1}), Homozygous({1, 0, 1}),
-                           Homozygous({1, 1, 0})});
+  Dataset d = MakeDataset(
+      {Homozygous({0, 0, 0}), Homozygous({0, 1, 1}), Homozygous({1, 0, 1}), Homozygous({1, 1, 0})});
   LociCombinationResult r = CombineLoci(d);
   EXPECT_EQ(r.minimumSize, 2);
   EXPECT_EQ(r.minimumFound, 3);
@@ -60,8 +61,8 @@ TEST(CombineLoci, PairsReachingAllMlgsAreListedInVisitingOrder) {
 
 TEST(CombineLoci, OnlyTheFullSetReachingAllMlgsIsListedAlone) {
   // Dropping any one locus merges a with one of b, c, d.
-  Dataset d = MakeDataset({Homozygous({0, 0, 0}), Homozygous({1, 0, 0}), Homozygous({0, 1, 0}),
-                           Homozygous({0, 0, 1})});
+  Dataset d = MakeDataset(
+      {Homozygous({0, 0, 0}), Homozygous({1, 0, 0}), Homozygous({0, 1, 0}), Homozygous({0, 0, 1})});
   LociCombinationResult r = CombineLoci(d);
   EXPECT_EQ(r.minimumSize, 3);
   EXPECT_EQ(r.minimumFound, 1);

@@ -190,8 +190,7 @@ inline std::vector<ResamplingRow> ReferenceResampleLoci(const Dataset& d, int pe
 // Individuals resampling: for every k, P times: k distinct units drawn with
 // rejection (all units in order when k = N), census of every locus over
 // them, genotype count of their full genotypes.
-inline std::vector<ResamplingRow> ReferenceResampleIndividuals(const Dataset& d,
-                                                               int permutations,
+inline std::vector<ResamplingRow> ReferenceResampleIndividuals(const Dataset& d, int permutations,
                                                                RandomGenerator& r) {
   const int loci = d.locusCount, n = d.sampleCount;
   const AlleleTable all = AlleleRows(d);

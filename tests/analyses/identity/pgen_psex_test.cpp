@@ -249,12 +249,12 @@ struct FormatCase {
 };
 
 TEST(Psex, SubstituteFrequencyText) {
-  for (FormatCase c : {FormatCase{0.0125, "0.0125"}, FormatCase{0.05, "0.05"},
-                       FormatCase{1.0 / 3.0, "0.333333333333333"},
-                       FormatCase{1.0 / 140, "0.00714285714285714"}, FormatCase{0.5, "0.5"},
-                       FormatCase{1.0, "1"}, FormatCase{2.5e-5, "0.000025"},
-                       FormatCase{1.0 / 200000, "5E-6"}, FormatCase{1.0 / 30000, "0.0000333333333333333"},
-                       FormatCase{1.0 / 300000, "3.33333333333333E-6"}})
+  for (FormatCase c :
+       {FormatCase{0.0125, "0.0125"}, FormatCase{0.05, "0.05"},
+        FormatCase{1.0 / 3.0, "0.333333333333333"}, FormatCase{1.0 / 140, "0.00714285714285714"},
+        FormatCase{0.5, "0.5"}, FormatCase{1.0, "1"}, FormatCase{2.5e-5, "0.000025"},
+        FormatCase{1.0 / 200000, "5E-6"}, FormatCase{1.0 / 30000, "0.0000333333333333333"},
+        FormatCase{1.0 / 300000, "3.33333333333333E-6"}})
     EXPECT_EQ(FormatGeneral15(c.value), c.text) << c.value;
 }
 

@@ -19,8 +19,8 @@ using testing::IndependentUpperTail;
 using testing::ReadWholeFile;
 using testing::TempDir;
 
-// Counts progress calls and can cancel after a given number of positions.
-class CancellingProgress : public ProgressSink {
+// Counts how often the progress panel is shown and hidden.
+class CountingProgress : public ProgressSink {
  public:
   int begins = 0, ends = 0;
   void Begin() override { ++begins; }
@@ -30,7 +30,7 @@ class CancellingProgress : public ProgressSink {
 class PsexCommand : public ::testing::Test {
  protected:
   RecordingMessageSink messages;
-  CancellingProgress progress;
+  CountingProgress progress;
   Session session{messages, progress};
   TempDir dir;
 
@@ -158,9 +158,9 @@ TEST_F(PsexCommand, CancelledRunWritesNothing) {
 
 TEST_F(PsexCommand, RefusedWithMissingDataOrWithoutDataset) {
   EXPECT_FALSE(session.Psex1Click().ok());
-  testing::WriteTsv(dir.path() / "missing.txt", {{"2", "", "", "1", "2"},
-                                                 {"a", "1", "1", "120124"},
-                                                 {"b", "2", "2", "999999"}});
+  testing::WriteTsv(
+      dir.path() / "missing.txt",
+      {{"2", "", "", "1", "2"}, {"a", "1", "1", "120124"}, {"b", "2", "2", "999999"}});
   ASSERT_TRUE(session.Open(dir.file("missing.txt")).ok());
   Status refused = session.Psex1Click();
   EXPECT_FALSE(refused.ok());

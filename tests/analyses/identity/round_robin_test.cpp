@@ -46,9 +46,8 @@ TEST(RoundRobin, GroupsByTheOtherLociNotByClone) {
 }
 
 TEST(RoundRobin, AllHomozygousLocusHasFisOne) {
-  Dataset d = MakeDataset({{{120, 120}, {150, 152}},
-                           {{124, 124}, {150, 154}},
-                           {{124, 124}, {152, 154}}});
+  Dataset d =
+      MakeDataset({{{120, 120}, {150, 152}}, {{124, 124}, {150, 154}}, {{124, 124}, {152, 154}}});
   auto loci = RoundRobinOf(d);
   EXPECT_DOUBLE_EQ(loci[0].hobs, 0.0);
   EXPECT_DOUBLE_EQ(loci[0].fis, 1.0);

@@ -1,10 +1,11 @@
+#include "analyses/spatial/aggregation_index.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
 #include <random>
 
-#include "analyses/spatial/aggregation_index.h"
 #include "analyses/spatial/nearest_neighbours.h"
 #include "analyses/spatial/position_permutation.h"
 #include "analyses/spatial/spatial_sheets.h"
@@ -100,8 +101,14 @@ TEST(AggregationNearestTest, TieGoesToTheFirstUnitAfterElseTheLastBefore) {
 
 TEST(AggregationIndexTest, TwoSeparatePatchesGiveAcOne) {
   // MLG 1 in a patch near the origin, MLG 2 far away.
-  SpatialUnits units = Units({{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1},  //
-                              {50, 50, 2}, {51, 50, 2}, {50, 51, 2}, {51, 51, 2}});
+  SpatialUnits units = Units({{0, 0, 1},
+                              {1, 0, 1},
+                              {0, 1, 1},
+                              {1, 1, 1},  //
+                              {50, 50, 2},
+                              {51, 50, 2},
+                              {50, 51, 2},
+                              {51, 51, 2}});
   AggregationResult r;
   ASSERT_TRUE(ComputeAggregationIndex(units, 1000, 7, nullptr, r).ok());
   // p_all = 2 * 4 * 4 / (8 * 7) = 32 / 56.
@@ -197,8 +204,8 @@ TEST(AggregationIndexTest, CancelledRunReportsCancelled) {
   NullProgressSink progress;
   progress.RequestCancel();
   AggregationResult r;
-  Status s = ComputeAggregationIndex(Units({{0, 0, 1}, {1, 1, 2}, {3, 3, 1}}), 1000, 1,
-                                     &progress, r);
+  Status s =
+      ComputeAggregationIndex(Units({{0, 0, 1}, {1, 1, 2}, {3, 3, 1}}), 1000, 1, &progress, r);
   EXPECT_TRUE(s.cancelled());
 }
 
@@ -213,17 +220,14 @@ TEST_P(IndexFormatTest, FiveSignificantDigitsWithFourDecimals) {
   EXPECT_EQ(FormatIndexValue(GetParam().value), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, IndexFormatTest,
-                         ::testing::Values(Formatted{1.0, "1.0000"}, Formatted{0.0, "0.0000"},
-                                           Formatted{0.123456, "0.1235"},
-                                           Formatted{-0.5, "-0.5000"},
-                                           Formatted{12.34567, "12.3460"},
-                                           Formatted{-37.891234, "-37.8910"},
-                                           Formatted{123456.7, "123460.0000"},
-                                           Formatted{9.99996, "10.0000"},
-                                           Formatted{0.03125, "0.0313"},
-                                           Formatted{-0.00001, "0.0000"},
-                                           Formatted{NAN, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, IndexFormatTest,
+    ::testing::Values(Formatted{1.0, "1.0000"}, Formatted{0.0, "0.0000"},
+                      Formatted{0.123456, "0.1235"}, Formatted{-0.5, "-0.5000"},
+                      Formatted{12.34567, "12.3460"}, Formatted{-37.891234, "-37.8910"},
+                      Formatted{123456.7, "123460.0000"}, Formatted{9.99996, "10.0000"},
+                      Formatted{0.03125, "0.0313"}, Formatted{-0.00001, "0.0000"},
+                      Formatted{NAN, ""}));
 
 }  // namespace
 }  // namespace vireltan

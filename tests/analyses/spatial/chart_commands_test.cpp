@@ -143,6 +143,20 @@ TEST_F(ChartCommandsTest, SaveGraphNamesEachVisibleChartAndCurve) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
+TEST_F(ChartCommandsTest, SaveGraphSavesTheSpatialChartsToo) {
+  Open(kMeadow);
+  session.subrangeChart.name = "subrange";
+  session.subrangeChart.visible = true;
+  session.correlogramChart.name = "correlogram";
+  session.correlogramChart.visible = true;
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 2u);
+  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".subrange.svg");
+  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".correlogram.svg");
+  EXPECT_FALSE(session.subrangeChart.visible);
+  EXPECT_FALSE(session.correlogramChart.visible);
+}
+
 TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
   Open(kMeadow);
   session.chart(3).visible = true;

@@ -1,9 +1,10 @@
+#include "analyses/spatial/edge_effect.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "analyses/spatial/edge_effect.h"
 #include "analyses/spatial/position_permutation.h"
 #include "analyses/spatial/spatial_sheets.h"
 
@@ -67,8 +68,8 @@ TEST(EdgeEffectTest, LabelsMarkOnlyMlgsWithOneUnit) {
 TEST(EdgeEffectTest, PermutedValueEqualToTheObservedCounts) {
   // All units 5 from the reference point: every arrangement gives the
   // observed Ee, and each counts.
-  SpatialUnits units = Units({{5, 0, 1}, {0, 5, 1}, {-5, 0, 2}, {0, -5, 3},
-                              {3, 4, 4}, {4, 3, 4}, {-3, 4, 5}, {3, -4, 6}});
+  SpatialUnits units = Units(
+      {{5, 0, 1}, {0, 5, 1}, {-5, 0, 2}, {0, -5, 3}, {3, 4, 4}, {4, 3, 4}, {-3, 4, 5}, {3, -4, 6}});
   EdgeEffectResult r;
   ASSERT_TRUE(ComputeEdgeEffect(units, {0, 0}, 500, 11, nullptr, r).ok());
   EXPECT_DOUBLE_EQ(r.ee, 0.0);
@@ -145,17 +146,15 @@ TEST(EdgeEffectTest, ReferencePointStaysInsideTheSampledArea) {
 
 TEST(EdgeEffectTest, DegenerateDataAreRefused) {
   EdgeEffectResult r;
-  Status noSingle =
-      ComputeEdgeEffect(Units({{0, 0, 1}, {1, 0, 1}, {5, 5, 2}, {6, 6, 2}}), {3, 3}, 10, 1,
-                        nullptr, r);
+  Status noSingle = ComputeEdgeEffect(Units({{0, 0, 1}, {1, 0, 1}, {5, 5, 2}, {6, 6, 2}}), {3, 3},
+                                      10, 1, nullptr, r);
   ASSERT_FALSE(noSingle.ok());
   EXPECT_NE(noSingle.message().find("no single-unit MLG"), std::string::npos);
   Status atCentre =
       ComputeEdgeEffect(Units({{2, 2, 1}, {2, 2, 2}, {2, 2, 2}}), {2, 2}, 10, 1, nullptr, r);
   ASSERT_FALSE(atCentre.ok());
   EXPECT_NE(atCentre.message().find("reference point"), std::string::npos);
-  EXPECT_FALSE(
-      ComputeEdgeEffect(Units({{0, 0, 1}, {1, 0, 2}}), {0, 0}, 0, 1, nullptr, r).ok());
+  EXPECT_FALSE(ComputeEdgeEffect(Units({{0, 0, 1}, {1, 0, 2}}), {0, 0}, 0, 1, nullptr, r).ok());
 }
 
 }  // namespace

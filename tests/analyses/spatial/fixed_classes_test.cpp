@@ -10,7 +10,9 @@ namespace {
 
 using testing::TempDir;
 
-std::string Folder(const TempDir& dir) { return dir.path().string() + "/"; }
+std::string Folder(const TempDir& dir) {
+  return dir.path().string() + "/";
+}
 
 void WriteText(const TempDir& dir, const std::string& text) {
   std::ofstream out(dir.file("distances.txt"), std::ios::binary);
@@ -53,14 +55,13 @@ TEST_P(FixedClassesBadFileTest, RefusedNamingFileAndCell) {
   EXPECT_TRUE(limits.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FixedClassesBadFileTest,
-    ::testing::Values(BadFile{"", "empty"},
-                      BadFile{"\n10\t20\n", "first row is empty"},
-                      BadFile{"10\tabc\t30\n", "row 1, column 2"},
-                      BadFile{"10\t\t30\n", "row 1, column 2"},
-                      BadFile{"10\t30\t20\n", "row 1, column 3"},
-                      BadFile{"10\t10\n", "row 1, column 2"}));
+INSTANTIATE_TEST_SUITE_P(Cases, FixedClassesBadFileTest,
+                         ::testing::Values(BadFile{"", "empty"},
+                                           BadFile{"\n10\t20\n", "first row is empty"},
+                                           BadFile{"10\tabc\t30\n", "row 1, column 2"},
+                                           BadFile{"10\t\t30\n", "row 1, column 2"},
+                                           BadFile{"10\t30\t20\n", "row 1, column 3"},
+                                           BadFile{"10\t10\n", "row 1, column 2"}));
 
 }  // namespace
 }  // namespace vireltan

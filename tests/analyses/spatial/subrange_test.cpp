@@ -106,9 +106,12 @@ TEST(SubrangeTest, FiveUnitsInThreeClassesOfFourThreeAndThreePairs) {
   Sheet sheet = ClonalSubrangeSheet(r, false);
   EXPECT_EQ(sheet.TextAt(1, 1), "CLONAL SUBRANGE ");
   EXPECT_EQ(sheet.TextAt(1, 2), "N. distance classes ");
-  const char* headings[] = {"clonal subrange",  "minimum distance",
-                            "average distance", "maximum distance",
-                            "p(genotypic identity)/ F(r)", "log [F(r)]",
+  const char* headings[] = {"clonal subrange",
+                            "minimum distance",
+                            "average distance",
+                            "maximum distance",
+                            "p(genotypic identity)/ F(r)",
+                            "log [F(r)]",
                             "nb pairs"};
   for (int col = 1; col <= 7; ++col) EXPECT_EQ(sheet.TextAt(2, col), headings[col - 1]);
   EXPECT_EQ(sheet.NumberAt(3, 1), 4);
@@ -151,8 +154,7 @@ TEST(SubrangeTest, MoreClassesThanPairsLeavesEmptyClassesAtZero) {
 
 TEST(SubrangeTest, NoSameMlgPairGivesSubrangeZero) {
   ClonalSubrangeResult r;
-  ASSERT_TRUE(
-      ComputeClonalSubrange(Units({{0, 0, 1}, {1, 0, 2}, {2, 0, 3}}), 2, nullptr, r).ok());
+  ASSERT_TRUE(ComputeClonalSubrange(Units({{0, 0, 1}, {1, 0, 2}, {2, 0, 3}}), 2, nullptr, r).ok());
   EXPECT_EQ(r.subrange, 0);
 }
 
