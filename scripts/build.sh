@@ -9,7 +9,7 @@ packages=(
   libxlsxwriter-dev libfreexl-dev libzip-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -25,7 +25,9 @@ const QColor kDefaultLineColor(200, 0, 0);
 const QColor kDefaultBarColor(70, 110, 190);
 const QColor kDefaultBoxColor(0, 0, 0);
 
-QString ToQ(const std::string& text) { return QString::fromStdString(text); }
+QString ToQ(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 QColor ColorOr(const std::string& name, const QColor& fallback) {
   if (name.empty()) return fallback;
@@ -148,8 +150,8 @@ void AddToExtents(const ChartData& data, Extent& x, Extent& y) {
         for (const BoxStats& b : s.boxes) {
           x.add(b.x - 0.5);
           x.add(b.x + 0.5);
-          for (double v : {b.lowerWhisker, b.lowerQuartile, b.median, b.upperQuartile,
-                           b.upperWhisker})
+          for (double v :
+               {b.lowerWhisker, b.lowerQuartile, b.median, b.upperQuartile, b.upperWhisker})
             y.add(v);
         }
         break;
@@ -157,7 +159,22 @@ void AddToExtents(const ChartData& data, Extent& x, Extent& y) {
   }
 }
 
-QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data) {
+// A round step (1, 2 or 5 times a power of ten) giving about `ticks`
+// intervals over `span`.
+double NiceStep(double span, int ticks) {
+  double raw = span / ticks;
+  double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (raw <= m * power * (1 + 1e-9)) return m * power;
+  return 10 * power;
+}
+
+// Custom labels closer than this share of the axis to the previous one are
+// left out, so that crowded labels stay readable instead of overlapping.
+constexpr double kHorizontalLabelGap = 0.035;
+constexpr double kVerticalLabelGap = 0.04;
+
+QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizontal) {
   double lo = 0, hi = 1;
   if (spec.fixedRange) {
     lo = spec.minimum;
@@ -183,11 +200,12 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data) {
     std::stable_sort(labels.begin(), labels.end(),
                      [](const AxisLabel& a, const AxisLabel& b) { return a.value < b.value; });
     const double tolerance = (hi - lo) * 1e-9;
+    const double gap = (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap);
     double previous = -std::numeric_limits<double>::infinity();
     std::set<QString> used;
     for (const AxisLabel& label : labels) {
       if (!std::isfinite(label.value) || label.value < lo - tolerance ||
-          label.value > hi + tolerance || label.value <= previous)
+          label.value > hi + tolerance || label.value < previous + gap)
         continue;
       // Category labels must differ; an invisible suffix keeps repeats.
       QString text = ToQ(label.text);
@@ -201,19 +219,20 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data) {
     auto* value = new QValueAxis;
     value->setRange(lo, hi);
     if (!spec.fixedRange) value->applyNiceNumbers();
-    value->setLabelFormat("%g");
-    if (spec.increment > 0) {
-      // The increment asked for, doubled until the axis carries at most 25
-      // ticks, so that a large count stays readable.
-      double step = spec.increment;
-      while ((value->max() - value->min()) / step > 25) step *= 2;
-      value->setTickType(QValueAxis::TicksDynamic);
-      value->setTickAnchor(std::ceil(value->min() / step) * step);
-      value->setTickInterval(step);
-    }
+    value->setLabelFormat("%.10g");
+    // Ticks at round values: the increment asked for (doubled until the
+    // axis carries at most 25 ticks, so that a large count stays readable),
+    // else about eight round steps.
+    const double span = value->max() - value->min();
+    double step = spec.increment > 0 ? spec.increment : NiceStep(span, 8);
+    while (span / step > 25) step *= 2;
+    value->setTickType(QValueAxis::TicksDynamic);
+    value->setTickAnchor(std::ceil(value->min() / step) * step);
+    value->setTickInterval(step);
     value->setMinorTickCount(0);
     axis = value;
   }
+  axis->setTruncateLabels(false);
   axis->setTitleText(ToQ(spec.title));
   axis->setGridLineVisible(false);
   axis->setMinorGridLineVisible(false);
@@ -244,14 +263,14 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     order.push_back(q);
     return q;
   };
-  bool labelled = std::any_of(s.points.begin(), s.points.end(),
-                              [](const ChartPoint& p) { return !p.label.empty(); });
+  bool labelled = s.showMarks && std::any_of(s.points.begin(), s.points.end(),
+                                             [](const ChartPoint& p) { return !p.label.empty(); });
   if (s.points.empty()) seriesFor("");
   std::vector<std::pair<QScatterSeries*, const ChartPoint*>> placed;
   for (const ChartPoint& p : s.points) {
     QScatterSeries* q = seriesFor(p.color);
     q->append(p.x, p.y);
-    if (!p.label.empty()) placed.push_back({q, &p});
+    if (labelled && !p.label.empty()) placed.push_back({q, &p});
   }
   for (QScatterSeries* q : order) {
     // Labelled points are small dots under their label; bare points are
@@ -273,7 +292,8 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
 void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
   auto* q = new QLineSeries;
   q->setObjectName(ToQ(s.name));
-  QColor c = s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
+  QColor c =
+      s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
   q->setPen(QPen(c, 2));
   for (const ChartPoint& p : s.points) q->append(p.x, p.y);
   Attach(chart, q, x, y);
@@ -377,8 +397,8 @@ void DrawChart(QChart& chart, const ChartData& data) {
   auto* texts = new ChartTexts(chart);
   Extent xData, yData;
   AddToExtents(data, xData, yData);
-  QAbstractAxis* x = MakeAxis(data.bottom, xData);
-  QAbstractAxis* y = MakeAxis(data.left, yData);
+  QAbstractAxis* x = MakeAxis(data.bottom, xData, true);
+  QAbstractAxis* y = MakeAxis(data.left, yData, false);
   chart.addAxis(x, Qt::AlignBottom);
   chart.addAxis(y, Qt::AlignLeft);
   double xSpan = 1;
@@ -387,14 +407,23 @@ void DrawChart(QChart& chart, const ChartData& data) {
 
   for (const ChartSeries& s : data.series) {
     switch (s.kind) {
-      case ChartSeries::Kind::kPoints: DrawPoints(chart, s, x, y, *texts); break;
-      case ChartSeries::Kind::kLine: DrawLine(chart, s, x, y); break;
-      case ChartSeries::Kind::kBars: DrawBars(chart, s, x, y); break;
-      case ChartSeries::Kind::kBoxes: DrawBoxes(chart, s, x, y, xSpan); break;
+      case ChartSeries::Kind::kPoints:
+        DrawPoints(chart, s, x, y, *texts);
+        break;
+      case ChartSeries::Kind::kLine:
+        DrawLine(chart, s, x, y);
+        break;
+      case ChartSeries::Kind::kBars:
+        DrawBars(chart, s, x, y);
+        break;
+      case ChartSeries::Kind::kBoxes:
+        DrawBoxes(chart, s, x, y, xSpan);
+        break;
     }
   }
 
-  if (!data.subtitle.empty()) texts->subtitle = new QGraphicsSimpleTextItem(ToQ(data.subtitle), &chart);
+  if (!data.subtitle.empty())
+    texts->subtitle = new QGraphicsSimpleTextItem(ToQ(data.subtitle), &chart);
   if (!data.foot.empty()) texts->foot = new QGraphicsSimpleTextItem(ToQ(data.foot), &chart);
   // Room under the bottom axis title for the foot.
   chart.setMargins(QMargins(12, 24, 24, data.foot.empty() ? 8 : 28));

@@ -14,7 +14,9 @@ void SheetModel::SetSheet(const Sheet& sheet) {
   endResetModel();
 }
 
-int SheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int SheetModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : rows_;
+}
 
 int SheetModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : cols_;

@@ -28,9 +28,27 @@ namespace {
 const char kNotAvailable[] = "not available yet";
 const char kCaption[] = "Vireltan 2.0";
 
-// A command that is not available to the dataset refuses with the
-// session's own explanation.
-Status Requiring(Session& s, CommandGroup group) { return s.Require(group); }
+// A command that takes the whole number typed in one option field: a text
+// that is not an integer stops it before any work.
+SessionCommand WithCount(std::string CommandInputs::*field, Status (Session::*command)(int)) {
+  return [field, command](Session& s, const CommandInputs& in) {
+    int count = 0;
+    if (Status read = IntegerField(in.*field, count); !read) return read;
+    return (s.*command)(count);
+  };
+}
+
+AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in) {
+  AutocorrelationOptions options;
+  options.CheckBox1 = in.CheckBox1;
+  options.CheckBox2 = in.CheckBox2;
+  options.CheckBox3 = in.CheckBox3;
+  options.CheckBox4 = in.CheckBox4;
+  options.CheckBox5 = in.CheckBox5;
+  options.Edit6 = in.Edit6;
+  options.Edit7 = in.Edit7;
+  return options;
+}
 
 }  // namespace
 
@@ -60,25 +78,29 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"Save1", "Save1Click", [](Session& s, In in) { return s.SaveMap(*in.renderer); }},
       {"Saveas1", "Saveas1Click", [](Session& s, In in) { return s.SaveGraph(*in.renderer); }},
       // Tests
-      {"Button4", "Button4Click", nullptr},  // resampling 1-l loci (Edit4)
-      {"Button2", "Button2Click", nullptr},  // resampling 1-n individuals (Edit2)
-      {"Combination1lloci1", "Combination1lloci1Click", nullptr},
-      {"Combination1nindfividuals1", "Combination1nindfividuals1Click", nullptr},
-      {"Psex1", "Psex1Click", nullptr},
+      {"Button4", "Button4Click", WithCount(&CommandInputs::Edit4, &Session::ResampleLoci)},
+      {"Button2", "Button2Click", WithCount(&CommandInputs::Edit2, &Session::ResampleIndividuals)},
+      {"Combination1lloci1", "Combination1lloci1Click",
+       [](Session& s, In) { return s.Combination1lloci1Click(); }},
+      {"Combination1nindfividuals1", "Combination1nindfividuals1Click",
+       [](Session& s, In) { return s.Combination1nindfividuals1Click(); }},
+      {"Psex1", "Psex1Click", [](Session& s, In) { return s.Psex1Click(); }},
       {"numberofdistinctalleles1", "numberofdistinctalleles1Click",
        [](Session& s, In) { return s.numberofdistinctalleles1Click(); }},
       {"Matrixofmicrosatellitedistance1", "Matrixofmicrosatellitedistance1Click",
        [](Session& s, In) { return s.Matrixofmicrosatellitedistance1Click(); }},
       // MLG
-      {"diversityindices1", "diversityindices1Click", nullptr},
-      {"Pareto1", "Pareto1Click", nullptr},
+      {"diversityindices1", "diversityindices1Click",
+       [](Session& s, In) { return s.diversityindices1Click(); }},
+      {"Pareto1", "Pareto1Click", [](Session& s, In) { return s.Pareto1Click(); }},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
-      {"Button3", "Button3Click", nullptr},    // clonal subrange, number of classes (Edit3)
-      {"Button6", "Button6Click", nullptr},    // clonal subrange, fixed classes
-      {"Button11", "Button11Click", nullptr},  // autocorrelation (Edit6, Edit7, CheckBox1..5)
-      {"Button1", "Button1Click", nullptr},    // aggregation index (Edit1)
-      {"Button7", "Button7Click", nullptr},    // edge effect (Edit5)
+      {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
+      {"Button6", "Button6Click", [](Session& s, In) { return s.ClonalSubrangeFixed(); }},
+      {"Button11", "Button11Click",
+       [](Session& s, In in) { return s.SpatialAutocorrelation(AutocorrelationFrom(in)); }},
+      {"Button1", "Button1Click", WithCount(&CommandInputs::Edit1, &Session::AggregationIndex)},
+      {"Button7", "Button7Click", WithCount(&CommandInputs::Edit5, &Session::EdgeEffect)},
       // Format
       {"Quorvex1", "Quorvex1Click", [](Session& s, In) { return s.Quorvex1Click(); }},
       {"Arlequin1", "Arlequin1Click", [](Session& s, In) { return s.Arlequin1Click(); }},
@@ -95,9 +117,9 @@ struct PanelOpener {
 };
 const std::vector<PanelOpener>& PanelOpeners() {
   static const std::vector<PanelOpener> openers = {
-      {"resampling1lloci1", {"Button4"}},       {"resampling1nindividuals1", {"Button2"}},
+      {"resampling1lloci1", {"Button4"}},          {"resampling1nindividuals1", {"Button2"}},
       {"Clonalsubrange1", {"Button3", "Button6"}}, {"Spatialautocorrelation1", {"Button11"}},
-      {"Aggregationindex1", {"Button1"}},       {"Edgeeffect1", {"Button7"}},
+      {"Aggregationindex1", {"Button1"}},          {"Edgeeffect1", {"Button7"}},
   };
   return openers;
 }
@@ -162,17 +184,14 @@ TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
   }
   messages_ = std::make_unique<GuiMessageSink>(this, *messages);
   progress_ = std::make_unique<GuiProgressSink>(
-      this, GuiProgressSink::Callbacks{
-                [this] {
-                  ProgressBar1->setRange(0, 100);
-                  ProgressBar1->setValue(0);
-                  GroupBox1->show();
-                  UpdateSidePane();
-                },
-                [this](int percent) { ProgressBar1->setValue(percent); },
-                [this] {
-                  ProgressBar1->setValue(100);
-                }});
+      this, GuiProgressSink::Callbacks{[this] {
+                                         ProgressBar1->setRange(0, 100);
+                                         ProgressBar1->setValue(0);
+                                         GroupBox1->show();
+                                         UpdateSidePane();
+                                       },
+                                       [this](int percent) { ProgressBar1->setValue(percent); },
+                                       [this] { ProgressBar1->setValue(100); }});
   renderer_ = std::make_unique<GuiChartRenderer>(this);
   session_ = std::make_unique<Session>(*messages_, *progress_);
   runner_ = new CommandRunner(this);
@@ -236,14 +255,12 @@ void TForm1::BuildMenus() {
   menu(CombinationandPermutationtest1, "CombinationandPermutationtest1", "Tests");
   QMenu* tests = CombinationandPermutationtest1;
   action(tests, resampling1lloci1, "resampling1lloci1", "resampling1-l loci");
-  action(tests, resampling1nindividuals1, "resampling1nindividuals1",
-         "resampling 1-n individuals");
+  action(tests, resampling1nindividuals1, "resampling1nindividuals1", "resampling 1-n individuals");
   action(tests, Combination1lloci1, "Combination1lloci1", "Combination 1-l loci");
   action(tests, Combination1nindfividuals1, "Combination1nindfividuals1",
          "Combination1-n individuals");
   action(tests, Psex1, "Psex1", "Psex");
-  action(tests, numberofdistinctalleles1, "numberofdistinctalleles1",
-         "matrix of allelic distance");
+  action(tests, numberofdistinctalleles1, "numberofdistinctalleles1", "matrix of allelic distance");
   action(tests, Matrixofmicrosatellitedistance1, "Matrixofmicrosatellitedistance1",
          "Matrix of microsatellite distance");
 
@@ -343,8 +360,8 @@ void TForm1::BuildPanels(QWidget* host) {
     row->addStretch(1);
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
   }
-  numberPanel(GroupBox7, "GroupBox7", "Edge effect Permutations", Edit5, "Edit5",
-              "N. permutations", "1000", Button7, "Button7");
+  numberPanel(GroupBox7, "GroupBox7", "Edge effect Permutations", Edit5, "Edit5", "N. permutations",
+              "1000", Button7, "Button7");
 
   group(GroupBox8, kCaption, kCaption);
   GroupBox8->setObjectName("GroupBox8");
@@ -352,8 +369,7 @@ void TForm1::BuildPanels(QWidget* host) {
     auto* column = new QVBoxLayout(GroupBox8);
     const char* lines[] = {
         "Vireltan 2.0, a computer program to analyse genotypic data,",
-        "test for clonality and describe spatial clonal organisation",
-        "The Vireltan developers",
+        "test for clonality and describe spatial clonal organisation", "The Vireltan developers",
         "Questions and reports: through the project's issue tracker",
         "Home page: the project's repository, where the README explains every command"};
     QLabel** members[] = {&StaticText1, &StaticText2, &StaticText3, &StaticText4, &StaticText5};
@@ -496,9 +512,20 @@ void TForm1::ConnectWiring() {
         if (busy()) return;
         button->setEnabled(false);
         if (auto* panel = qobject_cast<QGroupBox*>(button->parentWidget())) panel->hide();
-        if (button == Button11) GroupBox9->hide();
+        std::function<void(const Status&)> after;
+        if (button == Button11) {
+          GroupBox9->hide();
+          // A run, finished or not, ends the choice of options: a new run
+          // starts from the menu command.
+          after = [this](const Status&) {
+            for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5})
+              c->setChecked(false);
+            GroupBox10->hide();
+            Button11->setEnabled(false);
+          };
+        }
         UpdateSidePane();
-        RunWired(name.toStdString());
+        RunWired(name.toStdString(), std::move(after));
       });
       if (!w.command) button->setToolTip(kNotAvailable);
     } else if (auto* item = findChild<QAction*>(name)) {
@@ -546,8 +573,9 @@ void TForm1::RunWired(const std::string& component, std::function<void(const Sta
   if (!w || !w->command) return;
   CommandInputs inputs = CollectInputs();
   SessionCommand command = w->command;
-  Run(QString::fromUtf8(w->handler),
-      [command, inputs](Session& s) { return command(s, inputs); }, std::move(after));
+  Run(
+      QString::fromUtf8(w->handler), [command, inputs](Session& s) { return command(s, inputs); },
+      std::move(after));
 }
 
 void TForm1::RunMenuCommand(const std::string& component) {
@@ -664,31 +692,37 @@ void TForm1::OpenFile(const QString& path) {
   Edit3->setText("6");
   const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
   OpenDialog1->setDirectory(QFileInfo(path).absolutePath());
-  Run("Open", [file](Session& s) { return s.Open(file); }, [this](const Status& status) {
-    if (!status.ok()) return;
-    const Session& s = *session_;
-    statusBar()->showMessage(QString("%1: %2 sampling units, %3 loci, %4 MLGs")
-                                 .arg(QString::fromStdString(s.DatasetName))
-                                 .arg(s.SampleCount)
-                                 .arg(s.LocusCount)
-                                 .arg(s.MlgCount));
-  });
+  Run(
+      "Open", [file](Session& s) { return s.Open(file); },
+      [this](const Status& status) {
+        if (!status.ok()) return;
+        const Session& s = *session_;
+        statusBar()->showMessage(QString("%1: %2 sampling units, %3 loci, %4 MLGs")
+                                     .arg(QString::fromStdString(s.DatasetName))
+                                     .arg(s.SampleCount)
+                                     .arg(s.LocusCount)
+                                     .arg(s.MlgCount));
+      });
 }
 
 void TForm1::Close1Click() {
-  Run("Close", [](Session& s) { return s.Close(); }, [this](const Status&) {
-    HidePanels();
-    Label1->hide();
-    Label1->setText("equation de la droite");
-  });
+  Run(
+      "Close", [](Session& s) { return s.Close(); },
+      [this](const Status&) {
+        HidePanels();
+        Label1->hide();
+        Label1->setText("equation de la droite");
+      });
 }
 
 void TForm1::Quit1Click() {
   if (busy()) return;
-  Run("Quit", [](Session& s) { return s.Quit(); }, [this](const Status&) {
-    quitting_ = true;
-    QTimer::singleShot(0, this, [this] { close(); });
-  });
+  Run(
+      "Quit", [](Session& s) { return s.Quit(); },
+      [this](const Status&) {
+        quitting_ = true;
+        QTimer::singleShot(0, this, [this] { close(); });
+      });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -739,8 +773,8 @@ void TForm1::Button8Click() {
 // ---------------------------------------------------------------------------
 
 void TForm1::HidePanels() {
-  for (QGroupBox* panel : {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7,
-                           GroupBox9, GroupBox10})
+  for (QGroupBox* panel :
+       {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox9, GroupBox10})
     panel->hide();
   UpdateSidePane();
 }
@@ -811,8 +845,12 @@ void TForm1::Spatialautocorrelation1Click() {
 
 // Each box, ticked or unticked, rules out its alternatives until the menu
 // command is chosen again.
-void TForm1::CheckBox1Click() { CheckBox2->setEnabled(false); }
-void TForm1::CheckBox2Click() { CheckBox1->setEnabled(false); }
+void TForm1::CheckBox1Click() {
+  CheckBox2->setEnabled(false);
+}
+void TForm1::CheckBox2Click() {
+  CheckBox1->setEnabled(false);
+}
 void TForm1::CheckBox3Click() {
   CheckBox4->setEnabled(false);
   CheckBox5->setEnabled(false);
@@ -827,28 +865,22 @@ void TForm1::CheckBox5Click() {
 }
 
 void TForm1::Button9Click() {
-  if (!CheckBox1->isChecked() && !CheckBox2->isChecked())
-    messages_->Show("you have to chose a distance class definition option");
-  if (!CheckBox3->isChecked() && !CheckBox4->isChecked() && !CheckBox5->isChecked())
-    messages_->Show("you have to chose a procedure to remove replicates");
-  if (CheckBox1->isChecked()) {
-    Edit6->show();
-    Label4->show();
+  CommandInputs in = CollectInputs();
+  // The session checks the ticks and shows its messages; the panels follow.
+  AutocorrelationValidation v = session_->CheckAutocorrelationOptions(AutocorrelationFrom(in));
+  if (v.showSecondPanel) {
+    Edit6->setVisible(v.showClassCount);
+    Label4->setVisible(v.showClassCount);
     Label5->show();
-    ShowPanel(GroupBox10, {Button11, Edit7, Edit6});
-  }
-  if (CheckBox2->isChecked()) {
-    std::error_code error;
-    if (std::filesystem::exists(session_->DataDirectory + "distances.txt", error)) {
-      Label4->hide();
-      Edit6->hide();
-      Label5->show();
-      ShowPanel(GroupBox10, {Button11, Edit7});
+    if (v.showClassCount) {
+      ShowPanel(GroupBox10, {Button11, Edit7, Edit6});
     } else {
-      messages_->Show("fichier distances.txt absent");
-      GroupBox9->hide();
-      UpdateSidePane();
+      ShowPanel(GroupBox10, {Button11, Edit7});
     }
+  }
+  if (v.closeFirstPanel) {
+    GroupBox9->hide();
+    UpdateSidePane();
   }
 }
 
@@ -857,10 +889,9 @@ void TForm1::Button9Click() {
 // ---------------------------------------------------------------------------
 
 std::vector<ChartData*> TForm1::ExtraCharts() {
-  // Charts that analyses add to the session beyond Chart1..Chart5 (the
-  // clonal subrange and the correlogram) are listed here, e.g.
-  //   return {&session_->subrangeChart, &session_->correlogramChart};
-  return {};
+  // Charts that analyses add to the session beyond Chart1..Chart5: the
+  // clonal subrange and the correlogram of the autocorrelation.
+  return {&session_->subrangeChart, &session_->correlogramChart};
 }
 
 void TForm1::Refresh() {
@@ -911,11 +942,14 @@ void TForm1::RefreshCharts() {
   Series7 = FindSeries(*Chart5->chart(), "Series7");
   if (!Chart2->isVisible()) Label1->hide();
 
-  for (ChartData* chart : ExtraCharts()) {
-    QChartView*& view = extraChartViews_[chart->name];
+  std::vector<ChartData*> extras = ExtraCharts();
+  for (size_t i = 0; i < extras.size(); ++i) {
+    ChartData* chart = extras[i];
+    QChartView*& view = extraChartViews_[i];
     if (!view) {
       view = new QChartView(new QChart, chartArea_);
-      view->setObjectName(QString::fromStdString(chart->name));
+      view->setObjectName(chart->name.empty() ? QString("ExtraChart%1").arg(i + 1)
+                                              : QString::fromStdString(chart->name));
       view->setRenderHint(QPainter::Antialiasing);
       view->setMinimumHeight(380);
       chartArea_->layout()->addWidget(view);
@@ -952,8 +986,8 @@ void TForm1::RefreshMenus() {
 void TForm1::UpdateSidePane() {
   bool shown = false;
   for (QWidget* w : std::initializer_list<QWidget*>{
-           GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7,
-           GroupBox8, GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
+           GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox8,
+           GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
     shown = shown || !w->isHidden();
   for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
   sidePane_->setVisible(shown);

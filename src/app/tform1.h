@@ -61,6 +61,12 @@ class TForm1 : public QMainWindow {
   // window).
   void OpenPath(const QString& path);
   void WaitUntilIdle() { runner_->WaitUntilIdle(); }
+  // Runs `job` on the worker thread as every command does: busy cursor,
+  // menus and panels disabled, progress panel with Cancel, messages in
+  // modal boxes, "cancelled" in the status bar; then `after` and a refresh
+  // of every view on the window's thread.
+  void Run(const QString& what, std::function<Status(Session&)> job,
+           std::function<void(const Status&)> after = {});
 
   // --- Handlers ---
   void FormCreate();
@@ -109,16 +115,16 @@ class TForm1 : public QMainWindow {
   QGroupBox* GroupBox1 = nullptr;  // "In Progress"
   QProgressBar* ProgressBar1 = nullptr;
   QPushButton* CancelButton = nullptr;
-  QGroupBox *GroupBox2 = nullptr, *GroupBox3 = nullptr, *GroupBox4 = nullptr,
-            *GroupBox5 = nullptr, *GroupBox6 = nullptr, *GroupBox7 = nullptr,
-            *GroupBox8 = nullptr, *GroupBox9 = nullptr, *GroupBox10 = nullptr;
+  QGroupBox *GroupBox2 = nullptr, *GroupBox3 = nullptr, *GroupBox4 = nullptr, *GroupBox5 = nullptr,
+            *GroupBox6 = nullptr, *GroupBox7 = nullptr, *GroupBox8 = nullptr, *GroupBox9 = nullptr,
+            *GroupBox10 = nullptr;
   QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr,
             *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr;
   QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr,
               *Button5 = nullptr, *Button6 = nullptr, *Button7 = nullptr, *Button8 = nullptr,
               *Button9 = nullptr, *Button11 = nullptr;
-  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr,
-            *CheckBox4 = nullptr, *CheckBox5 = nullptr;
+  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr,
+            *CheckBox5 = nullptr;
   QLabel *Label4 = nullptr, *Label5 = nullptr;
   QLabel *StaticText1 = nullptr, *StaticText2 = nullptr, *StaticText3 = nullptr,
          *StaticText4 = nullptr, *StaticText5 = nullptr;
@@ -130,8 +136,8 @@ class TForm1 : public QMainWindow {
   QTabWidget* autocorr = nullptr;  // one page per sheet of the spatial workbook
   // Scratch books of the original layout: the engine computes on typed
   // arrays, so these stay empty and hidden.
-  QTableView *data = nullptr, *rob = nullptr, *freq = nullptr, *resperm = nullptr,
-             *combi = nullptr, *combi2 = nullptr;
+  QTableView *data = nullptr, *rob = nullptr, *freq = nullptr, *resperm = nullptr, *combi = nullptr,
+             *combi2 = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
   QFileDialog* OpenDialog2 = nullptr;  // not used by any command
 
@@ -139,9 +145,8 @@ class TForm1 : public QMainWindow {
   QChartView *Chart1 = nullptr, *Chart2 = nullptr, *Chart3 = nullptr, *Chart4 = nullptr,
              *Chart5 = nullptr;
   // The Qt series drawn for each named series (re-pointed after each draw).
-  QAbstractSeries *Series1 = nullptr, *Series2 = nullptr, *Series3 = nullptr,
-                  *Series4 = nullptr, *Series5 = nullptr, *Series6 = nullptr,
-                  *Series7 = nullptr;
+  QAbstractSeries *Series1 = nullptr, *Series2 = nullptr, *Series3 = nullptr, *Series4 = nullptr,
+                  *Series5 = nullptr, *Series6 = nullptr, *Series7 = nullptr;
   QLabel* Label1 = nullptr;
 
  protected:
@@ -151,8 +156,8 @@ class TForm1 : public QMainWindow {
 
  private:
   struct Wiring {
-    const char* component;  // objectName of the menu item or button
-    const char* handler;    // its handler's name
+    const char* component;   // objectName of the menu item or button
+    const char* handler;     // its handler's name
     SessionCommand command;  // empty: not available yet
   };
   static const std::vector<Wiring>& CommandTable();
@@ -170,8 +175,6 @@ class TForm1 : public QMainWindow {
   void RunWired(const std::string& component, std::function<void(const Status&)> after = {});
   // A menu command: hides the panels of the previous command, then runs.
   void RunMenuCommand(const std::string& component);
-  void Run(const QString& what, std::function<Status(Session&)> job,
-           std::function<void(const Status&)> after = {});
   CommandInputs CollectInputs();
   void SetBusy(bool busy);
 
@@ -204,7 +207,7 @@ class TForm1 : public QMainWindow {
   std::vector<QTableView*> autocorrViews_;
   QWidget* sidePane_ = nullptr;
   QWidget* chartArea_ = nullptr;
-  std::map<std::string, QChartView*> extraChartViews_;
+  std::map<size_t, QChartView*> extraChartViews_;
   int currentPage_ = 0;
   bool quitting_ = false;
   bool closeAfterRun_ = false;

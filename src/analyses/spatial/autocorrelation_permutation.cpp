@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -31,7 +32,7 @@ SortedPositionPairs CompactPositionPairs(int positions, const std::vector<SortTr
 PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits units,
                                  ClassRule rule, const std::vector<std::int64_t>& ends,
                                  std::int64_t keptPairs)
-    : pairs_(pairs), units_(std::move(units)), rule_(std::move(rule)) {
+    : pairs_(pairs), units_(std::move(units)), rule_(std::move(rule)), keptPairs_(keptPairs) {
   const std::int64_t m = pairs_.positions;
   const std::int64_t total = pairs_.size();
   if (!units_.skipSameGroup) {
@@ -46,15 +47,126 @@ PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits
           static_cast<std::uint16_t>(c);
       ++sizes_[c];
     }
+    return;
+  }
+  rankOfTri_.assign(total, 0);
+  for (std::int64_t r = 0; r < total; ++r)
+    rankOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] =
+        static_cast<std::uint32_t>(r);
+  // The kept pairs are as many in every arrangement, so equal-count classes
+  // keep their sizes; fixed-limit classes are counted each time, from the
+  // number of position pairs within each limit.
+  if (rule_.rule == DistanceClassRule::kEqualCount) {
+    sizes_ = EqualCountClassSizes(keptPairs, rule_.k);
   } else {
-    rankOfTri_.assign(total, 0);
+    atOrBelow_.assign(rule_.k + 1, 0);
+    for (int c = 1; c <= rule_.k; ++c)
+      atOrBelow_[c] = std::upper_bound(pairs_.distance.begin(), pairs_.distance.end(),
+                                       rule_.limits[c - 1]) -
+                      pairs_.distance.begin();
+  }
+  // Left-out pairs: listed from the groups when they are few, else found by
+  // a scan of every pair.
+  const int groups = units_.table->size();
+  std::vector<int> members(groups, 0);
+  for (int g : units_.group) ++members[g];
+  std::int64_t leftOut = 0;
+  groupStart_.assign(1, 0);
+  std::vector<int> slot(groups, -1);
+  for (int g = 0; g < groups; ++g) {
+    leftOut += static_cast<std::int64_t>(members[g]) * (members[g] - 1) / 2;
+    if (members[g] < 2) continue;
+    slot[g] = static_cast<int>(groupStart_.size()) - 1;
+    groupStart_.push_back(groupStart_.back() + members[g]);
+  }
+  groupMembers_.assign(groupStart_.back(), 0);
+  std::vector<int> fill(groupStart_.begin(), groupStart_.end() - 1);
+  for (int u = 0; u < static_cast<int>(units_.group.size()); ++u)
+    if (slot[units_.group[u]] >= 0) groupMembers_[fill[slot[units_.group[u]]]++] = u;
+  listLeftOut_ = leftOut * 8 < total;
+}
+
+void PermutationPass::CutKeptPairs(Scratch& s) const {
+  const int k = rule_.k;
+  const std::int64_t total = pairs_.size();
+  const std::int64_t words = (total + 63) / 64;
+  // Mark the left-out ranks.
+  s.leftOut.assign(words, 0);
+  std::uint64_t* bits = s.leftOut.data();
+  if (listLeftOut_) {
+    const std::int64_t m = pairs_.positions;
+    for (size_t g = 0; g + 1 < groupStart_.size(); ++g) {
+      for (int i = groupStart_[g]; i < groupStart_[g + 1]; ++i) {
+        for (int j = i + 1; j < groupStart_[g + 1]; ++j) {
+          int a = s.positionOf[groupMembers_[i]];
+          int b = s.positionOf[groupMembers_[j]];
+          if (a > b) std::swap(a, b);
+          const std::uint32_t r = rankOfTri_[TriangleIndex(m, a, b)];
+          bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+        }
+      }
+    }
+  } else {
+    const std::uint32_t* first = pairs_.first.data();
+    const std::uint32_t* second = pairs_.second.data();
+    const int* groupAt = s.groupAt.data();
     for (std::int64_t r = 0; r < total; ++r)
-      rankOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] =
-          static_cast<std::uint32_t>(r);
-    // The kept pairs are as many in every arrangement, so equal-count
-    // classes keep their sizes; fixed-limit classes are counted each time.
-    if (rule_.rule == DistanceClassRule::kEqualCount)
-      sizes_ = EqualCountClassSizes(keptPairs, rule_.k);
+      if (groupAt[first[r]] == groupAt[second[r]]) bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+  }
+  // Kept pairs before each word, for rank and select.
+  s.keptBefore.resize(words + 1);
+  s.keptBefore[0] = 0;
+  for (std::int64_t w = 0; w < words; ++w) {
+    const int valid = w + 1 < words || total % 64 == 0 ? 64 : static_cast<int>(total % 64);
+    s.keptBefore[w + 1] = s.keptBefore[w] + valid - std::popcount(bits[w]);
+  }
+  // Kept pairs among ranks 0..x-1.
+  auto keptBelow = [&](std::int64_t x) {
+    const std::int64_t w = x >> 6;
+    const int bit = static_cast<int>(x & 63);
+    std::int64_t kept = s.keptBefore[w];
+    if (bit > 0) kept += bit - std::popcount(bits[w] & ((std::uint64_t{1} << bit) - 1));
+    return kept;
+  };
+  // Rank of the K-th kept pair (K from 1).
+  auto select = [&](std::int64_t kth) {
+    const std::int64_t w =
+        std::lower_bound(s.keptBefore.begin() + 1, s.keptBefore.end(), kth) -
+        s.keptBefore.begin() - 1;
+    std::int64_t left = kth - s.keptBefore[w];
+    std::uint64_t kept = ~bits[w];
+    for (;;) {
+      const int bit = std::countr_zero(kept);
+      if (--left == 0) return w * 64 + bit;
+      kept &= kept - 1;
+    }
+  };
+
+  // Class ends among the kept pairs, as in the observed cut.
+  std::vector<std::int64_t> ends;
+  if (rule_.rule == DistanceClassRule::kEqualCount) {
+    ends = sizes_;
+    for (int c = 1; c <= k; ++c) ends[c] += ends[c - 1];
+  } else {
+    std::vector<std::int64_t> keptWithin(k + 1, 0);
+    for (int c = 1; c <= k; ++c) keptWithin[c] = keptBelow(atOrBelow_[c]);
+    ends = FixedLimitClassEnds(keptPairs_, keptWithin);
+  }
+  s.count.assign(k + 1, 0);
+  for (int c = 1; c <= k; ++c) s.count[c] = ends[c] - ends[c - 1];
+  // Cuts in rank space: the rank of the last kept pair of each class.
+  s.cuts.assign(k > 1 ? k - 1 : 0, 0);
+  for (int c = 1; c < k; ++c) s.cuts[c - 1] = ends[c] > 0 ? select(ends[c]) : -1;
+  // A class per block of 256 ranks; a block holding a cut is marked mixed.
+  const std::int64_t blocks = (total + 255) / 256;
+  s.blockClass.resize(blocks);
+  size_t next = 0;
+  for (std::int64_t b = 0; b < blocks; ++b) {
+    const std::int64_t start = b * 256;
+    while (next < s.cuts.size() && s.cuts[next] < start) ++next;
+    std::uint16_t value = static_cast<std::uint16_t>(1 + next);
+    if (next < s.cuts.size() && s.cuts[next] < start + 255) value |= 0x8000;
+    s.blockClass[b] = value;
   }
 }
 
@@ -66,7 +178,6 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
   for (int p = 0; p < m; ++p) s.groupAt[p] = units_.group[unitAt[p]];
   s.sumL.assign(k + 1, 0.0);
   s.sumR.assign(k + 1, 0.0);
-  s.count.assign(k + 1, 0);
   const int* groupAt = s.groupAt.data();
   const KinshipTable& table = *units_.table;
   double* sumL = s.sumL.data();
@@ -83,40 +194,15 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
         sumR[c] += t.ritland;
       }
     }
-    for (int c = 1; c <= k; ++c) s.count[c] = sizes_[c];
+    s.count.assign(sizes_.begin(), sizes_.end());
   } else {
-    // First pass, in distance order: number the kept pairs and cut classes.
-    const std::int64_t total = pairs_.size();
-    s.classOfRank.resize(total);
-    std::uint16_t* classOfRank = s.classOfRank.data();
-    const std::uint32_t* first = pairs_.first.data();
-    const std::uint32_t* second = pairs_.second.data();
-    int c = 1;
-    if (rule_.rule == DistanceClassRule::kEqualCount) {
-      std::int64_t left = k >= 1 ? sizes_[1] : 0;
-      for (std::int64_t r = 0; r < total; ++r) {
-        if (groupAt[first[r]] == groupAt[second[r]]) continue;
-        while (left == 0 && c < k) left = sizes_[++c];
-        --left;
-        classOfRank[r] = static_cast<std::uint16_t>(c);
-        ++s.count[c];
-      }
-    } else {
-      const double* distance = pairs_.distance.data();
-      bool started = false;
-      double limit = rule_.limits[0];
-      for (std::int64_t r = 0; r < total; ++r) {
-        if (groupAt[first[r]] == groupAt[second[r]]) continue;
-        // A class closes before a pair beyond its limit; one class per pair,
-        // and the last class takes all that remain.
-        if (started && distance[r] > limit && c < k) limit = rule_.limits[++c - 1];
-        started = true;
-        classOfRank[r] = static_cast<std::uint16_t>(c);
-        ++s.count[c];
-      }
-    }
-    // Second pass, row by row over positions.
+    s.positionOf.resize(m);
+    for (int p = 0; p < m; ++p) s.positionOf[unitAt[p]] = p;
+    CutKeptPairs(s);
     const std::uint32_t* rank = rankOfTri_.data();
+    const std::uint16_t* block = s.blockClass.data();
+    const std::int64_t* cuts = s.cuts.data();
+    const int cutCount = static_cast<int>(s.cuts.size());
     for (int a = 0; a + 1 < m; ++a) {
       const int ga = groupAt[a];
       const KinshipPair* row = table.row(ga);
@@ -124,10 +210,14 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
         const std::uint32_t r = *rank++;
         const int gb = groupAt[b];
         if (gb == ga) continue;
-        const int cls = classOfRank[r];
+        int c = block[r >> 8];
+        if (c & 0x8000) {
+          c = 1;
+          for (int i = 0; i < cutCount; ++i) c += cuts[i] < static_cast<std::int64_t>(r);
+        }
         const KinshipPair& t = row[gb];
-        sumL[cls] += t.loiselle;
-        sumR[cls] += t.ritland;
+        sumL[c] += t.loiselle;
+        sumR[c] += t.ritland;
       }
     }
   }

@@ -11,8 +11,10 @@
 // advance (entire dataset, central coordinates) the pass runs row by row
 // over positions, touching memory in order. The weighted dataset leaves out
 // pairs of one MLG, and which position pairs those are changes with every
-// arrangement; there a first pass in distance order numbers the kept pairs
-// and cuts the classes, and the second pass adds up as above.
+// arrangement; there the left-out pairs are marked by their distance rank in
+// a bit set, the class cuts are found by counting kept pairs over it, and
+// the row-by-row pass reads each pair's class from a small table of rank
+// blocks.
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -91,8 +93,12 @@ class PermutationPass {
 
   // Scratch memory of one thread.
   struct Scratch {
-    std::vector<int> groupAt;                // group of the unit at each position
-    std::vector<std::uint16_t> classOfRank;  // weighted: class of each kept rank
+    std::vector<int> groupAt;     // group of the unit at each position
+    std::vector<int> positionOf;  // position of each unit
+    std::vector<std::uint64_t> leftOut;     // weighted: bit r set when rank r is left out
+    std::vector<std::int64_t> keptBefore;   // kept pairs before each 64-rank word
+    std::vector<std::int64_t> cuts;         // rank of the last pair of classes 1..k-1
+    std::vector<std::uint16_t> blockClass;  // class of each block of ranks (top bit: mixed)
     std::vector<double> sumL, sumR;
     std::vector<std::int64_t> count;
   };
@@ -107,9 +113,21 @@ class PermutationPass {
   const SortedPositionPairs& pairs_;
   PermutedUnits units_;
   ClassRule rule_;
+  // Weighted: finds the classes of an arrangement (cuts, block table,
+  // counts) from the ranks of its left-out pairs.
+  void CutKeptPairs(Scratch& s) const;
+
   std::vector<std::int64_t> sizes_;        // fixed class sizes (1-based), when known
   std::vector<std::uint16_t> classOfTri_;  // static classes, row order
   std::vector<std::uint32_t> rankOfTri_;   // weighted: rank of each position pair
+  std::int64_t keptPairs_ = 0;
+  // Weighted, fixed limits: number of position pairs at or below each limit.
+  std::vector<std::int64_t> atOrBelow_;
+  // Weighted: the units of each group of two or more, to list the left-out
+  // pairs directly when they are few (else a scan of all pairs finds them).
+  std::vector<int> groupMembers_;
+  std::vector<int> groupStart_;
+  bool listLeftOut_ = false;
 };
 
 // Mean, SD and the 95% and 90% bounds of a series of n values.

@@ -1,0 +1,136 @@
+// The chart drawer renders any chart the analyses describe, and the renderer
+// writes it as SVG and PNG.
+#include "app/chart_drawer.h"
+
+#include <gtest/gtest.h>
+
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <QtCore/QFile>
+#include <QtCore/QXmlStreamReader>
+#include <QtGui/QImage>
+#include <QtWidgets/QGraphicsSimpleTextItem>
+
+#include "app/qt_chart_renderer.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan::app {
+namespace {
+
+using Kind = ChartSeries::Kind;
+
+QStringList TextItems(QChart& chart) {
+  QStringList texts;
+  for (QGraphicsItem* item : chart.childItems())
+    if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item)) texts << text->text();
+  return texts;
+}
+
+ChartData EverySeriesKind() {
+  ChartData data;
+  data.name = "Mixed";
+  data.title = "a title";
+  data.subtitle = "y = 1x +0";
+  data.foot = "c = 2";
+  data.series = {
+      {"Points", Kind::kPoints, {{1, 1, "a", ""}, {2, 2, "b", "red"}, {3, 1, "", ""}}, {}},
+      {"Line", Kind::kLine, {{0, 0, "", ""}, {4, 4, "", "black"}}, {}},
+      {"Bars", Kind::kBars, {{1, 3, "", ""}, {2, 5, "", ""}}, {}},
+      {"Boxes", Kind::kBoxes, {}, {{1, 0.5, 1, 1.5, 2, 3, 10}, {2, 1, 1, 2, 2, 2, 10}}},
+  };
+  return data;
+}
+
+TEST(DrawChart, EverySeriesKindBecomesNamedQtSeries) {
+  QChart chart;
+  DrawChart(chart, EverySeriesKind());
+  EXPECT_NE(qobject_cast<QScatterSeries*>(FindSeries(chart, "Points")), nullptr);
+  EXPECT_NE(FindSeries(chart, "Points red"), nullptr);  // one Qt series per colour
+  EXPECT_NE(qobject_cast<QLineSeries*>(FindSeries(chart, "Line")), nullptr);
+  auto* bars = qobject_cast<QAreaSeries*>(FindSeries(chart, "Bars"));
+  ASSERT_NE(bars, nullptr);
+  // Touching bars of full width: x from 0.5 to 2.5.
+  QList<QPointF> outline = bars->upperSeries()->points();
+  ASSERT_EQ(outline.size(), 8);
+  EXPECT_DOUBLE_EQ(outline.front().x(), 0.5);
+  EXPECT_DOUBLE_EQ(outline[1].y(), 3);
+  EXPECT_DOUBLE_EQ(outline.back().x(), 2.5);
+  EXPECT_NE(FindSeries(chart, "Boxes"), nullptr);
+  EXPECT_NE(FindSeries(chart, "Boxes box 1 median"), nullptr);
+  EXPECT_NE(FindSeries(chart, "Boxes box 1 upper whisker"), nullptr);
+  // The second box's whiskers coincide with its quartiles: none drawn.
+  EXPECT_EQ(FindSeries(chart, "Boxes box 2 upper whisker"), nullptr);
+  QStringList texts = TextItems(chart);
+  for (const char* t : {"a", "b", "y = 1x +0", "c = 2"}) EXPECT_TRUE(texts.contains(t)) << t;
+  EXPECT_EQ(chart.title(), "a title");
+  EXPECT_FALSE(chart.legend()->isVisible());
+
+  // A redraw replaces everything instead of adding to it.
+  DrawChart(chart, EverySeriesKind());
+  EXPECT_EQ(TextItems(chart).size(), texts.size());
+  EXPECT_EQ(chart.axes().size(), 2);
+}
+
+TEST(DrawChart, SeriesWithoutMarksDrawNoLabels) {
+  ChartData data;
+  data.series = {{"Series2", Kind::kPoints, {{1, 1, "O", ""}, {2, 2, "O", ""}}, {}, false}};
+  QChart chart;
+  DrawChart(chart, data);
+  EXPECT_TRUE(TextItems(chart).isEmpty());
+}
+
+TEST(DrawChart, FixedRangesIncrementsAndCustomLabels) {
+  ChartData data;
+  data.bottom.fixedRange = true;
+  data.bottom.minimum = 0;
+  data.bottom.maximum = 2;
+  // Crowded labels near the end of the axis are thinned; repeated texts kept.
+  data.bottom.customLabels = {{0, "1"}, {0.301, "2"}, {1.0, "10"}, {1.01, "11"}, {2, "10"}};
+  data.left.increment = 1;
+  data.series = {{"S", Kind::kPoints, {{0.5, 3, "", ""}, {1.5, 400, "", ""}}, {}}};
+  QChart chart;
+  DrawChart(chart, data);
+  auto* bottom = qobject_cast<QCategoryAxis*>(chart.axes(Qt::Horizontal).value(0));
+  ASSERT_NE(bottom, nullptr);
+  EXPECT_DOUBLE_EQ(bottom->min(), 0);
+  EXPECT_DOUBLE_EQ(bottom->max(), 2);
+  QStringList labels = bottom->categoriesLabels();
+  ASSERT_EQ(labels.size(), 4);
+  EXPECT_EQ(labels[0], "1");
+  EXPECT_EQ(labels[2], "10");
+  EXPECT_TRUE(labels[3].startsWith("10"));  // a repeat, made distinct invisibly
+  auto* left = qobject_cast<QValueAxis*>(chart.axes(Qt::Vertical).value(0));
+  ASSERT_NE(left, nullptr);
+  EXPECT_LE(left->min(), 3);
+  EXPECT_GE(left->max(), 400);
+  // Increment 1 over ~400 would give 400 ticks: widened to at most 25.
+  EXPECT_LE((left->max() - left->min()) / left->tickInterval(), 25);
+  EXPECT_EQ(std::fmod(left->tickInterval(), 1.0), 0.0);
+}
+
+TEST(QtChartRenderer, WritesParseableSvgAndPngOrSaysWhyNot) {
+  vireltan::testing::TempDir dir;
+  QtChartRenderer renderer;
+  const std::string svgPath = dir.file("mixed.svg");
+  ASSERT_TRUE(renderer.SaveSvgAndPng(EverySeriesKind(), svgPath).ok());
+  QFile svg(QString::fromStdString(svgPath));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  bool sawTitle = false;
+  while (!xml.atEnd())
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+      sawTitle = sawTitle || xml.readElementText().contains("a title");
+  EXPECT_FALSE(xml.hasError());
+  EXPECT_TRUE(sawTitle);
+  EXPECT_FALSE(QImage(QString::fromStdString(dir.file("mixed.png"))).isNull());
+
+  Status failed = renderer.SaveSvgAndPng(EverySeriesKind(), dir.file("absent/dir/x.svg"));
+  EXPECT_FALSE(failed.ok());
+  EXPECT_NE(failed.message().find("absent/dir/x.svg"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vireltan::app

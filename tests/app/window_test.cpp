@@ -1,0 +1,393 @@
+// Drives the real main window headless: menus, enabling, messages, the MLG
+// map, Save map, Cancel and Close.
+#include <gtest/gtest.h>
+
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCore/QFile>
+#include <QtCore/QThread>
+#include <QtCore/QXmlStreamReader>
+#include <QtGui/QImage>
+#include <QtWidgets/QGraphicsSimpleTextItem>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QStatusBar>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/tform1.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan::app {
+namespace {
+
+using vireltan::testing::Rows;
+using vireltan::testing::TempDir;
+using vireltan::testing::WriteTsv;
+namespace fs = std::filesystem;
+
+const Rows kPlot{{"5", "", "", "2", "2"},
+                 {"s1", "10", "5", "120124", "150152"},
+                 {"s2", "100", "50", "130130", "160160"},
+                 {"s3", "12", "7", "124120", "152150"},
+                 {"s4", "40", "20", "101130", "150152"},
+                 {"s5", "41", "21", "130130", "160160"}};
+const Rows kMissing{{"3", "", "", "2", "2"},
+                    {"s1", "10", "5", "120124", "999999"},
+                    {"s2", "20", "6", "130130", "160160"},
+                    {"s3", "30", "7", "120124", "150152"}};
+const Rows kNoCoordinates{{"3", "", "", "2", "2"},
+                          {"s1", "999", "999", "120124", "150150"},
+                          {"s2", "999", "999", "130130", "160160"},
+                          {"s3", "999", "999", "120124", "150152"}};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  RecordingMessageSink messages;
+  std::unique_ptr<TForm1> form = std::make_unique<TForm1>(&messages);
+  TempDir dir;
+
+  std::string Write(const std::string& name, const Rows& rows) {
+    WriteTsv(dir.path() / name, rows);
+    return dir.file(name);
+  }
+  void Open(const std::string& path) {
+    form->OpenPath(QString::fromStdString(path));
+    form->WaitUntilIdle();
+  }
+  void Trigger(QAction* action) {
+    action->trigger();
+    form->WaitUntilIdle();
+  }
+  bool Enabled(const char* name) {
+    auto* action = form->findChild<QAction*>(name);
+    EXPECT_NE(action, nullptr) << name;
+    return action && action->isEnabled();
+  }
+  bool MenuEnabled(QMenu* menu) { return menu->menuAction()->isEnabled(); }
+};
+
+TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
+  EXPECT_EQ(form->objectName(), "Form1");
+  EXPECT_EQ(form->windowTitle(), "Vireltan 2.0");
+  struct Item {
+    const char* name;
+    const char* caption;
+  };
+  struct Menu {
+    const char* name;
+    const char* caption;
+    std::vector<Item> items;
+  };
+  const std::vector<Menu> tree = {
+      {"File1",
+       "File",
+       {{"Open1", "Open"},
+        {"Save1", "Save map"},
+        {"Saveas1", "Save Graph"},
+        {"Close1", "Close"},
+        {"Quit1", "Quit"}}},
+      {"CombinationandPermutationtest1",
+       "Tests",
+       {{"resampling1lloci1", "resampling1-l loci"},
+        {"resampling1nindividuals1", "resampling 1-n individuals"},
+        {"Combination1lloci1", "Combination 1-l loci"},
+        {"Combination1nindfividuals1", "Combination1-n individuals"},
+        {"Psex1", "Psex"},
+        {"numberofdistinctalleles1", "matrix of allelic distance"},
+        {"Matrixofmicrosatellitedistance1", "Matrix of microsatellite distance"}}},
+      {"MLG1",
+       "MLG",
+       {{"diversityindices1", "Diversity and richness"}, {"Pareto1", "Pareto distribution"}}},
+      {"Spatialcomponents2",
+       "Spatial components",
+       {{"MLGmap1", "MLG map"},
+        {"Clonalsubrange1", "Clonal sub range"},
+        {"Spatialautocorrelation1", "Spatial autocorrelation"},
+        {"Aggregationindex1", "Aggregation index"},
+        {"Edgeeffect1", "Edge effect"}}},
+      {"Format1", "Format", {{"Quorvex1", "Quorvex"}, {"Arlequin1", "Arlequin"}}},
+  };
+  QList<QAction*> bar = form->menuBar()->actions();
+  ASSERT_EQ(bar.size(), 6);
+  for (size_t m = 0; m < tree.size(); ++m) {
+    auto* menu = form->findChild<QMenu*>(tree[m].name);
+    ASSERT_NE(menu, nullptr) << tree[m].name;
+    EXPECT_EQ(bar[m]->menu(), menu);
+    EXPECT_EQ(menu->title(), tree[m].caption);
+    QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), static_cast<int>(tree[m].items.size())) << tree[m].name;
+    for (size_t i = 0; i < tree[m].items.size(); ++i) {
+      EXPECT_EQ(items[i]->objectName(), tree[m].items[i].name);
+      EXPECT_EQ(items[i]->text(), tree[m].items[i].caption);
+    }
+  }
+  EXPECT_EQ(bar[5]->objectName(), "About1");
+  EXPECT_EQ(bar[5]->text(), "About");
+}
+
+TEST_F(WindowTest, EveryNamedComponentExists) {
+  const char* names[] = {
+      "GroupBox1",   "GroupBox2",   "GroupBox3",    "GroupBox4",   "GroupBox5",    "GroupBox6",
+      "GroupBox7",   "GroupBox8",   "GroupBox9",    "GroupBox10",  "ProgressBar1", "Edit1",
+      "Edit2",       "Edit3",       "Edit4",        "Edit5",       "Edit6",        "Edit7",
+      "Button1",     "Button2",     "Button3",      "Button4",     "Button5",      "Button6",
+      "Button7",     "Button8",     "Button9",      "Button11",    "CheckBox1",    "CheckBox2",
+      "CheckBox3",   "CheckBox4",   "CheckBox5",    "Label1",      "Label4",       "Label5",
+      "StaticText1", "StaticText5", "PageControl1", "OpenDialog1", "OpenDialog2",  "Chart1",
+      "Chart2",      "Chart3",      "Chart4",       "Chart5",      "userswindow",  "results",
+      "autocorr",    "data",        "rob",          "freq",        "resperm",      "combi",
+      "combi2"};
+  for (const char* name : names) EXPECT_NE(form->findChild<QObject*>(name), nullptr) << name;
+  QAbstractSeries* series[] = {form->Series1, form->Series2, form->Series3, form->Series4,
+                               form->Series5, form->Series6, form->Series7};
+  for (int i = 0; i < 7; ++i) {
+    ASSERT_NE(series[i], nullptr) << i;
+    EXPECT_EQ(series[i]->objectName(), QString("Series%1").arg(i + 1));
+  }
+  EXPECT_EQ(form->GroupBox1->title(), "In Progress");
+  EXPECT_EQ(form->GroupBox6->title(), "distance classes");
+  EXPECT_EQ(form->Button6->text(), "Fixed distance classses");
+  EXPECT_EQ(form->Edit6->text(), "10");
+  EXPECT_EQ(form->Edit7->text(), "1000");
+  EXPECT_EQ(form->Label1->text(), "equation de la droite");
+}
+
+TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
+  // Before any dataset: nothing that needs one.
+  EXPECT_FALSE(Enabled("MLGmap1"));
+  EXPECT_FALSE(Enabled("Quorvex1"));
+  EXPECT_TRUE(Enabled("Open1"));
+  EXPECT_TRUE(Enabled("Save1"));
+
+  struct Case {
+    const char* name;
+    const Rows* rows;
+    bool complete;     // Psex, matrices, MLG menu
+    bool coordinates;  // spatial menu
+  };
+  const Case cases[] = {{"complete", &kPlot, true, true},
+                        {"missing data", &kMissing, false, true},
+                        {"no coordinates", &kNoCoordinates, true, false}};
+  for (const Case& c : cases) {
+    messages.messages.clear();
+    Open(Write(std::string(c.name) + ".txt", *c.rows));
+    EXPECT_EQ(MenuEnabled(form->MLG1), c.complete) << c.name;
+    EXPECT_EQ(Enabled("numberofdistinctalleles1"), c.complete) << c.name;
+    EXPECT_EQ(Enabled("Matrixofmicrosatellitedistance1"), c.complete) << c.name;
+    EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;
+    EXPECT_EQ(Enabled("MLGmap1"), c.coordinates) << c.name;
+    EXPECT_TRUE(Enabled("Quorvex1")) << c.name;
+    bool warned = std::count(messages.messages.begin(), messages.messages.end(),
+                             "!!you have missing data, MLG membership might be false and some of "
+                             "the procedures will not be allowed ") == 1;
+    EXPECT_EQ(warned, !c.complete) << c.name;
+  }
+}
+
+TEST_F(WindowTest, ItemsOfCommandsNotBuiltYetAreDisabledWithATooltip) {
+  Open(Write("plot.txt", kPlot));
+  for (QAction* action : form->findChildren<QAction*>()) {
+    if (action->toolTip() == "not available yet")
+      EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+  }
+  for (QPushButton* button : form->findChildren<QPushButton*>()) {
+    if (button->toolTip() == "not available yet") {
+      button->click();
+      EXPECT_FALSE(form->busy());
+    }
+  }
+}
+
+TEST_F(WindowTest, PageChangeBeforeLoadingIsRefused) {
+  form->PageControl1->setCurrentIndex(1);
+  EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"You must load the file first"});
+  Open(Write("plot.txt", kPlot));
+  messages.messages.clear();
+  form->PageControl1->setCurrentIndex(1);
+  EXPECT_EQ(form->PageControl1->currentIndex(), 1);
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(WindowTest, SavingWithNothingShownSaysSo) {
+  Open(Write("plot.txt", kPlot));
+  messages.messages.clear();
+  Trigger(form->Save1);
+  Trigger(form->Saveas1);
+  EXPECT_EQ(messages.messages, (std::vector<std::string>{"no map visible", "no graph visible"}));
+  EXPECT_FALSE(fs::exists(dir.file("plot.svg")));
+}
+
+TEST_F(WindowTest, MlgMapDrawsEveryUnitWithItsLabelAndAxes) {
+  Open(Write("plot.txt", kPlot));
+  Trigger(form->MLGmap1);
+  EXPECT_FALSE(form->Chart1->isHidden());
+  auto* series = qobject_cast<QScatterSeries*>(form->Series1);
+  ASSERT_NE(series, nullptr);
+  const QList<QPointF> expected = {{40, 20}, {10, 5}, {12, 7}, {100, 50}, {41, 21}};
+  EXPECT_EQ(series->points(), expected);
+
+  QStringList labels;
+  for (QGraphicsItem* item : form->Chart1->chart()->childItems())
+    if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item)) labels << text->text();
+  labels.sort();
+  EXPECT_EQ(labels, (QStringList{"1", "2", "2", "3", "3"}));
+
+  auto* bottom = qobject_cast<QCategoryAxis*>(form->Chart1->chart()->axes(Qt::Horizontal).value(0));
+  auto* left = qobject_cast<QCategoryAxis*>(form->Chart1->chart()->axes(Qt::Vertical).value(0));
+  ASSERT_NE(bottom, nullptr);
+  ASSERT_NE(left, nullptr);
+  EXPECT_DOUBLE_EQ(bottom->min(), 0);
+  EXPECT_DOUBLE_EQ(bottom->max(), 100);
+  EXPECT_DOUBLE_EQ(left->min(), 0);
+  EXPECT_DOUBLE_EQ(left->max(), 50);
+  EXPECT_EQ(bottom->categoriesLabels(),
+            (QStringList{"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}));
+  EXPECT_EQ(left->categoriesLabels(),
+            (QStringList{"5", "10", "15", "20", "25", "30", "35", "40", "45", "50"}));
+  EXPECT_DOUBLE_EQ(left->endValue("5"), 5);
+  EXPECT_DOUBLE_EQ(bottom->endValue("0"), 0);
+}
+
+TEST_F(WindowTest, SaveMapWritesAValidSvgAndAPng) {
+  Open(Write("plot.txt", kPlot));
+  Trigger(form->MLGmap1);
+  Trigger(form->Save1);
+  EXPECT_TRUE(messages.messages.empty());
+
+  QFile svg(QString::fromStdString(dir.file("plot.svg")));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  QString root;
+  QStringList texts;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement) {
+      if (root.isEmpty()) root = xml.name().toString();
+      if (xml.name() == QLatin1String("text")) texts << xml.readElementText().trimmed();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_EQ(root, "svg");
+  for (const char* label : {"1", "2", "3", "100", "50"})
+    EXPECT_TRUE(texts.contains(label)) << label;
+
+  QImage png(QString::fromStdString(dir.file("plot.png")));
+  ASSERT_FALSE(png.isNull());
+  EXPECT_EQ(png.size(), QSize(QtChartRenderer::kWidth, QtChartRenderer::kHeight));
+  // The map is emptied and hidden once saved.
+  EXPECT_TRUE(form->Chart1->isHidden());
+  EXPECT_EQ(qobject_cast<QScatterSeries*>(form->Series1)->count(), 0);
+}
+
+TEST_F(WindowTest, CancelledOpenLeavesNoOutput) {
+  fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "monilinia_haploid.txt",
+                dir.path() / "monilinia.txt");
+  const std::string path = dir.file("monilinia.txt");
+  // The real Open, started only once the user has pressed Cancel, so that
+  // the test does not race the worker.
+  form->Run("Open", [path](Session& s) {
+    for (int i = 0; i < 5000 && !s.progress().Cancelled(); ++i) QThread::msleep(1);
+    return s.Open(path);
+  });
+  EXPECT_TRUE(form->busy());
+  EXPECT_FALSE(form->menuBar()->isEnabled());
+  EXPECT_TRUE(form->CancelButton->isEnabled());
+  form->CancelButton->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(form->statusBar()->currentMessage(), "cancelled");
+  EXPECT_FALSE(fs::exists(dir.file("monilinia.outvireltan.txt")));
+  EXPECT_EQ(form->userswindow->model()->rowCount(), 0);
+  EXPECT_FALSE(Enabled("Quorvex1"));
+  EXPECT_TRUE(form->menuBar()->isEnabled());
+  EXPECT_TRUE(form->GroupBox1->isHidden());
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(WindowTest, CloseDisablesTheDatasetCommands) {
+  Open(Write("plot.txt", kPlot));
+  EXPECT_EQ(form->userswindow->model()->rowCount(), 5);
+  EXPECT_EQ(form->userswindow->model()->headerData(0, Qt::Horizontal).toString(), "individu");
+  EXPECT_EQ(form->userswindow->model()->headerData(3, Qt::Horizontal).toString(), "locus1");
+  ASSERT_TRUE(Enabled("MLGmap1"));
+  Trigger(form->Close1);
+  EXPECT_FALSE(Enabled("MLGmap1"));
+  EXPECT_FALSE(MenuEnabled(form->Spatialcomponents2));
+  EXPECT_FALSE(MenuEnabled(form->MLG1));
+  EXPECT_FALSE(Enabled("Quorvex1"));
+  EXPECT_FALSE(Enabled("numberofdistinctalleles1"));
+  EXPECT_EQ(form->userswindow->model()->rowCount(), 0);
+  EXPECT_TRUE(fs::exists(dir.file("plot.outvireltan.txt")));
+}
+
+TEST_F(WindowTest, AboutShowsItsPanelUntilOk) {
+  Trigger(form->About1);
+  EXPECT_FALSE(form->GroupBox8->isHidden());
+  EXPECT_TRUE(form->StaticText1->text().startsWith("Vireltan 2.0"));
+  form->Button8->click();
+  EXPECT_TRUE(form->GroupBox8->isHidden());
+}
+
+TEST_F(WindowTest, AutocorrelationOptionsRuleOutTheirAlternatives) {
+  form->Spatialautocorrelation1Click();
+  EXPECT_FALSE(form->GroupBox9->isHidden());
+  form->CheckBox3->click();
+  form->CheckBox3->click();  // unticked again: 4 and 5 stay disabled
+  EXPECT_FALSE(form->CheckBox4->isEnabled());
+  EXPECT_FALSE(form->CheckBox5->isEnabled());
+  form->Button9Click();
+  EXPECT_EQ(messages.messages,
+            (std::vector<std::string>{"you have to chose a distance class definition option",
+                                      "you have to chose a procedure to remove replicates"}));
+  form->Spatialautocorrelation1Click();
+  EXPECT_TRUE(form->CheckBox4->isEnabled());
+}
+
+TEST_F(WindowTest, PanelFieldThatIsNotAWholeNumberStopsTheRun) {
+  Open(Write("plot.txt", kPlot));
+  messages.messages.clear();
+  Trigger(form->Aggregationindex1);
+  ASSERT_FALSE(form->GroupBox2->isHidden());
+  ASSERT_TRUE(form->Button1->isEnabled());
+  form->Edit1->setText("abc");
+  form->Button1->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"'abc' is not a valid integer value"});
+  EXPECT_TRUE(form->GroupBox2->isHidden());
+  EXPECT_FALSE(fs::exists(dir.file("plot.spatialcomponents.xlsx")));
+}
+
+TEST(IntegerField, AcceptsWholeNumbersOnly) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int value;
+  };
+  const Case cases[] = {{"1000", true, 1000}, {" 12 ", true, 12},       {"-3", true, -3},
+                        {"+7", true, 7},      {"", false, 0},           {"1.5", false, 0},
+                        {"12a", false, 0},    {"99999999999", false, 0}};
+  for (const Case& c : cases) {
+    int value = 0;
+    Status s = IntegerField(c.text, value);
+    EXPECT_EQ(s.ok(), c.ok) << c.text;
+    if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+  }
+}
+
+TEST(CommandLine, SaveMapWritesTheSameFilesHeadless) {
+  TempDir dir;
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  std::string command = std::string("env -u DISPLAY -u QT_QPA_PLATFORM '") + VIRELTAN_CLI_PATH +
+                        "' '" + dir.file("meadow.txt") + "' map save-map > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  QImage png(QString::fromStdString(dir.file("meadow.png")));
+  EXPECT_FALSE(png.isNull());
+  QFile svg(QString::fromStdString(dir.file("meadow.svg")));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  while (!xml.atEnd()) xml.readNext();
+  EXPECT_FALSE(xml.hasError());
+}
+
+}  // namespace
+}  // namespace vireltan::app
