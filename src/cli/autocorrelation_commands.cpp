@@ -42,13 +42,17 @@ std::vector<Command> AutocorrelationCommands() {
       {"autocorrelation",
        "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
        "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx",
-       {{"classes", true, "K distance classes holding equal numbers of pairs"},
+       {{"classes", true,
+         "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true},
         {"fixed", false, "distance classes with the upper limits of distances.txt"},
         {"procedure", true,
          "dataset without clonal replicates analysed after the entire one: central (genets at "
          "their centroids), weighted (pairs within a genet left out) or resampling (one SU per "
          "genet drawn at random, repeated); none: the entire dataset only"},
-        {"permutations", true, "number of permutations and of resampling replicates (1000)"}},
+        {"permutations", true,
+         "number of permutations and of resampling replicates (a whole number, at least 1; "
+         "default 1000)",
+         true}},
        RunAutocorrelation},
   };
 }

@@ -15,6 +15,9 @@ struct OptionSpec {
   std::string name;        // without the leading "--"
   bool takesValue = true;  // "--name=value" or a bare flag "--name"
   std::string help;
+  // A whole number: checked before any command runs, so that a typo is a
+  // usage error (exit 2) rather than a failure halfway through a batch.
+  bool wholeNumber = false;
 };
 
 // Options given to one command: name -> value ("" for flags).

@@ -153,7 +153,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       err << "vireltan-cli: option --" << name << " takes no value\n";
       return 2;
     }
-    plan.back().options[name] = eq == std::string::npos ? "" : body.substr(eq + 1);
+    std::string value = eq == std::string::npos ? "" : body.substr(eq + 1);
+    if (spec->wholeNumber) {
+      int parsed = 0;
+      Status whole = IntegerOption({{name, value}}, name, 0, parsed);
+      if (!whole) {
+        err << "vireltan-cli: " << whole.message() << "\n";
+        return 2;
+      }
+    }
+    plan.back().options[name] = value;
   }
 
   StreamMessageSink messages(err);

@@ -5,8 +5,8 @@ namespace vireltan::cli {
 namespace {
 
 const OptionSpec kPermutations{
-    "permutations", true,
-    "random draws per subset size (a whole number, at least 2; default 1000)"};
+    "permutations", true, "random draws per subset size (a whole number, at least 2; default 1000)",
+    true};
 
 }  // namespace
 

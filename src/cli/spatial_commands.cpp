@@ -6,7 +6,8 @@ namespace {
 
 const OptionSpec kPermutations{"permutations", true,
                                "number of random arrangements of the positions (a whole "
-                               "number, at least 1; default 1000)"};
+                               "number, at least 1; default 1000)",
+                               true};
 
 }  // namespace
 
@@ -38,7 +39,8 @@ std::vector<Command> SpatialCommands() {
        "\"clonal subrange fix.\" with --fixed; a repeated run adds \" (2)\", ...).",
        {{"classes", true,
          "number of distance classes holding equal numbers of pairs (a whole number, at "
-         "least 1; default 6)"},
+         "least 1; default 6)",
+         true},
         {"fixed", false,
          "use the upper class limits in the first row of distances.txt in the data file's "
          "folder instead"}},

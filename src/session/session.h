@@ -228,8 +228,7 @@ class Session {
   // Spatial autocorrelation.
   // Button9 ("run" of the first panel, GroupBox9): checks the ticked boxes,
   // shows the program's messages ("you have to chose ...", "fichier
-  // distances.txt absent") and says what the panels do next; the window
-  // applies it with AutocorrelationPanel::Button9Click.
+  // distances.txt absent") and says what the panels do next.
   AutocorrelationValidation CheckAutocorrelationOptions(const AutocorrelationOptions& options);
   // Button11 ("run" of GroupBox10): Loiselle kinship and Ritland
   // relationship by distance class for the entire dataset and the chosen

@@ -82,8 +82,7 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
 
   correlogramChart = std::move(outcome.correlogram);
   if (outcome.OutOfRangeFlag)
-    messages_.Show(
-        "The dataset contains values out of the range defined in \"distances.txt\"!");
+    messages_.Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   messages_.Show("permutations done");
   return Status::Ok();
 }

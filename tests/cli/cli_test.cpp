@@ -72,6 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"option_before_command", {"DATA", "--x=1"}, 2, "must follow"},
                       UsageCase{"unknown_option", {"DATA", "close", "--fast"}, 2, "--fast"},
                       UsageCase{"absent_file", {"/nonexistent/x.txt"}, 1, "x.txt"},
+                      UsageCase{"non_integer_option_before_any_work",
+                                {"DATA", "combine-loci", "resample-loci", "--permutations=x"},
+                                2,
+                                "--permutations=x"},
                       UsageCase{"close_works", {"DATA", "close"}, 0, ""}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 

@@ -1,9 +1,13 @@
 #include "analyses/spatial/autocorrelation_analysis.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <thread>
 
 #include "analyses/spatial/autocorrelation_kinship.h"
 #include "analyses/spatial/autocorrelation_permutation.h"
@@ -38,6 +42,20 @@ constexpr std::uint64_t kResamplingStreams = std::uint64_t{2} << 32;
 
 const char* kStopped = "Spatial autocorrelation stopped: ";
 
+// Bytes in GB with one decimal, "." as the separator whatever the locale.
+std::string Gigabytes(double bytes) {
+  char buffer[32];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, bytes / 1e9, std::chars_format::fixed, 1);
+  return std::string(buffer, r.ptr);
+}
+
+// Physical memory of the computer, 0 when unknown.
+double PhysicalMemoryBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long size = sysconf(_SC_PAGE_SIZE);
+  return pages > 0 && size > 0 ? static_cast<double>(pages) * size : 0.0;
+}
+
 bool AllEqual(const std::vector<double>& v) {
   for (size_t i = 1; i < v.size(); ++i)
     if (v[i] != v[0]) return false;
@@ -68,8 +86,8 @@ Status FitObservedLines(const ClassTable& t, const std::string& which, FourLines
   for (int s = 0; s < 4; ++s) {
     const LineFit fit = FitStraightLine(*xs[s], *ys[s]);
     if (fit.b == 0.0)
-      return Status::Error(std::string(kStopped) + "the regression of " + names[s] +
-                           " in the " + which +
+      return Status::Error(std::string(kStopped) + "the regression of " + names[s] + " in the " +
+                           which +
                            " has a slope of exactly 0, so its distance intercept -a/b is "
                            "undefined (division by zero).");
     lines.slope[s] = fit.b;
@@ -80,19 +98,18 @@ Status FitObservedLines(const ClassTable& t, const std::string& which, FourLines
 
 // The observed table of a sorted list of unit pairs (first, second hold the
 // units), coefficients from `table` by the units' groups.
-ClassTable ObservedTable(const std::vector<SortTriple>& sorted, const ClassRule& rule,
+ClassTable ObservedTable(const std::vector<PointPair>& sorted, const ClassRule& rule,
                          const std::vector<int>& group, const KinshipTable& table) {
   const std::int64_t pairs = static_cast<std::int64_t>(sorted.size()) - 1;
   struct Pair {
     double distance, loiselle, ritland;
   };
   auto pairAt = [&](std::int64_t i) {
-    const SortTriple& t = sorted[i];
-    const KinshipPair& p =
-        table.at(group[static_cast<int>(t.first)], group[static_cast<int>(t.second)]);
-    return Pair{t.key, p.loiselle, p.ritland};
+    const PointPair& t = sorted[i];
+    const KinshipPair& p = table.at(group[t.first], group[t.second]);
+    return Pair{t.distance, p.loiselle, p.ritland};
   };
-  auto distanceAt = [&](std::int64_t i) { return sorted[i].key; };
+  auto distanceAt = [&](std::int64_t i) { return sorted[i].distance; };
   return TabulateClasses(pairs, rule, ClassEnds(pairs, rule, distanceAt), pairAt);
 }
 
@@ -148,9 +165,30 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       return Status::Error(std::string(kStopped) + "\"distances.txt\" gives no class limit.");
     if (static_cast<int>(input.fileLimits.size()) > kMaxDistanceClasses)
       return Status::Error(std::string(kStopped) + "\"distances.txt\" gives " +
-                           std::to_string(input.fileLimits.size()) +
-                           " distance classes; at most " + std::to_string(kMaxDistanceClasses) +
-                           " are allowed.");
+                           std::to_string(input.fileLimits.size()) + " distance classes; at most " +
+                           std::to_string(kMaxDistanceClasses) + " are allowed.");
+  }
+
+  // What the run will hold at once: the sorted pairs of SUs (16 bytes each
+  // while sorting, 16 more in compact form, 2 to 6 for the class or rank
+  // tables; a second sort for the weighted dataset), one or two tables of
+  // G x G coefficients, and the resampling's lists of genet pairs. Refused
+  // up front rather than failing halfway (or worse, having the system end
+  // the program).
+  {
+    const double pairs = 0.5 * N * (N - 1.0);
+    double bytes = pairs * (16 + 16 + 6) + 16.0 * G * G * (genets ? 2 : 1);
+    if (procedure == ReplicateProcedure::kWeighted) bytes += pairs * 16;
+    // Each thread of the resampling holds two lists of genet pairs.
+    if (procedure == ReplicateProcedure::kResampling)
+      bytes += std::max(1u, std::thread::hardware_concurrency()) * 0.5 * G * (G - 1.0) * 48;
+    const double available = PhysicalMemoryBytes();
+    if (available > 0 && bytes > 0.75 * available) {
+      return Status::Error(
+          std::string(kStopped) + "the " + std::to_string(N) + " sampling units and " +
+          std::to_string(G) + " MLGs need about " + Gigabytes(bytes) +
+          " GB of memory, more than this computer has to spare (" + Gigabytes(available) + " GB).");
+    }
   }
 
   // The entire dataset's units: SUs in designation order.
@@ -177,8 +215,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   std::unique_ptr<KinshipCalculator> genetCalculator;
   KinshipTable genetTable;
   if (genets) {
-    genetCalculator = std::make_unique<KinshipCalculator>(
-        d, ComputeAlleleFrequencies(d, mlgs.representative));
+    genetCalculator =
+        std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, mlgs.representative));
     ProgressRange stage(progress, 2, 4);
     Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable);
     if (!s) return s;
@@ -186,8 +224,10 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
 
   // The entire dataset's pairs, sorted once: its observed table, and the
   // position pairs every permutation walks.
-  std::vector<SortTriple> sorted = SortedPointPairs(suX, suY, [](int, int) { return true; });
-  if (progress.Cancelled()) return Status::Cancelled();
+  std::vector<PointPair> sorted;
+  if (!SortedPointPairs(
+          suX, suY, [](int, int) { return true; }, &progress, sorted))
+    return Status::Cancelled();
   const std::int64_t entirePairs = static_cast<std::int64_t>(sorted.size()) - 1;
   ClassRule& rule = out.rule;
   rule.rule = settings.rule;
@@ -195,7 +235,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     rule.k = settings.DistanceClassCount;
   } else {
     rule.limits = input.fileLimits;
-    const double largest = sorted[entirePairs].key;
+    const double largest = sorted[entirePairs].distance;
     if (rule.limits.back() < largest) {
       // Pairs beyond the last limit fall into one added class, reaching to
       // the largest distance (the last class takes all remaining pairs).
@@ -217,8 +257,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   if (Status s = FitObservedLines(entire.observed, "entire dataset", entire.lines); !s) return s;
   SortedPositionPairs positionPairs = CompactPositionPairs(N, sorted);
   const std::vector<std::int64_t> entireEnds =
-      ClassEnds(entirePairs, rule, [&](std::int64_t i) { return sorted[i].key; });
-  std::vector<SortTriple>().swap(sorted);
+      ClassEnds(entirePairs, rule, [&](std::int64_t i) { return sorted[i].distance; });
+  std::vector<PointPair>().swap(sorted);
 
   // Matrices sheet blocks, built now and stored by the caller.
   if (input.MatricesSheetStage == 0) {
@@ -258,27 +298,29 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   TestedDataset other;
   std::vector<double> genetX, genetY;
   std::vector<int> genetGroup;
-  std::vector<SortTriple> otherSorted;
+  std::vector<PointPair> otherSorted;
   std::int64_t weightedPairs = 0;
   if (procedure == ReplicateProcedure::kWeighted) {
     other.kind = TestedDatasetKind::kWeighted;
-    otherSorted = SortedPointPairs(
-        suX, suY, [&](int a, int b) { return suGroup[a] != suGroup[b]; });
+    if (!SortedPointPairs(
+            suX, suY, [&](int a, int b) { return suGroup[a] != suGroup[b]; }, &progress,
+            otherSorted))
+      return Status::Cancelled();
     weightedPairs = static_cast<std::int64_t>(otherSorted.size()) - 1;
     other.observed = ObservedTable(otherSorted, rule, suGroup, suTable);
-    std::vector<SortTriple>().swap(otherSorted);
-    if (Status s = FitObservedLines(other.observed, "weighted dataset", other.lines); !s)
-      return s;
+    std::vector<PointPair>().swap(otherSorted);
+    if (Status s = FitObservedLines(other.observed, "weighted dataset", other.lines); !s) return s;
   } else if (procedure == ReplicateProcedure::kCentral) {
     other.kind = TestedDatasetKind::kCentral;
     genetX = mlgs.centroidX;
     genetY = mlgs.centroidY;
     genetGroup.resize(G);
     std::iota(genetGroup.begin(), genetGroup.end(), 0);
-    otherSorted = SortedPointPairs(genetX, genetY, [](int, int) { return true; });
+    if (!SortedPointPairs(
+            genetX, genetY, [](int, int) { return true; }, &progress, otherSorted))
+      return Status::Cancelled();
     other.observed = ObservedTable(otherSorted, rule, genetGroup, genetTable);
-    if (Status s = FitObservedLines(other.observed, "dataset at central coordinates",
-                                    other.lines);
+    if (Status s = FitObservedLines(other.observed, "dataset at central coordinates", other.lines);
         !s)
       return s;
   }
@@ -308,8 +350,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     SortedPositionPairs genetPairs = CompactPositionPairs(G, otherSorted);
     const std::int64_t pairs = static_cast<std::int64_t>(otherSorted.size()) - 1;
     const std::vector<std::int64_t> ends =
-        ClassEnds(pairs, rule, [&](std::int64_t i) { return otherSorted[i].key; });
-    std::vector<SortTriple>().swap(otherSorted);
+        ClassEnds(pairs, rule, [&](std::int64_t i) { return otherSorted[i].distance; });
+    std::vector<PointPair>().swap(otherSorted);
     PermutedUnits units{genetGroup, &genetTable, false};
     PermutationPass pass(genetPairs, units, rule, ends, pairs);
     ProgressRange stage(progress, split, 100);
@@ -336,8 +378,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     const bool weighted = procedure == ReplicateProcedure::kWeighted;
     sp.push_back({weighted ? "WEIGHTED DATASET" : "WITHOUT REPLICATES, central coordinates",
                   other.lines.slope[1], other.observed.loiselle[1]});
-    curves.push_back(SeriesOf(weighted ? "weighted dataset" : "central coordinates",
-                              other.observed, other.permutations));
+    curves.push_back(SeriesOf(weighted ? "weighted dataset" : "central coordinates", other.observed,
+                              other.permutations));
   }
   if (out.hasResampling) {
     const ResamplingResults& r = out.resampling;
@@ -350,8 +392,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     double slope = 0;
     for (double v : r.observedSlopes[1]) slope += v;
     slope = r.n > 0 ? slope / r.n : 0.0;
-    sp.push_back({"WITHOUT REPLICATES, resampling (means)", slope,
-                  mean(r.observedLoiselle, 1)});
+    sp.push_back({"WITHOUT REPLICATES, resampling (means)", slope, mean(r.observedLoiselle, 1)});
     CorrelogramSeries s;
     s.name = "genets with resampling";
     for (auto* v : {&s.distance, &s.kinship, &s.lower, &s.upper, &s.pairs}) v->assign(k + 1, 0.0);

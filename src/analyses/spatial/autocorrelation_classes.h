@@ -75,14 +75,16 @@ struct ClassTable {
                                   // (the last class: the largest distance)
   std::vector<double> lnAverage;  // ln of the average; 0 when it is not > 0
   std::vector<double> pairCount;
-  std::vector<double> loiselle;   // mean Loiselle kinship of the class
-  std::vector<double> ritland;    // mean Ritland relationship of the class
-  double meanLoiselle = 0;        // over all pairs of the list
+  std::vector<double> loiselle;  // mean Loiselle kinship of the class
+  std::vector<double> ritland;   // mean Ritland relationship of the class
+  double meanLoiselle = 0;       // over all pairs of the list
   double meanRitland = 0;
 };
 
 // ln of a class's average distance as the regressions use it.
-inline double LnAverageDistance(double average) { return average > 0 ? std::log(average) : 0.0; }
+inline double LnAverageDistance(double average) {
+  return average > 0 ? std::log(average) : 0.0;
+}
 
 // Tabulates the classes of a sorted pair list: `pairAt(i)` returns, for
 // rank i (1-based), a struct with fields `distance`, `loiselle` and
@@ -92,8 +94,8 @@ ClassTable TabulateClasses(std::int64_t pairs, const ClassRule& rule,
                            const std::vector<std::int64_t>& ends, PairAt pairAt) {
   ClassTable t;
   t.k = rule.k;
-  for (auto* v : {&t.minimum, &t.average, &t.maximum, &t.lnAverage, &t.pairCount, &t.loiselle,
-                  &t.ritland})
+  for (auto* v :
+       {&t.minimum, &t.average, &t.maximum, &t.lnAverage, &t.pairCount, &t.loiselle, &t.ritland})
     v->assign(rule.k + 1, 0.0);
   double totalL = 0, totalR = 0;
   std::int64_t previousEnd = 0;
@@ -105,10 +107,10 @@ ClassTable TabulateClasses(std::int64_t pairs, const ClassRule& rule,
       sumD += p.distance;
       sumL += p.loiselle;
       sumR += p.ritland;
+      totalL += p.loiselle;
+      totalR += p.ritland;
     }
     const std::int64_t count = end - previousEnd;
-    totalL += sumL;
-    totalR += sumR;
     if (count > 0) {
       t.minimum[c] = pairAt(previousEnd == 0 ? 1 : previousEnd).distance;
       t.average[c] = sumD / count;

@@ -35,8 +35,8 @@ std::vector<LocusFrequencies> ComputeAlleleFrequencies(const Dataset& dataset,
       start = end;
     }
     // A haploid genotype repeats its single allele: one gene copy per SU.
-    f.definedCopies = dataset.haploid() ? static_cast<int>(copies.size() / 2)
-                                        : static_cast<int>(copies.size());
+    f.definedCopies =
+        dataset.haploid() ? static_cast<int>(copies.size() / 2) : static_cast<int>(copies.size());
   }
   return result;
 }
@@ -150,7 +150,9 @@ KinshipPair KinshipTable::MeanOverDistinctPairs() const {
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int locus,
                            const Dataset& dataset) {
@@ -172,7 +174,8 @@ std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int 
              " has a single typed gene copy in the sample, so the Loiselle kinship "
              "coefficient of " +
              pair + " is undefined (division by zero).";
-    case KinshipProblem::kNone: break;
+    case KinshipProblem::kNone:
+      break;
   }
   return start + "undefined kinship coefficient.";
 }

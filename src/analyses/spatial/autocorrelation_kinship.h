@@ -89,9 +89,7 @@ class KinshipCalculator {
 class KinshipTable {
  public:
   int size() const { return size_; }
-  const KinshipPair& at(int g, int h) const {
-    return cells_[static_cast<size_t>(g) * size_ + h];
-  }
+  const KinshipPair& at(int g, int h) const { return cells_[static_cast<size_t>(g) * size_ + h]; }
   const KinshipPair* row(int g) const { return cells_.data() + static_cast<size_t>(g) * size_; }
   // Mean of the coefficients over all unordered pairs of distinct MLGs.
   KinshipPair MeanOverDistinctPairs() const;

@@ -32,78 +32,6 @@ AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOp
   return v;
 }
 
-void AutocorrelationPanel::MenuCommand() {
-  GroupBox9Visible = true;
-  Button9Visible = true;
-  Button9Enabled = true;
-  checked.fill(false);
-  enabled.fill(true);
-  visible.fill(true);
-  GroupBox10Visible = false;
-  Button11Visible = false;
-  Edit6Visible = false;
-  Edit7Visible = false;
-  Label4Visible = true;
-  Label5Visible = true;
-}
-
-void AutocorrelationPanel::Click(int box) {
-  if (box < 1 || box > 5 || !enabled[box - 1]) return;
-  checked[box - 1] = !checked[box - 1];
-  auto disable = [this](int other) { enabled[other - 1] = false; };
-  switch (box) {
-    case 1: disable(2); break;
-    case 2: disable(1); break;
-    case 3: disable(4), disable(5); break;
-    case 4: disable(3), disable(5); break;
-    case 5: disable(3), disable(4); break;
-  }
-}
-
-void AutocorrelationPanel::Button9Click(const AutocorrelationValidation& validation) {
-  if (validation.showSecondPanel) {
-    GroupBox10Visible = true;
-    Button11Visible = true;
-    Button11Enabled = true;
-    Edit7Visible = true;
-    Label5Visible = true;
-    Edit6Visible = validation.showClassCount;
-    Label4Visible = validation.showClassCount;
-  }
-  if (validation.closeFirstPanel) {
-    GroupBox9Visible = false;
-    Button9Visible = false;
-    for (int b = 0; b < 4; ++b) visible[b] = false;
-  }
-}
-
-AutocorrelationOptions AutocorrelationPanel::options() const {
-  AutocorrelationOptions o;
-  o.CheckBox1 = checked[0];
-  o.CheckBox2 = checked[1];
-  o.CheckBox3 = checked[2];
-  o.CheckBox4 = checked[3];
-  o.CheckBox5 = checked[4];
-  o.Edit6 = Edit6;
-  o.Edit7 = Edit7;
-  return o;
-}
-
-void AutocorrelationPanel::RunStarted() {
-  GroupBox9Visible = false;
-  Button9Visible = false;
-  visible.fill(false);
-}
-
-void AutocorrelationPanel::RunEnded() {
-  checked.fill(false);
-  GroupBox10Visible = false;
-  Button11Visible = false;
-  Button11Enabled = false;
-  Edit6Visible = false;
-  Edit7Visible = false;
-}
-
 Status ParsePositiveCount(const std::string& text, const std::string& what, int& value) {
   size_t begin = 0;
   size_t end = text.size();
@@ -139,8 +67,8 @@ Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
                        : options.CheckBox4 ? ReplicateProcedure::kWeighted
                        : options.CheckBox5 ? ReplicateProcedure::kResampling
                                            : ReplicateProcedure::kNone;
-  if (Status s = ParsePositiveCount(options.Edit7, "number of permutations",
-                                    settings.PermutationCount);
+  if (Status s =
+          ParsePositiveCount(options.Edit7, "number of permutations", settings.PermutationCount);
       !s)
     return s;
   settings.DistanceClassCount = 0;
@@ -160,10 +88,14 @@ Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
 std::string AutocorrelationSheetName(DistanceClassRule rule, ReplicateProcedure procedure) {
   std::string name = rule == DistanceClassRule::kEqualCount ? "Autocorr-Nb" : "Autocorr-Fx";
   switch (procedure) {
-    case ReplicateProcedure::kCentral: return name + "&Central";
-    case ReplicateProcedure::kWeighted: return name + "&Weighted";
-    case ReplicateProcedure::kResampling: return name + "&Permutations";
-    case ReplicateProcedure::kNone: break;
+    case ReplicateProcedure::kCentral:
+      return name + "&Central";
+    case ReplicateProcedure::kWeighted:
+      return name + "&Weighted";
+    case ReplicateProcedure::kResampling:
+      return name + "&Permutations";
+    case ReplicateProcedure::kNone:
+      break;
   }
   return name;
 }

@@ -4,8 +4,7 @@
 //
 // The first panel (GroupBox9, "Autocorrelation") asks how pairs are cut into
 // distance classes and how clonal replicates are handled; the second
-// (GroupBox10) asks for the numbers. The panel logic is plain state here so
-// that the window only mirrors it and the rules can be tested:
+// (GroupBox10) asks for the numbers:
 //   - CheckBox1 "number of distance classes": k classes with equal numbers
 //     of pairs (k from Edit6);
 //   - CheckBox2 "Fixed distance classes": upper limits from "distances.txt";
@@ -14,7 +13,6 @@
 //   - CheckBox5 "genets with resampling": one SU drawn per genet, repeated.
 // Ticking (or unticking) a box only ever disables its rivals; only the menu
 // command enables them again.
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,11 +23,11 @@ namespace vireltan {
 
 // What the two panels hold when "run" (Button11) is pressed.
 struct AutocorrelationOptions {
-  bool CheckBox1 = false;  // "number of distance classes" (equal-count rule)
-  bool CheckBox2 = false;  // "Fixed distance classes" (limits from "distances.txt")
-  bool CheckBox3 = false;  // "Central coordinates"
-  bool CheckBox4 = false;  // "genets weighted"
-  bool CheckBox5 = false;  // "genets with resampling"
+  bool CheckBox1 = false;      // "number of distance classes" (equal-count rule)
+  bool CheckBox2 = false;      // "Fixed distance classes" (limits from "distances.txt")
+  bool CheckBox3 = false;      // "Central coordinates"
+  bool CheckBox4 = false;      // "genets weighted"
+  bool CheckBox5 = false;      // "genets with resampling"
   std::string Edit6 = "10";    // "N. distance classes"
   std::string Edit7 = "1000";  // "N. permutations" (also the resampling replicates)
 };
@@ -63,47 +61,6 @@ struct AutocorrelationValidation {
 // with its path separator; the fixed-limit rule needs "distances.txt" there.
 AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOptions& options,
                                                          const std::string& dataDirectory);
-
-// The two panels as state, for the window. Box numbers are 1..5.
-struct AutocorrelationPanel {
-  // GroupBox9 with Button9 and the five boxes.
-  bool GroupBox9Visible = false;
-  bool Button9Visible = false;
-  bool Button9Enabled = false;
-  std::array<bool, 5> checked{};
-  std::array<bool, 5> enabled{};
-  std::array<bool, 5> visible{};
-  // GroupBox10 with the two numbers and Button11.
-  bool GroupBox10Visible = false;
-  bool Button11Visible = false;
-  bool Button11Enabled = false;
-  bool Edit6Visible = false;
-  bool Edit7Visible = false;
-  bool Label4Visible = false;  // "N. distance classes"
-  bool Label5Visible = false;  // "N. permutations"
-  std::string Edit6 = "10";
-  std::string Edit7 = "1000";
-
-  bool isChecked(int box) const { return checked.at(box - 1); }
-  bool isEnabled(int box) const { return enabled.at(box - 1); }
-
-  // Spatial components > Spatial autocorrelation: the first panel with all
-  // boxes unticked and enabled; the second panel hidden.
-  void MenuCommand();
-  // A click on box 1..5: toggles its tick when it is enabled, then disables
-  // its rivals (1 <-> 2; 3, 4, 5 among themselves), whether ticked or not.
-  void Click(int box);
-  // Button9: applies a validation (its messages are shown by the caller).
-  void Button9Click(const AutocorrelationValidation& validation);
-  // The options as they stand.
-  AutocorrelationOptions options() const;
-  // Button11 pressed: the first panel is hidden (its boxes keep their ticks
-  // until the run ends).
-  void RunStarted();
-  // End of a run (finished or not): every box unticked, the second panel
-  // hidden and Button11 disabled. A new run needs the menu command again.
-  void RunEnded();
-};
 
 // The run's settings once the options are read and checked.
 struct AutocorrelationSettings {

@@ -50,11 +50,26 @@ void WriteTestedDataset(Sheet& sheet, int h, const TestedDataset& d) {
                                                                : "WITHOUT REPLICATES";
   const char* pHeader = central ? "p(1-sided test)" : "p(1-sided)";
   SetTexts(sheet, h, 1,
-           {title, "distance class", "minimum distance", "average distance", "maximum distance",
-            "ln[average distance]", "nb pairs", "Fij(Loiselle)", pHeader, "Fij(Ritland)",
-            pHeader, "REGRESSION", central ? "b(Loiselle)" : "b(Loiselle)/dist",
-            "b(Loiselle)/ln(dist)", "b(Ritland)", "b(Ritland)/ln(dist)", nullptr,
-            "[-a/b(Loiselle)]", "[-a/b(Loiselle)/ln(dist)]", "[-a/b(Ritland)]",
+           {title,
+            "distance class",
+            "minimum distance",
+            "average distance",
+            "maximum distance",
+            "ln[average distance]",
+            "nb pairs",
+            "Fij(Loiselle)",
+            pHeader,
+            "Fij(Ritland)",
+            pHeader,
+            "REGRESSION",
+            central ? "b(Loiselle)" : "b(Loiselle)/dist",
+            "b(Loiselle)/ln(dist)",
+            "b(Ritland)",
+            "b(Ritland)/ln(dist)",
+            nullptr,
+            "[-a/b(Loiselle)]",
+            "[-a/b(Loiselle)/ln(dist)]",
+            "[-a/b(Ritland)]",
             "[-a/b(Ritland)/ln(dist)]"});
   if (central) sheet.SetTextAt(h + 1, 1, "Central coordinates");
 
@@ -123,18 +138,31 @@ void WriteResamplingBlock(Sheet& sheet, const ResamplingResults& r) {
   sheet.SetTextAt(w + 2, 1, "permutation replicates coordinates\"");
   sheet.SetTextAt(w + 3, 1, "Mean values");
   SetTexts(sheet, w + 2, 2,
-           {"distance classes", "minimum distance", "average distance", "maximum distance",
-            "ln[average distance]", "nb pairs", "Fij(Loiselle)", "", "Fij(Ritland)", "",
-            "REGRESSION", "b(Loiselle)/dist", "b(Loiselle)/ln(dist)", "b(Ritland)/dist",
-            "b(Ritland)/ln(dist)", nullptr, "[-a/b(Loiselle)/dist]",
-            "[-a/b(Loiselle)/ln(dist)]", "[-a/b(Ritland)/dist]", "[-a/b(Ritland)/ln(dist)]"});
+           {"distance classes",
+            "minimum distance",
+            "average distance",
+            "maximum distance",
+            "ln[average distance]",
+            "nb pairs",
+            "Fij(Loiselle)",
+            "",
+            "Fij(Ritland)",
+            "",
+            "REGRESSION",
+            "b(Loiselle)/dist",
+            "b(Loiselle)/ln(dist)",
+            "b(Ritland)/dist",
+            "b(Ritland)/ln(dist)",
+            nullptr,
+            "[-a/b(Loiselle)/dist]",
+            "[-a/b(Loiselle)/ln(dist)]",
+            "[-a/b(Ritland)/dist]",
+            "[-a/b(Ritland)/ln(dist)]"});
 
   // Per class, the summary over replicates of every column.
-  const std::vector<double>* sources[9] = {&r.minimum,          &r.average,
-                                           &r.maximum,          &r.lnAverage,
-                                           &r.pairCount,        &r.observedLoiselle,
-                                           &r.permutedLoiselle, &r.observedRitland,
-                                           &r.permutedRitland};
+  const std::vector<double>* sources[9] = {
+      &r.minimum,          &r.average,          &r.maximum,         &r.lnAverage,      &r.pairCount,
+      &r.observedLoiselle, &r.permutedLoiselle, &r.observedRitland, &r.permutedRitland};
   std::vector<std::array<SeriesSummary, 9>> summaries(k + 1);
   for (int c = 1; c <= k; ++c)
     for (int q = 0; q < 9; ++q) summaries[c][q] = SummarizeSeries(Column(*sources[q], n, k, c));
@@ -229,9 +257,9 @@ void WriteResamplingBlock(Sheet& sheet, const ResamplingResults& r) {
 
 void WriteSpBlock(Sheet& sheet, const std::vector<SpRow>& rows) {
   int row = sheet.LastRow() + 2;
-  SetTexts(sheet, row, 1,
-           {"Sp STATISTIC", "b(Loiselle)/ln(dist)", "F1 (Fij(Loiselle) of class 1)",
-            "Sp = -b/(1-F1)"});
+  SetTexts(
+      sheet, row, 1,
+      {"Sp STATISTIC", "b(Loiselle)/ln(dist)", "F1 (Fij(Loiselle) of class 1)", "Sp = -b/(1-F1)"});
   for (const SpRow& r : rows) {
     ++row;
     sheet.SetTextAt(row, 1, r.label);

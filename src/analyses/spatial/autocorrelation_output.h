@@ -74,9 +74,9 @@ struct CorrelogramSeries {
   std::string name;
   std::vector<double> distance;  // 1-based, per class
   std::vector<double> kinship;
-  std::vector<double> lower;     // 95% bounds of the permuted means
+  std::vector<double> lower;  // 95% bounds of the permuted means
   std::vector<double> upper;
-  std::vector<double> pairs;     // classes without pairs are not drawn
+  std::vector<double> pairs;  // classes without pairs are not drawn
 };
 ChartData MakeCorrelogram(const std::string& datasetName,
                           const std::vector<CorrelogramSeries>& series);

@@ -13,7 +13,7 @@
 
 namespace vireltan {
 
-SortedPositionPairs CompactPositionPairs(int positions, const std::vector<SortTriple>& sorted) {
+SortedPositionPairs CompactPositionPairs(int positions, const std::vector<PointPair>& sorted) {
   SortedPositionPairs p;
   p.positions = positions;
   const size_t count = sorted.empty() ? 0 : sorted.size() - 1;
@@ -21,10 +21,10 @@ SortedPositionPairs CompactPositionPairs(int positions, const std::vector<SortTr
   p.second.resize(count);
   p.distance.resize(count);
   for (size_t i = 0; i < count; ++i) {
-    const SortTriple& t = sorted[i + 1];
-    p.first[i] = static_cast<std::uint32_t>(t.first);
-    p.second[i] = static_cast<std::uint32_t>(t.second);
-    p.distance[i] = t.key;
+    const PointPair& t = sorted[i + 1];
+    p.first[i] = t.first;
+    p.second[i] = t.second;
+    p.distance[i] = t.distance;
   }
   return p;
 }
@@ -51,8 +51,7 @@ PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits
   }
   rankOfTri_.assign(total, 0);
   for (std::int64_t r = 0; r < total; ++r)
-    rankOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] =
-        static_cast<std::uint32_t>(r);
+    rankOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] = static_cast<std::uint32_t>(r);
   // The kept pairs are as many in every arrangement, so equal-count classes
   // keep their sizes; fixed-limit classes are counted each time, from the
   // number of position pairs within each limit.
@@ -61,9 +60,9 @@ PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits
   } else {
     atOrBelow_.assign(rule_.k + 1, 0);
     for (int c = 1; c <= rule_.k; ++c)
-      atOrBelow_[c] = std::upper_bound(pairs_.distance.begin(), pairs_.distance.end(),
-                                       rule_.limits[c - 1]) -
-                      pairs_.distance.begin();
+      atOrBelow_[c] =
+          std::upper_bound(pairs_.distance.begin(), pairs_.distance.end(), rule_.limits[c - 1]) -
+          pairs_.distance.begin();
   }
   // Left-out pairs: listed from the groups when they are few, else found by
   // a scan of every pair.
@@ -130,9 +129,8 @@ void PermutationPass::CutKeptPairs(Scratch& s) const {
   };
   // Rank of the K-th kept pair (K from 1).
   auto select = [&](std::int64_t kth) {
-    const std::int64_t w =
-        std::lower_bound(s.keptBefore.begin() + 1, s.keptBefore.end(), kth) -
-        s.keptBefore.begin() - 1;
+    const std::int64_t w = std::lower_bound(s.keptBefore.begin() + 1, s.keptBefore.end(), kth) -
+                           s.keptBefore.begin() - 1;
     std::int64_t left = kth - s.keptBefore[w];
     std::uint64_t kept = ~bits[w];
     for (;;) {
@@ -170,29 +168,47 @@ void PermutationPass::CutKeptPairs(Scratch& s) const {
   }
 }
 
+namespace {
+
+// Class sums in four lanes taken in turn along a row: a pair never adds to
+// the sums the pair just before it touched, so the additions do not wait on
+// one another.
+constexpr int kLanes = 4;
+
+inline void Add(KinshipPair* sums, int c, const KinshipPair& t) {
+  sums[c].loiselle += t.loiselle;
+  sums[c].ritland += t.ritland;
+}
+
+}  // namespace
+
 void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
                                ArrangementMeans& out) const {
   const int m = pairs_.positions;
   const int k = rule_.k;
+  const int width = k + 1;
   s.groupAt.resize(m);
   for (int p = 0; p < m; ++p) s.groupAt[p] = units_.group[unitAt[p]];
-  s.sumL.assign(k + 1, 0.0);
-  s.sumR.assign(k + 1, 0.0);
+  s.sums.assign(static_cast<size_t>(kLanes) * width, KinshipPair());
   const int* groupAt = s.groupAt.data();
   const KinshipTable& table = *units_.table;
-  double* sumL = s.sumL.data();
-  double* sumR = s.sumR.data();
+  KinshipPair* lane0 = s.sums.data();
+  KinshipPair* lane1 = lane0 + width;
+  KinshipPair* lane2 = lane1 + width;
+  KinshipPair* lane3 = lane2 + width;
 
   if (!units_.skipSameGroup) {
     const std::uint16_t* cls = classOfTri_.data();
     for (int a = 0; a + 1 < m; ++a) {
       const KinshipPair* row = table.row(groupAt[a]);
-      for (int b = a + 1; b < m; ++b) {
-        const int c = *cls++;
-        const KinshipPair& t = row[groupAt[b]];
-        sumL[c] += t.loiselle;
-        sumR[c] += t.ritland;
+      int b = a + 1;
+      for (; b + 3 < m; b += 4, cls += 4) {
+        Add(lane0, cls[0], row[groupAt[b]]);
+        Add(lane1, cls[1], row[groupAt[b + 1]]);
+        Add(lane2, cls[2], row[groupAt[b + 2]]);
+        Add(lane3, cls[3], row[groupAt[b + 3]]);
       }
+      for (; b < m; ++b) Add(lane0, *cls++, row[groupAt[b]]);
     }
     s.count.assign(sizes_.begin(), sizes_.end());
   } else {
@@ -203,21 +219,25 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
     const std::uint16_t* block = s.blockClass.data();
     const std::int64_t* cuts = s.cuts.data();
     const int cutCount = static_cast<int>(s.cuts.size());
+    auto classOf = [&](std::uint32_t r) {
+      int c = block[r >> 8];
+      if (c & 0x8000) {
+        c = 1;
+        for (int i = 0; i < cutCount; ++i) c += cuts[i] < static_cast<std::int64_t>(r);
+      }
+      return c;
+    };
+    KinshipPair* lanes[kLanes] = {lane0, lane1, lane2, lane3};
     for (int a = 0; a + 1 < m; ++a) {
       const int ga = groupAt[a];
       const KinshipPair* row = table.row(ga);
+      int lane = 0;
       for (int b = a + 1; b < m; ++b) {
         const std::uint32_t r = *rank++;
         const int gb = groupAt[b];
         if (gb == ga) continue;
-        int c = block[r >> 8];
-        if (c & 0x8000) {
-          c = 1;
-          for (int i = 0; i < cutCount; ++i) c += cuts[i] < static_cast<std::int64_t>(r);
-        }
-        const KinshipPair& t = row[gb];
-        sumL[c] += t.loiselle;
-        sumR[c] += t.ritland;
+        Add(lanes[lane], classOf(r), row[gb]);
+        lane = (lane + 1) & (kLanes - 1);
       }
     }
   }
@@ -225,8 +245,12 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
   out.ritland.assign(k + 1, 0.0);
   for (int c = 1; c <= k; ++c) {
     if (s.count[c] == 0) continue;  // an empty class reads 0
-    out.loiselle[c] = sumL[c] / static_cast<double>(s.count[c]);
-    out.ritland[c] = sumR[c] / static_cast<double>(s.count[c]);
+    const double sumL =
+        (lane0[c].loiselle + lane1[c].loiselle) + (lane2[c].loiselle + lane3[c].loiselle);
+    const double sumR =
+        (lane0[c].ritland + lane1[c].ritland) + (lane2[c].ritland + lane3[c].ritland);
+    out.loiselle[c] = sumL / static_cast<double>(s.count[c]);
+    out.ritland[c] = sumR / static_cast<double>(s.count[c]);
   }
 }
 
@@ -350,9 +374,11 @@ Status RunPermutations(const PermutationPass& pass, int n, std::uint32_t runSeed
   };
   if (!ParallelFor(n, work, progress)) return Status::Cancelled();
   // The abscissae are the observed ones, already checked; kept for safety.
-  if (!fitted) return Status::Error("Spatial autocorrelation stopped: the distance classes "
-                                    "have equal average distances, so no regression slope "
-                                    "exists (division by zero).");
+  if (!fitted)
+    return Status::Error(
+        "Spatial autocorrelation stopped: the distance classes "
+        "have equal average distances, so no regression slope "
+        "exists (division by zero).");
   return Status::Ok();
 }
 

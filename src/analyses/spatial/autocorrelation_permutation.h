@@ -27,39 +27,50 @@
 
 namespace vireltan {
 
-// All pairs a < b of `x.size()` points, in the order a = 0.., b = a+1..,
-// keyed by Euclidean distance and sorted by HeapSortTriples (the records
-// carry the two point indices, as doubles, in `first` and `second`). Only
-// pairs for which keep(a, b) holds are listed. Result is 1-based.
+// One pair of points of a sorted list: its distance and the two points.
+struct PointPair {
+  double distance;
+  std::uint32_t first;   // the lower point index
+  std::uint32_t second;  // the higher one
+};
+
+// All pairs a < b of `x.size()` points, listed in the order a = 0..,
+// b = a+1.. (only those for which keep(a, b) holds), keyed by Euclidean
+// distance and sorted by the program's heap sort, so that pairs at equal
+// distances come out exactly as HeapSortTriples places them. The list is
+// 1-based (element 0 unused). Returns false, the list unsorted, when
+// `progress` is cancelled meanwhile.
 template <typename Keep>
-std::vector<SortTriple> SortedPointPairs(const std::vector<double>& x, const std::vector<double>& y,
-                                         Keep keep) {
+bool SortedPointPairs(const std::vector<double>& x, const std::vector<double>& y, Keep keep,
+                      const ProgressSink* progress, std::vector<PointPair>& list) {
   const int m = static_cast<int>(x.size());
-  std::vector<SortTriple> list(1, SortTriple{0, 0, 0});
+  list.assign(1, PointPair{0, 0, 0});
   list.reserve(static_cast<size_t>(m) * (m > 0 ? m - 1 : 0) / 2 + 1);
   for (int a = 0; a < m; ++a) {
     for (int b = a + 1; b < m; ++b) {
       if (!keep(a, b)) continue;
       const double dx = x[a] - x[b];
       const double dy = y[a] - y[b];
-      list.push_back(SortTriple{std::sqrt(dx * dx + dy * dy), static_cast<double>(a),
-                                static_cast<double>(b)});
+      list.push_back(PointPair{std::sqrt(dx * dx + dy * dy), static_cast<std::uint32_t>(a),
+                               static_cast<std::uint32_t>(b)});
     }
   }
-  HeapSortTriples(static_cast<int>(list.size() - 1), list);
-  return list;
+  return HeapSortBy(
+      static_cast<std::int64_t>(list.size()) - 1, list,
+      [](const PointPair& p) { return p.distance; },
+      [progress] { return !(progress && progress->Cancelled()); });
 }
 
 // Position pairs by rank of distance: the compact form of a sorted list of
 // all pairs of M positions.
 struct SortedPositionPairs {
-  int positions = 0;  // M
+  int positions = 0;                  // M
   std::vector<std::uint32_t> first;   // per rank (0-based): the lower position
   std::vector<std::uint32_t> second;  // the higher position
   std::vector<double> distance;
   std::int64_t size() const { return static_cast<std::int64_t>(first.size()); }
 };
-SortedPositionPairs CompactPositionPairs(int positions, const std::vector<SortTriple>& sorted);
+SortedPositionPairs CompactPositionPairs(int positions, const std::vector<PointPair>& sorted);
 
 // Index of the pair of positions a < b in row order (a = 0.., b = a+1..).
 inline std::int64_t TriangleIndex(std::int64_t m, std::int64_t a, std::int64_t b) {
@@ -93,13 +104,13 @@ class PermutationPass {
 
   // Scratch memory of one thread.
   struct Scratch {
-    std::vector<int> groupAt;     // group of the unit at each position
-    std::vector<int> positionOf;  // position of each unit
+    std::vector<int> groupAt;               // group of the unit at each position
+    std::vector<int> positionOf;            // position of each unit
     std::vector<std::uint64_t> leftOut;     // weighted: bit r set when rank r is left out
     std::vector<std::int64_t> keptBefore;   // kept pairs before each 64-rank word
     std::vector<std::int64_t> cuts;         // rank of the last pair of classes 1..k-1
     std::vector<std::uint16_t> blockClass;  // class of each block of ranks (top bit: mixed)
-    std::vector<double> sumL, sumR;
+    std::vector<KinshipPair> sums;          // class sums, in a few lanes
     std::vector<std::int64_t> count;
   };
 

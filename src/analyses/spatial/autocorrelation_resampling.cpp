@@ -32,7 +32,9 @@ struct GenetPair {
   double ritland;
 };
 
-bool ByDistance(const GenetPair& a, const GenetPair& b) { return a.distance < b.distance; }
+bool ByDistance(const GenetPair& a, const GenetPair& b) {
+  return a.distance < b.distance;
+}
 
 // Reorders data[lo, hi) so that every position in `cuts` (sorted, within
 // the range) holds the element a full sort would put there, with nothing
@@ -67,8 +69,8 @@ bool AllEqual(const std::vector<double>& v) {
 }  // namespace
 
 Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const KinshipTable& table,
-                     const ClassRule& rule, int n, std::uint32_t runSeed,
-                     std::uint64_t streamBase, ProgressSink* progress, ResamplingResults& results) {
+                     const ClassRule& rule, int n, std::uint32_t runSeed, std::uint64_t streamBase,
+                     ProgressSink* progress, ResamplingResults& results) {
   const int g = mlgs.mlgCount;
   const int k = rule.k;
   const std::int64_t pairs = static_cast<std::int64_t>(g) * (g - 1) / 2;
@@ -79,8 +81,8 @@ Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const Kin
                   &results.pairCount, &results.observedLoiselle, &results.observedRitland,
                   &results.permutedLoiselle, &results.permutedRitland})
     v->assign(cells, 0.0);
-  for (auto* group : {&results.observedSlopes, &results.observedIntercepts,
-                      &results.permutedSlopes})
+  for (auto* group :
+       {&results.observedSlopes, &results.observedIntercepts, &results.permutedSlopes})
     for (auto& s : *group) s.assign(n, 0.0);
   const KinshipPair mean = table.MeanOverDistinctPairs();
   results.meanLoiselle = mean.loiselle;
@@ -110,8 +112,7 @@ Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const Kin
     std::vector<double> px(g), py(g);
     std::vector<int> order(g);
     std::vector<GenetPair> observed(pairs), permuted(pairs);
-    std::vector<double> avg(k + 1), ln(k + 1), obsL(k + 1), obsR(k + 1), permL(k + 1),
-        permR(k + 1);
+    std::vector<double> avg(k + 1), ln(k + 1), obsL(k + 1), obsR(k + 1), permL(k + 1), permR(k + 1);
     std::vector<std::int64_t> atOrBelow(k + 1);
     for (int x = begin; x < end; ++x) {
       RandomGenerator random = RandomGenerator::ForStream(runSeed, streamBase + x);

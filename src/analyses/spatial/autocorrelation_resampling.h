@@ -48,7 +48,7 @@ double RoundToFiveDigitsTwoDecimals(double value);
 // frequencies). A zero denominator in a replicate's regressions stops the
 // run with a message.
 Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const KinshipTable& table,
-                     const ClassRule& rule, int n, std::uint32_t runSeed,
-                     std::uint64_t streamBase, ProgressSink* progress, ResamplingResults& results);
+                     const ClassRule& rule, int n, std::uint32_t runSeed, std::uint64_t streamBase,
+                     ProgressSink* progress, ResamplingResults& results);
 
 }  // namespace vireltan

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "numeric/heap_sort.h"
+
 namespace vireltan {
 
 namespace {
@@ -123,44 +125,8 @@ bool BuildClonalPairs(const SpatialUnits& units, std::vector<ClonalPair>& pairs,
 }
 
 bool HeapSortClonalPairs(std::int64_t n, std::vector<ClonalPair>& a, ProgressSink* progress) {
-  // Step for step the heap sort of numeric/heap_sort.cpp: build a max-heap
-  // by sifting down the lower half (l walking down to 1), then swap the top
-  // to the end of the shrinking range r and sift the displaced record down,
-  // with strict comparisons throughout. Only the record type differs.
-  if (n < 2) return true;
-  std::int64_t l = n / 2 + 1;
-  std::int64_t r = n;
-  std::uint32_t steps = 0;
-  for (;;) {
-    if ((++steps & 0xFFFFF) == 0 && Cancelled(progress)) return false;
-    ClonalPair t;
-    if (l > 1) {
-      --l;
-      t = a[l];
-    } else {
-      t = a[r];
-      a[r] = a[1];
-      --r;
-      if (r == 1) {
-        a[1] = t;
-        return true;
-      }
-    }
-    const std::uint64_t key = ClonalPairKey(t);
-    std::int64_t i = l;
-    std::int64_t j = 2 * l;
-    while (j <= r) {
-      if (j < r && ClonalPairKey(a[j]) < ClonalPairKey(a[j + 1])) ++j;
-      if (key < ClonalPairKey(a[j])) {
-        a[i] = a[j];
-        i = j;
-        j = 2 * j;
-      } else {
-        j = r + 1;
-      }
-    }
-    a[i] = t;
-  }
+  // The program's heap sort, step for step: only the record type differs.
+  return HeapSortBy(n, a, ClonalPairKey, [progress] { return !Cancelled(progress); });
 }
 
 Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, ProgressSink* progress,

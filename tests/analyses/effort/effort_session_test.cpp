@@ -345,8 +345,8 @@ TEST_P(EffortCliBadOptions, AreRefusedWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, EffortCliBadOptions,
     ::testing::Values(
-        BadOption{"NotANumber", {"resample-loci", "--permutations=many"}, 1, "whole number"},
-        BadOption{"Fraction", {"resample-individuals", "--permutations=2.5"}, 1, "whole number"},
+        BadOption{"NotANumber", {"resample-loci", "--permutations=many"}, 2, "whole number"},
+        BadOption{"Fraction", {"resample-individuals", "--permutations=2.5"}, 2, "whole number"},
         BadOption{"One", {"resample-loci", "--permutations=1"}, 1, "at least 2"},
         BadOption{"Negative", {"resample-individuals", "--permutations=-3"}, 1, "at least 2"},
         BadOption{"NoValue", {"resample-loci", "--permutations"}, 2, "needs a value"},

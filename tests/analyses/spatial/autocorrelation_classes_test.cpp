@@ -1,8 +1,9 @@
+#include "analyses/spatial/autocorrelation_classes.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "analyses/spatial/autocorrelation_classes.h"
 #include "autocorrelation_fixtures.h"
 
 namespace vireltan {
@@ -25,7 +26,9 @@ std::vector<ListedPair> Distances(const std::vector<double>& d) {
   return pairs;
 }
 
-ClassRule EqualCount(int k) { return ClassRule{DistanceClassRule::kEqualCount, k, {}}; }
+ClassRule EqualCount(int k) {
+  return ClassRule{DistanceClassRule::kEqualCount, k, {}};
+}
 ClassRule Fixed(std::vector<double> limits) {
   const int k = static_cast<int>(limits.size());
   return ClassRule{DistanceClassRule::kFixedLimits, k, std::move(limits)};

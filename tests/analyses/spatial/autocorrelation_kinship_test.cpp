@@ -1,10 +1,11 @@
+#include "analyses/spatial/autocorrelation_kinship.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <numeric>
 
-#include "analyses/spatial/autocorrelation_kinship.h"
 #include "autocorrelation_fixtures.h"
 
 namespace vireltan {
@@ -22,7 +23,8 @@ std::vector<int> AllSus(const Dataset& d) {
 TEST(AutocorrelationKinship, WorkedPairOfTwoSus) {
   // One diploid locus, 100/102 and 100/100: p(100) = 0.75, p(102) = 0.25,
   // n = 4, a = 2; F = 0 and r = -1/3.
-  auto l = LoadRows({{"2", "", "", "1", "2"}, {"a", "0", "0", "100102"}, {"b", "1", "0", "100100"}});
+  auto l =
+      LoadRows({{"2", "", "", "1", "2"}, {"a", "0", "0", "100102"}, {"b", "1", "0", "100100"}});
   auto f = ComputeAlleleFrequencies(l.dataset, AllSus(l.dataset));
   ASSERT_EQ(f.size(), 1u);
   EXPECT_EQ(f[0].alleleCount(), 2);
@@ -156,8 +158,10 @@ KinshipPair ReferencePair(const Dataset& d, const Reference& r, int i, int j) {
     for (size_t k = 0; k < r.alleles[l].size(); ++k) {
       const int allele = r.alleles[l][k];
       const double p = r.p[l][k];
-      const double xi = 0.5 * (d.alleleAt(i, l, 0) == allele) + 0.5 * (d.alleleAt(i, l, 1) == allele);
-      const double xj = 0.5 * (d.alleleAt(j, l, 0) == allele) + 0.5 * (d.alleleAt(j, l, 1) == allele);
+      const double xi =
+          0.5 * (d.alleleAt(i, l, 0) == allele) + 0.5 * (d.alleleAt(i, l, 1) == allele);
+      const double xj =
+          0.5 * (d.alleleAt(j, l, 0) == allele) + 0.5 * (d.alleleAt(j, l, 1) == allele);
       nl += (xi - p) * (xj - p);
       hl += p * (1 - p);
       rl += xi * xj / p;

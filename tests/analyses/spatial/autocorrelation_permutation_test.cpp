@@ -1,9 +1,10 @@
+#include "analyses/spatial/autocorrelation_permutation.h"
+
 #include <gtest/gtest.h>
 
 #include <numeric>
 #include <random>
 
-#include "analyses/spatial/autocorrelation_permutation.h"
 #include "autocorrelation_fixtures.h"
 
 namespace vireltan {
@@ -32,9 +33,9 @@ TEST(AutocorrelationSummary, BoundPositions) {
     int n;
     BoundPositions expected;
   };
-  for (const Case& c : {Case{10, {1, 10, 2, 10}}, Case{100, {4, 98, 6, 95}},
-                        Case{1000, {26, 975, 51, 950}}, Case{999, {26, 974, 51, 949}},
-                        Case{1, {1, 1, 1, 1}}}) {
+  for (const Case& c :
+       {Case{10, {1, 10, 2, 10}}, Case{100, {4, 98, 6, 95}}, Case{1000, {26, 975, 51, 950}},
+        Case{999, {26, 974, 51, 949}}, Case{1, {1, 1, 1, 1}}}) {
     const BoundPositions b = BoundPositionsFor(c.n);
     EXPECT_EQ(b.lower95, c.expected.lower95) << c.n;
     EXPECT_EQ(b.upper95, c.expected.upper95) << c.n;
@@ -101,7 +102,9 @@ TEST(AutocorrelationPermutation, FastPassMatchesRecomputingAndSorting) {
   std::mt19937 random(2024);
   for (int trial = 0; trial < 24; ++trial) {
     const int n = std::uniform_int_distribution<int>(6, 40)(random);
-    auto l = LoadRows(RandomRows(random, n, 3, 4, 0.3));
+    // Few clones (left-out pairs listed from the MLGs) or many (found by a
+    // scan of every pair).
+    auto l = LoadRows(RandomRows(random, n, 3, 4, trial % 4 < 2 ? 0.3 : 0.85));
     const Dataset& d = l.dataset;
     const MlgPartition& mlgs = l.mlgs;
     std::vector<int> all(n);
@@ -132,18 +135,27 @@ TEST(AutocorrelationPermutation, FastPassMatchesRecomputingAndSorting) {
     const bool equal = trial % 2 == 0;
     const int k = std::uniform_int_distribution<int>(2, 7)(random);
     std::vector<double> limits;
-    for (int c = 1; c <= k; ++c) limits.push_back(c * 140.0 / k);  // beyond the diagonal
+    if (trial % 8 < 4) {
+      for (int c = 1; c <= k; ++c) limits.push_back(c * 140.0 / k);  // up to the diagonal
+    } else {
+      // Close limits at short range: classes of one pair past a gap.
+      std::uniform_real_distribution<double> close(0, 40);
+      for (int c = 1; c <= k; ++c) limits.push_back(close(random));
+      std::sort(limits.begin(), limits.end());
+    }
     ClassRule rule{equal ? DistanceClassRule::kEqualCount : DistanceClassRule::kFixedLimits, k,
                    limits};
 
-    const std::vector<SortTriple> all_pairs = SortedPointPairs(x, y, [](int, int) { return true; });
+    std::vector<PointPair> all_pairs;
+    ASSERT_TRUE(SortedPointPairs(
+        x, y, [](int, int) { return true; }, nullptr, all_pairs));
     const SortedPositionPairs positions = CompactPositionPairs(m, all_pairs);
     const std::int64_t total = positions.size();
     std::int64_t kept = 0;
     for (int a = 0; a < m; ++a)
       for (int b = a + 1; b < m; ++b) kept += !skip || group[a] != group[b];
     if (kept == 0) continue;
-    const auto ends = ClassEnds(total, rule, [&](std::int64_t i) { return all_pairs[i].key; });
+    const auto ends = ClassEnds(total, rule, [&](std::int64_t i) { return all_pairs[i].distance; });
     PermutationPass pass(positions, PermutedUnits{group, &table, skip}, rule, ends, kept);
 
     PermutationPass::Scratch scratch;
@@ -153,15 +165,39 @@ TEST(AutocorrelationPermutation, FastPassMatchesRecomputingAndSorting) {
       std::iota(unitAt.begin(), unitAt.end(), 0);
       if (arrangement > 0) std::shuffle(unitAt.begin(), unitAt.end(), random);
       pass.Evaluate(unitAt, scratch, means);
-      const auto expected =
-          Straightforward(x, y, group, table, skip, unitAt, equal, k, limits);
+      const auto expected = Straightforward(x, y, group, table, skip, unitAt, equal, k, limits);
       for (int c = 1; c <= k; ++c) {
-        SCOPED_TRACE(::testing::Message() << "trial " << trial << " arrangement "
-                                          << arrangement << " class " << c);
+        SCOPED_TRACE(::testing::Message()
+                     << "trial " << trial << " arrangement " << arrangement << " class " << c);
         EXPECT_NEAR(means.loiselle[c], expected[c].count ? expected[c].loiselle : 0.0, 1e-12);
         EXPECT_NEAR(means.ritland[c], expected[c].count ? expected[c].ritland : 0.0, 1e-12);
       }
     }
+  }
+}
+
+TEST(AutocorrelationPermutation, PairsAtEqualDistancesKeepTheHeapSortOrder) {
+  // Points on a small grid: many pairs share a distance.
+  std::vector<double> x, y;
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 5; ++j) x.push_back(i), y.push_back(j);
+  std::vector<PointPair> sorted;
+  ASSERT_TRUE(SortedPointPairs(
+      x, y, [](int a, int b) { return (a + b) % 7 != 0; }, nullptr, sorted));
+  std::vector<SortTriple> triples(1);
+  for (size_t a = 0; a < x.size(); ++a)
+    for (size_t b = a + 1; b < x.size(); ++b) {
+      if ((a + b) % 7 == 0) continue;
+      const double dx = x[a] - x[b], dy = y[a] - y[b];
+      triples.push_back(
+          {std::sqrt(dx * dx + dy * dy), static_cast<double>(a), static_cast<double>(b)});
+    }
+  HeapSortTriples(static_cast<int>(triples.size()) - 1, triples);
+  ASSERT_EQ(sorted.size(), triples.size());
+  for (size_t i = 1; i < sorted.size(); ++i) {
+    EXPECT_EQ(sorted[i].distance, triples[i].key);
+    EXPECT_EQ(sorted[i].first, triples[i].first) << i;
+    EXPECT_EQ(sorted[i].second, triples[i].second) << i;
   }
 }
 
@@ -180,7 +216,9 @@ TEST(AutocorrelationPermutation, RunsAreReproducibleFromTheSeed) {
     y.push_back(l.dataset.y[su]);
     group.push_back(l.mlgs.mlgOfSu[su] - 1);
   }
-  const auto sorted = SortedPointPairs(x, y, [](int, int) { return true; });
+  std::vector<PointPair> sorted;
+  ASSERT_TRUE(SortedPointPairs(
+      x, y, [](int, int) { return true; }, nullptr, sorted));
   const SortedPositionPairs positions = CompactPositionPairs(30, sorted);
   ClassRule rule{DistanceClassRule::kEqualCount, 5, {}};
   const auto ends = EqualCountClassEnds(positions.size(), 5);
@@ -218,7 +256,10 @@ TEST(AutocorrelationPermutation, CancelStopsTheRun) {
   for (int i = 0; i < 12; ++i) group[i] = l.mlgs.mlgOfSu[l.mlgs.designationOrder[i]] - 1;
   std::vector<double> x, y;
   for (int su : l.mlgs.designationOrder) x.push_back(l.dataset.x[su]), y.push_back(l.dataset.y[su]);
-  const auto positions = CompactPositionPairs(12, SortedPointPairs(x, y, [](int, int) { return true; }));
+  std::vector<PointPair> sorted;
+  ASSERT_TRUE(SortedPointPairs(
+      x, y, [](int, int) { return true; }, nullptr, sorted));
+  const auto positions = CompactPositionPairs(12, sorted);
   PermutationPass pass(positions, PermutedUnits{group, &table, false},
                        ClassRule{DistanceClassRule::kEqualCount, 3, {}},
                        EqualCountClassEnds(positions.size(), 3), positions.size());

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "analyses/spatial/autocorrelation_kinship.h"
+#include "autocorrelation_fixtures.h"
 #include "cli/cli_runner.h"
+#include "numeric/heap_sort.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
 #include "support/sheet_builder.h"
@@ -20,15 +22,12 @@ using testing::TempDir;
 using testing::WriteTsv;
 
 // Eight SUs, two clones of two, six MLGs; distances up to about 12.7.
-const Rows kMeadow{{"8", "", "", "3", "2", "A", "B", "C"},
-                   {"s1", "0", "0", "100102", "120124", "140140"},
-                   {"s2", "1", "0", "100102", "120124", "140140"},
-                   {"s3", "0", "1", "100104", "120120", "140142"},
-                   {"s4", "5", "5", "102104", "122124", "142142"},
-                   {"s5", "6", "5", "102104", "122124", "142142"},
-                   {"s6", "9", "9", "100100", "120122", "140144"},
-                   {"s7", "3", "7", "104104", "124124", "144144"},
-                   {"s8", "8", "2", "100102", "122122", "140142"}};
+const Rows kMeadow{
+    {"8", "", "", "3", "2", "A", "B", "C"},         {"s1", "0", "0", "100102", "120124", "140140"},
+    {"s2", "1", "0", "100102", "120124", "140140"}, {"s3", "0", "1", "100104", "120120", "140142"},
+    {"s4", "5", "5", "102104", "122124", "142142"}, {"s5", "6", "5", "102104", "122124", "142142"},
+    {"s6", "9", "9", "100100", "120122", "140144"}, {"s7", "3", "7", "104104", "124124", "144144"},
+    {"s8", "8", "2", "100102", "122122", "140142"}};
 
 class CountingProgress : public ProgressSink {
  public:
@@ -99,14 +98,27 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_EQ(Texts(s, 1, 1, 3), (std::vector<std::string>{"VIRELTAN", "AUTOCORRELATION", "meadow"}));
   EXPECT_EQ(s.TextAt(2, 1), "Nb permutations");
   EXPECT_EQ(s.NumberAt(2, 2), 20);
-  EXPECT_EQ(Texts(s, 3, 1, 21),
-            (std::vector<std::string>{
-                "ENTIRE DATASET", "distance class", "minimum distance", "average distance",
-                "maximum distance", "ln[average distance]", "nb pairs", "Fij(Loiselle)",
-                "p(1-sided)", "Fij(Ritland)", "p(1-sided)", "REGRESSION", "b(Loiselle)/dist",
-                "b(Loiselle)/ln(dist)", "b(Ritland)", "b(Ritland)/ln(dist)", "",
-                "[-a/b(Loiselle)]", "[-a/b(Loiselle)/ln(dist)]", "[-a/b(Ritland)]",
-                "[-a/b(Ritland)/ln(dist)]"}));
+  EXPECT_EQ(Texts(s, 3, 1, 21), (std::vector<std::string>{"ENTIRE DATASET",
+                                                          "distance class",
+                                                          "minimum distance",
+                                                          "average distance",
+                                                          "maximum distance",
+                                                          "ln[average distance]",
+                                                          "nb pairs",
+                                                          "Fij(Loiselle)",
+                                                          "p(1-sided)",
+                                                          "Fij(Ritland)",
+                                                          "p(1-sided)",
+                                                          "REGRESSION",
+                                                          "b(Loiselle)/dist",
+                                                          "b(Loiselle)/ln(dist)",
+                                                          "b(Ritland)",
+                                                          "b(Ritland)/ln(dist)",
+                                                          "",
+                                                          "[-a/b(Loiselle)]",
+                                                          "[-a/b(Loiselle)/ln(dist)]",
+                                                          "[-a/b(Ritland)]",
+                                                          "[-a/b(Ritland)/ln(dist)]"}));
   // 28 pairs in 4 classes of 7.
   for (int c = 1; c <= 4; ++c) {
     EXPECT_EQ(s.NumberAt(3 + c, 2), c);
@@ -150,6 +162,60 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_TRUE(session.correlogramChart.visible);
   ASSERT_GE(session.correlogramChart.series.size(), 6u);
   EXPECT_EQ(session.correlogramChart.series[0].points.size(), 4u);
+}
+
+TEST_F(AutocorrelationSession, EntireTableIsTheSortedPairsCutIntoClasses) {
+  Open();
+  ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 0, "10", "3")).ok());
+  const Sheet& s = session.autocorr.sheet(1);
+  // Every pair of SUs with its distance and coefficients, sorted, walked.
+  const Dataset& d = session.dataset();
+  std::vector<int> all(8);
+  std::iota(all.begin(), all.end(), 0);
+  KinshipCalculator calc(d, ComputeAlleleFrequencies(d, all));
+  std::vector<SortTriple> list(1);
+  std::vector<KinshipPair> coefficients;
+  const std::vector<int>& order = session.mlgs().designationOrder;
+  for (int i = 0; i < 8; ++i)
+    for (int j = i + 1; j < 8; ++j) {
+      const int a = order[i], b = order[j];
+      const double dx = d.x[a] - d.x[b], dy = d.y[a] - d.y[b];
+      KinshipPair p;
+      ASSERT_EQ(calc.Pair(a, b, p), KinshipProblem::kNone);
+      list.push_back({std::sqrt(dx * dx + dy * dy), static_cast<double>(coefficients.size()), 0});
+      coefficients.push_back(p);
+    }
+  HeapSortTriples(28, list);
+  std::vector<autocorrelation_testing::ListedPair> sorted;
+  double meanL = 0;
+  for (int i = 1; i <= 28; ++i) {
+    const KinshipPair& c = coefficients[static_cast<size_t>(list[i].first)];
+    sorted.push_back({list[i].key, c.loiselle, c.ritland});
+    meanL += c.loiselle / 28;
+  }
+  const auto walked = autocorrelation_testing::LiteralWalk(sorted, true, 3, {});
+  for (int c = 1; c <= 3; ++c) {
+    EXPECT_EQ(s.NumberAt(3 + c, 7), walked[c].count);
+    EXPECT_NEAR(s.NumberAt(3 + c, 3), walked[c].minimum, 1e-12);
+    EXPECT_NEAR(s.NumberAt(3 + c, 4), walked[c].average, 1e-12);
+    EXPECT_NEAR(s.NumberAt(3 + c, 5), walked[c].maximum, 1e-12);
+    EXPECT_NEAR(s.NumberAt(3 + c, 6), std::log(walked[c].average), 1e-12);
+    EXPECT_NEAR(s.NumberAt(3 + c, 8), walked[c].loiselle, 1e-12);
+    EXPECT_NEAR(s.NumberAt(3 + c, 10), walked[c].ritland, 1e-12);
+  }
+  EXPECT_NEAR(s.NumberAt(7, 8), meanL, 1e-12);
+  // The slope of Loiselle kinship on distance, fitted by hand.
+  double sx = 0, sy = 0;
+  for (int c = 1; c <= 3; ++c) sx += walked[c].average, sy += walked[c].loiselle;
+  double stt = 0, sty = 0;
+  for (int c = 1; c <= 3; ++c) {
+    const double t = walked[c].average - sx / 3;
+    stt += t * t;
+    sty += t * walked[c].loiselle;
+  }
+  const double b = sty / stt, a = (sy - sx * b) / 3;
+  EXPECT_NEAR(s.NumberAt(4, 13), b, 1e-12);
+  EXPECT_NEAR(s.NumberAt(4, 18), -a / b, 1e-9);
 }
 
 TEST_F(AutocorrelationSession, MatricesSheetIsBuiltOnce) {
@@ -252,7 +318,7 @@ TEST_F(AutocorrelationSession, FixedLimitsOutOfRangeAddAClassAndWarnAfterSaving)
   EXPECT_EQ(s.NumberAt(4, 5), 2);
   EXPECT_EQ(s.NumberAt(5, 5), 6);
   EXPECT_DOUBLE_EQ(s.NumberAt(6, 5), std::sqrt(81.0 + 81.0));  // the largest distance
-  EXPECT_EQ(s.TextAt(7, 1), "average");                      // three classes
+  EXPECT_EQ(s.TextAt(7, 1), "average");                        // three classes
   EXPECT_EQ(s.NumberAt(4, 7) + s.NumberAt(5, 7) + s.NumberAt(6, 7), 28);
 
   // Limits covering every pair: no message, the last maximum is the
@@ -418,9 +484,8 @@ TEST_F(AutocorrelationCli, EveryProcedure) {
   std::string err;
   EXPECT_EQ(Run({"--seed=3", data, "autocorrelation", "--classes=4", "--procedure=central",
                  "--permutations=20", "autocorrelation", "--fixed", "--procedure=weighted",
-                 "--permutations=20", "autocorrelation", "--classes=3",
-                 "--procedure=resampling", "--permutations=20", "autocorrelation",
-                 "--classes=4", "--permutations=20"},
+                 "--permutations=20", "autocorrelation", "--classes=3", "--procedure=resampling",
+                 "--permutations=20", "autocorrelation", "--classes=4", "--permutations=20"},
                 &err),
             0)
       << err;
@@ -433,8 +498,10 @@ TEST_F(AutocorrelationCli, EveryProcedure) {
   EXPECT_NE(err.find("central, weighted or resampling"), std::string::npos) << err;
   EXPECT_EQ(Run({data, "autocorrelation", "--permutations=10"}, &err), 1);
   EXPECT_EQ(Run({data, "autocorrelation", "--classes=4", "--fixed"}, &err), 1);
-  EXPECT_EQ(Run({data, "autocorrelation", "--classes=x"}, &err), 1);
+  EXPECT_EQ(Run({data, "autocorrelation", "--classes=0"}, &err), 1);
   EXPECT_NE(err.find("number of distance classes"), std::string::npos) << err;
+  EXPECT_EQ(Run({data, "autocorrelation", "--classes=x"}, &err), 2);
+  EXPECT_EQ(Run({data, "autocorrelation", "--classes=4", "--permutations=1e3"}, &err), 2);
   EXPECT_EQ(Run({data, "autocorrelation", "--classes"}, &err), 2);
 }
 

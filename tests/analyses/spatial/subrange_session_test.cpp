@@ -230,9 +230,10 @@ TEST_F(SpatialSessionTest, CommandLineRunsTheThreeCommandsInOneInvocation) {
 }
 
 TEST_F(SpatialSessionTest, CommandLineRefusesBadOptions) {
-  EXPECT_EQ(RunCli({example, "aggregation", "--permutations=abc"}).status, 1);
+  // A value that is not a whole number is a usage error, found before any work.
+  EXPECT_EQ(RunCli({example, "aggregation", "--permutations=abc"}).status, 2);
   EXPECT_EQ(RunCli({example, "edge-effect", "--permutations=0"}).status, 1);
-  EXPECT_EQ(RunCli({example, "subrange", "--classes=2.5"}).status, 1);
+  EXPECT_EQ(RunCli({example, "subrange", "--classes=2.5"}).status, 2);
   EXPECT_EQ(RunCli({example, "subrange", "--fixed", "--classes=3"}).status, 1);
   EXPECT_EQ(RunCli({example, "subrange", "--bins=3"}).status, 2);
   EXPECT_FALSE(std::filesystem::exists(workbook()));
