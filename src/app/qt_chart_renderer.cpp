@@ -1,13 +1,18 @@
 #include "app/qt_chart_renderer.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QtCharts/QChart>
 #include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
 #include <QtCore/QSaveFile>
 #include <QtGui/QImage>
 #include <QtGui/QPainter>
 #include <QtSvg/QSvgGenerator>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsScene>
+#include <cerrno>
 
 #include "app/chart_drawer.h"
 
@@ -20,6 +25,15 @@ namespace {
 void EnsureApplication() {
   if (QCoreApplication::instance()) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Without a desktop session Qt warns about a missing runtime folder on
+  // standard error, where the command line's messages go: give it a private
+  // one in the temporary folder instead.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/vireltan-runtime-" +
+                         QByteArray::number(static_cast<qulonglong>(getuid()));
+    if (mkdir(runtime.constData(), 0700) == 0 || errno == EEXIST)
+      qputenv("XDG_RUNTIME_DIR", runtime);
+  }
   static int argc = 1;
   static char name[] = "vireltan-cli";
   static char* argv[] = {name, nullptr};

@@ -357,6 +357,88 @@ TEST_F(WindowTest, PanelFieldThatIsNotAWholeNumberStopsTheRun) {
   EXPECT_FALSE(fs::exists(dir.file("plot.spatialcomponents.xlsx")));
 }
 
+// Every analysis, run from its menu item or panel on the bundled example,
+// adds what it should and reports only its closing message.
+TEST_F(WindowTest, EveryCommandRunsFromItsMenuOnTheExample) {
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  ASSERT_TRUE(messages.messages.empty());
+  const Sheet& results = form->session().results.first();
+  auto grows = [&](QAction* item, const char* closing) {
+    int before = results.LastRow();
+    messages.messages.clear();
+    Trigger(item);
+    EXPECT_GT(results.LastRow(), before) << item->objectName().toStdString();
+    std::vector<std::string> expected;
+    if (closing) expected.push_back(closing);
+    EXPECT_EQ(messages.messages, expected) << item->objectName().toStdString();
+  };
+  auto runPanel = [&](QAction* item, QLineEdit* edit, const char* value, QPushButton* run) {
+    messages.messages.clear();
+    Trigger(item);
+    if (edit) edit->setText(value);
+    run->click();
+    form->WaitUntilIdle();
+  };
+
+  grows(form->Psex1, nullptr);
+  EXPECT_FALSE(form->Psex1->isEnabled());  // once per loaded dataset
+  grows(form->diversityindices1, nullptr);
+  grows(form->Pareto1, nullptr);
+  EXPECT_TRUE(form->session().chart(2).visible);
+  grows(form->numberofdistinctalleles1, nullptr);
+  EXPECT_TRUE(form->session().chart(4).visible);
+  grows(form->Matrixofmicrosatellitedistance1, nullptr);
+  EXPECT_TRUE(form->session().chart(5).visible);
+  grows(form->Combination1lloci1, "combinations done");
+  grows(form->Combination1nindfividuals1, "combinations done");
+  EXPECT_TRUE(form->session().chart(3).visible);
+
+  int before = results.LastRow();
+  runPanel(form->resampling1lloci1, form->Edit4, "50", form->Button4);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+  runPanel(form->resampling1nindividuals1, form->Edit2, "20", form->Button2);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+  EXPECT_GT(results.LastRow(), before);
+
+  runPanel(form->Aggregationindex1, form->Edit1, "99", form->Button1);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+  runPanel(form->Edgeeffect1, form->Edit5, "99", form->Button7);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+  Trigger(form->Clonalsubrange1);
+  form->Button5->click();
+  form->Edit3->setText("4");
+  form->Button3->click();
+  form->WaitUntilIdle();
+  EXPECT_TRUE(form->session().subrangeChart.visible);
+
+  messages.messages.clear();
+  Trigger(form->Spatialautocorrelation1);
+  form->CheckBox1->click();
+  form->CheckBox3->click();
+  form->Button9->click();
+  form->WaitUntilIdle();
+  form->Edit6->setText("5");
+  form->Edit7->setText("99");
+  form->Button11->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+
+  const Book& workbook = form->session().autocorr;
+  for (const char* sheet : {"aggregation index", "Edge effect", "clonal subrange",
+                            "all freq& dist matrices", "Autocorr-Nb&Central"})
+    EXPECT_TRUE(workbook.HasSheetNamed(sheet)) << sheet;
+  EXPECT_TRUE(fs::exists(dir.file("meadow.spatialcomponents.xlsx")));
+
+  messages.messages.clear();
+  Trigger(form->Quorvex1);
+  Trigger(form->Arlequin1);
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_TRUE(fs::exists(dir.file("meadow.quorvex.txt")));
+  EXPECT_TRUE(fs::exists(dir.file("meadow.arlequin.arp")));
+  EXPECT_TRUE(fs::exists(dir.file("meadow.outvireltan.txt")));
+}
+
 TEST(IntegerField, AcceptsWholeNumbersOnly) {
   struct Case {
     const char* text;
