@@ -65,8 +65,12 @@ void Histogram(benchmark::State& state, MlgDistanceKind kind) {
         kind == MlgDistanceKind::kAllelic ? 2 * g.dataset.locusCount : g.maxMicrosatDistance;
     DistanceHistogram h;
     if (!TabulateMlgDistances(table, classes, progress, h).ok()) state.SkipWithError("failed");
-    ChartData chart = MakeDefaultCharts()[3];
-    FillAllelicDistanceChart(h, chart);
+    ChartData chart = MakeDefaultCharts()[kind == MlgDistanceKind::kAllelic ? 3 : 4];
+    if (kind == MlgDistanceKind::kAllelic) {
+      FillAllelicDistanceChart(h, chart);
+    } else {
+      FillMicrosatDistanceChart(h, g.dataset.ploidy, chart);
+    }
     benchmark::DoNotOptimize(chart.series[0].points.data());
     state.counters["MLGs"] = g.mlgs.mlgCount;
   }

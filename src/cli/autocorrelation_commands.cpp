@@ -43,7 +43,7 @@ std::vector<Command> AutocorrelationCommands() {
        "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
        "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx",
        {{"classes", true,
-         "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true},
+         "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true, 1},
         {"fixed", false, "distance classes with the upper limits of distances.txt"},
         {"procedure", true,
          "dataset without clonal replicates analysed after the entire one: central (genets at "
@@ -52,7 +52,7 @@ std::vector<Command> AutocorrelationCommands() {
         {"permutations", true,
          "number of permutations and of resampling replicates (a whole number, at least 1; "
          "default 1000)",
-         true}},
+         true, 1}},
        RunAutocorrelation},
   };
 }

@@ -34,7 +34,8 @@ std::vector<Command> ChartCommands() {
        [](Session& s, const Options&) { return WithRenderer(s, &Session::SaveMap); }},
       {"save-graph",
        "File > Save Graph: write each chart shown by the last analyses (.pareto, .combiind, "
-       ".combiloc, .permind, .permloc, .gendist, .microsatdist; .svg and .png).",
+       ".combiloc, .permind, .permloc, .gendist, .microsatdist, .subrange, .correlogram; .svg "
+       "and .png; \"no graph visible\" when none is shown).",
        {},
        [](Session& s, const Options&) { return WithRenderer(s, &Session::SaveGraph); }},
   };

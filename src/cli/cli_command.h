@@ -2,6 +2,7 @@
 // The batch command line's commands: each names a session command, the
 // options it takes and what it does with them.
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct OptionSpec {
   // A whole number: checked before any command runs, so that a typo is a
   // usage error (exit 2) rather than a failure halfway through a batch.
   bool wholeNumber = false;
+  // The smallest whole number accepted, checked with the same timing.
+  int minimum = std::numeric_limits<int>::min();
 };
 
 // Options given to one command: name -> value ("" for flags).

@@ -161,6 +161,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "vireltan-cli: " << whole.message() << "\n";
         return 2;
       }
+      if (parsed < spec->minimum) {
+        err << "vireltan-cli: --" << name << "=" << value << ": the value must be at least "
+            << spec->minimum << ".\n";
+        return 2;
+      }
     }
     plan.back().options[name] = value;
   }

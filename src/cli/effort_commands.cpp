@@ -6,7 +6,7 @@ namespace {
 
 const OptionSpec kPermutations{
     "permutations", true, "random draws per subset size (a whole number, at least 2; default 1000)",
-    true};
+    true, 2};
 
 }  // namespace
 

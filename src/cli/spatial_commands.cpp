@@ -7,7 +7,7 @@ namespace {
 const OptionSpec kPermutations{"permutations", true,
                                "number of random arrangements of the positions (a whole "
                                "number, at least 1; default 1000)",
-                               true};
+                               true, 1};
 
 }  // namespace
 
@@ -40,7 +40,7 @@ std::vector<Command> SpatialCommands() {
        {{"classes", true,
          "number of distance classes holding equal numbers of pairs (a whole number, at "
          "least 1; default 6)",
-         true},
+         true, 1},
         {"fixed", false,
          "use the upper class limits in the first row of distances.txt in the data file's "
          "folder instead"}},

@@ -19,8 +19,10 @@ namespace {
 
 std::string CellForMessage(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
-  if (cell.isNumber()) return "\"" + FormatNumber(cell.number()) + "\"";
-  return "\"" + cell.text() + "\"";
+  std::string quoted(1, '"');
+  quoted += cell.isNumber() ? FormatNumber(cell.number()) : cell.text();
+  quoted += '"';
+  return quoted;
 }
 
 std::string Where(const std::string& fileName, int row, int col) {
@@ -155,9 +157,9 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   dataset.ploidy = static_cast<int>(ploidy);
   const bool haploid = dataset.haploid();
 
-  // Locus names: used only when row 1, column 6 holds a non-empty text.
-  const Cell& firstName = sheet.at(1, 6);
-  bool named = firstName.isText() && !firstName.text().empty();
+  // Locus names: used only when row 1, column 6 is not empty (a name may be
+  // a number, such as a marker's catalogue number).
+  bool named = !sheet.TextAt(1, 6).empty();
   for (int k = 1; k <= loci; ++k) {
     dataset.locusNames.push_back(named ? sheet.TextAt(1, 5 + k) : "locus" + std::to_string(k));
   }

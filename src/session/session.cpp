@@ -69,6 +69,9 @@ void Session::ResetForOpen() {
   userswindow.Reset();
   autocorr.Reset();
   OneAllelePairs.clear();
+  LocusHnb.clear();
+  LocusHobs.clear();
+  LocusFis.clear();
   SameMlgPairCount = 0;
   loaded_.reset();
   availability_ = CommandAvailability();

@@ -89,7 +89,8 @@ Status ComputePsex(const Dataset& dataset, const MlgPartition& mlgs, const Facto
 Sheet BuildPsexBlock(const PsexResult& result);
 
 // `value` in general format with up to 15 significant digits, as the
-// substitute frequencies are printed: 0.0125, 0.333333333333333, 2.5E-5.
+// substitute frequencies are printed: fixed notation from 1E-5 up
+// (0.0125, 0.333333333333333, 0.000025), scientific below (5E-6).
 std::string FormatGeneral15(double value);
 
 }  // namespace vireltan

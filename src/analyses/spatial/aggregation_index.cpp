@@ -44,19 +44,16 @@ Status ComputeAggregationIndex(const SpatialUnits& units, int permutations, std:
   // Ac_t > Ac exactly when fewer units have a nearest neighbour of another
   // MLG than observed (p_all does not change), so the counts are compared as
   // integers, free of rounding.
-  std::vector<double> counts;
-  const bool finished = RunPermutations<NearestNeighbourIndex::Workspace>(
+  const int observedCount = result.differentNeighbourCount;
+  int greater = 0;
+  const bool finished = CountPermutations<NearestNeighbourIndex::Workspace>(
       n, permutations, runSeed, progress,
       [&](const std::vector<int>& slotOf, NearestNeighbourIndex::Workspace& scratch) {
-        return static_cast<double>(index.CountDifferentMlgNeighbours(slotOf, units.mlg, scratch));
+        return index.CountDifferentMlgNeighbours(slotOf, units.mlg, scratch) < observedCount;
       },
-      counts);
+      greater);
   if (!finished) return Status::Cancelled();
 
-  int greater = 0;
-  for (double count : counts) {
-    if (count < result.differentNeighbourCount) ++greater;
-  }
   result.permutations = permutations;
   result.greaterCount = greater;
   result.pValue = static_cast<double>(greater) / permutations;

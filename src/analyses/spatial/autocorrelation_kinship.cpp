@@ -34,7 +34,10 @@ std::vector<LocusFrequencies> ComputeAlleleFrequencies(const Dataset& dataset,
       f.frequencies.push_back(static_cast<double>(end - start) / typed);
       start = end;
     }
-    // A haploid genotype repeats its single allele: one gene copy per SU.
+    // A haploid genotype repeats its single allele: one gene copy per SU,
+    // so n_l counts each typed haploid SU once. A missing haploid SU takes
+    // one copy away from n_l, not two: counting both stored 999s would
+    // understate n_l and inflate the small-sample term H_l / (n_l − 1).
     f.definedCopies =
         dataset.haploid() ? static_cast<int>(copies.size() / 2) : static_cast<int>(copies.size());
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 #include <numeric>
+#include <system_error>
 
 #include "common/parallel_for.h"
 #include "numeric/line_fit.h"
@@ -17,10 +18,13 @@ double RoundToFiveDigitsTwoDecimals(double value) {
   char buffer[64];
   auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 4);
   double fiveDigits = value;
-  std::from_chars(buffer, r.ptr, fiveDigits);
+  if (r.ec == std::errc()) std::from_chars(buffer, r.ptr, fiveDigits);
+  // From 10^4 up, five significant digits leave no decimals to round (and
+  // the fixed notation of a huge value would not fit the buffer).
+  if (std::fabs(fiveDigits) >= 1e4) return fiveDigits;
   r = std::to_chars(buffer, buffer + sizeof buffer, fiveDigits, std::chars_format::fixed, 2);
   double twoDecimals = fiveDigits;
-  std::from_chars(buffer, r.ptr, twoDecimals);
+  if (r.ec == std::errc()) std::from_chars(buffer, r.ptr, twoDecimals);
   return twoDecimals == 0.0 ? 0.0 : twoDecimals;  // no "-0"
 }
 

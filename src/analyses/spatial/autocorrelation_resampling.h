@@ -7,7 +7,10 @@
 //
 // Classes are cut on the replicate's observed distances (equal counts, or
 // the fixed limits); the permuted class c then takes as many pairs, in
-// ascending order of permuted distance, as observed class c holds.
+// ascending order of permuted distance, as observed class c holds. The
+// lists are cut by selection rather than fully sorted, so pairs at exactly
+// the distance of a class boundary may fall on either side of it (as in the
+// permutations); class sizes and distances are the same either way.
 #include <array>
 #include <cstdint>
 #include <vector>

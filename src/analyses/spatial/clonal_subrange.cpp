@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "numeric/heap_sort.h"
 
@@ -87,6 +88,21 @@ bool TiesStraddleBoundary(const std::vector<ClonalPair>& sorted, std::int64_t m,
   return false;
 }
 
+// Last pair (1-based position, below m) of each fixed class closed before
+// the last pair: a class closes when the next pair lies beyond its limit.
+std::vector<std::int64_t> FixedClassEnds(const std::vector<ClonalPair>& sorted, std::int64_t m,
+                                         const std::vector<double>& limits) {
+  std::vector<std::int64_t> ends;
+  size_t e = 0;
+  for (std::int64_t j = 1; j < m && e < limits.size(); ++j) {
+    if (ClonalPairDistance(sorted[j + 1]) > limits[e]) {
+      ends.push_back(j);
+      ++e;
+    }
+  }
+  return ends;
+}
+
 Status NeedPairs(const SpatialUnits& units) {
   if (units.size() < 2) {
     return Status::Error(
@@ -136,6 +152,11 @@ Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, Progress
   if (!enough) return enough;
   if (classCount < 1) {
     return Status::Error("The number of distance classes must be a whole number of at least 1.");
+  }
+  if (classCount > kMaxSubrangeClasses) {
+    return Status::Error("The number of distance classes must be at most " +
+                         std::to_string(kMaxSubrangeClasses) +
+                         ": the result sheet holds one row per class.");
   }
   const int n = units.size();
   const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
@@ -191,7 +212,8 @@ Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, Progress
 }
 
 Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<double>& upperLimits,
-                                  ProgressSink* progress, ClonalSubrangeResult& result) {
+                                  ProgressSink* progress, ClonalSubrangeResult& result,
+                                  PairSortStrategy strategy) {
   result = ClonalSubrangeResult();
   Status enough = NeedPairs(units);
   if (!enough) return enough;
@@ -200,25 +222,39 @@ Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<d
   const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
 
   std::vector<ClonalPair> pairs;
+  std::vector<double> limits = upperLimits;
   try {
     if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
     Report(progress, 20);
-    // Class boundaries fall only where the distance increases, never inside
-    // a run of equal distances, so any correct sort gives the heap sort's
-    // table.
-    std::sort(pairs.begin() + 1, pairs.end());
-    if (Cancelled(progress)) return Status::Cancelled();
+    bool heapSort = strategy == PairSortStrategy::kHeapSort;
+    if (!heapSort) {
+      std::sort(pairs.begin() + 1, pairs.end());
+      if (Cancelled(progress)) return Status::Cancelled();
+    } else if (!HeapSortClonalPairs(m, pairs, progress)) {
+      return Status::Cancelled();
+    }
+    // The largest distance and the class ends depend only on the sorted
+    // distances, whatever the order of tied pairs.
+    const double largest = ClonalPairDistance(pairs[m]);
+    if (limits.back() < largest) {
+      limits.push_back(largest);
+      result.outOfRange = true;
+    }
+    // A class usually ends where the distance passes its limit, between two
+    // different distances. But after a gap spanning several limits, the
+    // pair beyond the gap opens a class whose limit it already exceeds and
+    // closes it at once, alone: a run of equal distances is then cut between
+    // classes, and which of those tied pairs land in which class is the heap
+    // sort's doing.
+    if (!heapSort && TiesStraddleBoundary(pairs, m, FixedClassEnds(pairs, m, limits))) {
+      if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
+      if (!HeapSortClonalPairs(m, pairs, progress)) return Status::Cancelled();
+    }
   } catch (const std::bad_alloc&) {
     return OutOfMemory(m);
   }
   Report(progress, 90);
 
-  std::vector<double> limits = upperLimits;
-  const double largest = ClonalPairDistance(pairs[m]);
-  if (limits.back() < largest) {
-    limits.push_back(largest);
-    result.outOfRange = true;
-  }
   const int classCount = static_cast<int>(limits.size());
   result.classes.assign(classCount, SubrangeClass());
   result.classes[0].minimum = ClonalPairDistance(pairs[1]);

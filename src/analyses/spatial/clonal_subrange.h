@@ -77,14 +77,19 @@ struct ClonalSubrangeResult {
 
 // How the pair list is ordered. kAuto sorts fast and falls back to the heap
 // sort only when pairs at one distance, some of one MLG and some of
-// different MLGs, straddle an equal-count class boundary (the only case in
+// different MLGs, straddle a class boundary (the only case in
 // which the heap sort's placement of ties changes the table). kHeapSort
 // always runs the heap sort.
 enum class PairSortStrategy { kAuto, kHeapSort };
 
+// The most equal-count classes a run accepts: the result table takes one
+// row per class below its two heading rows, and a workbook sheet holds at
+// most 1,048,576 rows.
+inline constexpr int kMaxSubrangeClasses = 1048576 - 2;
+
 // K classes of equal numbers of pairs (the first M mod K classes one pair
-// more). K >= 1; classes beyond the number of pairs stay empty (all zeros).
-// Needs at least two units.
+// more). 1 <= K <= kMaxSubrangeClasses; classes beyond the number of pairs
+// stay empty (all zeros). Needs at least two units.
 Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, ProgressSink* progress,
                              ClonalSubrangeResult& result,
                              PairSortStrategy strategy = PairSortStrategy::kAuto);
@@ -92,11 +97,13 @@ Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, Progress
 // Classes up to the ascending `upperLimits`. A pair closes its class when
 // the next pair lies beyond the class's limit; one pair closes at most one
 // class, so the pair after a gap spanning several limits opens the next
-// class even if it lies beyond that class's limit. When the largest pair
-// distance exceeds the last limit, a class up to that distance is added and
-// `outOfRange` set. The maximum of each class is its limit. Needs at least
-// two units and one limit.
+// class even if it lies beyond that class's limit (and pairs tied with it
+// may then fall in the class after: the heap sort decides which). When the
+// largest pair distance exceeds the last limit, a class up to that distance
+// is added and `outOfRange` set. The maximum of each class is its limit.
+// Needs at least two units and one limit.
 Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<double>& upperLimits,
-                                  ProgressSink* progress, ClonalSubrangeResult& result);
+                                  ProgressSink* progress, ClonalSubrangeResult& result,
+                                  PairSortStrategy strategy = PairSortStrategy::kAuto);
 
 }  // namespace vireltan

@@ -90,17 +90,15 @@ Status ComputeEdgeEffect(const SpatialUnits& units, ReferencePoint reference, in
   // addition; such equal values count as ties, hence the small allowance (a
   // bound on the rounding error of the sum).
   const double allowance = 2.0 * s * DBL_EPSILON * observedSum;
-  std::vector<double> sums;
+  const double threshold = observedSum - allowance;
+  int atLeast = 0;
   struct NoScratch {};
-  const bool finished = RunPermutations<NoScratch>(
+  const bool finished = CountPermutations<NoScratch>(
       n, permutations, runSeed, progress,
-      [&](const std::vector<int>& slotOf, NoScratch&) { return singleSum(slotOf); }, sums);
+      [&](const std::vector<int>& slotOf, NoScratch&) { return singleSum(slotOf) >= threshold; },
+      atLeast);
   if (!finished) return Status::Cancelled();
 
-  int atLeast = 0;
-  for (double sum : sums) {
-    if (sum >= observedSum - allowance) ++atLeast;
-  }
   result.permutations = permutations;
   result.atLeastCount = atLeast;
   result.pValue = static_cast<double>(atLeast) / permutations;

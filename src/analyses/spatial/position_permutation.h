@@ -8,6 +8,7 @@
 // permutation's number. Permutations are therefore independent of one
 // another, can run on all cores, and a seeded run gives the same p-value
 // whatever the number of threads.
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -28,26 +29,33 @@ inline void RandomArrangement(RandomGenerator& generator, int n, std::vector<int
   }
 }
 
-// Runs `permutations` arrangements of `n` units spread over the cores.
-// Permutation t (0-based) draws its arrangement from stream t of `runSeed`
-// and stores score(slotOf, scratch) at results[t]; `Scratch` is per-chunk
-// working memory. Returns false when cancelled through `progress`.
-template <typename Scratch, typename Score>
-bool RunPermutations(int n, int permutations, std::uint32_t runSeed, ProgressSink* progress,
-                     Score score, std::vector<double>& results) {
-  results.assign(permutations, 0.0);
-  return ParallelFor(
+// Runs `permutations` arrangements of `n` units spread over the cores and
+// sets `count` to the number of them for which counts(slotOf, scratch) is
+// true. Permutation t (0-based) draws its arrangement from stream t of
+// `runSeed`; `Scratch` is per-chunk working memory. Only the count is kept,
+// so memory does not grow with the number of permutations, and the count is
+// the same whatever the number of threads. Returns false when cancelled
+// through `progress`.
+template <typename Scratch, typename Counts>
+bool CountPermutations(int n, int permutations, std::uint32_t runSeed, ProgressSink* progress,
+                       Counts counts, int& count) {
+  std::atomic<int> total{0};
+  const bool finished = ParallelFor(
       permutations,
       [&](int begin, int end) {
         Scratch scratch;
         std::vector<int> slotOf;
+        int chunkCount = 0;
         for (int t = begin; t < end; ++t) {
           RandomGenerator generator = RandomGenerator::ForStream(runSeed, static_cast<uint64_t>(t));
           RandomArrangement(generator, n, slotOf);
-          results[t] = score(slotOf, scratch);
+          if (counts(slotOf, scratch)) ++chunkCount;
         }
+        total.fetch_add(chunkCount);
       },
       progress);
+  count = total.load();
+  return finished;
 }
 
 }  // namespace vireltan

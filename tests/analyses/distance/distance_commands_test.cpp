@@ -210,6 +210,52 @@ TEST_F(DistanceCommands, HaploidHalvesDistancesButNotTheMicrosatClassCount) {
     EXPECT_NEAR(bars(5)[d - 1].y, filled ? 100.0 / 3 : 0, 1e-9) << d;
   }
   EXPECT_DOUBLE_EQ(session.chart(5).bottom.maximum, 15);
+  // The block holds the halved distances: MLG 1 = a (120, 150), 2 = c (126,
+  // 141), 3 = b (126, 150) in key order; a-c 15, a-b 6, c-b 9.
+  const int top = results().LastRow() - 3;
+  EXPECT_EQ(results().TextAt(top, 1), "MLGs");
+  EXPECT_EQ(results().NumberAt(top + 1, 3), 15);
+  EXPECT_EQ(results().NumberAt(top + 1, 4), 6);
+  EXPECT_EQ(results().NumberAt(top + 2, 4), 9);
+  // The allelic block just above it: a-c 2, a-b 1, c-b 1.
+  const int allelicTop = top - 5;
+  EXPECT_EQ(results().TextAt(allelicTop, 1), "MLGs");
+  EXPECT_EQ(results().NumberAt(allelicTop + 1, 3), 2);
+  EXPECT_EQ(results().NumberAt(allelicTop + 1, 4), 1);
+  EXPECT_EQ(results().NumberAt(allelicTop + 2, 4), 1);
+}
+
+// Records what Save Graph would draw, without drawing.
+class RecordingRenderer : public ChartRenderer {
+ public:
+  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
+    saved.push_back({svgPath, chart.name, chart.series.at(0).points.size()});
+    return Status::Ok();
+  }
+  struct Saved {
+    std::string path, chart;
+    size_t bars;
+  };
+  std::vector<Saved> saved;
+};
+
+TEST_F(DistanceCommands, SaveGraphWritesTheShownHistogram) {
+  Open(DistinctMlgs(5));
+  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
+  RecordingRenderer renderer;
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 1u);
+  EXPECT_EQ(renderer.saved[0].path, dir.file("d.gendist.svg"));
+  EXPECT_EQ(renderer.saved[0].chart, "Chart4");
+  EXPECT_EQ(renderer.saved[0].bars, 4u);  // D = 2L, L = 2
+
+  ASSERT_TRUE(session.Matrixofmicrosatellitedistance1Click().ok());
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 2u);
+  EXPECT_EQ(renderer.saved[1].path, dir.file("d.microsatdist.svg"));
+  EXPECT_EQ(renderer.saved[1].chart, "Chart5");
+  EXPECT_EQ(renderer.saved[1].bars, static_cast<size_t>(session.MaxMicrosatDistance));
+  EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(DistanceCommands, RefusedForMissingDataOrWithoutDataset) {

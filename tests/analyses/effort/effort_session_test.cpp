@@ -3,6 +3,7 @@
 // flags, the messages, and what a refusal or a cancel leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -279,6 +280,73 @@ TEST(EffortCommandsWithMissingData, RunAndCountMissingGenotypesApart) {
   EXPECT_EQ(r.NumberAt(r.LastRow(), 2), 4);
 }
 
+// A haploid locus is carried as its allele twice, so a census of n haploid
+// units runs over 2n copies: one unit shows one allele and no diversity;
+// two units with alleles 120 and 130 give copies 120, 120, 130, 130,
+// p = 1/2 each and h = 4/3 (1 - 1/2) = 2/3.
+TEST(EffortCommandsOnHaploidData, CountEachAlleleTwice) {
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session{messages, progress};
+  TempDir dir;
+  WriteTsv(dir.path() / "haploid.txt",
+           {{"2", "", "", "1", "1", "M1"}, {"a", "1", "1", "120"}, {"b", "2", "2", "130"}});
+  ASSERT_TRUE(session.Open(dir.file("haploid.txt")).ok());
+  ASSERT_EQ(session.MlgCount, 2);
+  const int before = session.results.first().LastRow();
+  ASSERT_TRUE(session.ResampleIndividuals(4).ok());
+  const Sheet& r = session.results.first();
+  const int one = before + 5, two = before + 6;
+  ASSERT_EQ(r.LastRow(), two);
+  EXPECT_EQ(r.NumberAt(one, 2), 1);  // one allele whichever unit is drawn
+  EXPECT_EQ(r.NumberAt(one, 8), 0);
+  EXPECT_EQ(r.NumberAt(two, 2), 2);
+  EXPECT_NEAR(r.NumberAt(two, 8), 2.0 / 3.0, 1e-15);
+  EXPECT_EQ(r.NumberAt(two, 6), 2);
+}
+
+// Records the progress panel's life: how often it opens and closes, and
+// every position reported.
+class PanelWatch : public ProgressSink {
+ public:
+  void Begin() override { ++begun; }
+  void SetPosition(int percent) override {
+    positions.push_back(percent);
+    if (cancelAt >= 0 && percent >= cancelAt) RequestCancel();
+  }
+  void End() override { ++ended; }
+  int begun = 0, ended = 0, cancelAt = -1;
+  std::vector<int> positions;
+};
+
+TEST(EffortProgress, PanelOpensAndClosesOnceOnEveryWayOut) {
+  TempDir dir;
+  WriteTsv(dir.path() / "meadow.txt", kMeadow);
+  RecordingMessageSink messages;
+  PanelWatch watch;
+  Session session{messages, watch};
+  ASSERT_TRUE(session.Open(dir.file("meadow.txt")).ok());
+  for (bool loci : {true, false}) {
+    watch.begun = watch.ended = 0;
+    watch.positions.clear();
+    ASSERT_TRUE((loci ? session.ResampleLoci(50) : session.ResampleIndividuals(50)).ok());
+    EXPECT_EQ(watch.begun, 1);
+    EXPECT_EQ(watch.ended, 1);
+    ASSERT_FALSE(watch.positions.empty());
+    EXPECT_TRUE(std::is_sorted(watch.positions.begin(), watch.positions.end()));
+    EXPECT_EQ(watch.positions.front(), 0);
+    EXPECT_EQ(watch.positions.back(), 100);
+  }
+  // Cancelled halfway: the panel is closed all the same, nothing is added.
+  const int rows = session.results.first().LastRow();
+  watch.begun = watch.ended = 0;
+  watch.cancelAt = 50;
+  EXPECT_TRUE(session.ResampleIndividuals(50).cancelled());
+  EXPECT_EQ(watch.begun, 1);
+  EXPECT_EQ(watch.ended, 1);
+  EXPECT_EQ(session.results.first().LastRow(), rows);
+}
+
 struct CliResult {
   int status;
   std::string err;
@@ -347,8 +415,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadOption{"NotANumber", {"resample-loci", "--permutations=many"}, 2, "whole number"},
         BadOption{"Fraction", {"resample-individuals", "--permutations=2.5"}, 2, "whole number"},
-        BadOption{"One", {"resample-loci", "--permutations=1"}, 1, "at least 2"},
-        BadOption{"Negative", {"resample-individuals", "--permutations=-3"}, 1, "at least 2"},
+        BadOption{"One", {"resample-loci", "--permutations=1"}, 2, "at least 2"},
+        BadOption{"Negative", {"resample-individuals", "--permutations=-3"}, 2, "at least 2"},
         BadOption{"NoValue", {"resample-loci", "--permutations"}, 2, "needs a value"},
         BadOption{
             "NotAnOptionOfCombinations", {"combine-loci", "--permutations=5"}, 2, "has no option"}),

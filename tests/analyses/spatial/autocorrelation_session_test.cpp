@@ -498,8 +498,8 @@ TEST_F(AutocorrelationCli, EveryProcedure) {
   EXPECT_NE(err.find("central, weighted or resampling"), std::string::npos) << err;
   EXPECT_EQ(Run({data, "autocorrelation", "--permutations=10"}, &err), 1);
   EXPECT_EQ(Run({data, "autocorrelation", "--classes=4", "--fixed"}, &err), 1);
-  EXPECT_EQ(Run({data, "autocorrelation", "--classes=0"}, &err), 1);
-  EXPECT_NE(err.find("number of distance classes"), std::string::npos) << err;
+  EXPECT_EQ(Run({data, "autocorrelation", "--classes=0"}, &err), 2);  // found before any work
+  EXPECT_NE(err.find("at least 1"), std::string::npos) << err;
   EXPECT_EQ(Run({data, "autocorrelation", "--classes=x"}, &err), 2);
   EXPECT_EQ(Run({data, "autocorrelation", "--classes=4", "--permutations=1e3"}, &err), 2);
   EXPECT_EQ(Run({data, "autocorrelation", "--classes"}, &err), 2);

@@ -126,6 +126,11 @@ TEST(EdgeEffectTest, ReferencePointStaysInsideTheSampledArea) {
   ReferencePoint p = EdgeReferencePoint(plot, 49, 24.5);
   EXPECT_EQ(p.x, 49);
   EXPECT_EQ(p.y, 24.5);
+  // On the edge of the units' range is still inside: kept.
+  SpatialUnits edge = Units({{10, 0, 1}, {20, 30, 2}});
+  p = EdgeReferencePoint(edge, 10, 15);
+  EXPECT_EQ(p.x, 10);
+  EXPECT_EQ(p.y, 15);
   // UTM metres: half of the largest coordinate lies far outside the area,
   // so the centre of the units' range is taken.
   SpatialUnits utm = Units({{400000, 4600000, 1}, {401000, 4602000, 2}});

@@ -37,6 +37,14 @@ TEST(FixedClassesTest, ReadsFirstRowOnly) {
   EXPECT_EQ(limits, (std::vector<double>{10, 20.5, 40}));
 }
 
+TEST(FixedClassesTest, TrailingBlankCellsAndWindowsLineEndsAreNotLimits) {
+  TempDir dir;
+  WriteText(dir, "5\t12.5\t\t\r\n7\r\n");
+  std::vector<double> limits;
+  ASSERT_TRUE(ReadFixedDistanceClasses(Folder(dir), limits).ok());
+  EXPECT_EQ(limits, (std::vector<double>{5, 12.5}));
+}
+
 struct BadFile {
   const char* content;
   const char* expectedPiece;  // part of the message naming the cell

@@ -209,6 +209,62 @@ TEST(SpatialRefusalTest, DatasetWithoutCoordinatesIsRefused) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("flat.spatialcomponents.xlsx")));
 }
 
+// Edge effect through the session, on four units: a clone of two at
+// opposite corners and two single-unit MLGs, one at the centre of the plot
+// and one at the middle of an edge. Ee is worked out by hand from the
+// reference point the session derives from the loaded extents.
+struct EdgeCase {
+  const char* name;
+  double dx, dy;   // shift of every position (UTM-like offsets)
+  bool absentY;    // y column all 999 (a transect)
+  const char* ee;  // expected Ee as the sheet shows it
+};
+
+class EdgeEffectSessionTest : public ::testing::TestWithParam<EdgeCase> {};
+
+TEST_P(EdgeEffectSessionTest, ReferencePointFromTheLoadedExtents) {
+  const EdgeCase& c = GetParam();
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session(messages, progress);
+  session.SetSeed(3u);
+  TempDir dir;
+  auto cell = [](double v) {
+    std::ostringstream out;
+    out.precision(17);
+    out << v;
+    return out.str();
+  };
+  auto row = [&](const char* name, double x, double y, const char* genotype) {
+    return std::vector<std::string>{name, cell(x + c.dx), c.absentY ? "999" : cell(y + c.dy),
+                                    genotype};
+  };
+  WriteTsv(dir.path() / "plot.txt", {{"4", "", "", "1", "2"},
+                                     row("a", 0, 0, "120124"),
+                                     row("b", 10, 10, "120124"),
+                                     row("c", 5, 5, "126128"),
+                                     row("d", 10, 5, "130132")});
+  ASSERT_TRUE(session.Open(dir.file("plot.txt")).ok());
+  ASSERT_TRUE(session.EdgeEffect(100).ok());
+  const Sheet& sheet = session.autocorr.sheet(1);
+  EXPECT_EQ(sheet.TextAt(1, 1), "Edge effect");
+  EXPECT_EQ(sheet.TextAt(3, 1), c.ee) << c.name;
+}
+
+// Plot from the origin: centre (5, 5); r = 7.0711, 7.0711, 0, 5; mean_all =
+// 4.7855, mean_s = 2.5, Ee = -0.47759. Shifted far from the origin the
+// centre of the units' range (the same point of the plot) is taken, so Ee is
+// unchanged. Without a y axis: centre x = 5; r = 5, 5, 0, 5; Ee = 2.5 / 3.75
+// - 1.
+INSTANTIATE_TEST_SUITE_P(Plots, EdgeEffectSessionTest,
+                         ::testing::Values(EdgeCase{"plot", 0, 0, false, "-0.4776"},
+                                           EdgeCase{"utm", 400000, 4600000, false, "-0.4776"},
+                                           EdgeCase{"negative", -20, -20, false, "-0.4776"},
+                                           EdgeCase{"transect", 0, 0, true, "-0.3333"}),
+                         [](const ::testing::TestParamInfo<EdgeCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 struct CliRun {
   int status;
   std::string err;
@@ -232,7 +288,8 @@ TEST_F(SpatialSessionTest, CommandLineRunsTheThreeCommandsInOneInvocation) {
 TEST_F(SpatialSessionTest, CommandLineRefusesBadOptions) {
   // A value that is not a whole number is a usage error, found before any work.
   EXPECT_EQ(RunCli({example, "aggregation", "--permutations=abc"}).status, 2);
-  EXPECT_EQ(RunCli({example, "edge-effect", "--permutations=0"}).status, 1);
+  EXPECT_EQ(RunCli({example, "edge-effect", "--permutations=0"}).status,
+            2);  // below the minimum: a usage error
   EXPECT_EQ(RunCli({example, "subrange", "--classes=2.5"}).status, 2);
   EXPECT_EQ(RunCli({example, "subrange", "--fixed", "--classes=3"}).status, 1);
   EXPECT_EQ(RunCli({example, "subrange", "--bins=3"}).status, 2);

@@ -221,6 +221,98 @@ TEST(SubrangeTest, FixedGapSpanningLimitsOpensOnlyTheNextClass) {
   EXPECT_EQ(r.classes[2].maximum, 30);
 }
 
+// The fixed-limit table computed the plain way: HeapSortTriples, then the
+// class walk (a class closes when the next pair lies beyond its limit).
+ClonalSubrangeResult PlainFixed(const SpatialUnits& units, std::vector<double> limits) {
+  const int n = units.size();
+  std::vector<SortTriple> list(1, SortTriple{0, 0, 0});
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j)
+      list.push_back({std::sqrt((units.x[i] - units.x[j]) * (units.x[i] - units.x[j]) +
+                                (units.y[i] - units.y[j]) * (units.y[i] - units.y[j])),
+                      units.mlg[i] != units.mlg[j] ? 1.0 : 0.0, 0.0});
+  const int m = static_cast<int>(list.size()) - 1;
+  HeapSortTriples(m, list);
+  ClonalSubrangeResult r;
+  if (limits.back() < list[m].key) {
+    limits.push_back(list[m].key);
+    r.outOfRange = true;
+  }
+  const int classes = static_cast<int>(limits.size());
+  r.classes.assign(classes, SubrangeClass());
+  r.classes[0].minimum = list[1].key;
+  int e = 0;
+  double count = 0, diff = 0, dist = 0;
+  for (int j = 1; j <= m; ++j) {
+    count += 1;
+    diff += list[j].first;
+    dist += list[j].key;
+    if (list[j].first == 0) r.subrange = list[j].key;
+    if (j == m || list[j + 1].key > limits[e]) {
+      r.classes[e].pairs = static_cast<std::int64_t>(count);
+      r.classes[e].same = (count - diff) / count;
+      r.classes[e].average = dist / count;
+      count = diff = dist = 0;
+      if (e + 1 < classes && j < m) r.classes[e + 1].minimum = list[j + 1].key;
+      ++e;
+    }
+  }
+  for (int c = 0; c < classes; ++c) r.classes[c].maximum = limits[c];
+  return r;
+}
+
+TEST(SubrangeTest, FixedTiesCutByAGapGoWhereTheHeapSortPutsThem) {
+  // Units A (0, 0) and C share MLG 1, B (5, 0) is MLG 2; C is 25 from both.
+  // Pairs in list order: AB 5 (different), AC 25 (same), BC 25 (different).
+  // The heap sort of these three records gives AB, BC, AC. With limits 10
+  // and 20 (and 25 added for the largest distance): AB closes class 1; the
+  // next pair, beyond 20, fills class 2 alone; the last pair class 3. So
+  // class 2 holds BC (F = 0) and class 3 AC (F = 1).
+  SpatialUnits units = Units({{0, 0, 1}, {5, 0, 2}, {2.5, std::sqrt(625 - 6.25), 1}});
+  ClonalSubrangeResult r;
+  ASSERT_TRUE(ComputeClonalSubrangeFixed(units, {10, 20}, nullptr, r).ok());
+  EXPECT_TRUE(r.outOfRange);
+  ASSERT_EQ(r.classes.size(), 3u);
+  const double expected[3][4] = {{1, 0, 5, 10}, {1, 0, 25, 20}, {1, 1, 25, 25}};
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(r.classes[c].pairs, expected[c][0]) << "class " << c + 1;
+    EXPECT_EQ(r.classes[c].same, expected[c][1]) << "class " << c + 1;
+    EXPECT_EQ(r.classes[c].minimum, expected[c][2]) << "class " << c + 1;
+    EXPECT_EQ(r.classes[c].maximum, expected[c][3]) << "class " << c + 1;
+  }
+  EXPECT_EQ(r.subrange, 25);
+}
+
+TEST(SubrangeTest, FixedFastSortGivesTheHeapSortTableWithGapsAndTies) {
+  std::mt19937 random(77);
+  for (int trial = 0; trial < 150; ++trial) {
+    const int n = 2 + static_cast<int>(random() % 30);
+    const int side = 1 + static_cast<int>(random() % 5);
+    SpatialUnits units;
+    for (int i = 0; i < n; ++i) {
+      units.x.push_back(static_cast<double>(random() % side) * 3);
+      units.y.push_back(static_cast<double>(random() % side) * 3);
+      units.mlg.push_back(1 + static_cast<int>(random() % 3));
+    }
+    units.mlgCount = 3;
+    // Close limits, often several within one gap between distances.
+    std::vector<double> limits;
+    double limit = static_cast<double>(random() % 3);
+    const int count = 1 + static_cast<int>(random() % 8);
+    for (int c = 0; c < count; ++c) {
+      limits.push_back(limit);
+      limit += 0.5 + static_cast<double>(random() % 4);
+    }
+    const ClonalSubrangeResult plain = PlainFixed(units, limits);
+    for (PairSortStrategy strategy : {PairSortStrategy::kAuto, PairSortStrategy::kHeapSort}) {
+      ClonalSubrangeResult r;
+      ASSERT_TRUE(ComputeClonalSubrangeFixed(units, limits, nullptr, r, strategy).ok());
+      EXPECT_EQ(r.outOfRange, plain.outOfRange);
+      ExpectSameTable(r, plain);
+    }
+  }
+}
+
 TEST(SubrangeTest, PackedHeapSortPlacesTiesLikeHeapSortTriples) {
   std::mt19937 random(8);
   for (int trial = 0; trial < 50; ++trial) {
@@ -273,6 +365,10 @@ TEST(SubrangeTest, FastSortGivesTheHeapSortTableWithManyTies) {
 TEST(SubrangeTest, BadInputIsRefused) {
   ClonalSubrangeResult r;
   EXPECT_FALSE(ComputeClonalSubrange(kFive, 0, nullptr, r).ok());
+  // More classes than a sheet has rows: refused before anything is built.
+  Status huge = ComputeClonalSubrange(kFive, 2147483647, nullptr, r);
+  ASSERT_FALSE(huge.ok());
+  EXPECT_NE(huge.message().find("at most 1048574"), std::string::npos);
   Status one = ComputeClonalSubrange(Units({{0, 0, 1}}), 3, nullptr, r);
   ASSERT_FALSE(one.ok());
   EXPECT_NE(one.message().find("at least two"), std::string::npos);
