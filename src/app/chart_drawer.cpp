@@ -2,14 +2,18 @@
 
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
+#include <QtCore/QCoreApplication>
 #include <QtGui/QFont>
 #include <QtGui/QPen>
+#include <QtGui/QResizeEvent>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <set>
@@ -22,7 +26,7 @@ namespace {
 constexpr int kMarkFontPixels = 13;  // point labels of the MLG map
 const QColor kDefaultPointColor(0, 0, 160);
 const QColor kDefaultLineColor(200, 0, 0);
-const QColor kDefaultBarColor(70, 110, 190);
+const QColor kDefaultBarColor(150, 150, 150);  // histogram bars are grey
 const QColor kDefaultBoxColor(0, 0, 0);
 
 QString ToQ(const std::string& text) {
@@ -33,6 +37,10 @@ QColor ColorOr(const std::string& name, const QColor& fallback) {
   if (name.empty()) return fallback;
   QColor c(ToQ(name));
   return c.isValid() ? c : fallback;
+}
+
+bool Finite(double x, double y) {
+  return std::isfinite(x) && std::isfinite(y);
 }
 
 // The texts drawn over a chart that Qt Charts does not place itself: one
@@ -169,6 +177,33 @@ double NiceStep(double span, int ticks) {
   return 10 * power;
 }
 
+// How round the number written in `text` is, for choosing which of crowded
+// labels to show: 0 for 1, 2 or 5 times a power of ten (and 0), 1 for the
+// other one-digit multiples of a power of ten, else the number of significant
+// digits. Texts that are not numbers rank after every number.
+int Roundness(const std::string& text) {
+  constexpr int kNotANumber = 1000;
+  std::string digits;
+  bool point = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '-' && i == 0) continue;
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return kNotANumber;
+    digits += c;
+  }
+  if (digits.empty()) return kNotANumber;
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return 0;
+  size_t last = digits.find_last_not_of('0');
+  const std::string significant = digits.substr(first, last - first + 1);
+  if (significant.size() > 1) return static_cast<int>(significant.size());
+  return significant == "1" || significant == "2" || significant == "5" ? 0 : 1;
+}
+
 // Custom labels closer than this share of the axis to the previous one are
 // left out, so that crowded labels stay readable instead of overlapping.
 constexpr double kHorizontalLabelGap = 0.035;
@@ -196,23 +231,39 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizont
     // Labels sit on category end values; starting just below the axis lets
     // a label stand on its very first value.
     category->setStartValue(lo - (hi - lo) * 1e-9);
-    std::vector<AxisLabel> labels = spec.customLabels;
-    std::stable_sort(labels.begin(), labels.end(),
-                     [](const AxisLabel& a, const AxisLabel& b) { return a.value < b.value; });
     const double tolerance = (hi - lo) * 1e-9;
     const double gap = (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap);
-    double previous = -std::numeric_limits<double>::infinity();
+    // Crowded labels are thinned: round values are placed first, then the
+    // others wherever they do not crowd a label already placed.
+    std::vector<const AxisLabel*> candidates;
+    for (const AxisLabel& label : spec.customLabels)
+      if (std::isfinite(label.value) && label.value >= lo - tolerance &&
+          label.value <= hi + tolerance)
+        candidates.push_back(&label);
+    std::vector<int> rank;
+    rank.reserve(candidates.size());
+    for (const AxisLabel* label : candidates) rank.push_back(Roundness(label->text));
+    std::vector<size_t> order(candidates.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      if (rank[a] != rank[b]) return rank[a] < rank[b];
+      return candidates[a]->value < candidates[b]->value;
+    });
+    std::map<double, const AxisLabel*> placed;
+    for (size_t i : order) {
+      const double v = candidates[i]->value;
+      auto next = placed.lower_bound(v);
+      if (next != placed.end() && next->first - v < gap) continue;
+      if (next != placed.begin() && v - std::prev(next)->first < gap) continue;
+      placed.emplace(v, candidates[i]);
+    }
     std::set<QString> used;
-    for (const AxisLabel& label : labels) {
-      if (!std::isfinite(label.value) || label.value < lo - tolerance ||
-          label.value > hi + tolerance || label.value < previous + gap)
-        continue;
+    for (const auto& [value, label] : placed) {
       // Category labels must differ; an invisible suffix keeps repeats.
-      QString text = ToQ(label.text);
+      QString text = ToQ(label->text);
       while (used.count(text)) text += QChar(0x200B);
       used.insert(text);
-      category->append(text, label.value);
-      previous = label.value;
+      category->append(text, value);
     }
     axis = category;
   } else {
@@ -268,6 +319,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
   if (s.points.empty()) seriesFor("");
   std::vector<std::pair<QScatterSeries*, const ChartPoint*>> placed;
   for (const ChartPoint& p : s.points) {
+    if (!Finite(p.x, p.y)) continue;
     QScatterSeries* q = seriesFor(p.color);
     q->append(p.x, p.y);
     if (labelled && !p.label.empty()) placed.push_back({q, &p});
@@ -295,7 +347,8 @@ void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   QColor c =
       s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
   q->setPen(QPen(c, 2));
-  for (const ChartPoint& p : s.points) q->append(p.x, p.y);
+  for (const ChartPoint& p : s.points)
+    if (Finite(p.x, p.y)) q->append(p.x, p.y);
   Attach(chart, q, x, y);
 }
 
@@ -304,7 +357,9 @@ void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
 void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
   auto* outline = new QLineSeries;
   double half = BarWidth(s) / 2;
-  std::vector<ChartPoint> bars = s.points;
+  std::vector<ChartPoint> bars;
+  for (const ChartPoint& p : s.points)
+    if (Finite(p.x, p.y)) bars.push_back(p);
   std::stable_sort(bars.begin(), bars.end(),
                    [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
   for (const ChartPoint& p : bars) {
@@ -322,8 +377,70 @@ void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   Attach(chart, area, x, y);
 }
 
+// Above this many boxes a box is only a few pixels wide and Qt Charts slows
+// down with the several series each box needs: the boxes are then drawn as
+// one band from the lower to the upper quartiles with the medians as a
+// dotted line, which shows the same curve in three series.
+constexpr size_t kMaxSeparateBoxes = 120;
+
+void DrawBoxBand(QChart& chart, const QString& name, const std::vector<BoxStats>& boxes,
+                 QAbstractAxis* x, QAbstractAxis* y) {
+  const QColor c = kDefaultBoxColor;
+  auto* upper = new QLineSeries;
+  auto* lower = new QLineSeries;
+  auto* median = new QLineSeries;
+  for (const BoxStats& b : boxes) {
+    upper->append(b.x, b.upperQuartile);
+    lower->append(b.x, b.lowerQuartile);
+    median->append(b.x, b.median);
+  }
+  auto* band = new QAreaSeries(upper, lower);
+  upper->setParent(band);
+  lower->setParent(band);
+  band->setObjectName(name);
+  band->setBrush(QColor(205, 205, 205));
+  band->setPen(QPen(c, 1));
+  Attach(chart, band, x, y);
+  median->setObjectName(name + " median");
+  median->setPen(QPen(c, 1, Qt::DotLine));
+  Attach(chart, median, x, y);
+  // Whiskers beyond the quartiles, as thin lines along the band.
+  auto whiskers = [&](const QString& suffix, bool upperSide) {
+    bool any = false;
+    auto* w = new QLineSeries;
+    for (const BoxStats& b : boxes) {
+      double end = upperSide ? b.upperWhisker : b.lowerWhisker;
+      double quartile = upperSide ? b.upperQuartile : b.lowerQuartile;
+      any = any || (upperSide ? end > quartile : end < quartile);
+      w->append(b.x, end);
+    }
+    if (!any) {
+      delete w;
+      return;
+    }
+    w->setObjectName(name + suffix);
+    w->setPen(QPen(c, 1, Qt::DashLine));
+    Attach(chart, w, x, y);
+  };
+  whiskers(" upper whisker", true);
+  whiskers(" lower whisker", false);
+}
+
 void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
                double xSpan) {
+  std::vector<BoxStats> boxes;
+  for (BoxStats b : s.boxes) {
+    if (!std::isfinite(b.x) || !Finite(b.lowerQuartile, b.upperQuartile) ||
+        !std::isfinite(b.median))
+      continue;
+    if (!std::isfinite(b.lowerWhisker)) b.lowerWhisker = b.lowerQuartile;
+    if (!std::isfinite(b.upperWhisker)) b.upperWhisker = b.upperQuartile;
+    boxes.push_back(b);
+  }
+  std::stable_sort(boxes.begin(), boxes.end(),
+                   [](const BoxStats& a, const BoxStats& b) { return a.x < b.x; });
+  if (boxes.size() > kMaxSeparateBoxes) return DrawBoxBand(chart, ToQ(s.name), boxes, x, y);
+
   double half = BoxHalfWidth(s, xSpan, chart.size().width());
   QColor c = kDefaultBoxColor;
   int n = 0;
@@ -333,9 +450,9 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
     q->setPen(pen);
     return q;
   };
-  if (s.boxes.empty()) Attach(chart, line("", QPen(c)), x, y);
+  if (boxes.empty()) Attach(chart, line("", QPen(c)), x, y);
   int index = 0;
-  for (const BoxStats& b : s.boxes) {
+  for (const BoxStats& b : boxes) {
     QString tag = QString(" box %1").arg(++index);
     auto* box = line(tag, QPen(c, 1));
     box->append(b.x - half, b.lowerQuartile);
@@ -428,6 +545,18 @@ void DrawChart(QChart& chart, const ChartData& data) {
   // Room under the bottom axis title for the foot.
   chart.setMargins(QMargins(12, 24, 24, data.foot.empty() ? 8 : 28));
   texts->Place();
+}
+
+void ShowChart(QChartView& view, const ChartData& data) {
+  auto* fresh = new QChart;
+  DrawChart(*fresh, data);
+  QChart* old = view.chart();
+  view.setChart(fresh);
+  delete old;
+  // A view fits its chart to itself only when its own size changes; the new
+  // chart would otherwise keep its default size in a view already shown.
+  QResizeEvent fit(view.size(), view.size());
+  QCoreApplication::sendEvent(&view, &fit);
 }
 
 void PlaceChartTexts(QChart& chart) {

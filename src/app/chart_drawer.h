@@ -4,6 +4,7 @@
 // increments, custom axis labels, title, subtitle and foot. Used by the
 // window's chart views and by the renderer that saves charts as files.
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 
 #include "session/chart_data.h"
 
@@ -14,6 +15,12 @@ namespace vireltan::app {
 // objectName is the series' name ("Series1" ...); extra Qt series that a
 // kind needs (one per colour, the parts of a box) are named after it.
 void DrawChart(QChart& chart, const ChartData& data);
+
+// Shows the drawing of `data` in `view` on a new chart and deletes the chart
+// shown before. A chart redrawn in place can keep the graphics of the axes
+// it had (Qt Charts leaves stale axes over the new drawing, notably when the
+// chart was redrawn while hidden), so the window never reuses one.
+void ShowChart(QChartView& view, const ChartData& data);
 
 // Places the point labels, the subtitle and the foot of a drawn chart for
 // its current plot area. Charts redo this by themselves when their plot

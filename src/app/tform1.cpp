@@ -472,7 +472,7 @@ void TForm1::BuildCharts(QWidget* host) {
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(380);
     view->hide();
-    DrawChart(*view->chart(), session_->charts[i]);
+    ShowChart(*view, session_->charts[i]);
     layout->addWidget(view, 1);
     *views[i] = view;
     if (i == 1) {
@@ -670,6 +670,9 @@ void TForm1::ResetBeforeOpen() {
   for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) c->setChecked(false);
   Label1->setText("equation de la droite");
   session_->ResetForOpen();
+  // The charts of the clonal subrange and the autocorrelation belong to the
+  // previous dataset too.
+  session_->HideCharts();
   Refresh();
 }
 
@@ -710,6 +713,7 @@ void TForm1::Close1Click() {
       "Close", [](Session& s) { return s.Close(); },
       [this](const Status&) {
         HidePanels();
+        session_->HideCharts();
         Label1->hide();
         Label1->setText("equation de la droite");
       });
@@ -888,10 +892,12 @@ void TForm1::Button9Click() {
 // Views
 // ---------------------------------------------------------------------------
 
-std::vector<ChartData*> TForm1::ExtraCharts() {
+std::vector<std::pair<const char*, ChartData*>> TForm1::ExtraCharts() {
   // Charts that analyses add to the session beyond Chart1..Chart5: the
-  // clonal subrange and the correlogram of the autocorrelation.
-  return {&session_->subrangeChart, &session_->correlogramChart};
+  // clonal subrange and the correlogram of the autocorrelation, each shown
+  // by a view named after its session member.
+  return {{"subrangeChart", &session_->subrangeChart},
+          {"correlogramChart", &session_->correlogramChart}};
 }
 
 void TForm1::Refresh() {
@@ -930,7 +936,7 @@ void TForm1::RefreshCharts() {
   QChartView* views[] = {Chart1, Chart2, Chart3, Chart4, Chart5};
   for (int i = 0; i < 5; ++i) {
     const ChartData& chart = session_->charts[i];
-    DrawChart(*views[i]->chart(), chart);
+    ShowChart(*views[i], chart);
     views[i]->setVisible(chart.visible);
   }
   Series1 = FindSeries(*Chart1->chart(), "Series1");
@@ -942,19 +948,18 @@ void TForm1::RefreshCharts() {
   Series7 = FindSeries(*Chart5->chart(), "Series7");
   if (!Chart2->isVisible()) Label1->hide();
 
-  std::vector<ChartData*> extras = ExtraCharts();
+  std::vector<std::pair<const char*, ChartData*>> extras = ExtraCharts();
   for (size_t i = 0; i < extras.size(); ++i) {
-    ChartData* chart = extras[i];
+    auto [name, chart] = extras[i];
     QChartView*& view = extraChartViews_[i];
     if (!view) {
       view = new QChartView(new QChart, chartArea_);
-      view->setObjectName(chart->name.empty() ? QString("ExtraChart%1").arg(i + 1)
-                                              : QString::fromStdString(chart->name));
+      view->setObjectName(name);
       view->setRenderHint(QPainter::Antialiasing);
       view->setMinimumHeight(380);
       chartArea_->layout()->addWidget(view);
     }
-    DrawChart(*view->chart(), *chart);
+    ShowChart(*view, *chart);
     view->setVisible(chart->visible);
   }
 }

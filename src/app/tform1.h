@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/command_runner.h"
@@ -192,7 +193,7 @@ class TForm1 : public QMainWindow {
   void RefreshSheets();
   void UpdateSidePane();
   // Charts beyond the five of the main window that analyses fill.
-  std::vector<ChartData*> ExtraCharts();
+  std::vector<std::pair<const char*, ChartData*>> ExtraCharts();
 
   class BoxMessageSink;
   std::unique_ptr<MessageSink> ownMessages_;

@@ -57,10 +57,8 @@ Status Session::Report(Status status) {
 }
 
 void Session::ResetForOpen() {
-  for (auto& c : charts) {
-    c.clearSeries();
-    c.visible = false;
-  }
+  for (auto& c : charts) c.clearSeries();
+  HideCharts();
   chart(2).title.clear();
   chart(2).subtitle.clear();
   chart(2).foot.clear();
@@ -203,10 +201,8 @@ std::string Session::UniqueSpatialSheetName(const std::string& base) const {
 }
 
 Status Session::Close() {
-  for (auto& c : charts) {
-    c.clearSeries();
-    c.visible = false;
-  }
+  for (auto& c : charts) c.clearSeries();
+  HideCharts();
   // The log is written only while a dataset is open: a second Close would
   // otherwise overwrite the log of the last analyses with an empty file.
   Status written = Status::Ok();
@@ -219,7 +215,7 @@ Status Session::Close() {
 }
 
 Status Session::Quit() {
-  for (auto& c : charts) c.visible = false;
+  HideCharts();
   if (!hasData()) return Status::Ok();
   return WriteResultsLog();
 }

@@ -6,13 +6,18 @@
 
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <QtCore/QFile>
+#include <QtCore/QThread>
 #include <QtCore/QXmlStreamReader>
 #include <QtGui/QImage>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsSimpleTextItem>
+#include <cmath>
+#include <limits>
 
 #include "app/qt_chart_renderer.h"
 #include "support/sheet_builder.h"
@@ -109,6 +114,129 @@ TEST(DrawChart, FixedRangesIncrementsAndCustomLabels) {
   // Increment 1 over ~400 would give 400 ticks: widened to at most 25.
   EXPECT_LE((left->max() - left->min()) / left->tickInterval(), 25);
   EXPECT_EQ(std::fmod(left->tickInterval(), 1.0), 0.0);
+}
+
+TEST(DrawChart, CrowdedLabelsKeepTheRoundValues) {
+  // The clone-size axis of a Pareto chart whose largest clone holds 5,000
+  // units: one label per integer up to 50,000, each at log10 of its number.
+  ChartData data;
+  data.bottom.fixedRange = true;
+  data.bottom.minimum = 0;
+  data.bottom.maximum = std::log10(5000.0) + 1;
+  for (int i = 1; i <= 50000; ++i)
+    data.bottom.customLabels.push_back({std::log10(static_cast<double>(i)), std::to_string(i)});
+  QChart chart;
+  DrawChart(chart, data);
+  auto* bottom = qobject_cast<QCategoryAxis*>(chart.axes(Qt::Horizontal).value(0));
+  ASSERT_NE(bottom, nullptr);
+  QStringList labels = bottom->categoriesLabels();
+  EXPECT_LE(labels.size(), 40);
+  for (const char* round : {"1", "2", "5", "10", "20", "50", "100", "200", "500", "1000", "2000",
+                            "5000", "10000", "20000", "50000"})
+    EXPECT_TRUE(labels.contains(round)) << round;
+  // In ascending order, never closer than the thinning gap.
+  for (int i = 1; i < labels.size(); ++i)
+    EXPECT_GT(bottom->endValue(labels[i]) - bottom->endValue(labels[i - 1]),
+              0.03 * data.bottom.maximum)
+        << labels[i].toStdString();
+}
+
+TEST(DrawChart, ManyBoxesBecomeOneBandWithItsMedianLine) {
+  ChartData data;
+  data.series = {{"Series4", Kind::kBoxes, {}, {}}};
+  const int n = 700;
+  for (int i = 0; i <= n; ++i) {
+    double low = i / 3.0, high = i;
+    data.series[0].boxes.push_back(
+        {static_cast<double>(i), low, low, (low + high) / 2, high, high, 2});
+  }
+  QChart chart;
+  DrawChart(chart, data);
+  EXPECT_LE(chart.series().size(), 4);
+  auto* band = qobject_cast<QAreaSeries*>(FindSeries(chart, "Series4"));
+  ASSERT_NE(band, nullptr);
+  ASSERT_EQ(band->upperSeries()->count(), n + 1);
+  ASSERT_NE(band->lowerSeries(), nullptr);
+  EXPECT_DOUBLE_EQ(band->upperSeries()->at(300).y(), 300);
+  EXPECT_DOUBLE_EQ(band->lowerSeries()->at(300).y(), 100);
+  auto* median = qobject_cast<QLineSeries*>(FindSeries(chart, "Series4 median"));
+  ASSERT_NE(median, nullptr);
+  EXPECT_DOUBLE_EQ(median->at(300).y(), 200);
+  EXPECT_EQ(median->pen().style(), Qt::DotLine);
+  // Whiskers equal to the quartiles draw nothing more.
+  EXPECT_EQ(FindSeries(chart, "Series4 upper whisker"), nullptr);
+}
+
+TEST(DrawChart, HistogramBarsAreGrey) {
+  ChartData data;
+  data.series = {{"Series6", Kind::kBars, {{1, 30, "", ""}, {2, 70, "", ""}}, {}}};
+  QChart chart;
+  DrawChart(chart, data);
+  auto* bars = qobject_cast<QAreaSeries*>(FindSeries(chart, "Series6"));
+  ASSERT_NE(bars, nullptr);
+  QColor c = bars->brush().color();
+  EXPECT_EQ(c.red(), c.green());
+  EXPECT_EQ(c.green(), c.blue());
+}
+
+TEST(DrawChart, UndefinedValuesAreNotDrawn) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  ChartData data;
+  data.series = {{"P", Kind::kPoints, {{1, 1, "", ""}, {nan, 2, "", ""}, {3, inf, "", ""}}, {}},
+                 {"L", Kind::kLine, {{0, 0, "", ""}, {1, nan, "", ""}, {2, 2, "", ""}}, {}},
+                 {"B", Kind::kBars, {{1, 3, "", ""}, {2, nan, "", ""}}, {}},
+                 {"X", Kind::kBoxes, {}, {{1, 0, 1, 2, 3, 4, 5}, {2, 0, nan, 2, 3, 4, 5}}}};
+  QChart chart;
+  DrawChart(chart, data);
+  EXPECT_EQ(qobject_cast<QScatterSeries*>(FindSeries(chart, "P"))->count(), 1);
+  EXPECT_EQ(qobject_cast<QLineSeries*>(FindSeries(chart, "L"))->count(), 2);
+  EXPECT_EQ(qobject_cast<QAreaSeries*>(FindSeries(chart, "B"))->upperSeries()->count(), 4);
+  EXPECT_EQ(FindSeries(chart, "X box 2"), nullptr);
+  EXPECT_NE(FindSeries(chart, "X box 1 median"), nullptr);
+}
+
+// Pumps the window events for a moment, so that charts lay themselves out.
+void Settle() {
+  for (int i = 0; i < 10; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(5);
+  }
+}
+
+TEST(ShowChart, ARedrawShowsOnlyTheNewDrawing) {
+  ChartData empty = MakeDefaultCharts()[3];
+  ChartData histogram = empty;
+  histogram.left.fixedRange = histogram.bottom.fixedRange = true;
+  histogram.left.maximum = 10;
+  histogram.bottom.maximum = 17;
+  for (int d = 1; d <= 16; ++d)
+    histogram.series[0].points.push_back({static_cast<double>(d), d % 7 + 1.0, "", ""});
+
+  // The window redraws hidden charts after every command; the one shown
+  // later must look exactly like a chart drawn once.
+  QChartView shown(new QChart);
+  shown.resize(640, 480);
+  ShowChart(shown, empty);
+  Settle();
+  for (int i = 0; i < 3; ++i) {
+    ShowChart(shown, empty);
+    Settle();
+  }
+  shown.show();
+  ShowChart(shown, histogram);
+  Settle();
+
+  QChartView fresh(new QChart);
+  fresh.resize(640, 480);
+  fresh.show();
+  Settle();
+  ShowChart(fresh, histogram);
+  Settle();
+  // Each chart fills its view, also when drawn in a view already shown.
+  EXPECT_EQ(shown.chart()->size().toSize(), QSize(640, 480));
+  EXPECT_EQ(fresh.chart()->size().toSize(), QSize(640, 480));
+  EXPECT_EQ(shown.grab().toImage(), fresh.grab().toImage());
 }
 
 TEST(QtChartRenderer, WritesParseableSvgAndPngOrSaysWhyNot) {

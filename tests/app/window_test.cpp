@@ -8,6 +8,7 @@
 #include <QtCore/QThread>
 #include <QtCore/QXmlStreamReader>
 #include <QtGui/QImage>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/chart_drawer.h"
 #include "app/tform1.h"
 #include "support/sheet_builder.h"
 
@@ -302,6 +304,96 @@ TEST_F(WindowTest, CancelledOpenLeavesNoOutput) {
   EXPECT_TRUE(form->menuBar()->isEnabled());
   EXPECT_TRUE(form->GroupBox1->isHidden());
   EXPECT_TRUE(messages.messages.empty());
+}
+
+// A cancelled analysis leaves the results, the log and the workbook as they were.
+TEST_F(WindowTest, CancelledAnalysisLeavesNoOutput) {
+  Open(Write("plot.txt", kPlot));
+  messages.messages.clear();
+  const std::string log = vireltan::testing::ReadWholeFile(dir.file("plot.outvireltan.txt"));
+  const int rows = form->session().results.first().LastRow();
+  struct Case {
+    QAction* item;
+    QLineEdit* field;
+    QPushButton* run;
+  };
+  const Case cases[] = {{form->Aggregationindex1, form->Edit1, form->Button1},
+                        {form->Edgeeffect1, form->Edit5, form->Button7},
+                        {form->resampling1lloci1, form->Edit4, form->Button4}};
+  for (const Case& c : cases) {
+    const std::string name = c.run->objectName().toStdString();
+    Trigger(c.item);
+    c.field->setText("100000000");  // far longer than the test
+    c.run->click();
+    ASSERT_TRUE(form->busy()) << name;
+    form->CancelButton->click();
+    form->WaitUntilIdle();
+    EXPECT_EQ(form->statusBar()->currentMessage(), "cancelled") << name;
+    EXPECT_TRUE(messages.messages.empty()) << name;
+    EXPECT_EQ(form->session().results.first().LastRow(), rows) << name;
+    EXPECT_EQ(form->session().autocorr.NumSheets(), 1) << name;
+    EXPECT_FALSE(form->session().chart(3).visible) << name;
+  }
+  EXPECT_EQ(vireltan::testing::ReadWholeFile(dir.file("plot.outvireltan.txt")), log);
+  EXPECT_FALSE(fs::exists(dir.file("plot.spatialcomponents.xlsx")));
+}
+
+TEST_F(WindowTest, ChartsOfThePreviousDatasetAreHiddenByOpenAndClose) {
+  const std::string path = Write("plot.txt", kPlot);
+  auto subrange = [&] {
+    Open(path);
+    Trigger(form->Clonalsubrange1);
+    form->Button5->click();
+    form->Edit3->setText("2");
+    form->Button3->click();
+    form->WaitUntilIdle();
+    auto* view = form->findChild<QChartView*>("subrangeChart");
+    EXPECT_NE(view, nullptr);
+    EXPECT_TRUE(view && !view->isHidden());
+    return view;
+  };
+  QChartView* view = subrange();
+  ASSERT_NE(view, nullptr);
+  Open(path);
+  EXPECT_TRUE(view->isHidden());
+  EXPECT_FALSE(form->session().subrangeChart.visible);
+  subrange();
+  Trigger(form->Close1);
+  EXPECT_TRUE(view->isHidden());
+}
+
+// A chart redrawn while hidden (after every command) and shown later looks
+// exactly like the same chart drawn once: no axes of earlier drawings.
+TEST_F(WindowTest, AChartShownLaterCarriesNothingOfEarlierDrawings) {
+  form->show();
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->MLGmap1);
+  Trigger(form->Pareto1);
+  Trigger(form->resampling1lloci1);
+  form->Edit4->setText("20");
+  form->Button4->click();
+  form->WaitUntilIdle();
+  Trigger(form->numberofdistinctalleles1);
+  Trigger(form->numberofdistinctalleles1);  // redrawn in a view already shown
+  ASSERT_FALSE(form->Chart4->isHidden());
+  auto settle = [] {
+    for (int i = 0; i < 10; ++i) {
+      QApplication::processEvents();
+      QThread::msleep(5);
+    }
+  };
+  settle();
+  QChartView fresh(new QChart);
+  fresh.setRenderHint(QPainter::Antialiasing);
+  fresh.resize(form->Chart4->size());
+  fresh.show();
+  ShowChart(fresh, form->session().chart(4));
+  settle();
+  ASSERT_EQ(fresh.size(), form->Chart4->size());
+  EXPECT_EQ(form->Chart4->chart()->size().toSize(), form->Chart4->size());
+  EXPECT_EQ(form->Chart4->grab().toImage().convertToFormat(QImage::Format_RGB32),
+            fresh.grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(WindowTest, CloseDisablesTheDatasetCommands) {

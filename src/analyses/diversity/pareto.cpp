@@ -171,8 +171,15 @@ void FillParetoChart(ChartData& chart, const ParetoResult& r, const std::string&
   chart.bottom.maximum = xMax + 1.0;
   chart.bottom.customLabels.clear();
   const long long last = RoundHalfEven(std::pow(10.0, xMax + 1.0));
-  for (long long i = 1; i <= last; ++i)
+  // Past a thousand labels (clones of more than a hundred units) only the
+  // values 1..9 times a power of ten are kept: the others could not be told
+  // apart on a log axis anyway, and a clone of 10^5 units would otherwise
+  // make a million label strings.
+  const bool thin = last > 1000;
+  for (long long i = 1, decade = 1; i <= last; i += thin ? decade : 1) {
+    if (i >= 10 * decade) decade *= 10;
     chart.bottom.customLabels.push_back({std::log10(static_cast<double>(i)), std::to_string(i)});
+  }
   chart.visible = true;
 }
 

@@ -44,6 +44,14 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExten
     axis.minimum = minimum;
     axis.maximum = maximum > minimum ? maximum : minimum + 1;
     axis.customLabels = MapAxisLabels(minimum, maximum, labelZero);
+    // An axis spanning less than two units (coordinates in kilometres or
+    // degrees) would carry one whole-number label or none: it keeps the
+    // drawer's own ticks instead, so that the map can still be read.
+    // (A label at the rounded maximum may lie just beyond the axis.)
+    int onAxis = 0;
+    for (const AxisLabel& label : axis.customLabels)
+      if (label.value >= axis.minimum && label.value <= axis.maximum) ++onAxis;
+    if (onAxis < 2) axis.customLabels.clear();
   };
   setAxis(chart.bottom, extents.MinX, extents.MaxX, true);
   setAxis(chart.left, extents.MinY, extents.MaxY, false);

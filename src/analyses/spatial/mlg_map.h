@@ -26,7 +26,8 @@ std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZ
 // Fills `chart` (Chart1) with the map: `Series1` gets one black point per
 // sampling unit in dataset-table order (ascending MLG number), labelled
 // with its MLG number; both axes get fixed ranges from the extents (never
-// empty: a range of zero width is widened to 1) and their custom labels.
+// empty: a range of zero width is widened to 1) and their custom labels
+// (none when fewer than two would fit: the chart's own ticks then serve).
 // Leaves visibility and the other series alone.
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExtents& extents,
                 ChartData& chart);

@@ -182,6 +182,20 @@ TEST(Pareto, ChartTextsSeriesAndAxes) {
   EXPECT_EQ(chart.bottom.customLabels.size(), 40u);
 }
 
+TEST(Pareto, HugeClonesGetOneLabelPerDigitAndDecade) {
+  // Clone sizes 1, 2 and 5,000: the axis reaches 10^(log10 5000 + 1) = 50,000.
+  ParetoResult r = ComputePareto({1, 2, 5000});
+  ChartData chart = MakeDefaultCharts()[1];
+  FillParetoChart(chart, r, "meadow");
+  const auto& labels = chart.bottom.customLabels;
+  // 1..9, 10..90, ..., 10,000..50,000: 9 per full decade, 5 in the last.
+  ASSERT_EQ(labels.size(), 4u * 9u + 5u);
+  EXPECT_EQ(labels[9].text, "10");
+  EXPECT_EQ(labels[10].text, "20");
+  EXPECT_EQ(labels.back().text, "50000");
+  EXPECT_DOUBLE_EQ(labels.back().value, std::log10(50000.0));
+}
+
 TEST(Pareto, ChartNumbersInFixedNotation) {
   EXPECT_EQ(FormatFixed3(-0.66096), "-0.661");
   EXPECT_EQ(FormatFixed3(2), "2.000");

@@ -131,8 +131,28 @@ TEST_F(MlgMapTest, ZeroWidthRangeIsWidenedSoTheAxisCanBeDrawn) {
   FillMlgMap(session.dataset(), session.mlgs(), {0, 0, 0, 0}, chart);
   EXPECT_DOUBLE_EQ(chart.bottom.minimum, 0);
   EXPECT_DOUBLE_EQ(chart.bottom.maximum, 1);
-  EXPECT_EQ(Values(chart.bottom.customLabels), std::vector<double>{0});
+  // A lone label at 0 says nothing: the axes keep the chart's own ticks.
+  EXPECT_TRUE(chart.bottom.customLabels.empty());
   EXPECT_TRUE(chart.left.customLabels.empty());
+}
+
+TEST_F(MlgMapTest, AxesShorterThanTwoUnitsKeepTheChartsOwnTicks) {
+  // Positions in kilometres: 0.8 km by 1.6 km.
+  Open({{"3", "", "", "1", "2"},
+        {"a", "0.2", "1.6", "120124"},
+        {"b", "0.8", "0.4", "120120"},
+        {"c", "0.5", "0.1", "120120"}});
+  ChartData chart;
+  FillMlgMap(session.dataset(), session.mlgs(),
+             {session.MinX, session.MaxX, session.MinY, session.MaxY}, chart);
+  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 0.8);
+  EXPECT_DOUBLE_EQ(chart.left.maximum, 1.6);
+  // Only 0 would be labelled across, only 1 up (2, at the rounded maximum,
+  // lies beyond 1.6).
+  EXPECT_TRUE(chart.bottom.customLabels.empty());
+  EXPECT_TRUE(chart.left.customLabels.empty());
+  // From two units on, whole numbers label the axis.
+  EXPECT_EQ(Values(MapAxisLabels(0, 2.2, true)), (std::vector<double>{0, 1, 2}));
 }
 
 TEST_F(MlgMapTest, NegativeCoordinatesStayOnTheMap) {
