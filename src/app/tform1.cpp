@@ -16,6 +16,7 @@
 #include <QtWidgets/QSplitter>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 
@@ -907,9 +908,21 @@ void TForm1::Refresh() {
   UpdateSidePane();
 }
 
+namespace {
+// Columns as wide as what they show (judged on the first rows, so that a
+// long results sheet stays quick), within readable bounds.
+void FitColumns(QTableView* view) {
+  view->horizontalHeader()->setResizeContentsPrecision(200);
+  view->resizeColumnsToContents();
+  for (int c = 0; c < view->model()->columnCount(); ++c)
+    view->setColumnWidth(c, std::clamp(view->columnWidth(c), 40, 260));
+}
+}  // namespace
+
 void TForm1::RefreshSheets() {
   usersModel_->SetSheet(session_->userswindow.first());
   resultsModel_->SetSheet(session_->results.first());
+  FitColumns(results);
   // The spatial workbook: one grid per sheet, once a sheet holds something.
   const Book& book = session_->autocorr;
   bool any = book.NumSheets() > 1 || book.first().LastRow() > 0;
@@ -928,6 +941,7 @@ void TForm1::RefreshSheets() {
     }
     QTableView* view = autocorrViews_[i - 1];
     static_cast<SheetModel*>(view->model())->SetSheet(book.sheet(i));
+    FitColumns(view);
     autocorr->setTabText(autocorr->indexOf(view), QString::fromStdString(book.SheetName(i)));
   }
 }
