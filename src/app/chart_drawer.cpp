@@ -209,11 +209,11 @@ int Roundness(const std::string& text) {
 constexpr double kHorizontalLabelGap = 0.035;
 constexpr double kVerticalLabelGap = 0.04;
 
-QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizontal) {
+QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal) {
   double lo = 0, hi = 1;
-  if (spec.fixedRange) {
-    lo = spec.minimum;
-    hi = spec.maximum;
+  if (settings.fixedRange) {
+    lo = settings.minimum;
+    hi = settings.maximum;
   } else if (data.any()) {
     double pad = (data.hi - data.lo) * 0.05;
     if (pad == 0) pad = std::max(1.0, std::fabs(data.hi) * 0.05);
@@ -224,7 +224,7 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizont
   if (hi <= lo) hi = lo + 1;
 
   QAbstractAxis* axis = nullptr;
-  if (!spec.customLabels.empty()) {
+  if (!settings.customLabels.empty()) {
     auto* category = new QCategoryAxis;
     category->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     category->setRange(lo, hi);
@@ -236,7 +236,7 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizont
     // Crowded labels are thinned: round values are placed first, then the
     // others wherever they do not crowd a label already placed.
     std::vector<const AxisLabel*> candidates;
-    for (const AxisLabel& label : spec.customLabels)
+    for (const AxisLabel& label : settings.customLabels)
       if (std::isfinite(label.value) && label.value >= lo - tolerance &&
           label.value <= hi + tolerance)
         candidates.push_back(&label);
@@ -269,13 +269,13 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizont
   } else {
     auto* value = new QValueAxis;
     value->setRange(lo, hi);
-    if (!spec.fixedRange) value->applyNiceNumbers();
+    if (!settings.fixedRange) value->applyNiceNumbers();
     value->setLabelFormat("%.10g");
     // Ticks at round values: the increment asked for (doubled until the
     // axis carries at most 25 ticks, so that a large count stays readable),
     // else about eight round steps.
     const double span = value->max() - value->min();
-    double step = spec.increment > 0 ? spec.increment : NiceStep(span, 8);
+    double step = settings.increment > 0 ? settings.increment : NiceStep(span, 8);
     while (span / step > 25) step *= 2;
     value->setTickType(QValueAxis::TicksDynamic);
     value->setTickAnchor(std::ceil(value->min() / step) * step);
@@ -284,7 +284,7 @@ QAbstractAxis* MakeAxis(const ChartAxis& spec, const Extent& data, bool horizont
     axis = value;
   }
   axis->setTruncateLabels(false);
-  axis->setTitleText(ToQ(spec.title));
+  axis->setTitleText(ToQ(settings.title));
   axis->setGridLineVisible(false);
   axis->setMinorGridLineVisible(false);
   return axis;

@@ -137,33 +137,33 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::string body = a.substr(2);
     size_t eq = body.find('=');
     std::string name = body.substr(0, eq);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& o : plan.back().command->options)
-      if (o.name == name) spec = &o;
-    if (!spec) {
+      if (o.name == name) option = &o;
+    if (!option) {
       err << "vireltan-cli: command '" << plan.back().command->name << "' has no option --" << name
           << "\n";
       return 2;
     }
-    if (spec->takesValue && (eq == std::string::npos || eq + 1 == body.size())) {
+    if (option->takesValue && (eq == std::string::npos || eq + 1 == body.size())) {
       err << "vireltan-cli: option --" << name << " needs a value (--" << name << "=...)\n";
       return 2;
     }
-    if (!spec->takesValue && eq != std::string::npos) {
+    if (!option->takesValue && eq != std::string::npos) {
       err << "vireltan-cli: option --" << name << " takes no value\n";
       return 2;
     }
     std::string value = eq == std::string::npos ? "" : body.substr(eq + 1);
-    if (spec->wholeNumber) {
+    if (option->wholeNumber) {
       int parsed = 0;
       Status whole = IntegerOption({{name, value}}, name, 0, parsed);
       if (!whole) {
         err << "vireltan-cli: " << whole.message() << "\n";
         return 2;
       }
-      if (parsed < spec->minimum) {
+      if (parsed < option->minimum) {
         err << "vireltan-cli: --" << name << "=" << value << ": the value must be at least "
-            << spec->minimum << ".\n";
+            << option->minimum << ".\n";
         return 2;
       }
     }
