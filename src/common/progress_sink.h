@@ -24,6 +24,22 @@ class ProgressSink {
   std::atomic<bool> cancel_{false};
 };
 
+// Shows the progress panel for the life of a command's computation and
+// hides it again on every way out (success, failure, cancel).
+class ProgressPanel {
+ public:
+  explicit ProgressPanel(ProgressSink& sink) : sink_(sink) {
+    sink_.Begin();
+    sink_.SetPosition(0);
+  }
+  ~ProgressPanel() { sink_.End(); }
+  ProgressPanel(const ProgressPanel&) = delete;
+  ProgressPanel& operator=(const ProgressPanel&) = delete;
+
+ private:
+  ProgressSink& sink_;
+};
+
 // A sink that shows nothing and is never cancelled unless asked to.
 class NullProgressSink : public ProgressSink {};
 

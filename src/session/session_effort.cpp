@@ -21,19 +21,6 @@ namespace {
 // boxes are sized from it.
 constexpr double kChart3WidthPixels = 1000;
 
-// Progress panel shown for the life of a run, hidden on every way out.
-class ProgressPanel {
- public:
-  explicit ProgressPanel(ProgressSink& sink) : sink_(sink) {
-    sink_.Begin();
-    sink_.SetPosition(0);
-  }
-  ~ProgressPanel() { sink_.End(); }
-
- private:
-  ProgressSink& sink_;
-};
-
 // One box per subset size: the smallest and largest MLG count met and their
 // mean.
 struct EffortBox {

@@ -6,23 +6,6 @@
 
 namespace vireltan {
 
-namespace {
-
-// Shows the progress panel for the life of a command, hiding it on every
-// way out.
-class ProgressPanel {
- public:
-  explicit ProgressPanel(ProgressSink& progress) : progress_(progress) { progress_.Begin(); }
-  ~ProgressPanel() { progress_.End(); }
-  ProgressPanel(const ProgressPanel&) = delete;
-  ProgressPanel& operator=(const ProgressPanel&) = delete;
-
- private:
-  ProgressSink& progress_;
-};
-
-}  // namespace
-
 Status Session::Psex1Click() {
   if (availability_.dataset && !HasMissingData && !availability_.psex)
     return Status::Error(

@@ -17,19 +17,6 @@ namespace vireltan {
 
 namespace {
 
-// Progress panel shown for the life of a run, hidden on every way out.
-class ProgressPanel {
- public:
-  explicit ProgressPanel(ProgressSink& sink) : sink_(sink) {
-    sink_.Begin();
-    sink_.SetPosition(0);
-  }
-  ~ProgressPanel() { sink_.End(); }
-
- private:
-  ProgressSink& sink_;
-};
-
 Status CheckCount(int value, const std::string& what) {
   if (value >= 1) return Status::Ok();
   return Status::Error("The number of " + what + " must be a whole number of at least 1, not " +
