@@ -174,6 +174,7 @@ struct RealDataset {
   int n, l;
   bool missing;
   int spatialDims;
+  int mlgs;  // distinct genotypes, counted independently with a shell script
 };
 
 class RealDatasets : public ::testing::TestWithParam<RealDataset> {};
@@ -192,16 +193,17 @@ TEST_P(RealDatasets, OpenWithoutErrors) {
   EXPECT_EQ(session.LocusCount, GetParam().l);
   EXPECT_EQ(session.HasMissingData, GetParam().missing);
   EXPECT_EQ(session.SpatialDims, GetParam().spatialDims);
+  EXPECT_EQ(session.MlgCount, GetParam().mlgs);
   EXPECT_TRUE(std::filesystem::exists(session.ResultsLogPath()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, RealDatasets,
-                         ::testing::Values(RealDataset{"pramorum_curry.txt", 513, 5, false, 2},
-                                           RealDataset{"monilinia_haploid.txt", 694, 13, true, 0},
-                                           RealDataset{"rupica.txt", 335, 9, true, 2},
-                                           RealDataset{"nancycats_colonies.txt", 237, 9, true, 2},
-                                           RealDataset{"pramorum_forest_nursery_nocoords.txt", 729,
-                                                       5, false, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Files, RealDatasets,
+    ::testing::Values(RealDataset{"pramorum_curry.txt", 513, 5, false, 2, 70},
+                      RealDataset{"monilinia_haploid.txt", 694, 13, true, 0, 264},
+                      RealDataset{"rupica.txt", 335, 9, true, 2, 332},
+                      RealDataset{"nancycats_colonies.txt", 237, 9, true, 2, 237},
+                      RealDataset{"pramorum_forest_nursery_nocoords.txt", 729, 5, false, 0, 98}));
 
 }  // namespace
 }  // namespace vireltan
