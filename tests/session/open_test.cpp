@@ -119,6 +119,18 @@ TEST_F(OpenTest, BadFileLeavesThePreviousOutputsAlone) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("good.outvireltan.txt.tmp")));
 }
 
+TEST_F(OpenTest, WorkbookDataFileLoadsLikeItsTextTable) {
+  Book book;
+  book.first() = testing::SheetFromRows(kFiveSus);
+  // A workbook saved under a text name: the content decides the reader.
+  ASSERT_TRUE(WriteTableFile(book, dir.file("meadow.txt"), FileType::kXlsxWorkbook).ok());
+  Status s = session.Open(dir.file("meadow.txt"));
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(session.MlgCount, 3);
+  EXPECT_EQ(results().TextAt(4, 4), "s3");
+  EXPECT_DOUBLE_EQ(results().NumberAt(7, 4), 0.5);
+}
+
 TEST_F(OpenTest, UnreadableFileGivesAClearError) {
   Status s = session.Open(dir.file("absent.txt"));
   ASSERT_FALSE(s.ok());
