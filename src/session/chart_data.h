@@ -31,7 +31,7 @@ struct ChartSeries {
   Kind kind = Kind::kPoints;
   std::vector<ChartPoint> points;
   std::vector<BoxStats> boxes;  // kBoxes only
-  bool showMarks = true;  // draw each point's label above it (kPoints)
+  bool showMarks = true;        // draw each point's label above it (kPoints)
 };
 
 struct AxisLabel {

@@ -24,12 +24,18 @@ struct CommandAvailability {
 
   bool allows(CommandGroup group) const {
     switch (group) {
-      case CommandGroup::kDataset: return dataset;
-      case CommandGroup::kPsex: return psex;
-      case CommandGroup::kAllelicMatrix: return allelicMatrix;
-      case CommandGroup::kMicrosatMatrix: return microsatMatrix;
-      case CommandGroup::kMlgMenu: return mlgMenu;
-      case CommandGroup::kSpatialMenu: return spatialMenu;
+      case CommandGroup::kDataset:
+        return dataset;
+      case CommandGroup::kPsex:
+        return psex;
+      case CommandGroup::kAllelicMatrix:
+        return allelicMatrix;
+      case CommandGroup::kMicrosatMatrix:
+        return microsatMatrix;
+      case CommandGroup::kMlgMenu:
+        return mlgMenu;
+      case CommandGroup::kSpatialMenu:
+        return spatialMenu;
     }
     return false;
   }

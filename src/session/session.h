@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "analyses/spatial/autocorrelation_options.h"
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
-#include "analyses/spatial/autocorrelation_options.h"
 #include "dataset/dataset.h"
 #include "dataset/pairwise_matrices.h"
 #include "numeric/factorial_table.h"

@@ -32,8 +32,8 @@ std::optional<double> ParseDecimal(const std::string& text) {
   const char* first = text.data() + begin;
   const char* last = text.data() + end;
   for (const char* c = first; c < last; ++c) {
-    bool allowed = (*c >= '0' && *c <= '9') || *c == '.' || *c == '-' || *c == '+' || *c == 'e' ||
-                   *c == 'E';
+    bool allowed =
+        (*c >= '0' && *c <= '9') || *c == '.' || *c == '-' || *c == '+' || *c == 'e' || *c == 'E';
     if (!allowed) return std::nullopt;
   }
   double value = 0;
