@@ -515,6 +515,7 @@ TEST_F(WindowTest, EveryCommandRunsFromItsMenuOnTheExample) {
   form->Button11->click();
   form->WaitUntilIdle();
   EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
+  EXPECT_TRUE(form->session().correlogramChart.visible);
 
   const Book& workbook = form->session().autocorr;
   for (const char* sheet : {"aggregation index", "Edge effect", "clonal subrange",
