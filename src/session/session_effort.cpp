@@ -93,6 +93,24 @@ void AppendBlock(Sheet& results, const Sheet& block, int firstRow) {
   results.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), firstRow, 1);
 }
 
+// Shows a finished curve: Chart3 with only `shown` of its four flags set,
+// the block appended to `results` from `firstRow`, the log rewritten, then
+// the closing message. Called only once the computation has succeeded, so a
+// cancelled or failed run leaves chart, flags and results as they were.
+Status PublishCurve(Session& s, bool Session::*shown, const char* axisTitle,
+                    const std::vector<EffortBox>& boxes, const Sheet& block, int firstRow,
+                    const char* closing) {
+  s.HideCharts();
+  for (bool Session::*flag : {&Session::Chart3ShowsCombiInd, &Session::Chart3ShowsCombiLoc,
+                              &Session::Chart3ShowsResampInd, &Session::Chart3ShowsResampLoc})
+    s.*flag = flag == shown;
+  FillEffortChart(s.chart(3), axisTitle, s.MlgCount, boxes);
+  AppendBlock(s.results.first(), block, firstRow);
+  if (Status written = s.WriteResultsLog(); !written) return written;
+  s.messages().Show(closing);
+  return Status::Ok();
+}
+
 }  // namespace
 
 Status Session::ResampleLoci(int permutations) {
@@ -108,16 +126,10 @@ Status Session::ResampleLoci(int permutations) {
     if (!run) return run;
   }
 
-  HideCharts();
-  Chart3ShowsResampLoc = true;
-  Chart3ShowsCombiInd = Chart3ShowsCombiLoc = Chart3ShowsResampInd = false;
-  FillEffortChart(chart(3), "Number of loci", MlgCount, BoxesOf(rows));
   // The block opens with its own empty row.
-  Sheet& sheet = results.first();
-  AppendBlock(sheet, LociResamplingBlock(rows, permutations), sheet.LastRow() + 1);
-  if (Status written = WriteResultsLog(); !written) return written;
-  messages_.Show("permutations done");
-  return Status::Ok();
+  return PublishCurve(*this, &Session::Chart3ShowsResampLoc, "Number of loci", BoxesOf(rows),
+                      LociResamplingBlock(rows, permutations), results.first().LastRow() + 1,
+                      "permutations done");
 }
 
 Status Session::ResampleIndividuals(int permutations) {
@@ -133,16 +145,10 @@ Status Session::ResampleIndividuals(int permutations) {
     if (!run) return run;
   }
 
-  HideCharts();
-  Chart3ShowsResampInd = true;
-  Chart3ShowsCombiInd = Chart3ShowsCombiLoc = Chart3ShowsResampLoc = false;
-  FillEffortChart(chart(3), "Number of individuals", MlgCount, BoxesOf(rows));
   // One empty row between the previous block and this one.
-  AppendBlock(results.first(), IndividualsResamplingBlock(rows, permutations),
-              NextResultsBlockRow());
-  if (Status written = WriteResultsLog(); !written) return written;
-  messages_.Show("permutations done");
-  return Status::Ok();
+  return PublishCurve(*this, &Session::Chart3ShowsResampInd, "Number of individuals", BoxesOf(rows),
+                      IndividualsResamplingBlock(rows, permutations), NextResultsBlockRow(),
+                      "permutations done");
 }
 
 Status Session::Combination1lloci1Click() {
@@ -156,14 +162,9 @@ Status Session::Combination1lloci1Click() {
     if (!run) return run;
   }
 
-  HideCharts();
-  Chart3ShowsCombiLoc = true;
-  Chart3ShowsCombiInd = Chart3ShowsResampInd = Chart3ShowsResampLoc = false;
-  FillEffortChart(chart(3), "Number of loci", MlgCount, BoxesOf(result.rows));
-  AppendBlock(results.first(), LociCombinationBlock(result, LocusNames), NextResultsBlockRow());
-  if (Status written = WriteResultsLog(); !written) return written;
-  messages_.Show("combinations done");
-  return Status::Ok();
+  return PublishCurve(*this, &Session::Chart3ShowsCombiLoc, "Number of loci", BoxesOf(result.rows),
+                      LociCombinationBlock(result, LocusNames), NextResultsBlockRow(),
+                      "combinations done");
 }
 
 Status Session::Combination1nindfividuals1Click() {
@@ -172,16 +173,10 @@ Status Session::Combination1nindfividuals1Click() {
   // Closed form over the clone sizes: instant for any N, no progress needed.
   std::vector<CombinationRow> rows = CombineIndividualsCurve(mlgs().cloneSize);
 
-  HideCharts();
-  Chart3ShowsCombiInd = true;
-  Chart3ShowsCombiLoc = Chart3ShowsResampInd = Chart3ShowsResampLoc = false;
-  FillEffortChart(chart(3), "Number of individuals", MlgCount, BoxesOf(rows));
   // The block opens with its own empty row.
-  Sheet& sheet = results.first();
-  AppendBlock(sheet, IndividualsCombinationBlock(rows), sheet.LastRow() + 1);
-  if (Status written = WriteResultsLog(); !written) return written;
-  messages_.Show("combinations done");
-  return Status::Ok();
+  return PublishCurve(*this, &Session::Chart3ShowsCombiInd, "Number of individuals", BoxesOf(rows),
+                      IndividualsCombinationBlock(rows), results.first().LastRow() + 1,
+                      "combinations done");
 }
 
 }  // namespace vireltan
