@@ -80,7 +80,7 @@ void Run(benchmark::State& state, const Loaded& l, DistanceClassRule rule,
   AutocorrelationInput input;
   input.dataset = &l.dataset;
   input.mlgs = &l.mlgs;
-  input.DatasetName = "bench";
+  input.datasetName = "bench";
   input.settings.rule = rule;
   input.settings.procedure = procedure;
   input.settings.PermutationCount = 999;

@@ -156,7 +156,7 @@ void BM_PsexCommand(benchmark::State& state) {
     state.PauseTiming();
     session.Open(g.file);
     state.ResumeTiming();
-    if (!session.Psex1Click().ok()) state.SkipWithError("psex failed");
+    if (!session.Psex().ok()) state.SkipWithError("psex failed");
   }
 }
 BENCHMARK(BM_PsexCommand)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -168,7 +168,7 @@ void BM_DiversityCommand(benchmark::State& state) {
   Session session(messages, progress);
   session.Open(g.file);
   for (auto _ : state)
-    if (!session.diversityindices1Click().ok()) state.SkipWithError("diversity failed");
+    if (!session.Diversity().ok()) state.SkipWithError("diversity failed");
 }
 BENCHMARK(BM_DiversityCommand)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -179,7 +179,7 @@ void BM_ParetoCommand(benchmark::State& state) {
   Session session(messages, progress);
   session.Open(g.file);
   for (auto _ : state)
-    if (!session.Pareto1Click().ok()) state.SkipWithError("pareto failed");
+    if (!session.Pareto().ok()) state.SkipWithError("pareto failed");
 }
 BENCHMARK(BM_ParetoCommand)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -44,8 +44,8 @@ void BM_OpenLargeDataset(benchmark::State& state) {
     vireltan::Session session(messages, progress);
     vireltan::Status s = session.Open(path);
     if (!s.ok()) state.SkipWithError(s.message().c_str());
-    benchmark::DoNotOptimize(session.MlgCount);
-    state.counters["MLGs"] = session.MlgCount;
+    benchmark::DoNotOptimize(session.info().mlgCount);
+    state.counters["MLGs"] = session.info().mlgCount;
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -305,7 +305,8 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     auto it = byColour.find(colour);
     if (it != byColour.end()) return it->second;
     auto* q = new QScatterSeries;
-    q->setObjectName(order.empty() ? ToQ(s.name) : ToQ(s.name + " " + colour));
+    q->setObjectName(order.empty() ? SeriesObjectName(s.name)
+                                   : SeriesObjectName(s.name) + " " + ToQ(colour));
     QColor c = ColorOr(colour, kDefaultPointColor);
     q->setColor(c);
     q->setBorderColor(c);
@@ -343,7 +344,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
 
 void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
   auto* q = new QLineSeries;
-  q->setObjectName(ToQ(s.name));
+  q->setObjectName(SeriesObjectName(s.name));
   QColor c =
       s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
   q->setPen(QPen(c, 2));
@@ -370,7 +371,7 @@ void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   }
   auto* area = new QAreaSeries(outline);
   outline->setParent(area);
-  area->setObjectName(ToQ(s.name));
+  area->setObjectName(SeriesObjectName(s.name));
   QColor c = bars.empty() ? kDefaultBarColor : ColorOr(bars.front().color, kDefaultBarColor);
   area->setBrush(c);
   area->setPen(QPen(c.darker(150), 1));
@@ -439,14 +440,15 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
   }
   std::stable_sort(boxes.begin(), boxes.end(),
                    [](const BoxStats& a, const BoxStats& b) { return a.x < b.x; });
-  if (boxes.size() > kMaxSeparateBoxes) return DrawBoxBand(chart, ToQ(s.name), boxes, x, y);
+  if (boxes.size() > kMaxSeparateBoxes)
+    return DrawBoxBand(chart, SeriesObjectName(s.name), boxes, x, y);
 
   double half = BoxHalfWidth(s, xSpan, chart.size().width());
   QColor c = kDefaultBoxColor;
   int n = 0;
   auto line = [&](const QString& suffix, const QPen& pen) {
     auto* q = new QLineSeries;
-    q->setObjectName(n++ == 0 ? ToQ(s.name) : ToQ(s.name) + suffix);
+    q->setObjectName(n++ == 0 ? SeriesObjectName(s.name) : SeriesObjectName(s.name) + suffix);
     q->setPen(pen);
     return q;
   };
@@ -483,6 +485,37 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
 
 }  // namespace
 
+QString ChartObjectName(ChartRole role) {
+  switch (role) {
+    case ChartRole::kMap:
+      return "Chart1";
+    case ChartRole::kPareto:
+      return "Chart2";
+    case ChartRole::kSamplingEffort:
+      return "Chart3";
+    case ChartRole::kAllelicHistogram:
+      return "Chart4";
+    case ChartRole::kMicrosatHistogram:
+      return "Chart5";
+    case ChartRole::kSubrange:
+      return "subrange";
+    case ChartRole::kCorrelogram:
+      return "Correlogram";
+  }
+  return {};
+}
+
+QString SeriesObjectName(const std::string& seriesName) {
+  static const std::pair<const char*, const char*> names[] = {
+      {kMapUnitsSeries, "Series1"},    {kParetoPointsSeries, "Series2"},
+      {kParetoFitSeries, "Series3"},   {kEffortBoxesSeries, "Series4"},
+      {kEffortMeanSeries, "Series5"},  {kAllelicBarsSeries, "Series6"},
+      {kMicrosatBarsSeries, "Series7"}};
+  for (const auto& [core, component] : names)
+    if (seriesName == core) return component;
+  return QString::fromStdString(seriesName);
+}
+
 QAbstractSeries* FindSeries(QChart& chart, const QString& name) {
   for (QAbstractSeries* s : chart.series())
     if (s->objectName() == name) return s;
@@ -500,7 +533,7 @@ void DrawChart(QChart& chart, const ChartData& data) {
     delete axis;
   }
 
-  chart.setObjectName(ToQ(data.name));
+  chart.setObjectName(ChartObjectName(data.role));
   chart.setAnimationOptions(QChart::NoAnimation);
   chart.setBackgroundBrush(Qt::white);
   chart.setBackgroundRoundness(0);

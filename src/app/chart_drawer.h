@@ -6,14 +6,15 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 
-#include "session/chart_data.h"
+#include "charts/chart_data.h"
 
 namespace vireltan::app {
 
 // Replaces everything on `chart` by the drawing of `data`. The chart keeps
 // no reference to `data`. Each ChartSeries becomes a Qt series whose
-// objectName is the series' name ("Series1" ...); extra Qt series that a
-// kind needs (one per colour, the parts of a box) are named after it.
+// objectName is its component name (SeriesObjectName: "Series1" ...); extra
+// Qt series that a kind needs (one per colour, the parts of a box) are named
+// after it.
 void DrawChart(QChart& chart, const ChartData& data);
 
 // Shows the drawing of `data` in `view` on a new chart and deletes the chart
@@ -26,6 +27,15 @@ void ShowChart(QChartView& view, const ChartData& data);
 // its current plot area. Charts redo this by themselves when their plot
 // area changes; call it after a resize whose layout was not yet applied.
 void PlaceChartTexts(QChart& chart);
+
+// The window's component name of a chart ("Chart1" for the map ...
+// "Chart5" for the microsatellite histogram, "subrange", "Correlogram"):
+// the objectName of its Qt chart and the title of its SVG file.
+QString ChartObjectName(ChartRole role);
+// The window's component name of a series of the five main charts
+// ("Series1" for the map's units ... "Series7"); other series keep their
+// own name.
+QString SeriesObjectName(const std::string& seriesName);
 
 // The first Qt series of `chart` with that objectName, or nullptr.
 QAbstractSeries* FindSeries(QChart& chart, const QString& name);

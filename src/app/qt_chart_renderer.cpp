@@ -68,7 +68,7 @@ Status QtChartRenderer::SaveSvgAndPng(const ChartData& data, const std::string& 
     generator.setOutputDevice(&file);
     generator.setSize(QSize(kWidth, kHeight));
     generator.setViewBox(area);
-    generator.setTitle(QString::fromStdString(data.name));
+    generator.setTitle(ChartObjectName(data.role));
     generator.setDescription(QString::fromStdString(data.title));
     QPainter painter;
     if (!painter.begin(&generator)) return SaveFailure(svgPath, "the drawing could not start");

@@ -2,7 +2,7 @@
 // Saves charts as SVG drawings (the vector format that replaces the Windows
 // metafile) with a PNG image beside each, drawn by Qt Charts off screen at a
 // fixed size, so that the window and the command line write the same files.
-#include "session/chart_renderer.h"
+#include "charts/chart_renderer.h"
 
 namespace vireltan::app {
 

@@ -17,6 +17,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableView>
+#include <QtWidgets/QVBoxLayout>
 #include <functional>
 #include <map>
 #include <memory>
@@ -167,6 +168,11 @@ class TForm1 : public QMainWindow {
 
   void BuildMenus();
   void BuildPanels(QWidget* host);
+  void BuildProgressPanel(QVBoxLayout& layout);
+  void BuildEffortPanels(QVBoxLayout& layout);
+  void BuildSpatialPanels(QVBoxLayout& layout);
+  void BuildAboutPanel(QVBoxLayout& layout);
+  void BuildAutocorrelationPanels(QVBoxLayout& layout);
   void BuildPages();
   void BuildCharts(QWidget* host);
   void ConnectWiring();
@@ -193,7 +199,7 @@ class TForm1 : public QMainWindow {
   void RefreshSheets();
   void UpdateSidePane();
   // Charts beyond the five of the main window that analyses fill.
-  std::vector<std::pair<const char*, ChartData*>> ExtraCharts();
+  std::vector<std::pair<const char*, const ChartData*>> ExtraCharts();
 
   class BoxMessageSink;
   std::unique_ptr<MessageSink> ownMessages_;

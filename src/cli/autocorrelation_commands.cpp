@@ -16,17 +16,17 @@ Status RunAutocorrelation(Session& session, const Options& options) {
     return Status::Error(
         "autocorrelation: you have to chose a distance class definition option: --classes=K or "
         "--fixed.");
-  o.CheckBox1 = classes != options.end();
-  o.CheckBox2 = fixed;
-  if (o.CheckBox1) o.Edit6 = classes->second;
-  if (auto p = options.find("permutations"); p != options.end()) o.Edit7 = p->second;
+  o.equalCountClasses = classes != options.end();
+  o.fixedClasses = fixed;
+  if (o.equalCountClasses) o.classCountText = classes->second;
+  if (auto p = options.find("permutations"); p != options.end()) o.permutationsText = p->second;
   if (auto p = options.find("procedure"); p != options.end()) {
     if (p->second == "central") {
-      o.CheckBox3 = true;
+      o.centralCoordinates = true;
     } else if (p->second == "weighted") {
-      o.CheckBox4 = true;
+      o.genetsWeighted = true;
     } else if (p->second == "resampling") {
-      o.CheckBox5 = true;
+      o.genetsResampled = true;
     } else {
       return Status::Error("autocorrelation: --procedure=" + p->second +
                            ": expected central, weighted or resampling.");

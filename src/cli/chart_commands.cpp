@@ -1,7 +1,7 @@
 #include <memory>
 
+#include "charts/chart_renderer.h"
 #include "cli/cli_command.h"
-#include "session/chart_renderer.h"
 
 namespace vireltan::cli {
 

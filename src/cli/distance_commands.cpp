@@ -19,34 +19,33 @@ std::vector<Command> DistanceCommands() {
   return {
       {"allelic-distance",
        "Tests > matrix of allelic distance: histogram of the allelic distances between MLGs "
-       "(Chart4, saved by save-graph as .gendist.svg); for at most 254 MLGs the matrix is "
+       "(saved by save-graph as .gendist.svg); for at most 254 MLGs the matrix is "
        "appended to the results log.",
        {{"matrix-file", true, kMatrixFileHelp}},
        [](Session& s, const Options& o) {
          std::string path = MatrixFile(o);
-         return path.empty() ? s.numberofdistinctalleles1Click()
-                             : s.AllelicDistanceWithMatrixFile(path);
+         return path.empty() ? s.AllelicDistances() : s.AllelicDistancesWithMatrixFile(path);
        }},
       {"microsat-distance",
        "Tests > Matrix of microsatellite distance: histogram of the allele-size distances "
-       "between MLGs (Chart5, saved by save-graph as .microsatdist.svg); for at most 254 MLGs "
+       "between MLGs (saved by save-graph as .microsatdist.svg); for at most 254 MLGs "
        "the matrix is appended to the results log.",
        {{"matrix-file", true, kMatrixFileHelp}},
        [](Session& s, const Options& o) {
          std::string path = MatrixFile(o);
-         return path.empty() ? s.Matrixofmicrosatellitedistance1Click()
-                             : s.MicrosatDistanceWithMatrixFile(path);
+         return path.empty() ? s.MicrosatelliteDistances()
+                             : s.MicrosatelliteDistancesWithMatrixFile(path);
        }},
       {"quorvex",
        "Format > Quorvex: the clone-corrected dataset (one line per MLG) as "
        "<dataset>.quorvex.txt.",
        {},
-       [](Session& s, const Options&) { return s.Quorvex1Click(); }},
+       [](Session& s, const Options&) { return s.ExportQuorvex(); }},
       {"arlequin",
        "Format > Arlequin: the clone-corrected dataset (one genotype per MLG) as the Arlequin "
        "project <dataset>.arlequin.arp.",
        {},
-       [](Session& s, const Options&) { return s.Arlequin1Click(); }},
+       [](Session& s, const Options&) { return s.ExportArlequin(); }},
   };
 }
 

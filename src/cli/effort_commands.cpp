@@ -14,7 +14,7 @@ std::vector<Command> EffortCommands() {
   return {
       {"resample-loci",
        "Tests > resampling1-l loci: distinct MLGs, alleles and gene diversity against the "
-       "number of loci, over random subsets of loci (Chart3: .permloc).",
+       "number of loci, over random subsets of loci (saved by save-graph as .permloc.svg).",
        {kPermutations},
        [](Session& s, const Options& o) {
          int permutations = 0;
@@ -23,7 +23,7 @@ std::vector<Command> EffortCommands() {
        }},
       {"resample-individuals",
        "Tests > resampling 1-n individuals: the same against the number of sampling units, "
-       "over random subsets of units (Chart3: .permind).",
+       "over random subsets of units (saved by save-graph as .permind.svg).",
        {kPermutations},
        [](Session& s, const Options& o) {
          int permutations = 0;
@@ -32,14 +32,14 @@ std::vector<Command> EffortCommands() {
        }},
       {"combine-loci",
        "Tests > Combination 1-l loci: distinct MLGs over every subset of loci, and the smallest "
-       "combinations of loci that separate all MLGs (Chart3: .combiloc).",
+       "combinations of loci that separate all MLGs (saved by save-graph as .combiloc.svg).",
        {},
-       [](Session& s, const Options&) { return s.Combination1lloci1Click(); }},
+       [](Session& s, const Options&) { return s.CombineLoci(); }},
       {"combine-individuals",
        "Tests > Combination1-n individuals: distinct MLGs over every subset of sampling units "
-       "(Chart3: .combiind).",
+       "(saved by save-graph as .combiind.svg).",
        {},
-       [](Session& s, const Options&) { return s.Combination1nindfividuals1Click(); }},
+       [](Session& s, const Options&) { return s.CombineIndividuals(); }},
   };
 }
 

@@ -56,28 +56,33 @@ Status Session::Report(Status status) {
   return status;
 }
 
-void Session::ResetForOpen() {
-  for (auto& c : charts) c.clearSeries();
+void Session::ResetCharts() {
+  for (ChartData& c : charts_) c.clearSeries();
   HideCharts();
-  chart(2).title.clear();
-  chart(2).subtitle.clear();
-  chart(2).foot.clear();
-  Chart3ShowsCombiInd = Chart3ShowsCombiLoc = Chart3ShowsResampInd = Chart3ShowsResampLoc = false;
+  effortCurve_ = EffortCurve::kNone;
+}
+
+void Session::ResetForOpen() {
+  ResetCharts();
+  ChartData& pareto = chart(ChartRole::kPareto);
+  pareto.title.clear();
+  pareto.subtitle.clear();
+  pareto.foot.clear();
   results.Reset();
-  userswindow.Reset();
-  autocorr.Reset();
-  OneAllelePairs.clear();
+  datasetGrid.Reset();
+  spatialResults.Reset();
+  info_.oneAllelePairs.clear();
   LocusHnb.clear();
   LocusHobs.clear();
   LocusFis.clear();
-  SameMlgPairCount = 0;
+  info_.sameMlgPairCount = 0;
   loaded_.reset();
   availability_ = CommandAvailability();
 }
 
 Status Session::Open(const std::string& path) {
   ResetForOpen();
-  DatasetLoaded = true;
+  info_.openAttempted = true;
 
   Book file;
   Status read = ReadTableFile(path, file);
@@ -96,41 +101,42 @@ Status Session::Open(const std::string& path) {
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
-  DataFilePath = path;
-  SplitDataPath(path, DataDirectory, DatasetName, OutputPrefix);
-  SampleCount = d.sampleCount;
-  LocusCount = d.locusCount;
-  Ploidy = d.ploidy;
-  LocusNames = d.locusNames;
-  FirstAlleleColumn = 5;
-  MinX = extents.MinX;
-  MaxX = extents.MaxX;
-  MinY = extents.MinY;
-  MaxY = extents.MaxY;
-  HalfRangeX = extents.HalfRangeX;
-  HalfRangeY = extents.HalfRangeY;
-  SpatialDims = extents.SpatialDims;
-  MlgCount = loaded->mlgs.mlgCount;
-  SameMlgPairCount = CountSameMlgPairs(loaded->mlgs);
-  MaxMicrosatDistance = scan.maxMicrosatDistance;
-  MatricesSheetStage = 0;
-  HasMissingData = d.hasMissingData;
-  OneAllelePairs = std::move(scan.oneAllelePairs);
+  DatasetInfo& info = info_;
+  info.dataFilePath = path;
+  SplitDataPath(path, info.dataDirectory, info.datasetName, info.outputPrefix);
+  info.unitCount = d.sampleCount;
+  info.locusCount = d.locusCount;
+  info.ploidy = d.ploidy;
+  info.locusNames = d.locusNames;
+  info.firstAlleleColumn = 5;
+  info.minX = extents.MinX;
+  info.maxX = extents.MaxX;
+  info.minY = extents.MinY;
+  info.maxY = extents.MaxY;
+  info.halfRangeX = extents.HalfRangeX;
+  info.halfRangeY = extents.HalfRangeY;
+  info.spatialDims = extents.SpatialDims;
+  info.mlgCount = loaded->mlgs.mlgCount;
+  info.sameMlgPairCount = CountSameMlgPairs(loaded->mlgs);
+  info.maxMicrosatDistance = scan.maxMicrosatDistance;
+  info.hasMissingData = d.hasMissingData;
+  info.oneAllelePairs = std::move(scan.oneAllelePairs);
+  matricesSheetStage_ = 0;
   loaded_ = std::move(loaded);
 
   // The grid the user sees: the file as read, without its header row.
-  Sheet& grid = userswindow.first();
+  Sheet& grid = datasetGrid.first();
   grid.CopyBlock(file.first(), 2, 1, file.first().LastRow(), file.first().LastCol(), 1, 1);
   grid.SetColumnHeading(1, "individu");
   grid.SetColumnHeading(2, "coord. x");
   grid.SetColumnHeading(3, "coord. y");
-  for (int k = 1; k <= LocusCount; ++k) grid.SetColumnHeading(3 + k, LocusNames[k - 1]);
+  for (int k = 1; k <= info.locusCount; ++k) grid.SetColumnHeading(3 + k, info.locusNames[k - 1]);
 
   availability_.dataset = true;
-  bool complete = !HasMissingData;
+  bool complete = !info.hasMissingData;
   availability_.psex = availability_.allelicMatrix = availability_.microsatMatrix =
       availability_.mlgMenu = complete;
-  availability_.spatialMenu = MaxX != 999 || MaxY != 999;
+  availability_.spatialMenu = info.maxX != 999 || info.maxY != 999;
 
   for (const std::string& warning : report.warnings) messages_.Show(warning);
 
@@ -143,41 +149,42 @@ void Session::WriteMlgSummary() {
   Sheet& sheet = results.first();
   const Dataset& d = dataset();
   const MlgPartition& p = mlgs();
-  sheet.SetTextAt(1, 1, DatasetName);
+  const int mlgCount = info_.mlgCount;
+  sheet.SetTextAt(1, 1, info_.datasetName);
   sheet.SetTextAt(2, 1, "Distinct MLG designation");
   sheet.SetTextAt(2, 2, "sampling unit designation");
   // One row per MLG: its number, then the designations of its SUs in the
   // order of the genotype-key sort.
-  std::vector<int> column(MlgCount, 1);
+  std::vector<int> column(mlgCount, 1);
   for (int su : p.keyOrder) {
     int m = p.mlgOfSu[su];
     int row = m + 2;
     if (column[m - 1] == 1) sheet.SetNumberAt(row, 1, m);
     sheet.SetTextAt(row, ++column[m - 1], d.designationText(su));
   }
-  ResultsRow = sheet.LastRow();
-  int row = ResultsRow + 2;
+  lastBlockRow_ = sheet.LastRow();
+  int row = lastBlockRow_ + 2;
   sheet.SetTextAt(row, 1, "G (richness)");
-  sheet.SetNumberAt(row, 2, MlgCount);
+  sheet.SetNumberAt(row, 2, mlgCount);
   sheet.SetTextAt(row, 3, "R [(G-1)/(N-1)]");
   // R is undefined for a single sampling unit: the cell stays empty.
-  if (SampleCount > 1)
-    sheet.SetNumberAt(row, 4, static_cast<double>(MlgCount - 1) / (SampleCount - 1));
+  if (info_.unitCount > 1)
+    sheet.SetNumberAt(row, 4, static_cast<double>(mlgCount - 1) / (info_.unitCount - 1));
 }
 
 void Session::WriteOneAlleleListing() {
-  if (OneAllelePairs.empty()) return;
+  if (info_.oneAllelePairs.empty()) return;
   Sheet& sheet = results.first();
   int header = sheet.LastRow() + 2;
   sheet.SetTextAt(header, 1, "MLGs distant");
   sheet.SetTextAt(header, 2, "1 allele");
   sheet.SetTextAt(header, 3, "scoring error?");
   sheet.SetTextAt(header, 4, "somatic mutation?");
-  ResultsRow = header;
+  lastBlockRow_ = header;
   int p = 0;
-  for (const auto& [j, k] : OneAllelePairs) {
+  for (const auto& [j, k] : info_.oneAllelePairs) {
     ++p;
-    int row = ResultsRow + 2 + p;
+    int row = lastBlockRow_ + 2 + p;
     sheet.SetTextAt(row, 1, "MLGs");
     sheet.SetNumberAt(row, 2, j);
     sheet.SetNumberAt(row, 3, k);
@@ -189,26 +196,25 @@ Status Session::WriteResultsLog() {
 }
 
 Status Session::SaveSpatialWorkbook() {
-  return WriteTableFile(autocorr, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
+  return WriteTableFile(spatialResults, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
 }
 
 std::string Session::UniqueSpatialSheetName(const std::string& base) const {
-  if (!autocorr.HasSheetNamed(base)) return base;
+  if (!spatialResults.HasSheetNamed(base)) return base;
   for (int n = 2;; ++n) {
     std::string candidate = base + " (" + std::to_string(n) + ")";
-    if (!autocorr.HasSheetNamed(candidate)) return candidate;
+    if (!spatialResults.HasSheetNamed(candidate)) return candidate;
   }
 }
 
 Status Session::Close() {
-  for (auto& c : charts) c.clearSeries();
-  HideCharts();
+  ResetCharts();
   // The log is written only while a dataset is open: a second Close would
   // otherwise overwrite the log of the last analyses with an empty file.
   Status written = Status::Ok();
   if (hasData()) written = WriteResultsLog();
   results.Reset();
-  userswindow.Reset();
+  datasetGrid.Reset();
   loaded_.reset();
   availability_ = CommandAvailability();
   return written;

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "analyses/spatial/autocorrelation_options.h"
+#include "charts/chart_data.h"
+#include "charts/chart_renderer.h"
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
@@ -23,8 +25,6 @@
 #include "dataset/pairwise_matrices.h"
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
-#include "session/chart_data.h"
-#include "session/chart_renderer.h"
 #include "session/command_availability.h"
 #include "sheet/book.h"
 
@@ -38,68 +38,77 @@ struct LoadedData {
   PairwiseMatrices matrices;  // points into dataset and mlgs
 };
 
+// What Open learned about the loaded dataset. Only Open and Close change it;
+// the commands and the front ends read it.
+struct DatasetInfo {
+  bool openAttempted = false;  // an Open has been tried since the start
+  std::string dataFilePath;
+  std::string dataDirectory;            // ends with the path separator
+  std::string datasetName;              // file name without directory and extension
+  std::string outputPrefix;             // dataFilePath without its extension
+  int unitCount = 0;                    // N: sampling units analysed
+  int locusCount = 0;                   // L: loci analysed
+  int ploidy = 0;                       // only its parity matters: odd = one allele per locus
+  std::vector<std::string> locusNames;  // 0-based: locusNames[k-1] names locus k
+  int firstAlleleColumn = 4;            // column of locus 1 in the dataset grid (1-based)
+  // Extents of the coordinates, in the file's units; 999 marks "no coordinates".
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  double halfRangeX = 0, halfRangeY = 0;
+  double spatialDims = 0;  // number of coordinate axes present (0, 1, 2)
+  int mlgCount = 0;        // G: distinct MLGs
+  std::int64_t sameMlgPairCount = 0;
+  int maxMicrosatDistance = 0;  // largest allele-size distance between two MLGs
+  bool hasMissingData = false;
+  // MLG pairs one allele apart (j < k), as listed in the results.
+  std::vector<std::pair<int, int>> oneAllelePairs;
+};
+
+// Which curve the sampling-effort chart holds; Save Graph names its file
+// after it.
+enum class EffortCurve {
+  kNone,
+  kCombinedIndividuals,   // ".combiind.svg"
+  kCombinedLoci,          // ".combiloc.svg"
+  kResampledIndividuals,  // ".permind.svg"
+  kResampledLoci,         // ".permloc.svg"
+};
+
 class Session {
  public:
   Session(MessageSink& messages, ProgressSink& progress);
 
-  // --- Dataset description (set by Open) ---
-  int SampleCount = 0;                  // N: sampling units analysed
-  int LocusCount = 0;                   // L: loci analysed
-  int Ploidy = 0;                       // only its parity matters: odd = one allele per locus
-  std::vector<std::string> LocusNames;  // 0-based: LocusNames[k-1] names locus k
-  int FirstAlleleColumn = 4;
-  std::string DataFilePath;
-  std::string DataDirectory;  // ends with the path separator
-  std::string DatasetName;    // file name without directory and extension
-  std::string OutputPrefix;   // DataFilePath without its extension
-  double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
-  double HalfRangeX = 0, HalfRangeY = 0;
-  double SpatialDims = 0;  // number of coordinate axes present (0, 1, 2)
-  bool DatasetLoaded = false;
-
-  // --- MLGs and matrices (set by Open) ---
-  int MlgCount = 0;
-  int ResultsRow = 0;
-  std::int64_t SameMlgPairCount = 0;
-  int MaxMicrosatDistance = 0;
-  int MatricesSheetStage = 0;
-  bool HasMissingData = false;
-  // MLG pairs one allele apart (j < k), as listed in the results.
-  std::vector<std::pair<int, int>> OneAllelePairs;
-
-  // --- Which curve Chart3 shows (for the file name of Save Graph) ---
-  bool Chart3ShowsCombiInd = false;
-  bool Chart3ShowsCombiLoc = false;
-  bool Chart3ShowsResampInd = false;
-  bool Chart3ShowsResampLoc = false;
+  // --- The loaded dataset's description (set by Open and Close only) ---
+  const DatasetInfo& info() const { return info_; }
 
   // --- Worksheets ---
-  Book results;      // results worksheet; its text copy is the results log
-  Book autocorr;     // spatial results workbook
-  Book userswindow;  // the dataset as read, without its header row
+  Book results;         // results worksheet; its text copy is the results log
+  Book spatialResults;  // spatial results workbook
+  Book datasetGrid;     // the dataset as read, without its header row
 
-  // --- Charts (Chart1 .. Chart5 at indices 0..4) ---
-  std::array<ChartData, 5> charts = MakeDefaultCharts();
-  ChartData& chart(int number) { return charts.at(number - 1); }
+  // --- Charts, one per role ---
+  ChartData& chart(ChartRole role) { return charts_.at(static_cast<int>(role)); }
+  const ChartData& chart(ChartRole role) const { return charts_.at(static_cast<int>(role)); }
+  // The curve on the sampling-effort chart, kNone once saved or hidden.
+  EffortCurve effortCurve() const { return effortCurve_; }
+  void SetEffortCurve(EffortCurve curve) { effortCurve_ = curve; }
 
   // --- Chart commands (session_charts.cpp) ---
-  // Empties Series1, Series2, Series3, Series6 and Series7 and hides the
-  // five charts and the two spatial charts: what every command that shows a
-  // chart or a panel does first.
+  // Empties the map, the Pareto chart and the two histograms and hides
+  // every chart: what every command that shows a chart or a panel does first.
   void HideCharts();
-  // Spatial components > MLG map: Chart1 shows every sampling unit at its
-  // position, labelled with its MLG number.
+  // Spatial components > MLG map: every sampling unit at its position,
+  // labelled with its MLG number.
   Status MlgMap();
-  // File > Save map: writes the visible Chart1 to OutputPrefix + ".svg" (and
-  // ".png"), else shows "no map visible"; then empties Series1 and hides the
-  // map. A failed save keeps the map shown so that it can be saved again.
+  // File > Save map: writes the visible map to outputPrefix + ".svg" (and
+  // ".png"), else shows "no map visible"; then empties and hides the map. A
+  // failed save keeps the map shown so that it can be saved again.
   Status SaveMap(ChartRenderer& renderer);
-  // File > Save Graph: writes each visible chart of Chart2..Chart5 to its own
+  // File > Save Graph: writes each visible chart but the map to its own
   // file (".pareto.svg", ".combiind.svg", ".combiloc.svg", ".permind.svg",
-  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", and ".subrange.svg"
-  // and ".correlogram.svg" for the two spatial charts, each with a PNG),
-  // else shows "no graph visible"; then empties Series2 and hides Chart2 to
-  // Chart5 and the spatial charts (kept when a save failed).
+  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", ".subrange.svg"
+  // and ".correlogram.svg", each with a PNG), else shows "no graph
+  // visible"; then empties the Pareto points and hides those charts (kept
+  // when a save failed).
   Status SaveGraph(ChartRenderer& renderer);
 
   // Numerical state shared by the analyses.
@@ -147,8 +156,8 @@ class Session {
   Status Quit();
 
   // Output file names.
-  std::string ResultsLogPath() const { return OutputPrefix + ".outvireltan.txt"; }
-  std::string OutputPath(const std::string& suffix) const { return OutputPrefix + suffix; }
+  std::string ResultsLogPath() const { return info_.outputPrefix + ".outvireltan.txt"; }
+  std::string OutputPath(const std::string& suffix) const { return info_.outputPrefix + suffix; }
   // Rewrites the results log from the results worksheet.
   Status WriteResultsLog();
   // First row of a new results block: two rows below the last used row,
@@ -163,91 +172,95 @@ class Session {
   // for every sampling unit, appended to `results` and the log. Runs once per
   // loaded dataset: afterwards availability().psex is false (the menu item
   // disabled) until the next Open.
-  Status Psex1Click();
+  Status Psex();
   // MLG > Diversity and richness: Shannon, Simpson, evenness and Hill.
-  Status diversityindices1Click();
-  // MLG > Pareto distribution: the clone-size fit, Chart2 in the full case.
-  Status Pareto1Click();
+  Status Diversity();
+  // MLG > Pareto distribution: the clone-size fit, and its chart in the full
+  // case.
+  Status Pareto();
   // Per locus (0-based), set by each Psex run: unbiased gene diversity,
   // observed heterozygosity and Fis of the round-robin genotypes.
   std::vector<double> LocusHnb, LocusHobs, LocusFis;
 
+  // Row of the header of the last block written by Open or Psex.
+  int lastBlockRow() const { return lastBlockRow_; }
+  // How far the autocorrelation's "all freq& dist matrices" sheet has been
+  // written for this dataset: 0 not yet, 1 entire dataset, 2 with genets.
+  int matricesSheetStage() const { return matricesSheetStage_; }
+
   // Genotypic distances and exports.
-  // Tests > matrix of allelic distance: histogram on Chart4 and, for at most
-  // 254 MLGs, the matrix block in `results` and the results log.
-  Status numberofdistinctalleles1Click();
-  // Tests > Matrix of microsatellite distance: the same on Chart5.
-  Status Matrixofmicrosatellitedistance1Click();
+  // Tests > matrix of allelic distance: the histogram of allelic distances
+  // between MLGs and, for at most 254 MLGs, the matrix block in `results`
+  // and the results log.
+  Status AllelicDistances();
+  // Tests > Matrix of microsatellite distance: the same for allele-size
+  // distances.
+  Status MicrosatelliteDistances();
   // The same two commands, also writing the full symmetric G x G matrix to
   // `matrixFilePath` as a tab-separated table, for any G.
-  Status AllelicDistanceWithMatrixFile(const std::string& matrixFilePath);
-  Status MicrosatDistanceWithMatrixFile(const std::string& matrixFilePath);
+  Status AllelicDistancesWithMatrixFile(const std::string& matrixFilePath);
+  Status MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath);
   // Format > Quorvex (".quorvex.txt") and Format > Arlequin (".arlequin.arp"):
   // the clone-corrected dataset, one genotype per MLG.
-  Status Quorvex1Click();
-  Status Arlequin1Click();
+  Status ExportQuorvex();
+  Status ExportArlequin();
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
-  // `results`, rewrites the log, shows its box plot on Chart3 (setting its
-  // Chart3 flag, clearing the other three) and ends with "permutations done"
+  // `results`, rewrites the log, shows its box plot on the sampling-effort
+  // chart (recording which curve it holds) and ends with "permutations done"
   // or "combinations done". A permutation count below 2 is refused before
   // any work (the standard errors divide by P - 1).
-  // Tests > resampling1-l loci, run (Button4Click): P draws per number of loci.
+  // Tests > resampling1-l loci: P draws per number of loci.
   Status ResampleLoci(int permutations);
-  // Tests > resampling 1-n individuals, run (Button2Click): P draws per
-  // number of sampling units.
+  // Tests > resampling 1-n individuals: P draws per number of sampling units.
   Status ResampleIndividuals(int permutations);
   // Tests > Combination 1-l loci: every subset of loci, with the smallest
   // combinations that separate all MLGs.
-  Status Combination1lloci1Click();
+  Status CombineLoci();
   // Tests > Combination1-n individuals: every subset of sampling units.
-  Status Combination1nindfividuals1Click();
+  Status CombineIndividuals();
 
   // Spatial structure (session_spatial.cpp). Each adds its sheet in front of
-  // `autocorr` and saves the workbook; permutations run on all cores, each
+  // `spatialResults` and saves the workbook; permutations run on all cores, each
   // from its own stream of NewRunSeed(). A count below 1 is refused before
   // any work; degenerate data (one MLG, no single-unit MLG...) give a message
   // and no sheet.
-  // Spatial components > Aggregation index, run (Button1Click): Ac and p (Ac),
+  // Spatial components > Aggregation index: Ac and p (Ac),
   // sheet "aggregation index", once per loaded dataset.
   Status AggregationIndex(int permutations);
-  // Spatial components > Edge effect, run (Button7Click): Ee and p (Ee),
+  // Spatial components > Edge effect: Ee and p (Ee),
   // sheet "Edge effect", once per loaded dataset.
   Status EdgeEffect(int permutations);
-  // Spatial components > Clonal sub range, Number of distance classes, run
-  // (Button3Click): sheet "clonal subrange" (" (2)", ... when repeated).
+  // Spatial components > Clonal sub range with a number of distance classes:
+  // sheet "clonal subrange" (" (2)", ... when repeated).
   Status ClonalSubrange(int classCount);
-  // Spatial components > Clonal sub range, Fixed distance classses
-  // (Button6Click): classes from DataDirectory + "distances.txt", sheet
-  // "clonal subrange fix.".
+  // Spatial components > Clonal sub range with fixed distance classes:
+  // classes from dataDirectory + "distances.txt", sheet "clonal subrange
+  // fix.". Both fill the subrange chart: F(r) against the average distance
+  // of each class.
   Status ClonalSubrangeFixed();
-  // F(r) against the average distance of each class, filled (and made
-  // visible) by the last clonal subrange run; saved as ".subrange.svg"/PNG.
-  ChartData subrangeChart;
 
   // Spatial autocorrelation.
-  // Button9 ("run" of the first panel, GroupBox9): checks the ticked boxes,
+  // Checks the chosen class rule and procedure (the first options panel),
   // shows the program's messages ("you have to chose ...", "fichier
   // distances.txt absent") and says what the panels do next.
   AutocorrelationValidation CheckAutocorrelationOptions(const AutocorrelationOptions& options);
-  // Button11 ("run" of GroupBox10): Loiselle kinship and Ritland
+  // Spatial components > Spatial autocorrelation: Loiselle kinship and Ritland
   // relationship by distance class for the entire dataset and the chosen
   // dataset without replicates, regressions, permutation tests (or the
   // resampling of genets); stores the "all freq& dist matrices" sheet and
-  // the result sheet named by the option pair in `autocorr` and saves the
-  // workbook, unless a sheet of that name exists already. Fills
-  // correlogramChart. Ends with "permutations done".
+  // the result sheet named by the option pair in `spatialResults` and saves
+  // the workbook, unless a sheet of that name exists already. Fills the
+  // correlogram: class mean Loiselle kinship against the class's average
+  // distance with the 95% envelope of the permuted means. Ends with
+  // "permutations done".
   Status SpatialAutocorrelation(const AutocorrelationOptions& options);
-  // The correlogram of the last run: class mean Loiselle kinship against
-  // the class's average distance with the 95% envelope of the permuted
-  // means; Save Graph writes it as OutputPrefix + ".correlogram.svg".
-  ChartData correlogramChart;
 
   // The spatial results workbook: its file name, and a save of the whole
   // book (numbers as numbers, texts as texts).
-  std::string SpatialWorkbookPath() const { return OutputPrefix + ".spatialcomponents.xlsx"; }
+  std::string SpatialWorkbookPath() const { return info_.outputPrefix + ".spatialcomponents.xlsx"; }
   Status SaveSpatialWorkbook();
-  // `base` when no sheet of `autocorr` has that name, else `base` followed by
+  // `base` when no sheet of `spatialResults` has that name, else `base` followed by
   // " (2)", " (3)" ...: a workbook cannot hold two sheets of one name.
   std::string UniqueSpatialSheetName(const std::string& base) const;
 
@@ -256,6 +269,8 @@ class Session {
   Status Report(Status status);
 
  private:
+  // Empties every chart and forgets which effort curve was shown.
+  void ResetCharts();
   void WriteMlgSummary();
   void WriteOneAlleleListing();
 
@@ -264,6 +279,11 @@ class Session {
   std::optional<std::uint32_t> seed_;
   CommandAvailability availability_;
   std::unique_ptr<LoadedData> loaded_;
+  DatasetInfo info_;
+  std::array<ChartData, kChartRoleCount> charts_ = MakeDefaultCharts();
+  EffortCurve effortCurve_ = EffortCurve::kNone;
+  int lastBlockRow_ = 0;
+  int matricesSheetStage_ = 0;
 };
 
 }  // namespace vireltan

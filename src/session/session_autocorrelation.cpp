@@ -11,7 +11,7 @@ namespace vireltan {
 
 AutocorrelationValidation Session::CheckAutocorrelationOptions(
     const AutocorrelationOptions& options) {
-  AutocorrelationValidation v = ValidateAutocorrelationOptions(options, DataDirectory);
+  AutocorrelationValidation v = ValidateAutocorrelationOptions(options, info_.dataDirectory);
   for (const std::string& message : v.messages) messages_.Show(message);
   return v;
 }
@@ -19,18 +19,18 @@ AutocorrelationValidation Session::CheckAutocorrelationOptions(
 Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
-  correlogramChart = ChartData();
+  chart(ChartRole::kCorrelogram) = DefaultChart(ChartRole::kCorrelogram);
 
   // Everything the run needs is checked before any work.
   AutocorrelationInput input;
   if (Status s = ReadAutocorrelationSettings(options, input.settings); !s) return s;
   if (input.settings.rule == DistanceClassRule::kFixedLimits) {
-    if (Status s = ReadFixedDistanceClasses(DataDirectory, input.fileLimits); !s) return s;
+    if (Status s = ReadFixedDistanceClasses(info_.dataDirectory, input.fileLimits); !s) return s;
   }
   input.dataset = &dataset();
   input.mlgs = &mlgs();
-  input.DatasetName = DatasetName;
-  input.MatricesSheetStage = MatricesSheetStage;
+  input.datasetName = info_.datasetName;
+  input.matricesSheetStage = matricesSheetStage_;
   input.runSeed = NewRunSeed();
 
   AutocorrelationOutcome outcome;
@@ -49,9 +49,9 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
   // Stored only when no sheet of this name exists: repeating a run with the
   // same option pair on the same dataset leaves the workbook and its file
   // as they are.
-  if (!autocorr.HasSheetNamed(outcome.resultSheetName)) {
-    Book updated = autocorr;
-    int stage = MatricesSheetStage;
+  if (!spatialResults.HasSheetNamed(outcome.resultSheetName)) {
+    Book updated = spatialResults;
+    int stage = matricesSheetStage_;
     if (outcome.hasMatricesSheet) {
       updated.InsertSheets(1, 1);
       updated.sheet(1) = std::move(outcome.matricesSheet);
@@ -72,15 +72,15 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
     updated.InsertSheets(1, 1);
     updated.sheet(1) = std::move(outcome.resultSheet);
     updated.SetSheetName(1, outcome.resultSheetName);
-    std::swap(autocorr, updated);
+    std::swap(spatialResults, updated);
     if (Status saved = SaveSpatialWorkbook(); !saved) {
-      std::swap(autocorr, updated);  // not saved: the workbook stays as it was
+      std::swap(spatialResults, updated);  // not saved: the workbook stays as it was
       return saved;
     }
-    MatricesSheetStage = stage;
+    matricesSheetStage_ = stage;
   }
 
-  correlogramChart = std::move(outcome.correlogram);
+  chart(ChartRole::kCorrelogram) = std::move(outcome.correlogram);
   if (outcome.OutOfRangeFlag)
     messages_.Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   messages_.Show("permutations done");

@@ -15,82 +15,87 @@ void EmptySeries(ChartData& chart, const char* seriesName) {
   }
 }
 
+// The file suffix of the curve on the sampling-effort chart.
+const char* EffortCurveSuffix(EffortCurve curve) {
+  switch (curve) {
+    case EffortCurve::kCombinedIndividuals:
+      return ".combiind.svg";
+    case EffortCurve::kCombinedLoci:
+      return ".combiloc.svg";
+    case EffortCurve::kResampledIndividuals:
+      return ".permind.svg";
+    case EffortCurve::kResampledLoci:
+      return ".permloc.svg";
+    case EffortCurve::kNone:
+      break;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void Session::HideCharts() {
-  EmptySeries(chart(1), "Series1");
-  EmptySeries(chart(2), "Series2");
-  EmptySeries(chart(2), "Series3");
-  EmptySeries(chart(4), "Series6");
-  EmptySeries(chart(5), "Series7");
-  for (ChartData& c : charts) c.visible = false;
-  subrangeChart.visible = false;
-  correlogramChart.visible = false;
+  EmptySeries(chart(ChartRole::kMap), kMapUnitsSeries);
+  EmptySeries(chart(ChartRole::kPareto), kParetoPointsSeries);
+  EmptySeries(chart(ChartRole::kPareto), kParetoFitSeries);
+  EmptySeries(chart(ChartRole::kAllelicHistogram), kAllelicBarsSeries);
+  EmptySeries(chart(ChartRole::kMicrosatHistogram), kMicrosatBarsSeries);
+  for (ChartData& c : charts_) c.visible = false;
 }
 
 Status Session::MlgMap() {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
-  FillMlgMap(dataset(), mlgs(), MapExtents{MinX, MaxX, MinY, MaxY}, chart(1));
-  chart(1).visible = true;
+  ChartData& map = chart(ChartRole::kMap);
+  FillMlgMap(dataset(), mlgs(), MapExtents{info_.minX, info_.maxX, info_.minY, info_.maxY}, map);
+  map.visible = true;
   return Status::Ok();
 }
 
 Status Session::SaveMap(ChartRenderer& renderer) {
-  ChartData& map = chart(1);
+  ChartData& map = chart(ChartRole::kMap);
   if (map.visible) {
     Status saved = renderer.SaveSvgAndPng(map, OutputPath(".svg"));
     if (!saved) return saved;
   } else {
     messages_.Show("no map visible");
   }
-  EmptySeries(map, "Series1");
+  EmptySeries(map, kMapUnitsSeries);
   map.visible = false;
   return Status::Ok();
 }
 
 Status Session::SaveGraph(ChartRenderer& renderer) {
   bool saved = false;
-  auto save = [&](int number, const char* suffix) {
-    Status s = renderer.SaveSvgAndPng(chart(number), OutputPath(suffix));
+  auto save = [&](ChartRole role, const char* suffix) {
+    Status s = renderer.SaveSvgAndPng(chart(role), OutputPath(suffix));
     if (s) saved = true;
     return s;
   };
-  if (chart(2).visible) {
-    if (Status s = save(2, ".pareto.svg"); !s) return s;
+  if (chart(ChartRole::kPareto).visible) {
+    if (Status s = save(ChartRole::kPareto, ".pareto.svg"); !s) return s;
   }
-  if (chart(3).visible) {
-    // Chart3 holds one sampling-effort curve; its flag names the file. A
-    // flag is cleared once saved, so a second Save Graph does not repeat it.
-    std::pair<bool*, const char*> curves[] = {{&Chart3ShowsCombiInd, ".combiind.svg"},
-                                              {&Chart3ShowsCombiLoc, ".combiloc.svg"},
-                                              {&Chart3ShowsResampInd, ".permind.svg"},
-                                              {&Chart3ShowsResampLoc, ".permloc.svg"}};
-    for (auto& [flag, suffix] : curves) {
-      if (!*flag) continue;
-      if (Status s = save(3, suffix); !s) return s;
-      *flag = false;
+  if (chart(ChartRole::kSamplingEffort).visible) {
+    // The chart holds one sampling-effort curve, which names the file. It is
+    // forgotten once saved, so a second Save Graph does not repeat it.
+    if (const char* suffix = EffortCurveSuffix(effortCurve_)) {
+      if (Status s = save(ChartRole::kSamplingEffort, suffix); !s) return s;
+      effortCurve_ = EffortCurve::kNone;
     }
   }
-  if (chart(4).visible) {
-    if (Status s = save(4, ".gendist.svg"); !s) return s;
-  }
-  if (chart(5).visible) {
-    if (Status s = save(5, ".microsatdist.svg"); !s) return s;
-  }
-  // The charts of the clonal subrange and of the autocorrelation.
-  std::pair<ChartData*, const char*> extras[] = {{&subrangeChart, ".subrange.svg"},
-                                                 {&correlogramChart, ".correlogram.svg"}};
-  for (auto& [extra, suffix] : extras) {
-    if (!extra->visible) continue;
-    if (Status s = renderer.SaveSvgAndPng(*extra, OutputPath(suffix)); !s) return s;
-    saved = true;
+  const std::pair<ChartRole, const char*> others[] = {
+      {ChartRole::kAllelicHistogram, ".gendist.svg"},
+      {ChartRole::kMicrosatHistogram, ".microsatdist.svg"},
+      {ChartRole::kSubrange, ".subrange.svg"},
+      {ChartRole::kCorrelogram, ".correlogram.svg"}};
+  for (const auto& [role, suffix] : others) {
+    if (!chart(role).visible) continue;
+    if (Status s = save(role, suffix); !s) return s;
   }
   if (!saved) messages_.Show("no graph visible");
-  EmptySeries(chart(2), "Series2");
-  for (int number = 2; number <= 5; ++number) chart(number).visible = false;
-  subrangeChart.visible = false;
-  correlogramChart.visible = false;
+  EmptySeries(chart(ChartRole::kPareto), kParetoPointsSeries);
+  for (ChartData& c : charts_)
+    if (c.role != ChartRole::kMap) c.visible = false;
   return Status::Ok();
 }
 

@@ -15,7 +15,7 @@ namespace {
 Status CheckMatrixFilePath(const Session& session, const std::string& path) {
   std::error_code ec;
   if (std::filesystem::exists(path, ec) &&
-      std::filesystem::equivalent(path, session.DataFilePath, ec))
+      std::filesystem::equivalent(path, session.info().dataFilePath, ec))
     return Status::Error("The matrix file \"" + path +
                          "\" is the data file itself: choose another name.");
   return Status::Ok();
@@ -35,12 +35,13 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   // Compute everything aside first: a cancelled or failed run changes
   // neither the charts nor the results.
   MlgDistanceTable table(session.dataset(), session.mlgs(), kind);
-  const int classes = allelic ? AllelicDistanceClassCount(session.LocusCount, session.Ploidy)
-                              : session.MaxMicrosatDistance;
+  const int classes =
+      allelic ? AllelicDistanceClassCount(session.info().locusCount, session.info().ploidy)
+              : session.info().maxMicrosatDistance;
   DistanceHistogram histogram;
   Status tabulated = TabulateMlgDistances(table, classes, session.progress(), histogram);
   if (!tabulated) return tabulated;
-  const bool writeBlock = session.MlgCount <= kMaxMlgsInMatrixBlock;
+  const bool writeBlock = session.info().mlgCount <= kMaxMlgsInMatrixBlock;
   Sheet block;
   if (writeBlock) BuildMatrixBlock(table, block);
   if (!matrixFilePath.empty()) {
@@ -50,9 +51,10 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
 
   session.HideCharts();
   if (allelic) {
-    FillAllelicDistanceChart(histogram, session.chart(4));
+    FillAllelicDistanceChart(histogram, session.chart(ChartRole::kAllelicHistogram));
   } else {
-    FillMicrosatDistanceChart(histogram, session.Ploidy, session.chart(5));
+    FillMicrosatDistanceChart(histogram, session.info().ploidy,
+                              session.chart(ChartRole::kMicrosatHistogram));
   }
   // Past 254 MLGs the matrix would not fit the 255 columns of a worksheet
   // row: the chart alone is shown and the results log is left as it was.
@@ -64,34 +66,34 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
 
 }  // namespace
 
-Status Session::numberofdistinctalleles1Click() {
+Status Session::AllelicDistances() {
   return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, "");
 }
 
-Status Session::Matrixofmicrosatellitedistance1Click() {
+Status Session::MicrosatelliteDistances() {
   return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, "");
 }
 
-Status Session::AllelicDistanceWithMatrixFile(const std::string& matrixFilePath) {
+Status Session::AllelicDistancesWithMatrixFile(const std::string& matrixFilePath) {
   return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, matrixFilePath);
 }
 
-Status Session::MicrosatDistanceWithMatrixFile(const std::string& matrixFilePath) {
+Status Session::MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath) {
   return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, matrixFilePath);
 }
 
-Status Session::Quorvex1Click() {
+Status Session::ExportQuorvex() {
   Status allowed = Require(CommandGroup::kDataset);
   if (!allowed) return allowed;
   HideCharts();
-  return WriteQuorvexFile(dataset(), mlgs(), DatasetName, OutputPath(".quorvex.txt"));
+  return WriteQuorvexFile(dataset(), mlgs(), info_.datasetName, OutputPath(".quorvex.txt"));
 }
 
-Status Session::Arlequin1Click() {
+Status Session::ExportArlequin() {
   Status allowed = Require(CommandGroup::kDataset);
   if (!allowed) return allowed;
   HideCharts();
-  return WriteArlequinFile(dataset(), mlgs(), DatasetName, OutputPath(".arlequin.arp"));
+  return WriteArlequinFile(dataset(), mlgs(), info_.datasetName, OutputPath(".arlequin.arp"));
 }
 
 }  // namespace vireltan

@@ -1,7 +1,7 @@
 // The sampling-effort curves: how the number of distinct MLGs grows with the
 // number of loci typed and of sampling units collected, by random resampling
 // and by exhaustive combination, as tables in the results log and box plots
-// on Chart3.
+// on the sampling-effort chart.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -17,9 +17,9 @@ namespace vireltan {
 
 namespace {
 
-// Width in pixels of the drawn Chart3 (that of a saved chart image); the
-// boxes are sized from it.
-constexpr double kChart3WidthPixels = 1000;
+// Width in pixels of the drawn sampling-effort chart (that of a saved chart
+// image); the boxes are sized from it.
+constexpr double kEffortChartWidthPixels = 1000;
 
 // One box per subset size: the smallest and largest MLG count met and their
 // mean.
@@ -29,7 +29,7 @@ struct EffortBox {
   double highest = 0;
 };
 
-// Chart3 as a box plot of the MLG counts against the subset size 1..n
+// The sampling-effort chart as a box plot of the MLG counts against the subset size 1..n
 // (boxes[i-1]); position 0 holds a flat box at 0. Each box spans the
 // smallest to the largest count with its median line at the mean. The
 // whiskers are hidden (the Tukey fences of a box spanning the whole range
@@ -47,13 +47,13 @@ void FillEffortChart(ChartData& chart, const std::string& bottomTitle, int mlgCo
   chart.bottom.fixedRange = true;
   chart.bottom.minimum = 0;
   chart.bottom.maximum = n + 1;
-  ChartSeries* series = chart.findSeries("Series4");
+  ChartSeries* series = chart.findSeries(kEffortBoxesSeries);
   if (series == nullptr) {
-    chart.series.push_back({"Series4", ChartSeries::Kind::kBoxes, {}, {}});
+    chart.series.push_back({kEffortBoxesSeries, ChartSeries::Kind::kBoxes, {}, {}});
     series = &chart.series.back();
   }
   const double halfWidth =
-      static_cast<double>(RoundHalfEven(0.2 * kChart3WidthPixels / std::max(n, 1))) + 1;
+      static_cast<double>(RoundHalfEven(0.2 * kEffortChartWidthPixels / std::max(n, 1))) + 1;
   for (int i = 0; i <= n; ++i) {
     EffortBox box = i == 0 ? EffortBox{} : boxes[i - 1];
     BoxStats stats;
@@ -93,18 +93,16 @@ void AppendBlock(Sheet& results, const Sheet& block, int firstRow) {
   results.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), firstRow, 1);
 }
 
-// Shows a finished curve: Chart3 with only `shown` of its four flags set,
-// the block appended to `results` from `firstRow`, the log rewritten, then
+// Shows a finished curve: the sampling-effort chart holding `shown`, the
+// block appended to `results` from `firstRow`, the log rewritten, then
 // the closing message. Called only once the computation has succeeded, so a
-// cancelled or failed run leaves chart, flags and results as they were.
-Status PublishCurve(Session& s, bool Session::*shown, const char* axisTitle,
+// cancelled or failed run leaves chart and results as they were.
+Status PublishCurve(Session& s, EffortCurve shown, const char* axisTitle,
                     const std::vector<EffortBox>& boxes, const Sheet& block, int firstRow,
                     const char* closing) {
   s.HideCharts();
-  for (bool Session::*flag : {&Session::Chart3ShowsCombiInd, &Session::Chart3ShowsCombiLoc,
-                              &Session::Chart3ShowsResampInd, &Session::Chart3ShowsResampLoc})
-    s.*flag = flag == shown;
-  FillEffortChart(s.chart(3), axisTitle, s.MlgCount, boxes);
+  s.SetEffortCurve(shown);
+  FillEffortChart(s.chart(ChartRole::kSamplingEffort), axisTitle, s.info().mlgCount, boxes);
   AppendBlock(s.results.first(), block, firstRow);
   if (Status written = s.WriteResultsLog(); !written) return written;
   s.messages().Show(closing);
@@ -127,7 +125,7 @@ Status Session::ResampleLoci(int permutations) {
   }
 
   // The block opens with its own empty row.
-  return PublishCurve(*this, &Session::Chart3ShowsResampLoc, "Number of loci", BoxesOf(rows),
+  return PublishCurve(*this, EffortCurve::kResampledLoci, "Number of loci", BoxesOf(rows),
                       LociResamplingBlock(rows, permutations), results.first().LastRow() + 1,
                       "permutations done");
 }
@@ -146,12 +144,12 @@ Status Session::ResampleIndividuals(int permutations) {
   }
 
   // One empty row between the previous block and this one.
-  return PublishCurve(*this, &Session::Chart3ShowsResampInd, "Number of individuals", BoxesOf(rows),
-                      IndividualsResamplingBlock(rows, permutations), NextResultsBlockRow(),
-                      "permutations done");
+  return PublishCurve(*this, EffortCurve::kResampledIndividuals, "Number of individuals",
+                      BoxesOf(rows), IndividualsResamplingBlock(rows, permutations),
+                      NextResultsBlockRow(), "permutations done");
 }
 
-Status Session::Combination1lloci1Click() {
+Status Session::CombineLoci() {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
 
   LociCombinationResult result;
@@ -162,21 +160,21 @@ Status Session::Combination1lloci1Click() {
     if (!run) return run;
   }
 
-  return PublishCurve(*this, &Session::Chart3ShowsCombiLoc, "Number of loci", BoxesOf(result.rows),
-                      LociCombinationBlock(result, LocusNames), NextResultsBlockRow(),
+  return PublishCurve(*this, EffortCurve::kCombinedLoci, "Number of loci", BoxesOf(result.rows),
+                      LociCombinationBlock(result, info_.locusNames), NextResultsBlockRow(),
                       "combinations done");
 }
 
-Status Session::Combination1nindfividuals1Click() {
+Status Session::CombineIndividuals() {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
 
   // Closed form over the clone sizes: instant for any N, no progress needed.
   std::vector<CombinationRow> rows = CombineIndividualsCurve(mlgs().cloneSize);
 
   // The block opens with its own empty row.
-  return PublishCurve(*this, &Session::Chart3ShowsCombiInd, "Number of individuals", BoxesOf(rows),
-                      IndividualsCombinationBlock(rows), results.first().LastRow() + 1,
-                      "combinations done");
+  return PublishCurve(*this, EffortCurve::kCombinedIndividuals, "Number of individuals",
+                      BoxesOf(rows), IndividualsCombinationBlock(rows),
+                      results.first().LastRow() + 1, "combinations done");
 }
 
 }  // namespace vireltan

@@ -6,8 +6,8 @@
 
 namespace vireltan {
 
-Status Session::Psex1Click() {
-  if (availability_.dataset && !HasMissingData && !availability_.psex)
+Status Session::Psex() {
+  if (availability_.dataset && !info_.hasMissingData && !availability_.psex)
     return Status::Error(
         "Psex has already been computed for this dataset: open the file again to compute it "
         "anew.");
@@ -17,7 +17,7 @@ Status Session::Psex1Click() {
   // the tail is computed in log space, which needs no table and is exact for
   // any N, so there is nothing to warn about; the table is still filled as
   // far as it goes for the commands that read it later.
-  const int n = SampleCount;
+  const int n = info_.unitCount;
   FillFactorialTable(factorialTable,
                      n <= FactorialTable::kMaxEntries ? n : FactorialTable::kMaxEntries, messages_);
 
@@ -40,13 +40,13 @@ Status Session::Psex1Click() {
   }
   // Two empty rows separate this block from the previous contents.
   Sheet& sheet = results.first();
-  ResultsRow = sheet.LastRow() + 2;
-  sheet.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), ResultsRow + 1, 1);
+  lastBlockRow_ = sheet.LastRow() + 2;
+  sheet.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), lastBlockRow_ + 1, 1);
   availability_.psex = false;
   return WriteResultsLog();
 }
 
-Status Session::diversityindices1Click() {
+Status Session::Diversity() {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   DiversityIndices indices = ComputeDiversityIndices(mlgs().cloneSize);
   HideCharts();
@@ -54,7 +54,7 @@ Status Session::diversityindices1Click() {
   return WriteResultsLog();
 }
 
-Status Session::Pareto1Click() {
+Status Session::Pareto() {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   ParetoResult pareto = ComputePareto(mlgs().cloneSize);
   HideCharts();
@@ -62,7 +62,8 @@ Status Session::Pareto1Click() {
   if (!message.empty()) messages_.Show(message);
   // Every clone of one size: there is no slope to bound, nothing is written.
   if (pareto.kind == ParetoCase::kOneSize) return Status::Ok();
-  if (pareto.kind == ParetoCase::kFull) FillParetoChart(chart(2), pareto, DatasetName);
+  if (pareto.kind == ParetoCase::kFull)
+    FillParetoChart(chart(ChartRole::kPareto), pareto, info_.datasetName);
   WriteParetoBlock(results.first(), NextResultsBlockRow(), pareto);
   // The bounded cases are saved too: a batch run has no later command that
   // would carry them into the log.

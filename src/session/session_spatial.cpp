@@ -27,7 +27,7 @@ Status CheckCount(int value, const std::string& what) {
 // When the save fails the sheet is taken out again, so that the workbook in
 // memory matches the file and a repeated run can still write its result.
 Status AddSpatialSheet(Session& session, const std::string& name, Sheet sheet) {
-  Book& book = session.autocorr;
+  Book& book = session.spatialResults;
   book.InsertSheets(1, 1);
   book.sheet(1) = std::move(sheet);
   book.SetSheetName(1, name);
@@ -40,7 +40,7 @@ Status AddSpatialSheet(Session& session, const std::string& name, Sheet sheet) {
 // loaded dataset; a repeated run would only throw its result away, so it is
 // not started and the user is told why.
 bool AlreadyInWorkbook(Session& session, const std::string& name) {
-  if (!session.autocorr.HasSheetNamed(name)) return false;
+  if (!session.spatialResults.HasSheetNamed(name)) return false;
   session.messages().Show("The spatial results workbook already holds the sheet \"" + name +
                           "\" for this dataset: the new result would not be written. Open the "
                           "dataset again for a new run.");
@@ -49,8 +49,7 @@ bool AlreadyInWorkbook(Session& session, const std::string& name) {
 
 // F(r) against the average distance of each class that holds pairs.
 void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses, ChartData& chart) {
-  chart = ChartData();
-  chart.name = "subrange";
+  chart = DefaultChart(ChartRole::kSubrange);
   chart.title = "Clonal subrange";
   chart.subtitle = fixedClasses ? "Defined distance classes" : "N. distance classes";
   chart.bottom.title = "average distance";
@@ -75,7 +74,7 @@ Status Session::AggregationIndex(int permutations) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
   HideCharts();
-  subrangeChart.visible = false;
+  chart(ChartRole::kSubrange).visible = false;
   if (AlreadyInWorkbook(*this, kAggregationSheetName)) return Status::Ok();
 
   AggregationResult result;
@@ -95,15 +94,16 @@ Status Session::EdgeEffect(int permutations) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
   HideCharts();
-  subrangeChart.visible = false;
+  chart(ChartRole::kSubrange).visible = false;
   if (AlreadyInWorkbook(*this, kEdgeEffectSheetName)) return Status::Ok();
 
   EdgeEffectResult result;
   {
     ProgressPanel panel(progress());
     const SpatialUnits units = UnitsInDesignationOrder(dataset(), mlgs());
-    Status computed = ComputeEdgeEffect(units, EdgeReferencePoint(units, HalfRangeX, HalfRangeY),
-                                        permutations, NewRunSeed(), &progress(), result);
+    Status computed =
+        ComputeEdgeEffect(units, EdgeReferencePoint(units, info_.halfRangeX, info_.halfRangeY),
+                          permutations, NewRunSeed(), &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result));
@@ -116,7 +116,7 @@ Status Session::ClonalSubrange(int classCount) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(classCount, "distance classes"); !valid) return valid;
   HideCharts();
-  subrangeChart.visible = false;
+  chart(ChartRole::kSubrange).visible = false;
 
   ClonalSubrangeResult result;
   {
@@ -128,17 +128,17 @@ Status Session::ClonalSubrange(int classCount) {
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
                                  ClonalSubrangeSheet(result, false));
   if (!saved) return saved;
-  FillSubrangeChart(result, false, subrangeChart);
+  FillSubrangeChart(result, false, chart(ChartRole::kSubrange));
   return Status::Ok();
 }
 
 Status Session::ClonalSubrangeFixed() {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
-  subrangeChart.visible = false;
+  chart(ChartRole::kSubrange).visible = false;
 
   std::vector<double> limits;
-  if (Status read = ReadFixedDistanceClasses(DataDirectory, limits); !read) return read;
+  if (Status read = ReadFixedDistanceClasses(info_.dataDirectory, limits); !read) return read;
 
   ClonalSubrangeResult result;
   {
@@ -150,7 +150,7 @@ Status Session::ClonalSubrangeFixed() {
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),
                                  ClonalSubrangeSheet(result, true));
   if (!saved) return saved;
-  FillSubrangeChart(result, true, subrangeChart);
+  FillSubrangeChart(result, true, chart(ChartRole::kSubrange));
   if (result.outOfRange) {
     messages().Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   }

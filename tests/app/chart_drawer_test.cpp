@@ -36,7 +36,6 @@ QStringList TextItems(QChart& chart) {
 
 ChartData EverySeriesKind() {
   ChartData data;
-  data.name = "Mixed";
   data.title = "a title";
   data.subtitle = "y = 1x +0";
   data.foot = "c = 2";
@@ -205,7 +204,7 @@ void Settle() {
 }
 
 TEST(ShowChart, ARedrawShowsOnlyTheNewDrawing) {
-  ChartData empty = MakeDefaultCharts()[3];
+  ChartData empty = DefaultChart(ChartRole::kAllelicHistogram);
   ChartData histogram = empty;
   histogram.left.fixedRange = histogram.bottom.fixedRange = true;
   histogram.left.maximum = 10;

@@ -331,8 +331,8 @@ TEST_F(WindowTest, CancelledAnalysisLeavesNoOutput) {
     EXPECT_EQ(form->statusBar()->currentMessage(), "cancelled") << name;
     EXPECT_TRUE(messages.messages.empty()) << name;
     EXPECT_EQ(form->session().results.first().LastRow(), rows) << name;
-    EXPECT_EQ(form->session().autocorr.NumSheets(), 1) << name;
-    EXPECT_FALSE(form->session().chart(3).visible) << name;
+    EXPECT_EQ(form->session().spatialResults.NumSheets(), 1) << name;
+    EXPECT_FALSE(form->session().chart(ChartRole::kSamplingEffort).visible) << name;
   }
   EXPECT_EQ(vireltan::testing::ReadWholeFile(dir.file("plot.outvireltan.txt")), log);
   EXPECT_FALSE(fs::exists(dir.file("plot.spatialcomponents.xlsx")));
@@ -356,7 +356,7 @@ TEST_F(WindowTest, ChartsOfThePreviousDatasetAreHiddenByOpenAndClose) {
   ASSERT_NE(view, nullptr);
   Open(path);
   EXPECT_TRUE(view->isHidden());
-  EXPECT_FALSE(form->session().subrangeChart.visible);
+  EXPECT_FALSE(form->session().chart(ChartRole::kSubrange).visible);
   subrange();
   Trigger(form->Close1);
   EXPECT_TRUE(view->isHidden());
@@ -388,7 +388,7 @@ TEST_F(WindowTest, AChartShownLaterCarriesNothingOfEarlierDrawings) {
   fresh.setRenderHint(QPainter::Antialiasing);
   fresh.resize(form->Chart4->size());
   fresh.show();
-  ShowChart(fresh, form->session().chart(4));
+  ShowChart(fresh, form->session().chart(ChartRole::kAllelicHistogram));
   settle();
   ASSERT_EQ(fresh.size(), form->Chart4->size());
   EXPECT_EQ(form->Chart4->chart()->size().toSize(), form->Chart4->size());
@@ -477,14 +477,14 @@ TEST_F(WindowTest, EveryCommandRunsFromItsMenuOnTheExample) {
   EXPECT_FALSE(form->Psex1->isEnabled());  // once per loaded dataset
   grows(form->diversityindices1, nullptr);
   grows(form->Pareto1, nullptr);
-  EXPECT_TRUE(form->session().chart(2).visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kPareto).visible);
   grows(form->numberofdistinctalleles1, nullptr);
-  EXPECT_TRUE(form->session().chart(4).visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kAllelicHistogram).visible);
   grows(form->Matrixofmicrosatellitedistance1, nullptr);
-  EXPECT_TRUE(form->session().chart(5).visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kMicrosatHistogram).visible);
   grows(form->Combination1lloci1, "combinations done");
   grows(form->Combination1nindfividuals1, "combinations done");
-  EXPECT_TRUE(form->session().chart(3).visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kSamplingEffort).visible);
 
   int before = results.LastRow();
   runPanel(form->resampling1lloci1, form->Edit4, "50", form->Button4);
@@ -502,7 +502,7 @@ TEST_F(WindowTest, EveryCommandRunsFromItsMenuOnTheExample) {
   form->Edit3->setText("4");
   form->Button3->click();
   form->WaitUntilIdle();
-  EXPECT_TRUE(form->session().subrangeChart.visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kSubrange).visible);
 
   messages.messages.clear();
   Trigger(form->Spatialautocorrelation1);
@@ -515,9 +515,9 @@ TEST_F(WindowTest, EveryCommandRunsFromItsMenuOnTheExample) {
   form->Button11->click();
   form->WaitUntilIdle();
   EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
-  EXPECT_TRUE(form->session().correlogramChart.visible);
+  EXPECT_TRUE(form->session().chart(ChartRole::kCorrelogram).visible);
 
-  const Book& workbook = form->session().autocorr;
+  const Book& workbook = form->session().spatialResults;
   for (const char* sheet : {"aggregation index", "Edge effect", "clonal subrange",
                             "all freq& dist matrices", "Autocorr-Nb&Central"})
     EXPECT_TRUE(workbook.HasSheetNamed(sheet)) << sheet;

@@ -65,12 +65,12 @@ class Exports : public ::testing::Test {
     ASSERT_TRUE(s.ok()) << s.message();
   }
   std::string Quorvex() {
-    Status s = session.Quorvex1Click();
+    Status s = session.ExportQuorvex();
     EXPECT_TRUE(s.ok()) << s.message();
     return ReadWholeFile(session.OutputPath(".quorvex.txt"));
   }
   std::string Arlequin() {
-    Status s = session.Arlequin1Click();
+    Status s = session.ExportArlequin();
     EXPECT_TRUE(s.ok()) << s.message();
     return ReadWholeFile(session.OutputPath(".arlequin.arp"));
   }
@@ -78,14 +78,14 @@ class Exports : public ::testing::Test {
 
 TEST_F(Exports, QuorvexDiploid) {
   Open("meadow.txt", kDiploid);
-  session.chart(4).visible = true;
+  session.chart(ChartRole::kAllelicHistogram).visible = true;
   EXPECT_EQ(Quorvex(),
             "\t\tA\tB\n"
             "meadow\ts4\t101130\t150152\n"
             "meadow\ts3\t120124\t150152\n"
             "meadow\ts5\t130130\t160160\n");
   EXPECT_EQ(dir.file("meadow.quorvex.txt"), session.OutputPath(".quorvex.txt"));
-  EXPECT_FALSE(session.chart(4).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kAllelicHistogram).visible);
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -138,7 +138,7 @@ TEST_F(Exports, ArlequinNumbersEndInColumnTenPastNine) {
     rows.push_back({"r" + std::to_string(m), "0", "0", std::to_string(100 + m) + "200"});
   rows.push_back({"r5bis", "0", "0", "200105"});
   Open("twelve.txt", rows);
-  ASSERT_EQ(session.MlgCount, 12);
+  ASSERT_EQ(session.info().mlgCount, 12);
   std::string expected = std::string(kArlequinHeader) +
                          "   SampleName=\"twelve\"\n"
                          "   SampleSize=12\n"
@@ -181,8 +181,8 @@ TEST_F(Exports, RunningTwiceGivesIdenticalFiles) {
   EXPECT_EQ(Quorvex(), quorvex);
   EXPECT_EQ(Arlequin(), arlequin);
   // One line per MLG, plus the header line.
-  EXPECT_EQ(std::count(quorvex.begin(), quorvex.end(), '\n'), session.MlgCount + 1);
-  EXPECT_EQ(std::count(arlequin.begin(), arlequin.end(), '\n'), 15 + 2 * session.MlgCount + 1);
+  EXPECT_EQ(std::count(quorvex.begin(), quorvex.end(), '\n'), session.info().mlgCount + 1);
+  EXPECT_EQ(std::count(arlequin.begin(), arlequin.end(), '\n'), 15 + 2 * session.info().mlgCount + 1);
   EXPECT_EQ(std::count(arlequin.begin(), arlequin.end(), '\r'),
             std::count(arlequin.begin(), arlequin.end(), '\n'));
 }
@@ -190,18 +190,18 @@ TEST_F(Exports, RunningTwiceGivesIdenticalFiles) {
 TEST_F(Exports, FileThatCannotBeCreatedIsNamed) {
   Open("meadow.txt", kDiploid);
   std::filesystem::create_directory(dir.file("meadow.arlequin.arp"));
-  Status s = session.Arlequin1Click();
+  Status s = session.ExportArlequin();
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find(dir.file("meadow.arlequin.arp")), std::string::npos) << s.message();
   std::filesystem::create_directory(dir.file("meadow.quorvex.txt"));
-  Status q = session.Quorvex1Click();
+  Status q = session.ExportQuorvex();
   ASSERT_FALSE(q.ok());
   EXPECT_NE(q.message().find("meadow.quorvex.txt"), std::string::npos) << q.message();
 }
 
 TEST_F(Exports, NeedADataset) {
-  EXPECT_FALSE(session.Quorvex1Click().ok());
-  EXPECT_FALSE(session.Arlequin1Click().ok());
+  EXPECT_FALSE(session.ExportQuorvex().ok());
+  EXPECT_FALSE(session.ExportArlequin().ok());
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -34,11 +34,11 @@ const Rows kFiveSus{{"5", "", "", "2", "2", "A", "B"},    {"s1", "1", "1", "1201
 
 TEST_F(OpenTest, WritesMlgListRichnessAndLog) {
   ASSERT_TRUE(OpenRows("meadow.data.txt", kFiveSus).ok());
-  EXPECT_EQ(session.DatasetName, "meadow.data");
-  EXPECT_EQ(session.OutputPrefix, dir.file("meadow.data"));
-  EXPECT_EQ(session.DataDirectory, dir.path().string() + "/");
-  EXPECT_EQ(session.MlgCount, 3);
-  EXPECT_EQ(session.SameMlgPairCount, 3);
+  EXPECT_EQ(session.info().datasetName, "meadow.data");
+  EXPECT_EQ(session.info().outputPrefix, dir.file("meadow.data"));
+  EXPECT_EQ(session.info().dataDirectory, dir.path().string() + "/");
+  EXPECT_EQ(session.info().mlgCount, 3);
+  EXPECT_EQ(session.info().sameMlgPairCount, 3);
   EXPECT_EQ(results().TextAt(1, 1), "meadow.data");
   EXPECT_EQ(results().TextAt(2, 1), "Distinct MLG designation");
   EXPECT_EQ(results().TextAt(2, 2), "sampling unit designation");
@@ -52,15 +52,15 @@ TEST_F(OpenTest, WritesMlgListRichnessAndLog) {
   EXPECT_EQ(results().NumberAt(7, 2), 3);
   EXPECT_EQ(results().TextAt(7, 3), "R [(G-1)/(N-1)]");
   EXPECT_DOUBLE_EQ(results().NumberAt(7, 4), 0.5);
-  EXPECT_EQ(session.ResultsRow, 5);  // no one-allele block: the last MLG row
+  EXPECT_EQ(session.lastBlockRow(), 5);  // no one-allele block: the last MLG row
   EXPECT_TRUE(messages.messages.empty());
   std::string log = ReadWholeFile(session.ResultsLogPath());
   EXPECT_NE(log.find("G (richness)\t3\tR [(G-1)/(N-1)]\t0.5"), std::string::npos) << log;
   EXPECT_TRUE(session.availability().psex);
   EXPECT_TRUE(session.availability().spatialMenu);
-  EXPECT_EQ(session.userswindow.first().ColumnHeading(1), "individu");
-  EXPECT_EQ(session.userswindow.first().ColumnHeading(4), "A");
-  EXPECT_EQ(session.userswindow.first().TextAt(1, 1), "s1");
+  EXPECT_EQ(session.datasetGrid.first().ColumnHeading(1), "individu");
+  EXPECT_EQ(session.datasetGrid.first().ColumnHeading(4), "A");
+  EXPECT_EQ(session.datasetGrid.first().TextAt(1, 1), "s1");
 }
 
 TEST_F(OpenTest, OneAlleleListingFollowsTheRichnessLine) {
@@ -74,7 +74,7 @@ TEST_F(OpenTest, OneAlleleListingFollowsTheRichnessLine) {
   EXPECT_EQ(results().TextAt(9, 2), "1 allele");
   EXPECT_EQ(results().TextAt(9, 3), "scoring error?");
   EXPECT_EQ(results().TextAt(9, 4), "somatic mutation?");
-  EXPECT_EQ(session.ResultsRow, 9);
+  EXPECT_EQ(session.lastBlockRow(), 9);
   EXPECT_EQ(results().TextAt(12, 1), "MLGs");
   EXPECT_EQ(results().NumberAt(12, 2), 1);
   EXPECT_EQ(results().NumberAt(12, 3), 2);
@@ -93,7 +93,7 @@ TEST_F(OpenTest, MissingDataAndNoCoordinatesRestrictCommands) {
   const CommandAvailability& a = session.availability();
   EXPECT_TRUE(a.dataset);
   EXPECT_FALSE(a.psex || a.allelicMatrix || a.microsatMatrix || a.mlgMenu || a.spatialMenu);
-  EXPECT_EQ(session.SpatialDims, 0);
+  EXPECT_EQ(session.info().spatialDims, 0);
   EXPECT_FALSE(session.Require(CommandGroup::kPsex).ok());
   EXPECT_NE(session.Require(CommandGroup::kSpatialMenu).message().find("coordinates"),
             std::string::npos);
@@ -126,7 +126,7 @@ TEST_F(OpenTest, WorkbookDataFileLoadsLikeItsTextTable) {
   ASSERT_TRUE(WriteTableFile(book, dir.file("meadow.txt"), FileType::kXlsxWorkbook).ok());
   Status s = session.Open(dir.file("meadow.txt"));
   ASSERT_TRUE(s.ok()) << s.message();
-  EXPECT_EQ(session.MlgCount, 3);
+  EXPECT_EQ(session.info().mlgCount, 3);
   EXPECT_EQ(results().TextAt(4, 4), "s3");
   EXPECT_DOUBLE_EQ(results().NumberAt(7, 4), 0.5);
 }
@@ -149,7 +149,7 @@ TEST_F(OpenTest, CloseWritesTheLogOnceAndDisablesCommands) {
   ASSERT_TRUE(session.Close().ok());
   ASSERT_TRUE(session.Quit().ok());
   EXPECT_EQ(ReadWholeFile(dir.file("d.outvireltan.txt")), log);
-  EXPECT_TRUE(session.DatasetLoaded);
+  EXPECT_TRUE(session.info().openAttempted);
 }
 
 TEST_F(OpenTest, QuitRewritesTheLogWithTheCurrentResults) {
@@ -167,7 +167,7 @@ TEST_F(OpenTest, HeaderMismatchWarnsThenAnalysesRowsPresent) {
   EXPECT_EQ(messages.messages[0],
             "!!the number of lines in the dataset does not correspond to the number of sampling "
             "units, please check ");
-  EXPECT_EQ(session.SampleCount, 5);
+  EXPECT_EQ(session.info().unitCount, 5);
   EXPECT_DOUBLE_EQ(results().NumberAt(7, 4), 0.5);
 }
 
@@ -175,10 +175,10 @@ TEST_F(OpenTest, ExampleDatasetLoads) {
   std::string path = dir.file("seagrass_meadow.txt");
   std::filesystem::copy_file(std::string(VIRELTAN_EXAMPLES_DIR) + "/seagrass_meadow.txt", path);
   ASSERT_TRUE(session.Open(path).ok());
-  EXPECT_EQ(session.SampleCount, 79);
-  EXPECT_EQ(session.LocusCount, 8);
-  EXPECT_GT(session.MlgCount, 10);
-  EXPECT_FALSE(session.OneAllelePairs.empty());  // the built-in somatic mutant
+  EXPECT_EQ(session.info().unitCount, 79);
+  EXPECT_EQ(session.info().locusCount, 8);
+  EXPECT_GT(session.info().mlgCount, 10);
+  EXPECT_FALSE(session.info().oneAllelePairs.empty());  // the built-in somatic mutant
 }
 
 struct RealDataset {
@@ -201,11 +201,11 @@ TEST_P(RealDatasets, OpenWithoutErrors) {
   std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/" + GetParam().file, path);
   Status s = session.Open(path);
   ASSERT_TRUE(s.ok()) << s.message();
-  EXPECT_EQ(session.SampleCount, GetParam().n);
-  EXPECT_EQ(session.LocusCount, GetParam().l);
-  EXPECT_EQ(session.HasMissingData, GetParam().missing);
-  EXPECT_EQ(session.SpatialDims, GetParam().spatialDims);
-  EXPECT_EQ(session.MlgCount, GetParam().mlgs);
+  EXPECT_EQ(session.info().unitCount, GetParam().n);
+  EXPECT_EQ(session.info().locusCount, GetParam().l);
+  EXPECT_EQ(session.info().hasMissingData, GetParam().missing);
+  EXPECT_EQ(session.info().spatialDims, GetParam().spatialDims);
+  EXPECT_EQ(session.info().mlgCount, GetParam().mlgs);
   EXPECT_TRUE(std::filesystem::exists(session.ResultsLogPath()));
 }
 

@@ -107,7 +107,7 @@ Status TabulateMlgDistances(const MlgDistanceRows& table, int classCount, Progre
 }
 
 void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& chart) {
-  ChartSeries& bars = BarSeries(chart, "Series6");
+  ChartSeries& bars = BarSeries(chart, kAllelicBarsSeries);
   bars.points.clear();
   if (histogram.pairCount == 0) return ShowEmptyChart(chart);
   chart.visible = true;
@@ -118,7 +118,7 @@ void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& cha
 }
 
 void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, ChartData& chart) {
-  ChartSeries& bars = BarSeries(chart, "Series7");
+  ChartSeries& bars = BarSeries(chart, kMicrosatBarsSeries);
   bars.points.clear();
   if (histogram.pairCount == 0) return ShowEmptyChart(chart);
   chart.visible = true;

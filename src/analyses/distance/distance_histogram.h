@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "analyses/distance/mlg_distance_table.h"
+#include "charts/chart_data.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
-#include "session/chart_data.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -45,12 +45,12 @@ inline int AllelicDistanceClassCount(int locusCount, int ploidy) {
 Status TabulateMlgDistances(const MlgDistanceRows& table, int classCount, ProgressSink& progress,
                             DistanceHistogram& histogram);
 
-// Chart4: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·hmax/P + 1,
+// The allelic histogram: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·hmax/P + 1,
 // bottom axis 0 .. D + 1. With no pair (P = 0) the chart is shown empty with
 // automatic axes: every percentage would be a division by zero.
 void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& chart);
 
-// Chart5: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·(hmax + 2)/P,
+// The microsatellite histogram: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·(hmax + 2)/P,
 // bottom axis 0 .. D, or 0 .. D/2 for odd ploidy (whose stored distances
 // are halved while D, the largest unhalved distance, is not). Empty with
 // automatic axes when P = 0.

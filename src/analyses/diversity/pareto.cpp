@@ -146,11 +146,11 @@ void FillParetoChart(ChartData& chart, const ParetoResult& r, const std::string&
   chart.subtitle = "y = " + FormatFixed3(r.fit.b) + "x +" + FormatFixed3(r.fit.a);
   chart.foot = "c(pareto) = " + FormatFixed3(r.c);
 
-  if (ChartSeries* points = chart.findSeries("Series2")) {
+  if (ChartSeries* points = chart.findSeries(kParetoPointsSeries)) {
     for (std::size_t i = 0; i < r.x.size(); ++i)
       points->points.push_back({r.x[i], r.y[i], "O", "blue"});
   }
-  if (ChartSeries* line = chart.findSeries("Series3")) {
+  if (ChartSeries* line = chart.findSeries(kParetoFitSeries)) {
     for (std::size_t i = 0; i < r.x.size(); ++i)
       line->points.push_back({r.x[i], r.fit.a + r.fit.b * r.x[i], "", "black"});
   }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "numeric/line_fit.h"
-#include "session/chart_data.h"
+#include "charts/chart_data.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -50,7 +50,7 @@ std::string ParetoMessage(ParetoCase kind);
 // nothing. Returns the number of rows written.
 int WriteParetoBlock(Sheet& sheet, int row, const ParetoResult& result);
 
-// Fills Chart2 for the full case: title naming the dataset, the fitted
+// Fills the Pareto chart for the full case: title naming the dataset, the fitted
 // equation as subtitle, c as foot, the points (labelled "O", blue), the line
 // (black), fixed log-scale axes with their labels in plain numbers. The
 // chart is made visible.

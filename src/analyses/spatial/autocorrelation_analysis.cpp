@@ -261,7 +261,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   std::vector<PointPair>().swap(sorted);
 
   // Matrices sheet blocks, built now and stored by the caller.
-  if (input.MatricesSheetStage == 0) {
+  if (input.matricesSheetStage == 0) {
     MatricesBlockInput block;
     block.title = "ENTIRE DATASET";
     block.frequencies = &suCalculator.frequencies();
@@ -275,10 +275,10 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     };
     out.matricesSheet = BuildMatricesBlock(block);
     out.matricesSheet.SetTextAt(1, 1, "SPATIAL AUTOCORRELATION");
-    out.matricesSheet.SetTextAt(1, 2, input.DatasetName);
+    out.matricesSheet.SetTextAt(1, 2, input.datasetName);
     out.hasMatricesSheet = true;
   }
-  if (genets && input.MatricesSheetStage <= 1) {
+  if (genets && input.matricesSheetStage <= 1) {
     MatricesBlockInput block;
     block.title = "WITHOUT REPLICATES";
     block.frequencies = &genetCalculator->frequencies();
@@ -368,7 +368,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
 
   // The result sheet.
   Sheet& sheet = out.resultSheet;
-  WriteResultHeader(sheet, input.DatasetName, n);
+  WriteResultHeader(sheet, input.datasetName, n);
   WriteTestedDataset(sheet, 3, entire);
   std::vector<SpRow> sp{{"ENTIRE DATASET", entire.lines.slope[1], entire.observed.loiselle[1]}};
   std::vector<CorrelogramSeries> curves{
@@ -410,7 +410,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     curves.push_back(std::move(s));
   }
   WriteSpBlock(sheet, sp);
-  out.correlogram = MakeCorrelogram(input.DatasetName, curves);
+  out.correlogram = MakeCorrelogram(input.datasetName, curves);
   out.tested.push_back(std::move(entire));
   if (procedure == ReplicateProcedure::kWeighted || procedure == ReplicateProcedure::kCentral)
     out.tested.push_back(std::move(other));

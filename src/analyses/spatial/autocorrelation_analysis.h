@@ -18,7 +18,7 @@
 #include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
-#include "session/chart_data.h"
+#include "charts/chart_data.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -26,10 +26,10 @@ namespace vireltan {
 struct AutocorrelationInput {
   const Dataset* dataset = nullptr;
   const MlgPartition* mlgs = nullptr;
-  std::string DatasetName;
+  std::string datasetName;
   // 0: the "all freq& dist matrices" sheet does not exist yet; 1: it holds
   // the entire-dataset block; 2: the block without replicates too.
-  int MatricesSheetStage = 0;
+  int matricesSheetStage = 0;
   AutocorrelationSettings settings;
   // Fixed rule: the upper limits read from "distances.txt", ascending.
   std::vector<double> fileLimits;

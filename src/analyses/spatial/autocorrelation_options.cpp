@@ -11,15 +11,15 @@ namespace vireltan {
 AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOptions& options,
                                                          const std::string& dataDirectory) {
   AutocorrelationValidation v;
-  if (!options.CheckBox1 && !options.CheckBox2)
+  if (!options.equalCountClasses && !options.fixedClasses)
     v.messages.push_back("you have to chose a distance class definition option");
-  if (!options.CheckBox3 && !options.CheckBox4 && !options.CheckBox5)
+  if (!options.centralCoordinates && !options.genetsWeighted && !options.genetsResampled)
     v.messages.push_back("you have to chose a procedure to remove replicates");
-  if (options.CheckBox1) {
+  if (options.equalCountClasses) {
     v.showSecondPanel = true;
     v.showClassCount = true;
   }
-  if (options.CheckBox2) {
+  if (options.fixedClasses) {
     std::error_code error;
     if (std::filesystem::is_regular_file(dataDirectory + kFixedDistanceClassesFile, error)) {
       v.showSecondPanel = true;
@@ -50,30 +50,30 @@ Status ParsePositiveCount(const std::string& text, const std::string& what, int&
 
 Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
                                    AutocorrelationSettings& settings) {
-  if (!options.CheckBox1 && !options.CheckBox2)
+  if (!options.equalCountClasses && !options.fixedClasses)
     return Status::Error("you have to chose a distance class definition option");
-  if (options.CheckBox1 && options.CheckBox2)
+  if (options.equalCountClasses && options.fixedClasses)
     return Status::Error(
         "Choose one distance class definition: a number of distance classes or the fixed "
         "distance classes of \"distances.txt\", not both.");
-  int procedures = options.CheckBox3 + options.CheckBox4 + options.CheckBox5;
+  int procedures = options.centralCoordinates + options.genetsWeighted + options.genetsResampled;
   if (procedures > 1)
     return Status::Error(
         "Choose at most one procedure to remove replicates: central coordinates, genets "
         "weighted or genets with resampling.");
   settings.rule =
-      options.CheckBox1 ? DistanceClassRule::kEqualCount : DistanceClassRule::kFixedLimits;
-  settings.procedure = options.CheckBox3   ? ReplicateProcedure::kCentral
-                       : options.CheckBox4 ? ReplicateProcedure::kWeighted
-                       : options.CheckBox5 ? ReplicateProcedure::kResampling
+      options.equalCountClasses ? DistanceClassRule::kEqualCount : DistanceClassRule::kFixedLimits;
+  settings.procedure = options.centralCoordinates   ? ReplicateProcedure::kCentral
+                       : options.genetsWeighted ? ReplicateProcedure::kWeighted
+                       : options.genetsResampled ? ReplicateProcedure::kResampling
                                            : ReplicateProcedure::kNone;
   if (Status s =
-          ParsePositiveCount(options.Edit7, "number of permutations", settings.PermutationCount);
+          ParsePositiveCount(options.permutationsText, "number of permutations", settings.PermutationCount);
       !s)
     return s;
   settings.DistanceClassCount = 0;
   if (settings.rule == DistanceClassRule::kEqualCount) {
-    if (Status s = ParsePositiveCount(options.Edit6, "number of distance classes",
+    if (Status s = ParsePositiveCount(options.classCountText, "number of distance classes",
                                       settings.DistanceClassCount);
         !s)
       return s;

@@ -1,16 +1,14 @@
 #pragma once
-// Options of the spatial autocorrelation of kinship, and the two option
-// panels that collect them.
+// Options of the spatial autocorrelation of kinship, as two option panels
+// collect them.
 //
-// The first panel (GroupBox9, "Autocorrelation") asks how pairs are cut into
-// distance classes and how clonal replicates are handled; the second
-// (GroupBox10) asks for the numbers:
-//   - CheckBox1 "number of distance classes": k classes with equal numbers
-//     of pairs (k from Edit6);
-//   - CheckBox2 "Fixed distance classes": upper limits from "distances.txt";
-//   - CheckBox3 "Central coordinates": one point per genet at its centroid;
-//   - CheckBox4 "genets weighted": all SUs, pairs within one genet left out;
-//   - CheckBox5 "genets with resampling": one SU drawn per genet, repeated.
+// The first panel asks how pairs are cut into distance classes and how
+// clonal replicates are handled; the second asks for the numbers:
+//   - "number of distance classes": k classes with equal numbers of pairs;
+//   - "Fixed distance classes": upper limits from "distances.txt";
+//   - "Central coordinates": one point per genet at its centroid;
+//   - "genets weighted": all SUs, pairs within one genet left out;
+//   - "genets with resampling": one SU drawn per genet, repeated.
 // Ticking (or unticking) a box only ever disables its rivals; only the menu
 // command enables them again.
 #include <cstdint>
@@ -21,15 +19,16 @@
 
 namespace vireltan {
 
-// What the two panels hold when "run" (Button11) is pressed.
+// What the two panels hold when the run is asked for. The numbers are kept
+// as typed, so that a bad entry is reported in the user's own words.
 struct AutocorrelationOptions {
-  bool CheckBox1 = false;      // "number of distance classes" (equal-count rule)
-  bool CheckBox2 = false;      // "Fixed distance classes" (limits from "distances.txt")
-  bool CheckBox3 = false;      // "Central coordinates"
-  bool CheckBox4 = false;      // "genets weighted"
-  bool CheckBox5 = false;      // "genets with resampling"
-  std::string Edit6 = "10";    // "N. distance classes"
-  std::string Edit7 = "1000";  // "N. permutations" (also the resampling replicates)
+  bool equalCountClasses = false;         // "number of distance classes" (equal-count rule)
+  bool fixedClasses = false;              // "Fixed distance classes" (limits from "distances.txt")
+  bool centralCoordinates = false;        // "Central coordinates"
+  bool genetsWeighted = false;            // "genets weighted"
+  bool genetsResampled = false;           // "genets with resampling"
+  std::string classCountText = "10";      // "N. distance classes"
+  std::string permutationsText = "1000";  // "N. permutations" (also the resampling replicates)
 };
 
 enum class DistanceClassRule {
@@ -45,19 +44,19 @@ enum class ReplicateProcedure {
   kResampling,  // one SU drawn per genet, repeated PermutationCount times
 };
 
-// What Button9 ("run" of the first panel) decides.
+// What the check of the first panel decides.
 struct AutocorrelationValidation {
   // Shown in this order; none of them stops the check.
   std::vector<std::string> messages;
-  // GroupBox10 with Button11, Edit7 and Label5 is shown.
+  // The second panel (permutations and its run button) is shown.
   bool showSecondPanel = false;
-  // Edit6 and Label4 (the number of classes) are shown too.
+  // The number of classes is asked for too.
   bool showClassCount = false;
   // "distances.txt" is missing: the first panel is closed.
   bool closeFirstPanel = false;
 };
 
-// Button9: checks the ticks in the program's order. `dataDirectory` ends
+// Checks the ticks of the first panel in the program's order. `dataDirectory` ends
 // with its path separator; the fixed-limit rule needs "distances.txt" there.
 AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOptions& options,
                                                          const std::string& dataDirectory);

@@ -324,7 +324,7 @@ Sheet BuildMatricesBlock(const MatricesBlockInput& in) {
 ChartData MakeCorrelogram(const std::string& datasetName,
                           const std::vector<CorrelogramSeries>& series) {
   ChartData chart;
-  chart.name = "Correlogram";
+  chart.role = ChartRole::kCorrelogram;
   chart.title = "Correlogram for \"" + datasetName + "\"";
   chart.bottom.title = "average distance of the class";
   chart.left.title = "Fij(Loiselle)";

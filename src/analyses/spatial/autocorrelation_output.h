@@ -11,7 +11,7 @@
 #include "analyses/spatial/autocorrelation_kinship.h"
 #include "analyses/spatial/autocorrelation_permutation.h"
 #include "analyses/spatial/autocorrelation_resampling.h"
-#include "session/chart_data.h"
+#include "charts/chart_data.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {

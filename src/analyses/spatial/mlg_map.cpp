@@ -26,9 +26,9 @@ std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZ
 
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExtents& extents,
                 ChartData& chart) {
-  ChartSeries* series = chart.findSeries("Series1");
+  ChartSeries* series = chart.findSeries(kMapUnitsSeries);
   if (!series) {
-    chart.series.push_back({"Series1", ChartSeries::Kind::kPoints, {}, {}});
+    chart.series.push_back({kMapUnitsSeries, ChartSeries::Kind::kPoints, {}, {}});
     series = &chart.series.back();
   }
   series->points.clear();

@@ -4,8 +4,8 @@
 // out. Coordinates are in the dataset's own units (metres, usually).
 #include <vector>
 
+#include "charts/chart_data.h"
 #include "dataset/dataset.h"
-#include "session/chart_data.h"
 
 namespace vireltan {
 
@@ -23,7 +23,7 @@ struct MapExtents {
 // map, whose 0 would sit on the corner shared with the bottom axis).
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
-// Fills `chart` (Chart1) with the map: `Series1` gets one black point per
+// Fills the map chart: its units series gets one black point per
 // sampling unit in dataset-table order (ascending MLG number), labelled
 // with its MLG number; both axes get fixed ranges from the extents (never
 // empty: a range of zero width is widened to 1) and their custom labels

@@ -58,7 +58,7 @@ class DistanceCommands : public ::testing::Test {
     ASSERT_TRUE(session.Open(path).ok());
   }
   const Sheet& results() const { return session.results.first(); }
-  const std::vector<ChartPoint>& bars(int chart) {
+  const std::vector<ChartPoint>& bars(ChartRole chart) {
     return session.chart(chart).series.at(0).points;
   }
 };
@@ -67,8 +67,8 @@ class DistanceCommands : public ::testing::Test {
 std::vector<double> ExpectedPercents(const Session& s, bool allelic, int classes) {
   std::vector<double> counts(classes + 1, 0.0);
   double pairs = 0;
-  for (int j = 1; j <= s.MlgCount; ++j)
-    for (int k = j + 1; k <= s.MlgCount; ++k) {
+  for (int j = 1; j <= s.info().mlgCount; ++j)
+    for (int k = j + 1; k <= s.info().mlgCount; ++k) {
       double x =
           allelic ? s.matrices().MlgAllelicDistance(j, k) : s.matrices().MlgMicrosatDistance(j, k);
       counts.at(static_cast<int>(x + 0.5)) += 1;
@@ -80,28 +80,28 @@ std::vector<double> ExpectedPercents(const Session& s, bool allelic, int classes
 
 TEST_F(DistanceCommands, AllelicHistogramOfTheExample) {
   OpenExample();
-  session.chart(5).visible = true;  // left by an earlier command
+  session.chart(ChartRole::kMicrosatHistogram).visible = true;  // left by an earlier command
   const int lastRowBefore = results().LastRow();
-  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
-  EXPECT_TRUE(session.chart(4).visible);
-  EXPECT_FALSE(session.chart(5).visible);
-  const int d = 2 * session.LocusCount;
+  ASSERT_TRUE(session.AllelicDistances().ok());
+  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kMicrosatHistogram).visible);
+  const int d = 2 * session.info().locusCount;
   std::vector<double> expected = ExpectedPercents(session, true, d);
-  ASSERT_EQ(bars(4).size(), static_cast<size_t>(d));
+  ASSERT_EQ(bars(ChartRole::kAllelicHistogram).size(), static_cast<size_t>(d));
   double total = 0, highest = 0;
   for (int k = 1; k <= d; ++k) {
-    EXPECT_DOUBLE_EQ(bars(4)[k - 1].x, k);
-    EXPECT_NEAR(bars(4)[k - 1].y, expected[k], 1e-9) << k;
-    total += bars(4)[k - 1].y;
-    highest = std::max(highest, bars(4)[k - 1].y);
+    EXPECT_DOUBLE_EQ(bars(ChartRole::kAllelicHistogram)[k - 1].x, k);
+    EXPECT_NEAR(bars(ChartRole::kAllelicHistogram)[k - 1].y, expected[k], 1e-9) << k;
+    total += bars(ChartRole::kAllelicHistogram)[k - 1].y;
+    highest = std::max(highest, bars(ChartRole::kAllelicHistogram)[k - 1].y);
   }
   EXPECT_NEAR(total, 100, 1e-9);
-  EXPECT_NEAR(session.chart(4).left.maximum, highest + 1, 1e-9);
-  EXPECT_DOUBLE_EQ(session.chart(4).bottom.maximum, d + 1);
-  EXPECT_EQ(session.chart(4).bottom.title, "genetic distance (Number of distinct alleles)");
+  EXPECT_NEAR(session.chart(ChartRole::kAllelicHistogram).left.maximum, highest + 1, 1e-9);
+  EXPECT_DOUBLE_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.maximum, d + 1);
+  EXPECT_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.title, "genetic distance (Number of distinct alleles)");
 
   // The block: one empty row, then G+1 rows with "MLGs" first.
-  const int g = session.MlgCount;
+  const int g = session.info().mlgCount;
   const int top = lastRowBefore + 2;
   EXPECT_EQ(results().LastRow(), top + g);
   EXPECT_EQ(results().TextAt(top, 1), "MLGs");
@@ -117,32 +117,32 @@ TEST_F(DistanceCommands, AllelicHistogramOfTheExample) {
 
 TEST_F(DistanceCommands, MicrosatHistogramFollowsTheAllelicBlock) {
   OpenExample();
-  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
+  ASSERT_TRUE(session.AllelicDistances().ok());
   const int allelicEnd = results().LastRow();
-  ASSERT_TRUE(session.Matrixofmicrosatellitedistance1Click().ok());
-  EXPECT_FALSE(session.chart(4).visible);
-  EXPECT_TRUE(session.chart(4).series[0].points.empty());
-  EXPECT_TRUE(session.chart(5).visible);
-  const int d = session.MaxMicrosatDistance;
+  ASSERT_TRUE(session.MicrosatelliteDistances().ok());
+  EXPECT_FALSE(session.chart(ChartRole::kAllelicHistogram).visible);
+  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).series[0].points.empty());
+  EXPECT_TRUE(session.chart(ChartRole::kMicrosatHistogram).visible);
+  const int d = session.info().maxMicrosatDistance;
   std::vector<double> expected = ExpectedPercents(session, false, d);
-  ASSERT_EQ(bars(5).size(), static_cast<size_t>(d));
+  ASSERT_EQ(bars(ChartRole::kMicrosatHistogram).size(), static_cast<size_t>(d));
   double highest = 0;
   for (int k = 1; k <= d; ++k) {
-    EXPECT_NEAR(bars(5)[k - 1].y, expected[k], 1e-9) << k;
+    EXPECT_NEAR(bars(ChartRole::kMicrosatHistogram)[k - 1].y, expected[k], 1e-9) << k;
     highest = std::max(highest, expected[k]);
   }
-  const double pairs = session.MlgCount * (session.MlgCount - 1) / 2.0;
-  EXPECT_NEAR(session.chart(5).left.maximum, highest + 200 / pairs, 1e-9);
-  EXPECT_DOUBLE_EQ(session.chart(5).bottom.maximum, d);
+  const double pairs = session.info().mlgCount * (session.info().mlgCount - 1) / 2.0;
+  EXPECT_NEAR(session.chart(ChartRole::kMicrosatHistogram).left.maximum, highest + 200 / pairs, 1e-9);
+  EXPECT_DOUBLE_EQ(session.chart(ChartRole::kMicrosatHistogram).bottom.maximum, d);
   EXPECT_EQ(results().TextAt(allelicEnd + 2, 1), "MLGs");
   EXPECT_EQ(results().NumberAt(allelicEnd + 3, 3), session.matrices().MlgMicrosatDistance(1, 2));
 }
 
 TEST_F(DistanceCommands, BlockUpTo254MlgsOnly) {
   Open(DistinctMlgs(254));
-  ASSERT_EQ(session.MlgCount, 254);
+  ASSERT_EQ(session.info().mlgCount, 254);
   int before = results().LastRow();
-  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
+  ASSERT_TRUE(session.AllelicDistances().ok());
   EXPECT_EQ(results().LastRow(), before + 2 + 254);
   EXPECT_EQ(results().LastCol(), 255);
   EXPECT_EQ(results().TextAt(before + 2, 1), "MLGs");
@@ -153,16 +153,16 @@ TEST_F(DistanceCommands, BlockUpTo254MlgsOnly) {
   Session big(m, progress);
   WriteTsv(other.path() / "big.txt", DistinctMlgs(255));
   ASSERT_TRUE(big.Open(other.file("big.txt")).ok());
-  ASSERT_EQ(big.MlgCount, 255);
+  ASSERT_EQ(big.info().mlgCount, 255);
   const std::string logBefore = ReadWholeFile(big.ResultsLogPath());
   const int rowsBefore = big.results.first().LastRow();
   // Make the log differ from the worksheet: the command must not rewrite it.
   big.results.first().SetTextAt(rowsBefore + 1, 1, "not yet logged");
   for (bool allelic : {true, false}) {
-    ASSERT_TRUE(allelic ? big.numberofdistinctalleles1Click().ok()
-                        : big.Matrixofmicrosatellitedistance1Click().ok());
-    EXPECT_TRUE(big.chart(allelic ? 4 : 5).visible);
-    EXPECT_FALSE(big.chart(allelic ? 4 : 5).series[0].points.empty());
+    ASSERT_TRUE(allelic ? big.AllelicDistances().ok()
+                        : big.MicrosatelliteDistances().ok());
+    EXPECT_TRUE(big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram).visible);
+    EXPECT_FALSE(big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram).series[0].points.empty());
     EXPECT_EQ(big.results.first().LastRow(), rowsBefore + 1);
     EXPECT_EQ(ReadWholeFile(big.ResultsLogPath()), logBefore);
   }
@@ -170,12 +170,12 @@ TEST_F(DistanceCommands, BlockUpTo254MlgsOnly) {
 
 TEST_F(DistanceCommands, SingleMlgShowsEmptyChartsAndATinyBlock) {
   Open({{"2", "", "", "1", "2"}, {"a", "1", "1", "120124"}, {"b", "2", "2", "124120"}});
-  ASSERT_EQ(session.MlgCount, 1);
+  ASSERT_EQ(session.info().mlgCount, 1);
   for (bool allelic : {true, false}) {
     int before = results().LastRow();
-    ASSERT_TRUE(allelic ? session.numberofdistinctalleles1Click().ok()
-                        : session.Matrixofmicrosatellitedistance1Click().ok());
-    const ChartData& chart = session.chart(allelic ? 4 : 5);
+    ASSERT_TRUE(allelic ? session.AllelicDistances().ok()
+                        : session.MicrosatelliteDistances().ok());
+    const ChartData& chart = session.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram);
     EXPECT_TRUE(chart.visible);
     EXPECT_TRUE(chart.series[0].points.empty());
     EXPECT_FALSE(chart.left.fixedRange);
@@ -195,21 +195,21 @@ TEST_F(DistanceCommands, HaploidHalvesDistancesButNotTheMicrosatClassCount) {
         {"a", "1", "1", "120", "150"},
         {"b", "1", "1", "126", "150"},
         {"c", "1", "1", "126", "141"}});
-  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
+  ASSERT_TRUE(session.AllelicDistances().ok());
   // Allelic: D = L = 2; pairs at 1 (a-b, b-c) and 2 (a-c).
-  ASSERT_EQ(bars(4).size(), 2u);
-  EXPECT_NEAR(bars(4)[0].y, 200.0 / 3, 1e-9);
-  EXPECT_NEAR(bars(4)[1].y, 100.0 / 3, 1e-9);
-  EXPECT_DOUBLE_EQ(session.chart(4).bottom.maximum, 3);
-  ASSERT_TRUE(session.Matrixofmicrosatellitedistance1Click().ok());
+  ASSERT_EQ(bars(ChartRole::kAllelicHistogram).size(), 2u);
+  EXPECT_NEAR(bars(ChartRole::kAllelicHistogram)[0].y, 200.0 / 3, 1e-9);
+  EXPECT_NEAR(bars(ChartRole::kAllelicHistogram)[1].y, 100.0 / 3, 1e-9);
+  EXPECT_DOUBLE_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.maximum, 3);
+  ASSERT_TRUE(session.MicrosatelliteDistances().ok());
   // Sizes: a-b 6, b-c 9, a-c 15 (stored halved); D = 30 unhalved.
-  EXPECT_EQ(session.MaxMicrosatDistance, 30);
-  ASSERT_EQ(bars(5).size(), 30u);
+  EXPECT_EQ(session.info().maxMicrosatDistance, 30);
+  ASSERT_EQ(bars(ChartRole::kMicrosatHistogram).size(), 30u);
   for (int d = 1; d <= 30; ++d) {
     bool filled = d == 6 || d == 9 || d == 15;
-    EXPECT_NEAR(bars(5)[d - 1].y, filled ? 100.0 / 3 : 0, 1e-9) << d;
+    EXPECT_NEAR(bars(ChartRole::kMicrosatHistogram)[d - 1].y, filled ? 100.0 / 3 : 0, 1e-9) << d;
   }
-  EXPECT_DOUBLE_EQ(session.chart(5).bottom.maximum, 15);
+  EXPECT_DOUBLE_EQ(session.chart(ChartRole::kMicrosatHistogram).bottom.maximum, 15);
   // The block holds the halved distances: MLG 1 = a (120, 150), 2 = c (126,
   // 141), 3 = b (126, 150) in key order; a-c 15, a-b 6, c-b 9.
   const int top = results().LastRow() - 3;
@@ -229,11 +229,12 @@ TEST_F(DistanceCommands, HaploidHalvesDistancesButNotTheMicrosatClassCount) {
 class RecordingRenderer : public ChartRenderer {
  public:
   Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
-    saved.push_back({svgPath, chart.name, chart.series.at(0).points.size()});
+    saved.push_back({svgPath, chart.role, chart.series.at(0).points.size()});
     return Status::Ok();
   }
   struct Saved {
-    std::string path, chart;
+    std::string path;
+    ChartRole chart;
     size_t bars;
   };
   std::vector<Saved> saved;
@@ -241,34 +242,34 @@ class RecordingRenderer : public ChartRenderer {
 
 TEST_F(DistanceCommands, SaveGraphWritesTheShownHistogram) {
   Open(DistinctMlgs(5));
-  ASSERT_TRUE(session.numberofdistinctalleles1Click().ok());
+  ASSERT_TRUE(session.AllelicDistances().ok());
   RecordingRenderer renderer;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
   EXPECT_EQ(renderer.saved[0].path, dir.file("d.gendist.svg"));
-  EXPECT_EQ(renderer.saved[0].chart, "Chart4");
+  EXPECT_EQ(renderer.saved[0].chart, ChartRole::kAllelicHistogram);
   EXPECT_EQ(renderer.saved[0].bars, 4u);  // D = 2L, L = 2
 
-  ASSERT_TRUE(session.Matrixofmicrosatellitedistance1Click().ok());
+  ASSERT_TRUE(session.MicrosatelliteDistances().ok());
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
   EXPECT_EQ(renderer.saved[1].path, dir.file("d.microsatdist.svg"));
-  EXPECT_EQ(renderer.saved[1].chart, "Chart5");
-  EXPECT_EQ(renderer.saved[1].bars, static_cast<size_t>(session.MaxMicrosatDistance));
+  EXPECT_EQ(renderer.saved[1].chart, ChartRole::kMicrosatHistogram);
+  EXPECT_EQ(renderer.saved[1].bars, static_cast<size_t>(session.info().maxMicrosatDistance));
   EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(DistanceCommands, RefusedForMissingDataOrWithoutDataset) {
-  Status none = session.numberofdistinctalleles1Click();
+  Status none = session.AllelicDistances();
   EXPECT_FALSE(none.ok());
   EXPECT_NE(none.message().find("open a data file"), std::string::npos);
   Open({{"2", "", "", "1", "2"}, {"a", "1", "1", "999999"}, {"b", "2", "2", "120124"}});
   for (Status s :
-       {session.numberofdistinctalleles1Click(), session.Matrixofmicrosatellitedistance1Click()}) {
+       {session.AllelicDistances(), session.MicrosatelliteDistances()}) {
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.message().find("missing data"), std::string::npos) << s.message();
   }
-  EXPECT_FALSE(session.chart(4).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kAllelicHistogram).visible);
 }
 
 TEST_F(DistanceCommands, CancelledRunChangesNothing) {
@@ -281,9 +282,9 @@ TEST_F(DistanceCommands, CancelledRunChangesNothing) {
   const std::string log = ReadWholeFile(s.ResultsLogPath());
   const int rows = s.results.first().LastRow();
   std::string matrixFile = dir.file("m.tsv");
-  EXPECT_TRUE(s.AllelicDistanceWithMatrixFile(matrixFile).cancelled());
-  EXPECT_TRUE(s.Matrixofmicrosatellitedistance1Click().cancelled());
-  EXPECT_FALSE(s.chart(4).visible || s.chart(5).visible);
+  EXPECT_TRUE(s.AllelicDistancesWithMatrixFile(matrixFile).cancelled());
+  EXPECT_TRUE(s.MicrosatelliteDistances().cancelled());
+  EXPECT_FALSE(s.chart(ChartRole::kAllelicHistogram).visible || s.chart(ChartRole::kMicrosatHistogram).visible);
   EXPECT_EQ(s.results.first().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(s.ResultsLogPath()), log);
   EXPECT_FALSE(std::filesystem::exists(matrixFile));
@@ -305,10 +306,10 @@ std::vector<std::vector<std::string>> ReadCells(const std::string& path) {
 
 TEST_F(DistanceCommands, MatrixFileHoldsTheFullMatrixForAnyG) {
   Open(DistinctMlgs(300));
-  const int g = session.MlgCount;
+  const int g = session.info().mlgCount;
   ASSERT_EQ(g, 300);
   std::string path = dir.file("allelic.tsv");
-  ASSERT_TRUE(session.AllelicDistanceWithMatrixFile(path).ok());
+  ASSERT_TRUE(session.AllelicDistancesWithMatrixFile(path).ok());
   auto cells = ReadCells(path);
   ASSERT_EQ(cells.size(), static_cast<size_t>(g + 1));
   EXPECT_EQ(cells[0][0], "MLGs");
@@ -325,17 +326,17 @@ TEST_F(DistanceCommands, MatrixFileHoldsTheFullMatrixForAnyG) {
   }
   EXPECT_EQ(mismatches, 0);
   // The chart is still drawn; no block past 254 MLGs.
-  EXPECT_TRUE(session.chart(4).visible);
+  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).visible);
 }
 
 TEST_F(DistanceCommands, MatrixFileNeverReplacesTheDataFile) {
   Open(DistinctMlgs(3));
   const std::string data = ReadWholeFile(dir.file("d.txt"));
-  Status s = session.MicrosatDistanceWithMatrixFile(dir.file("d.txt"));
+  Status s = session.MicrosatelliteDistancesWithMatrixFile(dir.file("d.txt"));
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find("data file"), std::string::npos) << s.message();
   EXPECT_EQ(ReadWholeFile(dir.file("d.txt")), data);
-  EXPECT_FALSE(session.chart(5).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kMicrosatHistogram).visible);
 }
 
 struct CliOutcome {

@@ -58,7 +58,7 @@ TEST(DistanceHistogram, AllelicWorkedCase) {
   EXPECT_EQ(h.pairCount, 3);
   EXPECT_EQ(h.maxCount, 1);
 
-  ChartData chart = Chart("Series6");
+  ChartData chart = Chart(kAllelicBarsSeries);
   FillAllelicDistanceChart(h, chart);
   EXPECT_TRUE(chart.visible);
   EXPECT_TRUE(chart.left.fixedRange);
@@ -87,7 +87,7 @@ class MicrosatAxis : public ::testing::TestWithParam<MicrosatAxisCase> {};
 TEST_P(MicrosatAxis, WorkedCase) {
   // Distances 2, 4 and 26 with D = MaxMicrosatDistance = 26.
   DistanceHistogram h = Tabulate(Three(2, 4, 26), 26);
-  ChartData chart = Chart("Series7");
+  ChartData chart = Chart(kMicrosatBarsSeries);
   FillMicrosatDistanceChart(h, GetParam().ploidy, chart);
   EXPECT_TRUE(chart.visible);
   EXPECT_DOUBLE_EQ(chart.left.maximum, 100.0);  // 100 (1 + 2) / 3
@@ -120,7 +120,7 @@ TEST(DistanceHistogram, ZeroCellsAreNotCounted) {
   DistanceHistogram h = Tabulate(Three(0, 2, 2), 4);
   EXPECT_EQ(h.pairCount, 2);
   EXPECT_EQ(h.counts[2], 2);
-  ChartData chart = Chart("Series6");
+  ChartData chart = Chart(kAllelicBarsSeries);
   FillAllelicDistanceChart(h, chart);
   EXPECT_DOUBLE_EQ(chart.series[0].points[1].y, 100);
   EXPECT_DOUBLE_EQ(chart.left.maximum, 101);
@@ -130,11 +130,11 @@ TEST(DistanceHistogram, SingleMlgShowsAnEmptyChartWithoutDivisionByZero) {
   HandMatrix one({});
   DistanceHistogram h = Tabulate(one, 4);
   EXPECT_EQ(h.pairCount, 0);
-  for (const char* series : {"Series6", "Series7"}) {
+  for (const char* series : {kAllelicBarsSeries, kMicrosatBarsSeries}) {
     ChartData chart = Chart(series);
     chart.left.fixedRange = chart.bottom.fixedRange = true;  // from a previous run
     chart.series[0].points.push_back({1, 50, "", ""});
-    if (std::string(series) == "Series6") {
+    if (std::string(series) == kAllelicBarsSeries) {
       FillAllelicDistanceChart(h, chart);
     } else {
       FillMicrosatDistanceChart(h, 2, chart);

@@ -41,12 +41,12 @@ class MlgMenuCommands : public ::testing::Test {
 TEST_F(MlgMenuCommands, DiversityBlocksFollowEachOtherAfterOneEmptyRow) {
   Open({"120124", "120124", "130130", "140140"});  // clone sizes 2, 1, 1
   const int last = results().LastRow();
-  ASSERT_TRUE(session.diversityindices1Click().ok());
+  ASSERT_TRUE(session.Diversity().ok());
   EXPECT_TRUE(results().at(last + 1, 1).empty());
   EXPECT_EQ(results().TextAt(last + 2, 1), "diversity indices");
   EXPECT_NEAR(results().NumberAt(last + 4, 2), 5.0 / 6.0, 1e-15);
   EXPECT_DOUBLE_EQ(results().NumberAt(last + 5, 2), 6.0);
-  ASSERT_TRUE(session.diversityindices1Click().ok());
+  ASSERT_TRUE(session.Diversity().ok());
   EXPECT_EQ(results().TextAt(last + 7, 1), "diversity indices");
   const std::string log = ReadWholeFile(session.ResultsLogPath());
   EXPECT_NE(log.find("Shannon H\xC2\xB4\xC2\xB4\t"), std::string::npos);
@@ -54,27 +54,27 @@ TEST_F(MlgMenuCommands, DiversityBlocksFollowEachOtherAfterOneEmptyRow) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(MlgMenuCommands, ParetoFullCaseFillsChart2AndTheLog) {
+TEST_F(MlgMenuCommands, ParetoFullCaseFillsTheChartAndTheLog) {
   // Clone sizes 1, 1, 1, 1, 2, 4.
   Open({"101101", "102102", "103103", "104104", "110110", "110110", "120120", "120120", "120120",
         "120120"});
-  session.chart(1).visible = true;  // left over from a previous command
-  ASSERT_TRUE(session.Pareto1Click().ok());
+  session.chart(ChartRole::kMap).visible = true;  // left over from a previous command
+  ASSERT_TRUE(session.Pareto().ok());
   EXPECT_TRUE(messages.messages.empty());
-  EXPECT_TRUE(session.chart(2).visible);
-  EXPECT_FALSE(session.chart(1).visible);
-  EXPECT_EQ(session.chart(2).title, "Pareto distribution for \"clones\"");
-  EXPECT_EQ(session.chart(2).foot, "c(pareto) = 1.661");
+  EXPECT_TRUE(session.chart(ChartRole::kPareto).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
+  EXPECT_EQ(session.chart(ChartRole::kPareto).title, "Pareto distribution for \"clones\"");
+  EXPECT_EQ(session.chart(ChartRole::kPareto).foot, "c(pareto) = 1.661");
   const std::string log = ReadWholeFile(session.ResultsLogPath());
   EXPECT_NE(log.find("\n\npareto\tignoring Sdt Dev.\nc pareto\t1.66"), std::string::npos) << log;
 }
 
 TEST_F(MlgMenuCommands, ParetoBoundIsShownAndSaved) {
   Open({"120124", "120124", "120124"});
-  ASSERT_TRUE(session.Pareto1Click().ok());
+  ASSERT_TRUE(session.Pareto().ok());
   ASSERT_EQ(messages.messages.size(), 1u);
   EXPECT_EQ(messages.messages[0], "monogenotypic sample");
-  EXPECT_FALSE(session.chart(2).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kPareto).visible);
   const std::string log = ReadWholeFile(session.ResultsLogPath());
   // b = log10(3/4) / log10 2.
   EXPECT_NE(log.find("pareto\nb>\t-0.415037"), std::string::npos) << log;
@@ -85,7 +85,7 @@ TEST_F(MlgMenuCommands, ParetoWithOneCloneSizeWritesNothing) {
   Open({"120124", "120124", "130130", "130130"});
   const std::string before = ReadWholeFile(session.ResultsLogPath());
   const int rows = results().LastRow();
-  ASSERT_TRUE(session.Pareto1Click().ok());
+  ASSERT_TRUE(session.Pareto().ok());
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(results().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(session.ResultsLogPath()), before);

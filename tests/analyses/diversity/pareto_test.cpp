@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "session/chart_data.h"
+#include "charts/chart_data.h"
 
 namespace vireltan {
 namespace {
@@ -153,8 +153,8 @@ TEST(Pareto, ChartTextsSeriesAndAxes) {
   EXPECT_EQ(chart.title, "Pareto distribution for \"meadow\"");
   EXPECT_EQ(chart.subtitle, "y = -0.661x +1.992");
   EXPECT_EQ(chart.foot, "c(pareto) = 1.661");
-  const ChartSeries* points = chart.findSeries("Series2");
-  const ChartSeries* line = chart.findSeries("Series3");
+  const ChartSeries* points = chart.findSeries(kParetoPointsSeries);
+  const ChartSeries* line = chart.findSeries(kParetoFitSeries);
   ASSERT_EQ(points->points.size(), 3u);
   EXPECT_EQ(points->points[0].label, "O");
   EXPECT_EQ(points->points[0].color, "blue");
@@ -178,7 +178,7 @@ TEST(Pareto, ChartTextsSeriesAndAxes) {
 
   // A second run replaces points and labels instead of piling them up.
   FillParetoChart(chart, r, "meadow");
-  EXPECT_EQ(chart.findSeries("Series2")->points.size(), 3u);
+  EXPECT_EQ(chart.findSeries(kParetoPointsSeries)->points.size(), 3u);
   EXPECT_EQ(chart.bottom.customLabels.size(), 40u);
 }
 

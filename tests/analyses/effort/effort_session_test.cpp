@@ -1,5 +1,5 @@
 // The four sampling-effort commands as the window and the command line run
-// them: the blocks they append to the results, the log, Chart3 and its
+// them: the blocks they append to the results, the log, the chart and its
 // flags, the messages, and what a refusal or a cancel leaves behind.
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ class EffortCommands : public ::testing::Test {
   void SetUp() override {
     WriteTsv(dir.path() / "meadow.txt", kMeadow);
     ASSERT_TRUE(session.Open(dir.file("meadow.txt")).ok());
-    ASSERT_EQ(session.MlgCount, 5);
+    ASSERT_EQ(session.info().mlgCount, 5);
     session.SetSeed(17);
     before = results().LastRow();
   }
@@ -57,12 +57,15 @@ class EffortCommands : public ::testing::Test {
     while (!texts.empty() && texts.back().empty()) texts.pop_back();
     return texts;
   }
-  void ExpectOnlyChart3Shown() {
-    for (int c = 1; c <= 5; ++c) EXPECT_EQ(session.chart(c).visible, c == 3) << c;
+  void ExpectOnlyEffortChartShown() {
+    for (int c = 0; c < kChartRoleCount; ++c) {
+      const ChartRole role = static_cast<ChartRole>(c);
+      EXPECT_EQ(session.chart(role).visible, role == ChartRole::kSamplingEffort) << c;
+    }
   }
-  // Chart3: ranges, and one box per size 0..n.
+  // The sampling-effort chart: ranges, and one box per size 0..n.
   void ExpectBoxes(const char* bottomTitle, int n) {
-    ChartData& chart = session.chart(3);
+    ChartData& chart = session.chart(ChartRole::kSamplingEffort);
     EXPECT_EQ(chart.bottom.title, bottomTitle);
     EXPECT_EQ(chart.left.title, "Number of distinct MLG");
     EXPECT_TRUE(chart.bottom.fixedRange);
@@ -70,7 +73,7 @@ class EffortCommands : public ::testing::Test {
     EXPECT_EQ(chart.bottom.maximum, n + 1);
     EXPECT_TRUE(chart.left.fixedRange);
     EXPECT_EQ(chart.left.maximum, 6);
-    ChartSeries* boxes = chart.findSeries("Series4");
+    ChartSeries* boxes = chart.findSeries(kEffortBoxesSeries);
     ASSERT_NE(boxes, nullptr);
     ASSERT_EQ(boxes->boxes.size(), static_cast<size_t>(n + 1));
     const BoxStats& first = boxes->boxes.front();
@@ -108,13 +111,13 @@ TEST_F(EffortCommands, ResampleLociAppendsItsBlockChartAndLog) {
   EXPECT_EQ(results().NumberAt(last, 6), 5);
   EXPECT_EQ(results().NumberAt(last, 7), 5);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"permutations done"}));
-  EXPECT_TRUE(session.Chart3ShowsResampLoc);
-  EXPECT_FALSE(session.Chart3ShowsResampInd || session.Chart3ShowsCombiInd ||
-               session.Chart3ShowsCombiLoc);
-  ExpectOnlyChart3Shown();
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kResampledLoci));
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledIndividuals) || (session.effortCurve() == EffortCurve::kCombinedIndividuals) ||
+               (session.effortCurve() == EffortCurve::kCombinedLoci));
+  ExpectOnlyEffortChartShown();
   ExpectBoxes("Number of loci", 3);
   // Half-width: 0.2 x 1000 px / 3 = 66.7, rounded, plus 1.
-  EXPECT_EQ(session.chart(3).findSeries("Series4")->boxes[1].halfWidthPixels, 68);
+  EXPECT_EQ(session.chart(ChartRole::kSamplingEffort).findSeries(kEffortBoxesSeries)->boxes[1].halfWidthPixels, 68);
   EXPECT_NE(Log().find("locus\tNb permutations\t20\n"), std::string::npos);
   EXPECT_NE(Log().find("\n3loc\t6\t0\t5\t0\t5\t5\t"), std::string::npos);
 }
@@ -139,15 +142,15 @@ TEST_F(EffortCommands, ResampleIndividualsLeavesOneEmptyRowBeforeItsBlock) {
   EXPECT_EQ(results().NumberAt(last, 6), 5);
   EXPECT_EQ(results().NumberAt(last, 7), 5);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"permutations done"}));
-  EXPECT_TRUE(session.Chart3ShowsResampInd);
-  EXPECT_FALSE(session.Chart3ShowsResampLoc);
-  ExpectOnlyChart3Shown();
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kResampledIndividuals));
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledLoci));
+  ExpectOnlyEffortChartShown();
   ExpectBoxes("Number of individuals", 6);
   EXPECT_NE(Log().find("SU\tNb permutations\t30\n\nNb SU\t"), std::string::npos);
 }
 
 TEST_F(EffortCommands, CombineLociListsTheMinimumCombinationsByName) {
-  ASSERT_TRUE(session.Combination1lloci1Click().ok());
+  ASSERT_TRUE(session.CombineLoci().ok());
   EXPECT_TRUE(RowTexts(before + 1).empty());
   EXPECT_EQ(RowTexts(before + 2), (std::vector<std::string>{"combinations ", "of loci"}));
   EXPECT_EQ(RowTexts(before + 3),
@@ -165,13 +168,13 @@ TEST_F(EffortCommands, CombineLociListsTheMinimumCombinationsByName) {
   EXPECT_EQ(RowTexts(before + 10), (std::vector<std::string>{"B", "C"}));
   EXPECT_EQ(results().LastRow(), before + 10);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"combinations done"}));
-  EXPECT_TRUE(session.Chart3ShowsCombiLoc);
-  EXPECT_FALSE(session.Chart3ShowsResampLoc || session.Chart3ShowsCombiInd);
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kCombinedLoci));
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledLoci) || (session.effortCurve() == EffortCurve::kCombinedIndividuals));
   ExpectBoxes("Number of loci", 3);
 }
 
 TEST_F(EffortCommands, CombineIndividualsBlockStartsWithItsOwnEmptyRow) {
-  ASSERT_TRUE(session.Combination1nindfividuals1Click().ok());
+  ASSERT_TRUE(session.CombineIndividuals().ok());
   EXPECT_TRUE(RowTexts(before + 1).empty());
   EXPECT_EQ(RowTexts(before + 2), (std::vector<std::string>{"SU", "combinations"}));
   EXPECT_EQ(RowTexts(before + 3),
@@ -182,23 +185,23 @@ TEST_F(EffortCommands, CombineIndividualsBlockStartsWithItsOwnEmptyRow) {
   EXPECT_EQ(RowTexts(before + 9), (std::vector<std::string>{"6", "5", "5", "5"}));
   EXPECT_EQ(results().LastRow(), before + 9);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"combinations done"}));
-  EXPECT_TRUE(session.Chart3ShowsCombiInd);
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kCombinedIndividuals));
   ExpectBoxes("Number of individuals", 6);
 }
 
 TEST_F(EffortCommands, RepeatedRunsAppendFurtherBlocks) {
-  ASSERT_TRUE(session.Combination1nindfividuals1Click().ok());
+  ASSERT_TRUE(session.CombineIndividuals().ok());
   ASSERT_TRUE(session.ResampleLoci(5).ok());
   EXPECT_EQ(results().TextAt(before + 2, 1), "SU");
   EXPECT_EQ(results().TextAt(before + 11, 1), "locus");
-  EXPECT_TRUE(session.Chart3ShowsResampLoc);
-  EXPECT_FALSE(session.Chart3ShowsCombiInd);
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kResampledLoci));
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kCombinedIndividuals));
   std::string log = Log();
   EXPECT_LT(log.find("SU\tcombinations"), log.find("locus\tNb permutations\t5"));
 }
 
 TEST_F(EffortCommands, TooFewPermutationsAreRefusedBeforeAnyWork) {
-  ASSERT_TRUE(session.Combination1lloci1Click().ok());
+  ASSERT_TRUE(session.CombineLoci().ok());
   messages.messages.clear();
   const std::string log = Log();
   const int rows = results().LastRow();
@@ -212,8 +215,8 @@ TEST_F(EffortCommands, TooFewPermutationsAreRefusedBeforeAnyWork) {
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(results().LastRow(), rows);
   EXPECT_EQ(Log(), log);
-  EXPECT_TRUE(session.Chart3ShowsCombiLoc);
-  EXPECT_TRUE(session.chart(3).visible);
+  EXPECT_TRUE((session.effortCurve() == EffortCurve::kCombinedLoci));
+  EXPECT_TRUE(session.chart(ChartRole::kSamplingEffort).visible);
 }
 
 TEST_F(EffortCommands, CancelWritesNothing) {
@@ -226,9 +229,9 @@ TEST_F(EffortCommands, CancelWritesNothing) {
   EXPECT_TRUE(s.ResampleIndividuals(1000).cancelled());
   EXPECT_EQ(s.results.first().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(s.ResultsLogPath()), log);
-  EXPECT_FALSE(s.Chart3ShowsResampLoc || s.Chart3ShowsResampInd);
-  EXPECT_FALSE(s.chart(3).visible);
-  EXPECT_TRUE(s.chart(3).findSeries("Series4")->boxes.empty());
+  EXPECT_FALSE((s.effortCurve() == EffortCurve::kResampledLoci) || (s.effortCurve() == EffortCurve::kResampledIndividuals));
+  EXPECT_FALSE(s.chart(ChartRole::kSamplingEffort).visible);
+  EXPECT_TRUE(s.chart(ChartRole::kSamplingEffort).findSeries(kEffortBoxesSeries)->boxes.empty());
 }
 
 TEST_F(EffortCommands, SameSeedRepeatsTheRunExactly) {
@@ -250,8 +253,8 @@ TEST(EffortCommandsWithoutData, AreRefused) {
   NullProgressSink progress;
   Session session{messages, progress};
   EXPECT_FALSE(session.ResampleLoci(10).ok());
-  EXPECT_FALSE(session.Combination1lloci1Click().ok());
-  EXPECT_FALSE(session.Combination1nindfividuals1Click().ok());
+  EXPECT_FALSE(session.CombineLoci().ok());
+  EXPECT_FALSE(session.CombineIndividuals().ok());
   EXPECT_FALSE(session.ResampleIndividuals(10).ok());
 }
 
@@ -265,9 +268,9 @@ TEST(EffortCommandsWithMissingData, RunAndCountMissingGenotypesApart) {
                                      {"b", "1", "1", "120124", "999999"},
                                      {"c", "1", "1", "120124", "150152"}});
   ASSERT_TRUE(session.Open(dir.file("gaps.txt")).ok());
-  ASSERT_EQ(session.MlgCount, 2);
+  ASSERT_EQ(session.info().mlgCount, 2);
   const int before = session.results.first().LastRow();
-  ASSERT_TRUE(session.Combination1lloci1Click().ok());
+  ASSERT_TRUE(session.CombineLoci().ok());
   const Sheet& r = session.results.first();
   // Locus 1 alone: 1 MLG; locus 2 alone: the missing genotype is apart, 2.
   EXPECT_EQ(r.NumberAt(before + 5, 2), 1.5);
@@ -292,7 +295,7 @@ TEST(EffortCommandsOnHaploidData, CountEachAlleleTwice) {
   WriteTsv(dir.path() / "haploid.txt",
            {{"2", "", "", "1", "1", "M1"}, {"a", "1", "1", "120"}, {"b", "2", "2", "130"}});
   ASSERT_TRUE(session.Open(dir.file("haploid.txt")).ok());
-  ASSERT_EQ(session.MlgCount, 2);
+  ASSERT_EQ(session.info().mlgCount, 2);
   const int before = session.results.first().LastRow();
   ASSERT_TRUE(session.ResampleIndividuals(4).ok());
   const Sheet& r = session.results.first();

@@ -8,7 +8,7 @@
 
 #include "analyses/identity/identity_fixtures.h"
 #include "cli/cli_runner.h"
-#include "session/chart_renderer.h"
+#include "charts/chart_renderer.h"
 #include "session/session.h"
 #include "support/sheet_builder.h"
 
@@ -93,9 +93,9 @@ TEST_F(PsexCommand, AppendsTheBlockWritesTheLogAndDisablesItself) {
   ASSERT_TRUE(session.Open(WriteSynthetic(30, 12)).ok());
   const int before = results().LastRow();
   ASSERT_TRUE(session.availability().psex);
-  ASSERT_TRUE(session.Psex1Click().ok());
+  ASSERT_TRUE(session.Psex().ok());
   // Two empty rows, then the block.
-  EXPECT_EQ(session.ResultsRow, before + 2);
+  EXPECT_EQ(session.lastBlockRow(), before + 2);
   EXPECT_EQ(results().TextAt(before + 3, 1), "round rob");
   EXPECT_TRUE(results().at(before + 1, 1).empty());
   EXPECT_TRUE(results().at(before + 2, 1).empty());
@@ -109,39 +109,39 @@ TEST_F(PsexCommand, AppendsTheBlockWritesTheLogAndDisablesItself) {
   EXPECT_NE(log.find("\t\tpgen\tpgen (fis)\tnbramets\treencounter\tpsex 1 reencounter\t"
                      "psex (fis) 1 reencounter"),
             std::string::npos);
-  EXPECT_EQ(CheckPsexRows(30, 1e-8), session.SampleCount - session.MlgCount);
+  EXPECT_EQ(CheckPsexRows(30, 1e-8), session.info().unitCount - session.info().mlgCount);
 
   // Once per dataset; a new Open enables it again.
   EXPECT_FALSE(session.availability().psex);
-  Status again = session.Psex1Click();
+  Status again = session.Psex();
   EXPECT_FALSE(again.ok());
   EXPECT_NE(again.message().find("already"), std::string::npos);
-  ASSERT_TRUE(session.Open(session.DataFilePath).ok());
+  ASSERT_TRUE(session.Open(session.info().dataFilePath).ok());
   EXPECT_TRUE(session.availability().psex);
 }
 
 TEST_F(PsexCommand, FiveHundredUnitsUseTheTableWithoutMessage) {
   ASSERT_TRUE(session.Open(WriteSynthetic(500, 420)).ok());
-  ASSERT_TRUE(session.Psex1Click().ok());
+  ASSERT_TRUE(session.Psex().ok());
   EXPECT_TRUE(messages.messages.empty());
-  EXPECT_EQ(CheckPsexRows(500, 1e-8), 500 - session.MlgCount);
+  EXPECT_EQ(CheckPsexRows(500, 1e-8), 500 - session.info().mlgCount);
 }
 
 TEST_F(PsexCommand, MoreThanFiveHundredUnitsAreComputedInLogSpaceWithoutMessage) {
   ASSERT_TRUE(session.Open(WriteSynthetic(501, 420)).ok());
-  ASSERT_TRUE(session.Psex1Click().ok());
+  ASSERT_TRUE(session.Psex().ok());
   EXPECT_TRUE(messages.messages.empty());
-  EXPECT_EQ(CheckPsexRows(501, 1e-11), 501 - session.MlgCount);
+  EXPECT_EQ(CheckPsexRows(501, 1e-11), 501 - session.info().mlgCount);
 }
 
 TEST_F(PsexCommand, RealDatasetOfMoreThanFiveHundredIsolates) {
   const std::string path = dir.file("pramorum_curry.txt");
   std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/pramorum_curry.txt", path);
   ASSERT_TRUE(session.Open(path).ok());
-  ASSERT_EQ(session.SampleCount, 513);
-  ASSERT_TRUE(session.Psex1Click().ok());
+  ASSERT_EQ(session.info().unitCount, 513);
+  ASSERT_TRUE(session.Psex().ok());
   EXPECT_TRUE(messages.messages.empty());
-  EXPECT_EQ(CheckPsexRows(513, 1e-11), 513 - session.MlgCount);
+  EXPECT_EQ(CheckPsexRows(513, 1e-11), 513 - session.info().mlgCount);
 }
 
 TEST_F(PsexCommand, CancelledRunWritesNothing) {
@@ -149,7 +149,7 @@ TEST_F(PsexCommand, CancelledRunWritesNothing) {
   const std::string logBefore = ReadWholeFile(session.ResultsLogPath());
   const int rowsBefore = results().LastRow();
   progress.RequestCancel();
-  EXPECT_TRUE(session.Psex1Click().cancelled());
+  EXPECT_TRUE(session.Psex().cancelled());
   EXPECT_EQ(results().LastRow(), rowsBefore);
   EXPECT_EQ(ReadWholeFile(session.ResultsLogPath()), logBefore);
   EXPECT_TRUE(session.availability().psex);
@@ -157,16 +157,16 @@ TEST_F(PsexCommand, CancelledRunWritesNothing) {
 }
 
 TEST_F(PsexCommand, RefusedWithMissingDataOrWithoutDataset) {
-  EXPECT_FALSE(session.Psex1Click().ok());
+  EXPECT_FALSE(session.Psex().ok());
   testing::WriteTsv(
       dir.path() / "missing.txt",
       {{"2", "", "", "1", "2"}, {"a", "1", "1", "120124"}, {"b", "2", "2", "999999"}});
   ASSERT_TRUE(session.Open(dir.file("missing.txt")).ok());
-  Status refused = session.Psex1Click();
+  Status refused = session.Psex();
   EXPECT_FALSE(refused.ok());
   EXPECT_NE(refused.message().find("missing data"), std::string::npos);
-  EXPECT_FALSE(session.diversityindices1Click().ok());
-  EXPECT_FALSE(session.Pareto1Click().ok());
+  EXPECT_FALSE(session.Diversity().ok());
+  EXPECT_FALSE(session.Pareto().ok());
 }
 
 // One invocation of the command line: the three blocks in order in the log,

@@ -21,7 +21,7 @@ TEST(AutocorrelationOptions, Button9MessagesAndSecondPanel) {
   EXPECT_FALSE(v.showSecondPanel);
 
   AutocorrelationOptions count;
-  count.CheckBox1 = true;
+  count.equalCountClasses = true;
   v = ValidateAutocorrelationOptions(count, directory);
   EXPECT_EQ(v.messages,
             std::vector<std::string>{"you have to chose a procedure to remove replicates"});
@@ -29,8 +29,8 @@ TEST(AutocorrelationOptions, Button9MessagesAndSecondPanel) {
   EXPECT_TRUE(v.showClassCount);
 
   AutocorrelationOptions fixed;
-  fixed.CheckBox2 = true;
-  fixed.CheckBox4 = true;
+  fixed.fixedClasses = true;
+  fixed.genetsWeighted = true;
   v = ValidateAutocorrelationOptions(fixed, directory);
   EXPECT_EQ(v.messages, std::vector<std::string>{"fichier distances.txt absent"});
   EXPECT_TRUE(v.closeFirstPanel);
@@ -47,32 +47,32 @@ TEST(AutocorrelationOptions, Button9MessagesAndSecondPanel) {
 TEST(AutocorrelationOptions, NumbersMustBePositiveWholeNumbers) {
   for (const std::string& bad : {"abc", "0", "-3", "1.5", "", " ", "12x", "99999999999"}) {
     AutocorrelationOptions o;
-    o.CheckBox1 = true;
-    o.Edit7 = bad;
+    o.equalCountClasses = true;
+    o.permutationsText = bad;
     AutocorrelationSettings s;
     Status status = ReadAutocorrelationSettings(o, s);
     EXPECT_FALSE(status.ok()) << bad;
     EXPECT_NE(status.message().find("number of permutations"), std::string::npos);
-    o.Edit7 = "10";
-    o.Edit6 = bad;
+    o.permutationsText = "10";
+    o.classCountText = bad;
     status = ReadAutocorrelationSettings(o, s);
     EXPECT_FALSE(status.ok()) << bad;
     EXPECT_NE(status.message().find("number of distance classes"), std::string::npos);
   }
   AutocorrelationOptions o;
-  o.CheckBox1 = true;
-  o.CheckBox5 = true;
-  o.Edit6 = " 12 ";
-  o.Edit7 = "999";
+  o.equalCountClasses = true;
+  o.genetsResampled = true;
+  o.classCountText = " 12 ";
+  o.permutationsText = "999";
   AutocorrelationSettings s;
   ASSERT_TRUE(ReadAutocorrelationSettings(o, s).ok());
   EXPECT_EQ(s.DistanceClassCount, 12);
   EXPECT_EQ(s.PermutationCount, 999);
   EXPECT_EQ(s.procedure, ReplicateProcedure::kResampling);
   // The fixed rule ignores Edit6.
-  o.CheckBox1 = false;
-  o.CheckBox2 = true;
-  o.Edit6 = "junk";
+  o.equalCountClasses = false;
+  o.fixedClasses = true;
+  o.classCountText = "junk";
   ASSERT_TRUE(ReadAutocorrelationSettings(o, s).ok());
   EXPECT_EQ(s.rule, DistanceClassRule::kFixedLimits);
 }
@@ -82,12 +82,12 @@ TEST(AutocorrelationOptions, ExactlyOneRuleAndAtMostOneProcedure) {
   AutocorrelationOptions o;
   EXPECT_EQ(ReadAutocorrelationSettings(o, s).message(),
             "you have to chose a distance class definition option");
-  o.CheckBox1 = o.CheckBox2 = true;
+  o.equalCountClasses = o.fixedClasses = true;
   EXPECT_FALSE(ReadAutocorrelationSettings(o, s).ok());
-  o.CheckBox2 = false;
-  o.CheckBox3 = o.CheckBox4 = true;
+  o.fixedClasses = false;
+  o.centralCoordinates = o.genetsWeighted = true;
   EXPECT_FALSE(ReadAutocorrelationSettings(o, s).ok());
-  o.CheckBox3 = o.CheckBox4 = false;
+  o.centralCoordinates = o.genetsWeighted = false;
   ASSERT_TRUE(ReadAutocorrelationSettings(o, s).ok());
   EXPECT_EQ(s.procedure, ReplicateProcedure::kNone);
 }

@@ -57,21 +57,21 @@ class AutocorrelationSession : public ::testing::Test {
   static AutocorrelationOptions Options(int rule, int procedure, const std::string& n,
                                         const std::string& k = "4") {
     AutocorrelationOptions o;
-    o.CheckBox1 = rule == 1;
-    o.CheckBox2 = rule == 2;
-    o.CheckBox3 = procedure == 3;
-    o.CheckBox4 = procedure == 4;
-    o.CheckBox5 = procedure == 5;
-    o.Edit6 = k;
-    o.Edit7 = n;
+    o.equalCountClasses = rule == 1;
+    o.fixedClasses = rule == 2;
+    o.centralCoordinates = procedure == 3;
+    o.genetsWeighted = procedure == 4;
+    o.genetsResampled = procedure == 5;
+    o.classCountText = k;
+    o.permutationsText = n;
     return o;
   }
   std::string Workbook() const { return session.SpatialWorkbookPath(); }
   const Sheet& SheetNamed(const std::string& name) const {
-    for (int i = 1; i <= session.autocorr.NumSheets(); ++i)
-      if (session.autocorr.SheetName(i) == name) return session.autocorr.sheet(i);
+    for (int i = 1; i <= session.spatialResults.NumSheets(); ++i)
+      if (session.spatialResults.SheetName(i) == name) return session.spatialResults.sheet(i);
     ADD_FAILURE() << "no sheet " << name;
-    return session.autocorr.sheet(1);
+    return session.spatialResults.sheet(1);
   }
   std::vector<std::string> Texts(const Sheet& s, int row, int first, int last) const {
     std::vector<std::string> texts;
@@ -88,13 +88,13 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_EQ(progress.ends, 1);
   EXPECT_EQ(progress.last, 100);
   EXPECT_FALSE(progress.decreased);
-  ASSERT_EQ(session.autocorr.NumSheets(), 3);
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Nb&Central");
-  EXPECT_EQ(session.autocorr.SheetName(2), "all freq& dist matrices");
-  EXPECT_EQ(session.autocorr.SheetName(3), "1");
-  EXPECT_EQ(session.MatricesSheetStage, 2);
+  ASSERT_EQ(session.spatialResults.NumSheets(), 3);
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Nb&Central");
+  EXPECT_EQ(session.spatialResults.SheetName(2), "all freq& dist matrices");
+  EXPECT_EQ(session.spatialResults.SheetName(3), "1");
+  EXPECT_EQ(session.matricesSheetStage(), 2);
 
-  const Sheet& s = session.autocorr.sheet(1);
+  const Sheet& s = session.spatialResults.sheet(1);
   EXPECT_EQ(Texts(s, 1, 1, 3), (std::vector<std::string>{"VIRELTAN", "AUTOCORRELATION", "meadow"}));
   EXPECT_EQ(s.TextAt(2, 1), "Nb permutations");
   EXPECT_EQ(s.NumberAt(2, 2), 20);
@@ -159,15 +159,15 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_EQ(saved.first().TextAt(1, 1), "VIRELTAN");
   EXPECT_EQ(saved.first().NumberAt(7, 7), 7);
 
-  EXPECT_TRUE(session.correlogramChart.visible);
-  ASSERT_GE(session.correlogramChart.series.size(), 6u);
-  EXPECT_EQ(session.correlogramChart.series[0].points.size(), 4u);
+  EXPECT_TRUE(session.chart(ChartRole::kCorrelogram).visible);
+  ASSERT_GE(session.chart(ChartRole::kCorrelogram).series.size(), 6u);
+  EXPECT_EQ(session.chart(ChartRole::kCorrelogram).series[0].points.size(), 4u);
 }
 
 TEST_F(AutocorrelationSession, EntireTableIsTheSortedPairsCutIntoClasses) {
   Open();
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 0, "10", "3")).ok());
-  const Sheet& s = session.autocorr.sheet(1);
+  const Sheet& s = session.spatialResults.sheet(1);
   // Every pair of SUs with its distance and coefficients, sorted, walked.
   const Dataset& d = session.dataset();
   std::vector<int> all(8);
@@ -265,7 +265,7 @@ TEST_F(AutocorrelationSession, MatricesSheetIsBuiltOnce) {
 
   // Another option pair adds its sheet; the matrices sheet stays as it was.
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 4, "10")).ok());
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Nb&Weighted");
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Nb&Weighted");
   EXPECT_EQ(SheetNamed("all freq& dist matrices").rows(), m.rows());
 }
 
@@ -274,13 +274,13 @@ TEST_F(AutocorrelationSession, SecondRunWithTheSameOptionsWritesNothing) {
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 3, "10")).ok());
   const std::string first = ReadWholeFile(Workbook());
   const auto written = std::filesystem::last_write_time(Workbook());
-  const Sheet before = session.autocorr.sheet(1);
+  const Sheet before = session.spatialResults.sheet(1);
   messages.messages.clear();
   session.SetSeed(8);  // other permutations: the results would differ
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 3, "10")).ok());
   EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
-  EXPECT_EQ(session.autocorr.NumSheets(), 3);
-  EXPECT_EQ(session.autocorr.sheet(1).rows(), before.rows());
+  EXPECT_EQ(session.spatialResults.NumSheets(), 3);
+  EXPECT_EQ(session.spatialResults.sheet(1).rows(), before.rows());
   EXPECT_EQ(ReadWholeFile(Workbook()), first);
   EXPECT_EQ(std::filesystem::last_write_time(Workbook()), written);
 }
@@ -288,8 +288,8 @@ TEST_F(AutocorrelationSession, SecondRunWithTheSameOptionsWritesNothing) {
 TEST_F(AutocorrelationSession, WeightedDatasetLeavesClonePairsOut) {
   Open();
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 4, "15", "5")).ok());
-  const Sheet& s = session.autocorr.sheet(1);
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Nb&Weighted");
+  const Sheet& s = session.spatialResults.sheet(1);
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Nb&Weighted");
   // Entire: 28 pairs in 5 classes (6, 6, 6, 5, 5); weighted: 26 pairs.
   EXPECT_EQ(s.NumberAt(4, 7), 6);
   EXPECT_EQ(s.NumberAt(8, 7), 5);
@@ -313,8 +313,8 @@ TEST_F(AutocorrelationSession, FixedLimitsOutOfRangeAddAClassAndWarnAfterSaving)
                 "The dataset contains values out of the range defined in \"distances.txt\"!",
                 "permutations done"}));
   EXPECT_TRUE(std::filesystem::exists(Workbook()));
-  const Sheet& s = session.autocorr.sheet(1);
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Fx&Central");
+  const Sheet& s = session.spatialResults.sheet(1);
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Fx&Central");
   EXPECT_EQ(s.NumberAt(4, 5), 2);
   EXPECT_EQ(s.NumberAt(5, 5), 6);
   EXPECT_DOUBLE_EQ(s.NumberAt(6, 5), std::sqrt(81.0 + 81.0));  // the largest distance
@@ -327,8 +327,8 @@ TEST_F(AutocorrelationSession, FixedLimitsOutOfRangeAddAClassAndWarnAfterSaving)
   WriteTsv(dir.path() / "distances.txt", {{"3", "8", "20"}});
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(2, 4, "10")).ok());
   EXPECT_EQ(messages.messages, std::vector<std::string>{"permutations done"});
-  EXPECT_DOUBLE_EQ(session.autocorr.sheet(1).NumberAt(6, 5), std::sqrt(162.0));
-  EXPECT_EQ(session.autocorr.sheet(1).NumberAt(5, 5), 8);
+  EXPECT_DOUBLE_EQ(session.spatialResults.sheet(1).NumberAt(6, 5), std::sqrt(162.0));
+  EXPECT_EQ(session.spatialResults.sheet(1).NumberAt(5, 5), 8);
 }
 
 TEST_F(AutocorrelationSession, MissingDistancesFileStopsTheRun) {
@@ -342,8 +342,8 @@ TEST_F(AutocorrelationSession, MissingDistancesFileStopsTheRun) {
 TEST_F(AutocorrelationSession, ResamplingBlockAndConfidenceTables) {
   Open();
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 5, "30", "3")).ok());
-  const Sheet& s = session.autocorr.sheet(1);
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Nb&Permutations");
+  const Sheet& s = session.spatialResults.sheet(1);
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Nb&Permutations");
   const int w = 13 + 2;  // the entire dataset's table ends at row 13
   EXPECT_EQ(s.TextAt(w + 1, 1), "WITHOUT REPLICATES");
   EXPECT_EQ(s.TextAt(w + 2, 1), "permutation replicates coordinates\"");
@@ -400,9 +400,9 @@ TEST_F(AutocorrelationSession, SeededRunsRepeatExactly) {
   other.SetSeed(7);
   ASSERT_TRUE(other.SpatialAutocorrelation(Options(1, 5, "25", "3")).ok());
   ASSERT_TRUE(other.SpatialAutocorrelation(Options(1, 4, "25", "3")).ok());
-  ASSERT_EQ(other.autocorr.NumSheets(), session.autocorr.NumSheets());
-  for (int i = 1; i <= other.autocorr.NumSheets(); ++i)
-    EXPECT_EQ(other.autocorr.sheet(i).rows(), session.autocorr.sheet(i).rows()) << i;
+  ASSERT_EQ(other.spatialResults.NumSheets(), session.spatialResults.NumSheets());
+  for (int i = 1; i <= other.spatialResults.NumSheets(); ++i)
+    EXPECT_EQ(other.spatialResults.sheet(i).rows(), session.spatialResults.sheet(i).rows()) << i;
 }
 
 TEST_F(AutocorrelationSession, CancelWritesNothing) {
@@ -411,8 +411,8 @@ TEST_F(AutocorrelationSession, CancelWritesNothing) {
   Status s = session.SpatialAutocorrelation(Options(1, 3, "50"));
   EXPECT_TRUE(s.cancelled());
   EXPECT_FALSE(std::filesystem::exists(Workbook()));
-  EXPECT_EQ(session.autocorr.NumSheets(), 1);
-  EXPECT_EQ(session.MatricesSheetStage, 0);
+  EXPECT_EQ(session.spatialResults.NumSheets(), 1);
+  EXPECT_EQ(session.matricesSheetStage(), 0);
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(progress.ends, 1);
 }
@@ -459,10 +459,10 @@ TEST_F(AutocorrelationSession, RefusedBeforeAnyWork) {
 TEST_F(AutocorrelationSession, EntireDatasetAloneGetsItsOwnSheetName) {
   Open();
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 0, "10")).ok());
-  EXPECT_EQ(session.autocorr.SheetName(1), "Autocorr-Nb");
-  EXPECT_EQ(session.MatricesSheetStage, 1);
+  EXPECT_EQ(session.spatialResults.SheetName(1), "Autocorr-Nb");
+  EXPECT_EQ(session.matricesSheetStage(), 1);
   ASSERT_TRUE(session.SpatialAutocorrelation(Options(1, 5, "10")).ok());
-  EXPECT_EQ(session.MatricesSheetStage, 2);
+  EXPECT_EQ(session.matricesSheetStage(), 2);
 }
 
 // The command line runs every procedure.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session/chart_renderer.h"
+#include "charts/chart_renderer.h"
 #include "session/session.h"
 #include "support/sheet_builder.h"
 
@@ -19,12 +19,13 @@ using testing::WriteTsv;
 class RecordingRenderer : public ChartRenderer {
  public:
   Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
-    saved.push_back({chart.name, svgPath});
+    saved.push_back({chart.role, svgPath});
     if (fail) return Status::Error("disk full");
     return Status::Ok();
   }
   struct Save {
-    std::string chart, path;
+    ChartRole chart;
+    std::string path;
   };
   std::vector<Save> saved;
   bool fail = false;
@@ -44,7 +45,7 @@ class ChartCommandsTest : public ::testing::Test {
     messages.messages.clear();
   }
   std::string Prefix() const { return dir.file("meadow"); }
-  size_t MapPoints() { return session.chart(1).findSeries("Series1")->points.size(); }
+  size_t MapPoints() { return session.chart(ChartRole::kMap).findSeries(kMapUnitsSeries)->points.size(); }
 };
 
 const Rows kMeadow{{"3", "", "", "1", "2"},
@@ -57,19 +58,20 @@ TEST(PngPathFor, ReplacesTheSvgExtension) {
   EXPECT_EQ(PngPathFor("/d/meadow"), "/d/meadow.png");
 }
 
-TEST_F(ChartCommandsTest, MapShowsChart1AndHidesTheOthers) {
+TEST_F(ChartCommandsTest, MapShowsTheMapAndHidesTheOthers) {
   Open(kMeadow);
-  session.chart(4).visible = true;
-  session.chart(4).findSeries("Series6")->points.push_back({1, 2, "", ""});
+  session.chart(ChartRole::kAllelicHistogram).visible = true;
+  session.chart(ChartRole::kAllelicHistogram).findSeries(kAllelicBarsSeries)->points.push_back({1, 2, "", ""});
   ASSERT_TRUE(session.MlgMap().ok());
-  EXPECT_TRUE(session.chart(1).visible);
-  for (int n = 2; n <= 5; ++n) EXPECT_FALSE(session.chart(n).visible) << n;
-  EXPECT_TRUE(session.chart(4).findSeries("Series6")->points.empty());
+  EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
+  for (int n = 1; n < kChartRoleCount; ++n)
+    EXPECT_FALSE(session.chart(static_cast<ChartRole>(n)).visible) << n;
+  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).findSeries(kAllelicBarsSeries)->points.empty());
   EXPECT_EQ(MapPoints(), 3u);
   // Running it again rebuilds the same map instead of adding to it.
   ASSERT_TRUE(session.MlgMap().ok());
   EXPECT_EQ(MapPoints(), 3u);
-  EXPECT_EQ(session.chart(1).bottom.customLabels.size(), 11u);
+  EXPECT_EQ(session.chart(ChartRole::kMap).bottom.customLabels.size(), 11u);
 }
 
 TEST_F(ChartCommandsTest, MapIsRefusedWithoutCoordinatesOrDataset) {
@@ -78,7 +80,7 @@ TEST_F(ChartCommandsTest, MapIsRefusedWithoutCoordinatesOrDataset) {
   Status s = session.MlgMap();
   EXPECT_FALSE(s.ok());
   EXPECT_NE(s.message().find("coordinates"), std::string::npos);
-  EXPECT_FALSE(session.chart(1).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
 }
 
 TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgThenEmptiesTheMap) {
@@ -86,17 +88,17 @@ TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgThenEmptiesTheMap) {
   ASSERT_TRUE(session.MlgMap().ok());
   ASSERT_TRUE(session.SaveMap(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
-  EXPECT_EQ(renderer.saved[0].chart, "Chart1");
+  EXPECT_EQ(renderer.saved[0].chart, ChartRole::kMap);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".svg");
-  EXPECT_FALSE(session.chart(1).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
   EXPECT_EQ(MapPoints(), 0u);
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(ChartCommandsTest, SaveMapWithoutMapSaysSoAndStillEmptiesSeries1) {
+TEST_F(ChartCommandsTest, SaveMapWithoutMapSaysSoAndStillEmptiesTheMap) {
   Open(kMeadow);
   ASSERT_TRUE(session.MlgMap().ok());
-  session.chart(1).visible = false;  // hidden by another command
+  session.chart(ChartRole::kMap).visible = false;  // hidden by another command
   ASSERT_TRUE(session.SaveMap(renderer).ok());
   EXPECT_TRUE(renderer.saved.empty());
   EXPECT_EQ(messages.messages, std::vector<std::string>{"no map visible"});
@@ -109,58 +111,56 @@ TEST_F(ChartCommandsTest, FailedSaveKeepsTheMapForAnotherTry) {
   renderer.fail = true;
   Status s = session.SaveMap(renderer);
   EXPECT_FALSE(s.ok());
-  EXPECT_TRUE(session.chart(1).visible);
+  EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
   EXPECT_EQ(MapPoints(), 3u);
 }
 
 TEST_F(ChartCommandsTest, SaveGraphNamesEachVisibleChartAndCurve) {
   Open(kMeadow);
   struct Case {
-    int chart;
-    bool Session::*flag;
+    ChartRole chart;
+    EffortCurve curve;
     const char* suffix;
   };
   const Case cases[] = {
-      {2, nullptr, ".pareto.svg"},
-      {3, &Session::Chart3ShowsCombiInd, ".combiind.svg"},
-      {3, &Session::Chart3ShowsCombiLoc, ".combiloc.svg"},
-      {3, &Session::Chart3ShowsResampInd, ".permind.svg"},
-      {3, &Session::Chart3ShowsResampLoc, ".permloc.svg"},
-      {4, nullptr, ".gendist.svg"},
-      {5, nullptr, ".microsatdist.svg"},
+      {ChartRole::kPareto, EffortCurve::kNone, ".pareto.svg"},
+      {ChartRole::kSamplingEffort, EffortCurve::kCombinedIndividuals, ".combiind.svg"},
+      {ChartRole::kSamplingEffort, EffortCurve::kCombinedLoci, ".combiloc.svg"},
+      {ChartRole::kSamplingEffort, EffortCurve::kResampledIndividuals, ".permind.svg"},
+      {ChartRole::kSamplingEffort, EffortCurve::kResampledLoci, ".permloc.svg"},
+      {ChartRole::kAllelicHistogram, EffortCurve::kNone, ".gendist.svg"},
+      {ChartRole::kMicrosatHistogram, EffortCurve::kNone, ".microsatdist.svg"},
   };
   for (const Case& c : cases) {
     renderer.saved.clear();
     session.chart(c.chart).visible = true;
-    if (c.flag) session.*(c.flag) = true;
+    session.SetEffortCurve(c.curve);
     ASSERT_TRUE(session.SaveGraph(renderer).ok()) << c.suffix;
     ASSERT_EQ(renderer.saved.size(), 1u) << c.suffix;
-    EXPECT_EQ(renderer.saved[0].chart, "Chart" + std::to_string(c.chart));
+    EXPECT_EQ(renderer.saved[0].chart, c.chart);
     EXPECT_EQ(renderer.saved[0].path, Prefix() + c.suffix);
     EXPECT_FALSE(session.chart(c.chart).visible);
-    if (c.flag) EXPECT_FALSE(session.*(c.flag)) << c.suffix;
+    EXPECT_EQ(session.effortCurve(), EffortCurve::kNone) << c.suffix;
   }
   EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(ChartCommandsTest, SaveGraphSavesTheSpatialChartsToo) {
   Open(kMeadow);
-  session.subrangeChart.name = "subrange";
-  session.subrangeChart.visible = true;
-  session.correlogramChart.name = "correlogram";
-  session.correlogramChart.visible = true;
+  session.chart(ChartRole::kSubrange).visible = true;
+  session.chart(ChartRole::kCorrelogram).visible = true;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".subrange.svg");
   EXPECT_EQ(renderer.saved[1].path, Prefix() + ".correlogram.svg");
-  EXPECT_FALSE(session.subrangeChart.visible);
-  EXPECT_FALSE(session.correlogramChart.visible);
+  EXPECT_FALSE(session.chart(ChartRole::kSubrange).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kCorrelogram).visible);
 }
 
 TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
   Open(kMeadow);
-  session.chart(3).visible = true;
-  session.Chart3ShowsCombiLoc = true;
+  session.chart(ChartRole::kSamplingEffort).visible = true;
+  session.SetEffortCurve(EffortCurve::kCombinedLoci);
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".combiloc.svg");
@@ -171,8 +171,8 @@ TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
 
 TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
   Open(kMeadow);
-  session.chart(2).visible = true;
-  session.chart(5).visible = true;
+  session.chart(ChartRole::kPareto).visible = true;
+  session.chart(ChartRole::kMicrosatHistogram).visible = true;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".pareto.svg");
@@ -182,22 +182,22 @@ TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
 TEST_F(ChartCommandsTest, SaveGraphIgnoresTheMapAndSaysNoGraphVisible) {
   Open(kMeadow);
   ASSERT_TRUE(session.MlgMap().ok());
-  session.chart(2).findSeries("Series2")->points.push_back({1, 1, "", ""});
+  session.chart(ChartRole::kPareto).findSeries(kParetoPointsSeries)->points.push_back({1, 1, "", ""});
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   EXPECT_TRUE(renderer.saved.empty());
   EXPECT_EQ(messages.messages, std::vector<std::string>{"no graph visible"});
-  EXPECT_TRUE(session.chart(1).visible);
-  EXPECT_TRUE(session.chart(2).findSeries("Series2")->points.empty());
+  EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
+  EXPECT_TRUE(session.chart(ChartRole::kPareto).findSeries(kParetoPointsSeries)->points.empty());
 }
 
 TEST_F(ChartCommandsTest, FailedSaveGraphReportsAndKeepsTheChart) {
   Open(kMeadow);
-  session.chart(4).visible = true;
+  session.chart(ChartRole::kAllelicHistogram).visible = true;
   renderer.fail = true;
   Status s = session.SaveGraph(renderer);
   EXPECT_FALSE(s.ok());
   EXPECT_NE(s.message().find("disk full"), std::string::npos);
-  EXPECT_TRUE(session.chart(4).visible);
+  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).visible);
   EXPECT_TRUE(messages.messages.empty());
 }
 

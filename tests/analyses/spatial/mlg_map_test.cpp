@@ -97,10 +97,9 @@ const Rows kPlot{{"5", "", "", "2", "2"},
 TEST_F(MlgMapTest, EveryUnitAtItsPositionLabelledWithItsMlgInMlgOrder) {
   Open(kPlot);
   ChartData chart;
-  chart.name = "Chart1";
   FillMlgMap(session.dataset(), session.mlgs(),
-             {session.MinX, session.MaxX, session.MinY, session.MaxY}, chart);
-  const ChartSeries* s = chart.findSeries("Series1");
+             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->points.size(), 5u);
   struct Expected {
@@ -144,7 +143,7 @@ TEST_F(MlgMapTest, AxesShorterThanTwoUnitsKeepTheChartsOwnTicks) {
         {"c", "0.5", "0.1", "120120"}});
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(),
-             {session.MinX, session.MaxX, session.MinY, session.MaxY}, chart);
+             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
   EXPECT_DOUBLE_EQ(chart.bottom.maximum, 0.8);
   EXPECT_DOUBLE_EQ(chart.left.maximum, 1.6);
   // Only 0 would be labelled across, only 1 up (2, at the rounded maximum,
@@ -159,11 +158,11 @@ TEST_F(MlgMapTest, NegativeCoordinatesStayOnTheMap) {
   Open({{"2", "", "", "1", "2"}, {"a", "-30", "-10", "120124"}, {"b", "-5", "-2", "120120"}});
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(),
-             {session.MinX, session.MaxX, session.MinY, session.MaxY}, chart);
+             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
   EXPECT_DOUBLE_EQ(chart.bottom.minimum, -30);
   EXPECT_DOUBLE_EQ(chart.bottom.maximum, 0);
   EXPECT_DOUBLE_EQ(chart.left.minimum, -10);
-  for (const ChartPoint& p : chart.findSeries("Series1")->points) {
+  for (const ChartPoint& p : chart.findSeries(kMapUnitsSeries)->points) {
     EXPECT_GE(p.x, chart.bottom.minimum);
     EXPECT_LE(p.x, chart.bottom.maximum);
     EXPECT_GE(p.y, chart.left.minimum);

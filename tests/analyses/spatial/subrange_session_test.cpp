@@ -70,7 +70,7 @@ TEST_F(SpatialSessionTest, EachCommandPutsItsSheetInFrontAndSavesTheWorkbook) {
   ASSERT_TRUE(session.ClonalSubrange(6).ok());
   const std::vector<std::string> expected{"clonal subrange", "Edge effect", "aggregation index",
                                           "1"};
-  EXPECT_EQ(BookNames(session.autocorr), expected);
+  EXPECT_EQ(BookNames(session.spatialResults), expected);
   EXPECT_EQ(XlsxSheetNames(workbook()), expected);
   EXPECT_EQ(messages.messages,
             (std::vector<std::string>{"permutations done", "permutations done"}));
@@ -79,7 +79,7 @@ TEST_F(SpatialSessionTest, EachCommandPutsItsSheetInFrontAndSavesTheWorkbook) {
   Sheet back;
   ASSERT_TRUE(ReadXlsxWorkbook(workbook(), back).ok());
   EXPECT_EQ(back.name(), "clonal subrange");
-  const Sheet& held = session.autocorr.sheet(1);
+  const Sheet& held = session.spatialResults.sheet(1);
   EXPECT_EQ(back.TextAt(1, 1), "CLONAL SUBRANGE ");
   EXPECT_EQ(back.TextAt(2, 5), "p(genotypic identity)/ F(r)");
   for (int row = 3; row <= 8; ++row) {
@@ -91,10 +91,10 @@ TEST_F(SpatialSessionTest, EachCommandPutsItsSheetInFrontAndSavesTheWorkbook) {
   // 79 units: 3081 pairs in six classes of 514, 514, 514, 513, 513, 513.
   EXPECT_EQ(held.NumberAt(3, 7), 514);
   EXPECT_EQ(held.NumberAt(8, 7), 513);
-  EXPECT_TRUE(session.subrangeChart.visible);
-  EXPECT_FALSE(session.subrangeChart.series.empty());
+  EXPECT_TRUE(session.chart(ChartRole::kSubrange).visible);
+  EXPECT_FALSE(session.chart(ChartRole::kSubrange).series.empty());
 
-  const Sheet& aggregation = session.autocorr.sheet(3);
+  const Sheet& aggregation = session.spatialResults.sheet(3);
   EXPECT_EQ(aggregation.TextAt(1, 1), "aggregation index");
   EXPECT_TRUE(aggregation.at(3, 1).isText());
   EXPECT_EQ(aggregation.TextAt(3, 1).size(), aggregation.TextAt(3, 1).find('.') + 5);
@@ -108,8 +108,8 @@ TEST_F(SpatialSessionTest, RepeatedAggregationAndEdgeEffectKeepTheFirstResult) {
   messages.messages.clear();
   ASSERT_TRUE(session.AggregationIndex(70).ok());
   ASSERT_TRUE(session.EdgeEffect(70).ok());
-  EXPECT_EQ(session.autocorr.NumSheets(), 3);
-  EXPECT_EQ(session.autocorr.sheet(2).NumberAt(3, 3), 50);
+  EXPECT_EQ(session.spatialResults.NumSheets(), 3);
+  EXPECT_EQ(session.spatialResults.sheet(2).NumberAt(3, 3), 50);
   EXPECT_EQ(ReadWholeFile(workbook()), before);
   ASSERT_EQ(messages.messages.size(), 2u);
   EXPECT_NE(messages.messages[0].find("aggregation index"), std::string::npos);
@@ -122,7 +122,7 @@ TEST_F(SpatialSessionTest, RepeatedSubrangeAddsASuffixedSheet) {
   ASSERT_TRUE(session.ClonalSubrange(5).ok());
   const std::vector<std::string> expected{"clonal subrange (3)", "clonal subrange (2)",
                                           "clonal subrange", "1"};
-  EXPECT_EQ(BookNames(session.autocorr), expected);
+  EXPECT_EQ(BookNames(session.spatialResults), expected);
   EXPECT_EQ(XlsxSheetNames(workbook()), expected);
   Sheet back;
   ASSERT_TRUE(ReadXlsxWorkbook(workbook(), back).ok());
@@ -139,8 +139,8 @@ TEST_F(SpatialSessionTest, SeededRunsRepeatExactly) {
   ASSERT_TRUE(other.AggregationIndex(200).ok());
   ASSERT_TRUE(other.EdgeEffect(200).ok());
   for (int sheet = 1; sheet <= 2; ++sheet) {
-    EXPECT_EQ(other.autocorr.sheet(sheet).TextAt(3, 1), session.autocorr.sheet(sheet).TextAt(3, 1));
-    EXPECT_EQ(other.autocorr.sheet(sheet).TextAt(3, 2), session.autocorr.sheet(sheet).TextAt(3, 2));
+    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 1), session.spatialResults.sheet(sheet).TextAt(3, 1));
+    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 2), session.spatialResults.sheet(sheet).TextAt(3, 2));
   }
 }
 
@@ -154,11 +154,11 @@ TEST_F(SpatialSessionTest, FixedClassesFromDistancesFile) {
   // largest distance and the user is told after the save.
   WriteTsv(dir.path() / "distances.txt", {{"2", "5", "10"}});
   ASSERT_TRUE(session.ClonalSubrangeFixed().ok());
-  EXPECT_EQ(BookNames(session.autocorr), (std::vector<std::string>{"clonal subrange fix.", "1"}));
+  EXPECT_EQ(BookNames(session.spatialResults), (std::vector<std::string>{"clonal subrange fix.", "1"}));
   EXPECT_EQ(messages.messages,
             (std::vector<std::string>{"The dataset contains values out of the range defined in "
                                       "\"distances.txt\"!"}));
-  const Sheet& sheet = session.autocorr.sheet(1);
+  const Sheet& sheet = session.spatialResults.sheet(1);
   EXPECT_EQ(sheet.TextAt(1, 1), "CLONAL SUBRANGE");
   EXPECT_EQ(sheet.NumberAt(3, 4), 2);
   EXPECT_EQ(sheet.NumberAt(5, 4), 10);
@@ -167,7 +167,7 @@ TEST_F(SpatialSessionTest, FixedClassesFromDistancesFile) {
   double pairs = 0;
   for (int row = 3; row <= 6; ++row) pairs += sheet.NumberAt(row, 7);
   EXPECT_EQ(pairs, 79 * 78 / 2);
-  EXPECT_EQ(XlsxSheetNames(workbook()), BookNames(session.autocorr));
+  EXPECT_EQ(XlsxSheetNames(workbook()), BookNames(session.spatialResults));
 }
 
 TEST_F(SpatialSessionTest, BadCountsAreRefusedBeforeAnyWork) {
@@ -177,7 +177,7 @@ TEST_F(SpatialSessionTest, BadCountsAreRefusedBeforeAnyWork) {
   ASSERT_FALSE(classes.ok());
   EXPECT_NE(classes.message().find("distance classes"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(workbook()));
-  EXPECT_EQ(session.autocorr.NumSheets(), 1);
+  EXPECT_EQ(session.spatialResults.NumSheets(), 1);
 }
 
 TEST_F(SpatialSessionTest, CancelledRunWritesNothing) {
@@ -187,7 +187,7 @@ TEST_F(SpatialSessionTest, CancelledRunWritesNothing) {
   EXPECT_TRUE(session.ClonalSubrange(6).cancelled());
   progress.ResetCancel();
   EXPECT_FALSE(std::filesystem::exists(workbook()));
-  EXPECT_EQ(session.autocorr.NumSheets(), 1);
+  EXPECT_EQ(session.spatialResults.NumSheets(), 1);
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -246,7 +246,7 @@ TEST_P(EdgeEffectSessionTest, ReferencePointFromTheLoadedExtents) {
                                      row("d", 10, 5, "130132")});
   ASSERT_TRUE(session.Open(dir.file("plot.txt")).ok());
   ASSERT_TRUE(session.EdgeEffect(100).ok());
-  const Sheet& sheet = session.autocorr.sheet(1);
+  const Sheet& sheet = session.spatialResults.sheet(1);
   EXPECT_EQ(sheet.TextAt(1, 1), "Edge effect");
   EXPECT_EQ(sheet.TextAt(3, 1), c.ee) << c.name;
 }

@@ -1,4 +1,4 @@
-#include "session/chart_renderer.h"
+#include "charts/chart_renderer.h"
 
 namespace vireltan {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "charts/chart_data.h"
 #include "common/status.h"
-#include "session/chart_data.h"
 
 namespace vireltan {
 

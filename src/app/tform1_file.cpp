@@ -1,0 +1,127 @@
+// File commands: Open (dialog, a path given at start, a dropped file), Close,
+// Quit, and the About panel.
+#include <QtCore/QFileInfo>
+#include <QtCore/QMimeData>
+#include <QtCore/QTimer>
+#include <QtCore/QUrl>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QDragEnterEvent>
+#include <QtGui/QDropEvent>
+#include <QtWidgets/QStatusBar>
+#include <QtWidgets/QVBoxLayout>
+
+#include "app/tform1_internal.h"
+
+namespace vireltan::app {
+
+void TForm1::ResetBeforeOpen() {
+  HidePanels();
+  GroupBox8->hide();
+  for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
+    b->setEnabled(false);
+  for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) c->setChecked(false);
+  Label1->setText("equation de la droite");
+  session_->ResetForOpen();
+  // The charts of the clonal subrange and the autocorrelation belong to the
+  // previous dataset too.
+  session_->HideCharts();
+  Refresh();
+}
+
+void TForm1::Open1Click() {
+  if (busy()) return;
+  ResetBeforeOpen();
+  if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
+  OpenFile(OpenDialog1->selectedFiles().constFirst());
+}
+
+void TForm1::OpenPath(const QString& path) {
+  if (busy()) return;
+  ResetBeforeOpen();
+  OpenFile(path);
+}
+
+void TForm1::OpenFile(const QString& path) {
+  Edit1->setText("1000");
+  Edit2->setText("1000");
+  Edit3->setText("6");
+  const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+  OpenDialog1->setDirectory(QFileInfo(path).absolutePath());
+  Run(
+      "Open", [file](Session& s) { return s.Open(file); },
+      [this](const Status& status) {
+        if (!status.ok()) return;
+        const Session& s = *session_;
+        statusBar()->showMessage(QString("%1: %2 sampling units, %3 loci, %4 MLGs")
+                                     .arg(QString::fromStdString(s.info().datasetName))
+                                     .arg(s.info().unitCount)
+                                     .arg(s.info().locusCount)
+                                     .arg(s.info().mlgCount));
+      });
+}
+
+void TForm1::Close1Click() {
+  Run(
+      "Close", [](Session& s) { return s.Close(); },
+      [this](const Status&) {
+        HidePanels();
+        session_->HideCharts();
+        Label1->hide();
+        Label1->setText("equation de la droite");
+      });
+}
+
+void TForm1::Quit1Click() {
+  if (busy()) return;
+  Run(
+      "Quit", [](Session& s) { return s.Quit(); },
+      [this](const Status&) {
+        quitting_ = true;
+        QTimer::singleShot(0, this, [this] { close(); });
+      });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (busy()) {
+    // Closing waits for the running command, which is asked to stop.
+    closeAfterRun_ = true;
+    CancelButtonClick();
+    event->ignore();
+    return;
+  }
+  if (!quitting_) {
+    // Closing the window quits as File > Quit does: the log is rewritten.
+    quitting_ = true;
+    session_->Report(session_->Quit());
+  }
+  event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  if (!busy() && mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().first().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenPath(urls.first().toLocalFile());
+}
+
+void TForm1::About1Click() {
+  HideChartsAndPanels();
+  GroupBox8->show();
+  Button8->setEnabled(true);
+  Button8->show();
+  Refresh();
+}
+
+void TForm1::Button8Click() {
+  Button8->setEnabled(false);
+  GroupBox8->hide();
+  UpdateSidePane();
+}
+
+}  // namespace vireltan::app

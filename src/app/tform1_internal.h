@@ -1,0 +1,52 @@
+#pragma once
+// What the parts of the main window share: captions, the tables that say
+// which menu item opens which panel and what each item needs, and the
+// builders of the option panels. Private to src/app/tform1*.cpp.
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QVBoxLayout>
+#include <vector>
+
+#include "app/tform1.h"
+
+namespace vireltan::app {
+
+inline constexpr char kNotAvailable[] = "not available yet";
+inline constexpr char kCaption[] = "Vireltan 2.0";
+
+// The charts of Chart1 .. Chart5, in that order.
+inline constexpr ChartRole kMainChartRoles[] = {
+    ChartRole::kMap, ChartRole::kPareto, ChartRole::kSamplingEffort, ChartRole::kAllelicHistogram,
+    ChartRole::kMicrosatHistogram};
+
+// Menu items that open an option panel, and the run buttons of that panel.
+struct PanelOpener {
+  const char* menuItem;
+  std::vector<const char*> runButtons;
+};
+const std::vector<PanelOpener>& PanelOpeners();
+
+// What the loaded dataset must allow for each menu item (the menu enabling
+// of Open); File and About need nothing.
+struct MenuItemRule {
+  const char* item;
+  CommandGroup group;
+};
+const std::vector<MenuItemRule>& MenuItemRules();
+
+// The autocorrelation options as the two panels hold them.
+AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);
+
+// Panel builders: each component gets its name as objectName. A panel is
+// added hidden to `layout`.
+QGroupBox* AddPanel(QVBoxLayout& layout, QGroupBox*& member, const char* name, const char* caption);
+QPushButton* MakeButton(QPushButton*& member, const char* name, const char* caption,
+                        QWidget* parent);
+QLineEdit* MakeEdit(QLineEdit*& member, const char* name, const char* text, QWidget* parent);
+// A panel holding one number field and its "run" button.
+void AddNumberPanel(QVBoxLayout& layout, QGroupBox*& box, const char* boxName, const char* caption,
+                    QLineEdit*& field, const char* fieldName, const char* fieldCaption,
+                    const char* text, QPushButton*& run, const char* runName);
+
+}  // namespace vireltan::app

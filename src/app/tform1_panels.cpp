@@ -1,0 +1,109 @@
+// The option panels in general: how they are built, shown and hidden, with
+// the progress panel and the About panel.
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QProgressBar>
+
+#include "app/tform1_internal.h"
+
+namespace vireltan::app {
+
+QGroupBox* AddPanel(QVBoxLayout& layout, QGroupBox*& member, const char* name,
+                    const char* caption) {
+  member = new QGroupBox(caption, layout.parentWidget());
+  member->setObjectName(name);
+  member->hide();
+  layout.addWidget(member);
+  return member;
+}
+
+QPushButton* MakeButton(QPushButton*& member, const char* name, const char* caption,
+                        QWidget* parent) {
+  member = new QPushButton(caption, parent);
+  member->setObjectName(name);
+  return member;
+}
+
+QLineEdit* MakeEdit(QLineEdit*& member, const char* name, const char* text, QWidget* parent) {
+  member = new QLineEdit(text, parent);
+  member->setObjectName(name);
+  member->setMaximumWidth(120);
+  return member;
+}
+
+void AddNumberPanel(QVBoxLayout& layout, QGroupBox*& box, const char* boxName, const char* caption,
+                    QLineEdit*& field, const char* fieldName, const char* fieldCaption,
+                    const char* text, QPushButton*& run, const char* runName) {
+  AddPanel(layout, box, boxName, caption);
+  auto* row = new QHBoxLayout(box);
+  auto* label = new QLabel(fieldCaption, box);
+  label->setObjectName(QString(fieldName) + "Caption");
+  row->addWidget(label);
+  row->addWidget(MakeEdit(field, fieldName, text, box));
+  row->addWidget(MakeButton(run, runName, "run", box));
+  row->addStretch(1);
+}
+
+void TForm1::BuildProgressPanel(QVBoxLayout& layout) {
+  AddPanel(layout, GroupBox1, "GroupBox1", "In Progress");
+  {
+    auto* row = new QHBoxLayout(GroupBox1);
+    ProgressBar1 = new QProgressBar(GroupBox1);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    row->addWidget(ProgressBar1, 1);
+    row->addWidget(MakeButton(CancelButton, "CancelButton", "Cancel", GroupBox1));
+    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+  }
+}
+
+void TForm1::BuildAboutPanel(QVBoxLayout& layout) {
+  AddPanel(layout, GroupBox8, kCaption, kCaption);
+  GroupBox8->setObjectName("GroupBox8");
+  {
+    auto* column = new QVBoxLayout(GroupBox8);
+    const char* lines[] = {
+        "Vireltan 2.0, a computer program to analyse genotypic data,",
+        "test for clonality and describe spatial clonal organisation", "The Vireltan developers",
+        "Questions and reports: through the project's issue tracker",
+        "Home page: the project's repository, where the README explains every command"};
+    QLabel** members[] = {&StaticText1, &StaticText2, &StaticText3, &StaticText4, &StaticText5};
+    for (int i = 0; i < 5; ++i) {
+      *members[i] = new QLabel(lines[i], GroupBox8);
+      (*members[i])->setObjectName(QString("StaticText%1").arg(i + 1));
+      (*members[i])->setAlignment(Qt::AlignCenter);
+      column->addWidget(*members[i]);
+    }
+    column->addWidget(MakeButton(Button8, "Button8", "OK", GroupBox8), 0, Qt::AlignCenter);
+    connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  }
+}
+
+void TForm1::HidePanels() {
+  for (QGroupBox* panel :
+       {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox9, GroupBox10})
+    panel->hide();
+  UpdateSidePane();
+}
+
+void TForm1::HideChartsAndPanels() {
+  HidePanels();
+  GroupBox8->hide();
+  Label1->hide();
+  session_->HideCharts();
+}
+
+void TForm1::ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled) {
+  for (QWidget* w : enabled) {
+    w->show();
+    // A run button whose command is not built yet stays disabled.
+    auto* button = qobject_cast<QPushButton*>(w);
+    bool wired = !button || !FindWiring(w->objectName().toStdString()) ||
+                 IsWired(w->objectName().toStdString());
+    w->setEnabled(wired);
+  }
+  panel->show();
+  Refresh();
+}
+
+}  // namespace vireltan::app

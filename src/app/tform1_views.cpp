@@ -1,0 +1,161 @@
+// The views of the main window: the dataset grid, the results, the sheets
+// of the spatial workbook, the charts and the menus' enabling, all brought
+// up to date with the session after each command.
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QVBoxLayout>
+#include <algorithm>
+
+#include "app/chart_drawer.h"
+#include "app/tform1_internal.h"
+
+namespace vireltan::app {
+
+void TForm1::BuildCharts(QWidget* host) {
+  auto* layout = new QVBoxLayout(host);
+  layout->setContentsMargins(0, 0, 0, 0);
+  QChartView** views[] = {&Chart1, &Chart2, &Chart3, &Chart4, &Chart5};
+  for (int i = 0; i < 5; ++i) {
+    auto* view = new QChartView(new QChart, host);
+    view->setObjectName(QString("Chart%1").arg(i + 1));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(380);
+    view->hide();
+    ShowChart(*view, session_->chart(kMainChartRoles[i]));
+    layout->addWidget(view, 1);
+    *views[i] = view;
+    if (i == 1) {
+      Label1 = new QLabel("equation de la droite", host);
+      Label1->setObjectName("Label1");
+      Label1->hide();
+      layout->addWidget(Label1);
+    }
+  }
+  Series1 = FindSeries(*Chart1->chart(), "Series1");
+  Series2 = FindSeries(*Chart2->chart(), "Series2");
+  Series3 = FindSeries(*Chart2->chart(), "Series3");
+  Series4 = FindSeries(*Chart3->chart(), "Series4");
+  Series5 = FindSeries(*Chart3->chart(), "Series5");
+  Series6 = FindSeries(*Chart4->chart(), "Series6");
+  Series7 = FindSeries(*Chart5->chart(), "Series7");
+}
+
+std::vector<std::pair<const char*, const ChartData*>> TForm1::ExtraCharts() {
+  // Charts that analyses add to the session beyond Chart1..Chart5: the
+  // clonal subrange and the correlogram of the autocorrelation, each shown
+  // by a view named after its session member.
+  return {{"subrangeChart", &session_->chart(ChartRole::kSubrange)},
+          {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)}};
+}
+
+void TForm1::Refresh() {
+  RefreshSheets();
+  RefreshCharts();
+  RefreshMenus();
+  UpdateSidePane();
+}
+
+namespace {
+// Columns as wide as what they show (judged on the first rows, so that a
+// long results sheet stays quick), within readable bounds.
+void FitColumns(QTableView* view) {
+  view->horizontalHeader()->setResizeContentsPrecision(200);
+  view->resizeColumnsToContents();
+  for (int c = 0; c < view->model()->columnCount(); ++c)
+    view->setColumnWidth(c, std::clamp(view->columnWidth(c), 40, 260));
+}
+}  // namespace
+
+void TForm1::RefreshSheets() {
+  usersModel_->SetSheet(session_->datasetGrid.first());
+  resultsModel_->SetSheet(session_->results.first());
+  FitColumns(results);
+  // The spatial workbook: one grid per sheet, once a sheet holds something.
+  const Book& book = session_->spatialResults;
+  bool any = book.NumSheets() > 1 || book.first().LastRow() > 0;
+  int count = any ? book.NumSheets() : 0;
+  while (static_cast<int>(autocorrViews_.size()) > count) {
+    delete autocorrViews_.back();
+    autocorrViews_.pop_back();
+  }
+  for (int i = 1; i <= count; ++i) {
+    if (static_cast<int>(autocorrViews_.size()) < i) {
+      auto* view = new QTableView(autocorr);
+      view->setObjectName(QString("autocorrSheet%1").arg(i));
+      view->setModel(new SheetModel(view));
+      autocorr->addTab(view, "");
+      autocorrViews_.push_back(view);
+    }
+    QTableView* view = autocorrViews_[i - 1];
+    static_cast<SheetModel*>(view->model())->SetSheet(book.sheet(i));
+    FitColumns(view);
+    autocorr->setTabText(autocorr->indexOf(view), QString::fromStdString(book.SheetName(i)));
+  }
+}
+
+void TForm1::RefreshCharts() {
+  QChartView* views[] = {Chart1, Chart2, Chart3, Chart4, Chart5};
+  for (int i = 0; i < 5; ++i) {
+    const ChartData& chart = session_->chart(kMainChartRoles[i]);
+    ShowChart(*views[i], chart);
+    views[i]->setVisible(chart.visible);
+  }
+  Series1 = FindSeries(*Chart1->chart(), "Series1");
+  Series2 = FindSeries(*Chart2->chart(), "Series2");
+  Series3 = FindSeries(*Chart2->chart(), "Series3");
+  Series4 = FindSeries(*Chart3->chart(), "Series4");
+  Series5 = FindSeries(*Chart3->chart(), "Series5");
+  Series6 = FindSeries(*Chart4->chart(), "Series6");
+  Series7 = FindSeries(*Chart5->chart(), "Series7");
+  if (!Chart2->isVisible()) Label1->hide();
+
+  std::vector<std::pair<const char*, const ChartData*>> extras = ExtraCharts();
+  for (size_t i = 0; i < extras.size(); ++i) {
+    auto [name, chart] = extras[i];
+    QChartView*& view = extraChartViews_[i];
+    if (!view) {
+      view = new QChartView(new QChart, chartArea_);
+      view->setObjectName(name);
+      view->setRenderHint(QPainter::Antialiasing);
+      view->setMinimumHeight(380);
+      chartArea_->layout()->addWidget(view);
+    }
+    ShowChart(*view, *chart);
+    view->setVisible(chart->visible);
+  }
+}
+
+void TForm1::RefreshMenus() {
+  const CommandAvailability& allowed = session_->availability();
+  // Menus: the MLG menu needs complete genotypes, the spatial menu
+  // coordinates; the others need a dataset in their items.
+  auto enableMenu = [](QMenu* menu, bool on) {
+    menu->setEnabled(on);
+    menu->menuAction()->setEnabled(on);
+  };
+  enableMenu(MLG1, allowed.mlgMenu);
+  enableMenu(Spatialcomponents2, allowed.spatialMenu);
+  for (const MenuItemRule& rule : MenuItemRules()) {
+    auto* item = findChild<QAction*>(rule.item);
+    bool available = false;
+    if (FindWiring(rule.item)) {
+      available = IsWired(rule.item);
+    } else {
+      for (const PanelOpener& opener : PanelOpeners())
+        if (std::string(opener.menuItem) == rule.item)
+          for (const char* run : opener.runButtons) available = available || IsWired(run);
+    }
+    item->setEnabled(available && allowed.allows(rule.group));
+  }
+}
+
+void TForm1::UpdateSidePane() {
+  bool shown = false;
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox8,
+           GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
+    shown = shown || !w->isHidden();
+  for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
+  sidePane_->setVisible(shown);
+}
+
+}  // namespace vireltan::app

@@ -1,0 +1,50 @@
+#include "charts/chart_data.h"
+
+namespace vireltan {
+
+ChartData DefaultChart(ChartRole role) {
+  using Kind = ChartSeries::Kind;
+  ChartData chart;
+  chart.role = role;
+  switch (role) {
+    case ChartRole::kMap:
+      chart.series = {{kMapUnitsSeries, Kind::kPoints, {}, {}}};
+      break;
+    case ChartRole::kPareto:
+      chart.bottom.title = "Number of replicates";
+      chart.left.title = "Inverse cumulated frequency (%) ";
+      // Pareto points are plain circles: their labels are not drawn.
+      chart.series = {{kParetoPointsSeries, Kind::kPoints, {}, {}, false},
+                      {kParetoFitSeries, Kind::kLine, {}, {}}};
+      break;
+    case ChartRole::kSamplingEffort:
+      chart.left.title = "Number of distinct MLG";
+      chart.left.increment = 1;
+      chart.series = {{kEffortBoxesSeries, Kind::kBoxes, {}, {}},
+                      {kEffortMeanSeries, Kind::kLine, {}, {}}};
+      break;
+    case ChartRole::kAllelicHistogram:
+      chart.bottom.title = "genetic distance (Number of distinct alleles)";
+      chart.left.title = "frequency";
+      chart.series = {{kAllelicBarsSeries, Kind::kBars, {}, {}}};
+      break;
+    case ChartRole::kMicrosatHistogram:
+      chart.bottom.title = "genetic distance (microsatellites)";
+      chart.left.title = "frequency";
+      chart.series = {{kMicrosatBarsSeries, Kind::kBars, {}, {}}};
+      break;
+    case ChartRole::kSubrange:
+    case ChartRole::kCorrelogram:
+      // Built whole by their analyses.
+      break;
+  }
+  return chart;
+}
+
+std::array<ChartData, kChartRoleCount> MakeDefaultCharts() {
+  std::array<ChartData, kChartRoleCount> charts;
+  for (int i = 0; i < kChartRoleCount; ++i) charts[i] = DefaultChart(static_cast<ChartRole>(i));
+  return charts;
+}
+
+}  // namespace vireltan

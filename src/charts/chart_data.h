@@ -1,0 +1,102 @@
+#pragma once
+// Plain descriptions of the charts the analyses produce: series of points,
+// boxes or bars, axes and labels. Analyses fill them; the window draws them
+// with its toolkit and the command line saves them. No drawing here.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vireltan {
+
+struct ChartPoint {
+  double x = 0;
+  double y = 0;
+  std::string label;  // drawn above the point when not empty
+  std::string color;  // "" for the series' default, else a name like "blue"
+};
+
+// One box of a box plot: the statistics drawn, at position x.
+struct BoxStats {
+  double x = 0;
+  double lowerWhisker = 0;  // inner/outer fences as the analysis sets them
+  double lowerQuartile = 0;
+  double median = 0;
+  double upperQuartile = 0;
+  double upperWhisker = 0;
+  double halfWidthPixels = 0;
+};
+
+struct ChartSeries {
+  enum class Kind { kPoints, kLine, kBars, kBoxes };
+  std::string name;  // what the series holds ("clone sizes", "fitted line", ...)
+  Kind kind = Kind::kPoints;
+  std::vector<ChartPoint> points;
+  std::vector<BoxStats> boxes;  // kBoxes only
+  bool showMarks = true;        // draw each point's label above it (kPoints)
+};
+
+struct AxisLabel {
+  double value = 0;
+  std::string text;
+};
+
+struct ChartAxis {
+  std::string title;
+  bool fixedRange = false;
+  double minimum = 0;
+  double maximum = 0;
+  double increment = 0;  // 0: automatic
+  std::vector<AxisLabel> customLabels;
+};
+
+// What a chart shows. Each role has one chart in the session; Save Graph
+// names its file after the role.
+enum class ChartRole {
+  kMap,                // every sampling unit at its position, labelled with its MLG
+  kPareto,             // inverse cumulated clone-size frequencies, log-log, with the fit
+  kSamplingEffort,     // distinct MLGs against the number of loci or units
+  kAllelicHistogram,   // allelic distances between MLGs
+  kMicrosatHistogram,  // microsatellite (allele-size) distances between MLGs
+  kSubrange,           // F(r), the share of same-MLG pairs, by distance class
+  kCorrelogram,        // mean kinship by distance class with its envelope
+};
+inline constexpr int kChartRoleCount = 7;
+
+struct ChartData {
+  ChartRole role = ChartRole::kMap;
+  bool visible = false;
+  std::string title;
+  std::string subtitle;
+  std::string foot;
+  ChartAxis bottom;
+  ChartAxis left;
+  std::vector<ChartSeries> series;
+
+  ChartSeries* findSeries(const std::string& seriesName) {
+    for (auto& s : series)
+      if (s.name == seriesName) return &s;
+    return nullptr;
+  }
+  void clearSeries() {
+    for (auto& s : series) {
+      s.points.clear();
+      s.boxes.clear();
+    }
+  }
+};
+
+// Series names of the charts with fixed series.
+inline constexpr const char* kMapUnitsSeries = "units";
+inline constexpr const char* kParetoPointsSeries = "clone sizes";
+inline constexpr const char* kParetoFitSeries = "fitted line";
+inline constexpr const char* kEffortBoxesSeries = "MLG counts";
+inline constexpr const char* kEffortMeanSeries = "mean MLG count";
+inline constexpr const char* kAllelicBarsSeries = "allelic distances";
+inline constexpr const char* kMicrosatBarsSeries = "microsatellite distances";
+
+// Every chart, indexed by its role, with its fixed series and titles.
+std::array<ChartData, kChartRoleCount> MakeDefaultCharts();
+// An empty chart of `role` as MakeDefaultCharts makes it.
+ChartData DefaultChart(ChartRole role);
+
+}  // namespace vireltan
