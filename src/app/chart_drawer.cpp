@@ -3,6 +3,7 @@
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -19,13 +20,15 @@
 #include <set>
 #include <vector>
 
+#include "app/chart_axes.h"
+
 namespace vireltan::app {
 
 namespace {
 
-constexpr int kMarkFontPixels = 13;  // point labels of the MLG map
+constexpr int kMarkFontPixels = 11;  // point labels of the MLG map
 const QColor kDefaultPointColor(0, 0, 160);
-const QColor kDefaultLineColor(200, 0, 0);
+const QColor kDefaultLineColor(0, 0, 0);
 const QColor kDefaultBarColor(150, 150, 150);  // histogram bars are grey
 const QColor kDefaultBoxColor(0, 0, 0);
 
@@ -71,11 +74,20 @@ class ChartTexts : public QObject {
   void Place() {
     const QRectF plot = chart_.plotArea();
     const QRectF tolerant = plot.adjusted(-1, -1, 1, 1);
+    // A label that would cover one already placed is left out: crowded
+    // points keep the first label (the largest clone's, as the analysis
+    // orders them) readable rather than a pile of digits.
+    std::vector<QRectF> placed;
     for (Mark& m : marks) {
       QPointF at = chart_.mapToPosition(m.value, m.series);
       QRectF box = m.item->boundingRect();
       m.item->setPos(at.x() - box.width() / 2, at.y() - box.height() - 1);
-      m.item->setVisible(plot.width() > 0 && tolerant.contains(at));
+      QRectF where = m.item->mapRectToParent(box).adjusted(-1, 0, 1, 0);
+      bool free = std::none_of(placed.begin(), placed.end(),
+                               [&](const QRectF& r) { return r.intersects(where); });
+      bool shown = plot.width() > 0 && tolerant.contains(at) && free;
+      m.item->setVisible(shown);
+      if (shown) placed.push_back(where);
     }
     if (subtitle) subtitle->setPos(plot.left() + 6, plot.top() + 4);
     if (foot) {
@@ -85,210 +97,13 @@ class ChartTexts : public QObject {
   }
 
   std::vector<Mark> marks;
+  bool showLabels = true;
   QGraphicsSimpleTextItem* subtitle = nullptr;
   QGraphicsSimpleTextItem* foot = nullptr;
 
  private:
   QChart& chart_;
 };
-
-struct Extent {
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -std::numeric_limits<double>::infinity();
-  void add(double v) {
-    if (!std::isfinite(v)) return;
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  }
-  bool any() const { return lo <= hi; }
-};
-
-// Smallest gap between distinct sorted positions: the width one bar or
-// box may take without touching its neighbour.
-double SmallestGap(std::vector<double> xs, double fallback) {
-  std::sort(xs.begin(), xs.end());
-  double gap = std::numeric_limits<double>::infinity();
-  for (size_t i = 1; i < xs.size(); ++i)
-    if (xs[i] > xs[i - 1]) gap = std::min(gap, xs[i] - xs[i - 1]);
-  return std::isfinite(gap) ? gap : fallback;
-}
-
-double BarWidth(const ChartSeries& s) {
-  std::vector<double> xs;
-  for (const ChartPoint& p : s.points) xs.push_back(p.x);
-  return SmallestGap(xs, 1.0);
-}
-
-// Half-width of the boxes in axis units. The analyses give it in pixels of
-// the chart's width; the plot takes roughly the chart's width less the
-// axis margins.
-double BoxHalfWidth(const ChartSeries& s, double span, double chartWidthPixels) {
-  std::vector<double> xs;
-  for (const BoxStats& b : s.boxes) xs.push_back(b.x);
-  double gap = SmallestGap(xs, span > 0 ? span / 4 : 1.0);
-  double half = 0.25 * gap;
-  if (!s.boxes.empty() && s.boxes.front().halfWidthPixels > 0 && span > 0) {
-    double plotPixels = chartWidthPixels > 250 ? chartWidthPixels - 150 : 600;
-    half = s.boxes.front().halfWidthPixels * span / plotPixels;
-  }
-  return std::min(half, 0.45 * gap);
-}
-
-void AddToExtents(const ChartData& data, Extent& x, Extent& y) {
-  for (const ChartSeries& s : data.series) {
-    switch (s.kind) {
-      case ChartSeries::Kind::kPoints:
-      case ChartSeries::Kind::kLine:
-        for (const ChartPoint& p : s.points) {
-          x.add(p.x);
-          y.add(p.y);
-        }
-        break;
-      case ChartSeries::Kind::kBars: {
-        double half = BarWidth(s) / 2;
-        for (const ChartPoint& p : s.points) {
-          x.add(p.x - half);
-          x.add(p.x + half);
-          y.add(0);
-          y.add(p.y);
-        }
-        break;
-      }
-      case ChartSeries::Kind::kBoxes:
-        for (const BoxStats& b : s.boxes) {
-          x.add(b.x - 0.5);
-          x.add(b.x + 0.5);
-          for (double v :
-               {b.lowerWhisker, b.lowerQuartile, b.median, b.upperQuartile, b.upperWhisker})
-            y.add(v);
-        }
-        break;
-    }
-  }
-}
-
-// A round step (1, 2 or 5 times a power of ten) giving about `ticks`
-// intervals over `span`.
-double NiceStep(double span, int ticks) {
-  double raw = span / ticks;
-  double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double m : {1.0, 2.0, 5.0})
-    if (raw <= m * power * (1 + 1e-9)) return m * power;
-  return 10 * power;
-}
-
-// How round the number written in `text` is, for choosing which of crowded
-// labels to show: 0 for 1, 2 or 5 times a power of ten (and 0), 1 for the
-// other one-digit multiples of a power of ten, else the number of significant
-// digits. Texts that are not numbers rank after every number.
-int Roundness(const std::string& text) {
-  constexpr int kNotANumber = 1000;
-  std::string digits;
-  bool point = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '-' && i == 0) continue;
-    if (c == '.' && !point) {
-      point = true;
-      continue;
-    }
-    if (c < '0' || c > '9') return kNotANumber;
-    digits += c;
-  }
-  if (digits.empty()) return kNotANumber;
-  size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) return 0;
-  size_t last = digits.find_last_not_of('0');
-  const std::string significant = digits.substr(first, last - first + 1);
-  if (significant.size() > 1) return static_cast<int>(significant.size());
-  return significant == "1" || significant == "2" || significant == "5" ? 0 : 1;
-}
-
-// Custom labels closer than this share of the axis to the previous one are
-// left out, so that crowded labels stay readable instead of overlapping.
-constexpr double kHorizontalLabelGap = 0.035;
-constexpr double kVerticalLabelGap = 0.04;
-
-QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal) {
-  double lo = 0, hi = 1;
-  if (settings.fixedRange) {
-    lo = settings.minimum;
-    hi = settings.maximum;
-  } else if (data.any()) {
-    double pad = (data.hi - data.lo) * 0.05;
-    if (pad == 0) pad = std::max(1.0, std::fabs(data.hi) * 0.05);
-    lo = data.lo - pad;
-    hi = data.hi + pad;
-  }
-  if (!std::isfinite(lo) || !std::isfinite(hi)) lo = 0, hi = 1;
-  if (hi <= lo) hi = lo + 1;
-
-  QAbstractAxis* axis = nullptr;
-  if (!settings.customLabels.empty()) {
-    auto* category = new QCategoryAxis;
-    category->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    category->setRange(lo, hi);
-    // Labels sit on category end values; starting just below the axis lets
-    // a label stand on its very first value.
-    category->setStartValue(lo - (hi - lo) * 1e-9);
-    const double tolerance = (hi - lo) * 1e-9;
-    const double gap = (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap);
-    // Crowded labels are thinned: round values are placed first, then the
-    // others wherever they do not crowd a label already placed.
-    std::vector<const AxisLabel*> candidates;
-    for (const AxisLabel& label : settings.customLabels)
-      if (std::isfinite(label.value) && label.value >= lo - tolerance &&
-          label.value <= hi + tolerance)
-        candidates.push_back(&label);
-    std::vector<int> rank;
-    rank.reserve(candidates.size());
-    for (const AxisLabel* label : candidates) rank.push_back(Roundness(label->text));
-    std::vector<size_t> order(candidates.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      if (rank[a] != rank[b]) return rank[a] < rank[b];
-      return candidates[a]->value < candidates[b]->value;
-    });
-    std::map<double, const AxisLabel*> placed;
-    for (size_t i : order) {
-      const double v = candidates[i]->value;
-      auto next = placed.lower_bound(v);
-      if (next != placed.end() && next->first - v < gap) continue;
-      if (next != placed.begin() && v - std::prev(next)->first < gap) continue;
-      placed.emplace(v, candidates[i]);
-    }
-    std::set<QString> used;
-    for (const auto& [value, label] : placed) {
-      // Category labels must differ; an invisible suffix keeps repeats.
-      QString text = ToQ(label->text);
-      while (used.count(text)) text += QChar(0x200B);
-      used.insert(text);
-      category->append(text, value);
-    }
-    axis = category;
-  } else {
-    auto* value = new QValueAxis;
-    value->setRange(lo, hi);
-    if (!settings.fixedRange) value->applyNiceNumbers();
-    value->setLabelFormat("%.10g");
-    // Ticks at round values: the increment asked for (doubled until the
-    // axis carries at most 25 ticks, so that a large count stays readable),
-    // else about eight round steps.
-    const double span = value->max() - value->min();
-    double step = settings.increment > 0 ? settings.increment : NiceStep(span, 8);
-    while (span / step > 25) step *= 2;
-    value->setTickType(QValueAxis::TicksDynamic);
-    value->setTickAnchor(std::ceil(value->min() / step) * step);
-    value->setTickInterval(step);
-    value->setMinorTickCount(0);
-    axis = value;
-  }
-  axis->setTruncateLabels(false);
-  axis->setTitleText(ToQ(settings.title));
-  axis->setGridLineVisible(false);
-  axis->setMinorGridLineVisible(false);
-  return axis;
-}
 
 void Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
   chart.addSeries(series);
@@ -298,7 +113,8 @@ void Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
 
 void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
                 ChartTexts& texts) {
-  // One Qt series per colour, the first carrying the series' name.
+  // One Qt series per colour, the first carrying the series' name; the
+  // legend names each colour as the analysis says (a clone), in its order.
   std::map<std::string, QScatterSeries*> byColour;
   std::vector<QScatterSeries*> order;
   auto seriesFor = [&](const std::string& colour) {
@@ -307,7 +123,10 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     auto* q = new QScatterSeries;
     q->setObjectName(order.empty() ? SeriesObjectName(s.name)
                                    : SeriesObjectName(s.name) + " " + ToQ(colour));
-    QColor c = ColorOr(colour, kDefaultPointColor);
+    q->setName(ToQ(s.legend));
+    for (const ColourLegend& entry : s.colourLegend)
+      if (entry.color == colour) q->setName(ToQ(entry.text));
+    QColor c = ColorOr(colour, ColorOr(s.color, kDefaultPointColor));
     q->setColor(c);
     q->setBorderColor(c);
     q->setMarkerShape(QScatterSeries::MarkerShapeCircle);
@@ -315,6 +134,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     order.push_back(q);
     return q;
   };
+  for (const ColourLegend& entry : s.colourLegend) seriesFor(entry.color);
   bool labelled = s.showMarks && std::any_of(s.points.begin(), s.points.end(),
                                              [](const ChartPoint& p) { return !p.label.empty(); });
   if (s.points.empty()) seriesFor("");
@@ -328,15 +148,17 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
   for (QScatterSeries* q : order) {
     // Labelled points are small dots under their label; bare points are
     // circles that stand out on their own.
-    q->setMarkerSize(labelled ? 5 : 8);
+    q->setMarkerSize(labelled ? 7 : 8);
+    if (labelled) q->setBorderColor(q->color().darker(160));
     Attach(chart, q, x, y);
   }
+  if (!texts.showLabels) return;
   QFont font;
   font.setPixelSize(kMarkFontPixels);
   for (auto& [q, p] : placed) {
     auto* item = new QGraphicsSimpleTextItem(ToQ(p->label), &chart);
     item->setFont(font);
-    item->setBrush(ColorOr(p->color, Qt::black));
+    item->setBrush(Qt::black);
     item->setZValue(10);
     texts.marks.push_back({item, QPointF(p->x, p->y), q});
   }
@@ -345,12 +167,41 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
 void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
   auto* q = new QLineSeries;
   q->setObjectName(SeriesObjectName(s.name));
+  q->setName(ToQ(s.legend));
   QColor c =
-      s.points.empty() ? kDefaultLineColor : ColorOr(s.points.front().color, kDefaultLineColor);
-  q->setPen(QPen(c, 2));
+      ColorOr(s.color, s.points.empty() ? kDefaultLineColor
+                                        : ColorOr(s.points.front().color, kDefaultLineColor));
+  q->setPen(QPen(c, s.dashed ? 1 : 2, s.dashed ? Qt::DashLine : Qt::SolidLine));
+  if (s.markers) {
+    q->setPointsVisible(true);
+    q->setMarkerSize(7);
+  }
   for (const ChartPoint& p : s.points)
     if (Finite(p.x, p.y)) q->append(p.x, p.y);
   Attach(chart, q, x, y);
+}
+
+// A shaded area between two curves (an envelope, a range, mean +- SE).
+void DrawBand(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+  auto* lower = new QLineSeries;
+  auto* upper = new QLineSeries;
+  for (size_t i = 0; i < s.points.size() && i < s.high.size(); ++i) {
+    const ChartPoint& p = s.points[i];
+    if (!Finite(p.x, p.y) || !std::isfinite(s.high[i])) continue;
+    lower->append(p.x, p.y);
+    upper->append(p.x, s.high[i]);
+  }
+  auto* band = new QAreaSeries(upper, lower);
+  upper->setParent(band);
+  lower->setParent(band);
+  band->setObjectName(SeriesObjectName(s.name));
+  band->setName(ToQ(s.legend));
+  QColor c = ColorOr(s.color, QColor(150, 150, 150));
+  QColor fill = c;
+  fill.setAlpha(70);
+  band->setBrush(fill);
+  band->setPen(QPen(c, 1, Qt::DotLine));
+  Attach(chart, band, x, y);
 }
 
 // Bars of full width (touching), drawn as one filled outline from the axis
@@ -372,20 +223,22 @@ void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   auto* area = new QAreaSeries(outline);
   outline->setParent(area);
   area->setObjectName(SeriesObjectName(s.name));
-  QColor c = bars.empty() ? kDefaultBarColor : ColorOr(bars.front().color, kDefaultBarColor);
+  area->setName(ToQ(s.legend));
+  QColor c = ColorOr(
+      s.color, bars.empty() ? kDefaultBarColor : ColorOr(bars.front().color, kDefaultBarColor));
   area->setBrush(c);
   area->setPen(QPen(c.darker(150), 1));
   Attach(chart, area, x, y);
 }
 
-// Above this many boxes a box is only a few pixels wide and Qt Charts slows
+// Above this many boxes a box is a few pixels wide (a comb) and Qt Charts slows
 // down with the several series each box needs: the boxes are then drawn as
 // one band from the lower to the upper quartiles with the medians as a
 // dotted line, which shows the same curve in three series.
-constexpr size_t kMaxSeparateBoxes = 120;
+constexpr size_t kMaxSeparateBoxes = 30;
 
-void DrawBoxBand(QChart& chart, const QString& name, const std::vector<BoxStats>& boxes,
-                 QAbstractAxis* x, QAbstractAxis* y) {
+void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
+                 const std::vector<BoxStats>& boxes, QAbstractAxis* x, QAbstractAxis* y) {
   const QColor c = kDefaultBoxColor;
   auto* upper = new QLineSeries;
   auto* lower = new QLineSeries;
@@ -399,6 +252,7 @@ void DrawBoxBand(QChart& chart, const QString& name, const std::vector<BoxStats>
   upper->setParent(band);
   lower->setParent(band);
   band->setObjectName(name);
+  band->setName(legend);
   band->setBrush(QColor(205, 205, 205));
   band->setPen(QPen(c, 1));
   Attach(chart, band, x, y);
@@ -441,13 +295,14 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
   std::stable_sort(boxes.begin(), boxes.end(),
                    [](const BoxStats& a, const BoxStats& b) { return a.x < b.x; });
   if (boxes.size() > kMaxSeparateBoxes)
-    return DrawBoxBand(chart, SeriesObjectName(s.name), boxes, x, y);
+    return DrawBoxBand(chart, SeriesObjectName(s.name), ToQ(s.legend), boxes, x, y);
 
   double half = BoxHalfWidth(s, xSpan, chart.size().width());
   QColor c = kDefaultBoxColor;
   int n = 0;
   auto line = [&](const QString& suffix, const QPen& pen) {
     auto* q = new QLineSeries;
+    if (n == 0) q->setName(ToQ(s.legend));
     q->setObjectName(n++ == 0 ? SeriesObjectName(s.name) : SeriesObjectName(s.name) + suffix);
     q->setPen(pen);
     return q;
@@ -481,6 +336,25 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
       Attach(chart, w, x, y);
     }
   }
+}
+
+// The legend lists the series the analysis named for it; the parts of a
+// series (boxes, colours without a name) stay out. A map puts it on the
+// right, beside its square plot; other charts under the title.
+void ShowLegend(QChart& chart, bool besidePlot) {
+  QLegend* legend = chart.legend();
+  bool any = false;
+  for (QLegendMarker* marker : legend->markers()) {
+    bool named = !marker->series()->name().isEmpty();
+    marker->setVisible(named);
+    any = any || named;
+  }
+  legend->setVisible(any);
+  legend->setAlignment(besidePlot ? Qt::AlignRight : Qt::AlignTop);
+  QFont font = legend->font();
+  font.setPointSize(8);
+  legend->setFont(font);
+  legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
 }
 
 }  // namespace
@@ -537,14 +411,14 @@ void DrawChart(QChart& chart, const ChartData& data) {
   chart.setAnimationOptions(QChart::NoAnimation);
   chart.setBackgroundBrush(Qt::white);
   chart.setBackgroundRoundness(0);
-  chart.legend()->hide();
   QFont titleFont = chart.titleFont();
   titleFont.setBold(true);
-  titleFont.setPointSize(12);
+  titleFont.setPointSize(11);
   chart.setTitleFont(titleFont);
   chart.setTitle(ToQ(data.title));
 
   auto* texts = new ChartTexts(chart);
+  texts->showLabels = data.showPointLabels;
   Extent xData, yData;
   AddToExtents(data, xData, yData);
   QAbstractAxis* x = MakeAxis(data.bottom, xData, true);
@@ -569,8 +443,13 @@ void DrawChart(QChart& chart, const ChartData& data) {
       case ChartSeries::Kind::kBoxes:
         DrawBoxes(chart, s, x, y, xSpan);
         break;
+      case ChartSeries::Kind::kBand:
+        DrawBand(chart, s, x, y);
+        break;
     }
   }
+  ShowLegend(chart, data.equalScale);
+  KeepTicksRound(chart, data.equalScale);
 
   if (!data.subtitle.empty())
     texts->subtitle = new QGraphicsSimpleTextItem(ToQ(data.subtitle), &chart);

@@ -17,6 +17,10 @@ void GuiMessageSink::Show(const std::string& text) {
   RunOnThreadOf(context_, [&] { shower_.Show(text); });
 }
 
+void GuiMessageSink::Note(const std::string& text) {
+  RunOnThreadOf(context_, [&] { shower_.Note(text); });
+}
+
 void GuiProgressSink::Post(std::function<void()> function) {
   if (QThread::currentThread() == context_->thread()) {
     function();
@@ -39,9 +43,10 @@ void GuiProgressSink::End() {
   if (callbacks_.end) Post(callbacks_.end);
 }
 
-Status GuiChartRenderer::SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) {
+Status GuiChartRenderer::SaveFigure(const ChartData& chart, const std::string& basePath,
+                                    const FigureOptions& options) {
   Status status;
-  RunOnThreadOf(context_, [&] { status = renderer_.SaveSvgAndPng(chart, svgPath); });
+  RunOnThreadOf(context_, [&] { status = renderer_.SaveFigure(chart, basePath, options); });
   return status;
 }
 

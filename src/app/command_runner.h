@@ -26,6 +26,7 @@ class GuiMessageSink : public MessageSink {
   GuiMessageSink(QObject* guiContext, MessageSink& shower)
       : context_(guiContext), shower_(shower) {}
   void Show(const std::string& text) override;
+  void Note(const std::string& text) override;
 
  private:
   QObject* context_;
@@ -59,7 +60,8 @@ class GuiProgressSink : public ProgressSink {
 class GuiChartRenderer : public ChartRenderer {
  public:
   explicit GuiChartRenderer(QObject* guiContext) : context_(guiContext) {}
-  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override;
+  Status SaveFigure(const ChartData& chart, const std::string& basePath,
+                    const FigureOptions& options) override;
 
  private:
   QObject* context_;

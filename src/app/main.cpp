@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  QApplication::setOrganizationName("Vireltan");
   QApplication::setApplicationName("Vireltan");
   QApplication::setApplicationVersion("2.0");
   vireltan::app::TForm1 Form1;

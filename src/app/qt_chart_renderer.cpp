@@ -8,11 +8,15 @@
 #include <QtCore/QDir>
 #include <QtCore/QSaveFile>
 #include <QtGui/QImage>
+#include <QtGui/QPageSize>
 #include <QtGui/QPainter>
+#include <QtGui/QPdfWriter>
 #include <QtSvg/QSvgGenerator>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsScene>
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 #include "app/chart_drawer.h"
 
@@ -47,9 +51,17 @@ Status SaveFailure(const std::string& path, const QString& why) {
 
 }  // namespace
 
-Status QtChartRenderer::SaveSvgAndPng(const ChartData& data, const std::string& svgPath) {
+QSizeF QtChartRenderer::LogicalSize(const FigureOptions& options) {
+  return QSizeF(options.widthMm / 25.4 * kLogicalDpi, options.heightMm / 25.4 * kLogicalDpi);
+}
+
+Status QtChartRenderer::SaveFigure(const ChartData& data, const std::string& basePath,
+                                   const FigureOptions& options) {
+  if (Status size = CheckFigureSize(options); !size) return size;
   EnsureApplication();
-  const QRectF area(0, 0, kWidth, kHeight);
+  // The chart is laid out at the figure's size in points of 1/96 inch, so
+  // that its texts have the same size on paper whatever the resolution.
+  const QRectF area(QPointF(0, 0), LogicalSize(options));
   QGraphicsScene scene;
   auto* chart = new QChart;
   scene.addItem(chart);  // the scene owns and deletes it
@@ -57,39 +69,72 @@ Status QtChartRenderer::SaveSvgAndPng(const ChartData& data, const std::string& 
   DrawChart(*chart, data);
   // Apply the layout now, so that the plot area and the point labels sit
   // where they will be drawn.
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  // (A map takes its shape in a second layout: a few passes settle it.)
+  for (int pass = 0; pass < 4; ++pass)
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   PlaceChartTexts(*chart);
 
-  const QString svgName = QString::fromStdString(svgPath);
-  {
-    QSaveFile file(svgName);
-    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(svgPath, file.errorString());
+  if (options.svg) {
+    const std::string path = basePath + ".svg";
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
     QSvgGenerator generator;
     generator.setOutputDevice(&file);
-    generator.setSize(QSize(kWidth, kHeight));
+    generator.setResolution(kLogicalDpi);
+    generator.setSize(area.size().toSize());
     generator.setViewBox(area);
-    generator.setTitle(ChartObjectName(data.role));
-    generator.setDescription(QString::fromStdString(data.title));
+    generator.setTitle(QString::fromStdString(data.title));
+    generator.setDescription(ChartObjectName(data.role));
     QPainter painter;
-    if (!painter.begin(&generator)) return SaveFailure(svgPath, "the drawing could not start");
+    if (!painter.begin(&generator)) return SaveFailure(path, "the drawing could not start");
     scene.render(&painter, area, area);
     painter.end();
-    if (!file.commit()) return SaveFailure(svgPath, file.errorString());
+    if (!file.commit()) return SaveFailure(path, file.errorString());
   }
 
-  const std::string pngPath = PngPathFor(svgPath);
-  QImage image(kWidth, kHeight, QImage::Format_ARGB32);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    scene.render(&painter, area, area);
+  if (options.png) {
+    const std::string path = basePath + ".png";
+    const QSize pixels(FigurePixels(options.widthMm, options.dpi),
+                       FigurePixels(options.heightMm, options.dpi));
+    QImage image(pixels, QImage::Format_ARGB32);
+    const int dotsPerMetre = static_cast<int>(std::lround(options.dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setRenderHint(QPainter::TextAntialiasing);
+      scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)), area, Qt::IgnoreAspectRatio);
+    }
+    QSaveFile png(QString::fromStdString(path));
+    if (!png.open(QIODevice::WriteOnly)) return SaveFailure(path, png.errorString());
+    if (!image.save(&png, "PNG")) return SaveFailure(path, "the image could not be encoded");
+    if (!png.commit()) return SaveFailure(path, png.errorString());
   }
-  QSaveFile png(QString::fromStdString(pngPath));
-  if (!png.open(QIODevice::WriteOnly)) return SaveFailure(pngPath, png.errorString());
-  if (!image.save(&png, "PNG")) return SaveFailure(pngPath, "the image could not be encoded");
-  if (!png.commit()) return SaveFailure(pngPath, png.errorString());
+
+  if (options.pdf) {
+    // Qt's PDF writer keeps lines and texts as vectors: the figure prints
+    // sharp at any size.
+    const std::string path = basePath + ".pdf";
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
+    {
+      QPdfWriter writer(&file);
+      writer.setPageSize(
+          QPageSize(QSizeF(options.widthMm, options.heightMm), QPageSize::Millimeter));
+      writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+      writer.setResolution(std::max(options.dpi, 300));
+      writer.setTitle(QString::fromStdString(data.title));
+      writer.setCreator("Vireltan");
+      QPainter painter;
+      if (!painter.begin(&writer)) return SaveFailure(path, "the drawing could not start");
+      scene.render(&painter, QRectF(0, 0, writer.width(), writer.height()), area,
+                   Qt::IgnoreAspectRatio);
+      painter.end();
+    }
+    if (!file.commit()) return SaveFailure(path, file.errorString());
+  }
   return Status::Ok();
 }
 

@@ -1,21 +1,25 @@
 #pragma once
-// Saves charts as SVG drawings (the vector format that replaces the Windows
-// metafile) with a PNG image beside each, drawn by Qt Charts off screen at a
-// fixed size, so that the window and the command line write the same files.
+// Saves charts as SVG drawings, PNG images and PDF pages, drawn by Qt
+// Charts off screen at the figure's size, so that the window and the
+// command line write the same files.
+#include <QtCore/QSizeF>
+
 #include "charts/chart_renderer.h"
 
 namespace vireltan::app {
 
 class QtChartRenderer : public ChartRenderer {
  public:
-  // Size of the saved drawing, in pixels (SVG user units).
-  static constexpr int kWidth = 1000;
-  static constexpr int kHeight = 750;
+  // Points per inch of the layout: texts and lines are sized in 1/96 inch.
+  static constexpr int kLogicalDpi = 96;
+  // The layout size of a figure (and the SVG's user units).
+  static QSizeF LogicalSize(const FigureOptions& options);
 
   // Must be called on the thread that owns the application object (the
   // GUI thread); without an application object (the command line) one is
   // made, on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
-  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override;
+  Status SaveFigure(const ChartData& chart, const std::string& basePath,
+                    const FigureOptions& options) override;
 };
 
 }  // namespace vireltan::app

@@ -26,12 +26,26 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const Cell& cell = sheet_.at(index.row() + 1, index.column() + 1);
   if (role == Qt::DisplayRole) {
-    if (cell.isNumber()) return QString::fromStdString(FormatNumber(cell.number()));
+    // Four significant digits fit a narrow cell; copying and exporting
+    // take the full value (FullText).
+    if (cell.isNumber()) return QString::number(cell.number(), 'g', 4);
     if (cell.isText()) return QString::fromStdString(cell.text());
     return {};
   }
+  if (role == kFullTextRole || role == Qt::ToolTipRole) {
+    QString text = FullText(index.row() + 1, index.column() + 1);
+    if (role == Qt::ToolTipRole && text.isEmpty()) return {};
+    return text;
+  }
   if (role == Qt::TextAlignmentRole && cell.isNumber())
     return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+  return {};
+}
+
+QString SheetModel::FullText(int row, int col) const {
+  const Cell& cell = sheet_.at(row, col);
+  if (cell.isNumber()) return QString::fromStdString(FormatNumber(cell.number()));
+  if (cell.isText()) return QString::fromStdString(cell.text());
   return {};
 }
 

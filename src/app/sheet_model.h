@@ -3,6 +3,7 @@
 // sheet, taken when no command runs, so that painting never reads tables
 // that a running command is changing.
 #include <QtCore/QAbstractTableModel>
+#include <QtCore/QString>
 
 #include "sheet/sheet.h"
 
@@ -10,10 +11,16 @@ namespace vireltan::app {
 
 class SheetModel : public QAbstractTableModel {
  public:
+  // The role of a cell's full text: every digit of a number (what Copy and
+  // Export take), where the grid shows four significant digits.
+  static constexpr int kFullTextRole = Qt::UserRole + 1;
+
   explicit SheetModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
   void SetSheet(const Sheet& sheet);
   const Sheet& sheet() const { return sheet_; }
+  // The full text of the cell at 1-based (row, col); "" when empty.
+  QString FullText(int row, int col) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -18,26 +18,33 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/chart_drawer.h"
+#include "app/table_actions.h"
 #include "app/tform1_internal.h"
 
 namespace vireltan::app {
 
-// The window's own way of showing a message: a modal box with the exact text.
+// The window's own way of showing a message: errors and warnings in a
+// modal box with the warning icon (the leading "!!" of a warning is not
+// shown), notices that need no answer in the status bar.
 class TForm1::BoxMessageSink : public MessageSink {
  public:
-  explicit BoxMessageSink(QWidget* parent) : parent_(parent) {}
+  explicit BoxMessageSink(QMainWindow* parent) : parent_(parent) {}
   void Show(const std::string& text) override {
     // The busy cursor would hide that the box waits for the user.
     bool busyCursor = QApplication::overrideCursor() != nullptr;
     if (busyCursor) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QMessageBox box(text.rfind("!!", 0) == 0 ? QMessageBox::Warning : QMessageBox::Information,
-                    kCaption, QString::fromStdString(text), QMessageBox::Ok, parent_);
+    QString shown = QString::fromStdString(text).trimmed();
+    if (shown.startsWith("!!")) shown.remove(0, 2);
+    QMessageBox box(QMessageBox::Warning, kCaption, shown, QMessageBox::Ok, parent_);
     box.exec();
     if (busyCursor) QApplication::restoreOverrideCursor();
   }
+  void Note(const std::string& text) override {
+    parent_->statusBar()->showMessage(QString::fromStdString(text));
+  }
 
  private:
-  QWidget* parent_;
+  QMainWindow* parent_;
 };
 
 TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
@@ -58,7 +65,12 @@ TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
                                          GroupBox1->show();
                                          UpdateSidePane();
                                        },
-                                       [this](int percent) { ProgressBar1->setValue(percent); },
+                                       [this](int percent) {
+                                         ProgressBar1->setValue(percent);
+                                         if (!running_.isEmpty())
+                                           statusBar()->showMessage(
+                                               QString("%1: %2%").arg(running_).arg(percent));
+                                       },
                                        [this] { ProgressBar1->setValue(100); }});
   renderer_ = std::make_unique<GuiChartRenderer>(this);
   session_ = std::make_unique<Session>(*messages_, *progress_);
@@ -89,7 +101,9 @@ TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
   statusBar()->showMessage("Choose File > Open to load a dataset.");
 
   ConnectWiring();
+  ApplyDesktopConventions();
   FormCreate();
+  RestoreSettings();
 }
 
 TForm1::~TForm1() {
@@ -189,14 +203,18 @@ void TForm1::BuildPages() {
   };
   usersModel_ = new SheetModel(this);
   grid(userswindow, "userswindow", PageControl1)->setModel(usersModel_);
-  PageControl1->addTab(userswindow, "dataset");
+  PageControl1->addTab(userswindow, "&dataset");
   resultsModel_ = new SheetModel(this);
   grid(results, "results", PageControl1)->setModel(resultsModel_);
-  PageControl1->addTab(results, "results");
+  PageControl1->addTab(results, "&results");
+  for (QTableView* view : {userswindow, results})
+    InstallTableActions(
+        view, [this](const QString& text) { statusBar()->showMessage(text); },
+        [this](const QString& text) { messages_->Show(text.toStdString()); });
   autocorr = new QTabWidget(PageControl1);
   autocorr->setObjectName("autocorr");
   autocorr->setTabPosition(QTabWidget::South);
-  PageControl1->addTab(autocorr, "spatial components");
+  PageControl1->addTab(autocorr, "&spatial components");
   PageControl1->setTabToolTip(2, "the sheets of the spatial results workbook");
 
   // The scratch books: present, hidden, empty.
@@ -204,7 +222,8 @@ void TForm1::BuildPages() {
   const char* names[] = {"data", "rob", "freq", "resperm", "combi", "combi2"};
   for (int i = 0; i < 6; ++i) grid(*scratch[i], names[i], this)->hide();
 
-  OpenDialog1 = new QFileDialog(this, "Open");
+  OpenDialog1 = new QFileDialog(this, "Open a dataset");
+  OpenDialog1->setNameFilters({"Data tables (*.txt *.csv *.xlsx *.xls)", "All files (*)"});
   OpenDialog1->setObjectName("OpenDialog1");
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -6,7 +6,7 @@
 // afterwards. Every component has the name the program's documentation
 // gives it, as member and as objectName.
 #include <QtCharts/QChartView>
-#include <QtWidgets/QCheckBox>
+#include <QtCore/QStringList>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
@@ -15,6 +15,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableView>
 #include <QtWidgets/QVBoxLayout>
@@ -27,6 +28,7 @@
 
 #include "app/command_runner.h"
 #include "app/sheet_model.h"
+#include "charts/chart_renderer.h"
 #include "session/session.h"
 
 namespace vireltan::app {
@@ -63,6 +65,15 @@ class TForm1 : public QMainWindow {
   // window).
   void OpenPath(const QString& path);
   void WaitUntilIdle() { runner_->WaitUntilIdle(); }
+  // Writes the chart of `role` (as shown, labels included) to `basePath`
+  // with the extensions `options` choose, on the window's thread; the chart
+  // stays on screen and the status bar says where the files went. What
+  // File > Save map and File > Save Graph do once their dialog is accepted.
+  Status SaveFigure(ChartRole role, const std::string& basePath, const FigureOptions& options);
+  // The charts now shown that File > Save Graph saves (the map aside).
+  std::vector<ChartRole> ShownGraphs();
+  // Files recently opened, newest first (at most 8; File > Open Recent).
+  QStringList RecentFiles() const;
   // Runs `job` on the worker thread as every command does: busy cursor,
   // menus and panels disabled, progress panel with Cancel, messages in
   // modal boxes, "cancelled" in the status bar; then `after` and a refresh
@@ -74,8 +85,8 @@ class TForm1 : public QMainWindow {
   void FormCreate();
   bool PageControl1Changing(int newIndex);
   void Open1Click();
-  void Save1Click() { RunWired("Save1"); }
-  void Saveas1Click() { RunWired("Saveas1"); }
+  void Save1Click();
+  void Saveas1Click();
   void Close1Click();
   void Quit1Click();
   void About1Click();
@@ -88,6 +99,8 @@ class TForm1 : public QMainWindow {
   void Clonalsubrange1Click();
   void Button5Click();
   void Spatialautocorrelation1Click();
+  // Unticks every choice of the autocorrelation panel.
+  void ClearAutocorrelationChoices();
   void CheckBox1Click();
   void CheckBox2Click();
   void CheckBox3Click();
@@ -112,6 +125,10 @@ class TForm1 : public QMainWindow {
   QMenu* Format1 = nullptr;
   QAction *Quorvex1 = nullptr, *Arlequin1 = nullptr;
   QAction* About1 = nullptr;
+  QMenu* OpenRecent1 = nullptr;  // File > Open Recent
+  QMenu* Help1 = nullptr;
+  QAction* Userguide1 = nullptr;
+  QAction* CancelCommand1 = nullptr;  // Escape: cancels the running command
 
   // --- Panels ---
   QGroupBox* GroupBox1 = nullptr;  // "In Progress"
@@ -125,8 +142,10 @@ class TForm1 : public QMainWindow {
   QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr,
               *Button5 = nullptr, *Button6 = nullptr, *Button7 = nullptr, *Button8 = nullptr,
               *Button9 = nullptr, *Button11 = nullptr;
-  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr,
-            *CheckBox5 = nullptr;
+  // The autocorrelation's choices: radio buttons in two titled groups
+  // (distance classes; clonal replicates), named as the original boxes.
+  QRadioButton *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr,
+               *CheckBox4 = nullptr, *CheckBox5 = nullptr;
   QLabel *Label4 = nullptr, *Label5 = nullptr;
   QLabel *StaticText1 = nullptr, *StaticText2 = nullptr, *StaticText3 = nullptr,
          *StaticText4 = nullptr, *StaticText5 = nullptr;
@@ -144,6 +163,7 @@ class TForm1 : public QMainWindow {
   QFileDialog* OpenDialog2 = nullptr;  // not used by any command
 
   // --- Charts ---
+  // Chart1, the MLG map, is a MapView: wheel zoom, drag pan, labels switch.
   QChartView *Chart1 = nullptr, *Chart2 = nullptr, *Chart3 = nullptr, *Chart4 = nullptr,
              *Chart5 = nullptr;
   // The Qt series drawn for each named series (re-pointed after each draw).
@@ -160,6 +180,7 @@ class TForm1 : public QMainWindow {
   struct Wiring {
     const char* component;   // objectName of the menu item or button
     const char* handler;     // its handler's name
+    const char* title;       // what it does, in the status bar
     SessionCommand command;  // empty: not available yet
   };
   static const std::vector<Wiring>& CommandTable();
@@ -176,6 +197,25 @@ class TForm1 : public QMainWindow {
   void BuildPages();
   void BuildCharts(QWidget* host);
   void ConnectWiring();
+  // Mnemonics, shortcuts, tooltips, Help menu, recent files, settings
+  // (tform1_desktop.cpp).
+  void ApplyDesktopConventions();
+  void RestoreSettings();
+  void SaveSettings();
+  void AddRecentFile(const QString& path);
+  void RebuildRecentMenu();
+  void OpenUserGuide();
+  // Why a menu item needing `group` is disabled now, for its tooltip.
+  QString DisabledReason(CommandGroup group) const;
+  // Checks the number field of the panel holding `run`; an invalid value is
+  // shown beside the field and the panel stays open.
+  bool PanelValueIsValid(QPushButton* run);
+  // After a command: a status message in words, the results scrolled to
+  // the new block (selected) or the spatial page on its new sheet.
+  void ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsBefore,
+                   const std::string& firstSheetBefore);
+  // The window title: the program and the open file.
+  void UpdateTitle();
 
   // Runs the wired command of `component` through the runner; `after` runs
   // on the window's thread once it is done.
@@ -216,6 +256,7 @@ class TForm1 : public QMainWindow {
   QWidget* chartArea_ = nullptr;
   std::map<size_t, QChartView*> extraChartViews_;
   int currentPage_ = 0;
+  QString running_;  // what the running command does, for the status bar
   bool quitting_ = false;
   bool closeAfterRun_ = false;
 };

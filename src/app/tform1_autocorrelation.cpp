@@ -1,6 +1,6 @@
 // The two option panels of the spatial autocorrelation: the class rule and
-// the procedure for clonal replicates (ticked boxes that rule out their
-// alternatives), then the numbers of classes and permutations.
+// the procedure for clonal replicates (radio buttons in two groups), then
+// the numbers of classes and permutations.
 #include <QtWidgets/QFormLayout>
 
 #include "app/tform1_internal.h"
@@ -23,22 +23,33 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
   AddPanel(layout, GroupBox9, "GroupBox9", "Autocorrelation");
   {
     auto* column = new QVBoxLayout(GroupBox9);
-    auto box = [&](QCheckBox*& member, const char* name, const char* caption) {
-      member = new QCheckBox(caption, GroupBox9);
-      member->setObjectName(name);
-      column->addWidget(member);
+    // Each group holds choices that exclude each other.
+    auto group = [&](const char* name, const char* title) {
+      auto* g = new QGroupBox(title, GroupBox9);
+      g->setObjectName(name);
+      g->setLayout(new QVBoxLayout);
+      column->addWidget(g);
+      return g;
     };
-    box(CheckBox1, "CheckBox1", "number of distance classes");
-    box(CheckBox2, "CheckBox2", "Fixed distance classes");
-    box(CheckBox3, "CheckBox3", "Central coordinates");
-    box(CheckBox4, "CheckBox4", "genets weighted");
-    box(CheckBox5, "CheckBox5", "genets with resampling");
+    QGroupBox* classes = group("AutocorrelationClasses", "Distance classes");
+    QGroupBox* replicates = group("AutocorrelationReplicates", "Clonal replicates");
+    auto radio = [&](QRadioButton*& member, QGroupBox* parent, const char* name,
+                     const char* caption) {
+      member = new QRadioButton(caption, parent);
+      member->setObjectName(name);
+      parent->layout()->addWidget(member);
+    };
+    radio(CheckBox1, classes, "CheckBox1", "&Number of distance classes");
+    radio(CheckBox2, classes, "CheckBox2", "&Fixed distance classes (distances.txt)");
+    radio(CheckBox3, replicates, "CheckBox3", "&Central coordinates");
+    radio(CheckBox4, replicates, "CheckBox4", "Genets &weighted");
+    radio(CheckBox5, replicates, "CheckBox5", "Genets with &resampling");
     column->addWidget(MakeButton(Button9, "Button9", "run", GroupBox9), 0, Qt::AlignLeft);
-    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
-    connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
-    connect(CheckBox4, &QCheckBox::clicked, this, [this] { CheckBox4Click(); });
-    connect(CheckBox5, &QCheckBox::clicked, this, [this] { CheckBox5Click(); });
+    connect(CheckBox1, &QRadioButton::clicked, this, [this] { CheckBox1Click(); });
+    connect(CheckBox2, &QRadioButton::clicked, this, [this] { CheckBox2Click(); });
+    connect(CheckBox3, &QRadioButton::clicked, this, [this] { CheckBox3Click(); });
+    connect(CheckBox4, &QRadioButton::clicked, this, [this] { CheckBox4Click(); });
+    connect(CheckBox5, &QRadioButton::clicked, this, [this] { CheckBox5Click(); });
     connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
   }
   AddPanel(layout, GroupBox10, "GroupBox10", "Autocorrelation");
@@ -56,8 +67,8 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
 
 void TForm1::Spatialautocorrelation1Click() {
   HideChartsAndPanels();
-  for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
-    c->setChecked(false);
+  ClearAutocorrelationChoices();
+  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
     c->setEnabled(true);
     c->show();
   }
@@ -67,26 +78,22 @@ void TForm1::Spatialautocorrelation1Click() {
   ShowPanel(GroupBox9, {Button9});
 }
 
-// Each box, ticked or unticked, rules out its alternatives until the menu
-// command is chosen again.
-void TForm1::CheckBox1Click() {
-  CheckBox2->setEnabled(false);
+void TForm1::ClearAutocorrelationChoices() {
+  // Radio buttons of a group cannot all be unticked while exclusive.
+  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
+    c->setAutoExclusive(false);
+    c->setChecked(false);
+    c->setAutoExclusive(true);
+  }
 }
-void TForm1::CheckBox2Click() {
-  CheckBox1->setEnabled(false);
-}
-void TForm1::CheckBox3Click() {
-  CheckBox4->setEnabled(false);
-  CheckBox5->setEnabled(false);
-}
-void TForm1::CheckBox4Click() {
-  CheckBox3->setEnabled(false);
-  CheckBox5->setEnabled(false);
-}
-void TForm1::CheckBox5Click() {
-  CheckBox3->setEnabled(false);
-  CheckBox4->setEnabled(false);
-}
+
+// The groups make each choice exclude its alternatives; the handlers have
+// nothing left to do.
+void TForm1::CheckBox1Click() {}
+void TForm1::CheckBox2Click() {}
+void TForm1::CheckBox3Click() {}
+void TForm1::CheckBox4Click() {}
+void TForm1::CheckBox5Click() {}
 
 void TForm1::Button9Click() {
   CommandInputs in = CollectInputs();

@@ -13,7 +13,6 @@ void TForm1::BuildEffortPanels(QVBoxLayout& layout) {
 
 void TForm1::resampling1lloci1Click() {
   HideChartsAndPanels();
-  Edit4->setText("1000");
   ShowPanel(GroupBox5, {Edit4, Button4});
 }
 

@@ -19,8 +19,7 @@ void TForm1::ResetBeforeOpen() {
   GroupBox8->hide();
   for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
     b->setEnabled(false);
-  for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) c->setChecked(false);
-  Label1->setText("equation de la droite");
+  ClearAutocorrelationChoices();
   session_->ResetForOpen();
   // The charts of the clonal subrange and the autocorrelation belong to the
   // previous dataset too.
@@ -30,8 +29,10 @@ void TForm1::ResetBeforeOpen() {
 
 void TForm1::Open1Click() {
   if (busy()) return;
-  ResetBeforeOpen();
+  // The loaded dataset and its results stay until a file is chosen: a
+  // cancelled dialog loses nothing.
   if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
+  ResetBeforeOpen();
   OpenFile(OpenDialog1->selectedFiles().constFirst());
 }
 
@@ -42,17 +43,15 @@ void TForm1::OpenPath(const QString& path) {
 }
 
 void TForm1::OpenFile(const QString& path) {
-  Edit1->setText("1000");
-  Edit2->setText("1000");
-  Edit3->setText("6");
   const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
   OpenDialog1->setDirectory(QFileInfo(path).absolutePath());
   Run(
-      "Open", [file](Session& s) { return s.Open(file); },
-      [this](const Status& status) {
+      "Opening " + QFileInfo(path).fileName(), [file](Session& s) { return s.Open(file); },
+      [this, path](const Status& status) {
         if (!status.ok()) return;
+        AddRecentFile(path);
         const Session& s = *session_;
-        statusBar()->showMessage(QString("%1: %2 sampling units, %3 loci, %4 MLGs")
+        statusBar()->showMessage(QString("%1 opened: %2 sampling units, %3 loci, %4 MLGs")
                                      .arg(QString::fromStdString(s.info().datasetName))
                                      .arg(s.info().unitCount)
                                      .arg(s.info().locusCount)
@@ -62,19 +61,18 @@ void TForm1::OpenFile(const QString& path) {
 
 void TForm1::Close1Click() {
   Run(
-      "Close", [](Session& s) { return s.Close(); },
+      "Closing", [](Session& s) { return s.Close(); },
       [this](const Status&) {
         HidePanels();
         session_->HideCharts();
         Label1->hide();
-        Label1->setText("equation de la droite");
       });
 }
 
 void TForm1::Quit1Click() {
   if (busy()) return;
   Run(
-      "Quit", [](Session& s) { return s.Quit(); },
+      "Quitting", [](Session& s) { return s.Quit(); },
       [this](const Status&) {
         quitting_ = true;
         QTimer::singleShot(0, this, [this] { close(); });
@@ -94,6 +92,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     quitting_ = true;
     session_->Report(session_->Quit());
   }
+  SaveSettings();
   event->accept();
 }
 
@@ -108,14 +107,6 @@ void TForm1::dropEvent(QDropEvent* event) {
   if (urls.isEmpty() || !urls.first().isLocalFile()) return;
   event->acceptProposedAction();
   OpenPath(urls.first().toLocalFile());
-}
-
-void TForm1::About1Click() {
-  HideChartsAndPanels();
-  GroupBox8->show();
-  Button8->setEnabled(true);
-  Button8->show();
-  Refresh();
 }
 
 void TForm1::Button8Click() {

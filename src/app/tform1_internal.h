@@ -13,7 +13,7 @@
 namespace vireltan::app {
 
 inline constexpr char kNotAvailable[] = "not available yet";
-inline constexpr char kCaption[] = "Vireltan 2.0";
+inline constexpr char kCaption[] = "Vireltan";
 
 // The charts of Chart1 .. Chart5, in that order.
 inline constexpr ChartRole kMainChartRoles[] = {

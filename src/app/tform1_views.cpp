@@ -2,10 +2,13 @@
 // of the spatial workbook, the charts and the menus' enabling, all brought
 // up to date with the session after each command.
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 
 #include "app/chart_drawer.h"
+#include "app/map_view.h"
+#include "app/table_actions.h"
 #include "app/tform1_internal.h"
 
 namespace vireltan::app {
@@ -15,7 +18,14 @@ void TForm1::BuildCharts(QWidget* host) {
   layout->setContentsMargins(0, 0, 0, 0);
   QChartView** views[] = {&Chart1, &Chart2, &Chart3, &Chart4, &Chart5};
   for (int i = 0; i < 5; ++i) {
-    auto* view = new QChartView(new QChart, host);
+    QChartView* view = nullptr;
+    if (i == 0) {
+      auto* map = new MapView(new QChart, host);
+      connect(map->labelsAction(), &QAction::toggled, this, [this] { RefreshCharts(); });
+      view = map;
+    } else {
+      view = new QChartView(new QChart, host);
+    }
     view->setObjectName(QString("Chart%1").arg(i + 1));
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(380);
@@ -24,7 +34,7 @@ void TForm1::BuildCharts(QWidget* host) {
     layout->addWidget(view, 1);
     *views[i] = view;
     if (i == 1) {
-      Label1 = new QLabel("equation de la droite", host);
+      Label1 = new QLabel("Fitted line equation", host);
       Label1->setObjectName("Label1");
       Label1->hide();
       layout->addWidget(Label1);
@@ -52,6 +62,7 @@ void TForm1::Refresh() {
   RefreshCharts();
   RefreshMenus();
   UpdateSidePane();
+  UpdateTitle();
 }
 
 namespace {
@@ -61,7 +72,7 @@ void FitColumns(QTableView* view) {
   view->horizontalHeader()->setResizeContentsPrecision(200);
   view->resizeColumnsToContents();
   for (int c = 0; c < view->model()->columnCount(); ++c)
-    view->setColumnWidth(c, std::clamp(view->columnWidth(c), 40, 260));
+    view->setColumnWidth(c, std::clamp(view->columnWidth(c), 76, 260));
 }
 }  // namespace
 
@@ -82,20 +93,30 @@ void TForm1::RefreshSheets() {
       auto* view = new QTableView(autocorr);
       view->setObjectName(QString("autocorrSheet%1").arg(i));
       view->setModel(new SheetModel(view));
+      InstallTableActions(
+          view, [this](const QString& text) { statusBar()->showMessage(text); },
+          [this](const QString& text) { messages_->Show(text.toStdString()); });
       autocorr->addTab(view, "");
       autocorrViews_.push_back(view);
     }
     QTableView* view = autocorrViews_[i - 1];
     static_cast<SheetModel*>(view->model())->SetSheet(book.sheet(i));
     FitColumns(view);
-    autocorr->setTabText(autocorr->indexOf(view), QString::fromStdString(book.SheetName(i)));
+    // A tab caption takes "&" for a mnemonic: doubled, it shows as itself.
+    QString name = QString::fromStdString(book.SheetName(i));
+    autocorr->setTabText(autocorr->indexOf(view), QString(name).replace("&", "&&"));
+    autocorr->setTabToolTip(autocorr->indexOf(view), name);
+    // The workbook's default empty sheet is not worth a tab.
+    autocorr->setTabVisible(autocorr->indexOf(view), book.sheet(i).LastRow() > 0);
   }
 }
 
 void TForm1::RefreshCharts() {
   QChartView* views[] = {Chart1, Chart2, Chart3, Chart4, Chart5};
   for (int i = 0; i < 5; ++i) {
-    const ChartData& chart = session_->chart(kMainChartRoles[i]);
+    ChartData chart = session_->chart(kMainChartRoles[i]);
+    if (auto* map = dynamic_cast<MapView*>(views[i]))
+      chart.showPointLabels = map->labelsAction()->isChecked();
     ShowChart(*views[i], chart);
     views[i]->setVisible(chart.visible);
   }
@@ -144,8 +165,20 @@ void TForm1::RefreshMenus() {
         if (std::string(opener.menuItem) == rule.item)
           for (const char* run : opener.runButtons) available = available || IsWired(run);
     }
-    item->setEnabled(available && allowed.allows(rule.group));
+    const bool enabled = available && allowed.allows(rule.group);
+    item->setEnabled(enabled);
+    // A disabled item says why; a command not built yet keeps its tooltip.
+    if (available) item->setToolTip(enabled ? QString() : DisabledReason(rule.group));
   }
+  auto reason = [this](CommandGroup group) { return DisabledReason(group); };
+  MLG1->menuAction()->setToolTip(allowed.mlgMenu ? QString() : reason(CommandGroup::kMlgMenu));
+  Spatialcomponents2->menuAction()->setToolTip(
+      allowed.spatialMenu ? QString() : reason(CommandGroup::kSpatialMenu));
+  Save1->setToolTip(session_->chart(ChartRole::kMap).visible
+                        ? "Save the map as SVG, PNG or PDF"
+                        : "Draw the map first: Spatial components > MLG map");
+  Saveas1->setToolTip(ShownGraphs().empty() ? "Run an analysis that draws a chart first"
+                                            : "Save the chart shown as SVG, PNG or PDF");
 }
 
 void TForm1::UpdateSidePane() {

@@ -11,26 +11,28 @@ ChartData DefaultChart(ChartRole role) {
       chart.series = {{kMapUnitsSeries, Kind::kPoints, {}, {}}};
       break;
     case ChartRole::kPareto:
-      chart.bottom.title = "Number of replicates";
-      chart.left.title = "Inverse cumulated frequency (%) ";
+      chart.bottom.title = "Clone size s (sampling units, log scale)";
+      chart.left.title = "Units in clones of size \u2265 s (%, log scale)";
       // Pareto points are plain circles: their labels are not drawn.
       chart.series = {{kParetoPointsSeries, Kind::kPoints, {}, {}, false},
                       {kParetoFitSeries, Kind::kLine, {}, {}}};
       break;
     case ChartRole::kSamplingEffort:
-      chart.left.title = "Number of distinct MLG";
+      chart.left.title = "Number of distinct MLGs";
       chart.left.increment = 1;
       chart.series = {{kEffortBoxesSeries, Kind::kBoxes, {}, {}},
                       {kEffortMeanSeries, Kind::kLine, {}, {}}};
       break;
     case ChartRole::kAllelicHistogram:
-      chart.bottom.title = "genetic distance (Number of distinct alleles)";
-      chart.left.title = "frequency";
+      chart.title = "Allelic distances between MLGs";
+      chart.bottom.title = "Allelic distance (number of differing alleles)";
+      chart.left.title = "Percentage of MLG pairs (%)";
       chart.series = {{kAllelicBarsSeries, Kind::kBars, {}, {}}};
       break;
     case ChartRole::kMicrosatHistogram:
-      chart.bottom.title = "genetic distance (microsatellites)";
-      chart.left.title = "frequency";
+      chart.title = "Microsatellite distances between MLGs";
+      chart.bottom.title = "Microsatellite distance (sum of allele-size differences)";
+      chart.left.title = "Percentage of MLG pairs (%)";
       chart.series = {{kMicrosatBarsSeries, Kind::kBars, {}, {}}};
       break;
     case ChartRole::kSubrange:

@@ -4,6 +4,7 @@
 // with its toolkit and the command line saves them. No drawing here.
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vireltan {
@@ -26,13 +27,37 @@ struct BoxStats {
   double halfWidthPixels = 0;
 };
 
+// A legend entry the drawer cannot derive from a series: one per colour of a
+// points series whose points carry several colours (the MLG map's clones).
+struct ColourLegend {
+  std::string color;
+  std::string text;
+};
+
 struct ChartSeries {
-  enum class Kind { kPoints, kLine, kBars, kBoxes };
+  // kBand: a shaded area from each point's y up to `high` (an envelope, a
+  // range, mean +- SE).
+  enum class Kind { kPoints, kLine, kBars, kBoxes, kBand };
+  ChartSeries() = default;
+  ChartSeries(std::string name, Kind kind, std::vector<ChartPoint> points = {},
+              std::vector<BoxStats> boxes = {}, bool showMarks = true)
+      : name(std::move(name)),
+        kind(kind),
+        points(std::move(points)),
+        boxes(std::move(boxes)),
+        showMarks(showMarks) {}
   std::string name;  // what the series holds ("clone sizes", "fitted line", ...)
   Kind kind = Kind::kPoints;
   std::vector<ChartPoint> points;
   std::vector<BoxStats> boxes;  // kBoxes only
   bool showMarks = true;        // draw each point's label above it (kPoints)
+  // What the legend says about the series; empty: not in the legend.
+  std::string legend;
+  std::string color;                       // "" for the drawer's default of the kind
+  bool markers = false;                    // kLine: a marker on every point
+  bool dashed = false;                     // kLine: a dashed line (reference lines)
+  std::vector<double> high;                // kBand: upper edge, one per point
+  std::vector<ColourLegend> colourLegend;  // kPoints of several colours
 };
 
 struct AxisLabel {
@@ -71,6 +96,10 @@ struct ChartData {
   ChartAxis bottom;
   ChartAxis left;
   std::vector<ChartSeries> series;
+  // Both axes drawn at one scale (a map: a metre is as long across as up).
+  bool equalScale = false;
+  // Labels of points drawn (the map's MLG numbers can be switched off).
+  bool showPointLabels = true;
 
   ChartSeries* findSeries(const std::string& seriesName) {
     for (auto& s : series)

@@ -14,7 +14,7 @@ Status RunAutocorrelation(Session& session, const Options& options) {
         "from \"distances.txt\"), not both.");
   if (classes == options.end() && !fixed)
     return Status::Error(
-        "autocorrelation: you have to chose a distance class definition option: --classes=K or "
+        "autocorrelation: choose how the distance classes are defined: --classes=K or "
         "--fixed.");
   o.equalCountClasses = classes != options.end();
   o.fixedClasses = fixed;

@@ -177,6 +177,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (!session.Report(session.Open(dataFile)).ok()) return 1;
   for (const PlannedCommand& step : plan) {
     if (!session.Report(step.command->run(session, step.options)).ok()) return 1;
+    // save-graph writes every chart the run has drawn, not only the last.
+    session.NoteChartsShown();
   }
   return 0;
 }

@@ -13,6 +13,9 @@ class MessageSink {
   // Shows `text` exactly as given (leading "!!" and trailing blanks kept) and
   // returns once the user has acknowledged it.
   virtual void Show(const std::string& text) = 0;
+  // A notice that needs no acknowledgement ("permutations done"): the
+  // window puts it in its status bar; by default it is shown as any other.
+  virtual void Note(const std::string& text) { Show(text); }
 };
 
 // Keeps the texts; used by tests and by batch runs that report later.

@@ -60,6 +60,7 @@ void Session::ResetCharts() {
   for (ChartData& c : charts_) c.clearSeries();
   HideCharts();
   effortCurve_ = EffortCurve::kNone;
+  chartsToSave_.clear();
 }
 
 void Session::ResetForOpen() {
@@ -120,6 +121,21 @@ Status Session::Open(const std::string& path) {
   info.sameMlgPairCount = CountSameMlgPairs(loaded->mlgs);
   info.maxMicrosatDistance = scan.maxMicrosatDistance;
   info.hasMissingData = d.hasMissingData;
+  info.unitsWithMissingData = 0;
+  info.lociWithMissingData.clear();
+  if (d.hasMissingData) {
+    std::vector<bool> locusMissing(static_cast<size_t>(d.locusCount), false);
+    for (int su = 0; su < d.sampleCount; ++su) {
+      bool any = false;
+      for (int k = 0; k < d.locusCount; ++k) {
+        const Allele* a = d.allelesOf(su) + 2 * k;
+        if (a[0] == kMissingAllele || a[1] == kMissingAllele) any = locusMissing[k] = true;
+      }
+      if (any) ++info.unitsWithMissingData;
+    }
+    for (int k = 0; k < d.locusCount; ++k)
+      if (locusMissing[k]) info.lociWithMissingData.push_back(d.locusNames[k]);
+  }
   info.oneAllelePairs = std::move(scan.oneAllelePairs);
   matricesSheetStage_ = 0;
   loaded_ = std::move(loaded);
@@ -138,7 +154,20 @@ Status Session::Open(const std::string& path) {
       availability_.mlgMenu = complete;
   availability_.spatialMenu = info.maxX != 999 || info.maxY != 999;
 
-  for (const std::string& warning : report.warnings) messages_.Show(warning);
+  for (const std::string& warning : report.warnings) {
+    if (warning != kMissingDataWarning) {
+      messages_.Show(warning);
+      continue;
+    }
+    // Which units and loci: the user can then mend the file.
+    std::string loci;
+    for (const std::string& name : info.lociWithMissingData)
+      loci += (loci.empty() ? "" : ", ") + name;
+    messages_.Show("!!Missing data: " + std::to_string(info.unitsWithMissingData) +
+                   " sampling unit(s) lack an allele at one locus or more (loci: " + loci +
+                   "). MLG membership might be wrong, and the commands that need complete "
+                   "genotypes are not available.");
+  }
 
   WriteMlgSummary();
   WriteOneAlleleListing();
@@ -215,6 +244,8 @@ Status Session::Close() {
   if (hasData()) written = WriteResultsLog();
   results.Reset();
   datasetGrid.Reset();
+  // The spatial workbook is on disk already; its sheets leave the screen.
+  spatialResults.Reset();
   loaded_.reset();
   availability_ = CommandAvailability();
   return written;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analyses/spatial/autocorrelation_options.h"
@@ -59,6 +60,8 @@ struct DatasetInfo {
   std::int64_t sameMlgPairCount = 0;
   int maxMicrosatDistance = 0;  // largest allele-size distance between two MLGs
   bool hasMissingData = false;
+  int unitsWithMissingData = 0;                  // units lacking an allele somewhere
+  std::vector<std::string> lociWithMissingData;  // loci where an allele lacks
   // MLG pairs one allele apart (j < k), as listed in the results.
   std::vector<std::pair<int, int>> oneAllelePairs;
 };
@@ -99,17 +102,24 @@ class Session {
   // Spatial components > MLG map: every sampling unit at its position,
   // labelled with its MLG number.
   Status MlgMap();
-  // File > Save map: writes the visible map to outputPrefix + ".svg" (and
-  // ".png"), else shows "no map visible"; then empties and hides the map. A
-  // failed save keeps the map shown so that it can be saved again.
-  Status SaveMap(ChartRenderer& renderer);
-  // File > Save Graph: writes each visible chart but the map to its own
-  // file (".pareto.svg", ".combiind.svg", ".combiloc.svg", ".permind.svg",
-  // ".permloc.svg", ".gendist.svg", ".microsatdist.svg", ".subrange.svg"
-  // and ".correlogram.svg", each with a PNG), else shows "no graph
-  // visible"; then empties the Pareto points and hides those charts (kept
-  // when a save failed).
-  Status SaveGraph(ChartRenderer& renderer);
+  // File > Save map: writes the shown map to outputPrefix + ".svg", ".png"
+  // and/or ".pdf" as `options` choose; an error when no map is drawn. The
+  // map stays drawn.
+  Status SaveMap(ChartRenderer& renderer, const FigureOptions& options = {});
+  // Remembers each chart now shown (but the map) for the next SaveGraph,
+  // in place of an earlier one of the same file name. The command line
+  // calls it after each command, so that save-graph writes every chart the
+  // run has drawn, not only the last one.
+  void NoteChartsShown();
+  // File > Save Graph: writes every chart remembered (and every chart now
+  // shown) to its own files (".pareto", ".combiind", ".combiloc",
+  // ".permind", ".permloc", ".gendist", ".microsatdist", ".subrange",
+  // ".correlogram", then ".svg", ".png", ".pdf"), each once; an error when
+  // there is none. The saved charts are then no longer shown.
+  Status SaveGraph(ChartRenderer& renderer, const FigureOptions& options = {});
+  // The file name suffix of `role`'s chart (".pareto"...; the effort chart
+  // is named after its curve).
+  std::string ChartFileSuffix(ChartRole role) const;
 
   // Numerical state shared by the analyses.
   FactorialTable factorialTable;
@@ -242,8 +252,8 @@ class Session {
 
   // Spatial autocorrelation.
   // Checks the chosen class rule and procedure (the first options panel),
-  // shows the program's messages ("you have to chose ...", "fichier
-  // distances.txt absent") and says what the panels do next.
+  // shows the program's messages ("Choose how the distance classes ...", "The file
+  // distances.txt is missing ...") and says what the panels do next.
   AutocorrelationValidation CheckAutocorrelationOptions(const AutocorrelationOptions& options);
   // Spatial components > Spatial autocorrelation: Loiselle kinship and Ritland
   // relationship by distance class for the entire dataset and the chosen
@@ -282,6 +292,8 @@ class Session {
   DatasetInfo info_;
   std::array<ChartData, kChartRoleCount> charts_ = MakeDefaultCharts();
   EffortCurve effortCurve_ = EffortCurve::kNone;
+  // Charts drawn since the last SaveGraph, with their file name suffixes.
+  std::vector<std::pair<std::string, ChartData>> chartsToSave_;
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
 };

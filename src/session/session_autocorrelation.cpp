@@ -83,7 +83,7 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
   chart(ChartRole::kCorrelogram) = std::move(outcome.correlogram);
   if (outcome.OutOfRangeFlag)
     messages_.Show("The dataset contains values out of the range defined in \"distances.txt\"!");
-  messages_.Show("permutations done");
+  messages_.Note("permutations done");
   return Status::Ok();
 }
 

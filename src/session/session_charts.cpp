@@ -1,4 +1,5 @@
 // The chart commands: the MLG map, and saving the charts as image files.
+#include <algorithm>
 #include <utility>
 
 #include "analyses/spatial/mlg_map.h"
@@ -15,17 +16,17 @@ void EmptySeries(ChartData& chart, const char* seriesName) {
   }
 }
 
-// The file suffix of the curve on the sampling-effort chart.
+// The file name suffix of the curve on the sampling-effort chart.
 const char* EffortCurveSuffix(EffortCurve curve) {
   switch (curve) {
     case EffortCurve::kCombinedIndividuals:
-      return ".combiind.svg";
+      return ".combiind";
     case EffortCurve::kCombinedLoci:
-      return ".combiloc.svg";
+      return ".combiloc";
     case EffortCurve::kResampledIndividuals:
-      return ".permind.svg";
+      return ".permind";
     case EffortCurve::kResampledLoci:
-      return ".permloc.svg";
+      return ".permloc";
     case EffortCurve::kNone:
       break;
   }
@@ -47,53 +48,69 @@ Status Session::MlgMap() {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
   ChartData& map = chart(ChartRole::kMap);
-  FillMlgMap(dataset(), mlgs(), MapExtents{info_.minX, info_.maxX, info_.minY, info_.maxY}, map);
+  FillMlgMap(dataset(), mlgs(), info_.datasetName, map);
   map.visible = true;
   return Status::Ok();
 }
 
-Status Session::SaveMap(ChartRenderer& renderer) {
-  ChartData& map = chart(ChartRole::kMap);
-  if (map.visible) {
-    Status saved = renderer.SaveSvgAndPng(map, OutputPath(".svg"));
-    if (!saved) return saved;
-  } else {
-    messages_.Show("no map visible");
+std::string Session::ChartFileSuffix(ChartRole role) const {
+  switch (role) {
+    case ChartRole::kMap:
+      return "";
+    case ChartRole::kPareto:
+      return ".pareto";
+    case ChartRole::kSamplingEffort: {
+      const char* suffix = EffortCurveSuffix(effortCurve_);
+      return suffix ? suffix : ".effort";
+    }
+    case ChartRole::kAllelicHistogram:
+      return ".gendist";
+    case ChartRole::kMicrosatHistogram:
+      return ".microsatdist";
+    case ChartRole::kSubrange:
+      return ".subrange";
+    case ChartRole::kCorrelogram:
+      return ".correlogram";
   }
-  EmptySeries(map, kMapUnitsSeries);
-  map.visible = false;
-  return Status::Ok();
+  return "";
 }
 
-Status Session::SaveGraph(ChartRenderer& renderer) {
-  bool saved = false;
-  auto save = [&](ChartRole role, const char* suffix) {
-    Status s = renderer.SaveSvgAndPng(chart(role), OutputPath(suffix));
-    if (s) saved = true;
-    return s;
-  };
-  if (chart(ChartRole::kPareto).visible) {
-    if (Status s = save(ChartRole::kPareto, ".pareto.svg"); !s) return s;
-  }
-  if (chart(ChartRole::kSamplingEffort).visible) {
-    // The chart holds one sampling-effort curve, which names the file. It is
-    // forgotten once saved, so a second Save Graph does not repeat it.
-    if (const char* suffix = EffortCurveSuffix(effortCurve_)) {
-      if (Status s = save(ChartRole::kSamplingEffort, suffix); !s) return s;
-      effortCurve_ = EffortCurve::kNone;
+Status Session::SaveMap(ChartRenderer& renderer, const FigureOptions& options) {
+  const ChartData& map = chart(ChartRole::kMap);
+  if (!map.visible) return Status::Error("There is no map to save: draw the MLG map first.");
+  // The map stays drawn: it can be saved again at another size.
+  return renderer.SaveFigure(map, OutputPath(""), options);
+}
+
+void Session::NoteChartsShown() {
+  for (const ChartData& c : charts_) {
+    if (!c.visible || c.role == ChartRole::kMap) continue;
+    if (c.role == ChartRole::kSamplingEffort && effortCurve_ == EffortCurve::kNone) continue;
+    const std::string suffix = ChartFileSuffix(c.role);
+    auto same = std::find_if(chartsToSave_.begin(), chartsToSave_.end(),
+                             [&](const auto& entry) { return entry.first == suffix; });
+    if (same != chartsToSave_.end()) {
+      same->second = c;
+    } else {
+      chartsToSave_.emplace_back(suffix, c);
     }
   }
-  const std::pair<ChartRole, const char*> others[] = {
-      {ChartRole::kAllelicHistogram, ".gendist.svg"},
-      {ChartRole::kMicrosatHistogram, ".microsatdist.svg"},
-      {ChartRole::kSubrange, ".subrange.svg"},
-      {ChartRole::kCorrelogram, ".correlogram.svg"}};
-  for (const auto& [role, suffix] : others) {
-    if (!chart(role).visible) continue;
-    if (Status s = save(role, suffix); !s) return s;
+}
+
+Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options) {
+  NoteChartsShown();
+  if (chartsToSave_.empty())
+    return Status::Error(
+        "There is no chart to save: no command has drawn one since the last save.");
+  // Each chart is written once: the list empties as its files are written,
+  // so that after a failure a new Save Graph writes only what is left.
+  while (!chartsToSave_.empty()) {
+    const auto& [suffix, data] = chartsToSave_.front();
+    if (Status s = renderer.SaveFigure(data, OutputPath(suffix), options); !s) return s;
+    chartsToSave_.erase(chartsToSave_.begin());
   }
-  if (!saved) messages_.Show("no graph visible");
-  EmptySeries(chart(ChartRole::kPareto), kParetoPointsSeries);
+  // A saved chart is not saved again by the next Save Graph.
+  effortCurve_ = EffortCurve::kNone;
   for (ChartData& c : charts_)
     if (c.role != ChartRole::kMap) c.visible = false;
   return Status::Ok();

@@ -50,11 +50,15 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   }
 
   session.HideCharts();
+  const std::string of = ", \"" + session.info().datasetName + "\"";
   if (allelic) {
-    FillAllelicDistanceChart(histogram, session.chart(ChartRole::kAllelicHistogram));
+    ChartData& chart = session.chart(ChartRole::kAllelicHistogram);
+    FillAllelicDistanceChart(histogram, chart);
+    chart.title = "Allelic distances between MLGs" + of;
   } else {
-    FillMicrosatDistanceChart(histogram, session.info().ploidy,
-                              session.chart(ChartRole::kMicrosatHistogram));
+    ChartData& chart = session.chart(ChartRole::kMicrosatHistogram);
+    FillMicrosatDistanceChart(histogram, session.info().ploidy, chart);
+    chart.title = "Microsatellite distances between MLGs" + of;
   }
   // Past 254 MLGs the matrix would not fit the 255 columns of a worksheet
   // row: the chart alone is shown and the results log is left as it was.

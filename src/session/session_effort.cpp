@@ -3,6 +3,8 @@
 // and by exhaustive combination, as tables in the results log and box plots
 // on the sampling-effort chart.
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,35 +29,42 @@ struct EffortBox {
   double lowest = 0;
   double average = 0;
   double highest = 0;
+  double se = std::numeric_limits<double>::quiet_NaN();  // resampling only
 };
 
-// The sampling-effort chart as a box plot of the MLG counts against the subset size 1..n
-// (boxes[i-1]); position 0 holds a flat box at 0. Each box spans the
-// smallest to the largest count with its median line at the mean. The
-// whiskers are hidden (the Tukey fences of a box spanning the whole range
-// would add nothing), so they are given the quartile values.
-void FillEffortChart(ChartData& chart, const std::string& bottomTitle, int mlgCount,
-                     const std::vector<EffortBox>& boxes) {
+// The sampling-effort chart: for each subset size 1..n (boxes[i-1]) a box
+// spanning the smallest to the largest MLG count met, the mean count as a
+// line with markers and, for resampling, the mean +- one standard error as
+// a band. The whiskers are hidden (the Tukey fences of a box spanning the
+// whole range would add nothing), so they are given the quartile values.
+void FillEffortChart(ChartData& chart, const std::string& title, const std::string& bottomTitle,
+                     int mlgCount, const std::vector<EffortBox>& boxes) {
   const int n = static_cast<int>(boxes.size());
   chart.clearSeries();
-  chart.left.title = "Number of distinct MLG";
+  chart.title = title;
+  chart.left.title = "Number of distinct MLGs";
   chart.left.increment = 1;
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
   chart.left.maximum = mlgCount + 1;
   chart.bottom.title = bottomTitle;
   chart.bottom.fixedRange = true;
-  chart.bottom.minimum = 0;
-  chart.bottom.maximum = n + 1;
+  chart.bottom.minimum = 0.4;
+  chart.bottom.maximum = n + 0.6;
+  chart.bottom.increment = 1;
   ChartSeries* series = chart.findSeries(kEffortBoxesSeries);
   if (series == nullptr) {
     chart.series.push_back({kEffortBoxesSeries, ChartSeries::Kind::kBoxes, {}, {}});
     series = &chart.series.back();
   }
+  series->legend = "min\u2013max range";
   const double halfWidth =
       static_cast<double>(RoundHalfEven(0.2 * kEffortChartWidthPixels / std::max(n, 1))) + 1;
-  for (int i = 0; i <= n; ++i) {
-    EffortBox box = i == 0 ? EffortBox{} : boxes[i - 1];
+  ChartSeries se{"MLG count standard error", ChartSeries::Kind::kBand, {}, {}};
+  se.legend = "mean \u00b1 SE";
+  se.color = "#0072B2";
+  for (int i = 1; i <= n; ++i) {
+    const EffortBox& box = boxes[i - 1];
     BoxStats stats;
     stats.x = i;
     stats.lowerQuartile = stats.lowerWhisker = box.lowest;
@@ -63,6 +72,21 @@ void FillEffortChart(ChartData& chart, const std::string& bottomTitle, int mlgCo
     stats.upperQuartile = stats.upperWhisker = box.highest;
     stats.halfWidthPixels = halfWidth;
     series->boxes.push_back(stats);
+    if (std::isfinite(box.se)) {
+      se.points.push_back({static_cast<double>(i), box.average - box.se, "", ""});
+      se.high.push_back(box.average + box.se);
+    }
+  }
+  // The SE band goes under the mean line; a previous run's band goes.
+  std::erase_if(chart.series,
+                [](const ChartSeries& s) { return s.name == "MLG count standard error"; });
+  if (!se.points.empty()) chart.series.insert(chart.series.begin(), std::move(se));
+  if (ChartSeries* mean = chart.findSeries(kEffortMeanSeries)) {
+    mean->legend = "mean";
+    mean->markers = n <= 30;  // more markers would merge into a thick line
+    mean->color = "#0072B2";
+    for (int i = 1; i <= n; ++i)
+      mean->points.push_back({static_cast<double>(i), boxes[i - 1].average, "", ""});
   }
   chart.visible = true;
 }
@@ -70,7 +94,8 @@ void FillEffortChart(ChartData& chart, const std::string& bottomTitle, int mlgCo
 std::vector<EffortBox> BoxesOf(const std::vector<ResamplingRow>& rows) {
   std::vector<EffortBox> boxes;
   for (const ResamplingRow& r : rows)
-    boxes.push_back({static_cast<double>(r.mlgMin), r.meanMlg, static_cast<double>(r.mlgMax)});
+    boxes.push_back(
+        {static_cast<double>(r.mlgMin), r.meanMlg, static_cast<double>(r.mlgMax), r.seMlg});
   return boxes;
 }
 
@@ -93,6 +118,22 @@ void AppendBlock(Sheet& results, const Sheet& block, int firstRow) {
   results.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), firstRow, 1);
 }
 
+const char* EffortCurveTitle(EffortCurve curve) {
+  switch (curve) {
+    case EffortCurve::kCombinedIndividuals:
+      return "Sampling effort: every combination of sampling units";
+    case EffortCurve::kCombinedLoci:
+      return "Genotyping effort: every combination of loci";
+    case EffortCurve::kResampledIndividuals:
+      return "Sampling effort: resampled sampling units";
+    case EffortCurve::kResampledLoci:
+      return "Genotyping effort: resampled loci";
+    case EffortCurve::kNone:
+      break;
+  }
+  return "Sampling effort";
+}
+
 // Shows a finished curve: the sampling-effort chart holding `shown`, the
 // block appended to `results` from `firstRow`, the log rewritten, then
 // the closing message. Called only once the computation has succeeded, so a
@@ -102,10 +143,12 @@ Status PublishCurve(Session& s, EffortCurve shown, const char* axisTitle,
                     const char* closing) {
   s.HideCharts();
   s.SetEffortCurve(shown);
-  FillEffortChart(s.chart(ChartRole::kSamplingEffort), axisTitle, s.info().mlgCount, boxes);
+  FillEffortChart(s.chart(ChartRole::kSamplingEffort),
+                  std::string(EffortCurveTitle(shown)) + ", \"" + s.info().datasetName + "\"",
+                  axisTitle, s.info().mlgCount, boxes);
   AppendBlock(s.results.first(), block, firstRow);
   if (Status written = s.WriteResultsLog(); !written) return written;
-  s.messages().Show(closing);
+  s.messages().Note(closing);
   return Status::Ok();
 }
 
@@ -144,7 +187,7 @@ Status Session::ResampleIndividuals(int permutations) {
   }
 
   // One empty row between the previous block and this one.
-  return PublishCurve(*this, EffortCurve::kResampledIndividuals, "Number of individuals",
+  return PublishCurve(*this, EffortCurve::kResampledIndividuals, "Number of sampling units",
                       BoxesOf(rows), IndividualsResamplingBlock(rows, permutations),
                       NextResultsBlockRow(), "permutations done");
 }
@@ -172,7 +215,7 @@ Status Session::CombineIndividuals() {
   std::vector<CombinationRow> rows = CombineIndividualsCurve(mlgs().cloneSize);
 
   // The block opens with its own empty row.
-  return PublishCurve(*this, EffortCurve::kCombinedIndividuals, "Number of individuals",
+  return PublishCurve(*this, EffortCurve::kCombinedIndividuals, "Number of sampling units",
                       BoxesOf(rows), IndividualsCombinationBlock(rows),
                       results.first().LastRow() + 1, "combinations done");
 }

@@ -12,6 +12,7 @@
 #include "analyses/spatial/spatial_sheets.h"
 #include "analyses/spatial/spatial_units.h"
 #include "session/session.h"
+#include "sheet/table_file.h"
 
 namespace vireltan {
 
@@ -48,23 +49,26 @@ bool AlreadyInWorkbook(Session& session, const std::string& name) {
 }
 
 // F(r) against the average distance of each class that holds pairs.
-void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses, ChartData& chart) {
+void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
+                       const std::string& datasetName, ChartData& chart) {
   chart = DefaultChart(ChartRole::kSubrange);
-  chart.title = "Clonal subrange";
-  chart.subtitle = fixedClasses ? "Defined distance classes" : "N. distance classes";
-  chart.bottom.title = "average distance";
-  chart.left.title = "p(genotypic identity)/ F(r)";
+  chart.title =
+      std::string("Clonal subrange, \"") + datasetName + "\" (" +
+      (fixedClasses ? "distance classes from distances.txt" : "equal-size distance classes") + ")";
+  chart.bottom.title = "Average distance of the class (coordinate units)";
+  chart.left.title = "F(r): share of pairs of one MLG";
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
-  chart.left.maximum = 1;
+  chart.left.maximum = 1.05;
+  chart.foot = "Clonal subrange (largest distance within an MLG): " + FormatNumber(result.subrange);
   ChartSeries line{"F(r)", ChartSeries::Kind::kLine, {}, {}};
+  line.legend = "F(r) by distance class";
+  line.markers = true;
+  line.color = "#0072B2";
   for (const SubrangeClass& cls : result.classes) {
     if (cls.pairs > 0) line.points.push_back({cls.average, cls.same, "", ""});
   }
-  ChartSeries points = line;
-  points.name = "F(r) classes";
-  points.kind = ChartSeries::Kind::kPoints;
-  chart.series = {std::move(line), std::move(points)};
+  chart.series = {std::move(line)};
   chart.visible = true;
 }
 
@@ -86,7 +90,7 @@ Status Session::AggregationIndex(int permutations) {
   }
   Status saved = AddSpatialSheet(*this, kAggregationSheetName, AggregationIndexSheet(result));
   if (!saved) return saved;
-  messages().Show("permutations done");
+  messages().Note("permutations done");
   return Status::Ok();
 }
 
@@ -108,7 +112,7 @@ Status Session::EdgeEffect(int permutations) {
   }
   Status saved = AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result));
   if (!saved) return saved;
-  messages().Show("permutations done");
+  messages().Note("permutations done");
   return Status::Ok();
 }
 
@@ -128,7 +132,7 @@ Status Session::ClonalSubrange(int classCount) {
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
                                  ClonalSubrangeSheet(result, false));
   if (!saved) return saved;
-  FillSubrangeChart(result, false, chart(ChartRole::kSubrange));
+  FillSubrangeChart(result, false, info_.datasetName, chart(ChartRole::kSubrange));
   return Status::Ok();
 }
 
@@ -150,7 +154,7 @@ Status Session::ClonalSubrangeFixed() {
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),
                                  ClonalSubrangeSheet(result, true));
   if (!saved) return saved;
-  FillSubrangeChart(result, true, chart(ChartRole::kSubrange));
+  FillSubrangeChart(result, true, info_.datasetName, chart(ChartRole::kSubrange));
   if (result.outOfRange) {
     messages().Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   }

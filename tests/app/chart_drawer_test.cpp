@@ -17,6 +17,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "app/qt_chart_renderer.h"
@@ -166,6 +167,44 @@ TEST(DrawChart, ManyBoxesBecomeOneBandWithItsMedianLine) {
   EXPECT_EQ(FindSeries(chart, "Series4 upper whisker"), nullptr);
 }
 
+TEST(DrawChart, NamedSeriesAndBandsMakeTheLegend) {
+  ChartData data;
+  ChartSeries band{"envelope", Kind::kBand, {{1, -1, "", ""}, {2, -2, "", ""}}};
+  band.high = {1, 2};
+  band.legend = "95% envelope";
+  ChartSeries mean{"mean", Kind::kLine, {{1, 0.5, "", ""}, {2, 0.2, "", ""}}};
+  mean.legend = "mean";
+  mean.markers = true;
+  ChartSeries zero{"zero", Kind::kLine, {{1, 0, "", ""}, {2, 0, "", ""}}};
+  zero.dashed = true;  // no legend text: not in the legend
+  data.series = {band, mean, zero};
+  QChart chart;
+  DrawChart(chart, data);
+  EXPECT_TRUE(chart.legend()->isVisible());
+  auto* area = qobject_cast<QAreaSeries*>(FindSeries(chart, "envelope"));
+  ASSERT_NE(area, nullptr);
+  EXPECT_DOUBLE_EQ(area->upperSeries()->at(1).y(), 2);
+  EXPECT_DOUBLE_EQ(area->lowerSeries()->at(1).y(), -2);
+  // The legend names what the analysis named; the zero line is not listed.
+  EXPECT_EQ(FindSeries(chart, "envelope")->name(), "95% envelope");
+  EXPECT_TRUE(FindSeries(chart, "zero")->name().isEmpty());
+  EXPECT_TRUE(qobject_cast<QLineSeries*>(FindSeries(chart, "mean"))->pointsVisible());
+  EXPECT_EQ(qobject_cast<QLineSeries*>(FindSeries(chart, "zero"))->pen().style(), Qt::DashLine);
+}
+
+TEST(QtChartRenderer, PngHasThePrintedSizeAtItsResolution) {
+  vireltan::testing::TempDir dir;
+  FigureOptions options;
+  options.svg = false;
+  options.widthMm = 80;
+  options.heightMm = 60;
+  options.dpi = 600;
+  ASSERT_TRUE(QtChartRenderer().SaveFigure(EverySeriesKind(), dir.file("small"), options).ok());
+  QImage png(QString::fromStdString(dir.file("small.png")));
+  EXPECT_EQ(png.size(), QSize(1890, 1417));  // 80 mm at 600 dpi = 160 mm at 300 dpi
+  EXPECT_FALSE(std::filesystem::exists(dir.file("small.svg")));
+}
+
 TEST(DrawChart, HistogramBarsAreGrey) {
   ChartData data;
   data.series = {{"Series6", Kind::kBars, {{1, 30, "", ""}, {2, 70, "", ""}}, {}}};
@@ -242,7 +281,7 @@ TEST(QtChartRenderer, WritesParseableSvgAndPngOrSaysWhyNot) {
   vireltan::testing::TempDir dir;
   QtChartRenderer renderer;
   const std::string svgPath = dir.file("mixed.svg");
-  ASSERT_TRUE(renderer.SaveSvgAndPng(EverySeriesKind(), svgPath).ok());
+  ASSERT_TRUE(renderer.SaveFigure(EverySeriesKind(), dir.file("mixed"), FigureOptions{}).ok());
   QFile svg(QString::fromStdString(svgPath));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
   QXmlStreamReader xml(&svg);
@@ -254,7 +293,7 @@ TEST(QtChartRenderer, WritesParseableSvgAndPngOrSaysWhyNot) {
   EXPECT_TRUE(sawTitle);
   EXPECT_FALSE(QImage(QString::fromStdString(dir.file("mixed.png"))).isNull());
 
-  Status failed = renderer.SaveSvgAndPng(EverySeriesKind(), dir.file("absent/dir/x.svg"));
+  Status failed = renderer.SaveFigure(EverySeriesKind(), dir.file("absent/dir/x"), FigureOptions{});
   EXPECT_FALSE(failed.ok());
   EXPECT_NE(failed.message().find("absent/dir/x.svg"), std::string::npos);
 }

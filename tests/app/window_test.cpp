@@ -4,6 +4,7 @@
 
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
 #include <QtCore/QFile>
 #include <QtCore/QThread>
 #include <QtCore/QXmlStreamReader>
@@ -17,6 +18,7 @@
 #include <memory>
 
 #include "app/chart_drawer.h"
+#include "app/map_view.h"
 #include "app/tform1.h"
 #include "support/sheet_builder.h"
 
@@ -71,7 +73,7 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
   EXPECT_EQ(form->objectName(), "Form1");
-  EXPECT_EQ(form->windowTitle(), "Vireltan 2.0");
+  EXPECT_EQ(form->windowTitle(), "Vireltan");
   struct Item {
     const char* name;
     const char* caption;
@@ -83,33 +85,36 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
   };
   const std::vector<Menu> tree = {
       {"File1",
-       "File",
-       {{"Open1", "Open"},
-        {"Save1", "Save map"},
-        {"Saveas1", "Save Graph"},
-        {"Close1", "Close"},
-        {"Quit1", "Quit"}}},
+       "&File",
+       {{"Open1", "&Open\u2026"},
+        {"OpenRecent1Action", "Open &Recent"},
+        {"Save1", "Save &map\u2026"},
+        {"Saveas1", "Save &Graph\u2026"},
+        {"Close1", "&Close"},
+        {"Quit1", "&Quit"}}},
       {"CombinationandPermutationtest1",
-       "Tests",
-       {{"resampling1lloci1", "resampling1-l loci"},
-        {"resampling1nindividuals1", "resampling 1-n individuals"},
-        {"Combination1lloci1", "Combination 1-l loci"},
-        {"Combination1nindfividuals1", "Combination1-n individuals"},
-        {"Psex1", "Psex"},
-        {"numberofdistinctalleles1", "matrix of allelic distance"},
-        {"Matrixofmicrosatellitedistance1", "Matrix of microsatellite distance"}}},
+       "&Tests",
+       {{"resampling1lloci1", "&Resampling of loci\u2026"},
+        {"resampling1nindividuals1", "Resampling of &sampling units\u2026"},
+        {"Combination1lloci1", "&Combinations of loci"},
+        {"Combination1nindfividuals1", "Combinations of sampling &units"},
+        {"Psex1", "&Psex"},
+        {"numberofdistinctalleles1", "Matrix of &allelic distances"},
+        {"Matrixofmicrosatellitedistance1", "Matrix of m&icrosatellite distances"}}},
       {"MLG1",
-       "MLG",
-       {{"diversityindices1", "Diversity and richness"}, {"Pareto1", "Pareto distribution"}}},
+       "&MLG",
+       {{"diversityindices1", "&Diversity and richness"}, {"Pareto1", "&Pareto distribution"}}},
       {"Spatialcomponents2",
-       "Spatial components",
-       {{"MLGmap1", "MLG map"},
-        {"Clonalsubrange1", "Clonal sub range"},
-        {"Spatialautocorrelation1", "Spatial autocorrelation"},
-        {"Aggregationindex1", "Aggregation index"},
-        {"Edgeeffect1", "Edge effect"}}},
-      {"Format1", "Format", {{"Quorvex1", "Quorvex"}, {"Arlequin1", "Arlequin"}}},
+       "&Spatial components",
+       {{"MLGmap1", "MLG &map"},
+        {"Clonalsubrange1", "Clonal &subrange\u2026"},
+        {"Spatialautocorrelation1", "Spatial &autocorrelation\u2026"},
+        {"Aggregationindex1", "A&ggregation index\u2026"},
+        {"Edgeeffect1", "&Edge effect\u2026"}}},
+      {"Format1", "F&ormat", {{"Quorvex1", "&Quorvex"}, {"Arlequin1", "&Arlequin"}}},
+      {"Help1", "&Help", {{"Userguide1", "&User guide"}, {"About1", "&About Vireltan"}}},
   };
+  form->OpenRecent1->menuAction()->setObjectName("OpenRecent1Action");
   QList<QAction*> bar = form->menuBar()->actions();
   ASSERT_EQ(bar.size(), 6);
   for (size_t m = 0; m < tree.size(); ++m) {
@@ -124,8 +129,6 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
       EXPECT_EQ(items[i]->text(), tree[m].items[i].caption);
     }
   }
-  EXPECT_EQ(bar[5]->objectName(), "About1");
-  EXPECT_EQ(bar[5]->text(), "About");
 }
 
 TEST_F(WindowTest, EveryNamedComponentExists) {
@@ -147,12 +150,16 @@ TEST_F(WindowTest, EveryNamedComponentExists) {
     ASSERT_NE(series[i], nullptr) << i;
     EXPECT_EQ(series[i]->objectName(), QString("Series%1").arg(i + 1));
   }
-  EXPECT_EQ(form->GroupBox1->title(), "In Progress");
-  EXPECT_EQ(form->GroupBox6->title(), "distance classes");
-  EXPECT_EQ(form->Button6->text(), "Fixed distance classses");
+  EXPECT_EQ(form->GroupBox1->title(), "In progress");
+  EXPECT_EQ(form->GroupBox6->title(), "Clonal subrange: distance classes");
+  EXPECT_EQ(form->Button6->text(), "&Fixed distance classes (distances.txt)");
   EXPECT_EQ(form->Edit6->text(), "10");
   EXPECT_EQ(form->Edit7->text(), "1000");
-  EXPECT_EQ(form->Label1->text(), "equation de la droite");
+  EXPECT_EQ(form->Label1->text(), "Fitted line equation");
+  // Every option field says what it means.
+  for (QLineEdit* field : form->findChildren<QLineEdit*>())
+    if (field->objectName().startsWith("Edit"))
+      EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
 }
 
 TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
@@ -180,10 +187,17 @@ TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
     EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;
     EXPECT_EQ(Enabled("MLGmap1"), c.coordinates) << c.name;
     EXPECT_TRUE(Enabled("Quorvex1")) << c.name;
-    bool warned = std::count(messages.messages.begin(), messages.messages.end(),
-                             "!!you have missing data, MLG membership might be false and some of "
-                             "the procedures will not be allowed ") == 1;
+    // The warning says how many units and which loci.
+    bool warned =
+        std::count_if(messages.messages.begin(), messages.messages.end(), [](const std::string& m) {
+          return m.rfind("!!Missing data: 1 sampling unit(s)", 0) == 0 &&
+                 m.find("(loci: locus2)") != std::string::npos;
+        }) == 1;
     EXPECT_EQ(warned, !c.complete) << c.name;
+    // A disabled item says why.
+    if (!c.complete)
+      EXPECT_EQ(form->Pareto1->toolTip(), "Not available with missing genotypes: 1 unit");
+    if (!c.coordinates) EXPECT_NE(form->MLGmap1->toolTip().indexOf("coordinates"), -1);
   }
 }
 
@@ -217,45 +231,76 @@ TEST_F(WindowTest, SavingWithNothingShownSaysSo) {
   messages.messages.clear();
   Trigger(form->Save1);
   Trigger(form->Saveas1);
-  EXPECT_EQ(messages.messages, (std::vector<std::string>{"no map visible", "no graph visible"}));
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[0].rfind("There is no map to save", 0), 0u);
+  EXPECT_EQ(messages.messages[1].rfind("There is no chart to save", 0), 0u);
   EXPECT_FALSE(fs::exists(dir.file("plot.svg")));
 }
 
-TEST_F(WindowTest, MlgMapDrawsEveryUnitWithItsLabelAndAxes) {
+TEST_F(WindowTest, MlgMapDrawsEveryUnitWithItsLabelColourAndAxes) {
   Open(Write("plot.txt", kPlot));
   Trigger(form->MLGmap1);
   EXPECT_FALSE(form->Chart1->isHidden());
+  // The first Qt series holds the largest clone, MLG 2.
   auto* series = qobject_cast<QScatterSeries*>(form->Series1);
   ASSERT_NE(series, nullptr);
-  const QList<QPointF> expected = {{40, 20}, {10, 5}, {12, 7}, {100, 50}, {41, 21}};
-  EXPECT_EQ(series->points(), expected);
+  EXPECT_EQ(series->points(), (QList<QPointF>{{10, 5}, {12, 7}}));
+  EXPECT_EQ(series->name(), "MLG 2 (2 units)");
+  EXPECT_TRUE(form->Chart1->chart()->legend()->isVisible());
 
   QStringList labels;
   for (QGraphicsItem* item : form->Chart1->chart()->childItems())
-    if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item)) labels << text->text();
+    if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+      if (text->text().size() == 1) labels << text->text();
   labels.sort();
   EXPECT_EQ(labels, (QStringList{"1", "2", "2", "3", "3"}));
-
-  auto* bottom = qobject_cast<QCategoryAxis*>(form->Chart1->chart()->axes(Qt::Horizontal).value(0));
-  auto* left = qobject_cast<QCategoryAxis*>(form->Chart1->chart()->axes(Qt::Vertical).value(0));
-  ASSERT_NE(bottom, nullptr);
-  ASSERT_NE(left, nullptr);
-  EXPECT_DOUBLE_EQ(bottom->min(), 0);
-  EXPECT_DOUBLE_EQ(bottom->max(), 100);
-  EXPECT_DOUBLE_EQ(left->min(), 0);
-  EXPECT_DOUBLE_EQ(left->max(), 50);
-  EXPECT_EQ(bottom->categoriesLabels(),
-            (QStringList{"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}));
-  EXPECT_EQ(left->categoriesLabels(),
-            (QStringList{"5", "10", "15", "20", "25", "30", "35", "40", "45", "50"}));
-  EXPECT_DOUBLE_EQ(left->endValue("5"), 5);
-  EXPECT_DOUBLE_EQ(bottom->endValue("0"), 0);
+  // The switch hides them.
+  auto* map = dynamic_cast<MapView*>(form->Chart1);
+  ASSERT_NE(map, nullptr);
+  map->labelsAction()->setChecked(false);
+  int shown = 0;
+  for (QGraphicsItem* item : form->Chart1->chart()->childItems())
+    if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+      if (text->text().size() == 1) ++shown;
+  EXPECT_EQ(shown, 0);
 }
 
-TEST_F(WindowTest, SaveMapWritesAValidSvgAndAPng) {
+// Real UTM coordinates (hundreds of kilometres): the axes span the data
+// with a small margin, not the distance from 0.
+TEST_F(WindowTest, MapOfUtmCoordinatesSpansTheDataNotTheOrigin) {
+  form->resize(1200, 900);
+  form->show();
+  fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "pramorum_curry.txt", dir.path() / "curry.txt");
+  Open(dir.file("curry.txt"));
+  Trigger(form->MLGmap1);
+  QApplication::processEvents();
+  const DatasetInfo& info = form->session().info();
+  double xLo = 1e300, xHi = -1e300, yLo = 1e300, yHi = -1e300;
+  for (double x : form->session().dataset().x) xLo = std::min(xLo, x), xHi = std::max(xHi, x);
+  for (double y : form->session().dataset().y) yLo = std::min(yLo, y), yHi = std::max(yHi, y);
+  ASSERT_GT(xLo, 300000);  // UTM eastings
+  (void)info;
+  auto* bottom = qobject_cast<QValueAxis*>(form->Chart1->chart()->axes(Qt::Horizontal).value(0));
+  auto* left = qobject_cast<QValueAxis*>(form->Chart1->chart()->axes(Qt::Vertical).value(0));
+  ASSERT_NE(bottom, nullptr);
+  ASSERT_NE(left, nullptr);
+  const double xPad = 0.1 * (xHi - xLo), yPad = 0.1 * (yHi - yLo);
+  EXPECT_LE(bottom->min(), xLo);
+  EXPECT_GE(bottom->min(), xLo - xPad);
+  EXPECT_GE(bottom->max(), xHi);
+  EXPECT_LE(bottom->max(), xHi + xPad);
+  EXPECT_LE(left->min(), yLo);
+  EXPECT_GE(left->min(), yLo - yPad);
+  EXPECT_GE(left->max(), yHi);
+  EXPECT_LE(left->max(), yHi + yPad);
+}
+
+TEST_F(WindowTest, SaveMapWritesSvgPngAndPdfAndKeepsTheMap) {
   Open(Write("plot.txt", kPlot));
   Trigger(form->MLGmap1);
-  Trigger(form->Save1);
+  FigureOptions options;  // 160 x 120 mm, 300 dpi
+  options.pdf = true;
+  ASSERT_TRUE(form->SaveFigure(ChartRole::kMap, dir.file("plot"), options).ok());
   EXPECT_TRUE(messages.messages.empty());
 
   QFile svg(QString::fromStdString(dir.file("plot.svg")));
@@ -271,15 +316,23 @@ TEST_F(WindowTest, SaveMapWritesAValidSvgAndAPng) {
   }
   EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
   EXPECT_EQ(root, "svg");
-  for (const char* label : {"1", "2", "3", "100", "50"})
+  // MLG 1's label would cover MLG 3's at (41, 21): it is left out.
+  for (const char* label : {"2", "3", "X coordinate"})
     EXPECT_TRUE(texts.contains(label)) << label;
 
   QImage png(QString::fromStdString(dir.file("plot.png")));
   ASSERT_FALSE(png.isNull());
-  EXPECT_EQ(png.size(), QSize(QtChartRenderer::kWidth, QtChartRenderer::kHeight));
-  // The map is emptied and hidden once saved.
-  EXPECT_TRUE(form->Chart1->isHidden());
-  EXPECT_EQ(qobject_cast<QScatterSeries*>(form->Series1)->count(), 0);
+  EXPECT_EQ(png.size(), QSize(1890, 1417));
+  EXPECT_EQ(png.dotsPerMeterX(), 11811);  // 300 dpi
+
+  QFile pdf(QString::fromStdString(dir.file("plot.pdf")));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(4) == "%PDF");
+  // The map stays on screen and the status bar says where it went.
+  EXPECT_FALSE(form->Chart1->isHidden());
+  EXPECT_NE(
+      form->statusBar()->currentMessage().indexOf(QString::fromStdString(dir.file("plot.pdf"))),
+      -1);
 }
 
 TEST_F(WindowTest, CancelledOpenLeavesNoOutput) {
@@ -297,7 +350,7 @@ TEST_F(WindowTest, CancelledOpenLeavesNoOutput) {
   EXPECT_TRUE(form->CancelButton->isEnabled());
   form->CancelButton->click();
   form->WaitUntilIdle();
-  EXPECT_EQ(form->statusBar()->currentMessage(), "cancelled");
+  EXPECT_NE(form->statusBar()->currentMessage().indexOf("cancelled"), -1);
   EXPECT_FALSE(fs::exists(dir.file("monilinia.outvireltan.txt")));
   EXPECT_EQ(form->userswindow->model()->rowCount(), 0);
   EXPECT_FALSE(Enabled("Quorvex1"));
@@ -328,7 +381,7 @@ TEST_F(WindowTest, CancelledAnalysisLeavesNoOutput) {
     ASSERT_TRUE(form->busy()) << name;
     form->CancelButton->click();
     form->WaitUntilIdle();
-    EXPECT_EQ(form->statusBar()->currentMessage(), "cancelled") << name;
+    EXPECT_NE(form->statusBar()->currentMessage().indexOf("cancelled"), -1) << name;
     EXPECT_TRUE(messages.messages.empty()) << name;
     EXPECT_EQ(form->session().results.first().LastRow(), rows) << name;
     EXPECT_EQ(form->session().spatialResults.NumSheets(), 1) << name;
@@ -420,22 +473,25 @@ TEST_F(WindowTest, AboutShowsItsPanelUntilOk) {
   EXPECT_TRUE(form->GroupBox8->isHidden());
 }
 
-TEST_F(WindowTest, AutocorrelationOptionsRuleOutTheirAlternatives) {
+TEST_F(WindowTest, AutocorrelationChoicesExcludeTheirAlternatives) {
   form->Spatialautocorrelation1Click();
   EXPECT_FALSE(form->GroupBox9->isHidden());
   form->CheckBox3->click();
-  form->CheckBox3->click();  // unticked again: 4 and 5 stay disabled
-  EXPECT_FALSE(form->CheckBox4->isEnabled());
-  EXPECT_FALSE(form->CheckBox5->isEnabled());
+  form->CheckBox4->click();  // a radio button: the other choice goes
+  EXPECT_FALSE(form->CheckBox3->isChecked());
+  EXPECT_TRUE(form->CheckBox4->isChecked());
+  EXPECT_FALSE(form->CheckBox1->isChecked());  // another group
+  form->Spatialautocorrelation1Click();
+  EXPECT_FALSE(form->CheckBox4->isChecked());
   form->Button9Click();
   EXPECT_EQ(messages.messages,
-            (std::vector<std::string>{"you have to chose a distance class definition option",
-                                      "you have to chose a procedure to remove replicates"}));
-  form->Spatialautocorrelation1Click();
-  EXPECT_TRUE(form->CheckBox4->isEnabled());
+            (std::vector<std::string>{"Choose how the distance classes are defined: a number of "
+                                      "classes or fixed classes (distances.txt)",
+                                      "Choose how clonal replicates are treated: central "
+                                      "coordinates, genets weighted or genets with resampling"}));
 }
 
-TEST_F(WindowTest, PanelFieldThatIsNotAWholeNumberStopsTheRun) {
+TEST_F(WindowTest, PanelFieldThatIsNotAWholeNumberIsShownBesideIt) {
   Open(Write("plot.txt", kPlot));
   messages.messages.clear();
   Trigger(form->Aggregationindex1);
@@ -444,9 +500,16 @@ TEST_F(WindowTest, PanelFieldThatIsNotAWholeNumberStopsTheRun) {
   form->Edit1->setText("abc");
   form->Button1->click();
   form->WaitUntilIdle();
-  EXPECT_EQ(messages.messages, std::vector<std::string>{"'abc' is not a valid integer value"});
-  EXPECT_TRUE(form->GroupBox2->isHidden());
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_FALSE(form->GroupBox2->isHidden());  // still open, for a correction
+  auto* note = form->findChild<QLabel*>("GroupBox2Error");
+  ASSERT_NE(note, nullptr);
+  EXPECT_NE(note->text().indexOf("not a whole number"), -1);
   EXPECT_FALSE(fs::exists(dir.file("plot.spatialcomponents.xlsx")));
+  // Values are kept when the panel is opened again.
+  form->Edit1->setText("77");
+  Trigger(form->Aggregationindex1);
+  EXPECT_EQ(form->Edit1->text(), "77");
 }
 
 // Every analysis, run from its menu item or panel on the bundled example,

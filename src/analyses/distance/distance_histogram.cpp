@@ -44,9 +44,13 @@ void FillBars(const DistanceHistogram& histogram, ChartSeries& bars) {
 }
 
 ChartSeries& BarSeries(ChartData& chart, const char* name) {
-  if (ChartSeries* s = chart.findSeries(name)) return *s;
-  chart.series.push_back({name, ChartSeries::Kind::kBars, {}, {}});
-  return chart.series.back();
+  ChartSeries* s = chart.findSeries(name);
+  if (!s) {
+    chart.series.push_back({name, ChartSeries::Kind::kBars});
+    s = &chart.series.back();
+  }
+  s->legend = "MLG pairs at each distance";
+  return *s;
 }
 
 // Appends the text of one matrix cell. Distances are whole numbers except
@@ -112,8 +116,8 @@ void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& cha
   if (histogram.pairCount == 0) return ShowEmptyChart(chart);
   chart.visible = true;
   const double p = static_cast<double>(histogram.pairCount);
-  FixRange(chart.left, 100.0 * histogram.maxCount / p + 1.0);
-  FixRange(chart.bottom, histogram.classCount + 1.0);
+  FixRange(chart.left, 100.0 * histogram.maxCount / p * 1.05);
+  FixRange(chart.bottom, histogram.classCount + 0.5);
   FillBars(histogram, bars);
 }
 
@@ -122,14 +126,36 @@ void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, C
   bars.points.clear();
   if (histogram.pairCount == 0) return ShowEmptyChart(chart);
   chart.visible = true;
+  (void)ploidy;
   const double p = static_cast<double>(histogram.pairCount);
-  FixRange(chart.left, 100.0 * (histogram.maxCount + 2.0) / p);
-  // Only odd ploidy halves the stored distances; an even ploidy (2, 4 ...)
-  // keeps them whole, so its axis must reach D or the longest bars would be
-  // cut off.
-  const double d = histogram.classCount;
-  FixRange(chart.bottom, ploidy % 2 != 0 ? d / 2.0 : d);
-  FillBars(histogram, bars);
+  // Allele-size distances take many values: above about sixty distinct
+  // ones a bar per value is a barcode, so they are grouped into classes
+  // of a round width (each bar the share of pairs in its class).
+  int distinct = 0;
+  for (int d = 1; d <= histogram.classCount; ++d) distinct += histogram.counts[d] > 0 ? 1 : 0;
+  int width = 1;
+  if (distinct > kMaxMicrosatBars) {
+    for (int candidate : {2, 5, 10, 20, 25, 50, 100, 200, 250, 500, 1000, 2000, 5000, 10000}) {
+      width = candidate;
+      if ((histogram.classCount + candidate - 1) / candidate <= kMaxMicrosatBars / 2) break;
+    }
+  }
+  double highest = 0;
+  for (int first = 1; first <= histogram.classCount; first += width) {
+    double count = 0;
+    for (int d = first; d < first + width && d <= histogram.classCount; ++d)
+      count += histogram.counts[d];
+    const double percent = 100.0 * count / p;
+    highest = std::max(highest, percent);
+    bars.points.push_back({first + (width - 1) / 2.0, percent, "", ""});
+  }
+  chart.bottom.title = width == 1
+                           ? "Microsatellite distance (sum of allele-size differences)"
+                           : "Microsatellite distance (sum of allele-size differences, classes "
+                             "of " +
+                                 std::to_string(width) + ")";
+  FixRange(chart.left, highest * 1.05);
+  FixRange(chart.bottom, histogram.classCount + width / 2.0 + 0.5);
 }
 
 void BuildMatrixBlock(const MlgDistanceRows& table, Sheet& block) {

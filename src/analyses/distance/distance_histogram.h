@@ -54,6 +54,9 @@ void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& cha
 // bottom axis 0 .. D, or 0 .. D/2 for odd ploidy (whose stored distances
 // are halved while D, the largest unhalved distance, is not). Empty with
 // automatic axes when P = 0.
+// Above this many distinct distances the microsatellite histogram groups
+// them into classes.
+inline constexpr int kMaxMicrosatBars = 60;
 void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, ChartData& chart);
 
 // The matrix block of the results, rows and columns from 1: cell (i+1, j+1)

@@ -140,46 +140,76 @@ std::string FormatFixed3(double value) {
   return text;
 }
 
+namespace {
+
+// Labels of a log10 axis from `lo` to `hi` (in log10 units): the values 1,
+// 2 and 5 times each power of ten, written as plain numbers; 1 to 9 times
+// on an axis shorter than a decade and a half.
+std::vector<AxisLabel> LogAxisLabels(double lo, double hi) {
+  std::vector<AxisLabel> labels;
+  const std::vector<int> multiples =
+      hi - lo < 1.5 ? std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9} : std::vector<int>{1, 2, 5};
+  for (int decade = static_cast<int>(std::floor(lo)); decade <= static_cast<int>(std::ceil(hi));
+       ++decade) {
+    for (int m : multiples) {
+      const double v = decade + std::log10(static_cast<double>(m));
+      if (v < lo - 1e-9 || v > hi + 1e-9) continue;
+      char text[32];
+      std::snprintf(text, sizeof text, "%.10g", m * std::pow(10.0, decade));
+      labels.push_back({v, text});
+    }
+  }
+  return labels;
+}
+
+// A log axis over the data from `lo` to `hi` with a margin, so that no
+// point sits on the frame.
+void SetLogAxis(ChartAxis& axis, double lo, double hi) {
+  const double pad = 0.05 * std::max(hi - lo, 0.3);
+  axis.fixedRange = true;
+  axis.minimum = lo - pad;
+  axis.maximum = hi + pad;
+  axis.customLabels = LogAxisLabels(axis.minimum, axis.maximum);
+}
+
+}  // namespace
+
 void FillParetoChart(ChartData& chart, const ParetoResult& r, const std::string& datasetName) {
   chart.clearSeries();
-  chart.title = "Pareto distribution for \"" + datasetName + "\"";
-  chart.subtitle = "y = " + FormatFixed3(r.fit.b) + "x +" + FormatFixed3(r.fit.a);
-  chart.foot = "c(pareto) = " + FormatFixed3(r.c);
+  chart.title = "Pareto distribution of clone sizes, \"" + datasetName + "\"";
+  chart.subtitle.clear();
+  chart.foot = "Pareto index c = 1 - b = " + FormatFixed3(r.c);
+  chart.bottom.title = "Clone size s (sampling units, log scale)";
+  chart.left.title = "Units in clones of size \u2265 s (%, log scale)";
 
   if (ChartSeries* points = chart.findSeries(kParetoPointsSeries)) {
+    points->legend = "observed clone sizes";
+    points->color = "#0072B2";
     for (std::size_t i = 0; i < r.x.size(); ++i)
-      points->points.push_back({r.x[i], r.y[i], "O", "blue"});
+      points->points.push_back({r.x[i], r.y[i], "O", "#0072B2"});
   }
   if (ChartSeries* line = chart.findSeries(kParetoFitSeries)) {
+    // The fit is a straight line in log10 units, as the equation says.
+    const std::string sign = r.fit.a < 0 ? " - " : " + ";
+    line->legend = "fit: log10(%) = " + FormatFixed3(r.fit.b) + " log10(s)" + sign +
+                   FormatFixed3(std::fabs(r.fit.a));
     for (std::size_t i = 0; i < r.x.size(); ++i)
       line->points.push_back({r.x[i], r.fit.a + r.fit.b * r.x[i], "", "black"});
   }
 
-  // Left axis: log10 of the percentage, labelled in percent.
-  chart.left.fixedRange = true;
-  chart.left.minimum = 0;
-  chart.left.maximum = 2.5;
-  chart.left.customLabels = {{0.69897, "5"},           {1, "10"},
-                             {1.39794000867204, "25"}, {1.69897000433602, "50"},
-                             {1.8750612633917, "75"},  {2, "100"}};
-
-  // Bottom axis: log10 of the clone size, labelled 1, 2, 3, ... up to ten
-  // times the largest clone, each at log10 of its number.
-  const double xMax = r.x.empty() ? 0.0 : r.x.back();
-  chart.bottom.fixedRange = true;
-  chart.bottom.minimum = 0;
-  chart.bottom.maximum = xMax + 1.0;
-  chart.bottom.customLabels.clear();
-  const long long last = RoundHalfEven(std::pow(10.0, xMax + 1.0));
-  // Past a thousand labels (clones of more than a hundred units) only the
-  // values 1..9 times a power of ten are kept: the others could not be told
-  // apart on a log axis anyway, and a clone of 10^5 units would otherwise
-  // make a million label strings.
-  const bool thin = last > 1000;
-  for (long long i = 1, decade = 1; i <= last; i += thin ? decade : 1) {
-    if (i >= 10 * decade) decade *= 10;
-    chart.bottom.customLabels.push_back({std::log10(static_cast<double>(i)), std::to_string(i)});
+  double xMax = 0, yMin = 2, yMax = 2;
+  for (std::size_t i = 0; i < r.x.size(); ++i) {
+    if (std::isfinite(r.x[i])) xMax = std::max(xMax, r.x[i]);
+    if (std::isfinite(r.y[i])) yMin = std::min(yMin, r.y[i]);
+    // The fitted line is drawn whole.
+    const double fitted = r.fit.a + r.fit.b * r.x[i];
+    if (std::isfinite(fitted)) {
+      yMin = std::min(yMin, fitted);
+      yMax = std::max(yMax, fitted);
+    }
   }
+  SetLogAxis(chart.bottom, 0, xMax);
+  SetLogAxis(chart.left, yMin, yMax);
   chart.visible = true;
 }
 

@@ -12,9 +12,13 @@ AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOp
                                                          const std::string& dataDirectory) {
   AutocorrelationValidation v;
   if (!options.equalCountClasses && !options.fixedClasses)
-    v.messages.push_back("you have to chose a distance class definition option");
+    v.messages.push_back(
+        "Choose how the distance classes are defined: a number of classes or fixed classes "
+        "(distances.txt)");
   if (!options.centralCoordinates && !options.genetsWeighted && !options.genetsResampled)
-    v.messages.push_back("you have to chose a procedure to remove replicates");
+    v.messages.push_back(
+        "Choose how clonal replicates are treated: central coordinates, genets weighted or genets "
+        "with resampling");
   if (options.equalCountClasses) {
     v.showSecondPanel = true;
     v.showClassCount = true;
@@ -25,7 +29,7 @@ AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOp
       v.showSecondPanel = true;
       v.showClassCount = false;  // the file gives the number of classes
     } else {
-      v.messages.push_back("fichier distances.txt absent");
+      v.messages.push_back("The file distances.txt is missing from the folder of the data file");
       v.closeFirstPanel = true;
     }
   }
@@ -51,7 +55,9 @@ Status ParsePositiveCount(const std::string& text, const std::string& what, int&
 Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
                                    AutocorrelationSettings& settings) {
   if (!options.equalCountClasses && !options.fixedClasses)
-    return Status::Error("you have to chose a distance class definition option");
+    return Status::Error(
+        "Choose how the distance classes are defined: a number of classes or fixed classes "
+        "(distances.txt)");
   if (options.equalCountClasses && options.fixedClasses)
     return Status::Error(
         "Choose one distance class definition: a number of distance classes or the fixed "
@@ -63,12 +69,12 @@ Status ReadAutocorrelationSettings(const AutocorrelationOptions& options,
         "weighted or genets with resampling.");
   settings.rule =
       options.equalCountClasses ? DistanceClassRule::kEqualCount : DistanceClassRule::kFixedLimits;
-  settings.procedure = options.centralCoordinates   ? ReplicateProcedure::kCentral
-                       : options.genetsWeighted ? ReplicateProcedure::kWeighted
-                       : options.genetsResampled ? ReplicateProcedure::kResampling
-                                           : ReplicateProcedure::kNone;
-  if (Status s =
-          ParsePositiveCount(options.permutationsText, "number of permutations", settings.PermutationCount);
+  settings.procedure = options.centralCoordinates ? ReplicateProcedure::kCentral
+                       : options.genetsWeighted   ? ReplicateProcedure::kWeighted
+                       : options.genetsResampled  ? ReplicateProcedure::kResampling
+                                                  : ReplicateProcedure::kNone;
+  if (Status s = ParsePositiveCount(options.permutationsText, "number of permutations",
+                                    settings.PermutationCount);
       !s)
     return s;
   settings.DistanceClassCount = 0;

@@ -325,24 +325,44 @@ ChartData MakeCorrelogram(const std::string& datasetName,
                           const std::vector<CorrelogramSeries>& series) {
   ChartData chart;
   chart.role = ChartRole::kCorrelogram;
-  chart.title = "Correlogram for \"" + datasetName + "\"";
-  chart.bottom.title = "average distance of the class";
-  chart.left.title = "Fij(Loiselle)";
+  chart.title = "Correlogram of kinship, \"" + datasetName + "\"";
+  chart.bottom.title = "Average distance of the class (coordinate units)";
+  chart.left.title = "Kinship coefficient Fij (Loiselle)";
   using Kind = ChartSeries::Kind;
+  // Each data set (entire, without replicates) in its own colour: its
+  // class means as a line with markers over the shaded 95% envelope of
+  // the permuted means.
+  static const char* const kColours[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7"};
+  double lo = 0, hi = 0;
+  size_t index = 0;
+  std::vector<ChartSeries> bands, lines;
   for (const CorrelogramSeries& s : series) {
+    const char* colour = kColours[index++ % 4];
     ChartSeries observed{s.name, Kind::kLine, {}, {}};
-    ChartSeries lower{s.name + " 95% inf.", Kind::kLine, {}, {}};
-    ChartSeries upper{s.name + " 95% sup.", Kind::kLine, {}, {}};
+    observed.legend = s.name + ", mean";
+    observed.markers = true;
+    observed.color = colour;
+    ChartSeries envelope{s.name + " 95% envelope", Kind::kBand, {}, {}};
+    envelope.legend = s.name + ", 95% envelope";
+    envelope.color = colour;
     for (size_t c = 1; c < s.distance.size(); ++c) {
       if (!(s.pairs[c] > 0)) continue;
       observed.points.push_back({s.distance[c], s.kinship[c], "", ""});
-      lower.points.push_back({s.distance[c], s.lower[c], "", "gray"});
-      upper.points.push_back({s.distance[c], s.upper[c], "", "gray"});
+      envelope.points.push_back({s.distance[c], s.lower[c], "", ""});
+      envelope.high.push_back(s.upper[c]);
+      lo = std::min(lo, s.distance[c]);
+      hi = std::max(hi, s.distance[c]);
     }
-    chart.series.push_back(std::move(observed));
-    chart.series.push_back(std::move(lower));
-    chart.series.push_back(std::move(upper));
+    bands.push_back(std::move(envelope));
+    lines.push_back(std::move(observed));
   }
+  for (auto& b : bands) chart.series.push_back(std::move(b));
+  // Fij = 0: no more kinship than between random pairs of the sample.
+  ChartSeries zero{"zero", Kind::kLine, {{lo, 0, "", ""}, {hi, 0, "", ""}}, {}};
+  zero.color = "#606060";
+  zero.dashed = true;
+  chart.series.push_back(std::move(zero));
+  for (auto& l : lines) chart.series.push_back(std::move(l));
   chart.visible = true;
   return chart;
 }

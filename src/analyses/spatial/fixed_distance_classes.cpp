@@ -21,7 +21,7 @@ Status ReadFixedDistanceClasses(const std::string& dataDirectory,
   const std::string path = dataDirectory + kFixedDistanceClassesFile;
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
-    return Status::Error("fichier distances.txt absent");
+    return Status::Error("The file distances.txt is missing from the folder of the data file");
   }
 
   Book book;

@@ -18,7 +18,7 @@ inline constexpr const char* kFixedDistanceClassesFile = "distances.txt";
 // to the last used column of that row; other rows are ignored.
 //
 // Errors (`upperLimits` is left empty):
-// - the file does not exist: "fichier distances.txt absent";
+// - the file does not exist: "The file distances.txt is missing from the folder of the data file";
 // - the file cannot be read: the reader's message, naming the file;
 // - the first row is empty, holds an empty or non-numeric cell, or its limits
 //   are not strictly ascending: a message naming the file and the cell.

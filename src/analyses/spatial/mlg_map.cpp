@@ -1,7 +1,11 @@
 #include "analyses/spatial/mlg_map.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "numeric/rounding.h"
 
@@ -24,7 +28,21 @@ std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZ
   return labels;
 }
 
-void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExtents& extents,
+namespace {
+
+// A qualitative palette that stays distinguishable with the common colour
+// vision deficiencies: Paul Tol's "muted" scheme and three colours of
+// Okabe and Ito's, ordered so that neighbours in the legend differ most.
+constexpr const char* kClonePalette[kMapClonesColoured] = {
+    "#332288", "#E69F00", "#44AA99", "#CC6677", "#0072B2", "#999933",
+    "#882255", "#88CCEE", "#D55E00", "#117733", "#DDCC77", "#AA4499"};
+// Translucent grey (#AARRGGBB), so that a clone's colour shows through the
+// other MLGs drawn over it.
+constexpr const char* kOtherMlgsColour = "#90A0A0A0";
+
+}  // namespace
+
+void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
                 ChartData& chart) {
   ChartSeries* series = chart.findSeries(kMapUnitsSeries);
   if (!series) {
@@ -32,29 +50,72 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExten
     series = &chart.series.back();
   }
   series->points.clear();
-  series->points.reserve(mlgs.keyOrder.size());
-  for (int su : mlgs.keyOrder)
-    series->points.push_back(
-        {dataset.x[su], dataset.y[su], std::to_string(mlgs.mlgOfSu[su]), "black"});
+  series->colourLegend.clear();
 
-  // The origin is always on the map (the extents start at 0); negative
-  // coordinates stretch the axes below it so that no unit falls off the map.
-  auto setAxis = [](ChartAxis& axis, double minimum, double maximum, bool labelZero) {
-    axis.fixedRange = true;
-    axis.minimum = minimum;
-    axis.maximum = maximum > minimum ? maximum : minimum + 1;
-    axis.customLabels = MapAxisLabels(minimum, maximum, labelZero);
-    // An axis spanning less than two units (coordinates in kilometres or
-    // degrees) would carry one whole-number label or none: it keeps the
-    // drawer's own ticks instead, so that the map can still be read.
-    // (A label at the rounded maximum may lie just beyond the axis.)
-    int onAxis = 0;
-    for (const AxisLabel& label : axis.customLabels)
-      if (label.value >= axis.minimum && label.value <= axis.maximum) ++onAxis;
-    if (onAxis < 2) axis.customLabels.clear();
-  };
-  setAxis(chart.bottom, extents.MinX, extents.MaxX, true);
-  setAxis(chart.left, extents.MinY, extents.MaxY, false);
+  // Clone sizes; the largest clones (of two units or more) get a colour.
+  std::vector<int> size(static_cast<size_t>(mlgs.mlgCount) + 1, 0);
+  for (int su : mlgs.keyOrder) ++size[mlgs.mlgOfSu[su]];
+  std::vector<int> byRank;
+  for (int g = 1; g <= mlgs.mlgCount; ++g)
+    if (size[g] >= 2) byRank.push_back(g);
+  std::stable_sort(byRank.begin(), byRank.end(), [&](int a, int b) { return size[a] > size[b]; });
+  if (byRank.size() > kMapClonesColoured) byRank.resize(kMapClonesColoured);
+  std::vector<int> rank(size.size(), -1);
+  for (size_t i = 0; i < byRank.size(); ++i) rank[byRank[i]] = static_cast<int>(i);
+
+  // Units of one MLG at one position make one point labelled "MLG ×n".
+  std::map<std::tuple<int, double, double>, int> stacked;
+  std::vector<std::tuple<int, double, double>> firstSeen;
+  for (int su : mlgs.keyOrder) {
+    auto key = std::make_tuple(mlgs.mlgOfSu[su], dataset.x[su], dataset.y[su]);
+    if (stacked[key]++ == 0) firstSeen.push_back(key);
+  }
+  bool anyStack = false;
+  bool anyOther = false;
+  for (const auto& key : firstSeen) {
+    const auto& [mlg, x, y] = key;
+    const int count = stacked[key];
+    std::string label = std::to_string(mlg);
+    if (count > 1) {
+      label += " \u00d7" + std::to_string(count);
+      anyStack = true;
+    }
+    const int r = rank[mlg];
+    anyOther = anyOther || r < 0;
+    series->points.push_back({x, y, label, r >= 0 ? kClonePalette[r] : kOtherMlgsColour});
+  }
+  // Labels are placed in this order and a label that would cover another
+  // is left out: the largest clones come first.
+  std::stable_sort(series->points.begin(), series->points.end(),
+                   [&](const ChartPoint& a, const ChartPoint& b) {
+                     auto rankOf = [&](const ChartPoint& p) {
+                       int mlg = std::atoi(p.label.c_str());
+                       int r = mlg >= 0 && mlg < static_cast<int>(rank.size()) ? rank[mlg] : -1;
+                       return r < 0 ? kMapClonesColoured : r;
+                     };
+                     return rankOf(a) < rankOf(b);
+                   });
+  for (size_t i = 0; i < byRank.size(); ++i)
+    series->colourLegend.push_back(
+        {kClonePalette[i],
+         "MLG " + std::to_string(byRank[i]) + " (" + std::to_string(size[byRank[i]]) + " units)"});
+  if (anyOther)
+    series->colourLegend.push_back(
+        {kOtherMlgsColour, byRank.empty() ? "MLGs (one unit each)" : "other MLGs"});
+
+  chart.title = "MLG map of \"" + datasetName + "\"";
+  chart.foot = anyStack ? "Labels: MLG number; \u00d7n: n units of the MLG at one position"
+                        : "Labels: MLG number";
+  chart.equalScale = true;
+  // The axes span the units with a margin (the drawer adds it), at one
+  // scale, in the coordinates of the data file.
+  for (ChartAxis* axis : {&chart.bottom, &chart.left}) {
+    axis->fixedRange = false;
+    axis->customLabels.clear();
+    axis->increment = 0;
+  }
+  chart.bottom.title = "X coordinate";
+  chart.left.title = "Y coordinate";
 }
 
 }  // namespace vireltan

@@ -2,6 +2,7 @@
 // The MLG map: every sampling unit drawn at its field position and labelled
 // with the number of its MLG, so that the user sees how the clones are laid
 // out. Coordinates are in the dataset's own units (metres, usually).
+#include <string>
 #include <vector>
 
 #include "charts/chart_data.h"
@@ -23,13 +24,16 @@ struct MapExtents {
 // map, whose 0 would sit on the corner shared with the bottom axis).
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
-// Fills the map chart: its units series gets one black point per
-// sampling unit in dataset-table order (ascending MLG number), labelled
-// with its MLG number; both axes get fixed ranges from the extents (never
-// empty: a range of zero width is widened to 1) and their custom labels
-// (none when fewer than two would fit: the chart's own ticks then serve).
-// Leaves visibility and the other series alone.
-void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const MapExtents& extents,
+// How many of the largest clones the map colours; the others are grey.
+inline constexpr int kMapClonesColoured = 12;
+
+// Fills the map chart: its units series gets one point per position of an
+// MLG (units of one MLG at one position make one point labelled "MLG ×n"),
+// the largest clones of two or more units first, each in its own colour
+// with a legend entry "MLG g (n units)", the other MLGs grey; axes follow
+// the data (the drawer adds a margin) at an equal scale. Leaves visibility
+// and the other series alone.
+void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
                 ChartData& chart);
 
 }  // namespace vireltan

@@ -98,7 +98,8 @@ TEST_F(DistanceCommands, AllelicHistogramOfTheExample) {
   EXPECT_NEAR(total, 100, 1e-9);
   EXPECT_NEAR(session.chart(ChartRole::kAllelicHistogram).left.maximum, highest + 1, 1e-9);
   EXPECT_DOUBLE_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.maximum, d + 1);
-  EXPECT_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.title, "genetic distance (Number of distinct alleles)");
+  EXPECT_EQ(session.chart(ChartRole::kAllelicHistogram).bottom.title,
+            "genetic distance (Number of distinct alleles)");
 
   // The block: one empty row, then G+1 rows with "MLGs" first.
   const int g = session.info().mlgCount;
@@ -132,7 +133,8 @@ TEST_F(DistanceCommands, MicrosatHistogramFollowsTheAllelicBlock) {
     highest = std::max(highest, expected[k]);
   }
   const double pairs = session.info().mlgCount * (session.info().mlgCount - 1) / 2.0;
-  EXPECT_NEAR(session.chart(ChartRole::kMicrosatHistogram).left.maximum, highest + 200 / pairs, 1e-9);
+  EXPECT_NEAR(session.chart(ChartRole::kMicrosatHistogram).left.maximum, highest + 200 / pairs,
+              1e-9);
   EXPECT_DOUBLE_EQ(session.chart(ChartRole::kMicrosatHistogram).bottom.maximum, d);
   EXPECT_EQ(results().TextAt(allelicEnd + 2, 1), "MLGs");
   EXPECT_EQ(results().NumberAt(allelicEnd + 3, 3), session.matrices().MlgMicrosatDistance(1, 2));
@@ -159,10 +161,12 @@ TEST_F(DistanceCommands, BlockUpTo254MlgsOnly) {
   // Make the log differ from the worksheet: the command must not rewrite it.
   big.results.first().SetTextAt(rowsBefore + 1, 1, "not yet logged");
   for (bool allelic : {true, false}) {
-    ASSERT_TRUE(allelic ? big.AllelicDistances().ok()
-                        : big.MicrosatelliteDistances().ok());
-    EXPECT_TRUE(big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram).visible);
-    EXPECT_FALSE(big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram).series[0].points.empty());
+    ASSERT_TRUE(allelic ? big.AllelicDistances().ok() : big.MicrosatelliteDistances().ok());
+    EXPECT_TRUE(
+        big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram).visible);
+    EXPECT_FALSE(big.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram)
+                     .series[0]
+                     .points.empty());
     EXPECT_EQ(big.results.first().LastRow(), rowsBefore + 1);
     EXPECT_EQ(ReadWholeFile(big.ResultsLogPath()), logBefore);
   }
@@ -173,9 +177,9 @@ TEST_F(DistanceCommands, SingleMlgShowsEmptyChartsAndATinyBlock) {
   ASSERT_EQ(session.info().mlgCount, 1);
   for (bool allelic : {true, false}) {
     int before = results().LastRow();
-    ASSERT_TRUE(allelic ? session.AllelicDistances().ok()
-                        : session.MicrosatelliteDistances().ok());
-    const ChartData& chart = session.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram);
+    ASSERT_TRUE(allelic ? session.AllelicDistances().ok() : session.MicrosatelliteDistances().ok());
+    const ChartData& chart =
+        session.chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram);
     EXPECT_TRUE(chart.visible);
     EXPECT_TRUE(chart.series[0].points.empty());
     EXPECT_FALSE(chart.left.fixedRange);
@@ -228,8 +232,9 @@ TEST_F(DistanceCommands, HaploidHalvesDistancesButNotTheMicrosatClassCount) {
 // Records what Save Graph would draw, without drawing.
 class RecordingRenderer : public ChartRenderer {
  public:
-  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
-    saved.push_back({svgPath, chart.role, chart.series.at(0).points.size()});
+  Status SaveFigure(const ChartData& chart, const std::string& basePath,
+                    const FigureOptions&) override {
+    saved.push_back({basePath + ".svg", chart.role, chart.series.at(0).points.size()});
     return Status::Ok();
   }
   struct Saved {
@@ -264,8 +269,7 @@ TEST_F(DistanceCommands, RefusedForMissingDataOrWithoutDataset) {
   EXPECT_FALSE(none.ok());
   EXPECT_NE(none.message().find("open a data file"), std::string::npos);
   Open({{"2", "", "", "1", "2"}, {"a", "1", "1", "999999"}, {"b", "2", "2", "120124"}});
-  for (Status s :
-       {session.AllelicDistances(), session.MicrosatelliteDistances()}) {
+  for (Status s : {session.AllelicDistances(), session.MicrosatelliteDistances()}) {
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.message().find("missing data"), std::string::npos) << s.message();
   }
@@ -284,7 +288,8 @@ TEST_F(DistanceCommands, CancelledRunChangesNothing) {
   std::string matrixFile = dir.file("m.tsv");
   EXPECT_TRUE(s.AllelicDistancesWithMatrixFile(matrixFile).cancelled());
   EXPECT_TRUE(s.MicrosatelliteDistances().cancelled());
-  EXPECT_FALSE(s.chart(ChartRole::kAllelicHistogram).visible || s.chart(ChartRole::kMicrosatHistogram).visible);
+  EXPECT_FALSE(s.chart(ChartRole::kAllelicHistogram).visible ||
+               s.chart(ChartRole::kMicrosatHistogram).visible);
   EXPECT_EQ(s.results.first().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(s.ResultsLogPath()), log);
   EXPECT_FALSE(std::filesystem::exists(matrixFile));

@@ -63,22 +63,23 @@ class EffortCommands : public ::testing::Test {
       EXPECT_EQ(session.chart(role).visible, role == ChartRole::kSamplingEffort) << c;
     }
   }
-  // The sampling-effort chart: ranges, and one box per size 0..n.
+  // The sampling-effort chart: ranges, and one box per size 1..n.
   void ExpectBoxes(const char* bottomTitle, int n) {
     ChartData& chart = session.chart(ChartRole::kSamplingEffort);
     EXPECT_EQ(chart.bottom.title, bottomTitle);
-    EXPECT_EQ(chart.left.title, "Number of distinct MLG");
+    EXPECT_EQ(chart.left.title, "Number of distinct MLGs");
     EXPECT_TRUE(chart.bottom.fixedRange);
-    EXPECT_EQ(chart.bottom.minimum, 0);
-    EXPECT_EQ(chart.bottom.maximum, n + 1);
+    EXPECT_DOUBLE_EQ(chart.bottom.minimum, 0.4);
+    EXPECT_DOUBLE_EQ(chart.bottom.maximum, n + 0.6);
     EXPECT_TRUE(chart.left.fixedRange);
     EXPECT_EQ(chart.left.maximum, 6);
     ChartSeries* boxes = chart.findSeries(kEffortBoxesSeries);
     ASSERT_NE(boxes, nullptr);
-    ASSERT_EQ(boxes->boxes.size(), static_cast<size_t>(n + 1));
-    const BoxStats& first = boxes->boxes.front();
-    EXPECT_EQ(first.x, 0);
-    EXPECT_EQ(first.upperQuartile, 0);
+    ASSERT_EQ(boxes->boxes.size(), static_cast<size_t>(n));
+    EXPECT_EQ(boxes->boxes.front().x, 1);
+    // The mean is drawn as its own line over the boxes.
+    ASSERT_NE(chart.findSeries(kEffortMeanSeries), nullptr);
+    EXPECT_EQ(chart.findSeries(kEffortMeanSeries)->points.size(), static_cast<size_t>(n));
     const BoxStats& last = boxes->boxes.back();
     EXPECT_EQ(last.x, n);
     EXPECT_EQ(last.lowerQuartile, 5);
@@ -112,12 +113,17 @@ TEST_F(EffortCommands, ResampleLociAppendsItsBlockChartAndLog) {
   EXPECT_EQ(results().NumberAt(last, 7), 5);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"permutations done"}));
   EXPECT_TRUE((session.effortCurve() == EffortCurve::kResampledLoci));
-  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledIndividuals) || (session.effortCurve() == EffortCurve::kCombinedIndividuals) ||
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledIndividuals) ||
+               (session.effortCurve() == EffortCurve::kCombinedIndividuals) ||
                (session.effortCurve() == EffortCurve::kCombinedLoci));
   ExpectOnlyEffortChartShown();
   ExpectBoxes("Number of loci", 3);
   // Half-width: 0.2 x 1000 px / 3 = 66.7, rounded, plus 1.
-  EXPECT_EQ(session.chart(ChartRole::kSamplingEffort).findSeries(kEffortBoxesSeries)->boxes[1].halfWidthPixels, 68);
+  EXPECT_EQ(session.chart(ChartRole::kSamplingEffort)
+                .findSeries(kEffortBoxesSeries)
+                ->boxes[0]
+                .halfWidthPixels,
+            68);
   EXPECT_NE(Log().find("locus\tNb permutations\t20\n"), std::string::npos);
   EXPECT_NE(Log().find("\n3loc\t6\t0\t5\t0\t5\t5\t"), std::string::npos);
 }
@@ -145,7 +151,7 @@ TEST_F(EffortCommands, ResampleIndividualsLeavesOneEmptyRowBeforeItsBlock) {
   EXPECT_TRUE((session.effortCurve() == EffortCurve::kResampledIndividuals));
   EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledLoci));
   ExpectOnlyEffortChartShown();
-  ExpectBoxes("Number of individuals", 6);
+  ExpectBoxes("Number of sampling units", 6);
   EXPECT_NE(Log().find("SU\tNb permutations\t30\n\nNb SU\t"), std::string::npos);
 }
 
@@ -169,7 +175,8 @@ TEST_F(EffortCommands, CombineLociListsTheMinimumCombinationsByName) {
   EXPECT_EQ(results().LastRow(), before + 10);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"combinations done"}));
   EXPECT_TRUE((session.effortCurve() == EffortCurve::kCombinedLoci));
-  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledLoci) || (session.effortCurve() == EffortCurve::kCombinedIndividuals));
+  EXPECT_FALSE((session.effortCurve() == EffortCurve::kResampledLoci) ||
+               (session.effortCurve() == EffortCurve::kCombinedIndividuals));
   ExpectBoxes("Number of loci", 3);
 }
 
@@ -186,7 +193,7 @@ TEST_F(EffortCommands, CombineIndividualsBlockStartsWithItsOwnEmptyRow) {
   EXPECT_EQ(results().LastRow(), before + 9);
   EXPECT_EQ(messages.messages, (std::vector<std::string>{"combinations done"}));
   EXPECT_TRUE((session.effortCurve() == EffortCurve::kCombinedIndividuals));
-  ExpectBoxes("Number of individuals", 6);
+  ExpectBoxes("Number of sampling units", 6);
 }
 
 TEST_F(EffortCommands, RepeatedRunsAppendFurtherBlocks) {
@@ -229,7 +236,8 @@ TEST_F(EffortCommands, CancelWritesNothing) {
   EXPECT_TRUE(s.ResampleIndividuals(1000).cancelled());
   EXPECT_EQ(s.results.first().LastRow(), rows);
   EXPECT_EQ(ReadWholeFile(s.ResultsLogPath()), log);
-  EXPECT_FALSE((s.effortCurve() == EffortCurve::kResampledLoci) || (s.effortCurve() == EffortCurve::kResampledIndividuals));
+  EXPECT_FALSE((s.effortCurve() == EffortCurve::kResampledLoci) ||
+               (s.effortCurve() == EffortCurve::kResampledIndividuals));
   EXPECT_FALSE(s.chart(ChartRole::kSamplingEffort).visible);
   EXPECT_TRUE(s.chart(ChartRole::kSamplingEffort).findSeries(kEffortBoxesSeries)->boxes.empty());
 }

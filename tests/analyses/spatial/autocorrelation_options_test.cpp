@@ -16,15 +16,18 @@ TEST(AutocorrelationOptions, Button9MessagesAndSecondPanel) {
   AutocorrelationOptions none;
   AutocorrelationValidation v = ValidateAutocorrelationOptions(none, directory);
   EXPECT_EQ(v.messages,
-            (std::vector<std::string>{"you have to chose a distance class definition option",
-                                      "you have to chose a procedure to remove replicates"}));
+            (std::vector<std::string>{"Choose how the distance classes are defined: a number of "
+                                      "classes or fixed classes (distances.txt)",
+                                      "Choose how clonal replicates are treated: central "
+                                      "coordinates, genets weighted or genets with resampling"}));
   EXPECT_FALSE(v.showSecondPanel);
 
   AutocorrelationOptions count;
   count.equalCountClasses = true;
   v = ValidateAutocorrelationOptions(count, directory);
   EXPECT_EQ(v.messages,
-            std::vector<std::string>{"you have to chose a procedure to remove replicates"});
+            std::vector<std::string>{"Choose how clonal replicates are treated: central "
+                                     "coordinates, genets weighted or genets with resampling"});
   EXPECT_TRUE(v.showSecondPanel);
   EXPECT_TRUE(v.showClassCount);
 
@@ -32,7 +35,8 @@ TEST(AutocorrelationOptions, Button9MessagesAndSecondPanel) {
   fixed.fixedClasses = true;
   fixed.genetsWeighted = true;
   v = ValidateAutocorrelationOptions(fixed, directory);
-  EXPECT_EQ(v.messages, std::vector<std::string>{"fichier distances.txt absent"});
+  EXPECT_EQ(v.messages, std::vector<std::string>{
+                            "The file distances.txt is missing from the folder of the data file"});
   EXPECT_TRUE(v.closeFirstPanel);
   EXPECT_FALSE(v.showSecondPanel);
 
@@ -81,7 +85,8 @@ TEST(AutocorrelationOptions, ExactlyOneRuleAndAtMostOneProcedure) {
   AutocorrelationSettings s;
   AutocorrelationOptions o;
   EXPECT_EQ(ReadAutocorrelationSettings(o, s).message(),
-            "you have to chose a distance class definition option");
+            "Choose how the distance classes are defined: a number of classes or fixed classes "
+            "(distances.txt)");
   o.equalCountClasses = o.fixedClasses = true;
   EXPECT_FALSE(ReadAutocorrelationSettings(o, s).ok());
   o.fixedClasses = false;

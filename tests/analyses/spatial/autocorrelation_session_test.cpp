@@ -335,7 +335,7 @@ TEST_F(AutocorrelationSession, MissingDistancesFileStopsTheRun) {
   Open();
   Status s = session.SpatialAutocorrelation(Options(2, 3, "10"));
   EXPECT_FALSE(s.ok());
-  EXPECT_EQ(s.message(), "fichier distances.txt absent");
+  EXPECT_EQ(s.message(), "The file distances.txt is missing from the folder of the data file");
   EXPECT_FALSE(std::filesystem::exists(Workbook()));
 }
 

@@ -18,8 +18,9 @@ using testing::WriteTsv;
 
 class RecordingRenderer : public ChartRenderer {
  public:
-  Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override {
-    saved.push_back({chart.role, svgPath});
+  Status SaveFigure(const ChartData& chart, const std::string& basePath,
+                    const FigureOptions&) override {
+    saved.push_back({chart.role, basePath + ".svg"});
     if (fail) return Status::Error("disk full");
     return Status::Ok();
   }
@@ -45,7 +46,9 @@ class ChartCommandsTest : public ::testing::Test {
     messages.messages.clear();
   }
   std::string Prefix() const { return dir.file("meadow"); }
-  size_t MapPoints() { return session.chart(ChartRole::kMap).findSeries(kMapUnitsSeries)->points.size(); }
+  size_t MapPoints() {
+    return session.chart(ChartRole::kMap).findSeries(kMapUnitsSeries)->points.size();
+  }
 };
 
 const Rows kMeadow{{"3", "", "", "1", "2"},
@@ -61,17 +64,22 @@ TEST(PngPathFor, ReplacesTheSvgExtension) {
 TEST_F(ChartCommandsTest, MapShowsTheMapAndHidesTheOthers) {
   Open(kMeadow);
   session.chart(ChartRole::kAllelicHistogram).visible = true;
-  session.chart(ChartRole::kAllelicHistogram).findSeries(kAllelicBarsSeries)->points.push_back({1, 2, "", ""});
+  session.chart(ChartRole::kAllelicHistogram)
+      .findSeries(kAllelicBarsSeries)
+      ->points.push_back({1, 2, "", ""});
   ASSERT_TRUE(session.MlgMap().ok());
   EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
   for (int n = 1; n < kChartRoleCount; ++n)
     EXPECT_FALSE(session.chart(static_cast<ChartRole>(n)).visible) << n;
-  EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).findSeries(kAllelicBarsSeries)->points.empty());
+  EXPECT_TRUE(
+      session.chart(ChartRole::kAllelicHistogram).findSeries(kAllelicBarsSeries)->points.empty());
   EXPECT_EQ(MapPoints(), 3u);
   // Running it again rebuilds the same map instead of adding to it.
   ASSERT_TRUE(session.MlgMap().ok());
   EXPECT_EQ(MapPoints(), 3u);
-  EXPECT_EQ(session.chart(ChartRole::kMap).bottom.customLabels.size(), 11u);
+  // The map's axes follow the data at one scale, with round ticks.
+  EXPECT_TRUE(session.chart(ChartRole::kMap).equalScale);
+  EXPECT_TRUE(session.chart(ChartRole::kMap).bottom.customLabels.empty());
 }
 
 TEST_F(ChartCommandsTest, MapIsRefusedWithoutCoordinatesOrDataset) {
@@ -83,26 +91,26 @@ TEST_F(ChartCommandsTest, MapIsRefusedWithoutCoordinatesOrDataset) {
   EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
 }
 
-TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgThenEmptiesTheMap) {
+TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgAndKeepsTheMap) {
   Open(kMeadow);
   ASSERT_TRUE(session.MlgMap().ok());
   ASSERT_TRUE(session.SaveMap(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
   EXPECT_EQ(renderer.saved[0].chart, ChartRole::kMap);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".svg");
-  EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
-  EXPECT_EQ(MapPoints(), 0u);
+  EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
+  EXPECT_EQ(MapPoints(), 3u);
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(ChartCommandsTest, SaveMapWithoutMapSaysSoAndStillEmptiesTheMap) {
+TEST_F(ChartCommandsTest, SaveMapWithoutMapIsAnError) {
   Open(kMeadow);
   ASSERT_TRUE(session.MlgMap().ok());
   session.chart(ChartRole::kMap).visible = false;  // hidden by another command
-  ASSERT_TRUE(session.SaveMap(renderer).ok());
+  Status s = session.SaveMap(renderer);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("no map to save"), std::string::npos);
   EXPECT_TRUE(renderer.saved.empty());
-  EXPECT_EQ(messages.messages, std::vector<std::string>{"no map visible"});
-  EXPECT_EQ(MapPoints(), 0u);
 }
 
 TEST_F(ChartCommandsTest, FailedSaveKeepsTheMapForAnotherTry) {
@@ -164,9 +172,8 @@ TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
   EXPECT_EQ(renderer.saved[0].path, Prefix() + ".combiloc.svg");
-  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  EXPECT_FALSE(session.SaveGraph(renderer).ok());
   EXPECT_EQ(renderer.saved.size(), 1u);
-  EXPECT_EQ(messages.messages, std::vector<std::string>{"no graph visible"});
 }
 
 TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
@@ -179,15 +186,17 @@ TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
   EXPECT_EQ(renderer.saved[1].path, Prefix() + ".microsatdist.svg");
 }
 
-TEST_F(ChartCommandsTest, SaveGraphIgnoresTheMapAndSaysNoGraphVisible) {
+TEST_F(ChartCommandsTest, SaveGraphIgnoresTheMapAndFailsWithNothingToSave) {
   Open(kMeadow);
   ASSERT_TRUE(session.MlgMap().ok());
-  session.chart(ChartRole::kPareto).findSeries(kParetoPointsSeries)->points.push_back({1, 1, "", ""});
-  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  session.chart(ChartRole::kPareto)
+      .findSeries(kParetoPointsSeries)
+      ->points.push_back({1, 1, "", ""});
+  Status s = session.SaveGraph(renderer);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("no chart to save"), std::string::npos);
   EXPECT_TRUE(renderer.saved.empty());
-  EXPECT_EQ(messages.messages, std::vector<std::string>{"no graph visible"});
   EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
-  EXPECT_TRUE(session.chart(ChartRole::kPareto).findSeries(kParetoPointsSeries)->points.empty());
 }
 
 TEST_F(ChartCommandsTest, FailedSaveGraphReportsAndKeepsTheChart) {
@@ -199,6 +208,43 @@ TEST_F(ChartCommandsTest, FailedSaveGraphReportsAndKeepsTheChart) {
   EXPECT_NE(s.message().find("disk full"), std::string::npos);
   EXPECT_TRUE(session.chart(ChartRole::kAllelicHistogram).visible);
   EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+// save-graph writes every chart the commands drew, each once, even those a
+// later command hid.
+TEST_F(ChartCommandsTest, SaveGraphWritesEveryChartDrawnSinceTheLastSave) {
+  Open(kMeadow);
+  session.chart(ChartRole::kPareto).visible = true;
+  session.NoteChartsShown();
+  session.HideCharts();
+  session.chart(ChartRole::kAllelicHistogram).visible = true;
+  ASSERT_TRUE(session.SaveGraph(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 2u);
+  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".pareto.svg");
+  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".gendist.svg");
+  EXPECT_FALSE(session.SaveGraph(renderer).ok());
+  EXPECT_EQ(renderer.saved.size(), 2u);
+}
+
+TEST(FigureOptions, FormatsSizesAndPixels) {
+  FigureOptions o;
+  ASSERT_TRUE(ParseFigureFormats("pdf,svg", o).ok());
+  EXPECT_TRUE(o.pdf && o.svg && !o.png);
+  EXPECT_FALSE(ParseFigureFormats("svg,jpeg", o).ok());
+  EXPECT_TRUE(o.pdf && o.svg && !o.png);  // untouched by a refused list
+  // 160 x 120 mm at 300 dpi: 160 / 25.4 * 300 = 1889.8, 120 / 25.4 * 300 = 1417.3.
+  EXPECT_EQ(FigurePixels(160, 300), 1890);
+  EXPECT_EQ(FigurePixels(120, 300), 1417);
+  o.dpi = 10;
+  EXPECT_FALSE(CheckFigureSize(o).ok());
+  EXPECT_EQ(FigurePaths("/d/m", FigureOptions{}),
+            (std::vector<std::string>{"/d/m.svg", "/d/m.png"}));
 }
 
 }  // namespace

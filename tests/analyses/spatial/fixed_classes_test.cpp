@@ -24,7 +24,7 @@ TEST(FixedClassesTest, MissingFileGivesTheProgramsMessage) {
   std::vector<double> limits{1.0};
   Status s = ReadFixedDistanceClasses(Folder(dir), limits);
   ASSERT_FALSE(s.ok());
-  EXPECT_EQ(s.message(), "fichier distances.txt absent");
+  EXPECT_EQ(s.message(), "The file distances.txt is missing from the folder of the data file");
   EXPECT_TRUE(limits.empty());
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,80 +95,73 @@ const Rows kPlot{{"5", "", "", "2", "2"},
                  {"s4", "40", "20", "101130", "150152"},
                  {"s5", "41", "21", "130130", "160160"}};
 
-TEST_F(MlgMapTest, EveryUnitAtItsPositionLabelledWithItsMlgInMlgOrder) {
+TEST_F(MlgMapTest, EveryUnitAtItsPositionLargestClonesFirstEachInItsColour) {
   Open(kPlot);
   ChartData chart;
-  FillMlgMap(session.dataset(), session.mlgs(),
-             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
+  FillMlgMap(session.dataset(), session.mlgs(), "plot", chart);
   const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->points.size(), 5u);
   struct Expected {
     double x, y;
     const char* label;
+    const char* colour;
   };
-  // Dataset-table order: MLG 1 (s4), MLG 2 (s1, s3), MLG 3 (s2, s5).
-  const Expected expected[] = {
-      {40, 20, "1"}, {10, 5, "2"}, {12, 7, "2"}, {100, 50, "3"}, {41, 21, "3"}};
+  // MLG 2 (s1, s3) and MLG 3 (s2, s5) are clones of two, coloured in that
+  // order; MLG 1 (s4), a single unit, is grey and comes last.
+  const Expected expected[] = {{10, 5, "2", "#332288"},
+                               {12, 7, "2", "#332288"},
+                               {100, 50, "3", "#E69F00"},
+                               {41, 21, "3", "#E69F00"},
+                               {40, 20, "1", "#90A0A0A0"}};
   for (size_t i = 0; i < 5; ++i) {
     EXPECT_DOUBLE_EQ(s->points[i].x, expected[i].x) << i;
     EXPECT_DOUBLE_EQ(s->points[i].y, expected[i].y) << i;
     EXPECT_EQ(s->points[i].label, expected[i].label) << i;
-    EXPECT_EQ(s->points[i].color, "black");
+    EXPECT_EQ(s->points[i].color, expected[i].colour) << i;
   }
-  EXPECT_TRUE(chart.bottom.fixedRange);
-  EXPECT_DOUBLE_EQ(chart.bottom.minimum, 0);
-  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 100);
-  EXPECT_DOUBLE_EQ(chart.left.minimum, 0);
-  EXPECT_DOUBLE_EQ(chart.left.maximum, 50);
-  EXPECT_EQ(Values(chart.bottom.customLabels), Multiples(0, 100, 10));
-  EXPECT_EQ(Values(chart.left.customLabels), Multiples(5, 50, 5));
+  ASSERT_EQ(s->colourLegend.size(), 3u);
+  EXPECT_EQ(s->colourLegend[0].text, "MLG 2 (2 units)");
+  EXPECT_EQ(s->colourLegend[1].text, "MLG 3 (2 units)");
+  EXPECT_EQ(s->colourLegend[2].text, "other MLGs");
+  EXPECT_EQ(chart.title, "MLG map of \"plot\"");
+  // The axes follow the data (the drawer adds the margin) at one scale.
+  EXPECT_FALSE(chart.bottom.fixedRange);
+  EXPECT_FALSE(chart.left.fixedRange);
+  EXPECT_TRUE(chart.equalScale);
+  EXPECT_EQ(chart.bottom.title, "X coordinate");
 }
 
-TEST_F(MlgMapTest, ZeroWidthRangeIsWidenedSoTheAxisCanBeDrawn) {
-  Open({{"2", "", "", "1", "2"}, {"a", "0", "0", "120124"}, {"b", "0", "0", "120120"}});
-  ChartData chart;
-  FillMlgMap(session.dataset(), session.mlgs(), {0, 0, 0, 0}, chart);
-  EXPECT_DOUBLE_EQ(chart.bottom.minimum, 0);
-  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 1);
-  // A lone label at 0 says nothing: the axes keep the chart's own ticks.
-  EXPECT_TRUE(chart.bottom.customLabels.empty());
-  EXPECT_TRUE(chart.left.customLabels.empty());
-}
-
-TEST_F(MlgMapTest, AxesShorterThanTwoUnitsKeepTheChartsOwnTicks) {
-  // Positions in kilometres: 0.8 km by 1.6 km.
+TEST_F(MlgMapTest, UnitsOfOneMlgAtOnePositionMakeOnePointWithTheirCount) {
   Open({{"3", "", "", "1", "2"},
-        {"a", "0.2", "1.6", "120124"},
-        {"b", "0.8", "0.4", "120120"},
-        {"c", "0.5", "0.1", "120120"}});
+        {"a", "5", "5", "120124"},
+        {"b", "5", "5", "120124"},
+        {"c", "5", "5", "120120"}});
   ChartData chart;
-  FillMlgMap(session.dataset(), session.mlgs(),
-             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
-  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 0.8);
-  EXPECT_DOUBLE_EQ(chart.left.maximum, 1.6);
-  // Only 0 would be labelled across, only 1 up (2, at the rounded maximum,
-  // lies beyond 1.6).
-  EXPECT_TRUE(chart.bottom.customLabels.empty());
-  EXPECT_TRUE(chart.left.customLabels.empty());
-  // From two units on, whole numbers label the axis.
-  EXPECT_EQ(Values(MapAxisLabels(0, 2.2, true)), (std::vector<double>{0, 1, 2}));
+  FillMlgMap(session.dataset(), session.mlgs(), "stack", chart);
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
+  ASSERT_EQ(s->points.size(), 2u);
+  EXPECT_EQ(s->points[0].label, "2 \u00d72");
+  EXPECT_EQ(s->points[1].label, "1");
+  EXPECT_NE(chart.foot.find("n units"), std::string::npos);
 }
 
-TEST_F(MlgMapTest, NegativeCoordinatesStayOnTheMap) {
-  Open({{"2", "", "", "1", "2"}, {"a", "-30", "-10", "120124"}, {"b", "-5", "-2", "120120"}});
+TEST_F(MlgMapTest, AtMostTwelveClonesAreColoured) {
+  Rows rows{{"26", "", "", "1", "2"}};
+  // Thirteen clones of two units each, at distinct genotypes.
+  for (int g = 0; g < 13; ++g)
+    for (int copy = 0; copy < 2; ++copy)
+      rows.push_back({"u" + std::to_string(2 * g + copy), std::to_string(g), std::to_string(copy),
+                      std::to_string(100100 + 1001 * g)});
+  Open(rows);
   ChartData chart;
-  FillMlgMap(session.dataset(), session.mlgs(),
-             {session.info().minX, session.info().maxX, session.info().minY, session.info().maxY}, chart);
-  EXPECT_DOUBLE_EQ(chart.bottom.minimum, -30);
-  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 0);
-  EXPECT_DOUBLE_EQ(chart.left.minimum, -10);
-  for (const ChartPoint& p : chart.findSeries(kMapUnitsSeries)->points) {
-    EXPECT_GE(p.x, chart.bottom.minimum);
-    EXPECT_LE(p.x, chart.bottom.maximum);
-    EXPECT_GE(p.y, chart.left.minimum);
-    EXPECT_LE(p.y, chart.left.maximum);
-  }
+  FillMlgMap(session.dataset(), session.mlgs(), "many", chart);
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
+  ASSERT_EQ(s->colourLegend.size(), 13u);  // twelve clones and "other MLGs"
+  EXPECT_EQ(s->colourLegend.back().text, "other MLGs");
+  std::set<std::string> colours;
+  for (const ColourLegend& c : s->colourLegend) colours.insert(c.color);
+  EXPECT_EQ(colours.size(), 13u);
 }
 
 }  // namespace

@@ -139,22 +139,26 @@ TEST_F(SpatialSessionTest, SeededRunsRepeatExactly) {
   ASSERT_TRUE(other.AggregationIndex(200).ok());
   ASSERT_TRUE(other.EdgeEffect(200).ok());
   for (int sheet = 1; sheet <= 2; ++sheet) {
-    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 1), session.spatialResults.sheet(sheet).TextAt(3, 1));
-    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 2), session.spatialResults.sheet(sheet).TextAt(3, 2));
+    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 1),
+              session.spatialResults.sheet(sheet).TextAt(3, 1));
+    EXPECT_EQ(other.spatialResults.sheet(sheet).TextAt(3, 2),
+              session.spatialResults.sheet(sheet).TextAt(3, 2));
   }
 }
 
 TEST_F(SpatialSessionTest, FixedClassesFromDistancesFile) {
   Status missing = session.ClonalSubrangeFixed();
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.message(), "fichier distances.txt absent");
+  EXPECT_EQ(missing.message(),
+            "The file distances.txt is missing from the folder of the data file");
   EXPECT_FALSE(std::filesystem::exists(workbook()));
 
   // Limits well below the meadow's extent: a class is added up to the
   // largest distance and the user is told after the save.
   WriteTsv(dir.path() / "distances.txt", {{"2", "5", "10"}});
   ASSERT_TRUE(session.ClonalSubrangeFixed().ok());
-  EXPECT_EQ(BookNames(session.spatialResults), (std::vector<std::string>{"clonal subrange fix.", "1"}));
+  EXPECT_EQ(BookNames(session.spatialResults),
+            (std::vector<std::string>{"clonal subrange fix.", "1"}));
   EXPECT_EQ(messages.messages,
             (std::vector<std::string>{"The dataset contains values out of the range defined in "
                                       "\"distances.txt\"!"}));
@@ -296,7 +300,8 @@ TEST_F(SpatialSessionTest, CommandLineRefusesBadOptions) {
   EXPECT_FALSE(std::filesystem::exists(workbook()));
   CliRun fixed = RunCli({example, "subrange", "--fixed"});
   EXPECT_EQ(fixed.status, 1);
-  EXPECT_NE(fixed.err.find("fichier distances.txt absent"), std::string::npos);
+  EXPECT_NE(fixed.err.find("The file distances.txt is missing from the folder of the data file"),
+            std::string::npos);
 }
 
 }  // namespace

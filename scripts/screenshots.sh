@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Regenerates the pictures of the window in docs/screenshots/: the window
+# after each command that draws a chart, for the bundled example and for the
+# Phytophthora ramorum dataset with UTM coordinates. Runs headless under a
+# virtual X display (xvfb-run, Debian package xvfb).
+#
+#   scripts/screenshots.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+tour=$build/src/app/vireltan-screenshots
+if [[ ! -x $tour ]]; then
+  cmake --build "$build" --target vireltan-screenshots
+fi
+out=$here/docs/screenshots
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The commands write their results beside the data file: work on copies.
+cp "$here/examples/seagrass_meadow.txt" "$work/"
+cp "$here/tests/data/pramorum_curry.txt" "$work/"
+run() { xvfb-run -a -s "-screen 0 1600x1000x24" "$tour" "$out" "$work/$1" "$2"; }
+run seagrass_meadow.txt example
+run pramorum_curry.txt pramorum_curry
+echo "Screenshots written to $out"

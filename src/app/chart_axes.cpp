@@ -1,0 +1,344 @@
+#include "app/chart_axes.h"
+
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QValueAxis>
+#include <QtCore/QVariant>
+#include <QtGui/QFontMetricsF>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iterator>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace vireltan::app {
+
+namespace {
+constexpr char kIncrementProperty[] = "vireltanIncrement";
+constexpr char kBaseMarginsProperty[] = "vireltanBaseMargins";
+constexpr char kHomeMinProperty[] = "vireltanHomeMin";
+constexpr char kHomeMaxProperty[] = "vireltanHomeMax";
+QString ToQ(const std::string& text) {
+  return QString::fromStdString(text);
+}
+}  // namespace
+
+void Extent::add(double v) {
+  if (!std::isfinite(v)) return;
+  lo = std::min(lo, v);
+  hi = std::max(hi, v);
+}
+
+// Smallest gap between distinct sorted positions: the width one bar or
+// box may take without touching its neighbour.
+double SmallestGap(std::vector<double> xs, double fallback) {
+  std::sort(xs.begin(), xs.end());
+  double gap = std::numeric_limits<double>::infinity();
+  for (size_t i = 1; i < xs.size(); ++i)
+    if (xs[i] > xs[i - 1]) gap = std::min(gap, xs[i] - xs[i - 1]);
+  return std::isfinite(gap) ? gap : fallback;
+}
+
+double BarWidth(const ChartSeries& s) {
+  std::vector<double> xs;
+  for (const ChartPoint& p : s.points) xs.push_back(p.x);
+  return SmallestGap(xs, 1.0);
+}
+
+// Half-width of the boxes in axis units. The analyses give it in pixels of
+// the chart's width; the plot takes roughly the chart's width less the
+// axis margins.
+double BoxHalfWidth(const ChartSeries& s, double span, double chartWidthPixels) {
+  std::vector<double> xs;
+  for (const BoxStats& b : s.boxes) xs.push_back(b.x);
+  double gap = SmallestGap(xs, span > 0 ? span / 4 : 1.0);
+  double half = 0.25 * gap;
+  if (!s.boxes.empty() && s.boxes.front().halfWidthPixels > 0 && span > 0) {
+    double plotPixels = chartWidthPixels > 250 ? chartWidthPixels - 150 : 600;
+    half = s.boxes.front().halfWidthPixels * span / plotPixels;
+  }
+  return std::min(half, 0.45 * gap);
+}
+
+void AddToExtents(const ChartData& data, Extent& x, Extent& y) {
+  for (const ChartSeries& s : data.series) {
+    switch (s.kind) {
+      case ChartSeries::Kind::kPoints:
+      case ChartSeries::Kind::kLine:
+        for (const ChartPoint& p : s.points) {
+          x.add(p.x);
+          y.add(p.y);
+        }
+        break;
+      case ChartSeries::Kind::kBars: {
+        double half = BarWidth(s) / 2;
+        for (const ChartPoint& p : s.points) {
+          x.add(p.x - half);
+          x.add(p.x + half);
+          y.add(0);
+          y.add(p.y);
+        }
+        break;
+      }
+      case ChartSeries::Kind::kBand:
+        for (size_t i = 0; i < s.points.size(); ++i) {
+          x.add(s.points[i].x);
+          y.add(s.points[i].y);
+          if (i < s.high.size()) y.add(s.high[i]);
+        }
+        break;
+      case ChartSeries::Kind::kBoxes:
+        for (const BoxStats& b : s.boxes) {
+          x.add(b.x - 0.5);
+          x.add(b.x + 0.5);
+          for (double v :
+               {b.lowerWhisker, b.lowerQuartile, b.median, b.upperQuartile, b.upperWhisker})
+            y.add(v);
+        }
+        break;
+    }
+  }
+}
+
+double NiceStep(double span, int ticks) {
+  if (!(span > 0) || ticks < 1) return 1;
+  double raw = span / ticks;
+  double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (raw <= m * power * (1 + 1e-9)) return m * power;
+  return 10 * power;
+}
+
+namespace {
+// How round the number written in `text` is, for choosing which of crowded
+// labels to show: 0 for 1, 2 or 5 times a power of ten (and 0), 1 for the
+// other one-digit multiples of a power of ten, else the number of significant
+// digits. Texts that are not numbers rank after every number.
+int Roundness(const std::string& text) {
+  constexpr int kNotANumber = 1000;
+  std::string digits;
+  bool point = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '-' && i == 0) continue;
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return kNotANumber;
+    digits += c;
+  }
+  if (digits.empty()) return kNotANumber;
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return 0;
+  size_t last = digits.find_last_not_of('0');
+  const std::string significant = digits.substr(first, last - first + 1);
+  if (significant.size() > 1) return static_cast<int>(significant.size());
+  return significant == "1" || significant == "2" || significant == "5" ? 0 : 1;
+}
+
+// Custom labels closer than this share of the axis to the previous one are
+// left out, so that crowded labels stay readable instead of overlapping.
+constexpr double kHorizontalLabelGap = 0.035;
+constexpr double kVerticalLabelGap = 0.04;
+
+}  // namespace
+
+QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal) {
+  double lo = 0, hi = 1;
+  if (settings.fixedRange) {
+    lo = settings.minimum;
+    hi = settings.maximum;
+  } else if (data.any()) {
+    double pad = (data.hi - data.lo) * 0.05;
+    if (pad == 0) pad = std::max(1.0, std::fabs(data.hi) * 0.05);
+    lo = data.lo - pad;
+    hi = data.hi + pad;
+  }
+  // Counts, distances and percentages cannot be negative: their axis
+  // starts at 0 at the lowest rather than in an empty stretch below it.
+  if (!settings.fixedRange && data.any() && data.lo >= 0 && lo < 0) lo = 0;
+  if (!std::isfinite(lo) || !std::isfinite(hi)) lo = 0, hi = 1;
+  if (hi <= lo) hi = lo + 1;
+
+  QAbstractAxis* axis = nullptr;
+  if (!settings.customLabels.empty()) {
+    auto* category = new QCategoryAxis;
+    category->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    category->setRange(lo, hi);
+    // Labels sit on category end values; starting just below the axis lets
+    // a label stand on its very first value.
+    category->setStartValue(lo - (hi - lo) * 1e-9);
+    const double tolerance = (hi - lo) * 1e-9;
+    const double gap = (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap);
+    // Crowded labels are thinned: round values are placed first, then the
+    // others wherever they do not crowd a label already placed.
+    std::vector<const AxisLabel*> candidates;
+    for (const AxisLabel& label : settings.customLabels)
+      if (std::isfinite(label.value) && label.value >= lo - tolerance &&
+          label.value <= hi + tolerance)
+        candidates.push_back(&label);
+    std::vector<int> rank;
+    rank.reserve(candidates.size());
+    for (const AxisLabel* label : candidates) rank.push_back(Roundness(label->text));
+    std::vector<size_t> order(candidates.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      if (rank[a] != rank[b]) return rank[a] < rank[b];
+      return candidates[a]->value < candidates[b]->value;
+    });
+    std::map<double, const AxisLabel*> placed;
+    for (size_t i : order) {
+      const double v = candidates[i]->value;
+      auto next = placed.lower_bound(v);
+      if (next != placed.end() && next->first - v < gap) continue;
+      if (next != placed.begin() && v - std::prev(next)->first < gap) continue;
+      placed.emplace(v, candidates[i]);
+    }
+    std::set<QString> used;
+    for (const auto& [value, label] : placed) {
+      // Category labels must differ; an invisible suffix keeps repeats.
+      QString text = ToQ(label->text);
+      while (used.count(text)) text += QChar(0x200B);
+      used.insert(text);
+      category->append(text, value);
+    }
+    axis = category;
+  } else {
+    auto* value = new QValueAxis;
+    value->setRange(lo, hi);
+    value->setTickType(QValueAxis::TicksDynamic);
+    value->setMinorTickCount(0);
+    // The increment the analysis asks for (a count axis steps by whole
+    // numbers); KeepTicksRound widens it to fit the labels.
+    value->setProperty(kIncrementProperty, settings.increment);
+    // Until the chart is laid out (KeepTicksRound), at most 25 ticks.
+    double step = settings.increment > 0 ? settings.increment : NiceStep(hi - lo, 8);
+    while ((hi - lo) / step > 25) step *= 2;
+    value->setTickInterval(step);
+    value->setTickAnchor(std::ceil(lo / step) * step);
+    value->setLabelFormat("%.10g");
+    // The range the data asks for, to which an equal scale returns.
+    value->setProperty(kHomeMinProperty, lo);
+    value->setProperty(kHomeMaxProperty, hi);
+    axis = value;
+  }
+  axis->setTruncateLabels(false);
+  axis->setTitleText(ToQ(settings.title));
+  axis->setGridLineVisible(false);
+  axis->setMinorGridLineVisible(false);
+  return axis;
+}
+
+namespace {
+
+// The text a value axis writes for `value` with ticks `step` apart: as
+// many decimals as the step needs and no more.
+int DecimalsFor(double step) {
+  if (!(step > 0)) return 0;
+  int decimals = static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+  return std::clamp(decimals, 0, 10);
+}
+
+void Retick(QChart& chart) {
+  const QRectF plot = chart.plotArea();
+  for (QAbstractAxis* a : chart.axes()) {
+    auto* axis = qobject_cast<QValueAxis*>(a);
+    if (!axis) continue;
+    const bool horizontal = axis->orientation() == Qt::Horizontal;
+    const double span = axis->max() - axis->min();
+    if (!(span > 0) || plot.width() <= 0) continue;
+    const QFontMetricsF metrics(axis->labelsFont());
+    // Room a label needs: its widest text across, or a line and a half up.
+    double step = NiceStep(span, 8);
+    const double increment = axis->property(kIncrementProperty).toDouble();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const int decimals = DecimalsFor(step);
+      const QString widest =
+          QString::number(std::max(std::fabs(axis->min()), std::fabs(axis->max())), 'f', decimals);
+      const double room =
+          horizontal ? metrics.horizontalAdvance("-" + widest) + 14 : metrics.height() * 1.6;
+      const double length = horizontal ? plot.width() : plot.height();
+      const int fit = std::max(2, static_cast<int>(length / room));
+      step = NiceStep(span, fit);
+      if (increment > 0 && step < increment) step = increment;
+    }
+    const double anchor = std::ceil(axis->min() / step - 1e-9) * step;
+    if (step == axis->tickInterval() && anchor == axis->tickAnchor()) continue;
+    axis->setTickInterval(step);
+    axis->setTickAnchor(anchor);
+    axis->setLabelFormat(QString("%.%1f").arg(DecimalsFor(step)));
+    // The tick marks follow a new interval only when the axis is laid out
+    // again: switching the tick type there and back makes it so.
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickType(QValueAxis::TicksDynamic);
+  }
+}
+
+// Gives the plot area the shape of the data, so that a unit is as long
+// across as up: the chart's margins grow on the side that has room to
+// spare. The margins the drawer set are kept as the base; the plot area the
+// layout would give without the extra is the "home" area. A shape too far
+// from the chart's (a transect) keeps at least a quarter of the other side,
+// and its axis range widens instead.
+void EqualScale(QChart& chart) {
+  QValueAxis* x = nullptr;
+  QValueAxis* y = nullptr;
+  for (QAbstractAxis* a : chart.axes()) {
+    if (auto* v = qobject_cast<QValueAxis*>(a)) (v->orientation() == Qt::Horizontal ? x : y) = v;
+  }
+  if (!x || !y) return;
+  if (!chart.property(kBaseMarginsProperty).isValid())
+    chart.setProperty(kBaseMarginsProperty, QVariant::fromValue(chart.margins()));
+  const QMargins base = chart.property(kBaseMarginsProperty).value<QMargins>();
+  const QMargins now = chart.margins();
+  // Where the plot would be without the extra margins.
+  const QRectF home =
+      chart.plotArea().adjusted(-(now.left() - base.left()), -(now.top() - base.top()),
+                                now.right() - base.right(), now.bottom() - base.bottom());
+  if (home.width() < 10 || home.height() < 10) return;
+  // From the data's own ranges each time, so that a passing layout (the
+  // chart being built, a narrow window) leaves no widening behind.
+  const double xLo = x->property(kHomeMinProperty).toDouble();
+  const double xHi = x->property(kHomeMaxProperty).toDouble();
+  const double yLo = y->property(kHomeMinProperty).toDouble();
+  const double yHi = y->property(kHomeMaxProperty).toDouble();
+  const double xSpan = xHi - xLo, ySpan = yHi - yLo;
+  if (!(xSpan > 0) || !(ySpan > 0)) return;
+  const double unitsPerPixel = std::max(xSpan / home.width(), ySpan / home.height());
+  double width = std::max(xSpan / unitsPerPixel, home.width() / 4);
+  double height = std::max(ySpan / unitsPerPixel, home.height() / 4);
+  const double xWanted = width * unitsPerPixel, yWanted = height * unitsPerPixel;
+  if (std::fabs(x->min() - (xLo + xHi - xWanted) / 2) > 1e-9 * xWanted ||
+      std::fabs(x->max() - (xLo + xHi + xWanted) / 2) > 1e-9 * xWanted)
+    x->setRange((xLo + xHi - xWanted) / 2, (xLo + xHi + xWanted) / 2);
+  if (std::fabs(y->min() - (yLo + yHi - yWanted) / 2) > 1e-9 * yWanted ||
+      std::fabs(y->max() - (yLo + yHi + yWanted) / 2) > 1e-9 * yWanted)
+    y->setRange((yLo + yHi - yWanted) / 2, (yLo + yHi + yWanted) / 2);
+  const int extraX = static_cast<int>((home.width() - width) / 2);
+  const int extraY = static_cast<int>((home.height() - height) / 2);
+  const QMargins wanted(base.left() + extraX, base.top() + extraY, base.right() + extraX,
+                        base.bottom() + extraY);
+  // Within a pixel or two the shape is right: no new layout (which would
+  // call this again).
+  auto close = [](int a, int b) { return std::abs(a - b) <= 2; };
+  if (!close(wanted.left(), now.left()) || !close(wanted.top(), now.top()) ||
+      !close(wanted.right(), now.right()) || !close(wanted.bottom(), now.bottom()))
+    chart.setMargins(wanted);
+}
+
+}  // namespace
+
+void KeepTicksRound(QChart& chart, bool equalScale) {
+  QObject::connect(&chart, &QChart::plotAreaChanged, &chart, [&chart, equalScale](const QRectF& r) {
+    (void)r;
+    if (equalScale) EqualScale(chart);
+    Retick(chart);
+  });
+  for (QAbstractAxis* a : chart.axes())
+    if (auto* v = qobject_cast<QValueAxis*>(a))
+      QObject::connect(v, &QValueAxis::rangeChanged, &chart, [&chart] { Retick(chart); });
+}
+
+}  // namespace vireltan::app

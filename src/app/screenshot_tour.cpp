@@ -1,0 +1,105 @@
+// vireltan-screenshots OUTDIR DATAFILE NAME: drives the window through the
+// commands that draw a chart on DATAFILE and saves a picture of the window
+// after each, as OUTDIR/NAME-<step>.png, for the README and the user guide
+// (scripts/screenshots.sh runs it under a virtual display).
+#include <QtCore/QDir>
+#include <QtCore/QSettings>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QThread>
+#include <QtWidgets/QApplication>
+#include <cstdio>
+#include <functional>
+
+#include "app/tform1.h"
+
+using vireltan::app::TForm1;
+
+namespace {
+
+void Settle() {
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: vireltan-screenshots OUTDIR DATAFILE NAME\n");
+    return 2;
+  }
+  // A fresh window: no remembered size or options.
+  QTemporaryDir settings;
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  const QString outDir = QString::fromLocal8Bit(argv[1]);
+  const QString name = QString::fromLocal8Bit(argv[3]);
+  QDir().mkpath(outDir);
+
+  vireltan::RecordingMessageSink messages;  // no modal boxes in a tour
+  TForm1 form(&messages);
+  form.resize(1360, 820);
+  form.show();
+  int failures = 0;
+  auto shot = [&](const char* step) {
+    Settle();
+    const QString path = outDir + "/" + name + "-" + step + ".png";
+    if (!form.grab().save(path)) {
+      std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+      ++failures;
+    }
+  };
+  auto run = [&](QAction* item) {
+    item->trigger();
+    form.WaitUntilIdle();
+  };
+  auto panel = [&](QAction* item, QLineEdit* field, const char* value, QPushButton* go) {
+    run(item);
+    if (field) field->setText(value);
+    go->click();
+    form.WaitUntilIdle();
+  };
+
+  form.OpenPath(QString::fromLocal8Bit(argv[2]));
+  form.WaitUntilIdle();
+  if (!form.session().hasData()) return 1;
+  shot("dataset");
+  run(form.Psex1);
+  shot("psex");
+  run(form.Pareto1);
+  shot("pareto");
+  if (form.MLGmap1->isEnabled()) {
+    run(form.MLGmap1);
+    shot("map");
+  }
+  panel(form.resampling1lloci1, form.Edit4, "200", form.Button4);
+  shot("resampling-loci");
+  panel(form.resampling1nindividuals1, form.Edit2, "50", form.Button2);
+  shot("resampling-units");
+  run(form.numberofdistinctalleles1);
+  shot("allelic-distances");
+  run(form.Matrixofmicrosatellitedistance1);
+  shot("microsatellite-distances");
+  if (form.Clonalsubrange1->isEnabled()) {
+    run(form.Clonalsubrange1);
+    form.Button5->click();
+    form.Edit3->setText("8");
+    form.Button3->click();
+    form.WaitUntilIdle();
+    shot("subrange");
+    run(form.Spatialautocorrelation1);
+    form.CheckBox1->click();
+    form.CheckBox3->click();
+    form.Button9->click();
+    form.Edit6->setText("8");
+    form.Edit7->setText("99");
+    form.Button11->click();
+    form.WaitUntilIdle();
+    shot("correlogram");
+  }
+  for (const std::string& m : messages.messages) std::fprintf(stderr, "%s\n", m.c_str());
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,313 @@
+// Desktop conventions of the main window: menu mnemonics and shortcuts,
+// Escape, tooltips on every option field, panel titles naming their
+// analysis, File > Open Recent, the Help menu (user guide, About), and the
+// settings kept between runs (window geometry, option values).
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QSettings>
+#include <QtCore/QUrl>
+#include <QtGui/QDesktopServices>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QStatusBar>
+
+#include "app/map_view.h"
+#include "app/tform1_internal.h"
+
+#ifndef VIRELTAN_VERSION
+#define VIRELTAN_VERSION "2.0"
+#endif
+#ifndef VIRELTAN_SOURCE_DIR
+#define VIRELTAN_SOURCE_DIR "."
+#endif
+
+namespace vireltan::app {
+
+namespace {
+
+constexpr int kRecentFileCount = 8;
+
+// Captions with their mnemonics (Alt + the underlined letter).
+const std::pair<const char*, const char*> kCaptions[] = {
+    {"Open1", "&Open\u2026"},
+    {"Save1", "Save &map\u2026"},
+    {"Saveas1", "Save &Graph\u2026"},
+    {"Close1", "&Close"},
+    {"Quit1", "&Quit"},
+    {"resampling1lloci1", "&Resampling of loci\u2026"},
+    {"resampling1nindividuals1", "Resampling of &sampling units\u2026"},
+    {"Combination1lloci1", "&Combinations of loci"},
+    {"Combination1nindfividuals1", "Combinations of sampling &units"},
+    {"Psex1", "&Psex"},
+    {"numberofdistinctalleles1", "Matrix of &allelic distances"},
+    {"Matrixofmicrosatellitedistance1", "Matrix of m&icrosatellite distances"},
+    {"diversityindices1", "&Diversity and richness"},
+    {"Pareto1", "&Pareto distribution"},
+    {"MLGmap1", "MLG &map"},
+    {"Clonalsubrange1", "Clonal &subrange\u2026"},
+    {"Spatialautocorrelation1", "Spatial &autocorrelation\u2026"},
+    {"Aggregationindex1", "A&ggregation index\u2026"},
+    {"Edgeeffect1", "&Edge effect\u2026"},
+    {"Quorvex1", "&Quorvex"},
+    {"Arlequin1", "&Arlequin"},
+};
+
+// What each option field means, its range and its default.
+const std::pair<const char*, const char*> kFieldTips[] = {
+    {"Edit1",
+     "Aggregation index: number of permutations of the units' positions (a whole "
+     "number, at least 1; default 1000)"},
+    {"Edit2",
+     "Resampling of sampling units: random draws for each number of units (at least "
+     "2; default 1000)"},
+    {"Edit3",
+     "Clonal subrange: number of distance classes, each holding about as many pairs "
+     "(at least 1; default 6)"},
+    {"Edit4",
+     "Resampling of loci: random draws for each number of loci (at least 2; default "
+     "1000)"},
+    {"Edit5", "Edge effect: number of permutations (at least 1; default 1000)"},
+    {"Edit6", "Spatial autocorrelation: number of distance classes (at least 1; default 10)"},
+    {"Edit7",
+     "Spatial autocorrelation: number of permutations for the 95% envelope (at least "
+     "1; default 1000)"},
+    {"CheckBox1", "Distance classes holding about the same number of pairs"},
+    {"CheckBox2", "Distance classes read from distances.txt beside the data file"},
+    {"CheckBox3",
+     "Replicates of a genet (clonal copies) replaced by one unit at their central "
+     "coordinates"},
+    {"CheckBox4", "Each pair of genets weighted by its number of replicates"},
+    {"CheckBox5", "One replicate of each genet drawn at random, the draw repeated"},
+};
+
+const std::pair<const char*, const char*> kPanelTitles[] = {
+    {"GroupBox2", "Aggregation index: permutations"},
+    {"GroupBox3", "Resampling of sampling units: permutations"},
+    {"GroupBox4", "Clonal subrange: number of distance classes"},
+    {"GroupBox5", "Resampling of loci: permutations"},
+    {"GroupBox6", "Clonal subrange: distance classes"},
+    {"GroupBox7", "Edge effect: permutations"},
+    {"GroupBox9", "Spatial autocorrelation: classes and replicates"},
+    {"GroupBox10", "Spatial autocorrelation: classes and permutations"},
+};
+
+QString UserGuidePath() {
+  // Installed beside the program (share/doc/vireltan), else the sources.
+  const QString dir = QCoreApplication::applicationDirPath();
+  for (const QString& candidate : {dir + "/../share/doc/vireltan/guide.md", dir + "/docs/guide.md",
+                                   QString(VIRELTAN_SOURCE_DIR) + "/docs/guide.md"})
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).absoluteFilePath();
+  return {};
+}
+
+}  // namespace
+
+void TForm1::ApplyDesktopConventions() {
+  File1->setTitle("&File");
+  CombinationandPermutationtest1->setTitle("&Tests");
+  MLG1->setTitle("&MLG");
+  Spatialcomponents2->setTitle("&Spatial components");
+  Format1->setTitle("F&ormat");
+  for (const auto& [name, caption] : kCaptions)
+    if (auto* item = findChild<QAction*>(name)) item->setText(caption);
+
+  Save1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  Saveas1->setShortcut(QKeySequence::Save);
+  Close1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+  Psex1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  diversityindices1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  MLGmap1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+
+  // File > Open Recent, under Open.
+  OpenRecent1 = new QMenu("Open &Recent", File1);
+  OpenRecent1->setObjectName("OpenRecent1");
+  File1->insertMenu(Save1, OpenRecent1);
+
+  // Help: the user guide and About.
+  menuBar()->removeAction(About1);
+  Help1 = menuBar()->addMenu("&Help");
+  Help1->setObjectName("Help1");
+  Userguide1 = Help1->addAction("&User guide");
+  Userguide1->setObjectName("Userguide1");
+  Userguide1->setShortcut(QKeySequence::HelpContents);
+  connect(Userguide1, &QAction::triggered, this, [this] { OpenUserGuide(); });
+  Help1->addAction(About1);
+  About1->setText("&About Vireltan");
+
+  // Escape stops the running command, as its Cancel button does.
+  CancelCommand1 = new QAction("Cancel the running command", this);
+  CancelCommand1->setObjectName("CancelCommand1");
+  CancelCommand1->setShortcut(QKeySequence(Qt::Key_Escape));
+  CancelCommand1->setShortcutContext(Qt::WindowShortcut);
+  addAction(CancelCommand1);
+  connect(CancelCommand1, &QAction::triggered, this, [this] { CancelButtonClick(); });
+  CancelButton->setToolTip("Stop the running command (Escape); nothing is written");
+
+  for (const auto& [name, tip] : kFieldTips)
+    if (auto* field = findChild<QWidget*>(name)) field->setToolTip(tip);
+  for (const auto& [name, title] : kPanelTitles)
+    if (auto* panel = findChild<QGroupBox*>(name)) panel->setTitle(title);
+  for (QPushButton* run : {Button1, Button2, Button3, Button4, Button7, Button9, Button11}) {
+    run->setText(run == Button9 ? "&Next" : "&Run");
+    run->setDefault(true);
+  }
+  Button5->setText("&Number of distance classes");
+  Button6->setText("&Fixed distance classes (distances.txt)");
+  Button5->setToolTip("Classes holding about the same number of pairs");
+  Button6->setToolTip("Classes read from distances.txt, in the folder of the data file");
+  GroupBox1->setTitle("In progress");
+  Label1->setText("Fitted line equation");
+}
+
+void TForm1::RestoreSettings() {
+  QSettings settings;
+  if (settings.contains("window/geometry"))
+    restoreGeometry(settings.value("window/geometry").toByteArray());
+  for (QLineEdit* field : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7}) {
+    const QString key = "options/" + field->objectName();
+    if (settings.contains(key)) field->setText(settings.value(key).toString());
+  }
+  if (auto* map = dynamic_cast<MapView*>(Chart1))
+    map->labelsAction()->setChecked(settings.value("map/labels", true).toBool());
+  RebuildRecentMenu();
+}
+
+void TForm1::SaveSettings() {
+  QSettings settings;
+  settings.setValue("window/geometry", saveGeometry());
+  for (QLineEdit* field : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7})
+    settings.setValue("options/" + field->objectName(), field->text());
+  if (auto* map = dynamic_cast<MapView*>(Chart1))
+    settings.setValue("map/labels", map->labelsAction()->isChecked());
+}
+
+QStringList TForm1::RecentFiles() const {
+  return QSettings().value("recentFiles").toStringList();
+}
+
+void TForm1::AddRecentFile(const QString& path) {
+  QStringList files = RecentFiles();
+  const QString file = QFileInfo(path).absoluteFilePath();
+  files.removeAll(file);
+  files.prepend(file);
+  while (files.size() > kRecentFileCount) files.removeLast();
+  QSettings().setValue("recentFiles", files);
+  RebuildRecentMenu();
+}
+
+void TForm1::RebuildRecentMenu() {
+  OpenRecent1->clear();
+  const QStringList files = RecentFiles();
+  int number = 0;
+  for (const QString& file : files) {
+    ++number;
+    QString name = QFileInfo(file).fileName();
+    const QString caption = QString("&%1 %2").arg(number).arg(name.replace("&", "&&"));
+    QAction* item = OpenRecent1->addAction(caption);
+    item->setToolTip(file);
+    connect(item, &QAction::triggered, this, [this, file] { OpenPath(file); });
+  }
+  OpenRecent1->setEnabled(!files.isEmpty());
+  OpenRecent1->menuAction()->setToolTip(files.isEmpty() ? "No file opened yet" : QString());
+}
+
+void TForm1::OpenUserGuide() {
+  const QString guide = UserGuidePath();
+  if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
+    messages_->Show(guide.isEmpty()
+                        ? "The user guide (docs/guide.md) was not found beside the program."
+                        : "No program is set to open " + guide.toStdString() + ".");
+    return;
+  }
+  statusBar()->showMessage("User guide opened: " + guide);
+}
+
+QString TForm1::DisabledReason(CommandGroup group) const {
+  const DatasetInfo& info = session_->info();
+  if (!session_->hasData()) return "Needs a dataset: choose File > Open first";
+  switch (group) {
+    case CommandGroup::kDataset:
+      return {};
+    case CommandGroup::kPsex:
+      if (!info.hasMissingData) return "Already run for this dataset: open it again to rerun";
+      [[fallthrough]];
+    case CommandGroup::kAllelicMatrix:
+    case CommandGroup::kMicrosatMatrix:
+    case CommandGroup::kMlgMenu:
+      return QString("Not available with missing genotypes: %1 unit%2")
+          .arg(info.unitsWithMissingData)
+          .arg(info.unitsWithMissingData == 1 ? "" : "s");
+    case CommandGroup::kSpatialMenu:
+      return "Needs coordinates: the dataset has none (999 in x and y)";
+  }
+  return {};
+}
+
+bool TForm1::PanelValueIsValid(QPushButton* run) {
+  auto* panel = qobject_cast<QGroupBox*>(run->parentWidget());
+  if (!panel) return true;
+  auto* note = panel->findChild<QLabel*>(panel->objectName() + "Error");
+  QString problem;
+  for (QLineEdit* field : panel->findChildren<QLineEdit*>()) {
+    if (field->isHidden()) continue;
+    // The resampling curves divide by P - 1: they need two draws.
+    const int least = field == Edit2 || field == Edit4 ? 2 : 1;
+    int value = 0;
+    if (!IntegerField(field->text().toStdString(), value)) {
+      problem = QString("\"%1\" is not a whole number").arg(field->text().left(20));
+    } else if (value < least) {
+      problem = QString("at least %1").arg(least);
+    }
+    if (!problem.isEmpty()) {
+      field->setFocus();
+      field->selectAll();
+      break;
+    }
+  }
+  if (problem.isEmpty()) {
+    if (note) note->hide();
+    return true;
+  }
+  if (!note) {
+    note = new QLabel(panel);
+    note->setObjectName(panel->objectName() + "Error");
+    note->setStyleSheet("color: #B00020;");
+    if (panel->layout()) panel->layout()->addWidget(note);
+  }
+  note->setText(problem);
+  note->show();
+  statusBar()->showMessage("Correct the value in the panel: " + problem);
+  return false;
+}
+
+void TForm1::UpdateTitle() {
+  const DatasetInfo& info = session_->info();
+  if (session_->hasData()) {
+    setWindowTitle(QString("%1 \u2014 Vireltan")
+                       .arg(QFileInfo(QString::fromStdString(info.dataFilePath)).fileName()));
+  } else {
+    setWindowTitle("Vireltan");
+  }
+}
+
+void TForm1::About1Click() {
+  HideChartsAndPanels();
+  StaticText1->setText(QString("Vireltan %1, population genetics of clonal organisms: MLGs, "
+                               "clonal diversity and spatial clonal structure")
+                           .arg(VIRELTAN_VERSION));
+  StaticText2->setText("Licence: see the LICENSE file distributed with the program");
+  StaticText3->setText(QString("How to cite: The Vireltan developers. Vireltan %1, a program "
+                               "for the analysis of clonal populations.")
+                           .arg(VIRELTAN_VERSION));
+  StaticText4->setText("Questions and reports: through the project's issue tracker");
+  StaticText5->setText("Help > User guide explains every command");
+  for (QLabel* l : {StaticText1, StaticText2, StaticText3, StaticText4, StaticText5})
+    l->setWordWrap(true);
+  GroupBox8->setTitle("About Vireltan");
+  GroupBox8->show();
+  Button8->setEnabled(true);
+  Button8->show();
+  Refresh();
+}
+
+}  // namespace vireltan::app
