@@ -34,10 +34,9 @@ void BM_FillMlgMap(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   vireltan::Dataset d = SyntheticSurvey(n, 5);
   vireltan::MlgPartition mlgs = vireltan::IdentifyMlgs(d);
-  vireltan::MapExtents extents{0, 500, 0, 200};
   for (auto _ : state) {
     vireltan::ChartData chart;
-    vireltan::FillMlgMap(d, mlgs, extents, chart);
+    vireltan::FillMlgMap(d, mlgs, "survey", chart);
     benchmark::DoNotOptimize(chart.series.data());
   }
   state.SetItemsProcessed(state.iterations() * n);

@@ -21,6 +21,10 @@ void GuiMessageSink::Note(const std::string& text) {
   RunOnThreadOf(context_, [&] { shower_.Note(text); });
 }
 
+void GuiMessageSink::Error(const std::string& text) {
+  RunOnThreadOf(context_, [&] { shower_.Error(text); });
+}
+
 void GuiProgressSink::Post(std::function<void()> function) {
   if (QThread::currentThread() == context_->thread()) {
     function();

@@ -27,6 +27,7 @@ class GuiMessageSink : public MessageSink {
       : context_(guiContext), shower_(shower) {}
   void Show(const std::string& text) override;
   void Note(const std::string& text) override;
+  void Error(const std::string& text) override;
 
  private:
   QObject* context_;

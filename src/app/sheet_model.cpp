@@ -1,6 +1,7 @@
 #include "app/sheet_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "sheet/table_file.h"
 
@@ -28,7 +29,13 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole) {
     // Four significant digits fit a narrow cell; copying and exporting
     // take the full value (FullText).
-    if (cell.isNumber()) return QString::number(cell.number(), 'g', 4);
+    if (cell.isNumber()) {
+      // Large values (coordinates, distances in metres) read better whole
+      // than as 2.093e+04.
+      const double v = cell.number();
+      if (std::fabs(v) >= 1e4 && std::fabs(v) < 1e15) return QString::number(v, 'f', 0);
+      return QString::number(v, 'g', 4);
+    }
     if (cell.isText()) return QString::fromStdString(cell.text());
     return {};
   }

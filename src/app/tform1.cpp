@@ -29,21 +29,24 @@ namespace vireltan::app {
 class TForm1::BoxMessageSink : public MessageSink {
  public:
   explicit BoxMessageSink(QMainWindow* parent) : parent_(parent) {}
-  void Show(const std::string& text) override {
-    // The busy cursor would hide that the box waits for the user.
-    bool busyCursor = QApplication::overrideCursor() != nullptr;
-    if (busyCursor) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QString shown = QString::fromStdString(text).trimmed();
-    if (shown.startsWith("!!")) shown.remove(0, 2);
-    QMessageBox box(QMessageBox::Warning, kCaption, shown, QMessageBox::Ok, parent_);
-    box.exec();
-    if (busyCursor) QApplication::restoreOverrideCursor();
-  }
+  void Show(const std::string& text) override { Box(QMessageBox::Warning, text); }
+  void Error(const std::string& text) override { Box(QMessageBox::Critical, text); }
   void Note(const std::string& text) override {
     parent_->statusBar()->showMessage(QString::fromStdString(text));
   }
 
  private:
+  void Box(QMessageBox::Icon icon, const std::string& text) {
+    // The busy cursor would hide that the box waits for the user.
+    bool busyCursor = QApplication::overrideCursor() != nullptr;
+    if (busyCursor) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QString shown = QString::fromStdString(text).trimmed();
+    if (shown.startsWith("!!")) shown.remove(0, 2);
+    QMessageBox box(icon, kCaption, shown, QMessageBox::Ok, parent_);
+    box.exec();
+    if (busyCursor) QApplication::restoreOverrideCursor();
+  }
+
   QMainWindow* parent_;
 };
 

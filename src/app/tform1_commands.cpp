@@ -237,8 +237,9 @@ void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
   const std::string firstSheetBefore =
       sheetsBefore > 0 ? session_->spatialResults.SheetName(1) : std::string();
   Session* session = session_.get();
+  // A failure is shown once the command has ended, with the error icon.
   runner_->Start(
-      [session, job] { return session->Report(job(*session)); },
+      [session, job] { return job(*session); },
       [this, what, after, rowsBefore, sheetsBefore, firstSheetBefore](const Status& status) {
         GroupBox1->hide();
         SetBusy(false);
@@ -252,6 +253,7 @@ void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
           statusBar()->showMessage(what + ": cancelled; nothing was written");
         } else if (!status.ok()) {
           statusBar()->showMessage(what + " failed");
+          messages_->Error(status.message());
         } else if (!saidByAfter) {
           ShowOutcome(what, rowsBefore, sheetsBefore, firstSheetBefore);
         }

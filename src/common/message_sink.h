@@ -16,6 +16,8 @@ class MessageSink {
   // A notice that needs no acknowledgement ("permutations done"): the
   // window puts it in its status bar; by default it is shown as any other.
   virtual void Note(const std::string& text) { Show(text); }
+  // A command that failed: the window shows it with the error icon.
+  virtual void Error(const std::string& text) { Show(text); }
 };
 
 // Keeps the texts; used by tests and by batch runs that report later.

@@ -1,6 +1,7 @@
 // The spatial structure commands: the aggregation index, the edge effect and
 // the clonal subrange. Each adds its sheet in front of the spatial results
 // workbook and saves the whole workbook beside the dataset.
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <utility>
@@ -12,7 +13,6 @@
 #include "analyses/spatial/spatial_sheets.h"
 #include "analyses/spatial/spatial_units.h"
 #include "session/session.h"
-#include "sheet/table_file.h"
 
 namespace vireltan {
 
@@ -60,7 +60,10 @@ void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
   chart.left.maximum = 1.05;
-  chart.foot = "Clonal subrange (largest distance within an MLG): " + FormatNumber(result.subrange);
+  char subrange[32];
+  std::snprintf(subrange, sizeof subrange, result.subrange >= 100 ? "%.0f" : "%.3g",
+                result.subrange);
+  chart.foot = std::string("Clonal subrange (largest distance within an MLG): ") + subrange;
   ChartSeries line{"F(r)", ChartSeries::Kind::kLine, {}, {}};
   line.legend = "F(r) by distance class";
   line.markers = true;

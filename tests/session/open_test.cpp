@@ -87,9 +87,13 @@ TEST_F(OpenTest, MissingDataAndNoCoordinatesRestrictCommands) {
                                  {"b", "999", "999", "120124"}})
                   .ok());
   ASSERT_EQ(messages.messages.size(), 1u);
+  // The warning says how many units lack data and at which loci.
   EXPECT_EQ(messages.messages[0],
-            "!!you have missing data, MLG membership might be false and some of the procedures "
-            "will not be allowed ");
+            "!!Missing data: 1 sampling unit(s) lack an allele at one locus or more (loci: "
+            "locus1). MLG membership might be wrong, and the commands that need complete "
+            "genotypes are not available.");
+  EXPECT_EQ(session.info().unitsWithMissingData, 1);
+  EXPECT_EQ(session.info().lociWithMissingData, std::vector<std::string>{"locus1"});
   const CommandAvailability& a = session.availability();
   EXPECT_TRUE(a.dataset);
   EXPECT_FALSE(a.psex || a.allelicMatrix || a.microsatMatrix || a.mlgMenu || a.spatialMenu);

@@ -37,6 +37,13 @@ void FixRange(ChartAxis& axis, double maximum) {
   axis.maximum = maximum;
 }
 
+// The largest distance class holding a pair (1 when none does).
+int LastFilledClass(const DistanceHistogram& histogram) {
+  for (int d = histogram.classCount; d > 1; --d)
+    if (histogram.counts[d] > 0) return d;
+  return 1;
+}
+
 void FillBars(const DistanceHistogram& histogram, ChartSeries& bars) {
   bars.points.clear();
   for (int d = 1; d <= histogram.classCount; ++d)
@@ -116,8 +123,10 @@ void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& cha
   if (histogram.pairCount == 0) return ShowEmptyChart(chart);
   chart.visible = true;
   const double p = static_cast<double>(histogram.pairCount);
+  // Percentages from 0 with a little room above the tallest bar; distances
+  // up to the longest one met (an empty tail of classes says nothing).
   FixRange(chart.left, 100.0 * histogram.maxCount / p * 1.05);
-  FixRange(chart.bottom, histogram.classCount + 0.5);
+  FixRange(chart.bottom, LastFilledClass(histogram) + 0.5);
   FillBars(histogram, bars);
 }
 
@@ -155,7 +164,10 @@ void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, C
                              "of " +
                                  std::to_string(width) + ")";
   FixRange(chart.left, highest * 1.05);
-  FixRange(chart.bottom, histogram.classCount + width / 2.0 + 0.5);
+  // Up to the end of the class of the longest distance met, whatever the
+  // ploidy (every bar is drawn).
+  const int lastClassStart = 1 + (LastFilledClass(histogram) - 1) / width * width;
+  FixRange(chart.bottom, lastClassStart + width - 0.5);
 }
 
 void BuildMatrixBlock(const MlgDistanceRows& table, Sheet& block) {

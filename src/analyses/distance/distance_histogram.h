@@ -45,18 +45,21 @@ inline int AllelicDistanceClassCount(int locusCount, int ploidy) {
 Status TabulateMlgDistances(const MlgDistanceRows& table, int classCount, ProgressSink& progress,
                             DistanceHistogram& histogram);
 
-// The allelic histogram: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·hmax/P + 1,
-// bottom axis 0 .. D + 1. With no pair (P = 0) the chart is shown empty with
+// The allelic histogram: bars at d = 1..D of 100·h[d]/P (the percentage of
+// MLG pairs), left axis 0 .. 1.05·100·hmax/P, bottom axis 0 .. the largest
+// distance met + 0.5. With no pair (P = 0) the chart is shown empty with
 // automatic axes: every percentage would be a division by zero.
 void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& chart);
 
-// The microsatellite histogram: bars at d = 1..D of 100·h[d]/P, left axis 0 .. 100·(hmax + 2)/P,
-// bottom axis 0 .. D, or 0 .. D/2 for odd ploidy (whose stored distances
-// are halved while D, the largest unhalved distance, is not). Empty with
-// automatic axes when P = 0.
 // Above this many distinct distances the microsatellite histogram groups
 // them into classes.
 inline constexpr int kMaxMicrosatBars = 60;
+// The microsatellite histogram: bars of 100·h/P at d = 1..D, or, with more
+// than kMaxMicrosatBars distinct distances, one bar per class of a round
+// width (2, 5, 10, 20, 25, 50 ...) giving at most 30 classes, at the
+// class's middle. Axes as for the allelic histogram, every bar shown
+// whatever the ploidy (kept in the signature for the callers). Empty with
+// automatic axes when P = 0.
 void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, ChartData& chart);
 
 // The matrix block of the results, rows and columns from 1: cell (i+1, j+1)

@@ -10,12 +10,6 @@
 
 namespace vireltan {
 
-// The coordinate extents of the dataset, each taken with a starting value of
-// 0: minimum <= 0 <= maximum.
-struct MapExtents {
-  double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
-};
-
 // Custom labels of one map axis running from `minimum` (<= 0) to `maximum`
 // (>= 0): every integer multiple of the step within that range, the step
 // being a tenth of the range rounded to the nearest integer (halves to

@@ -63,9 +63,9 @@ TEST(DistanceHistogram, AllelicWorkedCase) {
   EXPECT_TRUE(chart.visible);
   EXPECT_TRUE(chart.left.fixedRange);
   EXPECT_DOUBLE_EQ(chart.left.minimum, 0);
-  EXPECT_NEAR(chart.left.maximum, 34.3333333, 1e-6);
+  EXPECT_NEAR(chart.left.maximum, 35.0, 1e-9);  // 33.33% and 5% above it
   EXPECT_TRUE(chart.bottom.fixedRange);
-  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 5);
+  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 4.5);
   const auto& bars = chart.series[0].points;
   ASSERT_EQ(bars.size(), 4u);
   const double expected[] = {100.0 / 3, 100.0 / 3, 0, 100.0 / 3};
@@ -90,7 +90,7 @@ TEST_P(MicrosatAxis, WorkedCase) {
   ChartData chart = Chart(kMicrosatBarsSeries);
   FillMicrosatDistanceChart(h, GetParam().ploidy, chart);
   EXPECT_TRUE(chart.visible);
-  EXPECT_DOUBLE_EQ(chart.left.maximum, 100.0);  // 100 (1 + 2) / 3
+  EXPECT_DOUBLE_EQ(chart.left.maximum, 35.0);  // 33.33% and 5% above it
   EXPECT_DOUBLE_EQ(chart.bottom.maximum, GetParam().bottomMaximum);
   const auto& bars = chart.series[0].points;
   ASSERT_EQ(bars.size(), 26u);
@@ -100,14 +100,36 @@ TEST_P(MicrosatAxis, WorkedCase) {
   }
 }
 
-// Odd ploidy halves the stored distances but not D, hence the halved axis;
-// an even ploidy other than 2 keeps whole distances and the whole axis.
+// Every bar is drawn whatever the ploidy: the axis reaches the longest
+// distance met (it used to stop at D/2 for odd ploidy, hiding the bar at 26).
 INSTANTIATE_TEST_SUITE_P(Ploidies, MicrosatAxis,
-                         ::testing::Values(MicrosatAxisCase{"diploid", 2, 26},
-                                           MicrosatAxisCase{"haploid", 1, 13},
-                                           MicrosatAxisCase{"triploid", 3, 13},
-                                           MicrosatAxisCase{"tetraploid", 4, 26}),
+                         ::testing::Values(MicrosatAxisCase{"diploid", 2, 26.5},
+                                           MicrosatAxisCase{"haploid", 1, 26.5},
+                                           MicrosatAxisCase{"triploid", 3, 26.5},
+                                           MicrosatAxisCase{"tetraploid", 4, 26.5}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DistanceHistogram, ManyMicrosatDistancesAreGroupedIntoRoundClasses) {
+  // 100 distinct distances 1..100, one pair each: classes of 5 (20 bars of
+  // 5%), the first spanning 1..5 drawn at 3.
+  DistanceHistogram h;
+  h.classCount = 100;
+  h.counts.assign(101, 1.0);
+  h.counts[0] = 0;
+  h.pairCount = 100;
+  h.maxCount = 1;
+  ChartData chart = Chart(kMicrosatBarsSeries);
+  FillMicrosatDistanceChart(h, 2, chart);
+  const auto& bars = chart.series[0].points;
+  ASSERT_EQ(bars.size(), 20u);
+  EXPECT_DOUBLE_EQ(bars[0].x, 3);
+  double total = 0;
+  for (const ChartPoint& b : bars) total += b.y;
+  EXPECT_NEAR(total, 100, 1e-9);
+  EXPECT_NEAR(bars[0].y, 5, 1e-12);
+  EXPECT_DOUBLE_EQ(chart.bottom.maximum, 100.5);
+  EXPECT_NE(chart.bottom.title.find("classes of 5"), std::string::npos);
+}
 
 TEST(DistanceHistogram, HalvedDistancesRoundHalfToEven) {
   // Haploid allelic distances come halved: 0.5 is never stored for distinct
@@ -123,7 +145,7 @@ TEST(DistanceHistogram, ZeroCellsAreNotCounted) {
   ChartData chart = Chart(kAllelicBarsSeries);
   FillAllelicDistanceChart(h, chart);
   EXPECT_DOUBLE_EQ(chart.series[0].points[1].y, 100);
-  EXPECT_DOUBLE_EQ(chart.left.maximum, 101);
+  EXPECT_DOUBLE_EQ(chart.left.maximum, 105);
 }
 
 TEST(DistanceHistogram, SingleMlgShowsAnEmptyChartWithoutDivisionByZero) {

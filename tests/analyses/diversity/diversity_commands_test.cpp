@@ -63,8 +63,9 @@ TEST_F(MlgMenuCommands, ParetoFullCaseFillsTheChartAndTheLog) {
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_TRUE(session.chart(ChartRole::kPareto).visible);
   EXPECT_FALSE(session.chart(ChartRole::kMap).visible);
-  EXPECT_EQ(session.chart(ChartRole::kPareto).title, "Pareto distribution for \"clones\"");
-  EXPECT_EQ(session.chart(ChartRole::kPareto).foot, "c(pareto) = 1.661");
+  EXPECT_EQ(session.chart(ChartRole::kPareto).title,
+            "Pareto distribution of clone sizes, \"clones\"");
+  EXPECT_EQ(session.chart(ChartRole::kPareto).foot, "Pareto index c = 1 - b = 1.661");
   const std::string log = ReadWholeFile(session.ResultsLogPath());
   EXPECT_NE(log.find("\n\npareto\tignoring Sdt Dev.\nc pareto\t1.66"), std::string::npos) << log;
 }

@@ -160,8 +160,17 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_EQ(saved.first().NumberAt(7, 7), 7);
 
   EXPECT_TRUE(session.chart(ChartRole::kCorrelogram).visible);
-  ASSERT_GE(session.chart(ChartRole::kCorrelogram).series.size(), 6u);
-  EXPECT_EQ(session.chart(ChartRole::kCorrelogram).series[0].points.size(), 4u);
+  // Two curves: each a 95% envelope and a mean line, and the zero line.
+  const ChartData& correlogram = session.chart(ChartRole::kCorrelogram);
+  ASSERT_EQ(correlogram.series.size(), 5u);
+  EXPECT_EQ(correlogram.series[0].kind, ChartSeries::Kind::kBand);
+  EXPECT_EQ(correlogram.series[0].points.size(), 4u);
+  EXPECT_EQ(correlogram.series[0].high.size(), 4u);
+  for (size_t c = 0; c < 4; ++c)
+    EXPECT_LE(correlogram.series[0].points[c].y, correlogram.series[0].high[c]) << c;
+  EXPECT_EQ(correlogram.series[2].name, "zero");
+  EXPECT_EQ(correlogram.series[3].points.size(), 4u);
+  EXPECT_NE(correlogram.series[3].legend.find(", mean"), std::string::npos);
 }
 
 TEST_F(AutocorrelationSession, EntireTableIsTheSortedPairsCutIntoClasses) {
