@@ -2,11 +2,13 @@
 // results view goes after a command, copying a block, and a cancelled
 // File > Open.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QStatusBar>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/table_actions.h"
@@ -112,6 +114,30 @@ TEST_F(WindowDeskTest, CloseEmptiesEveryPageWithTheSpatialSheets) {
   EXPECT_EQ(form->autocorr->count(), 0);
   EXPECT_EQ(form->results->model()->rowCount(), 0);
   EXPECT_EQ(form->windowTitle(), "Vireltan");
+}
+
+}  // namespace
+}  // namespace vireltan::app
+
+namespace vireltan::app {
+namespace {
+
+// save-graph writes every chart the run drew, in each format asked for;
+// with nothing drawn it says so and fails.
+TEST(CommandLine, SaveGraphWritesEveryChartOfTheRunInEachFormat) {
+  vireltan::testing::TempDir dir;
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "m.txt");
+  const std::string cli = std::string("env -u DISPLAY -u QT_QPA_PLATFORM '") + VIRELTAN_CLI_PATH +
+                          "' --seed=1 '" + dir.file("m.txt") + "' ";
+  const std::string run = cli +
+                          "psex pareto resample-loci --permutations=50 allelic-distance "
+                          "save-graph --format=svg,png,pdf > /dev/null 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  for (const char* chart : {".pareto", ".permloc", ".gendist"})
+    for (const char* format : {".svg", ".png", ".pdf"})
+      EXPECT_TRUE(fs::exists(dir.file(std::string("m") + chart + format))) << chart << format;
+  const std::string nothing = cli + "save-graph > /dev/null 2>&1";
+  EXPECT_EQ(WEXITSTATUS(std::system(nothing.c_str())), 1);
 }
 
 }  // namespace
