@@ -180,7 +180,6 @@ class TForm1 : public QMainWindow {
   struct Wiring {
     const char* component;   // objectName of the menu item or button
     const char* handler;     // its handler's name
-    const char* title;       // what it does, in the status bar
     SessionCommand command;  // empty: not available yet
   };
   static const std::vector<Wiring>& CommandTable();
@@ -214,6 +213,8 @@ class TForm1 : public QMainWindow {
   // the new block (selected) or the spatial page on its new sheet.
   void ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsBefore,
                    const std::string& firstSheetBefore);
+  // What the command of `component` does, in the status bar's words.
+  QString CommandTitle(const std::string& component) const;
   // The window title: the program and the open file.
   void UpdateTitle();
 

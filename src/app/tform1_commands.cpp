@@ -47,45 +47,34 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
   using In = const CommandInputs&;
   static const std::vector<Wiring> table = {
       // File
-      {"Save1", "Save1Click", "Saving the map",
-       [](Session& s, In in) { return s.SaveMap(*in.renderer); }},
-      {"Saveas1", "Saveas1Click", "Saving the charts",
-       [](Session& s, In in) { return s.SaveGraph(*in.renderer); }},
+      {"Save1", "Save1Click", [](Session& s, In in) { return s.SaveMap(*in.renderer); }},
+      {"Saveas1", "Saveas1Click", [](Session& s, In in) { return s.SaveGraph(*in.renderer); }},
       // Tests
-      {"Button4", "Button4Click", "Resampling loci",
-       WithCount(&CommandInputs::Edit4, &Session::ResampleLoci)},
-      {"Button2", "Button2Click", "Resampling sampling units",
-       WithCount(&CommandInputs::Edit2, &Session::ResampleIndividuals)},
-      {"Combination1lloci1", "Combination1lloci1Click", "Combinations of loci",
+      {"Button4", "Button4Click", WithCount(&CommandInputs::Edit4, &Session::ResampleLoci)},
+      {"Button2", "Button2Click", WithCount(&CommandInputs::Edit2, &Session::ResampleIndividuals)},
+      {"Combination1lloci1", "Combination1lloci1Click",
        [](Session& s, In) { return s.CombineLoci(); }},
       {"Combination1nindfividuals1", "Combination1nindfividuals1Click",
-       "Combinations of sampling units", [](Session& s, In) { return s.CombineIndividuals(); }},
-      {"Psex1", "Psex1Click", "Psex", [](Session& s, In) { return s.Psex(); }},
-      {"numberofdistinctalleles1", "numberofdistinctalleles1Click", "Allelic distances",
+       [](Session& s, In) { return s.CombineIndividuals(); }},
+      {"Psex1", "Psex1Click", [](Session& s, In) { return s.Psex(); }},
+      {"numberofdistinctalleles1", "numberofdistinctalleles1Click",
        [](Session& s, In) { return s.AllelicDistances(); }},
       {"Matrixofmicrosatellitedistance1", "Matrixofmicrosatellitedistance1Click",
-       "Microsatellite distances", [](Session& s, In) { return s.MicrosatelliteDistances(); }},
+       [](Session& s, In) { return s.MicrosatelliteDistances(); }},
       // MLG
-      {"diversityindices1", "diversityindices1Click", "Diversity and richness",
-       [](Session& s, In) { return s.Diversity(); }},
-      {"Pareto1", "Pareto1Click", "Pareto distribution", [](Session& s, In) { return s.Pareto(); }},
+      {"diversityindices1", "diversityindices1Click", [](Session& s, In) { return s.Diversity(); }},
+      {"Pareto1", "Pareto1Click", [](Session& s, In) { return s.Pareto(); }},
       // Spatial components
-      {"MLGmap1", "MLGmap1Click", "MLG map", [](Session& s, In) { return s.MlgMap(); }},
-      {"Button3", "Button3Click", "Clonal subrange",
-       WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
-      {"Button6", "Button6Click", "Clonal subrange with fixed classes",
-       [](Session& s, In) { return s.ClonalSubrangeFixed(); }},
-      {"Button11", "Button11Click", "Spatial autocorrelation",
+      {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
+      {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
+      {"Button6", "Button6Click", [](Session& s, In) { return s.ClonalSubrangeFixed(); }},
+      {"Button11", "Button11Click",
        [](Session& s, In in) { return s.SpatialAutocorrelation(AutocorrelationFrom(in)); }},
-      {"Button1", "Button1Click", "Aggregation index",
-       WithCount(&CommandInputs::Edit1, &Session::AggregationIndex)},
-      {"Button7", "Button7Click", "Edge effect",
-       WithCount(&CommandInputs::Edit5, &Session::EdgeEffect)},
+      {"Button1", "Button1Click", WithCount(&CommandInputs::Edit1, &Session::AggregationIndex)},
+      {"Button7", "Button7Click", WithCount(&CommandInputs::Edit5, &Session::EdgeEffect)},
       // Format
-      {"Quorvex1", "Quorvex1Click", "Export for Quorvex",
-       [](Session& s, In) { return s.ExportQuorvex(); }},
-      {"Arlequin1", "Arlequin1Click", "Export for Arlequin",
-       [](Session& s, In) { return s.ExportArlequin(); }},
+      {"Quorvex1", "Quorvex1Click", [](Session& s, In) { return s.ExportQuorvex(); }},
+      {"Arlequin1", "Arlequin1Click", [](Session& s, In) { return s.ExportArlequin(); }},
   };
   return table;
 }
@@ -204,7 +193,7 @@ void TForm1::RunWired(const std::string& component, std::function<void(const Sta
   CommandInputs inputs = CollectInputs();
   SessionCommand command = w->command;
   Run(
-      QString::fromUtf8(w->title), [command, inputs](Session& s) { return command(s, inputs); },
+      CommandTitle(component), [command, inputs](Session& s) { return command(s, inputs); },
       std::move(after));
 }
 
@@ -263,49 +252,6 @@ void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
           close();
         }
       });
-}
-
-void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsBefore,
-                         const std::string& firstSheetBefore) {
-  const Sheet& sheet = session_->results.first();
-  const int rowsAfter = sheet.LastRow();
-  auto emptyRow = [&sheet](int row) {
-    for (int c = 1; c <= sheet.LastCol(); ++c)
-      if (!sheet.at(row, c).empty()) return false;
-    return true;
-  };
-  const int sheetsAfter = static_cast<int>(autocorrViews_.size());
-  const std::string firstSheet = sheetsAfter > 0 ? session_->spatialResults.SheetName(1) : "";
-  QStringList said;
-  if (rowsAfter > resultsRowsBefore && resultsModel_->rowCount() >= rowsAfter) {
-    // The new block: from the first new non-empty row to the last row.
-    int first = resultsRowsBefore + 1;
-    while (first < rowsAfter && emptyRow(first)) ++first;
-    said << QString("%1 rows added to the results").arg(rowsAfter - first + 1);
-    QSignalBlocker block(PageControl1);
-    PageControl1->setCurrentWidget(results);
-    currentPage_ = PageControl1->currentIndex();
-    const QModelIndex top = resultsModel_->index(first - 1, 0);
-    const QModelIndex bottom =
-        resultsModel_->index(rowsAfter - 1, std::max(0, resultsModel_->columnCount() - 1));
-    results->selectionModel()->select(QItemSelection(top, bottom),
-                                      QItemSelectionModel::ClearAndSelect);
-    results->scrollTo(bottom, QAbstractItemView::PositionAtBottom);
-    results->scrollTo(top, QAbstractItemView::PositionAtTop);
-  }
-  if (sheetsAfter > 0 && (sheetsAfter != sheetsBefore || firstSheet != firstSheetBefore)) {
-    // Spatial commands put their sheet in front of the workbook.
-    said << QString("sheet \"%1\" added to the spatial results")
-                .arg(QString::fromStdString(firstSheet));
-    QSignalBlocker block(PageControl1);
-    PageControl1->setCurrentWidget(autocorr);
-    currentPage_ = PageControl1->currentIndex();
-    autocorr->setCurrentIndex(0);
-  }
-  if (!ShownGraphs().empty()) said << "chart shown (File > Save Graph saves it)";
-  if (session_->chart(ChartRole::kMap).visible && what == "MLG map")
-    said << "map shown (File > Save map saves it)";
-  statusBar()->showMessage(what + ": " + (said.isEmpty() ? QString("done") : said.join("; ")));
 }
 
 void TForm1::SetBusy(bool busy) {
