@@ -1,14 +1,15 @@
 # The Debian package: `cmake --build build --target package` writes
 # build/vireltan_<version>_<arch>.deb from the install rules, installed
 # under /usr. Its library dependencies are found by dpkg-shlibdeps from the
-# programs themselves; what they load at run time without linking it (Qt's
-# platform plugins, so that the window can open) is named here.
+# programs themselves (Qt's X11 and offscreen platform plugins come with
+# libqt6gui6, the SVG image plugin with libqt6svg6). The licence goes in as
+# /usr/share/doc/vireltan/copyright (see install.cmake).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vireltan)
 set(CPACK_PACKAGE_VENDOR "the Vireltan developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "population genetics of clonal organisms")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Vireltan analyses the multilocus genotypes of clonal organisms (seagrasses,\n"
   "clonal plants, corals, fungi): distinct multilocus genotypes and clonal\n"
   "richness, Psex, clonal diversity and the Pareto distribution of clone sizes,\n"
@@ -24,7 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+# man-db shows the manual page (minimal systems lack it).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "man-db")
 if(TARGET vireltan-gui)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "man-db, qt6-wayland")
 endif()
 include(CPack)
