@@ -80,7 +80,7 @@ std::vector<Command> AllCommands() {
 
 std::string UsageText() {
   std::ostringstream out;
-  out << "Usage: vireltan-cli [--seed=N] DATAFILE [COMMAND [--option=value ...]] ...\n"
+  out << "Usage: vireltan-cli [--seed=N] [--quiet] DATAFILE [COMMAND [--option=value ...]] ...\n"
          "\n"
          "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
          "followed by its own options. Output files are written beside DATAFILE,\n"
