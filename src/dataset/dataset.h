@@ -57,6 +57,13 @@ struct Dataset {
   const Allele* allelesOf(int su) const {
     return alleles.data() + static_cast<size_t>(su) * locusCount * 2;
   }
+  // The native layout's six-digit code of a genotype, smaller allele first
+  // (120124; 999999 missing, a missing allele written 999). Meaningful for
+  // three-digit alleles only.
+  int genotypeCode(int su, int locus) const {
+    auto code = [](Allele a) { return a == kMissingAllele ? kMissingHaploidCode : int(a); };
+    return code(alleleAt(su, locus, 0)) * 1000 + code(alleleAt(su, locus, 1));
+  }
   // One number per allele pair, ordered as the pairs are (smaller allele
   // first, then the larger): equal keys are equal genotypes.
   std::uint32_t genotypeKey(int su, int locus) const {
