@@ -45,11 +45,36 @@ double LocusPairSums::variance() const {
   return std::max(0.0, static_cast<double>(sumSquares) / pairs - mean * mean);
 }
 
-AssociationInput PrepareAssociation(const Dataset& d, const std::vector<int>& units) {
+AssociationInput PrepareAssociation(const Dataset& d, const std::vector<int>& units,
+                                    bool collapseClones) {
   AssociationInput in;
-  const int n = static_cast<int>(units.size());
   const int loci = d.locusCount;
-  in.unitCount = n;
+  const int width = 2 * loci;
+  // Rows: the units, or one per distinct allele array (clonemates) with the
+  // number of its units as weight.
+  std::vector<int> rows;
+  if (collapseClones) {
+    std::vector<int> sorted = units;
+    auto less = [&](int a, int b) {
+      return std::lexicographical_compare(d.allelesOf(a), d.allelesOf(a) + width, d.allelesOf(b),
+                                          d.allelesOf(b) + width);
+    };
+    std::sort(sorted.begin(), sorted.end(), less);
+    for (size_t i = 0; i < sorted.size(); ++i) {
+      if (i > 0 && !less(sorted[i - 1], sorted[i])) {
+        ++in.weight.back();
+        continue;
+      }
+      rows.push_back(sorted[i]);
+      in.weight.push_back(1);
+    }
+  } else {
+    rows = units;
+    in.weight.assign(units.size(), 1);
+  }
+  const int n = static_cast<int>(rows.size());
+  in.unitCount = static_cast<int>(units.size());
+  in.rowCount = n;
   in.locusCount = loci;
   in.genotype.assign(static_cast<size_t>(n) * loci, AssociationInput::kMissing);
   in.genotypeCount.assign(loci, 0);
@@ -60,7 +85,7 @@ AssociationInput PrepareAssociation(const Dataset& d, const std::vector<int>& un
     std::map<std::uint32_t, int> ids;
     std::vector<std::pair<Allele, Allele>>& pairs = in.alleles[j];
     for (int u = 0; u < n; ++u) {
-      const int su = units[u];
+      const int su = rows[u];
       Allele a = d.alleleAt(su, j, 0), b = d.alleleAt(su, j, 1);
       if (a == kMissingAllele || b == kMissingAllele) continue;
       auto [it, added] = ids.emplace(d.genotypeKey(su, j), static_cast<int>(pairs.size()));
@@ -85,9 +110,9 @@ std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in) {
   for (int j = 0; j < in.locusCount; ++j) {
     const int g = in.genotypeCount[j];
     count.assign(g, 0);
-    for (int u = 0; u < in.unitCount; ++u) {
+    for (int u = 0; u < in.rowCount; ++u) {
       std::uint32_t id = in.genotype[static_cast<size_t>(u) * in.locusCount + j];
-      if (id != AssociationInput::kMissing) ++count[id];
+      if (id != AssociationInput::kMissing) count[id] += in.weight[u];
     }
     std::int64_t typed = 0;
     for (std::int64_t c : count) typed += c;
@@ -110,10 +135,10 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
                                      const std::vector<LocusPairSums>& locusSums,
                                      ProgressSink* progress) {
   AssociationResult r;
-  const int n = in.unitCount;
+  const int n = in.rowCount;
   const int loci = in.locusCount;
   for (const LocusPairSums& s : locusSums) r.expectedVariance += s.variance();
-  if (n < 3) return r;
+  if (in.unitCount < 3) return r;
 
   // The O(N² L) pass: D of every pair from the per-locus tables, rows of
   // pairs spread over the cores (integer sums: the result does not depend
@@ -138,8 +163,9 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
               dPair += table[j] ? table[j][static_cast<size_t>(ga[j]) * in.genotypeCount[j] + gb[j]]
                                 : in.Distance(j, ga[j], gb[j]);
             }
-            chunkSum += dPair;
-            chunkSum2 += dPair * dPair;
+            const std::int64_t w = in.weight[a] * in.weight[b];
+            chunkSum += w * dPair;
+            chunkSum2 += w * dPair * dPair;
           }
         }
         std::lock_guard<std::mutex> lock(merge);
@@ -148,7 +174,7 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
       },
       progress);
   if (!complete) return r;
-  const double pairs = static_cast<double>(n) * (n - 1) / 2;
+  const double pairs = static_cast<double>(in.unitCount) * (in.unitCount - 1) / 2;
   const double mean = static_cast<double>(sumD) / pairs;
   r.observedVariance = std::max(0.0, static_cast<double>(sumD2) / pairs - mean * mean);
 

@@ -14,12 +14,13 @@
 // count) and adds 0 to D.
 //
 // Cost: V_O needs a pass over all N(N−1)/2 pairs, L look-ups each, O(N² L)
-// time; nothing grows with N² in memory. The var(d_j) come from the counts
+// time (O(G² L) for G distinct genotypes, clonemates being grouped); nothing
+// grows with N² in memory. The var(d_j) come from the counts
 // of each genotype at the locus, O(G_j²) for G_j distinct genotypes.
 //
 // Permutation tests (genotypes shuffled among units independently per
-// locus) reuse this layout: shuffle the per-locus columns of
-// AssociationInput::genotype, keep the LocusPairSums (a shuffle does not
+// locus) reuse this layout: prepare without collapsing clones, shuffle the
+// per-locus columns of AssociationInput::genotype, keep the LocusPairSums (a shuffle does not
 // change the multiset of genotypes at a locus, hence not var(d_j)), and call
 // IndexOfAssociation again.
 #include <cstdint>
@@ -32,14 +33,19 @@
 namespace vireltan {
 
 // The units' genotypes recoded per locus as small ids, and per locus the
-// table of d_j between any two ids.
+// table of d_j between any two ids. A row stands for `weight[row]` units
+// with that same multilocus genotype (clonemates): their pairs have D = 0,
+// and a pair of rows counts weight × weight unit pairs, so the pass costs
+// O(R² L) for R distinct rows.
 struct AssociationInput {
   static constexpr std::uint32_t kMissing = 0xFFFFFFFF;
-  int unitCount = 0;
+  int unitCount = 0;  // units (sum of the weights)
+  int rowCount = 0;
   int locusCount = 0;
-  // genotype[u * locusCount + j]: id of unit u's genotype at locus j
+  // genotype[r * locusCount + j]: id of row r's genotype at locus j
   // (0..genotypeCount[j]-1), kMissing when an allele is missing.
   std::vector<std::uint32_t> genotype;
+  std::vector<std::int64_t> weight;
   std::vector<int> genotypeCount;
   // The allele pair of each id, per locus.
   std::vector<std::vector<std::pair<Allele, Allele>>> alleles;
@@ -53,8 +59,11 @@ struct AssociationInput {
   int Distance(int locus, std::uint32_t g, std::uint32_t h) const;
 };
 
-// Recodes the units `units` (SU indices) of `dataset`.
-AssociationInput PrepareAssociation(const Dataset& dataset, const std::vector<int>& units);
+// Recodes the units `units` (SU indices) of `dataset`: one row per distinct
+// multilocus genotype when `collapseClones`, else one row per unit of
+// weight 1 (what a permutation test shuffles).
+AssociationInput PrepareAssociation(const Dataset& dataset, const std::vector<int>& units,
+                                    bool collapseClones = true);
 
 // Per locus: pairs of typed units, Σ d_j and Σ d_j² over them.
 struct LocusPairSums {

@@ -108,6 +108,7 @@ TEST(IndexOfAssociationTest, AgreesWithDirectLoopOverAllPairs) {
           if (rng() % 10 == 0) a = b = 0;  // some missing genotypes
           u.emplace_back(a, ploidy == 1 ? a : b);
         }
+      units[1] = units[2] = units[0];  // clonemates, grouped into one weighted row
       Dataset d = Build(units, ploidy);
       // Direct: per locus over pairs typed at it; V_O over all pairs with a
       // missing locus adding 0.
@@ -146,6 +147,12 @@ TEST(IndexOfAssociationTest, AgreesWithDirectLoopOverAllPairs) {
       ASSERT_TRUE(r.ia && r.rbarD);
       EXPECT_NEAR(*r.ia, vo / ve - 1, 1e-9);
       EXPECT_NEAR(*r.rbarD, (vo - ve) / (2 * cross), 1e-9);
+      // One row per unit, as a permutation test prepares it: the same.
+      AssociationInput perUnit = PrepareAssociation(d, all, false);
+      EXPECT_EQ(perUnit.rowCount, n);
+      EXPECT_LT(input.rowCount, n);
+      AssociationResult u = IndexOfAssociation(perUnit, ComputeLocusPairSums(perUnit));
+      EXPECT_NEAR(*u.ia, *r.ia, 1e-12);
     }
   }
 }
