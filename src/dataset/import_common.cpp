@@ -18,10 +18,16 @@ std::string Where(const std::string& fileName, int row, int col) {
 }
 
 std::string Quoted(const std::string& text) {
-  if (text.size() <= kQuotedLength) return "\"" + text + "\"";
-  size_t cut = kQuotedLength;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
-  return "\"" + text.substr(0, cut) + "...\"";
+  size_t cut = text.size();
+  if (cut > kQuotedLength) {
+    cut = kQuotedLength;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
+  }
+  std::string quoted(1, '"');
+  quoted.append(text, 0, cut);
+  if (cut < text.size()) quoted += "...";
+  quoted += '"';
+  return quoted;
 }
 
 std::string Quoted(const Cell& cell) {
