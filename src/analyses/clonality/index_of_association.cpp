@@ -148,7 +148,7 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
   std::vector<const std::uint8_t*> table(loci);
   for (int j = 0; j < loci; ++j)
     table[j] = in.distance[j].empty() ? nullptr : in.distance[j].data();
-  bool complete = ParallelFor(
+  bool finished = ParallelFor(
       n,
       [&](int first, int last) {
         std::int64_t chunkSum = 0, chunkSum2 = 0;
@@ -173,19 +173,34 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
         sumD2 += chunkSum2;
       },
       progress);
-  if (!complete) return r;
+  if (!finished) return r;
   const double pairs = static_cast<double>(in.unitCount) * (in.unitCount - 1) / 2;
   const double mean = static_cast<double>(sumD) / pairs;
   r.observedVariance = std::max(0.0, static_cast<double>(sumD2) / pairs - mean * mean);
 
-  if (r.expectedVariance > 0) r.ia = r.observedVariance / r.expectedVariance - 1.0;
+  // V_O − V_E, the numerator of both indices. Without missing data every
+  // locus has the P pairs of V_O, and P² (V_O − V_E) is a whole number:
+  // computed exactly, a dataset whose loci are independent gets 0, not a
+  // rounding residue such as −2e−16.
+  double excess = r.observedVariance - r.expectedVariance;
+  const std::int64_t allPairs = static_cast<std::int64_t>(in.unitCount) * (in.unitCount - 1) / 2;
+  bool complete = true;
+  for (const LocusPairSums& s : locusSums) complete = complete && s.pairs == allPairs;
+  if (complete) {
+    using Wide = __int128;
+    Wide scaled = Wide(allPairs) * sumD2 - Wide(sumD) * sumD;
+    for (const LocusPairSums& s : locusSums)
+      scaled -= Wide(allPairs) * s.sumSquares - Wide(s.sum) * s.sum;
+    excess = static_cast<double>(scaled) / (pairs * pairs);
+  }
+  if (r.expectedVariance > 0) r.ia = excess / r.expectedVariance;
   // Σ_{j<k} √(v_j v_k), term by term so that it is exactly 0 when at most
   // one locus varies.
   double cross = 0;
   for (int j = 0; j < loci; ++j)
     for (int k = j + 1; k < loci; ++k)
       cross += std::sqrt(locusSums[j].variance() * locusSums[k].variance());
-  if (cross > 0) r.rbarD = (r.observedVariance - r.expectedVariance) / (2 * cross);
+  if (cross > 0) r.rbarD = excess / (2 * cross);
   return r;
 }
 
