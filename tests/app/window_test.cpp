@@ -85,6 +85,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
       {"File1",
        "File",
        {{"Open1", "Open"},
+        {"Loadpopulations1", "Load populations…"},
         {"Save1", "Save map"},
         {"Saveas1", "Save Graph"},
         {"Close1", "Close"},
@@ -100,7 +101,9 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Matrixofmicrosatellitedistance1", "Matrix of microsatellite distance"}}},
       {"MLG1",
        "MLG",
-       {{"diversityindices1", "Diversity and richness"}, {"Pareto1", "Pareto distribution"}}},
+       {{"diversityindices1", "Diversity and richness"},
+        {"Pareto1", "Pareto distribution"},
+        {"Populationsummary1", "Population summary"}}},
       {"Spatialcomponents2",
        "Spatial components",
        {{"MLGmap1", "MLG map"},
@@ -108,7 +111,12 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Spatialautocorrelation1", "Spatial autocorrelation"},
         {"Aggregationindex1", "Aggregation index"},
         {"Edgeeffect1", "Edge effect"}}},
-      {"Format1", "Format", {{"Quorvex1", "Quorvex"}, {"Arlequin1", "Arlequin"}}},
+      {"Format1",
+       "Format",
+       {{"Quorvex1", "Quorvex"},
+        {"Arlequin1", "Arlequin"},
+        {"GenAlEx1", "GenAlEx"},
+        {"Genepop1", "Genepop"}}},
   };
   QList<QAction*> bar = form->menuBar()->actions();
   ASSERT_EQ(bar.size(), 6);
@@ -174,7 +182,9 @@ TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
   for (const Case& c : cases) {
     messages.messages.clear();
     Open(Write(std::string(c.name) + ".txt", *c.rows));
-    EXPECT_EQ(MenuEnabled(form->MLG1), c.complete) << c.name;
+    EXPECT_TRUE(MenuEnabled(form->MLG1)) << c.name;  // Population summary: any dataset
+    EXPECT_EQ(Enabled("diversityindices1"), c.complete) << c.name;
+    EXPECT_TRUE(Enabled("Populationsummary1")) << c.name;
     EXPECT_EQ(Enabled("numberofdistinctalleles1"), c.complete) << c.name;
     EXPECT_EQ(Enabled("Matrixofmicrosatellitedistance1"), c.complete) << c.name;
     EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;
