@@ -50,6 +50,10 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Edgeeffect1", "&Edge effect\u2026"},
     {"Quorvex1", "&Quorvex"},
     {"Arlequin1", "&Arlequin"},
+    {"Loadpopulations1", "Load &populations\u2026"},
+    {"Populationsummary1", "Population &summary"},
+    {"GenAlEx1", "&GenAlEx"},
+    {"Genepop1", "Ge&nepop"},
 };
 
 // What each option field means, its range and its default.
@@ -121,7 +125,9 @@ void TForm1::ApplyDesktopConventions() {
   // File > Open Recent, under Open.
   OpenRecent1 = new QMenu("Open &Recent", File1);
   OpenRecent1->setObjectName("OpenRecent1");
-  File1->insertMenu(Save1, OpenRecent1);
+  const QList<QAction*> fileItems = File1->actions();
+  const qsizetype open = fileItems.indexOf(Open1);
+  File1->insertMenu(open + 1 < fileItems.size() ? fileItems[open + 1] : nullptr, OpenRecent1);
 
   // Help: the user guide and About.
   menuBar()->removeAction(About1);

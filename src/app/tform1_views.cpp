@@ -153,7 +153,9 @@ void TForm1::RefreshMenus() {
     menu->setEnabled(on);
     menu->menuAction()->setEnabled(on);
   };
-  enableMenu(MLG1, allowed.mlgMenu);
+  // The MLG menu opens with any dataset: Population summary runs with missing
+  // data, while its other items follow their own rules below.
+  enableMenu(MLG1, allowed.dataset);
   enableMenu(Spatialcomponents2, allowed.spatialMenu);
   for (const MenuItemRule& rule : MenuItemRules()) {
     auto* item = findChild<QAction*>(rule.item);
@@ -161,9 +163,14 @@ void TForm1::RefreshMenus() {
     if (FindWiring(rule.item)) {
       available = IsWired(rule.item);
     } else {
+      // An item that opens no panel has a handler of its own (the
+      // population items of population_dialogs.cpp).
+      available = true;
       for (const PanelOpener& opener : PanelOpeners())
-        if (std::string(opener.menuItem) == rule.item)
+        if (std::string(opener.menuItem) == rule.item) {
+          available = false;
           for (const char* run : opener.runButtons) available = available || IsWired(run);
+        }
     }
     const bool enabled = available && allowed.allows(rule.group);
     item->setEnabled(enabled);

@@ -88,6 +88,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        "&File",
        {{"Open1", "&Open\u2026"},
         {"OpenRecent1Action", "Open &Recent"},
+        {"Loadpopulations1", "Load &populations\u2026"},
         {"Save1", "Save &map\u2026"},
         {"Saveas1", "Save &Graph\u2026"},
         {"Close1", "&Close"},
@@ -103,7 +104,9 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Matrixofmicrosatellitedistance1", "Matrix of m&icrosatellite distances"}}},
       {"MLG1",
        "&MLG",
-       {{"diversityindices1", "&Diversity and richness"}, {"Pareto1", "&Pareto distribution"}}},
+       {{"diversityindices1", "&Diversity and richness"},
+        {"Pareto1", "&Pareto distribution"},
+        {"Populationsummary1", "Population &summary"}}},
       {"Spatialcomponents2",
        "&Spatial components",
        {{"MLGmap1", "MLG &map"},
@@ -111,7 +114,12 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Spatialautocorrelation1", "Spatial &autocorrelation\u2026"},
         {"Aggregationindex1", "A&ggregation index\u2026"},
         {"Edgeeffect1", "&Edge effect\u2026"}}},
-      {"Format1", "F&ormat", {{"Quorvex1", "&Quorvex"}, {"Arlequin1", "&Arlequin"}}},
+      {"Format1",
+       "F&ormat",
+       {{"Quorvex1", "&Quorvex"},
+        {"Arlequin1", "&Arlequin"},
+        {"GenAlEx1", "&GenAlEx"},
+        {"Genepop1", "Ge&nepop"}}},
       {"Help1", "&Help", {{"Userguide1", "&User guide"}, {"About1", "&About Vireltan"}}},
   };
   form->OpenRecent1->menuAction()->setObjectName("OpenRecent1Action");
@@ -181,7 +189,9 @@ TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
   for (const Case& c : cases) {
     messages.messages.clear();
     Open(Write(std::string(c.name) + ".txt", *c.rows));
-    EXPECT_EQ(MenuEnabled(form->MLG1), c.complete) << c.name;
+    EXPECT_TRUE(MenuEnabled(form->MLG1)) << c.name;  // Population summary: any dataset
+    EXPECT_EQ(Enabled("diversityindices1"), c.complete) << c.name;
+    EXPECT_TRUE(Enabled("Populationsummary1")) << c.name;
     EXPECT_EQ(Enabled("numberofdistinctalleles1"), c.complete) << c.name;
     EXPECT_EQ(Enabled("Matrixofmicrosatellitedistance1"), c.complete) << c.name;
     EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;
