@@ -413,7 +413,7 @@ void DrawChart(QChart& chart, const ChartData& data) {
   chart.setBackgroundRoundness(0);
   QFont titleFont = chart.titleFont();
   titleFont.setBold(true);
-  titleFont.setPointSize(11);
+  titleFont.setPointSize(10);
   chart.setTitleFont(titleFont);
   chart.setTitle(ToQ(data.title));
 

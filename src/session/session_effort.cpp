@@ -121,13 +121,13 @@ void AppendBlock(Sheet& results, const Sheet& block, int firstRow) {
 const char* EffortCurveTitle(EffortCurve curve) {
   switch (curve) {
     case EffortCurve::kCombinedIndividuals:
-      return "Sampling effort: every combination of sampling units";
+      return "Combinations of sampling units";
     case EffortCurve::kCombinedLoci:
-      return "Genotyping effort: every combination of loci";
+      return "Combinations of loci";
     case EffortCurve::kResampledIndividuals:
-      return "Sampling effort: resampled sampling units";
+      return "Resampling of sampling units";
     case EffortCurve::kResampledLoci:
-      return "Genotyping effort: resampled loci";
+      return "Resampling of loci";
     case EffortCurve::kNone:
       break;
   }

@@ -327,8 +327,7 @@ TEST_F(WindowTest, SaveMapWritesSvgPngAndPdfAndKeepsTheMap) {
   EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
   EXPECT_EQ(root, "svg");
   // MLG 1's label would cover MLG 3's at (41, 21): it is left out.
-  for (const char* label : {"2", "3", "X coordinate"})
-    EXPECT_TRUE(texts.contains(label)) << label;
+  for (const char* label : {"2", "3", "X coordinate"}) EXPECT_TRUE(texts.contains(label)) << label;
 
   QImage png(QString::fromStdString(dir.file("plot.png")));
   ASSERT_FALSE(png.isNull());
@@ -478,7 +477,10 @@ TEST_F(WindowTest, CloseDisablesTheDatasetCommands) {
 TEST_F(WindowTest, AboutShowsItsPanelUntilOk) {
   Trigger(form->About1);
   EXPECT_FALSE(form->GroupBox8->isHidden());
-  EXPECT_TRUE(form->StaticText1->text().startsWith("Vireltan 2.0"));
+  // Version, licence and how to cite.
+  EXPECT_TRUE(form->StaticText1->text().startsWith("Vireltan 2."));
+  EXPECT_TRUE(form->StaticText2->text().startsWith("Licence"));
+  EXPECT_TRUE(form->StaticText3->text().startsWith("How to cite"));
   form->Button8->click();
   EXPECT_TRUE(form->GroupBox8->isHidden());
 }
