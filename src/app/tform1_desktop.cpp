@@ -13,13 +13,7 @@
 
 #include "app/map_view.h"
 #include "app/tform1_internal.h"
-
-#ifndef VIRELTAN_VERSION
-#define VIRELTAN_VERSION "2.0"
-#endif
-#ifndef VIRELTAN_SOURCE_DIR
-#define VIRELTAN_SOURCE_DIR "."
-#endif
+#include "common/version.h"
 
 namespace vireltan::app {
 
@@ -96,10 +90,11 @@ const std::pair<const char*, const char*> kPanelTitles[] = {
 };
 
 QString UserGuidePath() {
-  // Installed beside the program (share/doc/vireltan), else the sources.
-  const QString dir = QCoreApplication::applicationDirPath();
-  for (const QString& candidate : {dir + "/../share/doc/vireltan/guide.md", dir + "/docs/guide.md",
-                                   QString(VIRELTAN_SOURCE_DIR) + "/docs/guide.md"})
+  // Installed under the prefix (the folder above the programs'), else the
+  // guide in the sources for a program run from its build tree.
+  const QString prefix = QCoreApplication::applicationDirPath() + "/..";
+  for (const QString& candidate :
+       {prefix + "/" + kGuideInstalledRelativePath, QString::fromUtf8(kGuideSourcePath)})
     if (QFileInfo::exists(candidate)) return QFileInfo(candidate).absoluteFilePath();
   return {};
 }
@@ -300,13 +295,13 @@ void TForm1::About1Click() {
   HideChartsAndPanels();
   StaticText1->setText(QString("Vireltan %1, population genetics of clonal organisms: MLGs, "
                                "clonal diversity and spatial clonal structure")
-                           .arg(VIRELTAN_VERSION));
-  StaticText2->setText("Licence: see the LICENSE file distributed with the program");
-  StaticText3->setText(QString("How to cite: The Vireltan developers. Vireltan %1, a program "
-                               "for the analysis of clonal populations.")
-                           .arg(VIRELTAN_VERSION));
+                           .arg(kVersion));
+  StaticText2->setText(QString("Licence: GNU General Public License, version 3 or later (%1); "
+                               "see the file LICENSE")
+                           .arg(kLicenceSpdx));
+  StaticText3->setText(QString("How to cite: ") + kCitation);
   StaticText4->setText("Questions and reports: through the project's issue tracker");
-  StaticText5->setText("Help > User guide explains every command");
+  StaticText5->setText("Help > User guide explains every command and the methods to cite");
   for (QLabel* l : {StaticText1, StaticText2, StaticText3, StaticText4, StaticText5})
     l->setWordWrap(true);
   GroupBox8->setTitle("About Vireltan");
