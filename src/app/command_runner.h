@@ -60,6 +60,7 @@ class GuiChartRenderer : public ChartRenderer {
  public:
   explicit GuiChartRenderer(QObject* guiContext) : context_(guiContext) {}
   Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override;
+  Status ConvertSvgDrawing(const std::string& svgPath) override;
 
  private:
   QObject* context_;

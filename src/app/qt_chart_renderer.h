@@ -16,6 +16,8 @@ class QtChartRenderer : public ChartRenderer {
   // GUI thread); without an application object (the command line) one is
   // made, on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
   Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) override;
+  // The PNG and PDF twins of an SVG drawing, at the drawing's own size.
+  Status ConvertSvgDrawing(const std::string& svgPath) override;
 };
 
 }  // namespace vireltan::app

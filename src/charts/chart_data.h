@@ -93,6 +93,7 @@ inline constexpr const char* kEffortBoxesSeries = "MLG counts";
 inline constexpr const char* kEffortMeanSeries = "mean MLG count";
 inline constexpr const char* kAllelicBarsSeries = "allelic distances";
 inline constexpr const char* kMicrosatBarsSeries = "microsatellite distances";
+inline constexpr const char* kThresholdLineSeries = "suggested threshold";
 
 // Every chart, indexed by its role, with its fixed series and titles.
 std::array<ChartData, kChartRoleCount> MakeDefaultCharts();

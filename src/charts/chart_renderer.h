@@ -18,6 +18,10 @@ class ChartRenderer {
   // and as a PNG image beside it (the same name ending in ".png"), each
   // replacing any earlier file only once it is complete.
   virtual Status SaveSvgAndPng(const ChartData& chart, const std::string& svgPath) = 0;
+  // Adds the image twins (".png", ".pdf") of a drawing the engine has
+  // already written as SVG to `svgPath`. A renderer that cannot draw
+  // leaves the SVG alone.
+  virtual Status ConvertSvgDrawing(const std::string& /*svgPath*/) { return Status::Ok(); }
 };
 
 // The ".png" twin of an ".svg" path.

@@ -51,7 +51,7 @@ Status IntegerOption(const Options& options, const std::string& name, int fallba
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,
-                     DistanceCommands, SpatialCommands, AutocorrelationCommands}) {
+                     DistanceCommands, LineageCommands, SpatialCommands, AutocorrelationCommands}) {
     auto commands = group();
     all.insert(all.end(), commands.begin(), commands.end());
   }

@@ -78,6 +78,7 @@ void Session::ResetForOpen() {
   info_.sameMlgPairCount = 0;
   loaded_.reset();
   availability_ = CommandAvailability();
+  lineages_ = LineageState();
 }
 
 Status Session::Open(const std::string& path) {
@@ -217,6 +218,7 @@ Status Session::Close() {
   datasetGrid.Reset();
   loaded_.reset();
   availability_ = CommandAvailability();
+  lineages_ = LineageState();
   return written;
 }
 

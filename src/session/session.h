@@ -26,6 +26,7 @@
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
 #include "session/command_availability.h"
+#include "session/lineage_state.h"
 #include "sheet/book.h"
 
 namespace vireltan {
@@ -264,6 +265,28 @@ class Session {
   // " (2)", " (3)" ...: a workbook cannot hold two sheets of one name.
   std::string UniqueSpatialSheetName(const std::string& base) const;
 
+  // Multilocus lineages (session_lineages.cpp).
+  // MLG > Multilocus lineages: clusters the MLGs on `distance` with
+  // `linkage`, cuts at `threshold` and appends the MLL block (title row,
+  // header "MLL units MLGs", one row per MLL) to `results` and the log.
+  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold);
+  // mll --suggest: the threshold suggestion and its gap, appended to the
+  // results; draws the distance histogram with the suggestion marked.
+  Status SuggestLineageThreshold(MlgDistanceKind distance);
+  // MLG > Count lineages instead of genotypes: needs a grouping first.
+  Status CountLineages(bool on);
+  const LineageState& lineages() const { return lineages_; }
+  // The partition the diversity and effort commands count: the MLGs, or
+  // the MLLs (as if each were one genotype) while counting lineages.
+  MlgPartition CountedPartition() const;
+  // While counting lineages, appends the note saying so to the title row
+  // of the block starting at `firstRow`.
+  void MarkLineageBlock(int firstRow);
+  // MLG > Minimum spanning network: nodes MLGs (or MLLs with `overLineages`),
+  // the edge list written to outputPrefix + ".msn.txt"; the drawing is kept
+  // for the window and Save Graph (".msn.svg").
+  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages);
+
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
   Status Report(Status status);
@@ -284,6 +307,7 @@ class Session {
   EffortCurve effortCurve_ = EffortCurve::kNone;
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
+  LineageState lineages_;
 };
 
 }  // namespace vireltan

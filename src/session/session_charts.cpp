@@ -3,6 +3,7 @@
 
 #include "analyses/spatial/mlg_map.h"
 #include "session/session.h"
+#include "sheet/atomic_file.h"
 
 namespace vireltan {
 
@@ -40,7 +41,12 @@ void Session::HideCharts() {
   EmptySeries(chart(ChartRole::kPareto), kParetoFitSeries);
   EmptySeries(chart(ChartRole::kAllelicHistogram), kAllelicBarsSeries);
   EmptySeries(chart(ChartRole::kMicrosatHistogram), kMicrosatBarsSeries);
+  // The suggested MLL threshold is drawn over a histogram only by mll --suggest.
+  for (ChartRole role : {ChartRole::kAllelicHistogram, ChartRole::kMicrosatHistogram})
+    std::erase_if(chart(role).series,
+                  [](const ChartSeries& s) { return s.name == kThresholdLineSeries; });
   for (ChartData& c : charts_) c.visible = false;
+  lineages_.network.visible = false;
 }
 
 Status Session::MlgMap() {
@@ -91,6 +97,15 @@ Status Session::SaveGraph(ChartRenderer& renderer) {
   for (const auto& [role, suffix] : others) {
     if (!chart(role).visible) continue;
     if (Status s = save(role, suffix); !s) return s;
+  }
+  if (lineages_.network.visible) {
+    // The network is drawn by the engine as SVG; the renderer adds its
+    // image twins.
+    const std::string svgPath = OutputPath(".msn.svg");
+    if (Status s = WriteFileAtomically(svgPath, NetworkSvg(lineages_.network)); !s) return s;
+    if (Status s = renderer.ConvertSvgDrawing(svgPath); !s) return s;
+    saved = true;
+    lineages_.network.visible = false;
   }
   if (!saved) messages_.Show("no graph visible");
   EmptySeries(chart(ChartRole::kPareto), kParetoPointsSeries);
