@@ -135,6 +135,7 @@ void TForm1::BuildMenus() {
   menu(MLG1, "MLG1", "MLG");
   action(MLG1, diversityindices1, "diversityindices1", "Diversity and richness");
   action(MLG1, Pareto1, "Pareto1", "Pareto distribution");
+  BuildLineageMenu();
 
   menu(Spatialcomponents2, "Spatialcomponents2", "Spatial components");
   QMenu* spatial = Spatialcomponents2;
@@ -175,6 +176,7 @@ void TForm1::BuildPanels(QWidget* host) {
   BuildSpatialPanels(*layout);
   BuildAboutPanel(*layout);
   BuildAutocorrelationPanels(*layout);
+  BuildLineagePanels(*layout);
   layout->addStretch(0);
 }
 

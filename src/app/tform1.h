@@ -38,6 +38,9 @@ struct CommandInputs {
   std::string Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7;
   bool CheckBox1 = false, CheckBox2 = false, CheckBox3 = false, CheckBox4 = false,
        CheckBox5 = false;
+  // Fields of the newer panels by objectName: a line edit's or combo box's
+  // text, a check box's "1" or "".
+  std::map<std::string, std::string> fields;
   ChartRenderer* renderer = nullptr;
 };
 
@@ -106,6 +109,8 @@ class TForm1 : public QMainWindow {
           *numberofdistinctalleles1 = nullptr, *Matrixofmicrosatellitedistance1 = nullptr;
   QMenu* MLG1 = nullptr;
   QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
+  QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
+          *Minimumspanningnetwork1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
@@ -173,6 +178,10 @@ class TForm1 : public QMainWindow {
   void BuildSpatialPanels(QVBoxLayout& layout);
   void BuildAboutPanel(QVBoxLayout& layout);
   void BuildAutocorrelationPanels(QVBoxLayout& layout);
+  // Multilocus lineages and the spanning network (tform1_lineages.cpp).
+  void BuildLineageMenu();
+  void BuildLineagePanels(QVBoxLayout& layout);
+  void RefreshLineages();
   void BuildPages();
   void BuildCharts(QWidget* host);
   void ConnectWiring();
@@ -215,6 +224,9 @@ class TForm1 : public QMainWindow {
   QWidget* sidePane_ = nullptr;
   QWidget* chartArea_ = nullptr;
   std::map<size_t, QChartView*> extraChartViews_;
+  std::vector<QGroupBox*> lineagePanels_;
+  QWidget* networkView_ = nullptr;  // the minimum spanning network, zoomable
+  int shownSuggestion_ = 0;         // suggestions already copied into the panel
   int currentPage_ = 0;
   bool quitting_ = false;
   bool closeAfterRun_ = false;

@@ -51,6 +51,7 @@ void TForm1::Refresh() {
   RefreshSheets();
   RefreshCharts();
   RefreshMenus();
+  RefreshLineages();
   UpdateSidePane();
 }
 
@@ -155,6 +156,8 @@ void TForm1::UpdateSidePane() {
            GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
     shown = shown || !w->isHidden();
   for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
+  for (QGroupBox* panel : lineagePanels_) shown = shown || !panel->isHidden();
+  if (networkView_) shown = shown || !networkView_->isHidden();
   sidePane_->setVisible(shown);
 }
 
