@@ -33,6 +33,12 @@ ChartData DefaultChart(ChartRole role) {
       chart.left.title = "frequency";
       chart.series = {{kMicrosatBarsSeries, Kind::kBars, {}, {}}};
       break;
+    case ChartRole::kAssociation:
+      chart.bottom.title = "rbarD";
+      chart.left.title = "permutations (%)";
+      chart.series = {{kAssociationBarsSeries, Kind::kBars, {}, {}},
+                      {kAssociationObservedSeries, Kind::kLine, {}, {}}};
+      break;
     case ChartRole::kSubrange:
     case ChartRole::kCorrelogram:
       // Built whole by their analyses.

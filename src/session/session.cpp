@@ -79,6 +79,8 @@ void Session::ResetForOpen() {
   loaded_.reset();
   availability_ = CommandAvailability();
   lineages_ = LineageState();
+  associationCharts_.clear();
+  associationSuffixes_.clear();
 }
 
 Status Session::Open(const std::string& path) {

@@ -286,6 +286,10 @@ class Session {
   // the edge list written to outputPrefix + ".msn.txt"; the drawing is kept
   // for the window and Save Graph (".msn.svg").
   Status SpanningNetwork(MlgDistanceKind distance, bool overLineages);
+  // The histograms of the permuted rbarD of the last test of clonality:
+  // one per population when the data have populations, the last for all
+  // units; Save Graph names them by associationChartSuffix.
+  const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
 
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
@@ -308,6 +312,8 @@ class Session {
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
   LineageState lineages_;
+  std::vector<ChartData> associationCharts_;
+  std::vector<std::string> associationSuffixes_;  // ".ia.svg" for all units
 };
 
 }  // namespace vireltan

@@ -47,6 +47,7 @@ void Session::HideCharts() {
                   [](const ChartSeries& s) { return s.name == kThresholdLineSeries; });
   for (ChartData& c : charts_) c.visible = false;
   lineages_.network.visible = false;
+  for (ChartData& c : associationCharts_) c.visible = false;
 }
 
 Status Session::MlgMap() {
@@ -97,6 +98,15 @@ Status Session::SaveGraph(ChartRenderer& renderer) {
   for (const auto& [role, suffix] : others) {
     if (!chart(role).visible) continue;
     if (Status s = save(role, suffix); !s) return s;
+  }
+  for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
+    if (!associationCharts_[k].visible) continue;
+    if (Status s =
+            renderer.SaveSvgAndPng(associationCharts_[k], OutputPath(associationSuffixes_[k]));
+        !s)
+      return s;
+    saved = true;
+    associationCharts_[k].visible = false;
   }
   if (lineages_.network.visible) {
     // The network is drawn by the engine as SVG; the renderer adds its
