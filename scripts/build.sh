@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what Vireltan needs on Debian 12 (compiler, CMake, libraries, Qt),
-# then configures and builds everything into ./build.
+# Installs what Vireltan needs on Debian 12 (compiler, CMake, libraries, Qt,
+# and help2man and file for the manual page and the Debian package), then
+# configures and builds everything into ./build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   xvfb xauth fonts-dejavu-core
+  help2man file
 )
 missing=()
 for p in "${packages[@]}"; do

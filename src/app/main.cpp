@@ -1,13 +1,23 @@
 // vireltan: the desktop program. Optionally takes a data file to open.
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
+#include <cstring>
+#include <iostream>
 
 #include "app/tform1.h"
+#include "common/version.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed, so that it works on a
+  // machine without a display too.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << vireltan::kVersionLine << '\n';
+    return 0;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName("Vireltan");
-  QApplication::setApplicationVersion("2.0");
+  QApplication::setApplicationVersion(vireltan::kVersion);
+  QApplication::setDesktopFileName("vireltan");
   vireltan::app::TForm1 Form1;
   Form1.show();
   const QStringList arguments = QApplication::arguments();

@@ -5,22 +5,42 @@
 #include <sstream>
 
 #include "cli/cli_command.h"
+#include "cli/terminal_progress.h"
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
+#include "common/version.h"
 #include "session/session.h"
 
 namespace vireltan::cli {
 
 namespace {
 
-// Messages of the window become lines on standard error.
+// Messages of the window become lines on standard error, written through
+// the progress line's owner so that they never cut into it.
 class StreamMessageSink : public MessageSink {
  public:
-  explicit StreamMessageSink(std::ostream& out) : out_(out) {}
-  void Show(const std::string& text) override { out_ << text << '\n' << std::flush; }
+  explicit StreamMessageSink(TerminalProgress& progress) : progress_(progress) {}
+  void Show(const std::string& text) override { progress_.Print(text); }
 
  private:
-  std::ostream& out_;
+  TerminalProgress& progress_;
+};
+
+// Connects Ctrl+C to the run's progress sink for the life of the run.
+class InterruptConnection {
+ public:
+  InterruptConnection(const Environment& environment, ProgressSink& sink)
+      : connect_(environment.connectInterrupt) {
+    if (connect_) connect_(&sink);
+  }
+  ~InterruptConnection() {
+    if (connect_) connect_(nullptr);
+  }
+  InterruptConnection(const InterruptConnection&) = delete;
+  InterruptConnection& operator=(const InterruptConnection&) = delete;
+
+ private:
+  std::function<void(ProgressSink*)> connect_;
 };
 
 struct PlannedCommand {
@@ -60,7 +80,7 @@ std::vector<Command> AllCommands() {
 
 std::string UsageText() {
   std::ostringstream out;
-  out << "Usage: vireltan-cli [--seed=N] DATAFILE [COMMAND [--option=value ...]] ...\n"
+  out << "Usage: vireltan-cli [--seed=N] [--quiet] DATAFILE [COMMAND [--option=value ...]] ...\n"
          "\n"
          "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
          "followed by its own options. Output files are written beside DATAFILE,\n"
@@ -69,15 +89,20 @@ std::string UsageText() {
          "Global options:\n"
          "  --seed=N    seed the random generator (0..4294967295) so that permutation\n"
          "              and resampling runs can be repeated exactly\n"
+         "  --quiet     no progress line (it is shown on standard error for long\n"
+         "              commands when standard error is a terminal)\n"
          "  --help      show this text\n"
+         "  --version   show the version\n"
          "\n"
-         "Exit status: 0 success, 1 a command failed, 2 usage error.\n"
+         "Ctrl+C stops the running command; it writes nothing, and the run ends.\n"
+         "\n"
+         "Exit status: 0 success, 1 a command failed, 2 usage error, 130 interrupted.\n"
          "\n"
          "Commands:\n";
   for (const Command& c : AllCommands()) {
     out << "  " << c.name;
     for (const OptionSpec& o : c.options)
-      out << " [--" << o.name << (o.takesValue ? "=…" : "") << "]";
+      out << " [--" << o.name << (o.takesValue ? "=..." : "") << "]";
     out << "\n      " << c.help << "\n";
     for (const OptionSpec& o : c.options) out << "      --" << o.name << ": " << o.help << "\n";
   }
@@ -85,13 +110,27 @@ std::string UsageText() {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return Run(args, out, err, Environment());
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Environment& environment) {
   std::optional<std::uint32_t> seed;
+  bool quiet = false;
   size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       out << UsageText();
       return 0;
+    }
+    if (a == "--version") {
+      out << kVersionLine << "\n";
+      return 0;
+    }
+    if (a == "--quiet") {
+      quiet = true;
+      continue;
     }
     if (a.rfind("--seed=", 0) == 0) {
       std::uint32_t value = 0;
@@ -170,13 +209,32 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     plan.back().options[name] = value;
   }
 
-  StreamMessageSink messages(err);
-  NullProgressSink progress;
+  TerminalProgress progress(err, environment.errIsTerminal && !quiet);
+  StreamMessageSink messages(progress);
   Session session(messages, progress);
   session.SetSeed(seed);
-  if (!session.Report(session.Open(dataFile)).ok()) return 1;
-  for (const PlannedCommand& step : plan) {
-    if (!session.Report(step.command->run(session, step.options)).ok()) return 1;
+  InterruptConnection interrupt(environment, progress);
+
+  // Runs one step; a cancelled command has written nothing (as Cancel in
+  // the window), and a Ctrl+C that came during a command too short to
+  // notice it stops the run after that command.
+  auto step = [&](const std::string& name, const std::function<Status()>& command) {
+    progress.StartCommand(name);
+    Status status = command();
+    progress.FinishCommand();
+    if (status.cancelled() || progress.Cancelled()) {
+      progress.Print("vireltan-cli: interrupted: " +
+                     (status.cancelled() ? "'" + name + "' stopped, nothing of it was written"
+                                         : "stopped after '" + name + "'"));
+      return kExitInterrupted;
+    }
+    return session.Report(status).ok() ? 0 : 1;
+  };
+  if (int status = step("open", [&] { return session.Open(dataFile); }); status != 0) return status;
+  for (const PlannedCommand& planned : plan) {
+    int status =
+        step(planned.command->name, [&] { return planned.command->run(session, planned.options); });
+    if (status != 0) return status;
   }
   return 0;
 }

@@ -23,7 +23,12 @@ inline bool ParallelFor(int count, const std::function<void(int, int)>& work,
   if (count <= 0) return !(progress && progress->Cancelled());
   unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
   int threads = static_cast<int>(std::min<unsigned>(hardware, static_cast<unsigned>(count)));
-  if (chunk <= 0) chunk = std::max(1, count / (threads * 20));
+  // About 20 chunks per thread balance the load; at most kMaxChunk items
+  // keep each chunk short, so that progress moves and a cancel (Cancel in
+  // the window, Ctrl+C on the command line) is honoured within moments even
+  // for a hundred million permutations.
+  constexpr int kMaxChunk = 256;
+  if (chunk <= 0) chunk = std::clamp(count / (threads * 20), 1, kMaxChunk);
   std::atomic<int> next{0};
   std::atomic<int> done{0};
   std::atomic<bool> stopped{false};
