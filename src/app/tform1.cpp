@@ -18,6 +18,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/chart_drawer.h"
+#include "app/population_dialogs.h"
 #include "app/tform1_internal.h"
 
 namespace vireltan::app {
@@ -113,6 +114,8 @@ void TForm1::BuildMenus() {
   };
   menu(File1, "File1", "File");
   action(File1, Open1, "Open1", "Open");
+  QAction* populationItem = nullptr;  // the population items live in population_dialogs.cpp
+  action(File1, populationItem, "Loadpopulations1", "Load populations…");
   action(File1, Save1, "Save1", "Save map");
   action(File1, Saveas1, "Saveas1", "Save Graph");
   action(File1, Close1, "Close1", "Close");
@@ -135,6 +138,7 @@ void TForm1::BuildMenus() {
   menu(MLG1, "MLG1", "MLG");
   action(MLG1, diversityindices1, "diversityindices1", "Diversity and richness");
   action(MLG1, Pareto1, "Pareto1", "Pareto distribution");
+  action(MLG1, populationItem, "Populationsummary1", "Population summary");
   BuildLineageMenu();
 
   menu(Spatialcomponents2, "Spatialcomponents2", "Spatial components");
@@ -148,6 +152,8 @@ void TForm1::BuildMenus() {
   menu(Format1, "Format1", "Format");
   action(Format1, Quorvex1, "Quorvex1", "Quorvex");
   action(Format1, Arlequin1, "Arlequin1", "Arlequin");
+  action(Format1, populationItem, "GenAlEx1", "GenAlEx");
+  action(Format1, populationItem, "Genepop1", "Genepop");
 
   About1 = menuBar()->addAction("About");
   About1->setObjectName("About1");
@@ -166,6 +172,7 @@ void TForm1::BuildMenus() {
   connect(Clonalsubrange1, &QAction::triggered, this, [this] { Clonalsubrange1Click(); });
   connect(Spatialautocorrelation1, &QAction::triggered, this,
           [this] { Spatialautocorrelation1Click(); });
+  ConnectPopulationCommands(*this);
 }
 
 void TForm1::BuildPanels(QWidget* host) {

@@ -120,6 +120,11 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Edgeeffect1", CommandGroup::kSpatialMenu},
       {"Quorvex1", CommandGroup::kDataset},
       {"Arlequin1", CommandGroup::kDataset},
+      // Items with handlers of their own (population_dialogs.cpp).
+      {"Loadpopulations1", CommandGroup::kDataset},
+      {"Populationsummary1", CommandGroup::kDataset},
+      {"GenAlEx1", CommandGroup::kDataset},
+      {"Genepop1", CommandGroup::kDataset},
   };
   return rules;
 }

@@ -140,7 +140,9 @@ void TForm1::RefreshMenus() {
     menu->setEnabled(on);
     menu->menuAction()->setEnabled(on);
   };
-  enableMenu(MLG1, allowed.mlgMenu);
+  // The MLG menu opens with any dataset: Population summary runs with missing
+  // data, while its other items follow their own rules below.
+  enableMenu(MLG1, allowed.dataset);
   enableMenu(Spatialcomponents2, allowed.spatialMenu);
   for (const MenuItemRule& rule : MenuItemRules()) {
     auto* item = findChild<QAction*>(rule.item);
@@ -148,9 +150,14 @@ void TForm1::RefreshMenus() {
     if (FindWiring(rule.item)) {
       available = IsWired(rule.item);
     } else {
+      // An item that opens no panel has a handler of its own (the
+      // population items of population_dialogs.cpp).
+      available = true;
       for (const PanelOpener& opener : PanelOpeners())
-        if (std::string(opener.menuItem) == rule.item)
+        if (std::string(opener.menuItem) == rule.item) {
+          available = false;
           for (const char* run : opener.runButtons) available = available || IsWired(run);
+        }
     }
     item->setEnabled(available && allowed.allows(rule.group));
   }

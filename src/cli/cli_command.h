@@ -47,6 +47,7 @@ std::vector<Command> DistanceCommands();         // distance_commands.cpp: dista
 std::vector<Command> EffortCommands();           // effort_commands.cpp: resampling, combinations
 std::vector<Command> SpatialCommands();          // spatial_commands.cpp: aggregation .. subrange
 std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
-std::vector<Command> LineageCommands();          // lineage_commands.cpp: mll, use-lineages, msn
+std::vector<Command> PopulationCommands();  // population_commands.cpp: strata, exports, summary
+std::vector<Command> LineageCommands();     // lineage_commands.cpp: mll, use-lineages, msn
 
 }  // namespace vireltan::cli

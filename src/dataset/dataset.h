@@ -1,10 +1,14 @@
 #pragma once
 // The loaded dataset as typed arrays: what every analysis reads.
 //
-// Sampling units (SUs) are indexed 0..N-1 in file order. Alleles are
-// three-digit size codes (100..999; 999 marks a missing allele) stored two
-// per locus, smaller first; a haploid locus repeats its single allele, so
-// every analysis can treat all loci as allele pairs.
+// Sampling units (SUs) are indexed 0..N-1 in file order. Alleles are sizes
+// as the file gives them: three-digit codes (100..998) in the program's own
+// layout, real sizes (1..65534) from GenAlEx and Genepop files. They are
+// stored two per locus, smaller first; a haploid locus repeats its single
+// allele, so every analysis can treat all loci as allele pairs. A missing
+// allele is kMissingAllele, larger than any size, so that it sorts last as
+// the native layout's 999 always did (MLG numbers and every order built on
+// allele comparisons stay what they were on native files).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,7 +18,10 @@
 namespace vireltan {
 
 using Allele = std::uint16_t;
-constexpr Allele kMissingAllele = 999;
+constexpr Allele kMissingAllele = 0xFFFF;
+// Largest real allele size an imported file may hold.
+constexpr int kLargestAlleleSize = 0xFFFE;
+// The native layout's codes for a missing allele or genotype.
 constexpr int kMissingHaploidCode = 999;
 constexpr int kMissingDiploidCode = 999999;
 
@@ -31,6 +38,16 @@ struct Dataset {
   std::vector<Allele> alleles;  // N * L * 2, see alleleAt()
   bool hasMissingData = false;
 
+  // Populations: every SU belongs to one (index into populationNames, in
+  // order of first appearance). A native file gives one population named
+  // after the dataset unless a strata table is loaded; GenAlEx and Genepop
+  // files give theirs. `populationsGiven` is false for that single default
+  // population (the results log then says nothing about populations).
+  std::vector<int> populationOfSu;
+  std::vector<std::string> populationNames;
+  bool populationsGiven = false;
+  int populationCount() const { return static_cast<int>(populationNames.size()); }
+
   bool haploid() const { return ploidy % 2 != 0; }
   // Allele `which` (0 = smaller, 1 = larger) of SU `su` at locus `locus`
   // (both 0-based).
@@ -40,9 +57,17 @@ struct Dataset {
   const Allele* allelesOf(int su) const {
     return alleles.data() + static_cast<size_t>(su) * locusCount * 2;
   }
-  // Six-digit genotype code, smaller allele first (120124); 999999 missing.
+  // The native layout's six-digit code of a genotype, smaller allele first
+  // (120124; 999999 missing, a missing allele written 999). Meaningful for
+  // three-digit alleles only.
   int genotypeCode(int su, int locus) const {
-    return alleleAt(su, locus, 0) * 1000 + alleleAt(su, locus, 1);
+    auto code = [](Allele a) { return a == kMissingAllele ? kMissingHaploidCode : int(a); };
+    return code(alleleAt(su, locus, 0)) * 1000 + code(alleleAt(su, locus, 1));
+  }
+  // One number per allele pair, ordered as the pairs are (smaller allele
+  // first, then the larger): equal keys are equal genotypes.
+  std::uint32_t genotypeKey(int su, int locus) const {
+    return static_cast<std::uint32_t>(alleleAt(su, locus, 0)) << 16 | alleleAt(su, locus, 1);
   }
   // Designation as text (numbers in their shortest decimal form).
   std::string designationText(int su) const;

@@ -89,8 +89,13 @@ bool ParseGenotype(const Cell& cell, bool haploid, Allele& a1, Allele& a2, bool&
     why = expected;
     return false;
   }
-  a1 = static_cast<Allele>(std::min(first, second));
-  a2 = static_cast<Allele>(std::max(first, second));
+  // 999 in one half is a missing allele: stored as kMissingAllele, which
+  // sorts last as 999 did.
+  auto stored = [](int code) {
+    return code == kMissingHaploidCode ? kMissingAllele : Allele(code);
+  };
+  a1 = stored(std::min(first, second));
+  a2 = stored(std::max(first, second));
   return true;
 }
 

@@ -2,11 +2,11 @@
 // Groups sampling units that carry the same multilocus genotype (MLG).
 //
 // Two SUs share an MLG when their allele pairs are equal at every locus; a
-// missing genotype (999/999) is an ordinary value here. MLGs are numbered
-// 1..G in ascending order of the genotype key, the 6L-character text of all
-// three-digit allele codes (locus 1 first, smaller allele first). Since every
-// code has three digits, comparing the codes as integers locus by locus
-// gives the same order as comparing the texts, without building them.
+// missing genotype is an ordinary value here. MLGs are numbered 1..G in
+// ascending order of the genotype key, the alleles locus by locus (locus 1
+// first, smaller allele first) compared as numbers, a missing allele last.
+// On native files, where every code has three digits, that is the order of
+// the 6L-character text of the codes.
 #include "dataset/dataset.h"
 
 namespace vireltan {

@@ -11,6 +11,7 @@ std::vector<int> LastSuOfEachMlg(const MlgPartition& mlgs) {
 }
 
 std::string AlleleText(Allele allele) {
+  if (allele == kMissingAllele) return "999";
   char buffer[16];
   int n = std::snprintf(buffer, sizeof buffer, "%3.0f", static_cast<double>(allele));
   return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);

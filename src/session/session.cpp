@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "dataset/data_file.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
 #include "sheet/table_file.h"
@@ -87,12 +88,12 @@ Status Session::Open(const std::string& path) {
   ResetForOpen();
   info_.openAttempted = true;
 
-  Book file;
-  Status read = ReadTableFile(path, file);
-  if (!read) return read;
+  std::string directory, name, prefix;
+  SplitDataPath(path, directory, name, prefix);
+  LoadedFile file;
   auto loaded = std::make_unique<LoadedData>();
   DatasetReadReport report;
-  Status parsed = ReadDataset(file.first(), path, loaded->dataset, report);
+  Status parsed = LoadDataFile(path, name, loaded->dataset, report, file);
   if (!parsed) return parsed;
   if (progress_.Cancelled()) return Status::Cancelled();
 
@@ -128,12 +129,11 @@ Status Session::Open(const std::string& path) {
   loaded_ = std::move(loaded);
 
   // The grid the user sees: the file as read, without its header row.
-  Sheet& grid = datasetGrid.first();
-  grid.CopyBlock(file.first(), 2, 1, file.first().LastRow(), file.first().LastCol(), 1, 1);
-  grid.SetColumnHeading(1, "individu");
-  grid.SetColumnHeading(2, "coord. x");
-  grid.SetColumnHeading(3, "coord. y");
-  for (int k = 1; k <= info.locusCount; ++k) grid.SetColumnHeading(3 + k, info.locusNames[k - 1]);
+  // (GenAlEx and Genepop files: the units as the native layout holds them),
+  // with the population of each unit in the last column.
+  std::string gridName = datasetGrid.first().name();
+  datasetGrid.first() = BuildDatasetGrid(d, file);
+  datasetGrid.first().setName(gridName);
 
   availability_.dataset = true;
   bool complete = !info.hasMissingData;
@@ -145,6 +145,7 @@ Status Session::Open(const std::string& path) {
 
   WriteMlgSummary();
   WriteOneAlleleListing();
+  if (d.populationsGiven) WriteMlgPopulations(NextResultsBlockRow());
   return WriteResultsLog();
 }
 

@@ -206,6 +206,21 @@ class Session {
   Status ExportQuorvex();
   Status ExportArlequin();
 
+  // Populations, GenAlEx and Genepop (session_populations.cpp).
+  // File > Load populations (`strata`): gives every sampling unit the
+  // population of its designation in a designation/population table, then
+  // appends the populations of each MLG to `results` and the log.
+  Status LoadPopulations(const std::string& strataPath);
+  // Format > GenAlEx (".genalex.xlsx", with coordinates when present) and
+  // Format > Genepop (".genepop.gen"): all units or, `cloneCorrect`, one unit
+  // per MLG per population (the first in file order).
+  Status ExportGenAlEx(bool cloneCorrect);
+  Status ExportGenepop(bool cloneCorrect);
+  // MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia
+  // and rbarD per population and in total, appended to `results` and the
+  // log. `rarefyTo` 0: the smallest population of at least 10 units.
+  Status PopulationSummary(int rarefyTo, bool cloneCorrect);
+
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
   // `results`, rewrites the log, shows its box plot on the sampling-effort
   // chart (recording which curve it holds) and ends with "permutations done"
@@ -300,6 +315,7 @@ class Session {
   void ResetCharts();
   void WriteMlgSummary();
   void WriteOneAlleleListing();
+  void WriteMlgPopulations(int firstRow);
 
   MessageSink& messages_;
   ProgressSink& progress_;

@@ -4,6 +4,7 @@
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/mlg_distance_table.h"
 #include "export/arlequin_export.h"
+#include "export/population_exports.h"
 #include "export/quorvex_export.h"
 #include "session/session.h"
 
@@ -85,6 +86,7 @@ Status Session::MicrosatelliteDistancesWithMatrixFile(const std::string& matrixF
 Status Session::ExportQuorvex() {
   Status allowed = Require(CommandGroup::kDataset);
   if (!allowed) return allowed;
+  if (Status range = CheckAlleleRange(dataset(), 100, 999, "Quorvex"); !range) return range;
   HideCharts();
   return WriteQuorvexFile(dataset(), mlgs(), info_.datasetName, OutputPath(".quorvex.txt"));
 }
@@ -92,6 +94,7 @@ Status Session::ExportQuorvex() {
 Status Session::ExportArlequin() {
   Status allowed = Require(CommandGroup::kDataset);
   if (!allowed) return allowed;
+  if (Status range = CheckAlleleRange(dataset(), 100, 999, "Arlequin"); !range) return range;
   HideCharts();
   return WriteArlequinFile(dataset(), mlgs(), info_.datasetName, OutputPath(".arlequin.arp"));
 }

@@ -85,6 +85,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
       {"File1",
        "File",
        {{"Open1", "Open"},
+        {"Loadpopulations1", "Load populations…"},
         {"Save1", "Save map"},
         {"Saveas1", "Save Graph"},
         {"Close1", "Close"},
@@ -102,6 +103,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        "MLG",
        {{"diversityindices1", "Diversity and richness"},
         {"Pareto1", "Pareto distribution"},
+        {"Populationsummary1", "Population summary"},
         {"Multilocuslineages1", "Multilocus lineages"},
         {"Countlineages1", "Count lineages instead of genotypes"},
         {"Minimumspanningnetwork1", "Minimum spanning network"}}},
@@ -112,7 +114,12 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Spatialautocorrelation1", "Spatial autocorrelation"},
         {"Aggregationindex1", "Aggregation index"},
         {"Edgeeffect1", "Edge effect"}}},
-      {"Format1", "Format", {{"Quorvex1", "Quorvex"}, {"Arlequin1", "Arlequin"}}},
+      {"Format1",
+       "Format",
+       {{"Quorvex1", "Quorvex"},
+        {"Arlequin1", "Arlequin"},
+        {"GenAlEx1", "GenAlEx"},
+        {"Genepop1", "Genepop"}}},
   };
   QList<QAction*> bar = form->menuBar()->actions();
   ASSERT_EQ(bar.size(), 6);
@@ -178,7 +185,9 @@ TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
   for (const Case& c : cases) {
     messages.messages.clear();
     Open(Write(std::string(c.name) + ".txt", *c.rows));
-    EXPECT_EQ(MenuEnabled(form->MLG1), c.complete) << c.name;
+    EXPECT_TRUE(MenuEnabled(form->MLG1)) << c.name;  // Population summary: any dataset
+    EXPECT_EQ(Enabled("diversityindices1"), c.complete) << c.name;
+    EXPECT_TRUE(Enabled("Populationsummary1")) << c.name;
     EXPECT_EQ(Enabled("numberofdistinctalleles1"), c.complete) << c.name;
     EXPECT_EQ(Enabled("Matrixofmicrosatellitedistance1"), c.complete) << c.name;
     EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;

@@ -16,18 +16,18 @@ EffortInput PrepareEffortInput(const Dataset& d, const MlgPartition& mlgs) {
   for (int su = 0; su < n; ++su) in.mlgOfSu[su] = mlgs.mlgOfSu[su] - 1;
   in.cloneSizes = mlgs.cloneSize;
 
-  // Genotype groups: the SUs sorted on the six-digit genotype code of the
-  // locus (equal codes = equal allele pairs, missing alleles included).
+  // Genotype groups: the SUs sorted on the genotype key of the locus (equal codes = equal allele
+  // pairs, missing alleles included).
   in.genotypes.resize(loci);
   std::vector<int> order(n);
   for (int j = 0; j < loci; ++j) {
     for (int su = 0; su < n; ++su) order[su] = su;
     std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return d.genotypeCode(a, j) < d.genotypeCode(b, j); });
+                     [&](int a, int b) { return d.genotypeKey(a, j) < d.genotypeKey(b, j); });
     LocusGenotypeGroups& groups = in.genotypes[j];
     groups.members = order;
     for (int i = 0; i < n; ++i) {
-      bool last = i + 1 == n || d.genotypeCode(order[i + 1], j) != d.genotypeCode(order[i], j);
+      bool last = i + 1 == n || d.genotypeKey(order[i + 1], j) != d.genotypeKey(order[i], j);
       if (last) groups.groupEnd.push_back(i + 1);
     }
   }
@@ -35,13 +35,13 @@ EffortInput PrepareEffortInput(const Dataset& d, const MlgPartition& mlgs) {
   // Dense allele ids per locus, in ascending allele-code order.
   in.alleleIds.assign(static_cast<size_t>(n) * loci * 2, -1);
   in.alleleOffset.assign(loci + 1, 0);
-  std::array<int, 1000> idOf;
+  std::vector<int> idOf(static_cast<size_t>(kMissingAllele) + 1);
   for (int j = 0; j < loci; ++j) {
-    idOf.fill(-1);
+    std::fill(idOf.begin(), idOf.end(), -1);
     for (int su = 0; su < n; ++su)
       for (int copy = 0; copy < 2; ++copy) {
         Allele a = d.alleleAt(su, j, copy);
-        if (a != kMissingAllele && a < idOf.size()) idOf[a] = 0;
+        if (a != kMissingAllele) idOf[a] = 0;
       }
     int kinds = 0;
     for (int& id : idOf)
@@ -50,7 +50,7 @@ EffortInput PrepareEffortInput(const Dataset& d, const MlgPartition& mlgs) {
     for (int su = 0; su < n; ++su)
       for (int copy = 0; copy < 2; ++copy) {
         Allele a = d.alleleAt(su, j, copy);
-        if (a != kMissingAllele && a < idOf.size())
+        if (a != kMissingAllele)
           in.alleleIds[(static_cast<size_t>(su) * loci + j) * 2 + copy] = idOf[a];
       }
   }

@@ -12,7 +12,7 @@
 
 namespace vireltan {
 
-// The SUs of one locus grouped by genotype (allele pair, 999 compared like
+// The SUs of one locus grouped by genotype (allele pair, a missing allele compared like
 // any allele): members[groupEnd[g-1] .. groupEnd[g]) carry genotype g, the
 // groups in ascending genotype-code order, SUs in file order within a group.
 struct LocusGenotypeGroups {
@@ -33,7 +33,7 @@ struct EffortInput {
   std::vector<LocusGenotypeGroups> genotypes;
 
   // The two allele copies of SU `su` at locus `j`, as dense ids within the
-  // locus (0.. in ascending allele-code order; -1 for the missing code 999):
+  // locus (0.. in ascending allele-code order; -1 for a missing allele):
   // alleleIds[(su * L + j) * 2 + copy].
   std::vector<int> alleleIds;
   // Locus j's alleles take ids alleleOffset[j] .. alleleOffset[j+1]-1 of one

@@ -3,7 +3,7 @@
 // locus holds, and its unbiased gene diversity (Nei's expected
 // heterozygosity corrected for sample size),
 //   h = (2n / (2n - 1)) * (1 - sum of p_i^2),
-// over the 2n copies of n sampled individuals. The missing code 999 is no
+// over the 2n copies of n sampled individuals. A missing allele is no
 // allele: it forms no allele and stays out of the frequency denominator
 // (p_i = copies of allele i / non-missing copies), but the small-sample
 // factor 2n / (2n - 1) counts all 2n copies, missing ones included.

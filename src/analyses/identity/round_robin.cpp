@@ -12,9 +12,8 @@ namespace {
 // finaliser). A row's hash is the sum of its loci's values, so the hash of
 // "every locus but j" is the row hash minus locus j's value: O(1) per row
 // and locus instead of rebuilding a key from L - 1 codes.
-std::uint64_t LocusCodeHash(int locus, int code) {
-  std::uint64_t z = (static_cast<std::uint64_t>(locus) << 32 | static_cast<std::uint32_t>(code)) +
-                    0x9E3779B97F4A7C15ull;
+std::uint64_t LocusCodeHash(int locus, std::uint32_t code) {
+  std::uint64_t z = (static_cast<std::uint64_t>(locus) << 32 | code) + 0x9E3779B97F4A7C15ull;
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   return z ^ (z >> 31);
@@ -40,7 +39,7 @@ Status ComputeRoundRobin(const Dataset& d, const MlgPartition& mlgs,
   const std::vector<int>& rep = mlgs.representative;
   std::vector<std::uint64_t> rowHash(g, 0);
   for (int m = 0; m < g; ++m)
-    for (int l = 0; l < loc; ++l) rowHash[m] += LocusCodeHash(l, d.genotypeCode(rep[m], l));
+    for (int l = 0; l < loc; ++l) rowHash[m] += LocusCodeHash(l, d.genotypeKey(rep[m], l));
 
   auto sameOtherLoci = [&](int m1, int m2, int j) {
     const Allele* a = d.allelesOf(rep[m1]);
@@ -62,7 +61,7 @@ Status ComputeRoundRobin(const Dataset& d, const MlgPartition& mlgs,
       progress->SetPosition(firstPercent + (lastPercent - firstPercent) * j / loc);
     }
     for (int m = 0; m < g; ++m)
-      keys[m] = {rowHash[m] - LocusCodeHash(j, d.genotypeCode(rep[m], j)), m};
+      keys[m] = {rowHash[m] - LocusCodeHash(j, d.genotypeKey(rep[m], j)), m};
     std::sort(keys.begin(), keys.end());
 
     // Walk runs of equal hash; within a run, a row joins the group of an

@@ -36,7 +36,7 @@ std::vector<LocusFrequencies> ComputeAlleleFrequencies(const Dataset& dataset,
     }
     // A haploid genotype repeats its single allele: one gene copy per SU,
     // so n_l counts each typed haploid SU once. A missing haploid SU takes
-    // one copy away from n_l, not two: counting both stored 999s would
+    // one copy away from n_l, not two: counting both stored missing alleles would
     // understate n_l and inflate the small-sample term H_l / (n_l − 1).
     f.definedCopies =
         dataset.haploid() ? static_cast<int>(copies.size() / 2) : static_cast<int>(copies.size());
@@ -53,16 +53,19 @@ KinshipCalculator::KinshipCalculator(const Dataset& dataset,
   alleleTerms_.assign(loci_, 0.0);
   singleCopy_.assign(loci_, 0);
   inverseStart_.assign(loci_ + 1, 0);
-  std::vector<std::vector<std::int16_t>> position(loci_, std::vector<std::int16_t>(1000, -1));
+  // Index of each allele size in its locus's list, sized to the largest
+  // typed size of the locus (alleles are sorted, so that is the last one).
+  std::vector<std::vector<std::int16_t>> position(loci_);
   for (int l = 0; l < loci_; ++l) {
     const LocusFrequencies& f = frequencies_[l];
+    if (!f.alleles.empty()) position[l].assign(static_cast<size_t>(f.alleles.back()) + 1, -1);
     double squares = 0;
     double h = 0;
     for (int k = 0; k < f.alleleCount(); ++k) {
       const double p = f.frequencies[k];
       squares += p * p;
       h += p * (1.0 - p);
-      if (f.alleles[k] < 1000) position[l][f.alleles[k]] = static_cast<std::int16_t>(k);
+      position[l][f.alleles[k]] = static_cast<std::int16_t>(k);
       inverse_.push_back(1.0 / p);
     }
     inverseStart_[l + 1] = static_cast<int>(inverse_.size());
@@ -81,7 +84,7 @@ KinshipCalculator::KinshipCalculator(const Dataset& dataset,
       double expected = 0;
       for (int which = 0; which < 2; ++which) {
         Allele a = dataset.alleleAt(su, l, which);
-        std::int16_t k = a < 1000 ? position[l][a] : std::int16_t(-1);
+        std::int16_t k = a < position[l].size() ? position[l][a] : std::int16_t(-1);
         index_[cell * 2 + which] = k;
         if (k >= 0) expected += 0.5 * frequencies_[l].frequencies[k];
       }

@@ -11,7 +11,7 @@
 // x_ik is the share of allele k in individual i's two gene copies (0, ½ or
 // 1; a haploid's single allele is counted twice, giving 0 or 1). A locus
 // counts for a pair only when the first (smaller) allele of both is typed;
-// since 999 is the largest code, that is "neither genotype is missing".
+// since the missing allele sorts above every size, that is "neither genotype is missing".
 //
 // Both coefficients depend only on the two genotypes and the allele
 // frequencies, so the coefficient of any two SUs is the coefficient of their
@@ -36,7 +36,7 @@ struct LocusFrequencies {
 };
 
 // Frequencies at every locus among the genotypes of `items` (SU indices in
-// file order; an SU may stand for its MLG). Missing alleles (999) are left
+// file order; an SU may stand for its MLG). Missing alleles are left
 // out of both the frequencies and n_l.
 std::vector<LocusFrequencies> ComputeAlleleFrequencies(const Dataset& dataset,
                                                        const std::vector<int>& items);

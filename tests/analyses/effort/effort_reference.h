@@ -37,8 +37,9 @@ inline Dataset MakeDataset(const std::vector<Genotype>& sus) {
     d.y.push_back(0);
     for (auto [a, b] : sus[s]) {
       if (a > b) std::swap(a, b);
-      d.alleles.push_back(static_cast<Allele>(a));
-      d.alleles.push_back(static_cast<Allele>(b));
+      // 999 is the native layout's missing code, stored as kMissingAllele.
+      d.alleles.push_back(a == 999 ? kMissingAllele : static_cast<Allele>(a));
+      d.alleles.push_back(b == 999 ? kMissingAllele : static_cast<Allele>(b));
       if (a == 999 || b == 999) d.hasMissingData = true;
     }
   }
@@ -71,7 +72,10 @@ inline AlleleTable AlleleRows(const Dataset& d) {
   AlleleTable t(d.sampleCount);
   for (int s = 0; s < d.sampleCount; ++s)
     for (int j = 0; j < d.locusCount; ++j)
-      for (int w = 0; w < 2; ++w) t[s].push_back(d.alleleAt(s, j, w));
+      for (int w = 0; w < 2; ++w) {
+        const Allele a = d.alleleAt(s, j, w);
+        t[s].push_back(a == kMissingAllele ? 999 : a);  // the references treat 999 as missing
+      }
   return t;
 }
 

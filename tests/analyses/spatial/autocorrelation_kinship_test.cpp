@@ -133,7 +133,7 @@ Reference ReferenceFrequencies(const Dataset& d, const std::vector<int>& items) 
     for (int su : items)
       for (int w = 0; w < 2; ++w) {
         int a = d.alleleAt(su, l, w);
-        if (a == 999) continue;
+        if (a == kMissingAllele) continue;
         ++counts[a];
         ++typed;
       }
@@ -153,7 +153,7 @@ Reference ReferenceFrequencies(const Dataset& d, const std::vector<int>& items) 
 KinshipPair ReferencePair(const Dataset& d, const Reference& r, int i, int j) {
   double num = 0, den = 0, cor = 0, rit = 0, rden = 0;
   for (int l = 0; l < d.locusCount; ++l) {
-    if (d.alleleAt(i, l, 0) == 999 || d.alleleAt(j, l, 0) == 999) continue;
+    if (d.alleleAt(i, l, 0) == kMissingAllele || d.alleleAt(j, l, 0) == kMissingAllele) continue;
     double nl = 0, hl = 0, rl = 0;
     for (size_t k = 0; k < r.alleles[l].size(); ++k) {
       const int allele = r.alleles[l][k];

@@ -1,0 +1,70 @@
+#pragma once
+// The per-population clonal summary, the first table of most clonal
+// studies: per population (and for all units, "Total")
+//   N       units;  MLG  distinct MLGs among them;
+//   eMLG    expected MLGs in a subsample of n units drawn without
+//           replacement (rarefaction, Hurlbert 1971) and SE, the square root
+//           of its variance (Heck et al. 1975); a population smaller than n
+//           keeps its MLG count, with an empty SE;
+//   H       Shannon −Σ p_i ln p_i; G Stoddart and Taylor 1/Σ p_i²;
+//   lambda  Simpson 1 − Σ p_i²; E.5 evenness (G − 1)/(e^H − 1) (Grünwald et
+//           al. 2003; empty for a single MLG), p_i the share of MLG i;
+//   Hexp    Nei's unbiased gene diversity (n/(n−1))(1 − Σ_a p_a²) per locus,
+//           n the typed gene copies of the locus, averaged over the loci
+//           with at least two copies;
+//   Ia, rbarD  the index of association (index_of_association.h).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/progress_sink.h"
+#include "dataset/dataset.h"
+#include "sheet/sheet.h"
+
+namespace vireltan {
+
+struct Rarefaction {
+  double expected = 0;       // eMLG
+  std::optional<double> se;  // empty when the sample is smaller than n
+};
+// Rarefaction of a sample with the given clone sizes (their sum is the
+// sample size) to `n` units. Computed from the clone sizes grouped by
+// value: O(S²) for S distinct clone sizes, at most about √(2N).
+Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n);
+
+struct PopulationSummaryOptions {
+  std::optional<int> rarefyTo;  // n; by default the smallest population of at least 10 units
+  bool cloneCorrect = false;    // one unit per MLG per population, the first in file order
+  bool withAssociation = true;  // Ia and rbarD (the O(N² L) part)
+};
+
+struct PopulationSummaryRow {
+  std::string name;
+  int units = 0;
+  int mlgs = 0;
+  Rarefaction rarefied;
+  double shannon = 0, stoddartTaylor = 0, simpson = 0;
+  std::optional<double> evenness, hexp, ia, rbarD;
+};
+
+struct PopulationSummaryResult {
+  int rarefyTo = 0;
+  std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
+};
+
+// The units of each population (file order), clone-corrected on request.
+std::vector<std::vector<int>> PopulationUnits(const Dataset& dataset, const MlgPartition& mlgs,
+                                              bool cloneCorrect);
+
+// The summary; `progress` is polled between populations (cancelled: rows
+// incomplete, the caller checks Cancelled()).
+PopulationSummaryResult SummarisePopulations(const Dataset& dataset, const MlgPartition& mlgs,
+                                             const PopulationSummaryOptions& options,
+                                             ProgressSink* progress = nullptr);
+
+// The results block: header row "Pop N MLG eMLG SE H G lambda E.5 Hexp Ia
+// rbarD", one row per population, "Total", then the subsample size (and
+// "clone-corrected" when it is).
+Sheet PopulationSummaryBlock(const PopulationSummaryResult& summary, bool cloneCorrected);
+
+}  // namespace vireltan

@@ -1,0 +1,53 @@
+#include "cli/cli_command.h"
+
+namespace vireltan::cli {
+
+namespace {
+
+const char kCloneCorrectHelp[] =
+    "one unit per MLG per population (the first in file order) instead of all units";
+
+bool Has(const Options& options, const std::string& name) {
+  return options.count(name) > 0;
+}
+
+}  // namespace
+
+std::vector<Command> PopulationCommands() {
+  return {
+      {"strata",
+       "File > Load populations: the population of every sampling unit from PATH, a tab- or "
+       "comma-separated table of designation and population (a header row allowed); the "
+       "populations of each MLG are appended to the results log.",
+       {{"file", true, "the designation/population table"}},
+       [](Session& s, const Options& o) {
+         if (!Has(o, "file") || o.at("file").empty())
+           return Status::Error("strata: --file=PATH names the designation/population table.");
+         return s.LoadPopulations(o.at("file"));
+       }},
+      {"export-genalex",
+       "Format > GenAlEx: the dataset with its populations as the GenAlEx workbook "
+       "<dataset>.genalex.xlsx (with coordinates when present).",
+       {{"clone-correct", false, kCloneCorrectHelp}},
+       [](Session& s, const Options& o) { return s.ExportGenAlEx(Has(o, "clone-correct")); }},
+      {"export-genepop",
+       "Format > Genepop: the dataset with its populations as the Genepop file "
+       "<dataset>.genepop.gen (three digits per allele).",
+       {{"clone-correct", false, kCloneCorrectHelp}},
+       [](Session& s, const Options& o) { return s.ExportGenepop(Has(o, "clone-correct")); }},
+      {"summary",
+       "MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia and rbarD per "
+       "population and in total, appended to the results log.",
+       {{"rarefy-to", true,
+         "the subsample size n of eMLG (default: the smallest population of at least 10 units)",
+         true, 1},
+        {"clone-correct", false, kCloneCorrectHelp}},
+       [](Session& s, const Options& o) {
+         int n = 0;
+         if (Status st = IntegerOption(o, "rarefy-to", 0, n); !st) return st;
+         return s.PopulationSummary(n, Has(o, "clone-correct"));
+       }},
+  };
+}
+
+}  // namespace vireltan::cli

@@ -1,0 +1,36 @@
+#pragma once
+// Reads a GenAlEx table (the layout of the Excel add-in most field
+// ecologists use) from the first sheet of a workbook or text table.
+//
+// Layout (1-based): row 1 the number of loci, of samples, of populations,
+// then the size of each population; row 2 a title in column 1 and the
+// population names from column 4; row 3 the headers: sample, population,
+// then the locus names (a diploid locus takes two columns, its name over
+// the first, the second header empty; a haploid locus one column); from row
+// 4 one sample per row: name, population, the allele sizes (0, -9 or an
+// empty cell for a missing allele). Optional coordinates: after the last
+// allele column one empty column, then two columns headed X and Y (or Lat
+// and Long).
+#include <string>
+
+#include "common/status.h"
+#include "dataset/dataset.h"
+#include "dataset/dataset_reader.h"
+#include "sheet/sheet.h"
+
+namespace vireltan {
+
+// True when the sheet starts like a GenAlEx table (three counts in row 1,
+// row 2 empty in columns 2 and 3, headers in row 3). A native file never
+// does: its row 2 holds a unit's coordinates in columns 2 and 3.
+bool LooksLikeGenAlEx(const Sheet& sheet);
+
+// Reads the table into `dataset` with populations and real allele sizes.
+// Header counts that disagree with the table give warnings naming the cell
+// (the rows and loci present are analysed); a cell that cannot be read is
+// an error naming the file, row and column. Without coordinates x and y are
+// 999, the program's "no coordinates" marker.
+Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dataset,
+                   DatasetReadReport& report);
+
+}  // namespace vireltan

@@ -1,0 +1,127 @@
+#include "export/population_exports.h"
+
+#include <cstdio>
+
+namespace vireltan {
+
+namespace {
+
+std::string ThreeDigits(Allele a) {
+  if (a == kMissingAllele) return "000";
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%03d", static_cast<int>(a));
+  return buffer;
+}
+
+}  // namespace
+
+Status CheckAlleleRange(const Dataset& d, int lo, int hi, const std::string& format) {
+  for (int su = 0; su < d.sampleCount; ++su)
+    for (int k = 0; k < d.locusCount; ++k)
+      for (int which = 0; which < 2; ++which) {
+        const Allele a = d.alleleAt(su, k, which);
+        if (a == kMissingAllele || (a >= lo && a <= hi)) continue;
+        return Status::Error(format + " writes alleles as three-digit codes (" +
+                             std::to_string(lo) + " to " + std::to_string(hi) + "): allele " +
+                             std::to_string(a) + " at locus " + d.locusNames[k] + " (unit " +
+                             d.designationText(su) + ") cannot be written; nothing was written.");
+      }
+  return Status::Ok();
+}
+
+std::vector<int> UnitsToExport(const Dataset& d, const MlgPartition& mlgs, bool cloneCorrect) {
+  std::vector<std::vector<int>> byPopulation(d.populationCount());
+  std::vector<std::vector<bool>> seen;
+  if (cloneCorrect) seen.assign(d.populationCount(), std::vector<bool>(mlgs.mlgCount + 1, false));
+  for (int su = 0; su < d.sampleCount; ++su) {
+    const int p = d.populationOfSu[su];
+    if (cloneCorrect) {
+      if (seen[p][mlgs.mlgOfSu[su]]) continue;
+      seen[p][mlgs.mlgOfSu[su]] = true;
+    }
+    byPopulation[p].push_back(su);
+  }
+  std::vector<int> units;
+  for (const auto& list : byPopulation) units.insert(units.end(), list.begin(), list.end());
+  return units;
+}
+
+Book BuildGenAlExBook(const Dataset& d, const std::vector<int>& units, const std::string& title,
+                      bool withCoordinates) {
+  Book book;
+  Sheet& s = book.first();
+  s.setName("GenAlEx");
+  const int loci = d.locusCount;
+  const int perLocus = d.haploid() ? 1 : 2;
+  // Populations present, in writing order, with their sizes.
+  std::vector<int> order, size(d.populationCount(), 0);
+  for (int su : units)
+    if (size[d.populationOfSu[su]]++ == 0) order.push_back(d.populationOfSu[su]);
+  s.SetNumberAt(1, 1, loci);
+  s.SetNumberAt(1, 2, static_cast<double>(units.size()));
+  s.SetNumberAt(1, 3, static_cast<double>(order.size()));
+  s.SetTextAt(2, 1, title);
+  for (size_t i = 0; i < order.size(); ++i) {
+    s.SetNumberAt(1, 4 + static_cast<int>(i), size[order[i]]);
+    s.SetTextAt(2, 4 + static_cast<int>(i), d.populationNames[order[i]]);
+  }
+  s.SetTextAt(3, 1, "Sample");
+  s.SetTextAt(3, 2, "Pop");
+  for (int k = 0; k < loci; ++k) s.SetTextAt(3, 3 + perLocus * k, d.locusNames[k]);
+  const int coordCol = 3 + perLocus * loci + 1;
+  if (withCoordinates) {
+    s.SetTextAt(3, coordCol, "X");
+    s.SetTextAt(3, coordCol + 1, "Y");
+  }
+  int row = 3;
+  for (int su : units) {
+    ++row;
+    s.set(row, 1, d.designations[su]);
+    s.SetTextAt(row, 2, d.populationNames[d.populationOfSu[su]]);
+    for (int k = 0; k < loci; ++k)
+      for (int c = 0; c < perLocus; ++c) {
+        const Allele a = d.alleleAt(su, k, c);
+        s.SetNumberAt(row, 3 + perLocus * k + c, a == kMissingAllele ? 0 : a);
+      }
+    if (withCoordinates) {
+      s.SetNumberAt(row, coordCol, d.x[su]);
+      s.SetNumberAt(row, coordCol + 1, d.y[su]);
+    }
+  }
+  return book;
+}
+
+Status FormatGenepop(const Dataset& d, const std::vector<int>& units, const std::string& title,
+                     std::string& text) {
+  Status range = CheckAlleleRange(d, 1, 999, "Genepop");
+  if (!range) return range;
+  text.clear();
+  text += title.empty() ? std::string("Vireltan") : title;
+  text += '\n';
+  for (const std::string& name : d.locusNames) text += name + '\n';
+  int current = -1;
+  for (int su : units) {
+    const int p = d.populationOfSu[su];
+    std::string name = d.designationText(su);
+    // A comma ends the name in Genepop: write a blank instead.
+    for (char& c : name)
+      if (c == ',' || c == '\n' || c == '\r') c = ' ';
+    if (p != current) {
+      current = p;
+      std::string population = d.populationNames[p];
+      for (char& c : population)
+        if (c == ',' || c == '\t' || c == '\n' || c == '\r') c = ' ';
+      text += population == name ? "Pop\n" : "Pop " + population + '\n';
+    }
+    text += name + " ,";
+    for (int k = 0; k < d.locusCount; ++k) {
+      text += ' ';
+      text += ThreeDigits(d.alleleAt(su, k, 0));
+      if (!d.haploid()) text += ThreeDigits(d.alleleAt(su, k, 1));
+    }
+    text += '\n';
+  }
+  return Status::Ok();
+}
+
+}  // namespace vireltan
