@@ -110,7 +110,7 @@ class TForm1 : public QMainWindow {
   QMenu* MLG1 = nullptr;
   QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
   QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
-          *Minimumspanningnetwork1 = nullptr;
+          *Minimumspanningnetwork1 = nullptr, *Testofclonality1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;

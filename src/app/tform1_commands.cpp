@@ -70,6 +70,7 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"Countlineages1", "Countlineages1Click",
        [](Session& s, In) { return s.CountLineages(!s.lineages().counting); }},
       {"MsnRunButton", "MsnRunButtonClick", NetworkFrom},
+      {"IaRunButton", "IaRunButtonClick", ClonalityTestFrom},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
       {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
@@ -95,6 +96,7 @@ const std::vector<PanelOpener>& PanelOpeners() {
       {"Edgeeffect1", {"Button7"}},
       {"Multilocuslineages1", {"MllRunButton", "MllSuggestButton"}},
       {"Minimumspanningnetwork1", {"MsnRunButton"}},
+      {"Testofclonality1", {"IaRunButton"}},
   };
   return openers;
 }
@@ -113,6 +115,7 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Multilocuslineages1", CommandGroup::kMlgMenu},
       {"Countlineages1", CommandGroup::kMlgMenu},
       {"Minimumspanningnetwork1", CommandGroup::kMlgMenu},
+      {"Testofclonality1", CommandGroup::kDataset},
       {"MLGmap1", CommandGroup::kSpatialMenu},
       {"Clonalsubrange1", CommandGroup::kSpatialMenu},
       {"Spatialautocorrelation1", CommandGroup::kSpatialMenu},

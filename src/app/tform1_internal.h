@@ -39,6 +39,7 @@ const std::vector<MenuItemRule>& MenuItemRules();
 Status LineagesFrom(Session& session, const CommandInputs& in);
 Status SuggestionFrom(Session& session, const CommandInputs& in);
 Status NetworkFrom(Session& session, const CommandInputs& in);
+Status ClonalityTestFrom(Session& session, const CommandInputs& in);
 
 // The autocorrelation options as the two panels hold them.
 AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);

@@ -88,6 +88,12 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
                                  !Field(in, "MsnLineagesCheck").empty());
 }
 
+Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
+  int permutations = 0;
+  if (Status read = IntegerField(Field(in, "IaPermutationsEdit"), permutations); !read) return read;
+  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations);
+}
+
 void TForm1::BuildLineageMenu() {
   auto action = [this](QAction*& member, const char* name, const char* caption) {
     member = MLG1->addAction(caption);
@@ -97,6 +103,7 @@ void TForm1::BuildLineageMenu() {
   action(Countlineages1, "Countlineages1", "Count lineages instead of genotypes");
   Countlineages1->setCheckable(true);
   action(Minimumspanningnetwork1, "Minimumspanningnetwork1", "Minimum spanning network");
+  action(Testofclonality1, "Testofclonality1", "Test of clonality (index of association)");
 }
 
 void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
@@ -136,7 +143,20 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   QPushButton* draw = nullptr;
   row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
   row->addStretch(1);
-  lineagePanels_ = {mll, msn};
+
+  QGroupBox* ia = nullptr;
+  AddPanel(layout, ia, "IaPanel", "Test of clonality");
+  auto* iaRow = new QHBoxLayout(ia);
+  iaRow->addWidget(new QLabel("N. permutations", ia));
+  QLineEdit* permutations = nullptr;
+  iaRow->addWidget(MakeEdit(permutations, "IaPermutationsEdit", "999", ia));
+  auto* corrected = new QCheckBox("clone-corrected", ia);
+  corrected->setObjectName("IaCloneCorrectCheck");
+  iaRow->addWidget(corrected);
+  QPushButton* test = nullptr;
+  iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
+  iaRow->addStretch(1);
+  lineagePanels_ = {mll, msn, ia};
 
   auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());
   scroll->setObjectName("networkView");
@@ -148,6 +168,10 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   connect(Multilocuslineages1, &QAction::triggered, this, [this, mll, threshold, suggest, run] {
     HideChartsAndPanels();
     ShowPanel(mll, {threshold, suggest, run});
+  });
+  connect(Testofclonality1, &QAction::triggered, this, [this, ia, permutations, test] {
+    HideChartsAndPanels();
+    ShowPanel(ia, {permutations, test});
   });
   connect(Minimumspanningnetwork1, &QAction::triggered, this, [this, msn, lineages, draw] {
     HideChartsAndPanels();

@@ -81,6 +81,8 @@ std::string NetworkSvg(const NetworkChart& chart) {
 
   std::map<std::string, int> colourOf;
   std::vector<std::string> groups;
+  for (const std::string& g : chart.groups)
+    if (colourOf.emplace(g, static_cast<int>(groups.size())).second) groups.push_back(g);
   for (const NetworkNode& n : chart.nodes)
     for (const NetworkSlice& s : n.slices)
       if (colourOf.emplace(s.group, static_cast<int>(groups.size())).second)

@@ -30,6 +30,9 @@ struct NetworkChart {
   std::string title;
   std::vector<NetworkNode> nodes;
   std::vector<NetworkEdge> edges;
+  // Groups in the order their colours and legend follow (populations in
+  // file order); groups met only in the slices come after them.
+  std::vector<std::string> groups;
 };
 
 // The drawing as a standalone SVG document (UTF-8), sized to hold every

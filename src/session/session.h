@@ -305,6 +305,11 @@ class Session {
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.
   const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
+  // summary --permutations=P (MLG > Test of clonality): the population
+  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
+  // the genotypes among units at each locus (session_clonality.cpp); fills
+  // the histograms of the permuted rbarD.
+  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations);
 
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.

@@ -208,14 +208,29 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
   chart.title = std::string("Minimum spanning network of the ") + kind + "s (" +
                 DistanceTitle(distance) + ") for \"" + info_.datasetName + "\"";
   const int n = static_cast<int>(network.x.size());
+  // Units of each node by population: a node spanning populations is drawn
+  // as a pie; data without populations give one colour.
+  const Dataset& d = dataset();
+  const int populations = d.populationsGiven ? d.populationCount() : 1;
+  std::vector<int> units(static_cast<size_t>(n) * populations, 0);
+  for (int su = 0; su < d.sampleCount; ++su) {
+    int node = mlgs().mlgOfSu[su];
+    if (overLineages) node = lineages_.partition.lineageOfMlg[node - 1];
+    ++units[static_cast<size_t>(node - 1) * populations +
+            (d.populationsGiven ? d.populationOfSu[su] : 0)];
+  }
+  if (d.populationsGiven) chart.groups = d.populationNames;
   for (int k = 1; k <= n; ++k) {
     NetworkNode node;
     node.number = k;
     node.units = overLineages ? lineages_.unitsOfLineage[k - 1] : mlgs().cloneSize[k - 1];
     node.x = network.x[k - 1];
     node.y = network.y[k - 1];
-    // Until the data carry populations every node is one group.
-    node.slices = {{"all units", node.units}};
+    for (int p = 0; p < populations; ++p) {
+      int count = units[static_cast<size_t>(k - 1) * populations + p];
+      if (count > 0)
+        node.slices.push_back({d.populationsGiven ? d.populationNames[p] : "all units", count});
+    }
     chart.nodes.push_back(std::move(node));
   }
   for (const SpanningEdge& e : network.edges)

@@ -71,5 +71,19 @@ TEST(LineageCommands, RefusalsNameTheProblemAndWriteNothing) {
   EXPECT_NE(err.find("cannot count lineages"), std::string::npos) << err;
 }
 
+TEST(LineageCommands, SummaryWithPermutationsIsRepeatableWithASeed) {
+  TempDir dir;
+  WriteTsv(dir.path() / "f.txt", kTwoFamilies);
+  std::string logs[2];
+  for (std::string& log : logs) {
+    ASSERT_EQ(RunVireltan({"--seed=7", dir.file("f.txt"), "summary", "--permutations=99"}), 0);
+    log = ReadWholeFile(dir.file("f.outvireltan.txt"));
+  }
+  EXPECT_EQ(logs[0], logs[1]);
+  EXPECT_NE(logs[0].find("Pop\tN\tMLG\teMLG\tSE\tH\tG\tlambda\tE.5\tHexp\tIa\tp.Ia\trbarD\tp.rD\n"),
+            std::string::npos)
+      << logs[0];
+}
+
 }  // namespace
 }  // namespace vireltan
