@@ -88,7 +88,8 @@ Status Session::ExportQuorvex() {
   if (!allowed) return allowed;
   if (Status range = CheckAlleleRange(dataset(), 100, 999, "Quorvex"); !range) return range;
   HideCharts();
-  return WriteQuorvexFile(dataset(), mlgs(), info_.datasetName, OutputPath(".quorvex.txt"));
+  return WriteQuorvexFile(dataset(), CountedPartition(), info_.datasetName,
+                          OutputPath(".quorvex.txt"));
 }
 
 Status Session::ExportArlequin() {
@@ -96,7 +97,8 @@ Status Session::ExportArlequin() {
   if (!allowed) return allowed;
   if (Status range = CheckAlleleRange(dataset(), 100, 999, "Arlequin"); !range) return range;
   HideCharts();
-  return WriteArlequinFile(dataset(), mlgs(), info_.datasetName, OutputPath(".arlequin.arp"));
+  return WriteArlequinFile(dataset(), CountedPartition(), info_.datasetName,
+                           OutputPath(".arlequin.arp"));
 }
 
 }  // namespace vireltan

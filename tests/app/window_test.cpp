@@ -578,6 +578,25 @@ TEST(CommandLine, SaveMapWritesTheSameFilesHeadless) {
   EXPECT_FALSE(xml.hasError());
 }
 
+// MLG > Test of clonality: the summary with its p-values, the histogram of
+// the permuted rbarD in its view, saved as .ia.svg.
+TEST_F(WindowTest, ClonalityTestShowsAndSavesTheHistogram) {
+  form->show();
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->Testofclonality1);
+  form->findChild<QLineEdit*>("IaPermutationsEdit")->setText("99");
+  form->findChild<QPushButton*>("IaRunButton")->click();
+  form->WaitUntilIdle();
+  ASSERT_EQ(form->session().associationCharts().size(), 1u);
+  auto* view = form->findChild<QChartView*>("iaChart");
+  ASSERT_NE(view, nullptr);
+  EXPECT_FALSE(view->isHidden());
+  Trigger(form->Saveas1);
+  EXPECT_TRUE(fs::exists(dir.path() / "meadow.ia.svg"));
+  EXPECT_TRUE(view->isHidden());
+}
+
 // MLG > Multilocus lineages: the suggestion fills the threshold field and
 // marks the histogram; the network shows in its view and Save Graph writes
 // its three files.

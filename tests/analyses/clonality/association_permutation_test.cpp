@@ -106,5 +106,16 @@ TEST(AssociationPermutation, PanmicticPopulationIsMostlyNotSignificant) {
   EXPECT_GE(notSignificant, 7);
 }
 
+TEST(AssociationPermutation, CancelStopsWithoutAResult) {
+  Dataset d = Simulate(50, 5, 0, 3);
+  AssociationInput in = PrepareAssociation(d, AllUnits(d.sampleCount), false);
+  NullProgressSink progress;
+  progress.RequestCancel();
+  AssociationTest test;
+  test.permutations = -1;
+  EXPECT_TRUE(TestAssociation(in, ComputeLocusPairSums(in), 99, 1, &progress, test).cancelled());
+  EXPECT_EQ(test.permutations, -1);
+}
+
 }  // namespace
 }  // namespace vireltan
