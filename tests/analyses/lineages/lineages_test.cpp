@@ -8,6 +8,7 @@
 
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
+#include "charts/network_chart.h"
 
 namespace vireltan {
 namespace {
@@ -186,6 +187,20 @@ TEST(SpanningNetwork, LineageDistanceIsTheClosestPairOfMlgs) {
   std::vector<double> row(2);
   groups.FillRow(1, 1, row);
   EXPECT_EQ(row, (std::vector<double>{0, 3}));
+}
+
+TEST(NetworkDrawing, NodeSpanningPopulationsIsAPieWithALegend) {
+  NetworkChart chart;
+  chart.groups = {"north", "south"};
+  chart.nodes = {{1, 3, 0, 0, {{"north", 1}, {"south", 2}}}, {2, 1, 1, 1, {{"south", 1}}}};
+  chart.edges = {{0, 1, 2.5}};
+  const std::string svg = NetworkSvg(chart);
+  size_t slices = 0;
+  for (size_t at = svg.find("<path"); at != std::string::npos; at = svg.find("<path", at + 1))
+    ++slices;
+  EXPECT_EQ(slices, 2u);
+  EXPECT_NE(svg.find(">north</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">2.5</text>"), std::string::npos);
 }
 
 }  // namespace
