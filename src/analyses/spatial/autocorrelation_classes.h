@@ -132,4 +132,38 @@ ClassTable TabulateClasses(std::int64_t pairs, const ClassRule& rule,
   return t;
 }
 
+// TabulateClasses fed one pair at a time in rank order, for lists that are
+// never held whole: the same sums in the same order, so the same table to
+// the last bit. `ends` are the class ends of the `pairs`-long list.
+class ClassTableBuilder {
+ public:
+  ClassTableBuilder() = default;
+  ClassTableBuilder(const ClassRule& rule, std::vector<std::int64_t> ends, std::int64_t pairs);
+  // Forgets the pairs added so far.
+  void Reset();
+  void Add(double distance, double loiselle, double ritland) {
+    ++rank_;
+    while (c_ <= t_.k && rank_ > ends_[c_]) Close();
+    if (rank_ == ends_[c_ - 1] + 1) t_.minimum[c_] = ends_[c_ - 1] == 0 ? distance : last_;
+    sumD_ += distance;
+    sumL_ += loiselle;
+    sumR_ += ritland;
+    totalL_ += loiselle;
+    totalR_ += ritland;
+    last_ = distance;
+  }
+  // The table, once all pairs have been added.
+  ClassTable Finish();
+
+ private:
+  void Close();  // ends class c_ and opens the next
+  const ClassRule* rule_ = nullptr;
+  std::vector<std::int64_t> ends_;
+  std::int64_t pairs_ = 0;
+  ClassTable t_;
+  int c_ = 1;
+  std::int64_t rank_ = 0;
+  double sumD_ = 0, sumL_ = 0, sumR_ = 0, totalL_ = 0, totalR_ = 0, last_ = 0;
+};
+
 }  // namespace vireltan
