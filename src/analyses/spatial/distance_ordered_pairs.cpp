@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -30,6 +31,54 @@ void ForEachKeptPair(const PairWalk& w, Fn fn) {
       const double dy = ya - y[b];
       fn(a, b, dx * dx + dy * dy);
     }
+  }
+}
+
+std::uint64_t KeyBits(const RankedPair& p) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &p.distance, sizeof bits);
+  return bits;  // a non-negative double's bits order like its value
+}
+
+// Sorts by distance in place, most significant byte of the key first
+// (American flag sort); bytes shared by the whole range cost one counting
+// pass. The order of equal distances is left unspecified.
+void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
+  const std::ptrdiff_t n = end - begin;
+  if (n < 256 || shift < 0) {
+    std::sort(begin, end,
+              [](const RankedPair& p, const RankedPair& q) { return p.distance < q.distance; });
+    return;
+  }
+  std::size_t count[256] = {};
+  for (RankedPair* p = begin; p != end; ++p) ++count[(KeyBits(*p) >> shift) & 255];
+  if (count[(KeyBits(*begin) >> shift) & 255] == static_cast<std::size_t>(n)) {
+    RadixSortByDistance(begin, end, shift - 8);
+    return;
+  }
+  std::ptrdiff_t head[256], tail[256];
+  std::ptrdiff_t sum = 0;
+  for (int d = 0; d < 256; ++d) {
+    head[d] = sum;
+    sum += static_cast<std::ptrdiff_t>(count[d]);
+    tail[d] = sum;
+  }
+  for (int d = 0; d < 256; ++d) {
+    while (head[d] < tail[d]) {
+      RankedPair v = begin[head[d]];
+      int digit = static_cast<int>((KeyBits(v) >> shift) & 255);
+      while (digit != d) {
+        std::swap(v, begin[head[digit]++]);
+        digit = static_cast<int>((KeyBits(v) >> shift) & 255);
+      }
+      begin[head[d]++] = v;
+    }
+  }
+  std::ptrdiff_t start = 0;
+  for (int d = 0; d < 256; ++d) {
+    const std::ptrdiff_t stop = start + static_cast<std::ptrdiff_t>(count[d]);
+    if (stop - start > 1) RadixSortByDistance(begin + start, begin + stop, shift - 8);
+    start = stop;
   }
 }
 
@@ -83,10 +132,7 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
         slice.push_back(RankedPair{std::sqrt(squared), static_cast<std::uint32_t>(a),
                                    static_cast<std::uint32_t>(b)});
     });
-    std::sort(slice.begin(), slice.end(), [](const RankedPair& p, const RankedPair& q) {
-      return p.distance < q.distance ||
-             (p.distance == q.distance && (p.a < q.a || (p.a == q.a && p.b < q.b)));
-    });
+    RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56);
     if (stopAtTie) {
       for (const RankedPair& p : slice) {
         if (p.distance == previous) return false;
