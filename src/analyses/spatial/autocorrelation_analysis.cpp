@@ -12,6 +12,7 @@
 #include "analyses/spatial/autocorrelation_resampling.h"
 #include "analyses/spatial/distance_ordered_pairs.h"
 #include "common/memory_guard.h"
+#include "common/parallel_for.h"
 #include "dataset/pairwise_matrices.h"
 #include "numeric/line_fit.h"
 
@@ -130,8 +131,21 @@ std::vector<std::int64_t> EndsFor(const ClassRule& rule, std::int64_t pairs,
 // and its rank, as the permutations need them.
 class ObservedPairs : public RankedPairVisitor {
  public:
-  ObservedPairs(int positions, const std::vector<int>& group, const KinshipTable& table)
+  ObservedPairs(int positions, const std::vector<int>& group, KinshipTable& table)
       : positions_(positions), group_(group), table_(table) {}
+  // With these set, the exact path releases the table (G² cells, as large
+  // as its 8 bytes per pair at N = 2G) and computes each pair's
+  // coefficients from the genotypes instead, exactly as the table holds
+  // them; the caller computes the table again afterwards.
+  const KinshipCalculator* calculator = nullptr;
+  const std::vector<int>* representative = nullptr;
+  bool tableReleased() const { return released_; }
+
+  void ExactPathStarts() override {
+    if (!calculator) return;
+    table_ = KinshipTable();
+    released_ = true;
+  }
   ClassTableBuilder all;
   ClassTableBuilder* kept = nullptr;  // pairs of different groups
   PositionPairTables* classes = nullptr;
@@ -145,30 +159,67 @@ class ObservedPairs : public RankedPairVisitor {
     c_ = 1;
   }
   void Visit(const RankedPair* pairs, std::size_t count) override {
-    const int k = static_cast<int>(ends.size()) - 1;
+    if (released_) {
+      VisitComputing(pairs, count);
+      return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
-      // The coefficient cells are spread over the table: fetch ahead.
-      if (i + 16 < count)
-        __builtin_prefetch(&table_.at(group_[pairs[i + 16].a], group_[pairs[i + 16].b]));
-      const RankedPair& p = pairs[i];
-      const int ga = group_[p.a], gb = group_[p.b];
-      const KinshipPair& t = table_.at(ga, gb);
-      all.Add(p.distance, t.loiselle, t.ritland);
-      if (kept && ga != gb) kept->Add(p.distance, t.loiselle, t.ritland);
-      const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
-      if (classes) {
-        while (c_ < k && rank_ + 1 > ends[c_]) ++c_;
-        classes->SetClass(index, c_);
+      // The coefficient cells and the class cells are spread over their
+      // tables: fetch them well ahead.
+      if (i + kAhead < count) {
+        const RankedPair& ahead = pairs[i + kAhead];
+        __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
+        const std::int64_t cell = TriangleIndex(positions_, ahead.a, ahead.b);
+        if (classes) {
+          __builtin_prefetch(classes->narrowClass.empty()
+                                 ? static_cast<const void*>(&classes->wideClass[cell])
+                                 : static_cast<const void*>(&classes->narrowClass[cell]),
+                             1);
+        }
+        if (ranks) __builtin_prefetch(&ranks->rank[cell], 1);
       }
-      if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank_);
-      ++rank_;
+      const RankedPair& p = pairs[i];
+      Take(p, table_.at(group_[p.a], group_[p.b]));
     }
   }
 
  private:
+  static constexpr std::size_t kAhead = 48;
+  void Take(const RankedPair& p, const KinshipPair& t) {
+    const int ga = group_[p.a], gb = group_[p.b];
+    all.Add(p.distance, t.loiselle, t.ritland);
+    if (kept && ga != gb) kept->Add(p.distance, t.loiselle, t.ritland);
+    const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
+    if (classes) {
+      const int k = static_cast<int>(ends.size()) - 1;
+      while (c_ < k && rank_ + 1 > ends[c_]) ++c_;
+      classes->SetClass(index, c_);
+    }
+    if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank_);
+    ++rank_;
+  }
+  // The table's cell (g, h), g <= h, is Pair(representative g,
+  // representative h); the pairs of a block are computed in parallel and
+  // taken in order.
+  void VisitComputing(const RankedPair* pairs, std::size_t count) {
+    buffer_.resize(count);
+    ParallelFor(static_cast<int>(count), [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) {
+        int g = group_[pairs[i].a], h = group_[pairs[i].b];
+        if (g > h) std::swap(g, h);
+        KinshipPair t;
+        calculator->Pair((*representative)[g], (*representative)[h], t);
+        buffer_[i] = t;
+      }
+    });
+    for (std::size_t i = 0; i < count; ++i) Take(pairs[i], buffer_[i]);
+  }
+
   int positions_;
   const std::vector<int>& group_;
-  const KinshipTable& table_;
+  KinshipTable& table_;
+  bool released_ = false;
+  std::vector<KinshipPair> buffer_;
   std::int64_t rank_ = 0;
   int c_ = 1;
 };
@@ -356,6 +407,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   ClassTableBuilder weightedBuilder(rule, weightedEnds, weightedPairs);
   {
     ObservedPairs walk(N, suGroup, suTable);
+    walk.calculator = &suCalculator;
+    walk.representative = &mlgs.representative;
     walk.all = ClassTableBuilder(rule, entireEnds, entirePairs);
     walk.classes = &entireTables;
     walk.ends = entireEnds;
@@ -379,6 +432,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       if (path == PairWalkPath::kTied) {
         // Ties: the weighted list has its own heap-sort order.
         ObservedPairs keptWalk(N, suGroup, suTable);
+        keptWalk.calculator = &suCalculator;
+        keptWalk.representative = &mlgs.representative;
         keptWalk.all = ClassTableBuilder(rule, weightedEnds, weightedPairs);
         pairs.group = &suGroup;
         if (Status s = WalkStatus(WalkPairsByDistance(pairs, &progress, keptWalk)); !s) return s;
@@ -386,6 +441,11 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       } else {
         other.observed = weightedBuilder.Finish();
       }
+    }
+    if (walk.tableReleased() || suTable.size() == 0) {
+      // The exact path released the table: the permutations need it back.
+      Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", nullptr, suTable);
+      if (!s) return s;
     }
   }
 

@@ -16,24 +16,6 @@ bool Cancelled(const ProgressSink* progress) {
   return progress && progress->Cancelled();
 }
 
-// Calls fn(a, b, squared distance) for every kept pair in row order.
-template <typename Fn>
-void ForEachKeptPair(const PairWalk& w, Fn fn) {
-  const std::vector<double>& x = *w.x;
-  const std::vector<double>& y = *w.y;
-  const int m = static_cast<int>(x.size());
-  for (int a = 0; a < m; ++a) {
-    const double xa = x[a], ya = y[a];
-    const int ga = w.group ? (*w.group)[a] : 0;
-    for (int b = a + 1; b < m; ++b) {
-      if (w.group && (*w.group)[b] == ga) continue;
-      const double dx = xa - x[b];
-      const double dy = ya - y[b];
-      fn(a, b, dx * dx + dy * dy);
-    }
-  }
-}
-
 std::uint64_t KeyBits(const RankedPair& p) {
   std::uint64_t bits;
   std::memcpy(&bits, &p.distance, sizeof bits);
@@ -120,6 +102,7 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
   const std::vector<double> limits = SliceLimits(w, kept);
   const size_t slices = limits.size() + 1;
   std::vector<RankedPair> slice;
+  std::vector<double> row;
   double previous = -1;
   for (size_t s = 0; s < slices; ++s) {
     if (Cancelled(progress)) return false;
@@ -127,11 +110,28 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
     const double high = s + 1 == slices ? std::numeric_limits<double>::infinity() : limits[s];
     slice.clear();
     slice.reserve(slices == 1 ? static_cast<size_t>(kept) : w.slicePairs);
-    ForEachKeptPair(w, [&](int a, int b, double squared) {
-      if (squared > low && squared <= high)
-        slice.push_back(RankedPair{std::sqrt(squared), static_cast<std::uint32_t>(a),
+    // Row by row: the squared distances first (a loop the compiler
+    // vectorises), then the few that fall in the slice.
+    const std::vector<double>& x = *w.x;
+    const std::vector<double>& y = *w.y;
+    const int m = static_cast<int>(x.size());
+    row.resize(m);
+    for (int a = 0; a < m; ++a) {
+      const double xa = x[a], ya = y[a];
+      double* squared = row.data();
+      for (int b = a + 1; b < m; ++b) {
+        const double dx = xa - x[b];
+        const double dy = ya - y[b];
+        squared[b] = dx * dx + dy * dy;
+      }
+      const int ga = w.group ? (*w.group)[a] : 0;
+      for (int b = a + 1; b < m; ++b) {
+        if (squared[b] <= low || squared[b] > high) continue;
+        if (w.group && (*w.group)[b] == ga) continue;
+        slice.push_back(RankedPair{std::sqrt(squared[b]), static_cast<std::uint32_t>(a),
                                    static_cast<std::uint32_t>(b)});
-    });
+      }
+    }
     RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56);
     if (stopAtTie) {
       for (const RankedPair& p : slice) {
@@ -197,6 +197,7 @@ PairWalkPath WalkPairsByDistance(const PairWalk& w, const ProgressSink* progress
   // Exact path. Record i (1-based, kept pairs in row order) holds the rank
   // of its distance among the distinct distances (high word) and its pair
   // index (low word); comparing ranks is comparing distances, ties included.
+  visitor.ExactPathStarts();
   const std::vector<double>& x = *w.x;
   const std::vector<double>& y = *w.y;
   const std::int64_t m = static_cast<std::int64_t>(x.size());

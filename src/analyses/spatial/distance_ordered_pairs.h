@@ -34,6 +34,9 @@ class RankedPairVisitor {
   virtual ~RankedPairVisitor() = default;
   // Before the first pair; again when the walk starts over on its exact path.
   virtual void Start() = 0;
+  // Before the exact path allocates its 8 bytes per pair: a chance to
+  // release large tables until the walk is over.
+  virtual void ExactPathStarts() {}
   // The next `count` pairs in rank order.
   virtual void Visit(const RankedPair* pairs, std::size_t count) = 0;
 };
