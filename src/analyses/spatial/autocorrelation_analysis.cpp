@@ -142,6 +142,8 @@ class ObservedPairs : public RankedPairVisitor {
   bool tableReleased() const { return released_; }
 
   void ExactPathStarts() override {
+    // The class table is filled again by the replay: released meanwhile.
+    if (classes) *classes = PositionPairTables{classes->positions, {}, {}, {}, {}};
     if (!calculator) return;
     table_ = KinshipTable();
     released_ = true;
@@ -153,6 +155,8 @@ class ObservedPairs : public RankedPairVisitor {
   PositionPairTables* ranks = nullptr;
 
   void Start() override {
+    if (classes && classes->narrowClass.empty() && classes->wideClass.empty())
+      classes->AllocateClasses(static_cast<int>(ends.size()) - 1);
     all.Reset();
     if (kept) kept->Reset();
     rank_ = 0;
@@ -402,7 +406,6 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   const std::vector<std::int64_t> weightedEnds = EndsFor(rule, weightedPairs, census.keptAtOrBelow);
   PositionPairTables entireTables;
   entireTables.positions = N;
-  entireTables.AllocateClasses(k);
   PositionPairTables weightedTables;
   ClassTableBuilder weightedBuilder(rule, weightedEnds, weightedPairs);
   {
@@ -499,7 +502,6 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       genetCensus = CountWithinLimits(mlgs.centroidX, mlgs.centroidY, rule.limits, nullptr);
     genetEnds = EndsFor(rule, genetPairs, genetCensus.atOrBelow);
     genetTables.positions = G;
-    genetTables.AllocateClasses(k);
     ObservedPairs walk(G, genetGroup, genetTable);
     walk.all = ClassTableBuilder(rule, genetEnds, genetPairs);
     walk.classes = &genetTables;
