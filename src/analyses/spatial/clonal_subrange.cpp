@@ -245,6 +245,9 @@ Status RunSubrange(const SpatialUnits& units, ProgressSink* progress, PairSortSt
     PairWalk walk;
     walk.x = &units.x;
     walk.y = &units.y;
+    // Every slice costs a pass over all pairs: past a few slices, slices
+    // of 1/16 of the pairs (one byte per pair) keep the passes at about 20.
+    walk.slicePairs = std::max<std::size_t>(kSlicePairs, static_cast<std::size_t>(m / 16));
     if (!WalkPairsAscending(walk, progress, feed)) return Status::Cancelled();
     result = tabulator.Finish();
     if (!tabulator.tiesCutByClassEnd()) {

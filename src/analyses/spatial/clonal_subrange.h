@@ -10,11 +10,11 @@
 // distance between two units of one MLG.
 //
 // The pairs are walked in ascending order of distance in slices (see
-// distance_ordered_pairs.h), so the memory does not grow with N² (the time
-// does). Only when tied pairs of one MLG and of different MLGs are cut by a
-// class end is the whole list built and heap-sorted: 8 bytes per pair (the
-// distance's bits and the different-MLG flag), N = 5,000 units (12.5
-// million pairs) 100 MB, refused up front when the computer lacks it.
+// distance_ordered_pairs.h) of 64 MB, or of 1/16 of the pairs (one byte per
+// pair) for large N so that the passes over all pairs stay about 20. Only when tied pairs of one
+// MLG and of different MLGs are cut by a class end is the whole list built and heap-sorted: 8 bytes
+// per pair (the distance's bits and the different-MLG flag), N = 5,000 units (12.5 million pairs)
+// 100 MB, refused up front when the computer lacks it.
 #include <cstdint>
 #include <cstring>
 #include <vector>
