@@ -155,6 +155,8 @@ class ObservedPairs : public RankedPairVisitor {
   PositionPairTables* ranks = nullptr;
 
   void Start() override {
+    anyOrder_ = true;
+    lastDistance_ = -1;
     if (classes && classes->narrowClass.empty() && classes->wideClass.empty())
       classes->AllocateClasses(static_cast<int>(ends.size()) - 1);
     all.Reset();
@@ -163,7 +165,8 @@ class ObservedPairs : public RankedPairVisitor {
     c_ = 1;
   }
   void Visit(const RankedPair* pairs, std::size_t count) override {
-    if (released_) {
+    // A table released by an earlier walk counts as released here too.
+    if (released_ || (calculator && table_.size() == 0)) {
       VisitComputing(pairs, count);
       return;
     }
@@ -183,9 +186,14 @@ class ObservedPairs : public RankedPairVisitor {
         if (ranks) __builtin_prefetch(&ranks->rank[cell], 1);
       }
       const RankedPair& p = pairs[i];
-      Take(p, table_.at(group_[p.a], group_[p.b]));
+      const KinshipPair& t = table_.at(group_[p.a], group_[p.b]);
+      if (i + 1 < count && pairs[i + 1].distance == p.distance)
+        CheckTie(pairs, count, i, t, table_.at(group_[pairs[i + 1].a], group_[pairs[i + 1].b]));
+      Take(p, t);
     }
+    NoteBlockEnd(pairs, count);
   }
+  bool CanTakeAnyTieOrder() const override { return anyOrder_; }
 
  private:
   static constexpr std::size_t kAhead = 48;
@@ -216,13 +224,38 @@ class ObservedPairs : public RankedPairVisitor {
         buffer_[i] = t;
       }
     });
-    for (std::size_t i = 0; i < count; ++i) Take(pairs[i], buffer_[i]);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + 1 < count && pairs[i + 1].distance == pairs[i].distance)
+        CheckTie(pairs, count, i, buffer_[i], buffer_[i + 1]);
+      Take(pairs[i], buffer_[i]);
+    }
+    NoteBlockEnd(pairs, count);
+  }
+  // Two pairs at one distance (i, i + 1) may come in either order only when
+  // they fall in one class and add up the same either way, and no rank is
+  // kept (the weighted permutations cut classes on ranks). Runs of three or
+  // more, or across blocks, are left to the exact path.
+  void CheckTie(const RankedPair* pairs, std::size_t count, std::size_t i, const KinshipPair& t0,
+                const KinshipPair& t1) {
+    if (!anyOrder_) return;
+    const double loiselle[2] = {t0.loiselle, t1.loiselle};
+    const double ritland[2] = {t0.ritland, t1.ritland};
+    if (ranks || kept || (i + 2 < count && pairs[i + 2].distance == pairs[i].distance) ||
+        (i == 0 && pairs[0].distance == lastDistance_) || !all.SameInEitherOrder(loiselle, ritland))
+      anyOrder_ = false;
+  }
+  void NoteBlockEnd(const RankedPair* pairs, std::size_t count) {
+    if (count == 0) return;
+    if (pairs[0].distance == lastDistance_) anyOrder_ = false;
+    lastDistance_ = pairs[count - 1].distance;
   }
 
   int positions_;
   const std::vector<int>& group_;
   KinshipTable& table_;
   bool released_ = false;
+  bool anyOrder_ = true;
+  double lastDistance_ = -1;
   std::vector<KinshipPair> buffer_;
   std::int64_t rank_ = 0;
   int c_ = 1;

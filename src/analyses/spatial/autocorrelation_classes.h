@@ -154,6 +154,19 @@ class ClassTableBuilder {
   }
   // The table, once all pairs have been added.
   ClassTable Finish();
+  // Whether the next two pairs, at one distance, fall in one class and give
+  // the same sums whichever comes first (so their order does not matter).
+  bool SameInEitherOrder(const double loiselle[2], const double ritland[2]) const {
+    // The class of rank r is the first c with ends[c] >= r.
+    int c = c_;
+    while (c <= t_.k && rank_ + 1 > ends_[c]) ++c;
+    if (c > t_.k || rank_ + 2 > ends_[c]) return false;
+    auto same = [](double s, double a, double b) { return (s + a) + b == (s + b) + a; };
+    // A pair that opens a class finds its class sums at 0.
+    const double sumL = c == c_ ? sumL_ : 0.0, sumR = c == c_ ? sumR_ : 0.0;
+    return same(sumL, loiselle[0], loiselle[1]) && same(sumR, ritland[0], ritland[1]) &&
+           same(totalL_, loiselle[0], loiselle[1]) && same(totalR_, ritland[0], ritland[1]);
+  }
 
  private:
   void Close();  // ends class c_ and opens the next

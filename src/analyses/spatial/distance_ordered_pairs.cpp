@@ -183,14 +183,17 @@ PairWalkPath WalkPairsByDistance(const PairWalk& w, const ProgressSink* progress
   visitor.Start();
   if (kept == 0) return PairWalkPath::kDistinct;
   bool tied = false;
-  const bool distinct =
-      ForEachSlice(w, kept, progress, true, [&](const std::vector<RankedPair>& s) {
-        visitor.Visit(s.data(), s.size());
-        return true;
-      });
+  double previous = -1;
+  ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
+    for (const RankedPair& p : s) {
+      if (p.distance == previous) tied = true;
+      previous = p.distance;
+    }
+    visitor.Visit(s.data(), s.size());
+    return !tied || visitor.CanTakeAnyTieOrder();
+  });
   if (Cancelled(progress)) return PairWalkPath::kCancelled;
-  if (distinct) return PairWalkPath::kDistinct;
-  tied = true;
+  if (!tied || visitor.CanTakeAnyTieOrder()) return PairWalkPath::kDistinct;
   if (w.memoryLimit > 0 && PairWalkBytes(kept, true) > w.memoryLimit)
     return PairWalkPath::kTooLarge;
 
@@ -233,11 +236,11 @@ PairWalkPath WalkPairsByDistance(const PairWalk& w, const ProgressSink* progress
     return rowStart[a] + offset + 1;
   };
   std::uint64_t rank = 0;
-  double previous = -1;
+  double last = -1;
   ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
     for (const RankedPair& p : s) {
-      if (p.distance != previous) ++rank;
-      previous = p.distance;
+      if (p.distance != last) ++rank;
+      last = p.distance;
       records[keptIndex(p.a, p.b)] =
           (rank << 32) | static_cast<std::uint64_t>(PairIndex(m, p.a, p.b));
     }

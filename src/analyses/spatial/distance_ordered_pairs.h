@@ -12,7 +12,9 @@
 // the quantiles of a sample of pairs, aiming at 3/4 of a slice each.
 //
 // When some pairs tie, the order among them is the heap sort's, which
-// depends on the whole list: the walk starts over and runs the heap sort on
+// depends on the whole list. Unless the visitor can tell that no result
+// depends on it (two tied pairs inside one class whose sums come out the
+// same in either order), the walk starts over and runs the heap sort on
 // 8 bytes per pair (the pair's rank among distinct distances and its index),
 // grows with N², then replays it.
 #include <cstddef>
@@ -37,6 +39,10 @@ class RankedPairVisitor {
   // Before the exact path allocates its 8 bytes per pair: a chance to
   // release large tables until the walk is over.
   virtual void ExactPathStarts() {}
+  // Whether the pairs tied so far may stay in the order given (ascending
+  // distance, ties in no particular order) because no result depends on
+  // the order among them; else the walk starts over on its exact path.
+  virtual bool CanTakeAnyTieOrder() const { return false; }
   // The next `count` pairs in rank order.
   virtual void Visit(const RankedPair* pairs, std::size_t count) = 0;
 };

@@ -45,8 +45,7 @@ void ExpectSame(const ClassTable& t, const ClassTable& e) {
   EXPECT_EQ(t.ritland, e.ritland);
 }
 
-TEST(AutocorrelationTies, PramorumTablesAreTheHeapSortedOnes) {
-  const auto l = autocorrelation_testing::LoadFile(DataFile("pramorum_curry.txt"));
+void ExpectHeapSortedTables(const autocorrelation_testing::Loaded& l) {
   const Dataset& d = l.dataset;
   const int n = d.sampleCount;
   std::vector<double> x(n), y(n);
@@ -86,6 +85,23 @@ TEST(AutocorrelationTies, PramorumTablesAreTheHeapSortedOnes) {
                                                            genets, false, genetTable, out.rule));
       }
     }
+  }
+}
+
+TEST(AutocorrelationTies, PramorumTablesAreTheHeapSortedOnes) {
+  ExpectHeapSortedTables(autocorrelation_testing::LoadFile(DataFile("pramorum_curry.txt")));
+}
+
+// Positions in continuous values but for two pairs of units at exactly 5
+// apart: a lone tie, which may keep any order when its sums allow it.
+TEST(AutocorrelationTies, LoneTieGivesTheHeapSortedTables) {
+  std::mt19937 random(3);
+  for (int run = 0; run < 4; ++run) {
+    testing::Rows rows = autocorrelation_testing::RandomRows(random, 60, 4, 5, 0.3);
+    const char* fixed[4][2] = {{"10", "10"}, {"13", "14"}, {"50", "50"}, {"54", "53"}};
+    for (int i = 0; i < 4; ++i)
+      rows[1 + 10 * i][1] = fixed[i][0], rows[1 + 10 * i][2] = fixed[i][1];
+    ExpectHeapSortedTables(autocorrelation_testing::LoadRows(rows));
   }
 }
 
