@@ -5,6 +5,7 @@
 #include "dataset/data_file.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
+#include "dataset/one_allele_pairs.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
@@ -101,7 +102,7 @@ Status Session::Open(const std::string& path) {
   loaded->mlgs = IdentifyMlgs(d);
   Extents extents = ComputeExtents(d);
   loaded->matrices = PairwiseMatrices(&d, &loaded->mlgs, extents.SpatialDims);
-  MlgPairScan scan = ScanMlgPairs(d, loaded->mlgs);
+  std::vector<std::pair<int, int>> oneAllelePairs = FindOneAllelePairs(d, loaded->mlgs);
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
@@ -122,9 +123,9 @@ Status Session::Open(const std::string& path) {
   info.spatialDims = extents.SpatialDims;
   info.mlgCount = loaded->mlgs.mlgCount;
   info.sameMlgPairCount = CountSameMlgPairs(loaded->mlgs);
-  info.maxMicrosatDistance = scan.maxMicrosatDistance;
+  info.maxMicrosatDistance = -1;
   info.hasMissingData = d.hasMissingData;
-  info.oneAllelePairs = std::move(scan.oneAllelePairs);
+  info.oneAllelePairs = std::move(oneAllelePairs);
   matricesSheetStage_ = 0;
   loaded_ = std::move(loaded);
 
@@ -193,6 +194,12 @@ void Session::WriteOneAlleleListing() {
     sheet.SetNumberAt(row, 2, j);
     sheet.SetNumberAt(row, 3, k);
   }
+}
+
+int Session::MaxMicrosatDistance() {
+  if (info_.maxMicrosatDistance < 0 && hasData())
+    info_.maxMicrosatDistance = vireltan::MaxMicrosatDistance(dataset(), mlgs());
+  return info_.maxMicrosatDistance;
 }
 
 Status Session::WriteResultsLog() {

@@ -58,7 +58,9 @@ struct DatasetInfo {
   double spatialDims = 0;  // number of coordinate axes present (0, 1, 2)
   int mlgCount = 0;        // G: distinct MLGs
   std::int64_t sameMlgPairCount = 0;
-  int maxMicrosatDistance = 0;  // largest allele-size distance between two MLGs
+  // Largest allele-size distance between two MLGs: compares every pair of
+  // MLGs, so it is found by the first allele-size histogram (-1 until then).
+  int maxMicrosatDistance = -1;
   bool hasMissingData = false;
   // MLG pairs one allele apart (j < k), as listed in the results.
   std::vector<std::pair<int, int>> oneAllelePairs;
@@ -80,6 +82,8 @@ class Session {
 
   // --- The loaded dataset's description (set by Open and Close only) ---
   const DatasetInfo& info() const { return info_; }
+  // info().maxMicrosatDistance, computed on first use (O(G² L)).
+  int MaxMicrosatDistance();
 
   // --- Worksheets ---
   Book results;         // results worksheet; its text copy is the results log

@@ -38,7 +38,7 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   MlgDistanceTable table(session.dataset(), session.mlgs(), kind);
   const int classes =
       allelic ? AllelicDistanceClassCount(session.info().locusCount, session.info().ploidy)
-              : session.info().maxMicrosatDistance;
+              : session.MaxMicrosatDistance();
   DistanceHistogram histogram;
   Status tabulated = TabulateMlgDistances(table, classes, session.progress(), histogram);
   if (!tabulated) return tabulated;
