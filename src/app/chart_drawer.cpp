@@ -375,6 +375,8 @@ QString ChartObjectName(ChartRole role) {
       return "subrange";
     case ChartRole::kCorrelogram:
       return "Correlogram";
+    case ChartRole::kAssociation:
+      return "Iahistogram";
   }
   return {};
 }

@@ -54,6 +54,12 @@ Status GuiChartRenderer::SaveFigure(const ChartData& chart, const std::string& b
   return status;
 }
 
+Status GuiChartRenderer::ConvertSvgDrawing(const std::string& svgPath) {
+  Status status;
+  RunOnThreadOf(context_, [&] { status = renderer_.ConvertSvgDrawing(svgPath); });
+  return status;
+}
+
 CommandRunner::CommandRunner(QObject* parent) : QObject(parent) {
   thread_.setObjectName("vireltan-commands");
   worker_ = new QObject;

@@ -63,6 +63,7 @@ class GuiChartRenderer : public ChartRenderer {
   explicit GuiChartRenderer(QObject* guiContext) : context_(guiContext) {}
   Status SaveFigure(const ChartData& chart, const std::string& basePath,
                     const FigureOptions& options) override;
+  Status ConvertSvgDrawing(const std::string& svgPath) override;
 
  private:
   QObject* context_;

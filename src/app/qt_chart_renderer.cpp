@@ -12,6 +12,7 @@
 #include <QtGui/QPainter>
 #include <QtGui/QPdfWriter>
 #include <QtSvg/QSvgGenerator>
+#include <QtSvg/QSvgRenderer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsScene>
 #include <algorithm>
@@ -135,6 +136,46 @@ Status QtChartRenderer::SaveFigure(const ChartData& data, const std::string& bas
     }
     if (!file.commit()) return SaveFailure(path, file.errorString());
   }
+  return Status::Ok();
+}
+
+Status QtChartRenderer::ConvertSvgDrawing(const std::string& svgPath) {
+  EnsureApplication();
+  QSvgRenderer svg(QString::fromStdString(svgPath));
+  if (!svg.isValid()) return SaveFailure(svgPath, "the drawing could not be read back");
+  const QSize size = svg.defaultSize().isValid() ? svg.defaultSize() : QSize(1000, 750);
+
+  const std::string pngPath = PngPathFor(svgPath);
+  QImage image(size, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    svg.render(&painter);
+  }
+  QSaveFile png(QString::fromStdString(pngPath));
+  if (!png.open(QIODevice::WriteOnly)) return SaveFailure(pngPath, png.errorString());
+  if (!image.save(&png, "PNG")) return SaveFailure(pngPath, "the image could not be encoded");
+  if (!png.commit()) return SaveFailure(pngPath, png.errorString());
+
+  std::string pdfPath = svgPath;
+  if (pdfPath.size() >= 4 && pdfPath.compare(pdfPath.size() - 4, 4, ".svg") == 0)
+    pdfPath.resize(pdfPath.size() - 4);
+  pdfPath += ".pdf";
+  QSaveFile pdf(QString::fromStdString(pdfPath));
+  if (!pdf.open(QIODevice::WriteOnly)) return SaveFailure(pdfPath, pdf.errorString());
+  {
+    QPdfWriter writer(&pdf);
+    writer.setResolution(72);
+    writer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer)) return SaveFailure(pdfPath, "the drawing could not start");
+    svg.render(&painter, QRectF(0, 0, size.width(), size.height()));
+    painter.end();
+  }
+  if (!pdf.commit()) return SaveFailure(pdfPath, pdf.errorString());
   return Status::Ok();
 }
 

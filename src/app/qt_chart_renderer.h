@@ -20,6 +20,8 @@ class QtChartRenderer : public ChartRenderer {
   // made, on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
   Status SaveFigure(const ChartData& chart, const std::string& basePath,
                     const FigureOptions& options) override;
+  // The PNG and PDF twins of an SVG drawing, at the drawing's own size.
+  Status ConvertSvgDrawing(const std::string& svgPath) override;
 };
 
 }  // namespace vireltan::app

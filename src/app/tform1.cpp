@@ -156,6 +156,7 @@ void TForm1::BuildMenus() {
   action(MLG1, diversityindices1, "diversityindices1", "Diversity and richness");
   action(MLG1, Pareto1, "Pareto1", "Pareto distribution");
   action(MLG1, populationItem, "Populationsummary1", "Population summary");
+  BuildLineageMenu();
 
   menu(Spatialcomponents2, "Spatialcomponents2", "Spatial components");
   QMenu* spatial = Spatialcomponents2;
@@ -199,6 +200,7 @@ void TForm1::BuildPanels(QWidget* host) {
   BuildSpatialPanels(*layout);
   BuildAboutPanel(*layout);
   BuildAutocorrelationPanels(*layout);
+  BuildLineagePanels(*layout);
   layout->addStretch(0);
 }
 

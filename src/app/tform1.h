@@ -15,6 +15,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableView>
@@ -40,6 +41,9 @@ struct CommandInputs {
   std::string Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7;
   bool CheckBox1 = false, CheckBox2 = false, CheckBox3 = false, CheckBox4 = false,
        CheckBox5 = false;
+  // Fields of the newer panels by objectName: a line edit's or combo box's
+  // text, a check box's "1" or "".
+  std::map<std::string, std::string> fields;
   ChartRenderer* renderer = nullptr;
 };
 
@@ -119,6 +123,8 @@ class TForm1 : public QMainWindow {
           *numberofdistinctalleles1 = nullptr, *Matrixofmicrosatellitedistance1 = nullptr;
   QMenu* MLG1 = nullptr;
   QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
+  QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
+          *Minimumspanningnetwork1 = nullptr, *Testofclonality1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
@@ -193,6 +199,10 @@ class TForm1 : public QMainWindow {
   void BuildSpatialPanels(QVBoxLayout& layout);
   void BuildAboutPanel(QVBoxLayout& layout);
   void BuildAutocorrelationPanels(QVBoxLayout& layout);
+  // Multilocus lineages and the spanning network (tform1_lineages.cpp).
+  void BuildLineageMenu();
+  void BuildLineagePanels(QVBoxLayout& layout);
+  void RefreshLineages();
   void BuildPages();
   void BuildCharts(QWidget* host);
   void ConnectWiring();
@@ -256,6 +266,9 @@ class TForm1 : public QMainWindow {
   QWidget* sidePane_ = nullptr;
   QWidget* chartArea_ = nullptr;
   std::map<size_t, QChartView*> extraChartViews_;
+  std::vector<QGroupBox*> lineagePanels_;
+  QWidget* networkView_ = nullptr;  // the minimum spanning network, zoomable
+  int shownSuggestion_ = 0;         // suggestions already copied into the panel
   int currentPage_ = 0;
   QString running_;  // what the running command does, for the status bar
   bool quitting_ = false;

@@ -2,6 +2,7 @@
 // panel button runs, and the runner that starts it off the window's thread.
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
 #include <charconv>
@@ -64,6 +65,12 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       // MLG
       {"diversityindices1", "diversityindices1Click", [](Session& s, In) { return s.Diversity(); }},
       {"Pareto1", "Pareto1Click", [](Session& s, In) { return s.Pareto(); }},
+      {"MllRunButton", "MllRunButtonClick", LineagesFrom},
+      {"MllSuggestButton", "MllSuggestButtonClick", SuggestionFrom},
+      {"Countlineages1", "Countlineages1Click",
+       [](Session& s, In) { return s.CountLineages(!s.lineages().counting); }},
+      {"MsnRunButton", "MsnRunButtonClick", NetworkFrom},
+      {"IaRunButton", "IaRunButtonClick", ClonalityTestFrom},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
       {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
@@ -81,9 +88,15 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
 
 const std::vector<PanelOpener>& PanelOpeners() {
   static const std::vector<PanelOpener> openers = {
-      {"resampling1lloci1", {"Button4"}},          {"resampling1nindividuals1", {"Button2"}},
-      {"Clonalsubrange1", {"Button3", "Button6"}}, {"Spatialautocorrelation1", {"Button11"}},
-      {"Aggregationindex1", {"Button1"}},          {"Edgeeffect1", {"Button7"}},
+      {"resampling1lloci1", {"Button4"}},
+      {"resampling1nindividuals1", {"Button2"}},
+      {"Clonalsubrange1", {"Button3", "Button6"}},
+      {"Spatialautocorrelation1", {"Button11"}},
+      {"Aggregationindex1", {"Button1"}},
+      {"Edgeeffect1", {"Button7"}},
+      {"Multilocuslineages1", {"MllRunButton", "MllSuggestButton"}},
+      {"Minimumspanningnetwork1", {"MsnRunButton"}},
+      {"Testofclonality1", {"IaRunButton"}},
   };
   return openers;
 }
@@ -99,6 +112,10 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Matrixofmicrosatellitedistance1", CommandGroup::kMicrosatMatrix},
       {"diversityindices1", CommandGroup::kMlgMenu},
       {"Pareto1", CommandGroup::kMlgMenu},
+      {"Multilocuslineages1", CommandGroup::kMlgMenu},
+      {"Countlineages1", CommandGroup::kMlgMenu},
+      {"Minimumspanningnetwork1", CommandGroup::kMlgMenu},
+      {"Testofclonality1", CommandGroup::kDataset},
       {"MLGmap1", CommandGroup::kSpatialMenu},
       {"Clonalsubrange1", CommandGroup::kSpatialMenu},
       {"Spatialautocorrelation1", CommandGroup::kSpatialMenu},
@@ -188,6 +205,14 @@ CommandInputs TForm1::CollectInputs() {
   in.CheckBox3 = CheckBox3->isChecked();
   in.CheckBox4 = CheckBox4->isChecked();
   in.CheckBox5 = CheckBox5->isChecked();
+  for (QGroupBox* panel : lineagePanels_) {
+    for (auto* e : panel->findChildren<QLineEdit*>())
+      in.fields[e->objectName().toStdString()] = e->text().toStdString();
+    for (auto* c : panel->findChildren<QComboBox*>())
+      in.fields[c->objectName().toStdString()] = c->currentText().toStdString();
+    for (auto* c : panel->findChildren<QCheckBox*>())
+      in.fields[c->objectName().toStdString()] = c->isChecked() ? "1" : "";
+  }
   in.renderer = renderer_.get();
   return in;
 }

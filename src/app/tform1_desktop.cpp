@@ -10,6 +10,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
+#include <algorithm>
 
 #include "app/map_view.h"
 #include "app/tform1_internal.h"
@@ -48,6 +49,10 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Populationsummary1", "Population &summary"},
     {"GenAlEx1", "&GenAlEx"},
     {"Genepop1", "Ge&nepop"},
+    {"Multilocuslineages1", "Multilocus &lineages\u2026"},
+    {"Countlineages1", "&Count lineages instead of genotypes"},
+    {"Minimumspanningnetwork1", "Minimum spanning &network\u2026"},
+    {"Testofclonality1", "&Test of clonality (index of association)\u2026"},
 };
 
 // What each option field means, its range and its default.
@@ -249,8 +254,13 @@ bool TForm1::PanelValueIsValid(QPushButton* run) {
   if (!panel) return true;
   auto* note = panel->findChild<QLabel*>(panel->objectName() + "Error");
   QString problem;
+  // The whole-number fields of the original panels; other panels check
+  // their own fields.
+  const std::initializer_list<QLineEdit*> counts = {Edit1, Edit2, Edit3, Edit4,
+                                                    Edit5, Edit6, Edit7};
   for (QLineEdit* field : panel->findChildren<QLineEdit*>()) {
-    if (field->isHidden()) continue;
+    if (field->isHidden() || std::find(counts.begin(), counts.end(), field) == counts.end())
+      continue;
     // The resampling curves divide by P - 1: they need two draws.
     const int least = field == Edit2 || field == Edit4 ? 2 : 1;
     int value = 0;

@@ -3,6 +3,7 @@
 // the chart stays on screen and the status bar says where it went.
 #include <QtCore/QFileInfo>
 #include <QtWidgets/QStatusBar>
+#include <algorithm>
 
 #include "app/chart_drawer.h"
 #include "app/figure_dialog.h"
@@ -54,6 +55,20 @@ void TForm1::Save1Click() {
 
 void TForm1::Saveas1Click() {
   if (busy()) return;
+  // The lineage network and the clonality histograms are saved by the
+  // session under their own names (SVG and PNG, the network also as PDF),
+  // with whatever else is shown.
+  const auto& association = session_->associationCharts();
+  if (session_->lineages().network.visible ||
+      std::any_of(association.begin(), association.end(),
+                  [](const ChartData& c) { return c.visible; })) {
+    RunWired("Saveas1", [this](const Status& status) {
+      if (status.ok())
+        statusBar()->showMessage("Charts saved beside the data file: " +
+                                 QString::fromStdString(session_->info().outputPrefix) + ".*");
+    });
+    return;
+  }
   const std::vector<ChartRole> shown = ShownGraphs();
   if (shown.empty()) {
     messages_->Show("There is no chart to save: run an analysis that draws one first.");

@@ -35,6 +35,12 @@ struct MenuItemRule {
 };
 const std::vector<MenuItemRule>& MenuItemRules();
 
+// The lineage commands with the options of their panels (tform1_lineages.cpp).
+Status LineagesFrom(Session& session, const CommandInputs& in);
+Status SuggestionFrom(Session& session, const CommandInputs& in);
+Status NetworkFrom(Session& session, const CommandInputs& in);
+Status ClonalityTestFrom(Session& session, const CommandInputs& in);
+
 // The autocorrelation options as the two panels hold them.
 AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);
 

@@ -53,14 +53,19 @@ std::vector<std::pair<const char*, const ChartData*>> TForm1::ExtraCharts() {
   // Charts that analyses add to the session beyond Chart1..Chart5: the
   // clonal subrange and the correlogram of the autocorrelation, each shown
   // by a view named after its session member.
-  return {{"subrangeChart", &session_->chart(ChartRole::kSubrange)},
-          {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)}};
+  std::vector<std::pair<const char*, const ChartData*>> charts = {
+      {"subrangeChart", &session_->chart(ChartRole::kSubrange)},
+      {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)}};
+  // The histograms of the test of clonality, one per population.
+  for (const ChartData& c : session_->associationCharts()) charts.push_back({"iaChart", &c});
+  return charts;
 }
 
 void TForm1::Refresh() {
   RefreshSheets();
   RefreshCharts();
   RefreshMenus();
+  RefreshLineages();
   UpdateSidePane();
   UpdateTitle();
 }
@@ -143,6 +148,9 @@ void TForm1::RefreshCharts() {
     ShowChart(*view, *chart);
     view->setVisible(chart->visible);
   }
+  // Views of charts that are gone (fewer populations than last time).
+  for (auto& [index, view] : extraChartViews_)
+    if (index >= extras.size()) view->hide();
 }
 
 void TForm1::RefreshMenus() {
@@ -195,6 +203,8 @@ void TForm1::UpdateSidePane() {
            GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
     shown = shown || !w->isHidden();
   for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
+  for (QGroupBox* panel : lineagePanels_) shown = shown || !panel->isHidden();
+  if (networkView_) shown = shown || !networkView_->isHidden();
   sidePane_->setVisible(shown);
 }
 

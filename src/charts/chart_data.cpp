@@ -35,6 +35,12 @@ ChartData DefaultChart(ChartRole role) {
       chart.left.title = "Percentage of MLG pairs (%)";
       chart.series = {{kMicrosatBarsSeries, Kind::kBars, {}, {}}};
       break;
+    case ChartRole::kAssociation:
+      chart.bottom.title = "rbarD";
+      chart.left.title = "permutations (%)";
+      chart.series = {{kAssociationBarsSeries, Kind::kBars, {}, {}},
+                      {kAssociationObservedSeries, Kind::kLine, {}, {}}};
+      break;
     case ChartRole::kSubrange:
     case ChartRole::kCorrelogram:
       // Built whole by their analyses.

@@ -84,8 +84,9 @@ enum class ChartRole {
   kMicrosatHistogram,  // microsatellite (allele-size) distances between MLGs
   kSubrange,           // F(r), the share of same-MLG pairs, by distance class
   kCorrelogram,        // mean kinship by distance class with its envelope
+  kAssociation,        // permuted rbarD of the test of clonality, observed value marked
 };
-inline constexpr int kChartRoleCount = 7;
+inline constexpr int kChartRoleCount = 8;
 
 struct ChartData {
   ChartRole role = ChartRole::kMap;
@@ -122,6 +123,9 @@ inline constexpr const char* kEffortBoxesSeries = "MLG counts";
 inline constexpr const char* kEffortMeanSeries = "mean MLG count";
 inline constexpr const char* kAllelicBarsSeries = "allelic distances";
 inline constexpr const char* kMicrosatBarsSeries = "microsatellite distances";
+inline constexpr const char* kThresholdLineSeries = "suggested threshold";
+inline constexpr const char* kAssociationBarsSeries = "permuted rbarD";
+inline constexpr const char* kAssociationObservedSeries = "observed rbarD";
 
 // Every chart, indexed by its role, with its fixed series and titles.
 std::array<ChartData, kChartRoleCount> MakeDefaultCharts();

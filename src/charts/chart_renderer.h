@@ -43,6 +43,10 @@ class ChartRenderer {
   // earlier file only once it is complete.
   virtual Status SaveFigure(const ChartData& chart, const std::string& basePath,
                             const FigureOptions& options) = 0;
+  // Adds the image twins (".png", ".pdf") of a drawing the engine has
+  // already written as SVG to `svgPath`. A renderer that cannot draw
+  // leaves the SVG alone.
+  virtual Status ConvertSvgDrawing(const std::string& /*svgPath*/) { return Status::Ok(); }
 };
 
 // The ".png" twin of an ".svg" path.

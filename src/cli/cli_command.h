@@ -48,5 +48,6 @@ std::vector<Command> EffortCommands();           // effort_commands.cpp: resampl
 std::vector<Command> SpatialCommands();          // spatial_commands.cpp: aggregation .. subrange
 std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
 std::vector<Command> PopulationCommands();  // population_commands.cpp: strata, exports, summary
+std::vector<Command> LineageCommands();     // lineage_commands.cpp: mll, use-lineages, msn
 
 }  // namespace vireltan::cli

@@ -72,7 +72,7 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (auto group :
        {FileCommands, ChartCommands, EffortCommands, IdentityCommands, DistanceCommands,
-        SpatialCommands, AutocorrelationCommands, PopulationCommands}) {
+        LineageCommands, SpatialCommands, AutocorrelationCommands, PopulationCommands}) {
     auto commands = group();
     all.insert(all.end(), commands.begin(), commands.end());
   }

@@ -41,10 +41,20 @@ std::vector<Command> PopulationCommands() {
        {{"rarefy-to", true,
          "the subsample size n of eMLG (default: the smallest population of at least 10 units)",
          true, 1},
-        {"clone-correct", false, kCloneCorrectHelp}},
+        {"clone-correct", false, kCloneCorrectHelp},
+        {"permutations", true,
+         "test of clonality: P permutations of the genotypes among units at each locus give "
+         "p.Ia and p.rD (columns after Ia and rbarD) and the histogram of the permuted rbarD "
+         "(save-graph: .ia.svg)",
+         true, 1}},
        [](Session& s, const Options& o) {
          int n = 0;
          if (Status st = IntegerOption(o, "rarefy-to", 0, n); !st) return st;
+         if (Has(o, "permutations")) {
+           int p = 0;
+           if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
+           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p);
+         }
          return s.PopulationSummary(n, Has(o, "clone-correct"));
        }},
   };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dataset/one_allele_pairs.h"
 #include "numeric/rounding.h"
 
 namespace vireltan {
@@ -89,29 +90,8 @@ double PairwiseMatrices::MlgMicrosatDistance(int j, int k) const {
 
 MlgPairScan ScanMlgPairs(const Dataset& d, const MlgPartition& mlgs) {
   MlgPairScan scan;
-  const int g = mlgs.mlgCount;
-  const int loci = d.locusCount;
-  const int width = loci * 2;
-  // Copy the MLG genotypes into one contiguous block so the O(G^2 L) pass
-  // walks memory in order.
-  std::vector<Allele> genotypes(static_cast<size_t>(g) * width);
-  for (int m = 0; m < g; ++m) {
-    const Allele* src = d.allelesOf(mlgs.representative[m]);
-    std::copy(src, src + width, genotypes.begin() + static_cast<size_t>(m) * width);
-  }
-  // With odd ploidy each differing locus counts 2 before halving, so an
-  // allelic distance of exactly 1 is an unhalved sum of 2.
-  const int oneAllele = d.haploid() ? 2 : 1;
-  for (int j = 0; j < g; ++j) {
-    const Allele* a = genotypes.data() + static_cast<size_t>(j) * width;
-    for (int k = j + 1; k < g; ++k) {
-      const Allele* b = genotypes.data() + static_cast<size_t>(k) * width;
-      if (PairwiseMatrices::AllelicDistanceSum(a, b, loci) == oneAllele)
-        scan.oneAllelePairs.emplace_back(j + 1, k + 1);
-      int s = PairwiseMatrices::MicrosatDistanceSum(a, b, loci);
-      if (s > scan.maxMicrosatDistance) scan.maxMicrosatDistance = s;
-    }
-  }
+  scan.oneAllelePairs = FindOneAllelePairs(d, mlgs);
+  scan.maxMicrosatDistance = MaxMicrosatDistance(d, mlgs);
   return scan;
 }
 

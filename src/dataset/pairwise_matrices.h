@@ -51,7 +51,8 @@ class PairwiseMatrices {
   int spatialDims_ = 0;
 };
 
-// What the full pass over MLG pairs finds at load time.
+// The one-allele pairs and the largest allele-size distance together (see
+// dataset/one_allele_pairs.h; the maximum compares every pair of MLGs).
 struct MlgPairScan {
   // Pairs (j, k), j < k, at allelic distance exactly 1, in order of j then k:
   // candidates for scoring errors or somatic mutations.

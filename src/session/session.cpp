@@ -5,6 +5,7 @@
 #include "dataset/data_file.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
+#include "dataset/one_allele_pairs.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
@@ -80,6 +81,9 @@ void Session::ResetForOpen() {
   info_.sameMlgPairCount = 0;
   loaded_.reset();
   availability_ = CommandAvailability();
+  lineages_ = LineageState();
+  associationCharts_.clear();
+  associationSuffixes_.clear();
 }
 
 Status Session::Open(const std::string& path) {
@@ -99,7 +103,7 @@ Status Session::Open(const std::string& path) {
   loaded->mlgs = IdentifyMlgs(d);
   Extents extents = ComputeExtents(d);
   loaded->matrices = PairwiseMatrices(&d, &loaded->mlgs, extents.SpatialDims);
-  MlgPairScan scan = ScanMlgPairs(d, loaded->mlgs);
+  std::vector<std::pair<int, int>> oneAllelePairs = FindOneAllelePairs(d, loaded->mlgs);
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
@@ -120,7 +124,7 @@ Status Session::Open(const std::string& path) {
   info.spatialDims = extents.SpatialDims;
   info.mlgCount = loaded->mlgs.mlgCount;
   info.sameMlgPairCount = CountSameMlgPairs(loaded->mlgs);
-  info.maxMicrosatDistance = scan.maxMicrosatDistance;
+  info.maxMicrosatDistance = -1;
   info.hasMissingData = d.hasMissingData;
   info.unitsWithMissingData = 0;
   info.lociWithMissingData.clear();
@@ -137,7 +141,7 @@ Status Session::Open(const std::string& path) {
     for (int k = 0; k < d.locusCount; ++k)
       if (locusMissing[k]) info.lociWithMissingData.push_back(d.locusNames[k]);
   }
-  info.oneAllelePairs = std::move(scan.oneAllelePairs);
+  info.oneAllelePairs = std::move(oneAllelePairs);
   matricesSheetStage_ = 0;
   loaded_ = std::move(loaded);
 
@@ -221,6 +225,12 @@ void Session::WriteOneAlleleListing() {
   }
 }
 
+int Session::MaxMicrosatDistance() {
+  if (info_.maxMicrosatDistance < 0 && hasData())
+    info_.maxMicrosatDistance = vireltan::MaxMicrosatDistance(dataset(), mlgs());
+  return info_.maxMicrosatDistance;
+}
+
 Status Session::WriteResultsLog() {
   return WriteTableFile(results, ResultsLogPath(), FileType::kTextTable);
 }
@@ -249,6 +259,7 @@ Status Session::Close() {
   spatialResults.Reset();
   loaded_.reset();
   availability_ = CommandAvailability();
+  lineages_ = LineageState();
   return written;
 }
 

@@ -27,6 +27,7 @@
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
 #include "session/command_availability.h"
+#include "session/lineage_state.h"
 #include "sheet/book.h"
 
 namespace vireltan {
@@ -58,7 +59,9 @@ struct DatasetInfo {
   double spatialDims = 0;  // number of coordinate axes present (0, 1, 2)
   int mlgCount = 0;        // G: distinct MLGs
   std::int64_t sameMlgPairCount = 0;
-  int maxMicrosatDistance = 0;  // largest allele-size distance between two MLGs
+  // Largest allele-size distance between two MLGs: compares every pair of
+  // MLGs, so it is found by the first allele-size histogram (-1 until then).
+  int maxMicrosatDistance = -1;
   bool hasMissingData = false;
   int unitsWithMissingData = 0;                  // units lacking an allele somewhere
   std::vector<std::string> lociWithMissingData;  // loci where an allele lacks
@@ -82,6 +85,8 @@ class Session {
 
   // --- The loaded dataset's description (set by Open and Close only) ---
   const DatasetInfo& info() const { return info_; }
+  // info().maxMicrosatDistance, computed on first use (O(G² L)).
+  int MaxMicrosatDistance();
 
   // --- Worksheets ---
   Book results;         // results worksheet; its text copy is the results log
@@ -289,6 +294,37 @@ class Session {
   // " (2)", " (3)" ...: a workbook cannot hold two sheets of one name.
   std::string UniqueSpatialSheetName(const std::string& base) const;
 
+  // Multilocus lineages (session_lineages.cpp).
+  // MLG > Multilocus lineages: clusters the MLGs on `distance` with
+  // `linkage`, cuts at `threshold` and appends the MLL block (title row,
+  // header "MLL units MLGs", one row per MLL) to `results` and the log.
+  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold);
+  // mll --suggest: the threshold suggestion and its gap, appended to the
+  // results; draws the distance histogram with the suggestion marked.
+  Status SuggestLineageThreshold(MlgDistanceKind distance);
+  // MLG > Count lineages instead of genotypes: needs a grouping first.
+  Status CountLineages(bool on);
+  const LineageState& lineages() const { return lineages_; }
+  // The partition the diversity and effort commands count: the MLGs, or
+  // the MLLs (as if each were one genotype) while counting lineages.
+  MlgPartition CountedPartition() const;
+  // While counting lineages, appends the note saying so to the title row
+  // of the block starting at `firstRow`.
+  void MarkLineageBlock(int firstRow);
+  // MLG > Minimum spanning network: nodes MLGs (or MLLs with `overLineages`),
+  // the edge list written to outputPrefix + ".msn.txt"; the drawing is kept
+  // for the window and Save Graph (".msn.svg").
+  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages);
+  // The histograms of the permuted rbarD of the last test of clonality:
+  // one per population when the data have populations, the last for all
+  // units; Save Graph names them by associationChartSuffix.
+  const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
+  // summary --permutations=P (MLG > Test of clonality): the population
+  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
+  // the genotypes among units at each locus (session_clonality.cpp); fills
+  // the histograms of the permuted rbarD.
+  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations);
+
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
   Status Report(Status status);
@@ -312,6 +348,9 @@ class Session {
   std::vector<std::pair<std::string, ChartData>> chartsToSave_;
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
+  LineageState lineages_;
+  std::vector<ChartData> associationCharts_;
+  std::vector<std::string> associationSuffixes_;  // ".ia.svg" for all units
 };
 
 }  // namespace vireltan

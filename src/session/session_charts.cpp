@@ -4,6 +4,7 @@
 
 #include "analyses/spatial/mlg_map.h"
 #include "session/session.h"
+#include "sheet/atomic_file.h"
 
 namespace vireltan {
 
@@ -14,6 +15,15 @@ void EmptySeries(ChartData& chart, const char* seriesName) {
     s->points.clear();
     s->boxes.clear();
   }
+}
+
+// ".ia.svg" -> ".ia": the renderer adds the extension of each format.
+std::string WithoutSvg(const std::string& suffix) {
+  const std::string svg = ".svg";
+  if (suffix.size() >= svg.size() &&
+      suffix.compare(suffix.size() - svg.size(), svg.size(), svg) == 0)
+    return suffix.substr(0, suffix.size() - svg.size());
+  return suffix;
 }
 
 // The file name suffix of the curve on the sampling-effort chart.
@@ -41,7 +51,13 @@ void Session::HideCharts() {
   EmptySeries(chart(ChartRole::kPareto), kParetoFitSeries);
   EmptySeries(chart(ChartRole::kAllelicHistogram), kAllelicBarsSeries);
   EmptySeries(chart(ChartRole::kMicrosatHistogram), kMicrosatBarsSeries);
+  // The suggested MLL threshold is drawn over a histogram only by mll --suggest.
+  for (ChartRole role : {ChartRole::kAllelicHistogram, ChartRole::kMicrosatHistogram})
+    std::erase_if(chart(role).series,
+                  [](const ChartSeries& s) { return s.name == kThresholdLineSeries; });
   for (ChartData& c : charts_) c.visible = false;
+  lineages_.network.visible = false;
+  for (ChartData& c : associationCharts_) c.visible = false;
 }
 
 Status Session::MlgMap() {
@@ -99,7 +115,9 @@ void Session::NoteChartsShown() {
 
 Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options) {
   NoteChartsShown();
-  if (chartsToSave_.empty())
+  const bool associationShown = std::any_of(associationCharts_.begin(), associationCharts_.end(),
+                                            [](const ChartData& c) { return c.visible; });
+  if (chartsToSave_.empty() && !associationShown && !lineages_.network.visible)
     return Status::Error(
         "There is no chart to save: no command has drawn one since the last save.");
   // Each chart is written once: the list empties as its files are written,
@@ -108,6 +126,22 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     const auto& [suffix, data] = chartsToSave_.front();
     if (Status s = renderer.SaveFigure(data, OutputPath(suffix), options); !s) return s;
     chartsToSave_.erase(chartsToSave_.begin());
+  }
+  for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
+    if (!associationCharts_[k].visible) continue;
+    if (Status s = renderer.SaveFigure(associationCharts_[k],
+                                       OutputPath(WithoutSvg(associationSuffixes_[k])), options);
+        !s)
+      return s;
+    associationCharts_[k].visible = false;
+  }
+  if (lineages_.network.visible) {
+    // The network is drawn by the engine as SVG; the renderer adds its
+    // image twins.
+    const std::string svgPath = OutputPath(".msn.svg");
+    if (Status s = WriteFileAtomically(svgPath, NetworkSvg(lineages_.network)); !s) return s;
+    if (Status s = renderer.ConvertSvgDrawing(svgPath); !s) return s;
+    lineages_.network.visible = false;
   }
   // A saved chart is not saved again by the next Save Graph.
   effortCurve_ = EffortCurve::kNone;

@@ -38,7 +38,7 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   MlgDistanceTable table(session.dataset(), session.mlgs(), kind);
   const int classes =
       allelic ? AllelicDistanceClassCount(session.info().locusCount, session.info().ploidy)
-              : session.info().maxMicrosatDistance;
+              : session.MaxMicrosatDistance();
   DistanceHistogram histogram;
   Status tabulated = TabulateMlgDistances(table, classes, session.progress(), histogram);
   if (!tabulated) return tabulated;
@@ -92,7 +92,8 @@ Status Session::ExportQuorvex() {
   if (!allowed) return allowed;
   if (Status range = CheckAlleleRange(dataset(), 100, 999, "Quorvex"); !range) return range;
   HideCharts();
-  return WriteQuorvexFile(dataset(), mlgs(), info_.datasetName, OutputPath(".quorvex.txt"));
+  return WriteQuorvexFile(dataset(), CountedPartition(), info_.datasetName,
+                          OutputPath(".quorvex.txt"));
 }
 
 Status Session::ExportArlequin() {
@@ -100,7 +101,8 @@ Status Session::ExportArlequin() {
   if (!allowed) return allowed;
   if (Status range = CheckAlleleRange(dataset(), 100, 999, "Arlequin"); !range) return range;
   HideCharts();
-  return WriteArlequinFile(dataset(), mlgs(), info_.datasetName, OutputPath(".arlequin.arp"));
+  return WriteArlequinFile(dataset(), CountedPartition(), info_.datasetName,
+                           OutputPath(".arlequin.arp"));
 }
 
 }  // namespace vireltan

@@ -106,6 +106,15 @@ std::vector<EffortBox> BoxesOf(const std::vector<CombinationRow>& rows) {
   return boxes;
 }
 
+// The loci curves count genotypes over subsets of loci, which lineages,
+// grouped on all loci at once, do not define.
+Status CheckNotCountingLineages(const Session& s) {
+  if (!s.lineages().counting) return Status::Ok();
+  return Status::Error(
+      "The loci curves count genotypes over subsets of loci and cannot count lineages: switch "
+      "MLG > Count lineages instead of genotypes off first.");
+}
+
 Status CheckPermutations(int permutations) {
   if (permutations >= 2) return Status::Ok();
   return Status::Error("The number of permutations must be a whole number of at least 2 (got " +
@@ -147,6 +156,7 @@ Status PublishCurve(Session& s, EffortCurve shown, const char* axisTitle,
                   std::string(EffortCurveTitle(shown)) + ", \"" + s.info().datasetName + "\"",
                   axisTitle, s.info().mlgCount, boxes);
   AppendBlock(s.results.first(), block, firstRow);
+  s.MarkLineageBlock(firstRow);
   if (Status written = s.WriteResultsLog(); !written) return written;
   s.messages().Note(closing);
   return Status::Ok();
@@ -156,6 +166,7 @@ Status PublishCurve(Session& s, EffortCurve shown, const char* axisTitle,
 
 Status Session::ResampleLoci(int permutations) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status counted = CheckNotCountingLineages(*this); !counted) return counted;
   if (Status valid = CheckPermutations(permutations); !valid) return valid;
 
   std::vector<ResamplingRow> rows;
@@ -180,7 +191,7 @@ Status Session::ResampleIndividuals(int permutations) {
   std::vector<ResamplingRow> rows;
   {
     ProgressPanel panel(progress_);
-    EffortInput input = PrepareEffortInput(dataset(), mlgs());
+    EffortInput input = PrepareEffortInput(dataset(), CountedPartition());
     RandomGenerator random = NewGenerator();
     Status run = ResampleIndividualsCurve(input, permutations, random, progress_, rows);
     if (!run) return run;
@@ -194,6 +205,7 @@ Status Session::ResampleIndividuals(int permutations) {
 
 Status Session::CombineLoci() {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status counted = CheckNotCountingLineages(*this); !counted) return counted;
 
   LociCombinationResult result;
   {
@@ -212,7 +224,7 @@ Status Session::CombineIndividuals() {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
 
   // Closed form over the clone sizes: instant for any N, no progress needed.
-  std::vector<CombinationRow> rows = CombineIndividualsCurve(mlgs().cloneSize);
+  std::vector<CombinationRow> rows = CombineIndividualsCurve(CountedPartition().cloneSize);
 
   // The block opens with its own empty row.
   return PublishCurve(*this, EffortCurve::kCombinedIndividuals, "Number of sampling units",

@@ -48,15 +48,17 @@ Status Session::Psex() {
 
 Status Session::Diversity() {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
-  DiversityIndices indices = ComputeDiversityIndices(mlgs().cloneSize);
+  DiversityIndices indices = ComputeDiversityIndices(CountedPartition().cloneSize);
   HideCharts();
-  WriteDiversityBlock(results.first(), NextResultsBlockRow(), indices);
+  const int row = NextResultsBlockRow();
+  WriteDiversityBlock(results.first(), row, indices);
+  MarkLineageBlock(row);
   return WriteResultsLog();
 }
 
 Status Session::Pareto() {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
-  ParetoResult pareto = ComputePareto(mlgs().cloneSize);
+  ParetoResult pareto = ComputePareto(CountedPartition().cloneSize);
   HideCharts();
   const std::string message = ParetoMessage(pareto.kind);
   if (!message.empty()) messages_.Show(message);
@@ -64,7 +66,9 @@ Status Session::Pareto() {
   if (pareto.kind == ParetoCase::kOneSize) return Status::Ok();
   if (pareto.kind == ParetoCase::kFull)
     FillParetoChart(chart(ChartRole::kPareto), pareto, info_.datasetName);
-  WriteParetoBlock(results.first(), NextResultsBlockRow(), pareto);
+  const int row = NextResultsBlockRow();
+  WriteParetoBlock(results.first(), row, pareto);
+  MarkLineageBlock(row);
   // The bounded cases are saved too: a batch run has no later command that
   // would carry them into the log.
   return WriteResultsLog();

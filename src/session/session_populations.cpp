@@ -52,7 +52,7 @@ Status Session::LoadPopulations(const std::string& strataPath) {
 Status Session::ExportGenAlEx(bool cloneCorrect) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   HideCharts();
-  std::vector<int> units = UnitsToExport(dataset(), mlgs(), cloneCorrect);
+  std::vector<int> units = UnitsToExport(dataset(), CountedPartition(), cloneCorrect);
   Book book = BuildGenAlExBook(dataset(), units, info_.datasetName, info_.spatialDims > 0);
   return WriteTableFile(book, OutputPath(".genalex.xlsx"), FileType::kXlsxWorkbook);
 }
@@ -61,8 +61,9 @@ Status Session::ExportGenepop(bool cloneCorrect) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   HideCharts();
   std::string text;
-  Status formatted = FormatGenepop(dataset(), UnitsToExport(dataset(), mlgs(), cloneCorrect),
-                                   info_.datasetName, text);
+  Status formatted =
+      FormatGenepop(dataset(), UnitsToExport(dataset(), CountedPartition(), cloneCorrect),
+                    info_.datasetName, text);
   if (!formatted) return formatted;
   return WriteFileAtomically(OutputPath(".genepop.gen"), text);
 }
@@ -79,13 +80,14 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
-    summary = SummarisePopulations(dataset(), mlgs(), options, &progress_);
+    summary = SummarisePopulations(dataset(), CountedPartition(), options, &progress_);
     if (progress_.Cancelled()) return Status::Cancelled();
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), NextResultsBlockRow(),
-                            1);
+  const int row = NextResultsBlockRow();
+  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
+  MarkLineageBlock(row);
   return WriteResultsLog();
 }
 

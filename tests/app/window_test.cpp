@@ -106,7 +106,11 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        "&MLG",
        {{"diversityindices1", "&Diversity and richness"},
         {"Pareto1", "&Pareto distribution"},
-        {"Populationsummary1", "Population &summary"}}},
+        {"Populationsummary1", "Population &summary"},
+        {"Multilocuslineages1", "Multilocus &lineages\u2026"},
+        {"Countlineages1", "&Count lineages instead of genotypes"},
+        {"Minimumspanningnetwork1", "Minimum spanning &network\u2026"},
+        {"Testofclonality1", "&Test of clonality (index of association)\u2026"}}},
       {"Spatialcomponents2",
        "&Spatial components",
        {{"MLGmap1", "MLG &map"},
@@ -637,6 +641,55 @@ TEST(CommandLine, SaveMapWritesTheSameFilesHeadless) {
   QXmlStreamReader xml(&svg);
   while (!xml.atEnd()) xml.readNext();
   EXPECT_FALSE(xml.hasError());
+}
+
+// MLG > Test of clonality: the summary with its p-values, the histogram of
+// the permuted rbarD in its view, saved as .ia.svg.
+TEST_F(WindowTest, ClonalityTestShowsAndSavesTheHistogram) {
+  form->show();
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->Testofclonality1);
+  form->findChild<QLineEdit*>("IaPermutationsEdit")->setText("99");
+  form->findChild<QPushButton*>("IaRunButton")->click();
+  form->WaitUntilIdle();
+  ASSERT_EQ(form->session().associationCharts().size(), 1u);
+  auto* view = form->findChild<QChartView*>("iaChart");
+  ASSERT_NE(view, nullptr);
+  EXPECT_FALSE(view->isHidden());
+  Trigger(form->Saveas1);
+  EXPECT_TRUE(fs::exists(dir.path() / "meadow.ia.svg"));
+  EXPECT_TRUE(view->isHidden());
+}
+
+// MLG > Multilocus lineages: the suggestion fills the threshold field and
+// marks the histogram; the network shows in its view and Save Graph writes
+// its three files.
+TEST_F(WindowTest, LineagePanelsSuggestGroupAndDrawTheNetwork) {
+  form->show();
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->Multilocuslineages1);
+  auto* panel = form->findChild<QGroupBox*>("MllPanel");
+  ASSERT_FALSE(panel->isHidden());
+  form->findChild<QPushButton*>("MllSuggestButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(form->findChild<QLineEdit*>("MllThresholdEdit")->text(), "3.5");
+  EXPECT_FALSE(panel->isHidden());
+  EXPECT_FALSE(form->Chart4->isHidden());
+  form->findChild<QPushButton*>("MllRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_TRUE(form->session().lineages().grouped);
+  Trigger(form->Countlineages1);
+  EXPECT_TRUE(form->Countlineages1->isChecked());
+  Trigger(form->Minimumspanningnetwork1);
+  form->findChild<QPushButton*>("MsnRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
+  Trigger(form->Saveas1);
+  for (const char* suffix : {".msn.svg", ".msn.png", ".msn.pdf", ".msn.txt"})
+    EXPECT_TRUE(fs::exists(dir.path() / (std::string("meadow") + suffix))) << suffix;
+  EXPECT_TRUE(form->findChild<QWidget*>("networkView")->isHidden());
 }
 
 }  // namespace

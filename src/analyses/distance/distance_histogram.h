@@ -3,6 +3,10 @@
 // pairs of distinct genotypes lie at 1, 2, ... D alleles (or allele-size
 // units) apart, drawn as a bar chart of the percentage of pairs, and, for at
 // most 254 MLGs, the distance matrix itself as a block of the results.
+//
+// Time grows with G² L; memory only with G: distances are computed one row
+// of MLGs at a time and counted, never stored as a matrix (the matrix file
+// is written row by row too).
 #include <cstdint>
 #include <string>
 #include <vector>

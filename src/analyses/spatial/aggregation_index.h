@@ -12,6 +12,9 @@
 // Significance: the positions are reassigned at random among the units, and
 // p (Ac) is the share of permutations whose Ac is strictly greater than the
 // observed one.
+//
+// Memory: O(N) beyond the nearest-neighbour index (see
+// nearest_neighbours.h); no table grows with N².
 #include <cstdint>
 
 #include "analyses/spatial/spatial_units.h"

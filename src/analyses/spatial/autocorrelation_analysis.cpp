@@ -1,7 +1,5 @@
 #include "analyses/spatial/autocorrelation_analysis.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +10,10 @@
 #include "analyses/spatial/autocorrelation_kinship.h"
 #include "analyses/spatial/autocorrelation_permutation.h"
 #include "analyses/spatial/autocorrelation_resampling.h"
+#include "analyses/spatial/distance_ordered_pairs.h"
+#include "common/memory_guard.h"
+#include "common/parallel_for.h"
+#include "dataset/pairwise_matrices.h"
 #include "numeric/line_fit.h"
 
 namespace vireltan {
@@ -41,20 +43,6 @@ constexpr std::uint64_t kSecondStreams = std::uint64_t{1} << 32;
 constexpr std::uint64_t kResamplingStreams = std::uint64_t{2} << 32;
 
 const char* kStopped = "Spatial autocorrelation stopped: ";
-
-// Bytes in GB with one decimal, "." as the separator whatever the locale.
-std::string Gigabytes(double bytes) {
-  char buffer[32];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, bytes / 1e9, std::chars_format::fixed, 1);
-  return std::string(buffer, r.ptr);
-}
-
-// Physical memory of the computer, 0 when unknown.
-double PhysicalMemoryBytes() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long size = sysconf(_SC_PAGE_SIZE);
-  return pages > 0 && size > 0 ? static_cast<double>(pages) * size : 0.0;
-}
 
 bool AllEqual(const std::vector<double>& v) {
   for (size_t i = 1; i < v.size(); ++i)
@@ -96,21 +84,191 @@ Status FitObservedLines(const ClassTable& t, const std::string& which, FourLines
   return Status::Ok();
 }
 
-// The observed table of a sorted list of unit pairs (first, second hold the
-// units), coefficients from `table` by the units' groups.
-ClassTable ObservedTable(const std::vector<PointPair>& sorted, const ClassRule& rule,
-                         const std::vector<int>& group, const KinshipTable& table) {
-  const std::int64_t pairs = static_cast<std::int64_t>(sorted.size()) - 1;
-  struct Pair {
-    double distance, loiselle, ritland;
-  };
-  auto pairAt = [&](std::int64_t i) {
-    const PointPair& t = sorted[i];
-    const KinshipPair& p = table.at(group[t.first], group[t.second]);
-    return Pair{t.distance, p.loiselle, p.ritland};
-  };
-  auto distanceAt = [&](std::int64_t i) { return sorted[i].distance; };
-  return TabulateClasses(pairs, rule, ClassEnds(pairs, rule, distanceAt), pairAt);
+// Pairs within each class limit, for the fixed rule: a pass over all pairs
+// (the count of pairs at or below a limit does not depend on their order).
+struct LimitCensus {
+  double largest = 0;
+  std::vector<std::int64_t> atOrBelow;      // 1-based, per limit
+  std::vector<std::int64_t> keptAtOrBelow;  // the same over pairs of different groups
+};
+LimitCensus CountWithinLimits(const std::vector<double>& x, const std::vector<double>& y,
+                              const std::vector<double>& limits, const std::vector<int>* group) {
+  LimitCensus census;
+  const size_t k = limits.size();
+  std::vector<std::int64_t> below(k + 1, 0), keptBelow(k + 1, 0);
+  const int m = static_cast<int>(x.size());
+  for (int a = 0; a < m; ++a) {
+    for (int b = a + 1; b < m; ++b) {
+      const double dx = x[a] - x[b];
+      const double dy = y[a] - y[b];
+      const double d = std::sqrt(dx * dx + dy * dy);
+      census.largest = std::max(census.largest, d);
+      // First limit at or above d: the pair counts for it and all later ones.
+      const size_t c = std::lower_bound(limits.begin(), limits.end(), d) - limits.begin();
+      ++below[c];
+      if (group && (*group)[a] != (*group)[b]) ++keptBelow[c];
+    }
+  }
+  census.atOrBelow.assign(k + 1, 0);
+  census.keptAtOrBelow.assign(k + 1, 0);
+  for (size_t c = 1; c <= k; ++c) {
+    census.atOrBelow[c] = census.atOrBelow[c - 1] + below[c - 1];
+    census.keptAtOrBelow[c] = census.keptAtOrBelow[c - 1] + keptBelow[c - 1];
+  }
+  return census;
+}
+
+// Class ends of a list of `pairs` pairs, `atOrBelow` per limit (fixed rule).
+std::vector<std::int64_t> EndsFor(const ClassRule& rule, std::int64_t pairs,
+                                  const std::vector<std::int64_t>& atOrBelow) {
+  if (rule.rule == DistanceClassRule::kEqualCount) return EqualCountClassEnds(pairs, rule.k);
+  return FixedLimitClassEnds(pairs, atOrBelow);
+}
+
+// Takes the sorted pairs of a walk: the observed table of the pairs, and
+// optionally the observed table of the pairs of different groups (when
+// they are in the same order, i.e. without ties), the class of each pair
+// and its rank, as the permutations need them.
+class ObservedPairs : public RankedPairVisitor {
+ public:
+  ObservedPairs(int positions, const std::vector<int>& group, KinshipTable& table)
+      : positions_(positions), group_(group), table_(table) {}
+  // With these set, the exact path releases the table (G² cells, as large
+  // as its 8 bytes per pair at N = 2G) and computes each pair's
+  // coefficients from the genotypes instead, exactly as the table holds
+  // them; the caller computes the table again afterwards.
+  const KinshipCalculator* calculator = nullptr;
+  const std::vector<int>* representative = nullptr;
+  bool tableReleased() const { return released_; }
+
+  void ExactPathStarts() override {
+    // The class table is filled again by the replay: released meanwhile.
+    if (classes) *classes = PositionPairTables{classes->positions, {}, {}, {}, {}};
+    if (!calculator) return;
+    table_ = KinshipTable();
+    released_ = true;
+  }
+  ClassTableBuilder all;
+  ClassTableBuilder* kept = nullptr;  // pairs of different groups
+  PositionPairTables* classes = nullptr;
+  std::vector<std::int64_t> ends;  // with classes: the class ends
+  PositionPairTables* ranks = nullptr;
+
+  void Start() override {
+    anyOrder_ = true;
+    lastDistance_ = -1;
+    if (classes && classes->narrowClass.empty() && classes->wideClass.empty())
+      classes->AllocateClasses(static_cast<int>(ends.size()) - 1);
+    all.Reset();
+    if (kept) kept->Reset();
+    rank_ = 0;
+    c_ = 1;
+  }
+  void Visit(const RankedPair* pairs, std::size_t count) override {
+    // A table released by an earlier walk counts as released here too.
+    if (released_ || (calculator && table_.size() == 0)) {
+      VisitComputing(pairs, count);
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      // The coefficient cells and the class cells are spread over their
+      // tables: fetch them well ahead.
+      if (i + kAhead < count) {
+        const RankedPair& ahead = pairs[i + kAhead];
+        __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
+        const std::int64_t cell = TriangleIndex(positions_, ahead.a, ahead.b);
+        if (classes) {
+          __builtin_prefetch(classes->narrowClass.empty()
+                                 ? static_cast<const void*>(&classes->wideClass[cell])
+                                 : static_cast<const void*>(&classes->narrowClass[cell]),
+                             1);
+        }
+        if (ranks) __builtin_prefetch(&ranks->rank[cell], 1);
+      }
+      const RankedPair& p = pairs[i];
+      const KinshipPair& t = table_.at(group_[p.a], group_[p.b]);
+      if (i + 1 < count && pairs[i + 1].distance == p.distance)
+        CheckTie(pairs, count, i, t, table_.at(group_[pairs[i + 1].a], group_[pairs[i + 1].b]));
+      Take(p, t);
+    }
+    NoteBlockEnd(pairs, count);
+  }
+  bool CanTakeAnyTieOrder() const override { return anyOrder_; }
+
+ private:
+  static constexpr std::size_t kAhead = 48;
+  void Take(const RankedPair& p, const KinshipPair& t) {
+    const int ga = group_[p.a], gb = group_[p.b];
+    all.Add(p.distance, t.loiselle, t.ritland);
+    if (kept && ga != gb) kept->Add(p.distance, t.loiselle, t.ritland);
+    const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
+    if (classes) {
+      const int k = static_cast<int>(ends.size()) - 1;
+      while (c_ < k && rank_ + 1 > ends[c_]) ++c_;
+      classes->SetClass(index, c_);
+    }
+    if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank_);
+    ++rank_;
+  }
+  // The table's cell (g, h), g <= h, is Pair(representative g,
+  // representative h); the pairs of a block are computed in parallel and
+  // taken in order.
+  void VisitComputing(const RankedPair* pairs, std::size_t count) {
+    buffer_.resize(count);
+    ParallelFor(static_cast<int>(count), [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) {
+        int g = group_[pairs[i].a], h = group_[pairs[i].b];
+        if (g > h) std::swap(g, h);
+        KinshipPair t;
+        calculator->Pair((*representative)[g], (*representative)[h], t);
+        buffer_[i] = t;
+      }
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + 1 < count && pairs[i + 1].distance == pairs[i].distance)
+        CheckTie(pairs, count, i, buffer_[i], buffer_[i + 1]);
+      Take(pairs[i], buffer_[i]);
+    }
+    NoteBlockEnd(pairs, count);
+  }
+  // Two pairs at one distance (i, i + 1) may come in either order only when
+  // they fall in one class and add up the same either way, and no rank is
+  // kept (the weighted permutations cut classes on ranks). Runs of three or
+  // more, or across blocks, are left to the exact path.
+  void CheckTie(const RankedPair* pairs, std::size_t count, std::size_t i, const KinshipPair& t0,
+                const KinshipPair& t1) {
+    if (!anyOrder_) return;
+    const double loiselle[2] = {t0.loiselle, t1.loiselle};
+    const double ritland[2] = {t0.ritland, t1.ritland};
+    if (ranks || kept || (i + 2 < count && pairs[i + 2].distance == pairs[i].distance) ||
+        (i == 0 && pairs[0].distance == lastDistance_) || !all.SameInEitherOrder(loiselle, ritland))
+      anyOrder_ = false;
+  }
+  void NoteBlockEnd(const RankedPair* pairs, std::size_t count) {
+    if (count == 0) return;
+    if (pairs[0].distance == lastDistance_) anyOrder_ = false;
+    lastDistance_ = pairs[count - 1].distance;
+  }
+
+  int positions_;
+  const std::vector<int>& group_;
+  KinshipTable& table_;
+  bool released_ = false;
+  bool anyOrder_ = true;
+  double lastDistance_ = -1;
+  std::vector<KinshipPair> buffer_;
+  std::int64_t rank_ = 0;
+  int c_ = 1;
+};
+
+Status WalkStatus(PairWalkPath path) {
+  if (path == PairWalkPath::kCancelled) return Status::Cancelled();
+  if (path == PairWalkPath::kTooLarge)
+    return Status::Error(std::string(kStopped) +
+                         "many pairs of sampling units lie at exactly the same distance, and "
+                         "ordering them as the program does needs more memory than this "
+                         "computer has available now.");
+  return Status::Ok();
 }
 
 CorrelogramSeries SeriesOf(const std::string& name, const ClassTable& t,
@@ -133,6 +291,32 @@ CorrelogramSeries SeriesOf(const std::string& name, const ClassTable& t,
 }
 
 }  // namespace
+
+double EstimateAutocorrelationBytes(double units, double mlgs,
+                                    const AutocorrelationSettings& settings) {
+  const ReplicateProcedure procedure = settings.procedure;
+  const bool genets =
+      procedure == ReplicateProcedure::kCentral || procedure == ReplicateProcedure::kResampling;
+  const double pairs = 0.5 * units * (units - 1);
+  const double genetPairs = 0.5 * mlgs * (mlgs - 1);
+  const double threads = std::max(1u, std::thread::hardware_concurrency());
+  const int k = settings.rule == DistanceClassRule::kEqualCount ? settings.DistanceClassCount
+                                                                : kMaxDistanceClasses;
+  const double classBytes = k < 256 ? 1 : 2;
+  // Units and their coefficients: G x G cells of 16 bytes (two tables for
+  // the genets), one distance class per pair of positions, one slice of
+  // the sorted pairs.
+  double bytes = 16.0 * mlgs * mlgs * (genets ? 2 : 1) + classBytes * pairs +
+                 PairWalkBytes(static_cast<std::int64_t>(pairs), false) + 2000.0 * units;
+  // Weighted: the rank of every pair (4 bytes), and per thread a bit per
+  // pair and the class of every block of 256 ranks.
+  if (procedure == ReplicateProcedure::kWeighted)
+    bytes += pairs * (4 + threads * (1.0 / 8 + 2.0 / 256));
+  if (procedure == ReplicateProcedure::kCentral) bytes += classBytes * genetPairs;
+  // Each thread of the resampling holds two lists of genet pairs.
+  if (procedure == ReplicateProcedure::kResampling) bytes += threads * genetPairs * 48;
+  return bytes;
+}
 
 Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink& progress,
                                  AutocorrelationOutcome& out) {
@@ -169,26 +353,19 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
                            std::to_string(kMaxDistanceClasses) + " are allowed.");
   }
 
-  // What the run will hold at once: the sorted pairs of SUs (16 bytes each
-  // while sorting, 16 more in compact form, 2 to 6 for the class or rank
-  // tables; a second sort for the weighted dataset), one or two tables of
-  // G x G coefficients, and the resampling's lists of genet pairs. Refused
-  // up front rather than failing halfway (or worse, having the system end
-  // the program).
+  // What the run will hold at once (see EstimateAutocorrelationBytes).
+  // Refused up front rather than failing halfway (or worse, having the
+  // system end the program).
+  const double available = AvailableMemoryBytes();
   {
-    const double pairs = 0.5 * N * (N - 1.0);
-    double bytes = pairs * (16 + 16 + 6) + 16.0 * G * G * (genets ? 2 : 1);
-    if (procedure == ReplicateProcedure::kWeighted) bytes += pairs * 16;
-    // Each thread of the resampling holds two lists of genet pairs.
-    if (procedure == ReplicateProcedure::kResampling)
-      bytes += std::max(1u, std::thread::hardware_concurrency()) * 0.5 * G * (G - 1.0) * 48;
-    const double available = PhysicalMemoryBytes();
-    if (available > 0 && bytes > 0.75 * available) {
-      return Status::Error(
-          std::string(kStopped) + "the " + std::to_string(N) + " sampling units and " +
-          std::to_string(G) + " MLGs need about " + Gigabytes(bytes) +
-          " GB of memory, more than this computer has to spare (" + Gigabytes(available) + " GB).");
-    }
+    const double genetShare = static_cast<double>(G) / N;
+    Status fits = CheckMemory(
+        "The spatial autocorrelation", N,
+        [&](int units) {
+          return EstimateAutocorrelationBytes(units, std::max(1.0, genetShare * units), settings);
+        },
+        available);
+    if (!fits) return fits;
   }
 
   // The entire dataset's units: SUs in designation order.
@@ -222,25 +399,26 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     if (!s) return s;
   }
 
-  // The entire dataset's pairs, sorted once: its observed table, and the
-  // position pairs every permutation walks.
-  std::vector<PointPair> sorted;
-  if (!SortedPointPairs(
-          suX, suY, [](int, int) { return true; }, &progress, sorted))
-    return Status::Cancelled();
-  const std::int64_t entirePairs = static_cast<std::int64_t>(sorted.size()) - 1;
+  // The rule. Fixed limits: pairs within each limit, counted once; a last
+  // class is added when the largest distance lies beyond the last limit.
+  const std::int64_t entirePairs = static_cast<std::int64_t>(N) * (N - 1) / 2;
+  const bool weighted = procedure == ReplicateProcedure::kWeighted;
+  const std::int64_t weightedPairs = entirePairs - CountSameMlgPairs(mlgs);
   ClassRule& rule = out.rule;
   rule.rule = settings.rule;
+  LimitCensus census;
   if (settings.rule == DistanceClassRule::kEqualCount) {
     rule.k = settings.DistanceClassCount;
   } else {
     rule.limits = input.fileLimits;
-    const double largest = sorted[entirePairs].distance;
-    if (rule.limits.back() < largest) {
+    census = CountWithinLimits(suX, suY, rule.limits, weighted ? &suGroup : nullptr);
+    if (rule.limits.back() < census.largest) {
       // Pairs beyond the last limit fall into one added class, reaching to
       // the largest distance (the last class takes all remaining pairs).
       out.OutOfRangeFlag = true;
-      rule.limits.push_back(largest);
+      rule.limits.push_back(census.largest);
+      census.atOrBelow.push_back(entirePairs);
+      census.keptAtOrBelow.push_back(weightedPairs);
     }
     rule.k = static_cast<int>(rule.limits.size());
   }
@@ -251,14 +429,61 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
                          " distance classes are too many to hold in memory; use fewer "
                          "permutations or classes.");
 
+  // The entire dataset's pairs in ascending order of distance, walked once
+  // (twice with ties and the weighted dataset): the observed tables, the
+  // class of every pair of positions and, for the weighted dataset, its rank.
   TestedDataset entire;
   entire.kind = TestedDatasetKind::kEntire;
-  entire.observed = ObservedTable(sorted, rule, suGroup, suTable);
-  if (Status s = FitObservedLines(entire.observed, "entire dataset", entire.lines); !s) return s;
-  SortedPositionPairs positionPairs = CompactPositionPairs(N, sorted);
-  const std::vector<std::int64_t> entireEnds =
-      ClassEnds(entirePairs, rule, [&](std::int64_t i) { return sorted[i].distance; });
-  std::vector<PointPair>().swap(sorted);
+  TestedDataset other;
+  const std::vector<std::int64_t> entireEnds = EndsFor(rule, entirePairs, census.atOrBelow);
+  const std::vector<std::int64_t> weightedEnds = EndsFor(rule, weightedPairs, census.keptAtOrBelow);
+  PositionPairTables entireTables;
+  entireTables.positions = N;
+  PositionPairTables weightedTables;
+  ClassTableBuilder weightedBuilder(rule, weightedEnds, weightedPairs);
+  {
+    ObservedPairs walk(N, suGroup, suTable);
+    walk.calculator = &suCalculator;
+    walk.representative = &mlgs.representative;
+    walk.all = ClassTableBuilder(rule, entireEnds, entirePairs);
+    walk.classes = &entireTables;
+    walk.ends = entireEnds;
+    if (weighted) {
+      weightedTables.positions = N;
+      weightedTables.rank.assign(static_cast<size_t>(entirePairs), 0);
+      if (rule.rule == DistanceClassRule::kFixedLimits) weightedTables.atOrBelow = census.atOrBelow;
+      walk.ranks = &weightedTables;
+      walk.kept = &weightedBuilder;
+    }
+    PairWalk pairs;
+    pairs.x = &suX;
+    pairs.y = &suY;
+    pairs.memoryLimit = available;
+    const PairWalkPath path = WalkPairsByDistance(pairs, &progress, walk);
+    if (Status s = WalkStatus(path); !s) return s;
+    entire.observed = walk.all.Finish();
+    if (Status s = FitObservedLines(entire.observed, "entire dataset", entire.lines); !s) return s;
+    if (weighted) {
+      other.kind = TestedDatasetKind::kWeighted;
+      if (path == PairWalkPath::kTied) {
+        // Ties: the weighted list has its own heap-sort order.
+        ObservedPairs keptWalk(N, suGroup, suTable);
+        keptWalk.calculator = &suCalculator;
+        keptWalk.representative = &mlgs.representative;
+        keptWalk.all = ClassTableBuilder(rule, weightedEnds, weightedPairs);
+        pairs.group = &suGroup;
+        if (Status s = WalkStatus(WalkPairsByDistance(pairs, &progress, keptWalk)); !s) return s;
+        other.observed = keptWalk.all.Finish();
+      } else {
+        other.observed = weightedBuilder.Finish();
+      }
+    }
+    if (walk.tableReleased() || suTable.size() == 0) {
+      // The exact path released the table: the permutations need it back.
+      Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", nullptr, suTable);
+      if (!s) return s;
+    }
+  }
 
   // Matrices sheet blocks, built now and stored by the caller.
   if (input.matricesSheetStage == 0) {
@@ -295,31 +520,31 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   }
 
   // The dataset without replicates, observed.
-  TestedDataset other;
-  std::vector<double> genetX, genetY;
   std::vector<int> genetGroup;
-  std::vector<PointPair> otherSorted;
-  std::int64_t weightedPairs = 0;
-  if (procedure == ReplicateProcedure::kWeighted) {
-    other.kind = TestedDatasetKind::kWeighted;
-    if (!SortedPointPairs(
-            suX, suY, [&](int a, int b) { return suGroup[a] != suGroup[b]; }, &progress,
-            otherSorted))
-      return Status::Cancelled();
-    weightedPairs = static_cast<std::int64_t>(otherSorted.size()) - 1;
-    other.observed = ObservedTable(otherSorted, rule, suGroup, suTable);
-    std::vector<PointPair>().swap(otherSorted);
+  PositionPairTables genetTables;
+  std::vector<std::int64_t> genetEnds;
+  const std::int64_t genetPairs = static_cast<std::int64_t>(G) * (G - 1) / 2;
+  if (weighted) {
     if (Status s = FitObservedLines(other.observed, "weighted dataset", other.lines); !s) return s;
   } else if (procedure == ReplicateProcedure::kCentral) {
     other.kind = TestedDatasetKind::kCentral;
-    genetX = mlgs.centroidX;
-    genetY = mlgs.centroidY;
     genetGroup.resize(G);
     std::iota(genetGroup.begin(), genetGroup.end(), 0);
-    if (!SortedPointPairs(
-            genetX, genetY, [](int, int) { return true; }, &progress, otherSorted))
-      return Status::Cancelled();
-    other.observed = ObservedTable(otherSorted, rule, genetGroup, genetTable);
+    LimitCensus genetCensus;
+    if (rule.rule == DistanceClassRule::kFixedLimits)
+      genetCensus = CountWithinLimits(mlgs.centroidX, mlgs.centroidY, rule.limits, nullptr);
+    genetEnds = EndsFor(rule, genetPairs, genetCensus.atOrBelow);
+    genetTables.positions = G;
+    ObservedPairs walk(G, genetGroup, genetTable);
+    walk.all = ClassTableBuilder(rule, genetEnds, genetPairs);
+    walk.classes = &genetTables;
+    walk.ends = genetEnds;
+    PairWalk pairs;
+    pairs.x = &mlgs.centroidX;
+    pairs.y = &mlgs.centroidY;
+    pairs.memoryLimit = available;
+    if (Status s = WalkStatus(WalkPairsByDistance(pairs, &progress, walk)); !s) return s;
+    other.observed = walk.all.Finish();
     if (Status s = FitObservedLines(other.observed, "dataset at central coordinates", other.lines);
         !s)
       return s;
@@ -331,7 +556,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   const int split = second ? 50 : 100;
   {
     PermutedUnits units{suGroup, &suTable, false};
-    PermutationPass pass(positionPairs, units, rule, entireEnds, entirePairs);
+    PermutationPass pass(std::move(entireTables), units, rule, entireEnds, entirePairs);
     ProgressRange stage(progress, 5, split);
     Status s = RunPermutations(pass, n, input.runSeed, kEntireStreams, entire.observed.average,
                                entire.observed.lnAverage, &stage, entire.permutations);
@@ -339,21 +564,16 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   }
 
   // Then the dataset without replicates.
-  if (procedure == ReplicateProcedure::kWeighted) {
+  if (weighted) {
     PermutedUnits units{suGroup, &suTable, true};
-    PermutationPass pass(positionPairs, units, rule, {}, weightedPairs);
+    PermutationPass pass(std::move(weightedTables), units, rule, {}, weightedPairs);
     ProgressRange stage(progress, split, 100);
     Status s = RunPermutations(pass, n, input.runSeed, kSecondStreams, other.observed.average,
                                other.observed.lnAverage, &stage, other.permutations);
     if (!s) return s;
   } else if (procedure == ReplicateProcedure::kCentral) {
-    SortedPositionPairs genetPairs = CompactPositionPairs(G, otherSorted);
-    const std::int64_t pairs = static_cast<std::int64_t>(otherSorted.size()) - 1;
-    const std::vector<std::int64_t> ends =
-        ClassEnds(pairs, rule, [&](std::int64_t i) { return otherSorted[i].distance; });
-    std::vector<PointPair>().swap(otherSorted);
     PermutedUnits units{genetGroup, &genetTable, false};
-    PermutationPass pass(genetPairs, units, rule, ends, pairs);
+    PermutationPass pass(std::move(genetTables), units, rule, genetEnds, genetPairs);
     ProgressRange stage(progress, split, 100);
     Status s = RunPermutations(pass, n, input.runSeed, kSecondStreams, other.observed.average,
                                other.observed.lnAverage, &stage, other.permutations);

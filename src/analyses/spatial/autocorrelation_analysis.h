@@ -15,10 +15,10 @@
 #include "analyses/spatial/autocorrelation_classes.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "analyses/spatial/autocorrelation_output.h"
+#include "charts/chart_data.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
-#include "charts/chart_data.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -58,6 +58,12 @@ struct AutocorrelationOutcome {
 };
 
 inline constexpr const char* kMatricesSheetName = "all freq& dist matrices";
+
+// Bytes a run holds at once for `units` SUs and `mlgs` MLGs (grows with
+// units²: one byte per pair of SUs for its distance class, more for the
+// weighted dataset, and 16 bytes per pair of MLGs for the coefficients).
+double EstimateAutocorrelationBytes(double units, double mlgs,
+                                    const AutocorrelationSettings& settings);
 
 // Runs the whole analysis. Progress goes to `progress` (0..100), which is
 // polled for cancellation; a zero denominator stops with a message saying

@@ -42,4 +42,48 @@ std::vector<std::int64_t> FixedLimitClassEnds(std::int64_t pairs,
   return ends;
 }
 
+ClassTableBuilder::ClassTableBuilder(const ClassRule& rule, std::vector<std::int64_t> ends,
+                                     std::int64_t pairs)
+    : rule_(&rule), ends_(std::move(ends)), pairs_(pairs) {
+  Reset();
+}
+
+void ClassTableBuilder::Reset() {
+  t_ = ClassTable();
+  t_.k = rule_->k;
+  for (auto* v : {&t_.minimum, &t_.average, &t_.maximum, &t_.lnAverage, &t_.pairCount, &t_.loiselle,
+                  &t_.ritland})
+    v->assign(rule_->k + 1, 0.0);
+  c_ = 1;
+  rank_ = 0;
+  sumD_ = sumL_ = sumR_ = totalL_ = totalR_ = last_ = 0;
+}
+
+void ClassTableBuilder::Close() {
+  const int c = c_++;
+  const std::int64_t count = ends_[c] - ends_[c - 1];
+  if (count > 0) {
+    t_.average[c] = sumD_ / count;
+    t_.lnAverage[c] = LnAverageDistance(t_.average[c]);
+    t_.pairCount[c] = static_cast<double>(count);
+    t_.loiselle[c] = sumL_ / count;
+    t_.ritland[c] = sumR_ / count;
+    if (rule_->rule == DistanceClassRule::kEqualCount) t_.maximum[c] = last_;
+  } else {
+    t_.minimum[c] = 0;
+  }
+  if (rule_->rule == DistanceClassRule::kFixedLimits)
+    t_.maximum[c] = c < t_.k ? rule_->limits[c - 1] : (pairs_ > 0 ? last_ : 0.0);
+  sumD_ = sumL_ = sumR_ = 0;
+}
+
+ClassTable ClassTableBuilder::Finish() {
+  while (c_ <= t_.k) Close();
+  if (pairs_ > 0) {
+    t_.meanLoiselle = totalL_ / static_cast<double>(pairs_);
+    t_.meanRitland = totalR_ / static_cast<double>(pairs_);
+  }
+  return t_;
+}
+
 }  // namespace vireltan

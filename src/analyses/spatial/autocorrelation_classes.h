@@ -132,4 +132,51 @@ ClassTable TabulateClasses(std::int64_t pairs, const ClassRule& rule,
   return t;
 }
 
+// TabulateClasses fed one pair at a time in rank order, for lists that are
+// never held whole: the same sums in the same order, so the same table to
+// the last bit. `ends` are the class ends of the `pairs`-long list.
+class ClassTableBuilder {
+ public:
+  ClassTableBuilder() = default;
+  ClassTableBuilder(const ClassRule& rule, std::vector<std::int64_t> ends, std::int64_t pairs);
+  // Forgets the pairs added so far.
+  void Reset();
+  void Add(double distance, double loiselle, double ritland) {
+    ++rank_;
+    while (c_ <= t_.k && rank_ > ends_[c_]) Close();
+    if (rank_ == ends_[c_ - 1] + 1) t_.minimum[c_] = ends_[c_ - 1] == 0 ? distance : last_;
+    sumD_ += distance;
+    sumL_ += loiselle;
+    sumR_ += ritland;
+    totalL_ += loiselle;
+    totalR_ += ritland;
+    last_ = distance;
+  }
+  // The table, once all pairs have been added.
+  ClassTable Finish();
+  // Whether the next two pairs, at one distance, fall in one class and give
+  // the same sums whichever comes first (so their order does not matter).
+  bool SameInEitherOrder(const double loiselle[2], const double ritland[2]) const {
+    // The class of rank r is the first c with ends[c] >= r.
+    int c = c_;
+    while (c <= t_.k && rank_ + 1 > ends_[c]) ++c;
+    if (c > t_.k || rank_ + 2 > ends_[c]) return false;
+    auto same = [](double s, double a, double b) { return (s + a) + b == (s + b) + a; };
+    // A pair that opens a class finds its class sums at 0.
+    const double sumL = c == c_ ? sumL_ : 0.0, sumR = c == c_ ? sumR_ : 0.0;
+    return same(sumL, loiselle[0], loiselle[1]) && same(sumR, ritland[0], ritland[1]) &&
+           same(totalL_, loiselle[0], loiselle[1]) && same(totalR_, ritland[0], ritland[1]);
+  }
+
+ private:
+  void Close();  // ends class c_ and opens the next
+  const ClassRule* rule_ = nullptr;
+  std::vector<std::int64_t> ends_;
+  std::int64_t pairs_ = 0;
+  ClassTable t_;
+  int c_ = 1;
+  std::int64_t rank_ = 0;
+  double sumD_ = 0, sumL_ = 0, sumR_ = 0, totalL_ = 0, totalR_ = 0, last_ = 0;
+};
+
 }  // namespace vireltan

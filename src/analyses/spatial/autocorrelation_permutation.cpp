@@ -29,41 +29,82 @@ SortedPositionPairs CompactPositionPairs(int positions, const std::vector<PointP
   return p;
 }
 
+void PositionPairTables::AllocateClasses(int k) {
+  const size_t cells = static_cast<size_t>(pairCount());
+  narrowClass.clear();
+  wideClass.clear();
+  if (k < 256) {
+    narrowClass.assign(cells, 0);
+  } else {
+    wideClass.assign(cells, 0);
+  }
+}
+
+namespace {
+
+PositionPairTables TablesOf(const SortedPositionPairs& pairs, const PermutedUnits& units,
+                            const ClassRule& rule, const std::vector<std::int64_t>& ends) {
+  PositionPairTables t;
+  const std::int64_t m = pairs.positions;
+  t.positions = pairs.positions;
+  const std::int64_t total = pairs.size();
+  if (!units.skipSameGroup) {
+    t.AllocateClasses(rule.k);
+    int c = 1;
+    for (std::int64_t r = 0; r < total; ++r) {
+      while (c < rule.k && r + 1 > ends[c]) ++c;
+      t.SetClass(TriangleIndex(m, pairs.first[r], pairs.second[r]), c);
+    }
+    return t;
+  }
+  t.rank.assign(total, 0);
+  for (std::int64_t r = 0; r < total; ++r)
+    t.rank[TriangleIndex(m, pairs.first[r], pairs.second[r])] = static_cast<std::uint32_t>(r);
+  if (rule.rule == DistanceClassRule::kFixedLimits) {
+    t.atOrBelow.assign(rule.k + 1, 0);
+    for (int c = 1; c <= rule.k; ++c)
+      t.atOrBelow[c] =
+          std::upper_bound(pairs.distance.begin(), pairs.distance.end(), rule.limits[c - 1]) -
+          pairs.distance.begin();
+  }
+  return t;
+}
+
+}  // namespace
+
 PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits units,
                                  ClassRule rule, const std::vector<std::int64_t>& ends,
                                  std::int64_t keptPairs)
-    : pairs_(pairs), units_(std::move(units)), rule_(std::move(rule)), keptPairs_(keptPairs) {
-  const std::int64_t m = pairs_.positions;
-  const std::int64_t total = pairs_.size();
+    : tables_(TablesOf(pairs, units, rule, ends)),
+      units_(std::move(units)),
+      rule_(std::move(rule)),
+      keptPairs_(keptPairs) {
+  Initialise(ends);
+}
+
+PermutationPass::PermutationPass(PositionPairTables tables, PermutedUnits units, ClassRule rule,
+                                 const std::vector<std::int64_t>& ends, std::int64_t keptPairs)
+    : tables_(std::move(tables)),
+      units_(std::move(units)),
+      rule_(std::move(rule)),
+      keptPairs_(keptPairs) {
+  Initialise(ends);
+}
+
+void PermutationPass::Initialise(const std::vector<std::int64_t>& ends) {
+  const std::int64_t total = tables_.pairCount();
   if (!units_.skipSameGroup) {
     // Every arrangement uses every position pair: each keeps the class of
     // its rank in the observed cut, and the classes keep their sizes.
     sizes_.assign(rule_.k + 1, 0);
-    classOfTri_.assign(total, 0);
-    int c = 1;
-    for (std::int64_t r = 0; r < total; ++r) {
-      while (c < rule_.k && r + 1 > ends[c]) ++c;
-      classOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] =
-          static_cast<std::uint16_t>(c);
-      ++sizes_[c];
-    }
+    for (int c = 1; c <= rule_.k; ++c) sizes_[c] = ends[c] - ends[c - 1];
     return;
   }
-  rankOfTri_.assign(total, 0);
-  for (std::int64_t r = 0; r < total; ++r)
-    rankOfTri_[TriangleIndex(m, pairs_.first[r], pairs_.second[r])] = static_cast<std::uint32_t>(r);
   // The kept pairs are as many in every arrangement, so equal-count classes
   // keep their sizes; fixed-limit classes are counted each time, from the
   // number of position pairs within each limit.
-  if (rule_.rule == DistanceClassRule::kEqualCount) {
-    sizes_ = EqualCountClassSizes(keptPairs, rule_.k);
-  } else {
-    atOrBelow_.assign(rule_.k + 1, 0);
-    for (int c = 1; c <= rule_.k; ++c)
-      atOrBelow_[c] =
-          std::upper_bound(pairs_.distance.begin(), pairs_.distance.end(), rule_.limits[c - 1]) -
-          pairs_.distance.begin();
-  }
+  if (rule_.rule == DistanceClassRule::kEqualCount)
+    sizes_ = EqualCountClassSizes(keptPairs_, rule_.k);
   // Left-out pairs: listed from the groups when they are few, else found by
   // a scan of every pair.
   const int groups = units_.table->size();
@@ -87,30 +128,36 @@ PermutationPass::PermutationPass(const SortedPositionPairs& pairs, PermutedUnits
 
 void PermutationPass::CutKeptPairs(Scratch& s) const {
   const int k = rule_.k;
-  const std::int64_t total = pairs_.size();
+  const std::int64_t total = tables_.pairCount();
   const std::int64_t words = (total + 63) / 64;
   // Mark the left-out ranks.
   s.leftOut.assign(words, 0);
   std::uint64_t* bits = s.leftOut.data();
   if (listLeftOut_) {
-    const std::int64_t m = pairs_.positions;
+    const std::int64_t m = tables_.positions;
     for (size_t g = 0; g + 1 < groupStart_.size(); ++g) {
       for (int i = groupStart_[g]; i < groupStart_[g + 1]; ++i) {
         for (int j = i + 1; j < groupStart_[g + 1]; ++j) {
           int a = s.positionOf[groupMembers_[i]];
           int b = s.positionOf[groupMembers_[j]];
           if (a > b) std::swap(a, b);
-          const std::uint32_t r = rankOfTri_[TriangleIndex(m, a, b)];
+          const std::uint32_t r = tables_.rank[TriangleIndex(m, a, b)];
           bits[r >> 6] |= std::uint64_t{1} << (r & 63);
         }
       }
     }
   } else {
-    const std::uint32_t* first = pairs_.first.data();
-    const std::uint32_t* second = pairs_.second.data();
+    const std::uint32_t* rank = tables_.rank.data();
     const int* groupAt = s.groupAt.data();
-    for (std::int64_t r = 0; r < total; ++r)
-      if (groupAt[first[r]] == groupAt[second[r]]) bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+    const int m = tables_.positions;
+    for (int a = 0; a + 1 < m; ++a) {
+      const int ga = groupAt[a];
+      for (int b = a + 1; b < m; ++b, ++rank) {
+        if (groupAt[b] != ga) continue;
+        const std::uint32_t r = *rank;
+        bits[r >> 6] |= std::uint64_t{1} << (r & 63);
+      }
+    }
   }
   // Kept pairs before each word, for rank and select.
   s.keptBefore.resize(words + 1);
@@ -147,7 +194,7 @@ void PermutationPass::CutKeptPairs(Scratch& s) const {
     for (int c = 1; c <= k; ++c) ends[c] += ends[c - 1];
   } else {
     std::vector<std::int64_t> keptWithin(k + 1, 0);
-    for (int c = 1; c <= k; ++c) keptWithin[c] = keptBelow(atOrBelow_[c]);
+    for (int c = 1; c <= k; ++c) keptWithin[c] = keptBelow(tables_.atOrBelow[c]);
     ends = FixedLimitClassEnds(keptPairs_, keptWithin);
   }
   s.count.assign(k + 1, 0);
@@ -182,9 +229,31 @@ inline void Add(KinshipPair* sums, int c, const KinshipPair& t) {
 
 }  // namespace
 
+template <typename ClassCell>
+void PermutationPass::SumStaticClasses(const ClassCell* cls, const int* groupAt,
+                                       KinshipPair* const* lanes) const {
+  const int m = tables_.positions;
+  const KinshipTable& table = *units_.table;
+  KinshipPair* lane0 = lanes[0];
+  KinshipPair* lane1 = lanes[1];
+  KinshipPair* lane2 = lanes[2];
+  KinshipPair* lane3 = lanes[3];
+  for (int a = 0; a + 1 < m; ++a) {
+    const KinshipPair* row = table.row(groupAt[a]);
+    int b = a + 1;
+    for (; b + 3 < m; b += 4, cls += 4) {
+      Add(lane0, cls[0], row[groupAt[b]]);
+      Add(lane1, cls[1], row[groupAt[b + 1]]);
+      Add(lane2, cls[2], row[groupAt[b + 2]]);
+      Add(lane3, cls[3], row[groupAt[b + 3]]);
+    }
+    for (; b < m; ++b) Add(lane0, *cls++, row[groupAt[b]]);
+  }
+}
+
 void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
                                ArrangementMeans& out) const {
-  const int m = pairs_.positions;
+  const int m = tables_.positions;
   const int k = rule_.k;
   const int width = k + 1;
   s.groupAt.resize(m);
@@ -198,24 +267,18 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
   KinshipPair* lane3 = lane2 + width;
 
   if (!units_.skipSameGroup) {
-    const std::uint16_t* cls = classOfTri_.data();
-    for (int a = 0; a + 1 < m; ++a) {
-      const KinshipPair* row = table.row(groupAt[a]);
-      int b = a + 1;
-      for (; b + 3 < m; b += 4, cls += 4) {
-        Add(lane0, cls[0], row[groupAt[b]]);
-        Add(lane1, cls[1], row[groupAt[b + 1]]);
-        Add(lane2, cls[2], row[groupAt[b + 2]]);
-        Add(lane3, cls[3], row[groupAt[b + 3]]);
-      }
-      for (; b < m; ++b) Add(lane0, *cls++, row[groupAt[b]]);
+    KinshipPair* lanes[kLanes] = {lane0, lane1, lane2, lane3};
+    if (!tables_.narrowClass.empty()) {
+      SumStaticClasses(tables_.narrowClass.data(), groupAt, lanes);
+    } else {
+      SumStaticClasses(tables_.wideClass.data(), groupAt, lanes);
     }
     s.count.assign(sizes_.begin(), sizes_.end());
   } else {
     s.positionOf.resize(m);
     for (int p = 0; p < m; ++p) s.positionOf[unitAt[p]] = p;
     CutKeptPairs(s);
-    const std::uint32_t* rank = rankOfTri_.data();
+    const std::uint32_t* rank = tables_.rank.data();
     const std::uint16_t* block = s.blockClass.data();
     const std::int64_t* cuts = s.cuts.data();
     const int cutCount = static_cast<int>(s.cuts.size());

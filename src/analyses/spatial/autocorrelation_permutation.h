@@ -77,6 +77,33 @@ inline std::int64_t TriangleIndex(std::int64_t m, std::int64_t a, std::int64_t b
   return a * m - a * (a + 1) / 2 + (b - a - 1);
 }
 
+// What a permutation needs per pair of positions, in row order: its class
+// (entire dataset, central coordinates; one byte while k < 256) or its rank
+// in the sorted list of all position pairs (weighted dataset, four bytes).
+// This is the table that grows with N²: M(M−1)/2 cells.
+struct PositionPairTables {
+  int positions = 0;                      // M
+  std::vector<std::uint8_t> narrowClass;  // classes 1..k when k < 256
+  std::vector<std::uint16_t> wideClass;   // else
+  std::vector<std::uint32_t> rank;        // weighted: rank (0-based) of each pair
+  // Weighted, fixed limits: number of position pairs at a distance at or
+  // below each limit (1-based).
+  std::vector<std::int64_t> atOrBelow;
+
+  std::int64_t pairCount() const {
+    return static_cast<std::int64_t>(positions) * (positions - 1) / 2;
+  }
+  // Sizes the class table for k classes.
+  void AllocateClasses(int k);
+  void SetClass(std::int64_t index, int c) {
+    if (!narrowClass.empty()) {
+      narrowClass[index] = static_cast<std::uint8_t>(c);
+    } else {
+      wideClass[index] = static_cast<std::uint16_t>(c);
+    }
+  }
+};
+
 // The units of one tested dataset.
 struct PermutedUnits {
   // Kinship table row of each unit: its MLG for SUs, itself for genets.
@@ -101,6 +128,11 @@ class PermutationPass {
   // `keptPairs` (their number, equal in every arrangement) and the rule.
   PermutationPass(const SortedPositionPairs& pairs, PermutedUnits units, ClassRule rule,
                   const std::vector<std::int64_t>& ends, std::int64_t keptPairs);
+  // The same from tables filled while walking the sorted pairs: classes
+  // without skipping (`ends` then gives the class sizes), ranks and, for
+  // fixed limits, the counts within each limit with skipping.
+  PermutationPass(PositionPairTables tables, PermutedUnits units, ClassRule rule,
+                  const std::vector<std::int64_t>& ends, std::int64_t keptPairs);
 
   // Scratch memory of one thread.
   struct Scratch {
@@ -118,22 +150,21 @@ class PermutationPass {
   void Evaluate(const std::vector<int>& unitAt, Scratch& scratch, ArrangementMeans& out) const;
 
   int k() const { return rule_.k; }
-  int units() const { return pairs_.positions; }
+  int units() const { return tables_.positions; }
 
  private:
-  const SortedPositionPairs& pairs_;
+  void Initialise(const std::vector<std::int64_t>& ends);
+  template <typename ClassCell>
+  void SumStaticClasses(const ClassCell* cls, const int* groupAt, KinshipPair* const* lanes) const;
+  PositionPairTables tables_;
   PermutedUnits units_;
   ClassRule rule_;
   // Weighted: finds the classes of an arrangement (cuts, block table,
   // counts) from the ranks of its left-out pairs.
   void CutKeptPairs(Scratch& s) const;
 
-  std::vector<std::int64_t> sizes_;        // fixed class sizes (1-based), when known
-  std::vector<std::uint16_t> classOfTri_;  // static classes, row order
-  std::vector<std::uint32_t> rankOfTri_;   // weighted: rank of each position pair
+  std::vector<std::int64_t> sizes_;  // fixed class sizes (1-based), when known
   std::int64_t keptPairs_ = 0;
-  // Weighted, fixed limits: number of position pairs at or below each limit.
-  std::vector<std::int64_t> atOrBelow_;
   // Weighted: the units of each group of two or more, to list the left-out
   // pairs directly when they are few (else a scan of all pairs finds them).
   std::vector<int> groupMembers_;

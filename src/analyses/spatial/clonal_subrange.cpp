@@ -1,9 +1,13 @@
 #include "analyses/spatial/clonal_subrange.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <new>
 #include <string>
 
+#include "analyses/spatial/distance_ordered_pairs.h"
+#include "common/memory_guard.h"
 #include "numeric/heap_sort.h"
 
 namespace vireltan {
@@ -57,52 +61,6 @@ class EqualCountSizes {
   std::int64_t remaining_;
 };
 
-// Last pair (1-based position) of each equal-count class but the last.
-std::vector<std::int64_t> InnerClassEnds(std::int64_t m, int classCount) {
-  std::vector<std::int64_t> ends;
-  EqualCountSizes sizes(m, classCount);
-  std::int64_t end = 0;
-  for (int c = 1; c < classCount; ++c) {
-    end += sizes.Next();
-    if (end >= m) break;
-    ends.push_back(end);
-  }
-  return ends;
-}
-
-// After a sort by the whole record (distance, then flag), whether a run of
-// equal distances crossing one of `ends` holds both same-MLG and
-// different-MLG pairs: only then does the placement of ties matter.
-bool TiesStraddleBoundary(const std::vector<ClonalPair>& sorted, std::int64_t m,
-                          const std::vector<std::int64_t>& ends) {
-  for (std::int64_t end : ends) {
-    if (end >= m) continue;
-    const std::uint64_t key = ClonalPairKey(sorted[end]);
-    if (ClonalPairKey(sorted[end + 1]) != key) continue;
-    std::int64_t first = end;
-    while (first > 1 && ClonalPairKey(sorted[first - 1]) == key) --first;
-    std::int64_t last = end + 1;
-    while (last < m && ClonalPairKey(sorted[last + 1]) == key) ++last;
-    if (ClonalPairDifferent(sorted[first]) != ClonalPairDifferent(sorted[last])) return true;
-  }
-  return false;
-}
-
-// Last pair (1-based position, below m) of each fixed class closed before
-// the last pair: a class closes when the next pair lies beyond its limit.
-std::vector<std::int64_t> FixedClassEnds(const std::vector<ClonalPair>& sorted, std::int64_t m,
-                                         const std::vector<double>& limits) {
-  std::vector<std::int64_t> ends;
-  size_t e = 0;
-  for (std::int64_t j = 1; j < m && e < limits.size(); ++j) {
-    if (ClonalPairDistance(sorted[j + 1]) > limits[e]) {
-      ends.push_back(j);
-      ++e;
-    }
-  }
-  return ends;
-}
-
 Status NeedPairs(const SpatialUnits& units) {
   if (units.size() < 2) {
     return Status::Error(
@@ -145,6 +103,181 @@ bool HeapSortClonalPairs(std::int64_t n, std::vector<ClonalPair>& a, ProgressSin
   return HeapSortBy(n, a, ClonalPairKey, [progress] { return !Cancelled(progress); });
 }
 
+namespace {
+
+// The class walk over the pairs in ascending order of distance, fed one
+// pair at a time (the pair is taken when the next one is known, since a
+// fixed class closes when the next pair lies beyond its limit). It also
+// notes whether a run of pairs at one distance, holding both same-MLG and
+// different-MLG pairs, is cut by a class end: only then does the order of
+// tied pairs change the table, and the heap sort's order is needed.
+class SubrangeTabulator {
+ public:
+  // Equal counts: `classCount` classes over m pairs.
+  SubrangeTabulator(std::int64_t m, int classCount) : m_(m), sizes_(m, classCount) {
+    result_.classes.assign(classCount, SubrangeClass());
+    boundary_ = sizes_.Next();
+  }
+  // Fixed limits. A last class up to the largest distance is kept only
+  // when pairs lie beyond the last limit (none can reach it otherwise).
+  SubrangeTabulator(std::int64_t m, const std::vector<double>& limits)
+      : m_(m), fixed_(true), limits_(limits), sizes_(1, 1) {
+    limits_.push_back(std::numeric_limits<double>::infinity());
+    result_.classes.assign(limits_.size(), SubrangeClass());
+  }
+
+  void Add(ClonalPair pair) {
+    if (j_ > 0) Take(pending_, true, ClonalPairDistance(pair));
+    pending_ = pair;
+    ++j_;
+  }
+  // Known once Finish() has run.
+  bool tiesCutByClassEnd() const { return straddle_; }
+
+  ClonalSubrangeResult Finish() {
+    if (j_ > 0) Take(pending_, false, 0);
+    EndRun();
+    const int classCount = static_cast<int>(result_.classes.size());
+    if (fixed_) {
+      if (largest_ > limits_[limits_.size() - 2]) {
+        limits_.back() = largest_;
+        result_.outOfRange = true;
+      } else {
+        limits_.pop_back();
+        result_.classes.pop_back();
+      }
+    }
+    for (int c = 0; c < static_cast<int>(result_.classes.size()) && c < classCount; ++c) {
+      SubrangeClass& cls = result_.classes[c];
+      if (cls.pairs == 0) cls = SubrangeClass();
+      if (fixed_) cls.maximum = limits_[c];
+    }
+    return result_;
+  }
+
+ private:
+  // Pair j_ (1-based) with the distance of pair j_ + 1 when there is one.
+  void Take(ClonalPair pair, bool hasNext, double next) {
+    const std::int64_t j = j_;
+    const double distance = ClonalPairDistance(pair);
+    if (j == 1) result_.classes[0].minimum = distance;
+    if (j == 1 || distance != runDistance_) {
+      EndRun();
+      runDistance_ = distance;
+    }
+    (ClonalPairDifferent(pair) ? runDifferent_ : runSame_) = true;
+    largest_ = distance;
+    bool closes = false;
+    if (!fixed_) {
+      sums_.Add(pair);
+      if (!ClonalPairDifferent(pair)) result_.subrange = distance;
+      if (j == boundary_) {
+        closes = true;
+        sums_.CloseInto(result_.classes[c_]);
+        result_.classes[c_].maximum = distance;
+        ++c_;
+        if (c_ < static_cast<int>(result_.classes.size())) {
+          result_.classes[c_].minimum = distance;
+          boundary_ += sizes_.Next();
+        }
+      }
+    } else if (c_ < static_cast<int>(result_.classes.size())) {
+      sums_.Add(pair);
+      if (!ClonalPairDifferent(pair)) result_.subrange = distance;
+      if (!hasNext || next > limits_[c_]) {
+        closes = true;
+        sums_.CloseInto(result_.classes[c_]);
+        if (c_ + 1 < static_cast<int>(result_.classes.size()) && hasNext)
+          result_.classes[c_ + 1].minimum = next;
+        ++c_;
+      }
+    }
+    if (closes && hasNext && next == distance) runCut_ = true;
+  }
+  void EndRun() {
+    if (runCut_ && runSame_ && runDifferent_) straddle_ = true;
+    runCut_ = runSame_ = runDifferent_ = false;
+  }
+
+  std::int64_t m_;
+  bool fixed_ = false;
+  std::vector<double> limits_;
+  EqualCountSizes sizes_;
+  ClonalSubrangeResult result_;
+  std::int64_t boundary_ = 0;
+  int c_ = 0;
+  ClassSums sums_;
+  ClonalPair pending_ = 0;
+  std::int64_t j_ = 0;
+  double largest_ = 0;
+  double runDistance_ = 0;
+  bool runCut_ = false, runSame_ = false, runDifferent_ = false, straddle_ = false;
+};
+
+// Feeds the pairs of a walk to a tabulator.
+class SubrangeFeed : public RankedPairVisitor {
+ public:
+  SubrangeFeed(const SpatialUnits& units, SubrangeTabulator& tabulator)
+      : units_(units), tabulator_(tabulator) {}
+  void Start() override {}
+  void Visit(const RankedPair* pairs, std::size_t count) override {
+    for (std::size_t i = 0; i < count; ++i)
+      tabulator_.Add(
+          PackClonalPair(pairs[i].distance, units_.mlg[pairs[i].a] != units_.mlg[pairs[i].b]));
+  }
+
+ private:
+  const SpatialUnits& units_;
+  SubrangeTabulator& tabulator_;
+};
+
+// Runs the table: first over pairs walked in ascending order in slices
+// (memory: one slice), and only when tied pairs of both kinds are cut by a
+// class end, over the whole list sorted by the heap sort (8 bytes per
+// pair, grows with N²).
+Status RunSubrange(const SpatialUnits& units, ProgressSink* progress, PairSortStrategy strategy,
+                   const std::function<SubrangeTabulator()>& make, ClonalSubrangeResult& result) {
+  const int n = units.size();
+  const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
+  if (strategy == PairSortStrategy::kAuto) {
+    SubrangeTabulator tabulator = make();
+    SubrangeFeed feed(units, tabulator);
+    PairWalk walk;
+    walk.x = &units.x;
+    walk.y = &units.y;
+    // Every slice costs a pass over all pairs: past a few slices, slices
+    // of 1/16 of the pairs (one byte per pair) keep the passes at about 20.
+    walk.slicePairs = std::max<std::size_t>(kSlicePairs, static_cast<std::size_t>(m / 16));
+    if (!WalkPairsAscending(walk, progress, feed)) return Status::Cancelled();
+    result = tabulator.Finish();
+    if (!tabulator.tiesCutByClassEnd()) {
+      Report(progress, 100);
+      return Status::Ok();
+    }
+    result = ClonalSubrangeResult();
+  }
+  Status fits = CheckMemory(
+      "The clonal subrange (with pairs tied at a class limit)", n,
+      [](int units) { return 8.0 * units * (units - 1) / 2 + kSlicePairs * 16.0; },
+      AvailableMemoryBytes());
+  if (!fits) return fits;
+  std::vector<ClonalPair> pairs;
+  try {
+    if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
+    Report(progress, 20);
+    if (!HeapSortClonalPairs(m, pairs, progress)) return Status::Cancelled();
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(m);
+  }
+  SubrangeTabulator tabulator = make();
+  for (std::int64_t j = 1; j <= m; ++j) tabulator.Add(pairs[j]);
+  result = tabulator.Finish();
+  Report(progress, 100);
+  return Status::Ok();
+}
+
+}  // namespace
+
 Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, ProgressSink* progress,
                              ClonalSubrangeResult& result, PairSortStrategy strategy) {
   result = ClonalSubrangeResult();
@@ -160,55 +293,8 @@ Status ComputeClonalSubrange(const SpatialUnits& units, int classCount, Progress
   }
   const int n = units.size();
   const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
-
-  std::vector<ClonalPair> pairs;
-  try {
-    if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
-    Report(progress, 20);
-    bool heapSort = strategy == PairSortStrategy::kHeapSort;
-    if (!heapSort) {
-      std::sort(pairs.begin() + 1, pairs.end());
-      if (Cancelled(progress)) return Status::Cancelled();
-      if (TiesStraddleBoundary(pairs, m, InnerClassEnds(m, classCount))) {
-        // The placement of tied pairs decides a boundary: redo the list in
-        // its original order and sort it as the program always has.
-        heapSort = true;
-        if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
-      }
-    }
-    if (heapSort && !HeapSortClonalPairs(m, pairs, progress)) return Status::Cancelled();
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory(m);
-  }
-  Report(progress, 90);
-
-  result.classes.assign(classCount, SubrangeClass());
-  EqualCountSizes sizes(m, classCount);
-  std::int64_t boundary = sizes.Next();
-  int c = 0;
-  result.classes[0].minimum = ClonalPairDistance(pairs[1]);
-  ClassSums sums;
-  for (std::int64_t b = 1; b <= m; ++b) {
-    const ClonalPair pair = pairs[b];
-    const double distance = ClonalPairDistance(pair);
-    sums.Add(pair);
-    if (!ClonalPairDifferent(pair)) result.subrange = distance;
-    if (b == boundary) {
-      sums.CloseInto(result.classes[c]);
-      result.classes[c].maximum = distance;
-      ++c;
-      if (c < classCount) {
-        result.classes[c].minimum = distance;
-        boundary += sizes.Next();
-      }
-    }
-  }
-  // Classes beyond the number of pairs received none: all zeros.
-  for (SubrangeClass& cls : result.classes) {
-    if (cls.pairs == 0) cls = SubrangeClass();
-  }
-  Report(progress, 100);
-  return Status::Ok();
+  return RunSubrange(
+      units, progress, strategy, [&] { return SubrangeTabulator(m, classCount); }, result);
 }
 
 Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<double>& upperLimits,
@@ -220,65 +306,8 @@ Status ComputeClonalSubrangeFixed(const SpatialUnits& units, const std::vector<d
   if (upperLimits.empty()) return Status::Error("No distance class limits were given.");
   const int n = units.size();
   const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
-
-  std::vector<ClonalPair> pairs;
-  std::vector<double> limits = upperLimits;
-  try {
-    if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
-    Report(progress, 20);
-    bool heapSort = strategy == PairSortStrategy::kHeapSort;
-    if (!heapSort) {
-      std::sort(pairs.begin() + 1, pairs.end());
-      if (Cancelled(progress)) return Status::Cancelled();
-    } else if (!HeapSortClonalPairs(m, pairs, progress)) {
-      return Status::Cancelled();
-    }
-    // The largest distance and the class ends depend only on the sorted
-    // distances, whatever the order of tied pairs.
-    const double largest = ClonalPairDistance(pairs[m]);
-    if (limits.back() < largest) {
-      limits.push_back(largest);
-      result.outOfRange = true;
-    }
-    // A class usually ends where the distance passes its limit, between two
-    // different distances. But after a gap spanning several limits, the
-    // pair beyond the gap opens a class whose limit it already exceeds and
-    // closes it at once, alone: a run of equal distances is then cut between
-    // classes, and which of those tied pairs land in which class is the heap
-    // sort's doing.
-    if (!heapSort && TiesStraddleBoundary(pairs, m, FixedClassEnds(pairs, m, limits))) {
-      if (!BuildClonalPairs(units, pairs, progress)) return Status::Cancelled();
-      if (!HeapSortClonalPairs(m, pairs, progress)) return Status::Cancelled();
-    }
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory(m);
-  }
-  Report(progress, 90);
-
-  const int classCount = static_cast<int>(limits.size());
-  result.classes.assign(classCount, SubrangeClass());
-  result.classes[0].minimum = ClonalPairDistance(pairs[1]);
-  int e = 0;
-  ClassSums sums;
-  for (std::int64_t j = 1; j <= m && e < classCount; ++j) {
-    const ClonalPair pair = pairs[j];
-    sums.Add(pair);
-    if (!ClonalPairDifferent(pair)) result.subrange = ClonalPairDistance(pair);
-    if (j == m || ClonalPairDistance(pairs[j + 1]) > limits[e]) {
-      sums.CloseInto(result.classes[e]);
-      if (e + 1 < classCount && j < m)
-        result.classes[e + 1].minimum = ClonalPairDistance(pairs[j + 1]);
-      ++e;
-    }
-  }
-  for (int c = 0; c < classCount; ++c) {
-    SubrangeClass& cls = result.classes[c];
-    if (cls.pairs == 0) cls = SubrangeClass();
-    // A fixed class reports its limit as its maximum.
-    cls.maximum = limits[c];
-  }
-  Report(progress, 100);
-  return Status::Ok();
+  return RunSubrange(
+      units, progress, strategy, [&] { return SubrangeTabulator(m, upperLimits); }, result);
 }
 
 }  // namespace vireltan

@@ -9,8 +9,12 @@
 // and the number of pairs. The clonal subrange proper is the largest
 // distance between two units of one MLG.
 //
-// Pairs are packed in 8 bytes (the distance's bits and the different-MLG
-// flag), so N = 5,000 units (12.5 million pairs) take 100 MB.
+// The pairs are walked in ascending order of distance in slices (see
+// distance_ordered_pairs.h) of 64 MB, or of 1/16 of the pairs (one byte per
+// pair) for large N so that the passes over all pairs stay about 20. Only when tied pairs of one
+// MLG and of different MLGs are cut by a class end is the whole list built and heap-sorted: 8 bytes
+// per pair (the distance's bits and the different-MLG flag), N = 5,000 units (12.5 million pairs)
+// 100 MB, refused up front when the computer lacks it.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -75,11 +79,10 @@ struct ClonalSubrangeResult {
   bool outOfRange = false;
 };
 
-// How the pair list is ordered. kAuto sorts fast and falls back to the heap
-// sort only when pairs at one distance, some of one MLG and some of
-// different MLGs, straddle a class boundary (the only case in
-// which the heap sort's placement of ties changes the table). kHeapSort
-// always runs the heap sort.
+// How the pair list is ordered. kAuto walks the pairs in slices and falls
+// back to the heap sort of the whole list only when pairs at one distance, some of one MLG and some
+// of different MLGs, straddle a class boundary (the only case in which the heap sort's placement of
+// ties changes the table). kHeapSort always runs the heap sort.
 enum class PairSortStrategy { kAuto, kHeapSort };
 
 // The most equal-count classes a run accepts: the result table takes one

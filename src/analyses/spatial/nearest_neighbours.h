@@ -20,6 +20,9 @@
 // often share a position, one arrangement costs O(N log k) for buckets of
 // size k instead of the O(N^2) of a full scan; a unit whose nearest position
 // is unique and unshared costs O(1).
+//
+// Memory: the index holds O(D) positions plus the tied nearest positions of
+// each (O(N) in practice); no table grows with N² (the build time does).
 #include <vector>
 
 #include "analyses/spatial/spatial_units.h"

@@ -1,0 +1,279 @@
+#include "analyses/spatial/distance_ordered_pairs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "numeric/heap_sort.h"
+
+namespace vireltan {
+
+namespace {
+
+bool Cancelled(const ProgressSink* progress) {
+  return progress && progress->Cancelled();
+}
+
+std::uint64_t KeyBits(const RankedPair& p) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &p.distance, sizeof bits);
+  return bits;  // a non-negative double's bits order like its value
+}
+
+// Sorts by distance in place, most significant byte of the key first
+// (American flag sort); bytes shared by the whole range cost one counting
+// pass. The order of equal distances is left unspecified.
+void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
+  const std::ptrdiff_t n = end - begin;
+  if (n < 256 || shift < 0) {
+    std::sort(begin, end,
+              [](const RankedPair& p, const RankedPair& q) { return p.distance < q.distance; });
+    return;
+  }
+  std::size_t count[256] = {};
+  for (RankedPair* p = begin; p != end; ++p) ++count[(KeyBits(*p) >> shift) & 255];
+  if (count[(KeyBits(*begin) >> shift) & 255] == static_cast<std::size_t>(n)) {
+    RadixSortByDistance(begin, end, shift - 8);
+    return;
+  }
+  std::ptrdiff_t head[256], tail[256];
+  std::ptrdiff_t sum = 0;
+  for (int d = 0; d < 256; ++d) {
+    head[d] = sum;
+    sum += static_cast<std::ptrdiff_t>(count[d]);
+    tail[d] = sum;
+  }
+  for (int d = 0; d < 256; ++d) {
+    while (head[d] < tail[d]) {
+      RankedPair v = begin[head[d]];
+      int digit = static_cast<int>((KeyBits(v) >> shift) & 255);
+      while (digit != d) {
+        std::swap(v, begin[head[digit]++]);
+        digit = static_cast<int>((KeyBits(v) >> shift) & 255);
+      }
+      begin[head[d]++] = v;
+    }
+  }
+  std::ptrdiff_t start = 0;
+  for (int d = 0; d < 256; ++d) {
+    const std::ptrdiff_t stop = start + static_cast<std::ptrdiff_t>(count[d]);
+    if (stop - start > 1) RadixSortByDistance(begin + start, begin + stop, shift - 8);
+    start = stop;
+  }
+}
+
+// Upper limits of the slices' squared distances (the last slice is open),
+// from the quantiles of a sample of kept pairs.
+std::vector<double> SliceLimits(const PairWalk& w, std::int64_t kept) {
+  std::vector<double> limits;
+  const std::int64_t target = static_cast<std::int64_t>(w.slicePairs * 3 / 4);
+  if (kept <= static_cast<std::int64_t>(w.slicePairs) || target < 1) return limits;
+  const std::vector<double>& x = *w.x;
+  const std::vector<double>& y = *w.y;
+  const int m = static_cast<int>(x.size());
+  std::mt19937_64 random(12345);
+  std::uniform_int_distribution<int> point(0, m - 1);
+  std::vector<double> sample;
+  const int wanted = 1 << 18;
+  for (int tries = 0; tries < 64 * wanted && static_cast<int>(sample.size()) < wanted; ++tries) {
+    const int a = point(random), b = point(random);
+    if (a == b || (w.group && (*w.group)[a] == (*w.group)[b])) continue;
+    const double dx = x[a] - x[b], dy = y[a] - y[b];
+    sample.push_back(dx * dx + dy * dy);
+  }
+  if (sample.empty()) return limits;
+  std::sort(sample.begin(), sample.end());
+  const std::int64_t slices = (kept + target - 1) / target;
+  for (std::int64_t s = 1; s < slices; ++s) {
+    const double v =
+        sample[static_cast<size_t>(s * static_cast<std::int64_t>(sample.size()) / slices)];
+    if (limits.empty() || v > limits.back()) limits.push_back(v);
+  }
+  return limits;
+}
+
+// Runs the slices in ascending order; each sorted slice goes to `take`
+// (returns false to stop). Returns false when a tie is met or on cancel.
+template <typename Take>
+bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* progress,
+                  bool stopAtTie, Take take) {
+  const std::vector<double> limits = SliceLimits(w, kept);
+  const size_t slices = limits.size() + 1;
+  std::vector<RankedPair> slice;
+  std::vector<double> row;
+  double previous = -1;
+  for (size_t s = 0; s < slices; ++s) {
+    if (Cancelled(progress)) return false;
+    const double low = s == 0 ? -1.0 : limits[s - 1];
+    const double high = s + 1 == slices ? std::numeric_limits<double>::infinity() : limits[s];
+    slice.clear();
+    slice.reserve(slices == 1 ? static_cast<size_t>(kept) : w.slicePairs);
+    // Row by row: the squared distances first (a loop the compiler
+    // vectorises), then the few that fall in the slice.
+    const std::vector<double>& x = *w.x;
+    const std::vector<double>& y = *w.y;
+    const int m = static_cast<int>(x.size());
+    row.resize(m);
+    for (int a = 0; a < m; ++a) {
+      const double xa = x[a], ya = y[a];
+      double* squared = row.data();
+      for (int b = a + 1; b < m; ++b) {
+        const double dx = xa - x[b];
+        const double dy = ya - y[b];
+        squared[b] = dx * dx + dy * dy;
+      }
+      const int ga = w.group ? (*w.group)[a] : 0;
+      for (int b = a + 1; b < m; ++b) {
+        if (squared[b] <= low || squared[b] > high) continue;
+        if (w.group && (*w.group)[b] == ga) continue;
+        slice.push_back(RankedPair{std::sqrt(squared[b]), static_cast<std::uint32_t>(a),
+                                   static_cast<std::uint32_t>(b)});
+      }
+    }
+    RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56);
+    if (stopAtTie) {
+      for (const RankedPair& p : slice) {
+        if (p.distance == previous) return false;
+        previous = p.distance;
+      }
+    }
+    if (!take(slice)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int64_t KeptPairCount(const PairWalk& w) {
+  const std::int64_t m = static_cast<std::int64_t>(w.x->size());
+  std::int64_t pairs = m * (m - 1) / 2;
+  if (w.group) {
+    std::vector<std::int64_t> members;
+    for (int g : *w.group) {
+      if (g >= static_cast<int>(members.size())) members.resize(g + 1, 0);
+      ++members[g];
+    }
+    for (std::int64_t n : members) pairs -= n * (n - 1) / 2;
+  }
+  return pairs;
+}
+
+double PairWalkBytes(std::int64_t keptPairs, bool tied) {
+  if (tied) return 8.0 * static_cast<double>(keptPairs);
+  return 16.0 * static_cast<double>(std::min<std::int64_t>(keptPairs, kSlicePairs));
+}
+
+bool WalkPairsAscending(const PairWalk& w, const ProgressSink* progress,
+                        RankedPairVisitor& visitor) {
+  const std::int64_t kept = KeptPairCount(w);
+  visitor.Start();
+  if (kept == 0) return true;
+  ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
+    visitor.Visit(s.data(), s.size());
+    return true;
+  });
+  return !Cancelled(progress);
+}
+
+PairWalkPath WalkPairsByDistance(const PairWalk& w, const ProgressSink* progress,
+                                 RankedPairVisitor& visitor) {
+  const std::int64_t kept = KeptPairCount(w);
+  visitor.Start();
+  if (kept == 0) return PairWalkPath::kDistinct;
+  bool tied = false;
+  double previous = -1;
+  ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
+    for (const RankedPair& p : s) {
+      if (p.distance == previous) tied = true;
+      previous = p.distance;
+    }
+    visitor.Visit(s.data(), s.size());
+    return !tied || visitor.CanTakeAnyTieOrder();
+  });
+  if (Cancelled(progress)) return PairWalkPath::kCancelled;
+  if (!tied || visitor.CanTakeAnyTieOrder()) return PairWalkPath::kDistinct;
+  if (w.memoryLimit > 0 && PairWalkBytes(kept, true) > w.memoryLimit)
+    return PairWalkPath::kTooLarge;
+
+  // Exact path. Record i (1-based, kept pairs in row order) holds the rank
+  // of its distance among the distinct distances (high word) and its pair
+  // index (low word); comparing ranks is comparing distances, ties included.
+  visitor.ExactPathStarts();
+  const std::vector<double>& x = *w.x;
+  const std::vector<double>& y = *w.y;
+  const std::int64_t m = static_cast<std::int64_t>(x.size());
+  std::vector<std::uint64_t> records(static_cast<size_t>(kept) + 1, 0);
+  // Where kept pair (a, b) sits in row order: kept pairs of earlier rows,
+  // plus the kept points between a and b.
+  std::vector<std::int64_t> rowStart(m + 1, 0);
+  std::vector<std::vector<int>> members;
+  std::vector<int> rankInGroup(m, 0);
+  if (w.group) {
+    for (int p = 0; p < m; ++p) {
+      const int g = (*w.group)[p];
+      if (g >= static_cast<int>(members.size())) members.resize(g + 1);
+      rankInGroup[p] = static_cast<int>(members[g].size());
+      members[g].push_back(p);
+    }
+  }
+  for (std::int64_t a = 0; a < m; ++a) {
+    std::int64_t row = m - a - 1;
+    if (w.group) {
+      const std::vector<int>& own = members[(*w.group)[a]];
+      row -= static_cast<std::int64_t>(own.size()) - rankInGroup[a] - 1;
+    }
+    rowStart[a + 1] = rowStart[a] + row;
+  }
+  auto keptIndex = [&](int a, int b) {
+    std::int64_t offset = b - a - 1;
+    if (w.group) {
+      const std::vector<int>& own = members[(*w.group)[a]];
+      const std::int64_t below = std::lower_bound(own.begin(), own.end(), b) - own.begin();
+      offset -= below - rankInGroup[a] - 1;
+    }
+    return rowStart[a] + offset + 1;
+  };
+  std::uint64_t rank = 0;
+  double last = -1;
+  ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
+    for (const RankedPair& p : s) {
+      if (p.distance != last) ++rank;
+      last = p.distance;
+      records[keptIndex(p.a, p.b)] =
+          (rank << 32) | static_cast<std::uint64_t>(PairIndex(m, p.a, p.b));
+    }
+    return true;
+  });
+  if (Cancelled(progress)) return PairWalkPath::kCancelled;
+  if (!HeapSortBy(
+          kept, records, [](std::uint64_t r) { return r >> 32; },
+          [progress] { return !Cancelled(progress); }))
+    return PairWalkPath::kCancelled;
+
+  // Replay in blocks, finding each pair's row by its index.
+  std::vector<std::int64_t> allRowStart(m + 1, 0);
+  for (std::int64_t a = 0; a < m; ++a) allRowStart[a + 1] = allRowStart[a] + (m - a - 1);
+  visitor.Start();
+  std::vector<RankedPair> block;
+  const std::int64_t blockSize = 1 << 16;
+  for (std::int64_t i = 1; i <= kept; i += blockSize) {
+    block.clear();
+    for (std::int64_t r = i; r <= kept && r < i + blockSize; ++r) {
+      const std::int64_t index = static_cast<std::int64_t>(records[r] & 0xFFFFFFFFu);
+      const std::int64_t a =
+          std::upper_bound(allRowStart.begin(), allRowStart.end(), index) - allRowStart.begin() - 1;
+      const std::int64_t b = index - allRowStart[a] + a + 1;
+      const double dx = x[a] - x[b];
+      const double dy = y[a] - y[b];
+      block.push_back(RankedPair{std::sqrt(dx * dx + dy * dy), static_cast<std::uint32_t>(a),
+                                 static_cast<std::uint32_t>(b)});
+    }
+    visitor.Visit(block.data(), block.size());
+    if (Cancelled(progress)) return PairWalkPath::kCancelled;
+  }
+  return tied ? PairWalkPath::kTied : PairWalkPath::kDistinct;
+}
+
+}  // namespace vireltan

@@ -1,0 +1,205 @@
+// MLG > Multilocus lineages, Count lineages instead of genotypes and Minimum
+// spanning network: their menu items, their two option panels, and the
+// zoomable view of the network.
+#include <QtGui/QPainter>
+#include <QtGui/QWheelEvent>
+#include <QtSvg/QSvgRenderer>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QFormLayout>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QScrollArea>
+#include <cmath>
+
+#include "app/tform1_internal.h"
+#include "charts/network_chart.h"
+#include "sheet/sheet.h"
+#include "sheet/table_file.h"
+
+namespace vireltan::app {
+
+namespace {
+
+std::string Field(const CommandInputs& in, const char* name) {
+  auto it = in.fields.find(name);
+  return it == in.fields.end() ? std::string() : it->second;
+}
+
+MlgDistanceKind DistanceOf(const std::string& text) {
+  return text == "microsatellite" ? MlgDistanceKind::kMicrosat : MlgDistanceKind::kAllelic;
+}
+
+// The network drawing, scaled by the zoom factor; the wheel zooms.
+class NetworkCanvas : public QWidget {
+ public:
+  explicit NetworkCanvas(QWidget* parent) : QWidget(parent) {}
+  void SetDrawing(const std::string& svg) {
+    if (svg == svg_) return;
+    svg_ = svg;
+    renderer_.load(QByteArray::fromStdString(svg));
+    Resize();
+  }
+  void Zoom(double factor) {
+    zoom_ = std::clamp(zoom_ * factor, 0.1, 20.0);
+    Resize();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (renderer_.isValid()) renderer_.render(&painter, QRectF(rect()));
+  }
+  void wheelEvent(QWheelEvent* event) override {
+    Zoom(event->angleDelta().y() > 0 ? 1.25 : 0.8);
+    event->accept();
+  }
+
+ private:
+  void Resize() {
+    QSize base = renderer_.isValid() ? renderer_.defaultSize() : QSize(400, 300);
+    setFixedSize(static_cast<int>(base.width() * zoom_), static_cast<int>(base.height() * zoom_));
+    update();
+  }
+  QSvgRenderer renderer_;
+  std::string svg_;
+  double zoom_ = 0.6;
+};
+
+}  // namespace
+
+Status LineagesFrom(Session& session, const CommandInputs& in) {
+  const std::string text = Field(in, "MllThresholdEdit");
+  std::optional<double> threshold = ParseDecimal(text);
+  if (!threshold) return Status::Error("'" + text + "' is not a valid floating point value");
+  Linkage linkage = Linkage::kFarthest;
+  const std::string word = Field(in, "MllLinkageBox");
+  ParseLinkage(word.substr(0, word.find(' ')), linkage);
+  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold);
+}
+
+Status SuggestionFrom(Session& session, const CommandInputs& in) {
+  return session.SuggestLineageThreshold(DistanceOf(Field(in, "MllDistanceBox")));
+}
+
+Status NetworkFrom(Session& session, const CommandInputs& in) {
+  return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
+                                 !Field(in, "MsnLineagesCheck").empty());
+}
+
+Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
+  int permutations = 0;
+  if (Status read = IntegerField(Field(in, "IaPermutationsEdit"), permutations); !read) return read;
+  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations);
+}
+
+void TForm1::BuildLineageMenu() {
+  auto action = [this](QAction*& member, const char* name, const char* caption) {
+    member = MLG1->addAction(caption);
+    member->setObjectName(name);
+  };
+  action(Multilocuslineages1, "Multilocuslineages1", "Multilocus lineages");
+  action(Countlineages1, "Countlineages1", "Count lineages instead of genotypes");
+  Countlineages1->setCheckable(true);
+  action(Minimumspanningnetwork1, "Minimumspanningnetwork1", "Minimum spanning network");
+  action(Testofclonality1, "Testofclonality1", "Test of clonality (index of association)");
+}
+
+void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
+  auto distanceBox = [](const char* name, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->addItems({"allelic", "microsatellite"});
+    return box;
+  };
+
+  QGroupBox* mll = nullptr;
+  AddPanel(layout, mll, "MllPanel", "Multilocus lineages");
+  auto* form = new QFormLayout(mll);
+  QLineEdit* threshold = nullptr;
+  form->addRow("threshold T", MakeEdit(threshold, "MllThresholdEdit", "1", mll));
+  form->addRow("distance", distanceBox("MllDistanceBox", mll));
+  auto* linkage = new QComboBox(mll);
+  linkage->setObjectName("MllLinkageBox");
+  linkage->addItems({"farthest neighbour", "average neighbour", "nearest neighbour"});
+  form->addRow("linkage", linkage);
+  auto* buttons = new QHBoxLayout;
+  QPushButton *suggest = nullptr, *run = nullptr;
+  buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));
+  buttons->addWidget(MakeButton(run, "MllRunButton", "run", mll));
+  buttons->addStretch(1);
+  form->addRow(buttons);
+  // A suggestion is copied into the threshold field once it has run.
+  connect(suggest, &QPushButton::clicked, this, [this] { shownSuggestion_ = 1; });
+
+  QGroupBox* msn = nullptr;
+  AddPanel(layout, msn, "MsnPanel", "Minimum spanning network");
+  auto* row = new QHBoxLayout(msn);
+  row->addWidget(distanceBox("MsnDistanceBox", msn));
+  auto* lineages = new QCheckBox("lineages (MLLs) as nodes", msn);
+  lineages->setObjectName("MsnLineagesCheck");
+  row->addWidget(lineages);
+  QPushButton* draw = nullptr;
+  row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
+  row->addStretch(1);
+
+  QGroupBox* ia = nullptr;
+  AddPanel(layout, ia, "IaPanel", "Test of clonality");
+  auto* iaRow = new QHBoxLayout(ia);
+  iaRow->addWidget(new QLabel("N. permutations", ia));
+  QLineEdit* permutations = nullptr;
+  iaRow->addWidget(MakeEdit(permutations, "IaPermutationsEdit", "999", ia));
+  auto* corrected = new QCheckBox("clone-corrected", ia);
+  corrected->setObjectName("IaCloneCorrectCheck");
+  iaRow->addWidget(corrected);
+  QPushButton* test = nullptr;
+  iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
+  iaRow->addStretch(1);
+  lineagePanels_ = {mll, msn, ia};
+
+  auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());
+  scroll->setObjectName("networkView");
+  scroll->setMinimumHeight(420);
+  scroll->setWidget(new NetworkCanvas(scroll));
+  scroll->hide();
+  networkView_ = scroll;
+
+  connect(Multilocuslineages1, &QAction::triggered, this, [this, mll, threshold, suggest, run] {
+    HideChartsAndPanels();
+    ShowPanel(mll, {threshold, suggest, run});
+  });
+  connect(Testofclonality1, &QAction::triggered, this, [this, ia, permutations, test] {
+    HideChartsAndPanels();
+    ShowPanel(ia, {permutations, test});
+  });
+  connect(Minimumspanningnetwork1, &QAction::triggered, this, [this, msn, lineages, draw] {
+    HideChartsAndPanels();
+    lineages->setEnabled(session_->lineages().grouped);
+    if (!session_->lineages().grouped) lineages->setChecked(false);
+    ShowPanel(msn, {draw});
+  });
+}
+
+void TForm1::RefreshLineages() {
+  const LineageState& state = session_->lineages();
+  Countlineages1->setChecked(state.counting);
+  if (networkView_->parentWidget() != chartArea_ && chartArea_) {
+    networkView_->setParent(chartArea_);
+    chartArea_->layout()->addWidget(networkView_);
+  }
+  auto* scroll = static_cast<QScrollArea*>(networkView_);
+  auto* canvas = static_cast<NetworkCanvas*>(scroll->widget());
+  if (state.network.visible) canvas->SetDrawing(NetworkSvg(state.network));
+  networkView_->setVisible(state.network.visible);
+  if (shownSuggestion_ && !busy()) {
+    shownSuggestion_ = 0;
+    if (state.suggestion) {
+      findChild<QLineEdit*>("MllThresholdEdit")
+          ->setText(QString::fromStdString(FormatNumber(state.suggestion->threshold)));
+      lineagePanels_[0]->show();
+    }
+  }
+}
+
+}  // namespace vireltan::app

@@ -1,0 +1,75 @@
+#include <cmath>
+
+#include "cli/cli_command.h"
+#include "sheet/sheet.h"
+
+namespace vireltan::cli {
+
+namespace {
+
+const OptionSpec kDistance{"distance", true,
+                           "allelic (default) or microsat: the distance between MLGs"};
+
+Status DistanceOption(const Options& o, MlgDistanceKind& kind) {
+  kind = MlgDistanceKind::kAllelic;
+  auto it = o.find("distance");
+  if (it == o.end() || ParseDistanceKind(it->second, kind)) return Status::Ok();
+  return Status::Error("--distance=" + it->second + ": allelic or microsat is expected.");
+}
+
+Status RunLineages(Session& s, const Options& o) {
+  MlgDistanceKind kind;
+  if (Status st = DistanceOption(o, kind); !st) return st;
+  if (o.count("suggest")) {
+    if (o.count("threshold") || o.count("linkage"))
+      return Status::Error("mll: give either --suggest or --threshold=T, not both.");
+    return s.SuggestLineageThreshold(kind);
+  }
+  auto t = o.find("threshold");
+  if (t == o.end()) return Status::Error("mll: --threshold=T (or --suggest) is needed.");
+  std::optional<double> threshold = ParseDecimal(t->second);
+  if (!threshold || !std::isfinite(*threshold) || *threshold < 0)
+    return Status::Error("--threshold=" + t->second + ": a number of at least 0 is expected.");
+  Linkage linkage = Linkage::kFarthest;
+  if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
+    return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
+  return s.Lineages(kind, linkage, *threshold);
+}
+
+}  // namespace
+
+std::vector<Command> LineageCommands() {
+  return {
+      {"mll",
+       "MLG > Multilocus lineages: groups the MLGs into lineages by hierarchical clustering on "
+       "the distance between MLGs, cut at a threshold (block \"Multilocus lineages\" in the "
+       "results log); with --suggest, proposes a threshold instead and marks it on the "
+       "distance histogram.",
+       {{"threshold", true, "MLGs joined at a linkage distance of at most T form one MLL"},
+        kDistance,
+        {"linkage", true,
+         "farthest (default, complete linkage), average (UPGMA) or nearest (single linkage)"},
+        {"suggest", false,
+         "suggest T: the middle of the widest gap between the smaller half of the MLG "
+         "distances"}},
+       RunLineages},
+      {"use-lineages",
+       "MLG > Count lineages instead of genotypes: diversity, pareto and the individuals "
+       "curves count the MLLs of the last mll run until --off or the next data file; every "
+       "block written meanwhile says so in its title row.",
+       {{"off", false, "count MLGs again"}},
+       [](Session& s, const Options& o) { return s.CountLineages(o.count("off") == 0); }},
+      {"msn",
+       "MLG > Minimum spanning network: every edge of some minimum spanning tree of the MLGs "
+       "(ties kept), written to <dataset>.msn.txt; save-graph saves the drawing as .msn.svg "
+       "(with .png and .pdf).",
+       {kDistance, {"lineages", false, "nodes are the MLLs of the last mll run"}},
+       [](Session& s, const Options& o) {
+         MlgDistanceKind kind;
+         if (Status st = DistanceOption(o, kind); !st) return st;
+         return s.SpanningNetwork(kind, o.count("lineages") != 0);
+       }},
+  };
+}
+
+}  // namespace vireltan::cli

@@ -1,0 +1,138 @@
+// The test of clonality: the population summary with permutation p-values
+// for Ia and rbarD, and the histograms of the permuted rbarD.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "analyses/clonality/association_permutation.h"
+#include "analyses/clonality/population_summary.h"
+#include "session/session.h"
+#include "sheet/table_file.h"
+
+namespace vireltan {
+
+namespace {
+
+// The permuted rbarD as a histogram of 30 classes, in percent of the
+// permutations, with the observed value as a red vertical line.
+ChartData AssociationChart(const AssociationTest& test, const std::string& population,
+                           const std::string& datasetName) {
+  ChartData chart = DefaultChart(ChartRole::kAssociation);
+  chart.title =
+      "rbarD of " + std::to_string(test.permutations) + " permutations (\"" + datasetName + "\")";
+  chart.subtitle = population;
+  chart.foot = "observed rbarD = " + FormatNumber(*test.observedRbarD) +
+               ", p = " + FormatNumber(*test.pRbarD);
+  double lo = *test.observedRbarD, hi = lo;
+  for (double r : test.permutedRbarD) {
+    lo = std::min(lo, r);
+    hi = std::max(hi, r);
+  }
+  constexpr int kClasses = 30;
+  const double width = hi > lo ? (hi - lo) / kClasses : 1.0;
+  std::vector<int> counts(kClasses, 0);
+  for (double r : test.permutedRbarD)
+    ++counts[std::min(kClasses - 1, static_cast<int>((r - lo) / width))];
+  ChartSeries& bars = *chart.findSeries(kAssociationBarsSeries);
+  double top = 0;
+  for (int c = 0; c < kClasses; ++c) {
+    const double percent = 100.0 * counts[c] / test.permutations;
+    top = std::max(top, percent);
+    if (counts[c] > 0) bars.points.push_back({lo + (c + 0.5) * width, percent, "", ""});
+  }
+  ChartSeries& line = *chart.findSeries(kAssociationObservedSeries);
+  line.points = {{*test.observedRbarD, 0, "", "red"},
+                 {*test.observedRbarD, top * 1.05, "observed", "red"}};
+  // Bars stand on 0: the axes are fixed around them and the observed value.
+  chart.left.fixedRange = true;
+  chart.left.minimum = 0;
+  chart.left.maximum = top * 1.1;
+  chart.bottom.fixedRange = true;
+  chart.bottom.minimum = lo - width;
+  chart.bottom.maximum = hi + width;
+  chart.visible = true;
+  return chart;
+}
+
+}  // namespace
+
+Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations) {
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (permutations < 1)
+    return Status::Error("The number of permutations must be a whole number of at least 1.");
+  if (rarefyTo < 0)
+    return Status::Error(
+        "The subsample size of the rarefaction must be a whole number of at least 1.");
+  PopulationSummaryOptions options;
+  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
+  options.cloneCorrect = cloneCorrect;
+  const MlgPartition counted = CountedPartition();
+  const Dataset& d = dataset();
+  PopulationSummaryResult summary;
+  std::vector<std::optional<AssociationTest>> tests;
+  {
+    ProgressPanel panel(progress_);
+    summary = SummarisePopulations(d, counted, options, &progress_);
+    if (progress_.Cancelled()) return Status::Cancelled();
+    // The units of each row as the summary took them: populations, then all.
+    std::vector<std::vector<int>> units = PopulationUnits(d, counted, cloneCorrect);
+    std::vector<int> all;
+    for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
+    std::sort(all.begin(), all.end());
+    units.push_back(std::move(all));
+    const std::uint32_t runSeed = NewRunSeed();
+    for (std::size_t k = 0; k < units.size(); ++k) {
+      tests.emplace_back();
+      if (units[k].size() < 3) continue;
+      AssociationInput input = PrepareAssociation(d, units[k], false);
+      AssociationTest test;
+      // Every row draws from the same streams: a population that holds all
+      // the units gets the p-values of the total.
+      Status run = TestAssociation(input, ComputeLocusPairSums(input), permutations, runSeed,
+                                   &progress_, test);
+      if (!run) return run;
+      tests.back() = std::move(test);
+    }
+  }
+
+  // The summary block with p.Ia after Ia and p.rD after rbarD.
+  Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
+  block.InsertColumns(12, 1);
+  block.SetTextAt(1, 12, "p.Ia");
+  block.SetTextAt(1, 14, "p.rD");
+  for (std::size_t k = 0; k < tests.size() && k < summary.rows.size(); ++k) {
+    if (!tests[k] || summary.rows[k].units == 0) continue;
+    const int row = static_cast<int>(k) + 2;
+    if (tests[k]->pIa && summary.rows[k].ia) block.SetNumberAt(row, 12, *tests[k]->pIa);
+    if (tests[k]->pRbarD && summary.rows[k].rbarD) block.SetNumberAt(row, 14, *tests[k]->pRbarD);
+  }
+
+  HideCharts();
+  associationCharts_.clear();
+  associationSuffixes_.clear();
+  // A histogram per population when the data have populations, and one
+  // for all units (the last row).
+  for (std::size_t k = 0; k < tests.size(); ++k) {
+    const bool total = k + 1 == tests.size();
+    if (!total && !d.populationsGiven) continue;
+    if (!tests[k] || !tests[k]->observedRbarD || !tests[k]->pRbarD) continue;
+    associationCharts_.push_back(
+        AssociationChart(*tests[k], summary.rows[k].name, info_.datasetName));
+    // All units: ".ia.svg"; a population: its name, kept to letters,
+    // digits, '-' and '_'.
+    std::string suffix = ".ia.svg";
+    if (!total) {
+      std::string name = summary.rows[k].name;
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+      suffix = ".ia." + name + ".svg";
+    }
+    associationSuffixes_.push_back(suffix);
+  }
+  const int row = NextResultsBlockRow();
+  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
+  MarkLineageBlock(row);
+  return WriteResultsLog();
+}
+
+}  // namespace vireltan

@@ -1,0 +1,243 @@
+// Multilocus lineages: the MLL grouping, the threshold suggestion, counting
+// lineages instead of genotypes, and the minimum spanning network.
+#include <cmath>
+
+#include "analyses/distance/distance_histogram.h"
+#include "analyses/distance/mlg_distance_table.h"
+#include "analyses/lineages/mlg_clustering.h"
+#include "analyses/lineages/spanning_network.h"
+#include "session/session.h"
+#include "sheet/atomic_file.h"
+#include "sheet/table_file.h"
+
+namespace vireltan {
+
+namespace {
+
+const char* DistanceTitle(MlgDistanceKind kind) {
+  return kind == MlgDistanceKind::kAllelic ? "allelic distance" : "microsatellite distance";
+}
+
+const char* LinkageTitle(Linkage linkage) {
+  switch (linkage) {
+    case Linkage::kFarthest:
+      return "farthest neighbour";
+    case Linkage::kAverage:
+      return "average neighbour";
+    case Linkage::kNearest:
+      return "nearest neighbour";
+  }
+  return "";
+}
+
+}  // namespace
+
+Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold) {
+  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (!std::isfinite(threshold) || threshold < 0)
+    return Status::Error("The MLL threshold must be a number of at least 0.");
+
+  MlgDistanceTable table(dataset(), mlgs(), distance);
+  LineagePartition partition;
+  {
+    ProgressPanel panel(progress_);
+    Status run = ClusterMlgs(table, linkage, threshold, progress_, partition);
+    if (!run) return run;
+  }
+  std::vector<int> units(static_cast<size_t>(partition.lineageCount), 0);
+  for (int m = 1; m <= info_.mlgCount; ++m)
+    units[partition.lineageOfMlg[m - 1] - 1] += mlgs().cloneSize[m - 1];
+
+  HideCharts();
+  Sheet& sheet = results.first();
+  const int row = NextResultsBlockRow();
+  sheet.SetTextAt(row, 1, "Multilocus lineages");
+  sheet.SetTextAt(row, 2, DistanceTitle(distance));
+  sheet.SetTextAt(row, 3, LinkageTitle(linkage));
+  sheet.SetTextAt(row, 4, "threshold");
+  sheet.SetNumberAt(row, 5, threshold);
+  sheet.SetTextAt(row + 1, 1, "MLL");
+  sheet.SetTextAt(row + 1, 2, "units");
+  sheet.SetTextAt(row + 1, 3, "MLGs");
+  for (int l = 1; l <= partition.lineageCount; ++l) {
+    sheet.SetNumberAt(row + 1 + l, 1, l);
+    sheet.SetNumberAt(row + 1 + l, 2, units[l - 1]);
+    int col = 3;
+    for (int m : partition.members[l - 1]) sheet.SetNumberAt(row + 1 + l, col++, m);
+  }
+
+  lineages_.grouped = true;
+  lineages_.distance = distance;
+  lineages_.linkage = linkage;
+  lineages_.threshold = threshold;
+  lineages_.partition = std::move(partition);
+  lineages_.unitsOfLineage = std::move(units);
+  return WriteResultsLog();
+}
+
+Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
+  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  const bool allelic = distance == MlgDistanceKind::kAllelic;
+  MlgDistanceTable table(dataset(), mlgs(), distance);
+  DistanceHistogram histogram;
+  ThresholdSuggestion suggestion;
+  {
+    ProgressPanel panel(progress_);
+    const int classes = allelic ? AllelicDistanceClassCount(info_.locusCount, info_.ploidy)
+                                : info_.maxMicrosatDistance;
+    if (Status s = TabulateMlgDistances(table, classes, progress_, histogram); !s) return s;
+    if (Status s = SuggestThreshold(table, progress_, suggestion); !s) return s;
+  }
+
+  HideCharts();
+  ChartData& chart =
+      this->chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram);
+  if (allelic) {
+    FillAllelicDistanceChart(histogram, chart);
+  } else {
+    FillMicrosatDistanceChart(histogram, info_.ploidy, chart);
+  }
+  if (!suggestion.found) {
+    lineages_.suggestion.reset();
+    messages_.Show(
+        "No threshold can be suggested: the smaller half of the distances between MLGs holds "
+        "fewer than two distinct values.");
+    return Status::Ok();
+  }
+  ChartSeries line{kThresholdLineSeries, ChartSeries::Kind::kLine, {}, {}};
+  const double top = chart.left.fixedRange ? chart.left.maximum : 100.0;
+  line.points = {{suggestion.threshold, 0, "", "red"},
+                 {suggestion.threshold, top, "T = " + FormatNumber(suggestion.threshold), "red"}};
+  chart.series.push_back(std::move(line));
+
+  Sheet& sheet = results.first();
+  const int row = NextResultsBlockRow();
+  sheet.SetTextAt(row, 1, "Multilocus lineages threshold suggestion");
+  sheet.SetTextAt(row, 2, DistanceTitle(distance));
+  sheet.SetTextAt(row + 1, 1, "threshold");
+  sheet.SetTextAt(row + 1, 2, "gap");
+  sheet.SetTextAt(row + 1, 3, "from");
+  sheet.SetTextAt(row + 1, 4, "to");
+  sheet.SetNumberAt(row + 2, 1, suggestion.threshold);
+  sheet.SetNumberAt(row + 2, 2, suggestion.gap());
+  sheet.SetNumberAt(row + 2, 3, suggestion.below);
+  sheet.SetNumberAt(row + 2, 4, suggestion.above);
+  lineages_.suggestion = suggestion;
+  return WriteResultsLog();
+}
+
+Status Session::CountLineages(bool on) {
+  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (on && !lineages_.grouped)
+    return Status::Error(
+        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
+        "--threshold=T).");
+  lineages_.counting = on;
+  return Status::Ok();
+}
+
+MlgPartition Session::CountedPartition() const {
+  MlgPartition p = mlgs();
+  if (!lineages_.counting) return p;
+  const LineagePartition& l = lineages_.partition;
+  for (int& m : p.mlgOfSu) m = l.lineageOfMlg[m - 1];
+  p.mlgCount = l.lineageCount;
+  p.cloneSize = lineages_.unitsOfLineage;
+  std::vector<int> representative;
+  for (const std::vector<int>& members : l.members)
+    representative.push_back(mlgs().representative[members.front() - 1]);
+  p.representative = std::move(representative);
+  return p;
+}
+
+void Session::MarkLineageBlock(int firstRow) {
+  if (!lineages_.counting) return;
+  Sheet& sheet = results.first();
+  for (int row = firstRow; row <= sheet.LastRow(); ++row) {
+    int width = static_cast<int>(sheet.rows()[row - 1].size());
+    if (width == 0) continue;
+    sheet.SetTextAt(row, width + 1,
+                    "counting multilocus lineages (MLL) instead of MLGs: " +
+                        std::string(DistanceTitle(lineages_.distance)) + ", " +
+                        LinkageTitle(lineages_.linkage) + ", threshold " +
+                        FormatNumber(lineages_.threshold));
+    return;
+  }
+}
+
+Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
+  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (overLineages && !lineages_.grouped)
+    return Status::Error(
+        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
+        "--threshold=T).");
+  MlgDistanceTable table(dataset(), mlgs(), distance);
+  vireltan::SpanningNetwork network;
+  {
+    ProgressPanel panel(progress_);
+    Status built = Status::Ok();
+    if (overLineages) {
+      GroupDistanceRows rows(table, lineages_.partition.lineageOfMlg,
+                             lineages_.partition.lineageCount);
+      built = BuildSpanningNetwork(rows, progress_, network);
+    } else {
+      built = BuildSpanningNetwork(table, progress_, network);
+    }
+    if (!built) return built;
+  }
+
+  Book edges;
+  Sheet& list = edges.first();
+  list.SetTextAt(1, 1, "from");
+  list.SetTextAt(1, 2, "to");
+  list.SetTextAt(1, 3, "distance");
+  int row = 1;
+  for (const SpanningEdge& e : network.edges) {
+    ++row;
+    list.SetNumberAt(row, 1, e.from);
+    list.SetNumberAt(row, 2, e.to);
+    list.SetNumberAt(row, 3, e.distance);
+  }
+  if (Status written = WriteTableFile(edges, OutputPath(".msn.txt"), FileType::kTextTable);
+      !written)
+    return written;
+
+  HideCharts();
+  NetworkChart chart;
+  const char* kind = overLineages ? "MLL" : "MLG";
+  chart.title = std::string("Minimum spanning network of the ") + kind + "s (" +
+                DistanceTitle(distance) + ") for \"" + info_.datasetName + "\"";
+  const int n = static_cast<int>(network.x.size());
+  // Units of each node by population: a node spanning populations is drawn
+  // as a pie; data without populations give one colour.
+  const Dataset& d = dataset();
+  const int populations = d.populationsGiven ? d.populationCount() : 1;
+  std::vector<int> units(static_cast<size_t>(n) * populations, 0);
+  for (int su = 0; su < d.sampleCount; ++su) {
+    int node = mlgs().mlgOfSu[su];
+    if (overLineages) node = lineages_.partition.lineageOfMlg[node - 1];
+    ++units[static_cast<size_t>(node - 1) * populations +
+            (d.populationsGiven ? d.populationOfSu[su] : 0)];
+  }
+  if (d.populationsGiven) chart.groups = d.populationNames;
+  for (int k = 1; k <= n; ++k) {
+    NetworkNode node;
+    node.number = k;
+    node.units = overLineages ? lineages_.unitsOfLineage[k - 1] : mlgs().cloneSize[k - 1];
+    node.x = network.x[k - 1];
+    node.y = network.y[k - 1];
+    for (int p = 0; p < populations; ++p) {
+      int count = units[static_cast<size_t>(k - 1) * populations + p];
+      if (count > 0)
+        node.slices.push_back({d.populationsGiven ? d.populationNames[p] : "all units", count});
+    }
+    chart.nodes.push_back(std::move(node));
+  }
+  for (const SpanningEdge& e : network.edges)
+    chart.edges.push_back({e.from - 1, e.to - 1, e.distance});
+  chart.visible = true;
+  lineages_.network = std::move(chart);
+  return Status::Ok();
+}
+
+}  // namespace vireltan

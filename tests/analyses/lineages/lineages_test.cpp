@@ -1,0 +1,207 @@
+// MLL clustering, the threshold suggestion and the spanning network, each
+// checked against a plain independent computation on random small tables.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "analyses/lineages/mlg_clustering.h"
+#include "analyses/lineages/spanning_network.h"
+#include "charts/network_chart.h"
+
+namespace vireltan {
+namespace {
+
+// A symmetric distance table given in full.
+class MatrixRows : public MlgDistanceRows {
+ public:
+  explicit MatrixRows(std::vector<std::vector<double>> d) : d_(std::move(d)) {}
+  int mlgCount() const override { return static_cast<int>(d_.size()); }
+  void FillRow(int j, int first, std::vector<double>& row) const override {
+    for (int k = first; k <= mlgCount(); ++k) row[k - 1] = d_[j - 1][k - 1];
+  }
+  double at(int a, int b) const { return d_[a][b]; }
+
+ private:
+  std::vector<std::vector<double>> d_;
+};
+
+// Few distinct half-integer values, so that ties are frequent.
+MatrixRows RandomTable(int n, std::mt19937& rng) {
+  std::uniform_int_distribution<int> value(1, 8);
+  std::vector<std::vector<double>> d(n, std::vector<double>(n, 0.0));
+  for (int a = 0; a < n; ++a)
+    for (int b = a + 1; b < n; ++b) d[a][b] = d[b][a] = value(rng) / 2.0;
+  return MatrixRows(d);
+}
+
+// Textbook agglomeration: recompute every group distance from the MLG
+// distances at every step; merge the closest pair, ties to the pair of
+// smallest first members. Records the joining heights.
+std::vector<int> NaiveClusters(const MatrixRows& t, Linkage linkage, double threshold,
+                               std::vector<double>* heights = nullptr) {
+  const int n = t.mlgCount();
+  std::vector<std::vector<int>> groups;
+  for (int m = 0; m < n; ++m) groups.push_back({m});
+  while (groups.size() > 1) {
+    double best = 0;
+    size_t bi = 0, bj = 0;
+    bool any = false;
+    for (size_t i = 0; i < groups.size(); ++i)
+      for (size_t j = i + 1; j < groups.size(); ++j) {
+        double lo = 1e300, hi = -1, sum = 0;
+        for (int a : groups[i])
+          for (int b : groups[j]) {
+            lo = std::min(lo, t.at(a, b));
+            hi = std::max(hi, t.at(a, b));
+            sum += t.at(a, b);
+          }
+        double h = linkage == Linkage::kNearest ? lo
+                   : linkage == Linkage::kFarthest
+                       ? hi
+                       : sum / (double(groups[i].size()) * groups[j].size());
+        if (!any || h < best) {  // groups stay sorted by first member
+          any = true;
+          best = h;
+          bi = i;
+          bj = j;
+        }
+      }
+    if (heights) heights->push_back(best);
+    if (best > threshold) break;
+    groups[bi].insert(groups[bi].end(), groups[bj].begin(), groups[bj].end());
+    groups.erase(groups.begin() + static_cast<long>(bj));
+  }
+  std::vector<int> label(n);
+  for (size_t g = 0; g < groups.size(); ++g)
+    for (int m : groups[g]) label[m] = static_cast<int>(g) + 1;
+  return label;
+}
+
+TEST(MlgClustering, AgreesWithTextbookAgglomerationAtEveryJoiningHeight) {
+  std::mt19937 rng(16);
+  NullProgressSink progress;
+  for (int trial = 0; trial < 60; ++trial) {
+    MatrixRows table = RandomTable(2 + trial % 11, rng);
+    for (Linkage linkage : {Linkage::kFarthest, Linkage::kAverage, Linkage::kNearest}) {
+      std::vector<double> heights;
+      NaiveClusters(table, linkage, 1e9, &heights);
+      heights.push_back(0);
+      heights.push_back(1.25);
+      for (double threshold : heights) {
+        LineagePartition got;
+        ASSERT_TRUE(ClusterMlgs(table, linkage, threshold, progress, got).ok());
+        std::vector<int> want = NaiveClusters(table, linkage, threshold);
+        EXPECT_EQ(got.lineageOfMlg, want)
+            << "trial " << trial << " linkage " << LinkageName(linkage) << " T " << threshold;
+        EXPECT_EQ(got.lineageCount, *std::max_element(want.begin(), want.end()));
+      }
+    }
+  }
+}
+
+TEST(MlgClustering, LinkagesDifferOnAChain) {
+  // 1-2 and 2-3 one apart, 1-3 two apart: a chain.
+  MatrixRows chain({{0, 1, 2}, {1, 0, 1}, {2, 1, 0}});
+  NullProgressSink progress;
+  LineagePartition p;
+  ASSERT_TRUE(ClusterMlgs(chain, Linkage::kNearest, 1, progress, p).ok());
+  EXPECT_EQ(p.lineageCount, 1);
+  ASSERT_TRUE(ClusterMlgs(chain, Linkage::kFarthest, 1, progress, p).ok());
+  EXPECT_EQ(p.lineageOfMlg, (std::vector<int>{1, 1, 2}));  // tie: pair (1, 2) first
+  EXPECT_EQ(p.members[0], (std::vector<int>{1, 2}));
+  ASSERT_TRUE(ClusterMlgs(chain, Linkage::kAverage, 1.5, progress, p).ok());
+  EXPECT_EQ(p.lineageCount, 1);  // 3 joins {1,2} at (2 + 1) / 2
+}
+
+TEST(ThresholdSuggestion, MiddleOfTheWidestGapInTheSmallerHalf) {
+  // Six pairs: 1, 1, 4, 5, 9, 9. Smaller half: 1, 1, 4 -> gap 1..4, T 2.5.
+  MatrixRows t({{0, 1, 1, 4}, {1, 0, 5, 9}, {1, 5, 0, 9}, {4, 9, 9, 0}});
+  NullProgressSink progress;
+  ThresholdSuggestion s;
+  ASSERT_TRUE(SuggestThreshold(t, progress, s).ok());
+  ASSERT_TRUE(s.found);
+  EXPECT_DOUBLE_EQ(s.threshold, 2.5);
+  EXPECT_DOUBLE_EQ(s.gap(), 3);
+  MatrixRows flat({{0, 2, 2}, {2, 0, 2}, {2, 2, 0}});
+  ASSERT_TRUE(SuggestThreshold(flat, progress, s).ok());
+  EXPECT_FALSE(s.found);
+}
+
+// Kruskal over all edges, grouped by weight: the union of every minimum
+// spanning tree is the set of edges that join two components before their
+// weight class is merged; the tree weight is that of any one of them.
+void BruteForceMst(const MatrixRows& t, double& weight, std::set<std::pair<int, int>>& union_) {
+  const int n = t.mlgCount();
+  std::vector<int> comp(n);
+  for (int i = 0; i < n; ++i) comp[i] = i;
+  std::vector<std::tuple<double, int, int>> edges;
+  for (int a = 0; a < n; ++a)
+    for (int b = a + 1; b < n; ++b) edges.emplace_back(t.at(a, b), a, b);
+  std::sort(edges.begin(), edges.end());
+  weight = 0;
+  for (size_t i = 0; i < edges.size();) {
+    size_t j = i;
+    while (j < edges.size() && std::get<0>(edges[j]) == std::get<0>(edges[i])) ++j;
+    for (size_t k = i; k < j; ++k)
+      if (comp[std::get<1>(edges[k])] != comp[std::get<2>(edges[k])])
+        union_.insert({std::get<1>(edges[k]) + 1, std::get<2>(edges[k]) + 1});
+    for (size_t k = i; k < j; ++k) {
+      int ca = comp[std::get<1>(edges[k])], cb = comp[std::get<2>(edges[k])];
+      if (ca == cb) continue;
+      weight += std::get<0>(edges[k]);
+      for (int& c : comp)
+        if (c == cb) c = ca;
+    }
+    i = j;
+  }
+}
+
+TEST(SpanningNetwork, TreeWeightIsMinimalAndEveryTieIsKept) {
+  std::mt19937 rng(1602);
+  NullProgressSink progress;
+  for (int trial = 0; trial < 40; ++trial) {
+    MatrixRows table = RandomTable(2 + trial % 14, rng);
+    SpanningNetwork network;
+    ASSERT_TRUE(BuildSpanningNetwork(table, progress, network).ok());
+    double weight = 0;
+    std::set<std::pair<int, int>> expected;
+    BruteForceMst(table, weight, expected);
+    EXPECT_DOUBLE_EQ(network.treeWeight, weight) << trial;
+    EXPECT_EQ(network.treeEdgeCount, table.mlgCount() - 1);
+    std::set<std::pair<int, int>> got;
+    for (const SpanningEdge& e : network.edges) {
+      EXPECT_LT(e.from, e.to);
+      EXPECT_EQ(e.distance, table.at(e.from - 1, e.to - 1));
+      got.insert({e.from, e.to});
+    }
+    EXPECT_EQ(got, expected) << trial;
+    EXPECT_EQ(network.x.size(), static_cast<size_t>(table.mlgCount()));
+  }
+}
+
+TEST(SpanningNetwork, LineageDistanceIsTheClosestPairOfMlgs) {
+  MatrixRows t({{0, 1, 4, 6}, {1, 0, 3, 5}, {4, 3, 0, 2}, {6, 5, 2, 0}});
+  GroupDistanceRows groups(t, {1, 1, 2, 2}, 2);
+  std::vector<double> row(2);
+  groups.FillRow(1, 1, row);
+  EXPECT_EQ(row, (std::vector<double>{0, 3}));
+}
+
+TEST(NetworkDrawing, NodeSpanningPopulationsIsAPieWithALegend) {
+  NetworkChart chart;
+  chart.groups = {"north", "south"};
+  chart.nodes = {{1, 3, 0, 0, {{"north", 1}, {"south", 2}}}, {2, 1, 1, 1, {{"south", 1}}}};
+  chart.edges = {{0, 1, 2.5}};
+  const std::string svg = NetworkSvg(chart);
+  size_t slices = 0;
+  for (size_t at = svg.find("<path"); at != std::string::npos; at = svg.find("<path", at + 1))
+    ++slices;
+  EXPECT_EQ(slices, 2u);
+  EXPECT_NE(svg.find(">north</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">2.5</text>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vireltan

@@ -1,0 +1,89 @@
+// The lineage commands end to end: the MLL block, the lineage note in the
+// title rows, the network's edge list, and refusals that leave files alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli_runner.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::Rows;
+using testing::TempDir;
+using testing::WriteTsv;
+
+// Four MLGs on three diploid loci in two families: MLGs 1-2 and 3-4 one
+// allele apart, the families six alleles apart.
+const Rows kTwoFamilies{{"6", "", "", "3", "2"},
+                        {"a", "1", "1", "100100", "110110", "120120"},
+                        {"b", "2", "1", "100100", "110110", "120122"},
+                        {"c", "3", "1", "100100", "110110", "120122"},
+                        {"d", "4", "1", "200200", "210210", "220220"},
+                        {"e", "5", "1", "200200", "210210", "220224"},
+                        {"f", "6", "1", "200200", "210210", "220220"}};
+
+int RunVireltan(const std::vector<std::string>& args, std::string* err = nullptr) {
+  std::ostringstream out, errors;
+  int status = cli::Run(args, out, errors);
+  if (err) *err = errors.str();
+  return status;
+}
+
+TEST(LineageCommands, BlockNoteAndEdgeList) {
+  TempDir dir;
+  WriteTsv(dir.path() / "f.txt", kTwoFamilies);
+  ASSERT_EQ(RunVireltan({dir.file("f.txt"), "mll", "--threshold=1", "use-lineages", "diversity",
+                         "msn", "--lineages", "msn"}),
+            0);
+  std::string log = ReadWholeFile(dir.file("f.outvireltan.txt"));
+  EXPECT_NE(log.find("Multilocus lineages\tallelic distance\tfarthest neighbour\tthreshold\t1\n"
+                     "MLL\tunits\tMLGs\n1\t3\t1\t2\n2\t3\t3\t4\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("diversity indices\tcounting multilocus lineages (MLL) instead of MLGs"),
+            std::string::npos);
+  // MLGs 1-2 and 3-4 are one allele apart: both pairs are edges of the tree.
+  std::string edges = ReadWholeFile(dir.file("f.msn.txt"));
+  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance");
+  EXPECT_NE(edges.find("\n1\t2\t1\n"), std::string::npos) << edges;
+  EXPECT_NE(edges.find("\n3\t4\t1\n"), std::string::npos) << edges;
+}
+
+TEST(LineageCommands, RefusalsNameTheProblemAndWriteNothing) {
+  TempDir dir;
+  WriteTsv(dir.path() / "f.txt", kTwoFamilies);
+  std::string err;
+  EXPECT_EQ(RunVireltan({dir.file("f.txt"), "use-lineages"}, &err), 1);
+  EXPECT_NE(err.find("group the MLGs first"), std::string::npos) << err;
+  EXPECT_EQ(RunVireltan({dir.file("f.txt"), "msn", "--lineages"}, &err), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "f.msn.txt"));
+  EXPECT_EQ(RunVireltan({dir.file("f.txt"), "mll", "--threshold=-1"}, &err), 1);
+  EXPECT_NE(err.find("at least 0"), std::string::npos) << err;
+  EXPECT_EQ(RunVireltan({dir.file("f.txt"), "mll", "--threshold=1", "--linkage=ward"}, &err), 1);
+  EXPECT_NE(err.find("farthest, average or nearest"), std::string::npos) << err;
+  EXPECT_EQ(RunVireltan({dir.file("f.txt"), "mll", "--threshold=1", "use-lineages", "combine-loci"},
+                        &err),
+            1);
+  EXPECT_NE(err.find("cannot count lineages"), std::string::npos) << err;
+}
+
+TEST(LineageCommands, SummaryWithPermutationsIsRepeatableWithASeed) {
+  TempDir dir;
+  WriteTsv(dir.path() / "f.txt", kTwoFamilies);
+  std::string logs[2];
+  for (std::string& log : logs) {
+    ASSERT_EQ(RunVireltan({"--seed=7", dir.file("f.txt"), "summary", "--permutations=99"}), 0);
+    log = ReadWholeFile(dir.file("f.outvireltan.txt"));
+  }
+  EXPECT_EQ(logs[0], logs[1]);
+  EXPECT_NE(logs[0].find("Pop\tN\tMLG\teMLG\tSE\tH\tG\tlambda\tE.5\tHexp\tIa\tp.Ia\trbarD\tp.rD\n"),
+            std::string::npos)
+      << logs[0];
+}
+
+}  // namespace
+}  // namespace vireltan
