@@ -264,7 +264,10 @@ void Retick(QChart& chart) {
       step = NiceStep(span, fit);
       if (increment > 0 && step < increment) step = increment;
     }
-    const double anchor = std::ceil(axis->min() / step - 1e-9) * step;
+    // Anchored at 0 when the axis crosses it, so that no rounding writes
+    // the zero tick as "-0.000".
+    const double anchor =
+        axis->min() <= 0 && axis->max() >= 0 ? 0.0 : std::ceil(axis->min() / step - 1e-9) * step;
     if (step == axis->tickInterval() && anchor == axis->tickAnchor()) continue;
     axis->setTickInterval(step);
     axis->setTickAnchor(anchor);
