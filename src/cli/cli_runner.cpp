@@ -60,15 +60,19 @@ std::vector<Command> AllCommands() {
 
 std::string UsageText() {
   std::ostringstream out;
-  out << "Usage: vireltan-cli [--seed=N] DATAFILE [COMMAND [--option=value ...]] ...\n"
+  out << "Usage: vireltan-cli [--seed=N] [--output-dir=DIR] DATAFILE [COMMAND [--option=value "
+         "...]] ...\n"
          "\n"
          "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
-         "followed by its own options. Output files are written beside DATAFILE,\n"
-         "exactly where the window writes them; messages go to standard error.\n"
+         "followed by its own options. Output files are written beside DATAFILE\n"
+         "(or into --output-dir), exactly where the window writes them; messages go\n"
+         "to standard error.\n"
          "\n"
          "Global options:\n"
          "  --seed=N    seed the random generator (0..4294967295) so that permutation\n"
          "              and resampling runs can be repeated exactly\n"
+         "  --output-dir=DIR  write every output file into the folder DIR instead of\n"
+         "              beside DATAFILE (the data folder may then be read-only)\n"
          "  --help      show this text\n"
          "\n"
          "Exit status: 0 success, 1 a command failed, 2 usage error.\n"
@@ -86,6 +90,7 @@ std::string UsageText() {
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::optional<std::uint32_t> seed;
+  std::string outputDirectory;
   size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     const std::string& a = args[i];
@@ -100,6 +105,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
       }
       seed = value;
+      continue;
+    }
+    if (a.rfind("--output-dir=", 0) == 0 && a.size() > 13) {
+      outputDirectory = a.substr(13);
       continue;
     }
     err << "vireltan-cli: unknown option " << a << "\n"
@@ -174,6 +183,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   NullProgressSink progress;
   Session session(messages, progress);
   session.SetSeed(seed);
+  if (!session.Report(session.SetOutputDirectory(outputDirectory)).ok()) return 1;
   if (!session.Report(session.Open(dataFile)).ok()) return 1;
   for (const PlannedCommand& step : plan) {
     if (!session.Report(step.command->run(session, step.options)).ok()) return 1;

@@ -80,7 +80,8 @@ Status Session::Open(const std::string& path) {
   DatasetLoaded = true;
 
   Book file;
-  Status read = ReadTableFile(path, file);
+  std::vector<std::string> readWarnings;
+  Status read = ReadTableFile(path, file, nullptr, &readWarnings);
   if (!read) return read;
   auto loaded = std::make_unique<LoadedData>();
   DatasetReadReport report;
@@ -98,6 +99,8 @@ Status Session::Open(const std::string& path) {
   // Everything is computed: the new dataset replaces the previous one.
   DataFilePath = path;
   SplitDataPath(path, DataDirectory, DatasetName, OutputPrefix);
+  if (!outputDirectory_.empty())
+    OutputPrefix = (std::filesystem::path(outputDirectory_) / DatasetName).string();
   SampleCount = d.sampleCount;
   LocusCount = d.locusCount;
   Ploidy = d.ploidy;
@@ -132,11 +135,30 @@ Status Session::Open(const std::string& path) {
       availability_.mlgMenu = complete;
   availability_.spatialMenu = MaxX != 999 || MaxY != 999;
 
+  for (const std::string& warning : readWarnings) messages_.Show(warning);
   for (const std::string& warning : report.warnings) messages_.Show(warning);
 
   WriteMlgSummary();
   WriteOneAlleleListing();
-  return WriteResultsLog();
+  Status written = WriteResultsLog();
+  if (!written && outputDirectory_.empty())
+    return Status::Error(written.message() +
+                         " Choose another output folder (--output-dir on the command line).");
+  return written;
+}
+
+Status Session::SetOutputDirectory(const std::string& directory) {
+  if (!directory.empty()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(directory, ec))
+      return Status::Error("The output folder \"" + directory + "\" does not exist.");
+  }
+  outputDirectory_ = directory;
+  if (!DataFilePath.empty()) {
+    OutputPrefix = directory.empty() ? DataDirectory + DatasetName
+                                     : (std::filesystem::path(directory) / DatasetName).string();
+  }
+  return Status::Ok();
 }
 
 void Session::WriteMlgSummary() {

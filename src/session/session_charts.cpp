@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "analyses/spatial/mlg_map.h"
+#include "session/chart_files.h"
 #include "session/session.h"
 
 namespace vireltan {
@@ -39,7 +40,7 @@ Status Session::MlgMap() {
 Status Session::SaveMap(ChartRenderer& renderer) {
   ChartData& map = chart(1);
   if (map.visible) {
-    Status saved = renderer.SaveSvgAndPng(map, OutputPath(".svg"));
+    Status saved = SaveChartFiles(renderer, map, OutputPath(".svg"));
     if (!saved) return saved;
   } else {
     messages_.Show("no map visible");
@@ -52,7 +53,7 @@ Status Session::SaveMap(ChartRenderer& renderer) {
 Status Session::SaveGraph(ChartRenderer& renderer) {
   bool saved = false;
   auto save = [&](int number, const char* suffix) {
-    Status s = renderer.SaveSvgAndPng(chart(number), OutputPath(suffix));
+    Status s = SaveChartFiles(renderer, chart(number), OutputPath(suffix));
     if (s) saved = true;
     return s;
   };
@@ -83,7 +84,7 @@ Status Session::SaveGraph(ChartRenderer& renderer) {
                                                  {&correlogramChart, ".correlogram.svg"}};
   for (auto& [extra, suffix] : extras) {
     if (!extra->visible) continue;
-    if (Status s = renderer.SaveSvgAndPng(*extra, OutputPath(suffix)); !s) return s;
+    if (Status s = SaveChartFiles(renderer, *extra, OutputPath(suffix)); !s) return s;
     saved = true;
   }
   if (!saved) messages_.Show("no graph visible");

@@ -3,6 +3,7 @@
 // and by exhaustive combination, as tables in the results log and box plots
 // on Chart3.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -151,13 +152,23 @@ Status Session::ResampleIndividuals(int permutations) {
                       "permutations done");
 }
 
-Status Session::Combination1lloci1Click() {
+ExhaustiveEstimate Session::EstimateCombinationLoci() const {
+  if (!hasData()) return ExhaustiveEstimate();
+  return EstimateLociCombinations(PrepareEffortInput(dataset(), mlgs()));
+}
+
+Status Session::Combination1lloci1Click(bool force) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
 
   LociCombinationResult result;
   {
     ProgressPanel panel(progress_);
     EffortInput input = PrepareEffortInput(dataset(), mlgs());
+    // 2^L subsets: measured and refused before any work when too many.
+    if (std::ldexp(1.0, input.locusCount) - 1 > kExhaustiveSubsetLimit && !force) {
+      ExhaustiveEstimate estimate = EstimateLociCombinations(input);
+      return Status::Error(LociCombinationRefusal(estimate, input.locusCount));
+    }
     Status run = CombineLociCurve(input, progress_, result);
     if (!run) return run;
   }

@@ -1,6 +1,7 @@
 #include "analyses/effort/combinations.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -19,14 +20,17 @@ namespace {
 // classes is split by every locus included, so a leaf knows its MLG count.
 class LociEnumeration {
  public:
-  LociEnumeration(const EffortInput& input, ProgressSink& progress)
+  // `leafLimit` > 0 stops the walk after that many subsets (the empty one
+  // included), as if cancelled: used to time the first subsets.
+  LociEnumeration(const EffortInput& input, ProgressSink& progress, std::uint64_t leafLimit = 0)
       : input_(input),
         progress_(progress),
         refiner_(input),
         loci_(input.locusCount),
         flags_(input.locusCount, false),
         levels_(input.locusCount, std::vector<int>(input.sampleCount)),
-        counts_(static_cast<size_t>(input.locusCount + 1) * (input.mlgCount + 1), 0) {
+        counts_(static_cast<size_t>(input.locusCount + 1) * (input.mlgCount + 1), 0),
+        leafLimit_(leafLimit) {
     totalLeaves_ = std::ldexp(1.0, loci_);
   }
 
@@ -72,6 +76,11 @@ class LociEnumeration {
   }
 
   void Visit(int k, int m) {
+    if (leafLimit_ > 0 && leaves_ >= leafLimit_) {
+      cancelled_ = true;
+      return;
+    }
+    // The cancel flag is polled every 4096 subsets: a few microseconds.
     if ((++leaves_ & 0xFFF) == 0) {
       if (progress_.Cancelled()) {
         cancelled_ = true;
@@ -102,6 +111,7 @@ class LociEnumeration {
   std::vector<std::uint64_t> counts_;     // (k, m) -> subsets of k loci with m MLGs
   double totalLeaves_ = 0;
   std::uint64_t leaves_ = 0;
+  std::uint64_t leafLimit_ = 0;
   int lastPercent_ = 0;
   bool cancelled_ = false;
   int minimumSize_ = 0;
@@ -139,6 +149,16 @@ Status CombineLociCurve(const EffortInput& input, ProgressSink& progress,
   out.minimumCombinations = enumeration.minimumCombinations();
   result = std::move(out);
   return Status::Ok();
+}
+
+double MeasureLociCombinationCost(const EffortInput& input, std::uint64_t probe) {
+  NullProgressSink quiet;
+  LociEnumeration enumeration(input, quiet, probe);
+  auto start = std::chrono::steady_clock::now();
+  enumeration.Run();
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  const double visited = std::min(static_cast<double>(probe), std::ldexp(1.0, input.locusCount));
+  return elapsed.count() / std::max(visited, 1.0);
 }
 
 std::vector<CombinationRow> CombineIndividualsCurve(const std::vector<int>& cloneSizes,
