@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the readers with libFuzzer (Debian's clang, with AddressSanitizer
-# and UndefinedBehaviorSanitizer).
+# Fuzzes the readers with libFuzzer (Debian's clang and libclang-rt-14-dev),
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #

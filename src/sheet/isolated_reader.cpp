@@ -145,10 +145,21 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-[[noreturn]] void RunChild(int fd, const IsolatedRead& read, const IsolationLimits& limits) {
 #ifdef VIRELTAN_ASAN
-  // A fuzzer's crash handler must not take the child's death for its own.
-  __sanitizer_set_death_callback(nullptr);
+void ChildDeath() {
+  ::_exit(70);
+}
+#endif
+
+[[noreturn]] void RunChild(int fd, const IsolatedRead& read, const IsolationLimits& limits) {
+  // The child dies of its own faults, quietly for the parent: handlers
+  // inherited from the parent (a fuzzer's crash handlers, which would take
+  // the child's death for the parent's and write their report) are reset.
+  for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE, SIGALRM, SIGINT, SIGTERM, SIGXFSZ,
+                     SIGUSR1, SIGUSR2, SIGPIPE})
+    ::signal(signal, SIG_DFL);
+#ifdef VIRELTAN_ASAN
+  __sanitizer_set_death_callback(ChildDeath);
 #endif
   if (limits.addressSpace > 0) {
     rlimit memory{limits.addressSpace, limits.addressSpace};

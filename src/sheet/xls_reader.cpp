@@ -2,6 +2,7 @@
 
 #include <freexl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -199,7 +200,20 @@ Status ReadWithFreexl(const std::string& path, Sheet& sheet, std::vector<std::st
   // refuses cells beyond the sheet.
   // A legacy worksheet has at most 65,536 rows of 256 columns: larger
   // dimensions come from a damaged file and would only cost time.
+  // FreeXL has no way to list only the cells present, so every position
+  // of the claimed grid is asked for. A file claiming far more than its
+  // size can hold (each cell takes at least 6 bytes) is read up to a budget
+  // of positions, the rest ignored with a warning.
+  const std::uint64_t budget = 1000000 + 64 * static_cast<std::uint64_t>(ec ? 0 : fileSize);
+  const std::uint64_t width = std::min<std::uint64_t>(columns + 1u, kMaxColumns);
   for (unsigned r = 0; r <= rows && r < kMaxRows; ++r) {
+    if ((r + 1) * width > budget) {
+      if (warnings != nullptr)
+        warnings->push_back("!!\"" + path + "\": the workbook claims " + std::to_string(rows) +
+                            " rows, far more than its size holds; rows from " +
+                            std::to_string(r + 1) + " on are ignored.");
+      break;
+    }
     for (unsigned c = 0; c <= columns && c < kMaxColumns; ++c) {
       FreeXL_CellValue value;
       code = freexl_get_cell_value(workbook.get(), r, static_cast<unsigned short>(c), &value);

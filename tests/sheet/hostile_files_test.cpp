@@ -11,6 +11,7 @@
 #include "sheet/sheet_assembler.h"
 #include "sheet/table_file.h"
 #include "temp_dir.h"
+#include "xls_builder.h"
 
 namespace vireltan {
 namespace {
@@ -113,6 +114,17 @@ TEST_F(HostileFilesTest, AReaderThatCrashesOrHangsGivesAMessage) {
   EXPECT_EQ(sheet.TextAt(2, 3), "caf\xC3\xA9");
   EXPECT_EQ(sheet.NumberAt(1, 1), 0.1);
   EXPECT_EQ(warnings, std::vector<std::string>{"w"});
+}
+
+// Finding 8: damaged legacy workbooks gave "code -2" and the like.
+TEST_F(HostileFilesTest, LegacyWorkbookErrorsAreInWords) {
+  std::string tiny = testing::TinyXlsWorkbook();
+  for (size_t cut : {600u, 1500u, 3000u}) {
+    Book book;
+    Status s = ReadTableFile(WriteFile("cut.xls", tiny.substr(0, cut)), book);
+    ASSERT_FALSE(s.ok()) << cut;
+    EXPECT_EQ(s.message().find("code"), std::string::npos) << s.message();
+  }
 }
 
 }  // namespace
