@@ -9,9 +9,10 @@
 # inputs kept under tests/data/fuzz/<target>/ (seeds and every input that
 # ever broke the program) and the example datasets, and grows its own
 # corpus in build-fuzz/corpus/<target>/. An input that crashes, leaks, runs
-# out of memory or takes too long is written to build-fuzz/artifacts/
-# <target>/: once mended, copy it to tests/data/fuzz/<target>/ so that the
-# ordinary tests replay it for good.
+# out of memory or takes too long (over FUZZ_TIMEOUT seconds, default 25;
+# raise it on a machine busy with other work) is written to
+# build-fuzz/artifacts/<target>/: once mended, copy it to
+# tests/data/fuzz/<target>/ so that the ordinary tests replay it for good.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +37,7 @@ for target in "${targets[@]}"; do
   esac
   # Messages of the reader under test would drown the fuzzer's own.
   nice -n 19 "build-fuzz/fuzz/fuzz_$target" "$corpus" "${seeds[@]}" \
-    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -print_final_stats=1 \
+    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout="${FUZZ_TIMEOUT:-25}" -print_final_stats=1 \
     -artifact_prefix="$artifacts/" >"build-fuzz/$target.log" 2>&1 &
   pids+=($!)
 done

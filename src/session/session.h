@@ -212,7 +212,7 @@ class Session {
   // wants --force), and the error says how large and long the run would be.
   Status Combination1lloci1Click(bool force = false);
   // Subsets and expected duration of Combination1lloci1Click on the loaded
-  // dataset (timed on its first subsets, a few milliseconds).
+  // dataset (timed on its first subsets, some ten milliseconds).
   ExhaustiveEstimate EstimateCombinationLoci() const;
   // Tests > Combination1-n individuals: every subset of sampling units.
   Status Combination1nindfividuals1Click();

@@ -204,7 +204,7 @@ Status ReadWithFreexl(const std::string& path, Sheet& sheet, std::vector<std::st
   // of the claimed grid is asked for. A file claiming far more than its
   // size can hold (each cell takes at least 6 bytes) is read up to a budget
   // of positions, the rest ignored with a warning.
-  const std::uint64_t budget = 1000000 + 64 * static_cast<std::uint64_t>(ec ? 0 : fileSize);
+  const std::uint64_t budget = 65536 + 16 * static_cast<std::uint64_t>(ec ? 0 : fileSize);
   const std::uint64_t width = std::min<std::uint64_t>(columns + 1u, kMaxColumns);
   for (unsigned r = 0; r <= rows && r < kMaxRows; ++r) {
     if ((r + 1) * width > budget) {

@@ -1,8 +1,8 @@
 #include "analyses/effort/combinations.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <numeric>
@@ -152,13 +152,23 @@ Status CombineLociCurve(const EffortInput& input, ProgressSink& progress,
 }
 
 double MeasureLociCombinationCost(const EffortInput& input, std::uint64_t probe) {
-  NullProgressSink quiet;
-  LociEnumeration enumeration(input, quiet, probe);
-  auto start = std::chrono::steady_clock::now();
-  enumeration.Run();
-  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  const double visited = std::min(static_cast<double>(probe), std::ldexp(1.0, input.locusCount));
-  return elapsed.count() / std::max(visited, 1.0);
+  // Processor time, so that other work on the machine does not inflate the
+  // figure; two walks of different lengths, so that the setup cost of a
+  // walk cancels out.
+  auto timedWalk = [&](std::uint64_t leaves) {
+    NullProgressSink quiet;
+    LociEnumeration enumeration(input, quiet, leaves);
+    std::clock_t start = std::clock();
+    enumeration.Run();
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  };
+  const double all = std::ldexp(1.0, input.locusCount);
+  const double longer = std::min(static_cast<double>(probe), all);
+  const double shorter = std::min(static_cast<double>(probe / 16), all);
+  const double difference = timedWalk(static_cast<std::uint64_t>(longer)) -
+                            timedWalk(static_cast<std::uint64_t>(shorter));
+  if (longer > shorter && difference > 0) return difference / (longer - shorter);
+  return timedWalk(static_cast<std::uint64_t>(longer)) / std::max(longer, 1.0);
 }
 
 std::vector<CombinationRow> CombineIndividualsCurve(const std::vector<int>& cloneSizes,

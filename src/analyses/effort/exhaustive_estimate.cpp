@@ -11,8 +11,8 @@ namespace vireltan {
 
 namespace {
 
-// Subsets timed for the estimate: 2^16, a millisecond or so.
-constexpr std::uint64_t kProbeSubsets = 65536;
+// Subsets timed for the estimate: 2^20, some ten milliseconds.
+constexpr std::uint64_t kProbeSubsets = 1 << 20;
 
 // A whole number of any size as plain digits (up to 2^64 - 1 exactly).
 std::string WholeNumber(double value) {

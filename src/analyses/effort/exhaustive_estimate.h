@@ -20,7 +20,7 @@ struct ExhaustiveEstimate {
 };
 
 // Size and duration of the combinations of loci, the duration from timing
-// the first subsets of this very dataset (a few milliseconds at most).
+// the first subsets of this very dataset (some ten milliseconds).
 ExhaustiveEstimate EstimateLociCombinations(const EffortInput& input);
 
 // "about 17 seconds", "about 3 hours", "about 5800 years".
