@@ -83,15 +83,13 @@ Status Session::Open(const std::string& path) {
   std::vector<std::string> readWarnings;
   Status read = ReadTableFile(path, file, nullptr, &readWarnings);
   if (!read) return read;
-  // Progress for a front end that runs Open off its own thread (a large or
-  // hostile file takes seconds to read and check); Cancel is polled below.
-  progress_.SetPosition(40);
+  // A front end may run Open off its own thread (a large or hostile file
+  // takes seconds to read and check); Cancel is polled between the steps.
   if (progress_.Cancelled()) return Status::Cancelled();
   auto loaded = std::make_unique<LoadedData>();
   DatasetReadReport report;
   Status parsed = ReadDataset(file.first(), path, loaded->dataset, report);
   if (!parsed) return parsed;
-  progress_.SetPosition(60);
   if (progress_.Cancelled()) return Status::Cancelled();
 
   const Dataset& d = loaded->dataset;
@@ -99,7 +97,6 @@ Status Session::Open(const std::string& path) {
   Extents extents = ComputeExtents(d);
   loaded->matrices = PairwiseMatrices(&d, &loaded->mlgs, extents.SpatialDims);
   MlgPairScan scan = ScanMlgPairs(d, loaded->mlgs);
-  progress_.SetPosition(100);
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
