@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/message_quote.h"
 #include "sheet/sheet_assembler.h"
 #include "sheet/xlsx_package.h"
 #include "sheet/zip_xml.h"
@@ -168,9 +169,15 @@ class WorksheetHandler : public XmlHandler {
       // Rows and cells may leave out their position; they then follow the
       // previous one.
       const char* r = FindAttribute(attributes, "r");
-      int row = r != nullptr ? std::atoi(r) : row_ + 1;
+      // from_chars, unlike atoi, reports numbers too large for an int.
+      int row = row_ + 1;
+      if (r != nullptr) {
+        std::string_view text(r);
+        auto parsed = std::from_chars(text.data(), text.data() + text.size(), row);
+        if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) row = 0;
+      }
       if (row < 1 || row > kMaxRows) {
-        error = "it holds a row numbered \"" + std::string(r != nullptr ? r : "") + "\".";
+        error = "it holds a row numbered " + QuoteForMessage(r != nullptr ? r : "") + ".";
         return;
       }
       row_ = row;
@@ -180,7 +187,7 @@ class WorksheetHandler : public XmlHandler {
       int row = row_;
       int col = col_ + 1;
       if (ref != nullptr && !ParseCellReference(ref, row, col)) {
-        error = "it holds a cell with the bad reference \"" + std::string(ref) + "\".";
+        error = "it holds a cell with the bad reference " + QuoteForMessage(ref) + ".";
         return;
       }
       if (row < 1) row = 1;
