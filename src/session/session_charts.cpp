@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "analyses/spatial/mlg_map.h"
+#include "session/chart_files.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 
@@ -62,7 +63,7 @@ Status Session::MlgMap() {
 Status Session::SaveMap(ChartRenderer& renderer) {
   ChartData& map = chart(ChartRole::kMap);
   if (map.visible) {
-    Status saved = renderer.SaveSvgAndPng(map, OutputPath(".svg"));
+    Status saved = SaveChartFiles(renderer, map, OutputPath(".svg"));
     if (!saved) return saved;
   } else {
     messages_.Show("no map visible");
@@ -75,7 +76,7 @@ Status Session::SaveMap(ChartRenderer& renderer) {
 Status Session::SaveGraph(ChartRenderer& renderer) {
   bool saved = false;
   auto save = [&](ChartRole role, const char* suffix) {
-    Status s = renderer.SaveSvgAndPng(chart(role), OutputPath(suffix));
+    Status s = SaveChartFiles(renderer, chart(role), OutputPath(suffix));
     if (s) saved = true;
     return s;
   };
@@ -102,7 +103,7 @@ Status Session::SaveGraph(ChartRenderer& renderer) {
   for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
     if (!associationCharts_[k].visible) continue;
     if (Status s =
-            renderer.SaveSvgAndPng(associationCharts_[k], OutputPath(associationSuffixes_[k]));
+            SaveChartFiles(renderer, associationCharts_[k], OutputPath(associationSuffixes_[k]));
         !s)
       return s;
     saved = true;

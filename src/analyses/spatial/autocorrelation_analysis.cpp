@@ -496,7 +496,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     block.distance = [&](int i, int j) {
       const double dx = suX[i - 1] - suX[j - 1];
       const double dy = suY[i - 1] - suY[j - 1];
-      return std::sqrt(dx * dx + dy * dy);
+      return std::hypot(dx, dy);
     };
     out.matricesSheet = BuildMatricesBlock(block);
     out.matricesSheet.SetTextAt(1, 1, "SPATIAL AUTOCORRELATION");
@@ -513,7 +513,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     block.distance = [&](int i, int j) {
       const double dx = mlgs.centroidX[i - 1] - mlgs.centroidX[j - 1];
       const double dy = mlgs.centroidY[i - 1] - mlgs.centroidY[j - 1];
-      return std::sqrt(dx * dx + dy * dy);
+      return std::hypot(dx, dy);
     };
     out.genetMatricesBlock = BuildMatricesBlock(block);
     out.hasGenetMatricesBlock = true;

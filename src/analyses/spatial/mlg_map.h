@@ -21,6 +21,8 @@ struct MapExtents {
 // even), at least 1 so that short ranges (5 units or less) are labelled at
 // every unit. `labelZero` false leaves 0 unlabelled (the left axis of the
 // map, whose 0 would sit on the corner shared with the bottom axis).
+// Computed in floating point and never more than a few dozen labels,
+// whatever the coordinates.
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
 // Fills the map chart: its units series gets one black point per

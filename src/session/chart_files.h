@@ -1,0 +1,30 @@
+#pragma once
+// Saving a chart as its SVG and PNG files, whole or not at all, whatever
+// renderer draws it.
+//
+// The old files are kept aside (copies beside them) while the renderer
+// writes; the new files are then checked by their ends (the SVG closed by
+// "</svg>", the PNG ending in its IEND chunk: a write cut short by a full
+// disk loses them first). Unless the renderer succeeded and both files are
+// whole, the old files are put back and new ones removed. Symbolic links
+// are written through and targets that are not regular files refused, as
+// for every other output.
+#include <string>
+
+#include "common/status.h"
+#include "session/chart_data.h"
+#include "session/chart_renderer.h"
+
+namespace vireltan {
+
+// Writes `chart` to `svgPath` and to its PNG twin (PngPathFor). On failure
+// both targets are as they were, no other file remains, and the message
+// names the file and says why.
+Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std::string& svgPath);
+
+// Whether `bytes` hold a complete SVG document / PNG image (checked by
+// their ends, which a cut-short write loses first).
+bool IsCompleteSvg(const std::string& bytes);
+bool IsCompletePng(const std::string& bytes);
+
+}  // namespace vireltan
