@@ -12,8 +12,8 @@
 #include <string>
 
 #include "common/status.h"
-#include "session/chart_data.h"
-#include "session/chart_renderer.h"
+#include "charts/chart_data.h"
+#include "charts/chart_renderer.h"
 
 namespace vireltan {
 

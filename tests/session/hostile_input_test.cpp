@@ -50,7 +50,7 @@ TEST_F(HostileInputTest, StrayCellFarRightIsIgnoredWithOneWarning) {
   text += "s5001\t1\t1\t120124" + std::string(400001, '\t') + "x\n";
   text.replace(0, 4, "5001");
   ASSERT_TRUE(session.Open(Write("stray.txt", text)).ok());
-  EXPECT_LE(session.userswindow.first().LastCol(), 4);
+  EXPECT_LE(session.datasetGrid.first().LastCol(), 5);  // with the population column
   ASSERT_FALSE(messages.messages.empty());
   EXPECT_NE(messages.messages[0].find("row 5002, column 400005"), std::string::npos)
       << messages.messages[0];
@@ -143,7 +143,7 @@ TEST_F(HostileInputTest, CombinationsOfManyLociAreEstimatedNotRun) {
   EXPECT_TRUE(estimate.tooLarge);
   EXPECT_GT(estimate.seconds, 0.0);
   int rows = session.results.first().LastRow();
-  Status s = session.Combination1lloci1Click();
+  Status s = session.CombineLoci();
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find("33554431 subsets"), std::string::npos) << s.message();
   EXPECT_NE(s.message().find("resample-loci"), std::string::npos);

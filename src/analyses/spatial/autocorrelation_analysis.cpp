@@ -101,7 +101,7 @@ LimitCensus CountWithinLimits(const std::vector<double>& x, const std::vector<do
     for (int b = a + 1; b < m; ++b) {
       const double dx = x[a] - x[b];
       const double dy = y[a] - y[b];
-      const double d = std::sqrt(dx * dx + dy * dy);
+      const double d = std::hypot(dx, dy);
       census.largest = std::max(census.largest, d);
       // First limit at or above d: the pair counts for it and all later ones.
       const size_t c = std::lower_bound(limits.begin(), limits.end(), d) - limits.begin();
