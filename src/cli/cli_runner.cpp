@@ -81,17 +81,21 @@ std::vector<Command> AllCommands() {
 
 std::string UsageText() {
   std::ostringstream out;
-  out << "Usage: vireltan-cli [--seed=N] [--quiet] DATAFILE [COMMAND [--option=value ...]] ...\n"
+  out << "Usage: vireltan-cli [--seed=N] [--quiet] [--output-dir=DIR] DATAFILE [COMMAND "
+         "[--option=value ...]] ...\n"
          "\n"
          "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
-         "followed by its own options. Output files are written beside DATAFILE,\n"
-         "exactly where the window writes them; messages go to standard error.\n"
+         "followed by its own options. Output files are written beside DATAFILE\n"
+         "(or into --output-dir), exactly where the window writes them; messages go\n"
+         "to standard error.\n"
          "\n"
          "Global options:\n"
          "  --seed=N    seed the random generator (0..4294967295) so that permutation\n"
          "              and resampling runs can be repeated exactly\n"
          "  --quiet     no progress line (it is shown on standard error for long\n"
          "              commands when standard error is a terminal)\n"
+         "  --output-dir=DIR  write every output file into the folder DIR instead of\n"
+         "              beside DATAFILE (the data folder may then be read-only)\n"
          "  --help      show this text\n"
          "  --version   show the version\n"
          "\n"
@@ -118,6 +122,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const Environment& environment) {
   std::optional<std::uint32_t> seed;
   bool quiet = false;
+  std::string outputDirectory;
   size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     const std::string& a = args[i];
@@ -140,6 +145,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
       }
       seed = value;
+      continue;
+    }
+    if (a.rfind("--output-dir=", 0) == 0 && a.size() > 13) {
+      outputDirectory = a.substr(13);
       continue;
     }
     err << "vireltan-cli: unknown option " << a << "\n"
@@ -231,6 +240,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     return session.Report(status).ok() ? 0 : 1;
   };
+  if (!session.Report(session.SetOutputDirectory(outputDirectory)).ok()) return 1;
   if (int status = step("open", [&] { return session.Open(dataFile); }); status != 0) return status;
   for (const PlannedCommand& planned : plan) {
     int status =

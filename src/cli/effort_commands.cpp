@@ -33,8 +33,12 @@ std::vector<Command> EffortCommands() {
       {"combine-loci",
        "Tests > Combination 1-l loci: distinct MLGs over every subset of loci, and the smallest "
        "combinations of loci that separate all MLGs (saved by save-graph as .combiloc.svg).",
-       {},
-       [](Session& s, const Options&) { return s.CombineLoci(); }},
+       {{"force", false,
+         "enumerate every subset even above 2^24 of them (otherwise the size and time are only "
+         "estimated)"}},
+       [](Session& s, const Options& o) {
+         return s.CombineLoci(o.count("force") > 0);
+       }},
       {"combine-individuals",
        "Tests > Combination1-n individuals: distinct MLGs over every subset of sampling units "
        "(saved by save-graph as .combiind.svg).",

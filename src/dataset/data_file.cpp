@@ -39,7 +39,7 @@ Status LoadDataFile(const std::string& path, const std::string& defaultPopulatio
                     DatasetReadReport& report, LoadedFile& file) {
   file = LoadedFile();
   FileType type = FileType::kTextTable;
-  Status read = ReadTableFile(path, file.table, &type);
+  Status read = ReadTableFile(path, file.table, &type, &file.readWarnings);
   // A Genepop title line may hold what a text table refuses (a lone quote).
   if (!read && type != FileType::kTextTable) return read;
   if (type == FileType::kTextTable && (!read || MayBeGenepop(file.table.first()))) {

@@ -16,6 +16,8 @@ enum class DataFileLayout { kNative, kGenAlEx, kGenepop };
 struct LoadedFile {
   DataFileLayout layout = DataFileLayout::kNative;
   Book table;  // the file as a table (empty for Genepop)
+  // What the table reader noticed (cells far beyond the data, left out).
+  std::vector<std::string> readWarnings;
 };
 
 // Reads `path` into `dataset`. A native file gets one population named

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "common/message_quote.h"
 #include "numeric/rounding.h"
 #include "sheet/table_file.h"
 
@@ -17,12 +18,21 @@ std::string Dataset::designationText(int su) const {
 
 namespace {
 
+// Coordinates beyond this size are refused: a billion metres (or degrees)
+// holds any projected or geographic system, and keeps every squared distance
+// and sum of distances far from overflow.
+constexpr double kMaxCoordinate = 1e9;
+
 std::string CellForMessage(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
-  std::string quoted(1, '"');
-  quoted += cell.isNumber() ? FormatNumber(cell.number()) : cell.text();
-  quoted += '"';
-  return quoted;
+  return QuoteForMessage(cell.isNumber() ? FormatNumber(cell.number()) : cell.text());
+}
+
+// A header warning followed by the two numbers that disagree.
+std::string MismatchWarning(const char* warning, const char* what, long long header,
+                            long long found) {
+  return std::string(warning) + "(" + what + ": " + std::to_string(header) + " in the header, " +
+         std::to_string(found) + " in the file)";
 }
 
 std::string Where(const std::string& fileName, int row, int col) {
@@ -99,19 +109,23 @@ bool ParseGenotype(const Cell& cell, bool haploid, Allele& a1, Allele& a2, bool&
   return true;
 }
 
-bool ReadCoordinate(const Cell& cell, double& value) {
-  if (cell.isNumber()) {
-    value = cell.number();
-    return std::isfinite(value);
+// Reads a coordinate; `why` says what is wrong when it returns false.
+bool ReadCoordinate(const Cell& cell, double& value, std::string& why) {
+  std::optional<double> number;
+  if (cell.isNumber()) number = cell.number();
+  if (cell.isText()) number = ParseDecimal(cell.text());
+  if (!number) {
+    why = "not a number (write 999 in x and y when there are no coordinates).";
+    return false;
   }
-  if (cell.isText()) {
-    auto parsed = ParseDecimal(cell.text());
-    if (parsed && std::isfinite(*parsed)) {
-      value = *parsed;
-      return true;
-    }
+  if (!std::isfinite(*number) || std::fabs(*number) > kMaxCoordinate) {
+    why =
+        "beyond the coordinates allowed (finite numbers from -1e9 to 1e9, which any projected "
+        "or geographic system fits).";
+    return false;
   }
-  return false;
+  value = *number;
+  return true;
 }
 
 }  // namespace
@@ -140,12 +154,22 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   for (int r = 2; r <= sheet.LastRow(); ++r) {
     lastColOfData = std::max(lastColOfData, static_cast<int>(sheet.rows()[r - 1].size()));
   }
-  if (headerN != rowsPresent) report.warnings.push_back(kLinesWarning);
-  if (headerL + 3 != lastColOfData) report.warnings.push_back(kColumnsWarning);
+  if (headerN != rowsPresent)
+    report.warnings.push_back(
+        MismatchWarning(kLinesWarning, "sampling units", headerN, rowsPresent));
+  if (headerL + 3 != lastColOfData)
+    report.warnings.push_back(
+        MismatchWarning(kColumnsWarning, "loci", headerL, std::max(lastColOfData - 3, 0)));
   if (ploidy == 0) {
     report.warnings.push_back(kPloidyWarning);
     ploidy = 2;
   }
+  // Analyses read one allele per locus (haploid) or two (diploid); a
+  // tetraploid file read as diploid would give wrong results silently.
+  if (ploidy != 1 && ploidy != 2)
+    return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
+                         CellForMessage(sheet.at(1, 5)) +
+                         "; only haploid (1) and diploid (2) data are supported.");
 
   if (rowsPresent < 1)
     return Status::Error("\"" + fileName + "\" contains no data row: row 2 onwards should hold " +
@@ -182,25 +206,23 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
                            ": the designation of the sampling unit is empty.");
     dataset.designations.push_back(designation);
     double x = 0, y = 0;
-    if (!ReadCoordinate(sheet.at(row, 2), x))
+    std::string why;
+    if (!ReadCoordinate(sheet.at(row, 2), x, why))
       return Status::Error(Where(fileName, row, 2) + ": the x coordinate is " +
-                           CellForMessage(sheet.at(row, 2)) +
-                           ", not a number (write 999 in x and y when there are no coordinates).");
-    if (!ReadCoordinate(sheet.at(row, 3), y))
+                           CellForMessage(sheet.at(row, 2)) + ", " + why);
+    if (!ReadCoordinate(sheet.at(row, 3), y, why))
       return Status::Error(Where(fileName, row, 3) + ": the y coordinate is " +
-                           CellForMessage(sheet.at(row, 3)) +
-                           ", not a number (write 999 in x and y when there are no coordinates).");
+                           CellForMessage(sheet.at(row, 3)) + ", " + why);
     dataset.x.push_back(x);
     dataset.y.push_back(y);
     for (int k = 0; k < loci; ++k) {
       int col = 4 + k;
       Allele a1 = 0, a2 = 0;
       bool missing = false;
-      std::string why;
       if (!ParseGenotype(sheet.at(row, col), haploid, a1, a2, missing, why))
-        return Status::Error(Where(fileName, row, col) + " (locus " + dataset.locusNames[k] +
-                             "): " + CellForMessage(sheet.at(row, col)) +
-                             " is not a valid genotype; " + why + ".");
+        return Status::Error(
+            Where(fileName, row, col) + " (locus " + QuoteForMessage(dataset.locusNames[k]) +
+            "): " + CellForMessage(sheet.at(row, col)) + " is not a valid genotype; " + why + ".");
       size_t at = (static_cast<size_t>(i) * loci + k) * 2;
       dataset.alleles[at] = a1;
       dataset.alleles[at + 1] = a2;

@@ -23,14 +23,14 @@ double PairwiseMatrices::SuDistanceMatrix(int j, int k) const {
   int b = suAt(k);
   double dx = dataset_->x[a] - dataset_->x[b];
   double dy = dataset_->y[a] - dataset_->y[b];
-  return std::sqrt(dx * dx + dy * dy);
+  return std::hypot(dx, dy);
 }
 
 double PairwiseMatrices::MlgCentroidDistanceMatrix(int j, int k) const {
   if (j == k || spatialDims_ == 0) return 0.0;
   double dx = mlgs_->centroidX[j - 1] - mlgs_->centroidX[k - 1];
   double dy = mlgs_->centroidY[j - 1] - mlgs_->centroidY[k - 1];
-  return std::sqrt(dx * dx + dy * dy);
+  return std::hypot(dx, dy);
 }
 
 int PairwiseMatrices::AllelicDistanceSum(const Allele* a, const Allele* b, int loci) {

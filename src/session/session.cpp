@@ -110,6 +110,8 @@ Status Session::Open(const std::string& path) {
   DatasetInfo& info = info_;
   info.dataFilePath = path;
   SplitDataPath(path, info.dataDirectory, info.datasetName, info.outputPrefix);
+  if (!outputDirectory_.empty())
+    info.outputPrefix = (std::filesystem::path(outputDirectory_) / info.datasetName).string();
   info.unitCount = d.sampleCount;
   info.locusCount = d.locusCount;
   info.ploidy = d.ploidy;
@@ -158,6 +160,7 @@ Status Session::Open(const std::string& path) {
       availability_.mlgMenu = complete;
   availability_.spatialMenu = info.maxX != 999 || info.maxY != 999;
 
+  for (const std::string& warning : file.readWarnings) messages_.Show(warning);
   for (const std::string& warning : report.warnings) {
     if (warning != kMissingDataWarning) {
       messages_.Show(warning);
@@ -176,7 +179,26 @@ Status Session::Open(const std::string& path) {
   WriteMlgSummary();
   WriteOneAlleleListing();
   if (d.populationsGiven) WriteMlgPopulations(NextResultsBlockRow());
-  return WriteResultsLog();
+  Status written = WriteResultsLog();
+  if (!written && outputDirectory_.empty())
+    return Status::Error(written.message() +
+                         " Choose another output folder (--output-dir on the command line).");
+  return written;
+}
+
+Status Session::SetOutputDirectory(const std::string& directory) {
+  if (!directory.empty()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(directory, ec))
+      return Status::Error("The output folder \"" + directory + "\" does not exist.");
+  }
+  outputDirectory_ = directory;
+  if (!info_.dataFilePath.empty()) {
+    info_.outputPrefix = directory.empty()
+                             ? info_.dataDirectory + info_.datasetName
+                             : (std::filesystem::path(directory) / info_.datasetName).string();
+  }
+  return Status::Ok();
 }
 
 void Session::WriteMlgSummary() {

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "analyses/effort/exhaustive_estimate.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
@@ -170,6 +171,13 @@ class Session {
   // File > Quit: writes the results log (the front end then exits).
   Status Quit();
 
+  // Output folder: where every output file goes. Empty (the default) puts
+  // them beside the data file; otherwise `directory` must be an existing
+  // folder, and takes effect at once (for a loaded dataset too). A
+  // read-only data folder can then still be opened and analysed.
+  Status SetOutputDirectory(const std::string& directory);
+  const std::string& outputDirectory() const { return outputDirectory_; }
+
   // Output file names.
   std::string ResultsLogPath() const { return info_.outputPrefix + ".outvireltan.txt"; }
   std::string OutputPath(const std::string& suffix) const { return info_.outputPrefix + suffix; }
@@ -245,8 +253,14 @@ class Session {
   // Tests > resampling 1-n individuals: P draws per number of sampling units.
   Status ResampleIndividuals(int permutations);
   // Tests > Combination 1-l loci: every subset of loci, with the smallest
-  // combinations that separate all MLGs.
-  Status CombineLoci();
+  // combinations that separate all MLGs. The work grows as 2^L: above
+  // kExhaustiveSubsetLimit subsets nothing is run unless `force` is set
+  // (the window asks first, with EstimateCombinationLoci; the command line
+  // wants --force), and the error says how large and long the run would be.
+  Status CombineLoci(bool force = false);
+  // Subsets and expected duration of CombineLoci on the loaded
+  // dataset (timed on its first subsets, some ten milliseconds).
+  ExhaustiveEstimate EstimateCombinationLoci() const;
   // Tests > Combination1-n individuals: every subset of sampling units.
   Status CombineIndividuals();
 
@@ -339,6 +353,7 @@ class Session {
   MessageSink& messages_;
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
+  std::string outputDirectory_;
   CommandAvailability availability_;
   std::unique_ptr<LoadedData> loaded_;
   DatasetInfo info_;

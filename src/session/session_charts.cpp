@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "analyses/spatial/mlg_map.h"
+#include "session/chart_files.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 
@@ -95,7 +96,7 @@ Status Session::SaveMap(ChartRenderer& renderer, const FigureOptions& options) {
   const ChartData& map = chart(ChartRole::kMap);
   if (!map.visible) return Status::Error("There is no map to save: draw the MLG map first.");
   // The map stays drawn: it can be saved again at another size.
-  return renderer.SaveFigure(map, OutputPath(""), options);
+  return SaveChartFiles(renderer, map, OutputPath(""), options);
 }
 
 void Session::NoteChartsShown() {
@@ -124,13 +125,13 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
   // so that after a failure a new Save Graph writes only what is left.
   while (!chartsToSave_.empty()) {
     const auto& [suffix, data] = chartsToSave_.front();
-    if (Status s = renderer.SaveFigure(data, OutputPath(suffix), options); !s) return s;
+    if (Status s = SaveChartFiles(renderer, data, OutputPath(suffix), options); !s) return s;
     chartsToSave_.erase(chartsToSave_.begin());
   }
   for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
     if (!associationCharts_[k].visible) continue;
-    if (Status s = renderer.SaveFigure(associationCharts_[k],
-                                       OutputPath(WithoutSvg(associationSuffixes_[k])), options);
+    if (Status s = SaveChartFiles(renderer, associationCharts_[k],
+                                  OutputPath(WithoutSvg(associationSuffixes_[k])), options);
         !s)
       return s;
     associationCharts_[k].visible = false;

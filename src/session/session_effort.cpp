@@ -203,7 +203,12 @@ Status Session::ResampleIndividuals(int permutations) {
                       NextResultsBlockRow(), "permutations done");
 }
 
-Status Session::CombineLoci() {
+ExhaustiveEstimate Session::EstimateCombinationLoci() const {
+  if (!hasData()) return ExhaustiveEstimate();
+  return EstimateLociCombinations(PrepareEffortInput(dataset(), mlgs()));
+}
+
+Status Session::CombineLoci(bool force) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (Status counted = CheckNotCountingLineages(*this); !counted) return counted;
 
@@ -211,6 +216,11 @@ Status Session::CombineLoci() {
   {
     ProgressPanel panel(progress_);
     EffortInput input = PrepareEffortInput(dataset(), mlgs());
+    // 2^L subsets: measured and refused before any work when too many.
+    if (std::ldexp(1.0, input.locusCount) - 1 > kExhaustiveSubsetLimit && !force) {
+      ExhaustiveEstimate estimate = EstimateLociCombinations(input);
+      return Status::Error(LociCombinationRefusal(estimate, input.locusCount));
+    }
     Status run = CombineLociCurve(input, progress_, result);
     if (!run) return run;
   }

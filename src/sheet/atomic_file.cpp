@@ -42,16 +42,43 @@ bool CreateTempFile(const fs::path& target, fs::path* tempPath, int* error) {
 
 }  // namespace
 
-Status ReplaceFileAtomically(const std::string& targetPath,
-                             const std::function<Status(const std::string& tempPath)>& fill) {
+Status ResolveOutputTarget(const std::string& targetPath, std::string& resolved) {
   if (targetPath.empty()) return Status::Error("Cannot write a file without a name.");
   fs::path target(targetPath);
-  fs::path folder = target.parent_path();
   std::error_code ec;
+  // Follow symbolic links to the file they name, as writing through them
+  // would; the replacement then happens in that file's own folder (a rename
+  // cannot cross file systems, and replacing the link itself would cut it
+  // from its target). A loop of links ends the search.
+  constexpr int kMaxLinks = 40;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    if (hops == kMaxLinks) return WriteError(targetPath, "its symbolic links form a loop.");
+    fs::path next = fs::read_symlink(target, ec);
+    if (ec) return WriteError(targetPath, ec.message() + ".");
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  fs::file_status status = fs::status(target, ec);
+  if (fs::exists(status)) {
+    if (fs::is_directory(status)) return WriteError(targetPath, "it is a folder.");
+    // A pipe, a device or a socket is not replaced by a regular file, nor
+    // written into (a pipe would block, a device take anything).
+    if (!fs::is_regular_file(status))
+      return WriteError(targetPath, "it is not a regular file (a pipe, a device or a socket).");
+  }
+  fs::path folder = target.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
     return WriteError(targetPath, "the folder \"" + folder.string() + "\" does not exist.");
   }
-  if (fs::is_directory(target, ec)) return WriteError(targetPath, "it is a folder.");
+  resolved = target.string();
+  return Status::Ok();
+}
+
+Status ReplaceFileAtomically(const std::string& targetPath,
+                             const std::function<Status(const std::string& tempPath)>& fill) {
+  std::string resolved;
+  if (Status status = ResolveOutputTarget(targetPath, resolved); !status) return status;
+  fs::path target(resolved);
+  std::error_code ec;
 
   fs::path tempPath;
   int error = 0;
@@ -63,6 +90,9 @@ Status ReplaceFileAtomically(const std::string& targetPath,
     fs::remove(tempPath, ec);
     return filled;
   }
+  // The replacement keeps the permissions of the file it replaces.
+  fs::file_status old = fs::status(target, ec);
+  if (!ec && fs::is_regular_file(old)) fs::permissions(tempPath, old.permissions(), ec);
   fs::rename(tempPath, target, ec);
   if (ec) {
     std::error_code ignored;

@@ -10,11 +10,19 @@
 
 namespace vireltan {
 
+// The file that writing `targetPath` replaces: the target of a symbolic link
+// (followed to its end), else `targetPath` itself. Refuses, with a message
+// naming `targetPath`, a folder, a pipe, a device, a link loop, and a
+// missing folder.
+Status ResolveOutputTarget(const std::string& targetPath, std::string& resolved);
+
 // Calls `fill` with the path of a fresh, empty temporary file next to
 // `targetPath`; `fill` writes the whole content there (it may reopen and
 // truncate the file) and returns its own error, which is passed on. On
 // success the temporary file replaces `targetPath`. Error messages name
-// `targetPath`, never the temporary file.
+// `targetPath`, never the temporary file. A symbolic link is written
+// through: its target is replaced, in the target's own folder, and keeps
+// its permissions.
 Status ReplaceFileAtomically(const std::string& targetPath,
                              const std::function<Status(const std::string& tempPath)>& fill);
 

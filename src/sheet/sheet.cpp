@@ -192,12 +192,30 @@ void Sheet::SortRows(int r1, int r2, const std::vector<int>& keyColumns) {
 
 void Sheet::CopyBlock(const Sheet& source, int sr1, int sc1, int sr2, int sc2, int dr, int dc) {
   if (sr2 < sr1 || sc2 < sc1) return;
-  // Copy through a buffer so that overlapping blocks of one sheet work.
-  std::vector<std::vector<Cell>> block(sr2 - sr1 + 1, std::vector<Cell>(sc2 - sc1 + 1));
-  for (int r = sr1; r <= sr2; ++r)
-    for (int c = sc1; c <= sc2; ++c) block[r - sr1][c - sc1] = source.at(r, c);
-  for (int r = 0; r < static_cast<int>(block.size()); ++r)
-    for (int c = 0; c < static_cast<int>(block[r].size()); ++c) set(dr + r, dc + c, block[r][c]);
+  // Copy through a buffer so that overlapping blocks of one sheet work. The
+  // buffer holds only what the source rows store, not the whole rectangle:
+  // a block as wide as one stray cell would otherwise cost rows x width.
+  // Rows and columns beyond what either sheet stores are empty on both
+  // sides and need no copying.
+  sr2 = std::min(sr2, sr1 + std::max(source.LastRow(), LastRow() - dr + 1));
+  std::vector<std::vector<Cell>> block;
+  for (int r = sr1; r <= sr2; ++r) {
+    block.emplace_back();
+    if (r < 1 || r > source.LastRow()) continue;
+    const auto& cells = source.rows_[r - 1];
+    int stop = std::min(sc2, static_cast<int>(cells.size()));
+    for (int c = sc1; c <= stop; ++c) block.back().push_back(source.at(r, c));
+  }
+  for (int r = 0; r < static_cast<int>(block.size()); ++r) {
+    int row = dr + r;
+    int width = static_cast<int>(block[r].size());
+    for (int c = 0; c < width; ++c) set(row, dc + c, block[r][c]);
+    // Cells of the destination that the empty part of the block covers.
+    if (row < 1 || row > LastRow()) continue;
+    int stored = static_cast<int>(rows_[row - 1].size());
+    for (int c = std::max(dc + width, 1); c <= std::min(dc + (sc2 - sc1), stored); ++c)
+      set(row, c, Cell());
+  }
 }
 
 std::string Sheet::ColumnHeading(int col) const {

@@ -41,6 +41,8 @@ Status ReadHead(const std::string& path, std::string& head) {
   fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return ReadError(path, "the file does not exist.");
   if (fs::is_directory(status)) return ReadError(path, "it is a folder, not a file.");
+  // A pipe or a device would block the reading or never end.
+  if (!fs::is_regular_file(status)) return ReadError(path, "it is not a regular file.");
   std::ifstream in(path, std::ios::binary);
   if (!in) return ReadError(path, std::string(std::strerror(errno)) + ".");
   head.assign(kOle2Magic.size(), '\0');
@@ -53,7 +55,8 @@ Status ReadHead(const std::string& path, std::string& head) {
 
 }  // namespace
 
-Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType) {
+Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType,
+                     std::vector<std::string>* warnings) {
   book.Reset();
   std::string head;
   Status status = ReadHead(path, head);
@@ -69,13 +72,13 @@ Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType
   Sheet sheet(book.first().name());
   switch (type) {
     case FileType::kXlsxWorkbook:
-      status = ReadXlsxWorkbook(path, sheet);
+      status = ReadXlsxWorkbook(path, sheet, warnings);
       break;
     case FileType::kXlsWorkbook:
-      status = ReadXlsWorkbook(path, sheet);
+      status = ReadXlsWorkbook(path, sheet, warnings);
       break;
     case FileType::kTextTable:
-      status = ReadTextTable(path, sheet);
+      status = ReadTextTable(path, sheet, warnings);
       break;
   }
   if (!status.ok()) return status;

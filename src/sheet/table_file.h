@@ -7,6 +7,7 @@
 // Writing always goes to a temporary file in the target's folder that is then
 // renamed over the target, so a failed write never leaves a truncated file.
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 #include "sheet/book.h"
@@ -22,8 +23,11 @@ enum class FileType {
 // Reads `path` into `book` (its sheets replaced). Text tables and legacy
 // workbooks give one sheet; xlsx workbooks give their first worksheet only.
 // `detectedType` receives the format found. On failure `book` is left empty
-// and the message names the file (and row/column where that helps).
-Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType = nullptr);
+// and the message names the file (and row/column where that helps). Cells
+// far beyond the table's used part are ignored, with a warning added to
+// `warnings` when given; memory stays a small multiple of the file's size.
+Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType = nullptr,
+                     std::vector<std::string>* warnings = nullptr);
 
 // Writes `book`: kTextTable writes sheet 1 as tab-separated lines (numbers in
 // their shortest round-trip form, NaN/inf cells left empty); kXlsxWorkbook

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <vector>
 
+#include "sheet/sheet_assembler.h"
 #include "sheet/text_encoding.h"
 
 namespace vireltan {
@@ -37,13 +39,22 @@ class RecordReader {
 
   RecordReader(std::string_view text, char separator) : text_(text), separator_(separator) {}
 
-  Result Next(std::vector<std::string>& fields) {
-    fields.clear();
+  // Only the non-empty fields are kept, with their 1-based column, so that
+  // a line of a million separators costs nothing but its count.
+  struct Record {
+    int width = 0;  // number of fields, empty ones included
+    std::vector<std::pair<int, std::string>> cells;
+  };
+
+  Result Next(Record& record) {
+    record.width = 0;
+    record.cells.clear();
     if (pos_ >= text_.size()) return Result::kEnd;
     std::string field;
     bool isQuoted = false;
     auto finishField = [&] {
-      fields.push_back(std::move(field));
+      ++record.width;
+      if (!field.empty()) record.cells.emplace_back(record.width, std::move(field));
       field.clear();
       isQuoted = false;
     };
@@ -131,14 +142,14 @@ SeparatorCount CountSeparator(std::string_view text, char separator, int prefere
   SeparatorCount count;
   count.score.preference = preference;
   RecordReader reader(text, separator);
-  std::vector<std::string> fields;
-  std::map<size_t, int> widths;
+  RecordReader::Record record;
+  std::map<int, int> widths;
   for (int i = 0; i < kRecordsForDetection; ++i) {
-    if (reader.Next(fields) != RecordReader::Result::kRecord) break;
-    if (fields.size() > 1 || !fields[0].empty()) ++count.linesWithText;
-    if (fields.size() > 1) {
+    if (reader.Next(record) != RecordReader::Result::kRecord) break;
+    if (record.width > 1 || !record.cells.empty()) ++count.linesWithText;
+    if (record.width > 1) {
       ++count.score.linesSplit;
-      ++widths[fields.size()];
+      ++widths[record.width];
     }
   }
   for (const auto& [width, n] : widths) {
@@ -171,17 +182,19 @@ char DetectSeparator(std::string_view content) {
   return best == semicolon ? ';' : ',';
 }
 
-Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet) {
+Status ParseTextTable(std::string_view content, const std::string& sourceName, Sheet& sheet,
+                      std::vector<std::string>* warnings) {
   sheet.Clear();
   std::string text;
   Status encoding = DecodeText(content, sourceName, text);
   if (!encoding.ok()) return encoding;
 
   RecordReader reader(text, DetectSeparator(text));
-  std::vector<std::string> fields;
+  RecordReader::Record record;
+  SheetAssembler cells;
   int row = 0;
   while (true) {
-    RecordReader::Result result = reader.Next(fields);
+    RecordReader::Result result = reader.Next(record);
     if (result == RecordReader::Result::kEnd) break;
     if (result == RecordReader::Result::kOpenQuote) {
       sheet.Clear();
@@ -189,25 +202,26 @@ Status ParseTextTable(std::string_view content, const std::string& sourceName, S
                                        std::to_string(reader.openQuoteLine()) +
                                        " is never closed.");
     }
+    if (row == std::numeric_limits<int>::max()) {
+      return ReadError(sourceName, "it has more lines than a table can hold.");
+    }
     ++row;
     // Quoted and unquoted cells convert alike, as spreadsheets do: "12" is
     // the number 12. Empty rows keep their place; trailing ones vanish
     // because the sheet stores nothing for them.
-    for (size_t col = 0; col < fields.size(); ++col) {
-      Cell cell = ToCell(std::move(fields[col]));
-      if (!cell.empty()) sheet.set(row, static_cast<int>(col) + 1, std::move(cell));
-    }
+    for (auto& [col, field] : record.cells) cells.Add(row, col, ToCell(std::move(field)));
   }
+  cells.Finish(sheet, sourceName, warnings);
   return Status::Ok();
 }
 
-Status ReadTextTable(const std::string& path, Sheet& sheet) {
+Status ReadTextTable(const std::string& path, Sheet& sheet, std::vector<std::string>* warnings) {
   sheet.Clear();
   std::ifstream in(path, std::ios::binary);
   if (!in) return ReadError(path, std::string(std::strerror(errno)) + ".");
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return ReadError(path, "the file could not be read to its end.");
-  return ParseTextTable(content, path, sheet);
+  return ParseTextTable(content, path, sheet, warnings);
 }
 
 }  // namespace vireltan

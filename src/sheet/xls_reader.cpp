@@ -2,31 +2,101 @@
 
 #include <freexl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "sheet/isolated_reader.h"
+#include "sheet/sheet_assembler.h"
 
 namespace vireltan {
 
 namespace {
 
+constexpr unsigned kMaxRows = 65536;
+constexpr unsigned kMaxColumns = 256;
+
 Status ReadError(const std::string& path, const std::string& reason) {
   return Status::Error("Cannot read \"" + path + "\": " + reason);
 }
 
+// FreeXL's error codes in words. Most mean a damaged file; the text says
+// which part of it is at fault, as far as the library tells.
 std::string DescribeFreexlError(int code) {
   switch (code) {
     case FREEXL_FILE_NOT_FOUND:
       return "the file cannot be opened.";
     case FREEXL_INSUFFICIENT_MEMORY:
       return "there is not enough memory to read it.";
+    case FREEXL_INVALID_CFBF_HEADER:
+    case FREEXL_CFBF_INVALID_SIGNATURE:
+      return "it is not a legacy xls workbook (its compound-file header is not valid).";
+    case FREEXL_CFBF_READ_ERROR:
+    case FREEXL_CFBF_SEEK_ERROR:
+      return "the file is shorter than its own header says (it is truncated or damaged).";
+    case FREEXL_CFBF_INVALID_SECTOR_SIZE:
+    case FREEXL_CFBF_EMPTY_FAT_CHAIN:
+    case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
+    case FREEXL_INVALID_MINI_STREAM:
+    case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY:
+      return "the compound file that holds the workbook is damaged (its allocation table is "
+             "not valid).";
+    case FREEXL_BIFF_INVALID_BOF:
+      return "the workbook stream is damaged (it does not start as a workbook should).";
+    case FREEXL_BIFF_INVALID_SST:
+    case FREEXL_BIFF_ILLEGAL_SST_INDEX:
+      return "the workbook's table of texts is damaged.";
     case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
       return "it is an OLE2 compound file but holds no xls workbook.";
+    case FREEXL_BIFF_ILLEGAL_SHEET_INDEX:
+    case FREEXL_BIFF_UNSELECTED_SHEET:
+      return "its first worksheet cannot be found.";
     case FREEXL_INVALID_CHARACTER:
     case FREEXL_UNSUPPORTED_CHARSET:
       return "its texts use a character set that cannot be converted.";
+    case FREEXL_ILLEGAL_RK_VALUE:
+      return "a number stored in it is damaged.";
+    case FREEXL_CRAFTED_FILE:
+      return "the workbook is severely damaged or deliberately malformed.";
     default:
-      return "the xls workbook is damaged or in a form that cannot be read (code " +
-             std::to_string(code) + ").";
+      return "the xls workbook is damaged or in a form that cannot be read.";
   }
+}
+
+// FreeXL passes the name length of each compound-file directory entry to
+// the character conversion unchecked, reading far past its buffer when a
+// damaged file gives a length above the 64 bytes a name field has. The
+// entries FreeXL looks at (those of the first directory sector) are
+// checked here first, with the library's own reading
+// of the header: sector size from the shift at byte 30, first directory
+// sector at byte 48, sector n at byte (n + 1) x size.
+bool DirectoryNamesFit(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string header(512, '\0');
+  if (!in.read(header.data(), 512)) return true;  // FreeXL refuses it itself
+  auto u16 = [](const std::string& b, size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(b[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
+  };
+  unsigned shift = u16(header, 30);
+  if (shift != 9 && shift != 12) return true;
+  const std::uint64_t sectorSize = std::uint64_t{1} << shift;
+  std::uint32_t start = u16(header, 48) | static_cast<std::uint32_t>(u16(header, 50)) << 16;
+  // FreeXL computes the offset in 32 bits (unsigned), as here.
+  std::uint32_t where = (start + 1u) * static_cast<std::uint32_t>(sectorSize);
+  std::string block(sectorSize, '\0');
+  in.seekg(static_cast<std::streamoff>(where));
+  if (!in || !in.read(block.data(), static_cast<std::streamsize>(sectorSize))) return true;
+  constexpr size_t kEntrySize = 128;
+  constexpr unsigned kNameBytes = 64;
+  // Every entry of the sector is checked: FreeXL's search for the workbook
+  // may run through all of them, and honest files never hold such names.
+  for (size_t entry = 0; entry < sectorSize / kEntrySize; ++entry) {
+    if (u16(block, entry * kEntrySize + kNameBytes) > kNameBytes) return false;
+  }
+  return true;
 }
 
 // Closes the workbook however the reading ends (FreeXL wants a close even
@@ -94,10 +164,12 @@ Cell ToCell(const FreeXL_CellValue& value, bool epoch1904) {
   }
 }
 
-}  // namespace
-
-Status ReadXlsWorkbook(const std::string& path, Sheet& sheet) {
+// The reading itself, run in a child process (see ReadXlsWorkbook).
+Status ReadWithFreexl(const std::string& path, Sheet& sheet, std::vector<std::string>* warnings) {
   sheet.Clear();
+  std::error_code ec;
+  std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+  SheetAssembler cells(CompressedWorkbookByteLimit(ec ? 0 : static_cast<std::size_t>(fileSize)));
   FreexlHandle workbook;
   int code = freexl_open(path.c_str(), workbook.out());
   if (code != FREEXL_OK) return ReadError(path, DescribeFreexlError(code));
@@ -126,21 +198,62 @@ Status ReadXlsWorkbook(const std::string& path, Sheet& sheet) {
   // FreeXL's documentation is unclear whether the dimensions are counts or
   // last indexes; one row and column more is asked for, and the library
   // refuses cells beyond the sheet.
-  for (unsigned r = 0; r <= rows; ++r) {
-    for (unsigned c = 0; c <= columns && c < 65536; ++c) {
+  // A legacy worksheet has at most 65,536 rows of 256 columns: larger
+  // dimensions come from a damaged file and would only cost time.
+  // FreeXL has no way to list only the cells present, so every position
+  // of the claimed grid is asked for. A file claiming far more than its
+  // size can hold (each cell takes at least 6 bytes) is read up to a budget
+  // of positions, the rest ignored with a warning.
+  const std::uint64_t budget = 65536 + 16 * static_cast<std::uint64_t>(ec ? 0 : fileSize);
+  const std::uint64_t width = std::min<std::uint64_t>(columns + 1u, kMaxColumns);
+  for (unsigned r = 0; r <= rows && r < kMaxRows; ++r) {
+    if ((r + 1) * width > budget) {
+      if (warnings != nullptr)
+        warnings->push_back("!!\"" + path + "\": the workbook claims " + std::to_string(rows) +
+                            " rows, far more than its size holds; rows from " +
+                            std::to_string(r + 1) + " on are ignored.");
+      break;
+    }
+    for (unsigned c = 0; c <= columns && c < kMaxColumns; ++c) {
       FreeXL_CellValue value;
       code = freexl_get_cell_value(workbook.get(), r, static_cast<unsigned short>(c), &value);
       if (code == FREEXL_ILLEGAL_CELL_ROW_COL) continue;
-      if (code != FREEXL_OK) {
-        sheet.Clear();
-        return ReadError(path, DescribeFreexlError(code));
-      }
-      Cell cell = ToCell(value, epoch1904);
-      if (!cell.empty()) sheet.set(static_cast<int>(r) + 1, static_cast<int>(c) + 1, cell);
+      if (code != FREEXL_OK) return ReadError(path, DescribeFreexlError(code));
+      // Texts of the shared table may be repeated in every cell: the
+      // assembler's limit keeps that from exhausting memory.
+      if (!cells.Add(static_cast<int>(r) + 1, static_cast<int>(c) + 1, ToCell(value, epoch1904)))
+        return ReadError(path, TooManyCellsReason());
     }
   }
+  cells.Finish(sheet, path, warnings);
   if (name != nullptr) sheet.setName(name);
   return Status::Ok();
+}
+
+}  // namespace
+
+Status ReadXlsWorkbook(const std::string& path, Sheet& sheet, std::vector<std::string>* warnings) {
+  sheet.Clear();
+  if (!DirectoryNamesFit(path))
+    return ReadError(path,
+                     "the compound file that holds the workbook is damaged (a name in its "
+                     "directory is longer than a name can be).");
+  // FreeXL allocates its whole cell grid from the dimensions the file
+  // claims (up to 65,536 x 256 cells); beyond 2 GB the child fails cleanly.
+  IsolationLimits limits;
+  limits.addressSpace = std::size_t{2} << 30;
+#if defined(__SANITIZE_ADDRESS__)
+  limits.addressSpace = 0;  // the sanitizer's shadow memory needs terabytes of address space
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  limits.addressSpace = 0;
+#endif
+#endif
+  return ReadInChildProcess(
+      [&](Sheet& childSheet, std::vector<std::string>& childWarnings) {
+        return ReadWithFreexl(path, childSheet, &childWarnings);
+      },
+      path, "legacy xls workbook", limits, sheet, warnings);
 }
 
 }  // namespace vireltan

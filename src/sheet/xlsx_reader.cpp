@@ -3,8 +3,11 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
+#include "common/message_quote.h"
+#include "sheet/sheet_assembler.h"
 #include "sheet/xlsx_package.h"
 #include "sheet/zip_xml.h"
 
@@ -15,6 +18,8 @@ namespace {
 // Limits of the format; references beyond them mean a damaged file.
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
+// A workbook cell holds at most 32,767 characters (of up to 4 bytes each).
+constexpr std::size_t kMaxCellTextBytes = 4 * 32767;
 
 Status ReadError(const std::string& path, const std::string& reason) {
   return Status::Error("Cannot read \"" + path + "\": " + reason);
@@ -87,8 +92,10 @@ class StringItemText {
     if (name == "rPh") --phoneticDepth_;
     if (name == "t") inText_ = false;
   }
+  // Text beyond what a cell can hold is dropped, so that a hostile item
+  // cannot grow without bound.
   void Text(std::string_view text) {
-    if (inText_) text_ += text;
+    if (inText_ && text_.size() <= kMaxCellTextBytes) text_ += text;
   }
   std::string Take() {
     std::string decoded = DecodeEscapes(text_);
@@ -106,7 +113,9 @@ class StringItemText {
 
 class SharedStringsHandler : public XmlHandler {
  public:
-  explicit SharedStringsHandler(std::vector<std::string>& strings) : strings_(strings) {}
+  SharedStringsHandler(std::vector<std::string>& strings, std::size_t byteLimit)
+      : strings_(strings), byteLimit_(byteLimit) {}
+  bool overLimit = false;
 
   void StartElement(std::string_view name, const char**) override {
     if (name == "si") inItem_ = true;
@@ -116,24 +125,32 @@ class SharedStringsHandler : public XmlHandler {
     if (!inItem_) return;
     item_.End(name);
     if (name == "si") {
+      if (overLimit) return;
       strings_.push_back(item_.Take());
+      bytes_ += sizeof(std::string) + strings_.back().capacity();
+      if (bytes_ > byteLimit_) {
+        overLimit = true;
+        strings_.clear();
+      }
       inItem_ = false;
     }
   }
   void CharacterData(std::string_view text) override {
-    if (inItem_) item_.Text(text);
+    if (inItem_ && !overLimit) item_.Text(text);
   }
 
  private:
   std::vector<std::string>& strings_;
+  std::size_t byteLimit_;
+  std::size_t bytes_ = 0;
   StringItemText item_;
   bool inItem_ = false;
 };
 
 class WorksheetHandler : public XmlHandler {
  public:
-  WorksheetHandler(const std::vector<std::string>& sharedStrings, Sheet& sheet)
-      : sharedStrings_(sharedStrings), sheet_(sheet) {}
+  WorksheetHandler(const std::vector<std::string>& sharedStrings, SheetAssembler& cells)
+      : sharedStrings_(sharedStrings), cells_(cells) {}
 
   void StartElement(std::string_view name, const char** attributes) override {
     if (!error.empty()) return;
@@ -152,9 +169,15 @@ class WorksheetHandler : public XmlHandler {
       // Rows and cells may leave out their position; they then follow the
       // previous one.
       const char* r = FindAttribute(attributes, "r");
-      int row = r != nullptr ? std::atoi(r) : row_ + 1;
+      // from_chars, unlike atoi, reports numbers too large for an int.
+      int row = row_ + 1;
+      if (r != nullptr) {
+        std::string_view text(r);
+        auto parsed = std::from_chars(text.data(), text.data() + text.size(), row);
+        if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) row = 0;
+      }
       if (row < 1 || row > kMaxRows) {
-        error = "it holds a row numbered \"" + std::string(r != nullptr ? r : "") + "\".";
+        error = "it holds a row numbered " + QuoteForMessage(r != nullptr ? r : "") + ".";
         return;
       }
       row_ = row;
@@ -164,7 +187,7 @@ class WorksheetHandler : public XmlHandler {
       int row = row_;
       int col = col_ + 1;
       if (ref != nullptr && !ParseCellReference(ref, row, col)) {
-        error = "it holds a cell with the bad reference \"" + std::string(ref) + "\".";
+        error = "it holds a cell with the bad reference " + QuoteForMessage(ref) + ".";
         return;
       }
       if (row < 1) row = 1;
@@ -197,8 +220,11 @@ class WorksheetHandler : public XmlHandler {
   }
 
   void CharacterData(std::string_view text) override {
+    if (!error.empty()) return;
     if (inValue_) value_ += text;
     if (inInline_) inline_.Text(text);
+    // A single cell's text may not outgrow the budget of the whole sheet.
+    if (value_.size() > kMaxCellTextBytes) error = "a cell holds more text than a cell can.";
   }
 
   std::string error;
@@ -227,7 +253,7 @@ class WorksheetHandler : public XmlHandler {
       // "n" and "b" (booleans are 0 and 1).
       cell = NumberCell(value_);
     }
-    if (!cell.empty()) sheet_.set(row_, col_, std::move(cell));
+    if (!cells_.Add(row_, col_, std::move(cell))) error = TooManyCellsReason();
   }
 
   static Cell TextCell(std::string text) {
@@ -246,7 +272,7 @@ class WorksheetHandler : public XmlHandler {
   }
 
   const std::vector<std::string>& sharedStrings_;
-  Sheet& sheet_;
+  SheetAssembler& cells_;
   int row_ = 0;
   int col_ = 0;
   bool inCell_ = false;
@@ -260,8 +286,12 @@ class WorksheetHandler : public XmlHandler {
 
 }  // namespace
 
-Status ReadXlsxWorkbook(const std::string& path, Sheet& sheet) {
+Status ReadXlsxWorkbook(const std::string& path, Sheet& sheet, std::vector<std::string>* warnings) {
   sheet.Clear();
+  std::error_code ec;
+  std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+  if (ec) fileSize = 0;
+  const std::size_t byteLimit = CompressedWorkbookByteLimit(static_cast<std::size_t>(fileSize));
   ZipArchive archive;
   Status status = archive.Open(path);
   if (!status.ok()) return ReadError(path, status.message());
@@ -272,18 +302,18 @@ Status ReadXlsxWorkbook(const std::string& path, Sheet& sheet) {
 
   std::vector<std::string> sharedStrings;
   if (!parts.sharedStringsPart.empty()) {
-    SharedStringsHandler handler(sharedStrings);
+    SharedStringsHandler handler(sharedStrings, byteLimit);
     status = archive.ParseXml(parts.sharedStringsPart, handler);
+    if (status.ok() && handler.overLimit) status = Status::Error(TooManyCellsReason());
     if (!status.ok()) return ReadError(path, status.message());
   }
 
-  WorksheetHandler handler(sharedStrings, sheet);
-  status = archive.ParseXml(parts.worksheetPart, handler);
+  SheetAssembler cells(byteLimit);
+  WorksheetHandler handler(sharedStrings, cells);
+  status = archive.ParseXml(parts.worksheetPart, handler, [&] { return !handler.error.empty(); });
   if (status.ok() && !handler.error.empty()) status = Status::Error(handler.error);
-  if (!status.ok()) {
-    sheet.Clear();
-    return ReadError(path, status.message());
-  }
+  if (!status.ok()) return ReadError(path, status.message());
+  cells.Finish(sheet, path, warnings);
   sheet.setName(parts.worksheetName);
   return Status::Ok();
 }

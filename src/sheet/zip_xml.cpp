@@ -80,7 +80,8 @@ bool ZipArchive::Contains(const std::string& entry) const {
   return Locate(entry) >= 0;
 }
 
-Status ZipArchive::ParseXml(const std::string& entry, XmlHandler& handler) const {
+Status ZipArchive::ParseXml(const std::string& entry, XmlHandler& handler,
+                            const std::function<bool()>& stop) const {
   long long index = Locate(entry);
   if (index < 0) return Status::Error("the part \"" + entry + "\" is missing.");
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
@@ -110,7 +111,7 @@ Status ZipArchive::ParseXml(const std::string& entry, XmlHandler& handler) const
                              std::to_string(XML_GetCurrentLineNumber(parser)) + ").");
       break;
     }
-    if (last) break;
+    if (last || (stop && stop())) break;
   }
   XML_ParserFree(parser);
   zip_fclose(file);

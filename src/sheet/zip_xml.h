@@ -1,6 +1,7 @@
 #pragma once
 // Reading XML parts out of a zip archive (the container of xlsx workbooks),
 // streamed through expat so that a large worksheet is never held whole.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,7 +38,10 @@ class ZipArchive {
   Status Open(const std::string& path);
   bool Contains(const std::string& entry) const;
   // Feeds part `entry` to `handler`; the error says which part is at fault.
-  Status ParseXml(const std::string& entry, XmlHandler& handler) const;
+  // `stop`, when given, is asked between blocks of input: once it says true
+  // the rest of the part is skipped (the handler has its own reason).
+  Status ParseXml(const std::string& entry, XmlHandler& handler,
+                  const std::function<bool()>& stop = {}) const;
 
  private:
   // Index of `entry`, matched exactly or else ignoring case; -1 if absent.

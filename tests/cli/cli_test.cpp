@@ -93,7 +93,7 @@ TEST_F(CliTest, WarningsGoToStandardErrorOnePerLine) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "!!the number of lines in the dataset does not correspond to the number of sampling "
-            "units, please check \n"
+            "units, please check (sampling units: 9 in the header, 1 in the file)\n"
             "ploidy level is not defined, it will be set to 2\n");
 }
 

@@ -63,8 +63,10 @@ TEST(DatasetReader, HeaderWarningsInOrderAndLoadingGoesOn) {
                     {"b", "2", "2", "120124", "130130"}},
                    d, report));
   ASSERT_EQ(report.warnings.size(), 3u);
-  EXPECT_EQ(report.warnings[0], kLinesWarning);
-  EXPECT_EQ(report.warnings[1], kColumnsWarning);
+  EXPECT_EQ(report.warnings[0],
+            std::string(kLinesWarning) + "(sampling units: 3 in the header, 2 in the file)");
+  EXPECT_EQ(report.warnings[1],
+            std::string(kColumnsWarning) + "(loci: 3 in the header, 2 in the file)");
   EXPECT_EQ(report.warnings[2], kPloidyWarning);
   // Only what is present is analysed: no phantom SU or locus.
   EXPECT_EQ(d.sampleCount, 2);
@@ -79,7 +81,8 @@ TEST(DatasetReader, ExtraGenotypeColumnsBeyondTheHeaderAreIgnored) {
   ASSERT_TRUE(Read({{"1", "", "", "1", "2"}, {"a", "1", "1", "120120", "not a locus"}}, d, report));
   EXPECT_EQ(d.locusCount, 1);
   ASSERT_EQ(report.warnings.size(), 1u);
-  EXPECT_EQ(report.warnings[0], kColumnsWarning);
+  EXPECT_EQ(report.warnings[0],
+            std::string(kColumnsWarning) + "(loci: 1 in the header, 2 in the file)");
 }
 
 TEST(DatasetReader, LocusNamesOnlyWhenColumnSixHoldsText) {

@@ -170,7 +170,7 @@ TEST_F(OpenTest, HeaderMismatchWarnsThenAnalysesRowsPresent) {
   ASSERT_EQ(messages.messages.size(), 1u);
   EXPECT_EQ(messages.messages[0],
             "!!the number of lines in the dataset does not correspond to the number of sampling "
-            "units, please check ");
+            "units, please check (sampling units: 50 in the header, 5 in the file)");
   EXPECT_EQ(session.info().unitCount, 5);
   EXPECT_DOUBLE_EQ(results().NumberAt(7, 4), 0.5);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <numeric>
@@ -19,14 +20,17 @@ namespace {
 // classes is split by every locus included, so a leaf knows its MLG count.
 class LociEnumeration {
  public:
-  LociEnumeration(const EffortInput& input, ProgressSink& progress)
+  // `leafLimit` > 0 stops the walk after that many subsets (the empty one
+  // included), as if cancelled: used to time the first subsets.
+  LociEnumeration(const EffortInput& input, ProgressSink& progress, std::uint64_t leafLimit = 0)
       : input_(input),
         progress_(progress),
         refiner_(input),
         loci_(input.locusCount),
         flags_(input.locusCount, false),
         levels_(input.locusCount, std::vector<int>(input.sampleCount)),
-        counts_(static_cast<size_t>(input.locusCount + 1) * (input.mlgCount + 1), 0) {
+        counts_(static_cast<size_t>(input.locusCount + 1) * (input.mlgCount + 1), 0),
+        leafLimit_(leafLimit) {
     totalLeaves_ = std::ldexp(1.0, loci_);
   }
 
@@ -72,6 +76,11 @@ class LociEnumeration {
   }
 
   void Visit(int k, int m) {
+    if (leafLimit_ > 0 && leaves_ >= leafLimit_) {
+      cancelled_ = true;
+      return;
+    }
+    // The cancel flag is polled every 4096 subsets: a few microseconds.
     if ((++leaves_ & 0xFFF) == 0) {
       if (progress_.Cancelled()) {
         cancelled_ = true;
@@ -102,6 +111,7 @@ class LociEnumeration {
   std::vector<std::uint64_t> counts_;     // (k, m) -> subsets of k loci with m MLGs
   double totalLeaves_ = 0;
   std::uint64_t leaves_ = 0;
+  std::uint64_t leafLimit_ = 0;
   int lastPercent_ = 0;
   bool cancelled_ = false;
   int minimumSize_ = 0;
@@ -139,6 +149,26 @@ Status CombineLociCurve(const EffortInput& input, ProgressSink& progress,
   out.minimumCombinations = enumeration.minimumCombinations();
   result = std::move(out);
   return Status::Ok();
+}
+
+double MeasureLociCombinationCost(const EffortInput& input, std::uint64_t probe) {
+  // Processor time, so that other work on the machine does not inflate the
+  // figure; two walks of different lengths, so that the setup cost of a
+  // walk cancels out.
+  auto timedWalk = [&](std::uint64_t leaves) {
+    NullProgressSink quiet;
+    LociEnumeration enumeration(input, quiet, leaves);
+    std::clock_t start = std::clock();
+    enumeration.Run();
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  };
+  const double all = std::ldexp(1.0, input.locusCount);
+  const double longer = std::min(static_cast<double>(probe), all);
+  const double shorter = std::min(static_cast<double>(probe / 16), all);
+  const double difference = timedWalk(static_cast<std::uint64_t>(longer)) -
+                            timedWalk(static_cast<std::uint64_t>(shorter));
+  if (longer > shorter && difference > 0) return difference / (longer - shorter);
+  return timedWalk(static_cast<std::uint64_t>(longer)) / std::max(longer, 1.0);
 }
 
 std::vector<CombinationRow> CombineIndividualsCurve(const std::vector<int>& cloneSizes,

@@ -35,10 +35,18 @@ struct LociCombinationResult {
 // ...), so that the list of minimum combinations keeps that order. Subsets
 // are enumerated depth first, the genotype classes of the units being split
 // by one locus at each step, so each subset costs O(N). Counters are 64-bit.
+// The work grows as 2^L: ask EstimateLociCombinations first (a few dozen
+// loci would take years).
 // Progress in percent of the subsets visited; Status::Cancelled() (result
 // untouched) when the sink's cancel flag is set.
 Status CombineLociCurve(const EffortInput& input, ProgressSink& progress,
                         LociCombinationResult& result);
+
+// Seconds per subset of loci for this dataset on this machine, timed over
+// the first `probe` subsets of the walk (those of the lowest loci, which
+// cost what the others do: each subset splits the classes of its parent by
+// one locus). For the estimate asked before a long enumeration.
+double MeasureLociCombinationCost(const EffortInput& input, std::uint64_t probe);
 
 // Every non-empty subset of the N = sum of `cloneSizes` units, without
 // enumerating them. Over the C(N, j) subsets of j units, MLG g is absent

@@ -101,7 +101,7 @@ LimitCensus CountWithinLimits(const std::vector<double>& x, const std::vector<do
     for (int b = a + 1; b < m; ++b) {
       const double dx = x[a] - x[b];
       const double dy = y[a] - y[b];
-      const double d = std::sqrt(dx * dx + dy * dy);
+      const double d = std::hypot(dx, dy);
       census.largest = std::max(census.largest, d);
       // First limit at or above d: the pair counts for it and all later ones.
       const size_t c = std::lower_bound(limits.begin(), limits.end(), d) - limits.begin();
@@ -496,7 +496,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     block.distance = [&](int i, int j) {
       const double dx = suX[i - 1] - suX[j - 1];
       const double dy = suY[i - 1] - suY[j - 1];
-      return std::sqrt(dx * dx + dy * dy);
+      return std::hypot(dx, dy);
     };
     out.matricesSheet = BuildMatricesBlock(block);
     out.matricesSheet.SetTextAt(1, 1, "SPATIAL AUTOCORRELATION");
@@ -513,7 +513,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     block.distance = [&](int i, int j) {
       const double dx = mlgs.centroidX[i - 1] - mlgs.centroidX[j - 1];
       const double dy = mlgs.centroidY[i - 1] - mlgs.centroidY[j - 1];
-      return std::sqrt(dx * dx + dy * dy);
+      return std::hypot(dx, dy);
     };
     out.genetMatricesBlock = BuildMatricesBlock(block);
     out.hasGenetMatricesBlock = true;

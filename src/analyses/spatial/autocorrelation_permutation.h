@@ -51,7 +51,7 @@ bool SortedPointPairs(const std::vector<double>& x, const std::vector<double>& y
       if (!keep(a, b)) continue;
       const double dx = x[a] - x[b];
       const double dy = y[a] - y[b];
-      list.push_back(PointPair{std::sqrt(dx * dx + dy * dy), static_cast<std::uint32_t>(a),
+      list.push_back(PointPair{std::hypot(dx, dy), static_cast<std::uint32_t>(a),
                                static_cast<std::uint32_t>(b)});
     }
   }

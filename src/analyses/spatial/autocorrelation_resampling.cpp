@@ -136,10 +136,10 @@ Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const Kin
         for (int b = a + 1; b < g; ++b, ++p) {
           double dx = px[a] - px[b];
           double dy = py[a] - py[b];
-          observed[p] = {std::sqrt(dx * dx + dy * dy), row[b].loiselle, row[b].ritland};
+          observed[p] = {std::hypot(dx, dy), row[b].loiselle, row[b].ritland};
           dx = px[order[a]] - px[order[b]];
           dy = py[order[a]] - py[order[b]];
-          permuted[p] = {std::sqrt(dx * dx + dy * dy), row[b].loiselle, row[b].ritland};
+          permuted[p] = {std::hypot(dx, dy), row[b].loiselle, row[b].ritland};
         }
       }
 

@@ -128,7 +128,9 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
       for (int b = a + 1; b < m; ++b) {
         if (squared[b] <= low || squared[b] > high) continue;
         if (w.group && (*w.group)[b] == ga) continue;
-        slice.push_back(RankedPair{std::sqrt(squared[b]), static_cast<std::uint32_t>(a),
+        // The distance itself by std::hypot, as every distance of the
+        // program (the squares only choose the slice).
+        slice.push_back(RankedPair{std::hypot(xa - x[b], ya - y[b]), static_cast<std::uint32_t>(a),
                                    static_cast<std::uint32_t>(b)});
       }
     }
@@ -267,7 +269,7 @@ PairWalkPath WalkPairsByDistance(const PairWalk& w, const ProgressSink* progress
       const std::int64_t b = index - allRowStart[a] + a + 1;
       const double dx = x[a] - x[b];
       const double dy = y[a] - y[b];
-      block.push_back(RankedPair{std::sqrt(dx * dx + dy * dy), static_cast<std::uint32_t>(a),
+      block.push_back(RankedPair{std::hypot(dx, dy), static_cast<std::uint32_t>(a),
                                  static_cast<std::uint32_t>(b)});
     }
     visitor.Visit(block.data(), block.size());

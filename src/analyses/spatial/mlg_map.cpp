@@ -7,23 +7,47 @@
 #include <string>
 #include <tuple>
 
-#include "numeric/rounding.h"
+#include "sheet/table_file.h"
 
 namespace vireltan {
+
+namespace {
+
+// At most this many labels on an axis: a tenth of the range as the step
+// gives about eleven; the cap keeps any rounding of huge values from
+// producing more.
+constexpr int kMaxAxisLabels = 32;
+
+// Whole numbers print without a decimal part or exponent while they are
+// exact in a double; beyond, in the shortest form that reads back.
+std::string LabelText(double value) {
+  if (std::fabs(value) < 1e15) return std::to_string(static_cast<long long>(value));
+  return FormatNumber(value);
+}
+
+}  // namespace
 
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero) {
   std::vector<AxisLabel> labels;
   if (!std::isfinite(minimum) || !std::isfinite(maximum) || maximum < minimum) return labels;
-  // A tenth of the range; at least 1, since a range of 5 or less rounds its
-  // tenth to 0 and every integer would then be a multiple of nothing.
-  long long step = RoundHalfEven((maximum - minimum) / 10.0);
-  if (step < 1) step = 1;
-  const long long last = RoundHalfEven(maximum);
-  // First multiple of the step that lies within the axis.
-  long long first = static_cast<long long>(std::ceil(minimum / static_cast<double>(step))) * step;
-  for (long long v = first; v <= last; v += step) {
+  // Everything stays in floating point: user coordinates never become
+  // integers, whose conversion would overflow on extreme values. A tenth of
+  // the range rounded half to even (the default rounding of nearbyint); at
+  // least 1, since a range of 5 or less rounds its tenth to 0.
+  double step = std::nearbyint((maximum - minimum) / 10.0);
+  if (!(step >= 1)) step = 1;
+  const double last = std::nearbyint(maximum);
+  // First multiple of the step that lies within the axis; labels are
+  // computed from their index, so that a step below the spacing of huge
+  // values cannot stall the loop.
+  const double first = std::ceil(minimum / step) * step;
+  if (!std::isfinite(first) || !std::isfinite(last)) return labels;
+  for (int i = 0; i < kMaxAxisLabels; ++i) {
+    double v = first + i * step;
+    if (v > last) break;
+    if (v == 0) v = 0;  // no "-0"
     if (v == 0 && !labelZero) continue;
-    labels.push_back({static_cast<double>(v), std::to_string(v)});
+    labels.push_back({v, LabelText(v)});
   }
   return labels;
 }

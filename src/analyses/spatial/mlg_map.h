@@ -16,6 +16,8 @@ namespace vireltan {
 // even), at least 1 so that short ranges (5 units or less) are labelled at
 // every unit. `labelZero` false leaves 0 unlabelled (the left axis of the
 // map, whose 0 would sit on the corner shared with the bottom axis).
+// Computed in floating point and never more than a few dozen labels,
+// whatever the coordinates.
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
 // How many of the largest clones the map colours; the others are grey.

@@ -56,9 +56,13 @@ Sheet IndexSheet(const std::string& title, const std::string& indexName, double 
   Sheet sheet;
   sheet.SetTextAt(1, 1, title);
   sheet.SetTextAt(2, 1, indexName);
-  sheet.SetTextAt(3, 1, FormatIndexValue(index));
   sheet.SetTextAt(2, 2, pName);
-  sheet.SetTextAt(3, 2, FormatIndexValue(p));
+  // An index that could not be computed leaves both cells empty: its p
+  // value would claim a test that never took place.
+  if (std::isfinite(index)) {
+    sheet.SetTextAt(3, 1, FormatIndexValue(index));
+    sheet.SetTextAt(3, 2, FormatIndexValue(p));
+  }
   sheet.SetTextAt(2, 3, "Nb perm");
   sheet.SetNumberAt(3, 3, permutations);
   return sheet;

@@ -22,12 +22,13 @@ struct SpatialUnits {
 
 SpatialUnits UnitsInDesignationOrder(const Dataset& dataset, const MlgPartition& mlgs);
 
-// Euclidean distance, computed exactly as the SU distance matrix computes it
+// Euclidean distance (std::hypot: no overflow or underflow of the squares),
+// computed exactly as the SU distance matrix computes it
 // so that tied distances are tied here too.
 inline double PlaneDistance(double x1, double y1, double x2, double y2) {
   const double dx = x1 - x2;
   const double dy = y1 - y2;
-  return std::sqrt(dx * dx + dy * dy);
+  return std::hypot(dx, dy);
 }
 
 }  // namespace vireltan
