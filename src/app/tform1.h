@@ -7,6 +7,7 @@
 // gives it, as member and as objectName.
 #include <QtCharts/QChartView>
 #include <QtCore/QStringList>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
@@ -15,7 +16,6 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableView>
@@ -135,6 +135,9 @@ class TForm1 : public QMainWindow {
   QMenu* Help1 = nullptr;
   QAction* Userguide1 = nullptr;
   QAction* CancelCommand1 = nullptr;  // Escape: cancels the running command
+  QAction* OutputFolder1 = nullptr;   // File > Output folder
+  // Sets the output folder ("" : beside the data file) and remembers it.
+  void ChooseOutputFolder(const QString& folder);
 
   // --- Panels ---
   QGroupBox* GroupBox1 = nullptr;  // "In Progress"
@@ -209,6 +212,7 @@ class TForm1 : public QMainWindow {
   // Mnemonics, shortcuts, tooltips, Help menu, recent files, settings
   // (tform1_desktop.cpp).
   void ApplyDesktopConventions();
+  void BuildOutputFolderItems();  // tform1_output.cpp
   void RestoreSettings();
   void SaveSettings();
   void AddRecentFile(const QString& path);

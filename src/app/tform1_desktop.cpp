@@ -129,6 +129,8 @@ void TForm1::ApplyDesktopConventions() {
   const qsizetype open = fileItems.indexOf(Open1);
   File1->insertMenu(open + 1 < fileItems.size() ? fileItems[open + 1] : nullptr, OpenRecent1);
 
+  BuildOutputFolderItems();
+
   // Help: the user guide and About.
   menuBar()->removeAction(About1);
   Help1 = menuBar()->addMenu("&Help");

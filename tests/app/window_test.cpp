@@ -91,6 +91,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Loadpopulations1", "Load &populations\u2026"},
         {"Save1", "Save &map\u2026"},
         {"Saveas1", "Save &Graph\u2026"},
+        {"OutputFolder1", "Output &folder\u2026"},
         {"Close1", "&Close"},
         {"Quit1", "&Quit"}}},
       {"CombinationandPermutationtest1",
