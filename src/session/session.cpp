@@ -48,8 +48,8 @@ Status Session::Require(CommandGroup group) const {
           "not available.");
     default:
       return Status::Error(
-          "The dataset has missing data: Psex, the distance matrices and the MLG menu are not "
-          "available.");
+          "The dataset has missing data: Psex, the distance matrices, the diversity indices and "
+          "the Pareto distribution are not available.");
   }
 }
 
