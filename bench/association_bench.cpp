@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test of clonality by the index of association: 999 permutations on
 // N = 1,000 diploid units, L = 20 loci (10 alleles per locus), half clonal.
 // Target: under 10 s on 2 cores.

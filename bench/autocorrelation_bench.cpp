@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the spatial autocorrelation runs (one iteration each):
 //   - pramorum_curry.txt (513 isolates), 10 equal-count classes, 999
 //     permutations, entire dataset + central coordinates: target < 2 s;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Distance histograms and exports on a large generated dataset: N = 10,000
 // sampling units of G = 5,000 MLGs on L = 20 diploid loci.
 // Targets: each histogram under 1 s, each export under 0.2 s.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the sampling-effort curves on a generated dataset of N = 2,000
 // sampling units typed at L = 16 loci (targets: each resampling with 1,000
 // permutations under 5 s, Combination 1-l loci under 10 s, Combination 1-n

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a generated diploid dataset for the scale benchmarks.
 
 usage: generate_dataset.py N OUT [--loci=20] [--genets=N/2] [--seed=1] [--decimals=6]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clonal identity and diversity on a large generated dataset: N = 10,000
 // sampling units of about 2,000 genets (clone sizes from 1 to several
 // hundred) on L = 20 diploid loci. Target: Psex, diversity and Pareto each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Multilocus lineages and the minimum spanning network on generated data:
 // 500 genets on L = 20 diploid loci, each with variants one or two alleles
 // apart (scoring errors, somatic mutations), giving G MLGs.

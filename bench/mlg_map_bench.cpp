@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MLG map of a large survey: filling Chart1 must stay instant (well
 // under 50 ms for 100,000 sampling units) so that the map appears at once.
 #include <benchmark/benchmark.h>

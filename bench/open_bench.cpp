@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open on a large generated dataset: N = 10,000 sampling units, L = 20
 // diploid loci, about 5,000 MLGs, with coordinates. Target: under 2 s and
 // 200 MB. Reports peak resident memory as a counter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GenAlEx and the population summary at scale: Open of a GenAlEx workbook of
 // 10,000 samples x 20 diploid loci in 50 populations (target: under 2 s),
 // and the summary of those 10,000 units without Ia (target: under 1 s) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program at field-survey scale: generated diploid datasets of N =
 // 5,000, 20,000 and 50,000 sampling units at L = 20 loci with about N/2
 // distinct genotypes (as bench/generate_dataset.py writes them: ramets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spatial structure analyses at the sizes users bring:
 //   - pramorum_curry.txt (513 isolates at 359 distinct points, 70 MLGs);
 //   - a generated meadow of N = 5,000 ramets of 1,500 genets, each genet's

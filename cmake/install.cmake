@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install build --prefix PREFIX` puts where (GNU layout):
 #   bin/vireltan, bin/vireltan-cli                     the two programs
 #   share/applications/vireltan.desktop                desktop entry

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cmake --build build --target package` writes
 # build/vireltan_<version>_<arch>.deb from the install rules, installed
 # under /usr. Its library dependencies are found by dpkg-shlibdeps from the

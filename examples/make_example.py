@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes seagrass_meadow.txt, the bundled synthetic example dataset.
 
 A made-up meadow of a clonal seagrass: 24 genets founded at random points of

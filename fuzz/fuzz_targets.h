@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bodies of the fuzz targets, shared by the libFuzzer programs (one per
 // target, built with -DVIRELTAN_FUZZ=ON and clang) and by the ordinary test

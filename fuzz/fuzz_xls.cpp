@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry point: see fuzz_targets.h.
 #include "fuzz_targets.h"
 

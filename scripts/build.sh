@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what Vireltan needs on Debian 12 (compiler, CMake, libraries, Qt,
 # and help2man and file for the manual page and the Debian package), then
 # configures and builds everything into ./build.

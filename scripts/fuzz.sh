@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes the readers with libFuzzer (Debian's clang and libclang-rt-14-dev),
 # under AddressSanitizer and UndefinedBehaviorSanitizer.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Vireltan on the bundled example meadow (after scripts/build.sh).
 # With a display the window opens on it; without one, the command line runs
 # the main analyses on it and lists the files it wrote beside the data.

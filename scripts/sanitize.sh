@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
 # into ./build-asan and runs the whole test suite there (the window's tests
 # too, headless). Any memory error, leak or undefined behaviour fails the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates the pictures of the window in docs/screenshots/: the window
 # after each command that draws a chart, for the bundled example and for the
 # Phytophthora ramorum dataset with UTM coordinates. Runs headless under a

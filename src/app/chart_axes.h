@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The axes of a drawn chart: ranges from the data (with a margin, or fixed
 // by the analysis), round tick values spaced so that their labels never

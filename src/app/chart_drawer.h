@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws a chart described by the engine (ChartData) on a Qt chart: point,
 // line, bar and box series, point labels, fixed axis ranges, tick

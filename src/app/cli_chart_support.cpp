@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into vireltan-cli by the desktop build: registers the Qt chart
 // renderer so that save-map and save-graph write the same files as the
 // window.

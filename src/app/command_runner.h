@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the session's commands off the window's thread, one at a time, and
 // carries their messages, progress and chart saving back to the window's

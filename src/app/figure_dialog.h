@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialog of File > Save map and File > Save Graph: where the figure
 // goes, in which format (SVG, PNG or PDF), its printed size in millimetres

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vireltan: the desktop program. Optionally takes a data file to open.
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/map_view.h"
 
 #include <QtGui/QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A chart view the user can explore: the wheel zooms about the pointer,
 // dragging with the left button pans, a double click (or "Reset view" in

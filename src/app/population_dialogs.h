@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's population items: File > Load populations…, MLG >
 // Population summary, Format > GenAlEx and Format > Genepop. Each asks for

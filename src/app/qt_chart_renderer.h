@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saves charts as SVG drawings, PNG images and PDF pages, drawn by Qt
 // Charts off screen at the figure's size, so that the window and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vireltan-screenshots OUTDIR DATAFILE NAME: drives the window through the
 // commands that draw a chart on DATAFILE and saves a picture of the window
 // after each, as OUTDIR/NAME-<step>.png, for the README and the user guide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shows one worksheet in a grid view. The model holds its own copy of the
 // sheet, taken when no command runs, so that painting never reads tables

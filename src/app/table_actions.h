@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a user can take away from a grid of the window (dataset, results,
 // spatial sheets): Ctrl+C copies the selected block as tab-separated text

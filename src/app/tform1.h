@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window of Vireltan, Form1 of class TForm1: menus, option panels,
 // the dataset grid and result sheets, the five charts, messages and the

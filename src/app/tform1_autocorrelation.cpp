@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two option panels of the spatial autocorrelation: the class rule and
 // the procedure for clonal replicates (radio buttons in two groups), then
 // the numbers of classes and permutations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command wiring and running: which session command each menu item and
 // panel button runs, and the runner that starts it off the window's thread.
 #include <QtCore/QTimer>

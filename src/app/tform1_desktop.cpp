@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Desktop conventions of the main window: menu mnemonics and shortcuts,
 // Escape, tooltips on every option field, panel titles naming their
 // analysis, File > Open Recent, the Help menu (user guide, About), and the

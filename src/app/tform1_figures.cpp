@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures out of the window: File > Save map and File > Save Graph ask
 // where, in which format and at what size, then write the chart as shown;
 // the chart stays on screen and the status bar says where it went.

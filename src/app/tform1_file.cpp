@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File commands: Open (dialog, a path given at start, a dropped file), Close,
 // Quit, and the About panel.
 #include <QtCore/QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the parts of the main window share: captions, the tables that say
 // which menu item opens which panel and what each item needs, and the

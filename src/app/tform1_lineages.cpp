@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MLG > Multilocus lineages, Count lineages instead of genotypes and Minimum
 // spanning network: their menu items, their two option panels, and the
 // zoomable view of the network.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the output goes and how large a run may be: File > Output folder
 // (every output file in a chosen folder instead of beside the data file,
 // remembered between runs), and the question asked before an exhaustive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option panels in general: how they are built, shown and hidden, with
 // the progress panel and the About panel.
 #include <QtWidgets/QHBoxLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option panels of the spatial commands: permutations of the
 // aggregation index and the edge effect, and the distance classes of the
 // clonal subrange.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window says about a command: its name in the status bar while
 // it runs, and once it has ended what it added, with the results view on
 // the new block or the spatial page on the new sheet.

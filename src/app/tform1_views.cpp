@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views of the main window: the dataset grid, the results, the sheets
 // of the spatial workbook, the charts and the menus' enabling, all brought
 // up to date with the session after each command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain descriptions of the charts the analyses produce: series of points,
 // boxes or bars, axes and labels. Analyses fill them; the window draws them

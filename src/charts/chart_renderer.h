@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drawing a chart to image files. The engine only describes charts
 // (ChartData); a front end that can draw supplies a renderer. The desktop

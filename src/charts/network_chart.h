@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A network drawing described plainly: nodes at positions with a size and
 // colour slices, edges with a length label. The minimum spanning network

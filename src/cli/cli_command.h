@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The batch command line's commands: each names a session command, the
 // options it takes and what it does with them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the command line: opens the data file, then the listed commands in
 // order. Exit status 0 on success, 1 when a command failed, 2 for a usage

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vireltan-cli: the batch twin of the Vireltan window.
 #include <unistd.h>
 

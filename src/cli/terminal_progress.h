@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line's progress line. While a command runs for more than a
 // moment and standard error is a terminal, one line shows the command's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Refusing, up front, a command whose memory grows with N² when the
 // computer cannot give it that much: a clear message with the estimate and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Quoting what the user's file holds inside a message. A bad cell may be
 // megabytes long (a whole file pasted into one cell); a message quotes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every notice, warning and error the program gives the user goes through
 // this interface: the window shows a modal message box, the command line

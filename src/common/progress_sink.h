@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Long commands report progress in percent (0..100) and poll for
 // cancellation between chunks of work. The front end sets the cancel flag

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Errors are values: a command or reader returns a Status that either says
 // "ok" or carries a message written for the user (naming the file, row and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening a data file of any supported layout, recognised by its content:
 // the program's own layout, a GenAlEx table (xlsx, xls, comma- or

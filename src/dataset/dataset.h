@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The loaded dataset as typed arrays: what every analysis reads.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dataset/dataset_reader.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns the first sheet of a data file into a Dataset, checking the header
 // against the table and every genotype cell against the ploidy.

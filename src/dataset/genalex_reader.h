@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a GenAlEx table (the layout of the Excel add-in most field
 // ecologists use) from the first sheet of a workbook or text table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a Genepop file (the common exchange format of microsatellite
 // studies): a title line; the locus names, one per line or separated by

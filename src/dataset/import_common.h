@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pieces shared by the readers of other programs' files (GenAlEx, Genepop)
 // and the strata table: message wording, allele sizes, populations.

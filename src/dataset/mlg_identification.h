@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Groups sampling units that carry the same multilocus genotype (MLG).
 //

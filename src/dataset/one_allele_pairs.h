@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MLG pairs one allele apart, found without comparing every pair of MLGs.
 //

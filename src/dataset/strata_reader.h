@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The strata table of File > Load populations (`strata --file=PATH`): a
 // tab- or comma-separated table (or a workbook) of designation and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/arlequin_export.h"
 
 #include "export/clone_corrected.h"

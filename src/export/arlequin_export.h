@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Format > Arlequin: the clone-corrected dataset as an Arlequin project, one
 // sample named after the dataset holding one genotype per distinct MLG

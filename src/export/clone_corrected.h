@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The clone-corrected dataset that both export formats write: one sampling
 // unit per distinct MLG, in MLG order, so that repeated ramets of a genet do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Format > GenAlEx and Format > Genepop: the dataset with its populations in
 // the layouts of those programs, all units or clone-corrected (one unit per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Format > Quorvex: the clone-corrected dataset as a text table for the
 // Quorvex population-genetics program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Upper tail of the binomial distribution, P[X >= k] for X ~ Binomial(n, p).
 // This is Psex: the chance that k or more of n sampling units carry a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // In-place heap sorts on 1-based arrays (element 0 is never read or written).
 //

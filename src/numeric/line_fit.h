@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Least-squares straight line y = a + b·x through points that carry no
 // measurement errors. Used for the Pareto exponent of clone sizes and for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Logarithm of the gamma function and the factorials derived from it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The uniform pseudo-random generator behind permutation tests and
 // resampling: a 32-bit linear congruential generator,

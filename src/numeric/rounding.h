@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rounding of reals to integers: to the nearest integer, halves to the even
 // neighbour (banker's rounding), so that 0.5 -> 0, 1.5 -> 2, 2.5 -> 2. This

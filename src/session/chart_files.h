@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving a chart as its SVG, PNG and PDF files, whole or not at all, whatever
 // renderer draws it.

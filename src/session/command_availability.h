@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which commands the loaded dataset allows: the menu enabling of the window,
 // recorded as state so that the command line refuses the same commands.

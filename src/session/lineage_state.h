@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the session remembers about multilocus lineages between commands:
 // the last grouping, whether the analyses count lineages, the last

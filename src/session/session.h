@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program-wide state of one run of Vireltan and the commands that act on
 // it. The window and the command line both drive one Session: they collect

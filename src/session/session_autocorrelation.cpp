@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spatial components > Spatial autocorrelation: the option check of the
 // first panel and the run of the second.
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart commands: the MLG map, and saving the charts as image files.
 #include <algorithm>
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test of clonality: the population summary with permutation p-values
 // for Ia and rbarD, and the histograms of the permuted rbarD.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Genotypic distance histograms and the two export formats.
 #include <filesystem>
 

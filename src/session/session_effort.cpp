@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sampling-effort curves: how the number of distinct MLGs grows with the
 // number of loci typed and of sampling units collected, by random resampling
 // and by exhaustive combination, as tables in the results log and box plots

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clonal identity (pgen and Psex) and clonal diversity (indices, Pareto).
 #include "analyses/diversity/diversity_indices.h"
 #include "analyses/diversity/pareto.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Multilocus lineages: the MLL grouping, the threshold suggestion, counting
 // lineages instead of genotypes, and the minimum spanning network.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Populations: the strata table, the GenAlEx and Genepop exports, the
 // per-population clonal summary.
 #include <map>

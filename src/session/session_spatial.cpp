@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spatial structure commands: the aggregation index, the edge effect and
 // the clonal subrange. Each adds its sheet in front of the spatial results
 // workbook and saves the whole workbook beside the dataset.

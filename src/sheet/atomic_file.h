@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Replacing a file all at once. The new content goes to a temporary file in
 // the target's folder (same file system, so the final rename is atomic) and

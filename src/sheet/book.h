@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A book: an ordered list of named sheets (1-based), always at least one.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One cell of a worksheet: empty, a number or a text.
 #include <string>

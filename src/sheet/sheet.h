@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A worksheet: a grid of cells with 1-based rows and columns. Rows are stored
 // sparsely at their right end (a row holds cells up to its last non-empty

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Building a sheet from the cells a reader finds, with memory bounded by
 // what the file holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Delimited text tables: tab-, comma- or semicolon-separated text with
 // optional double-quoted cells, as written by spreadsheets and text editors,

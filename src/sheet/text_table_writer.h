@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writing a sheet as a tab-separated text table, the form of the results
 // log and the export tables: meant to be read by people as much as by

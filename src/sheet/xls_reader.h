@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading legacy binary workbooks (.xls, BIFF inside an OLE2 compound file).
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding one's way around an xlsx package: which zip entry holds the
 // workbook, its first worksheet and its shared strings. The names are never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading XML parts out of a zip archive (the container of xlsx workbooks),
 // streamed through expat so that a large worksheet is never held whole.

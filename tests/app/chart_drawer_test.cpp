@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart drawer renders any chart the analyses describe, and the renderer
 // writes it as SVG and PNG.
 #include "app/chart_drawer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window tests run without a display, on Qt's offscreen platform, with
 // settings (recent files, remembered options) kept in memory only, so that
 // tests neither read the user's nor leave any behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a desktop program: what the status bar says, where the
 // results view goes after a command, copying a block, and a cancelled
 // File > Open.

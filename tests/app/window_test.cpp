@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the real main window headless: menus, enabling, messages, the MLG
 // map, Save map, Cancel and Close.
 #include <gtest/gtest.h>

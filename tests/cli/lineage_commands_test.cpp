@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lineage commands end to end: the MLL block, the lineage note in the
 // title rows, the network's edge list, and refusals that leave files alone.
 #include <gtest/gtest.h>

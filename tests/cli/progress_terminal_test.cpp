@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress line and Ctrl+C, tried on the real program: under a
 // pseudo-terminal (as in a terminal window) and with standard error in a
 // pipe (as in a script). Ctrl+C is typed on the terminal, so the terminal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dataset/one_allele_pairs.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Format > Quorvex and Format > Arlequin: whole files compared byte for byte.
 #include <gtest/gtest.h>
 

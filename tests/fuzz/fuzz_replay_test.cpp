@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays every input kept under tests/data/fuzz/<target>/ (the seeds of the
 // fuzz targets and each input that ever broke a reader) through the fuzz
 // targets' own checks, so that a mended fault stays mended.

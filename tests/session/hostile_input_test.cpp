@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile data files and failing outputs at the level of Open and the
 // commands: memory bounded by the file, finite coordinates, bounded
 // messages, whole-or-untouched charts, bounded exhaustive work.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GenAlEx and Genepop in and out, strata tables, and their bad input.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every real dataset shipped for testing reads as a text table with the
 // expected header and shape.
 #include <gtest/gtest.h>

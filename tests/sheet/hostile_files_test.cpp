@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readers and writers against hostile files and odd output paths.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

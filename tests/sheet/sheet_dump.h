@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A compact picture of a sheet for comparisons in tests: one line per row,
 // cells joined by '|', numbers as "#<value>", texts as "'<text>", empty

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading picks the format by content, and every failure names the file.
 #include "sheet/table_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh folder per test, removed again afterwards, for the files the tests
 // write and read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds a small legacy .xls workbook in memory, byte by byte: a BIFF8
 // workbook stream inside an OLE2 compound file. No writer for the format is

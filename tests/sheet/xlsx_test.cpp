@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // xlsx workbooks: what the writer produces reads back the same, and the
 // reader copes with the variants other programs write.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds worksheets and data files from rows of cell texts, for tests.
 // A text that reads as a number becomes a number cell, "" an empty cell.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The test of clonality: is the association between loci (Ia, rbarD)
 // stronger than under sexual reproduction with free recombination?

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The index of association Ia and its standardised form rbarD (Agapow and
 // Burt 2001) over all pairs of a set of sampling units.

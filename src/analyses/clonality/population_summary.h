@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-population clonal summary, the first table of most clonal
 // studies: per population (and for all units, "Total")

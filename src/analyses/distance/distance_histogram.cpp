@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analyses/distance/distance_histogram.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Frequency distribution of the genetic distances between MLGs: how many
 // pairs of distinct genotypes lie at 1, 2, ... D alleles (or allele-size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Clonal diversity from clone sizes (sampling units per distinct MLG).
 //

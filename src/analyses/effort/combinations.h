@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sampling-effort curves by exhaustive combination: every non-empty subset
 // of the loci (or of the sampling units), summarised per subset size by the

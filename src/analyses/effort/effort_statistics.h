@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Per-size summaries of the resampling curves: over the P draws made for one
 // subset size, the mean m = (sum of x) / P and the standard error

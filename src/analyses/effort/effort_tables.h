@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The result blocks of the sampling-effort curves, laid out as they are
 // appended to the results worksheet (and so to the results log).

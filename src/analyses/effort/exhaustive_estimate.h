@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Guarding the exhaustive enumerations, whose work grows as 2^L: every
 // subset of L loci is 2^L - 1 subsets, half a second at 26 loci and years at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The locus census: how many distinct alleles a set of allele copies of one
 // locus holds, and its unbiased gene diversity (Nei's expected

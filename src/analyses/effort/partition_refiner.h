@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Counting distinct multilocus genotypes over a growing set of loci.
 //

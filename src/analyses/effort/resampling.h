@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sampling-effort curves by random resampling: for every subset size k, P
 // random subsets of k distinct loci (or sampling units) are drawn, and over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // pgen and Psex: is a repeated multilocus genotype a clone, or could the
 // repeats have arisen from distinct sexual events?

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Round-robin allele frequencies (Parks & Werth 1993): allele frequencies of
 // a clonal sample that are not inflated by the copies of one genet.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Multilocus lineages (MLLs): MLGs grouped by hierarchical clustering on a
 // genetic distance between MLGs.

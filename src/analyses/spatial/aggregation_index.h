@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The aggregation index Ac: do units of one MLG lie closer together than
 // chance would have it?

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One run of the spatial autocorrelation of kinship, from the loaded dataset
 // to the finished sheets, with nothing written anywhere: the caller stores

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pairwise genetic relatedness for the spatial autocorrelation:
 //   - the kinship coefficient of Loiselle et al. (1995), "Fij(Loiselle)":

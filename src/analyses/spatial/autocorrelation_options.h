@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Options of the spatial autocorrelation of kinship, as two option panels
 // collect them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sheets and the chart of a spatial autocorrelation run: the result
 // sheet (observed class tables, regressions, permutation statistics, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Permutation test of the spatial autocorrelation: the sampled positions are
 // dealt out again at random among the units (SUs or genets) and the class

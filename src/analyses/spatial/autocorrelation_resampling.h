@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "genets with resampling": the autocorrelation of genets when each genet is
 // represented by one of its ramets drawn at random, repeated n times. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The clonal subrange: how the probability that two sampling units share an
 // MLG, F(r), falls off with the distance r between them.

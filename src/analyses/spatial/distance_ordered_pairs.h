@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pairs of points in ascending order of distance, walked without holding the
 // whole sorted list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The edge effect Ee: do the MLGs sampled only once lie farther from the
 // centre of the sampled area than the sampling units as a whole, as when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analyses/spatial/fixed_distance_classes.h"
 
 #include <cmath>

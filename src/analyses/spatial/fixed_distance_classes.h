@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // User-defined distance classes: the file "distances.txt" in the dataset's
 // folder lists, in its first row, the upper distance limit of each class

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The MLG map: every sampling unit drawn at its field position and labelled
 // with the number of its MLG, so that the user sees how the clones are laid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Nearest neighbours of sampling units whose positions are reassigned among
 // them, as in the permutation test of the aggregation index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The random arrangements of the permutation tests of the aggregation index
 // and the edge effect: the positions of the sampling units are reassigned

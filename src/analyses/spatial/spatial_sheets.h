@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The result sheets that the aggregation index, the edge effect and the
 // clonal subrange add to the spatial results workbook, laid out cell by cell.

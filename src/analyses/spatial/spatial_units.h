@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sampling units as the spatial analyses see them: in ascending
 // designation order (index u = 0..N-1 is index u+1 of the SU matrices), each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The permutation test of the index of association: the shuffled statistic
 // against a plain pair-by-pair sum, and the test's verdict on simulated
 // clonal and sexual populations (fixed seeds).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // eMLG/SE against direct binomial sums, Ia/rbarD against a direct loop over
 // all pairs, and the summary's other columns on a case worked by hand.
 #include <gtest/gtest.h>

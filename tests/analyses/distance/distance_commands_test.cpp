@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two distance commands as the window and the command line run them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Histogram, chart, matrix block and matrix file over distance matrices given
 // by hand, so that the worked cases need no genotypes that realise them.
 #include "analyses/distance/distance_histogram.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The row-by-row distance table against the load-time matrices and against
 // distances worked out by hand.
 #include "analyses/distance/mlg_distance_table.h"

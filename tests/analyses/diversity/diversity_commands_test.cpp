@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MLG > Diversity and richness and MLG > Pareto distribution on a session.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The locus census and the genotype count that every sampling-effort curve
 // relies on: allele counts, gene diversity with missing alleles, and the
 // partition refinement that replaces sorting text keys.

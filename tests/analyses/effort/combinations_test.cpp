@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exhaustive combinations over loci and over sampling units, against the
 // worked cases and against full enumerations written out in the tests.
 #include "analyses/effort/combinations.h"

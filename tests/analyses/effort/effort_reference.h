@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test support for the sampling-effort curves: small datasets built in code,
 // and straightforward implementations that follow the textbook procedure

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four sampling-effort commands as the window and the command line run
 // them: the blocks they append to the results, the log, the chart and its
 // flags, the messages, and what a refusal or a cancel leaves behind.

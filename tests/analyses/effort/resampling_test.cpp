@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random resampling over loci and over sampling units: the rows that take
 // every element are identical to the step-by-step procedure, and every
 // other row agrees with exact expectations and with that procedure within

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small datasets built in memory, and an independent binomial upper tail.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests > Psex as the window and the command line run it.
 #include <gtest/gtest.h>
 

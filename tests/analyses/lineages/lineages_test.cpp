@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MLL clustering, the threshold suggestion and the spanning network, each
 // checked against a plain independent computation on random small tables.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers shared by the spatial autocorrelation tests: datasets built from
 // rows, random datasets, and a literal class walk written independently of

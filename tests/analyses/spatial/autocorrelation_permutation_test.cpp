@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analyses/spatial/autocorrelation_permutation.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The observed tables of a real dataset where many isolates share a
 // position (so many pairs tie), against the whole list of pairs sorted by
 // the heap sort and cut by TabulateClasses: identical to the last bit.

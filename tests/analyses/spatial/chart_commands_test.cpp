@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart commands of the session: MLG map, Save map and Save Graph, with
 // a renderer that records what it is asked to write.
 #include <gtest/gtest.h>

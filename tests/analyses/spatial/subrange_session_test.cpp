@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spatial commands run through the session and the command line: the
 // sheets they add to the spatial results workbook, the saved file read back,
 // repeated runs, refusals and cancellation.
