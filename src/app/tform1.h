@@ -251,6 +251,8 @@ class TForm1 : public QMainWindow {
   // Brings every view up to date with the session (after each command).
   void Refresh();
   void RefreshCharts();
+  // Re-points Series1..Series7 at the Qt series just drawn.
+  void FindDrawnSeries();
   void RefreshMenus();
   void RefreshSheets();
   void UpdateSidePane();

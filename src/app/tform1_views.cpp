@@ -41,6 +41,10 @@ void TForm1::BuildCharts(QWidget* host) {
       layout->addWidget(Label1);
     }
   }
+  FindDrawnSeries();
+}
+
+void TForm1::FindDrawnSeries() {
   Series1 = FindSeries(*Chart1->chart(), "Series1");
   Series2 = FindSeries(*Chart2->chart(), "Series2");
   Series3 = FindSeries(*Chart2->chart(), "Series3");
@@ -126,13 +130,7 @@ void TForm1::RefreshCharts() {
     ShowChart(*views[i], chart);
     views[i]->setVisible(chart.visible);
   }
-  Series1 = FindSeries(*Chart1->chart(), "Series1");
-  Series2 = FindSeries(*Chart2->chart(), "Series2");
-  Series3 = FindSeries(*Chart2->chart(), "Series3");
-  Series4 = FindSeries(*Chart3->chart(), "Series4");
-  Series5 = FindSeries(*Chart3->chart(), "Series5");
-  Series6 = FindSeries(*Chart4->chart(), "Series6");
-  Series7 = FindSeries(*Chart5->chart(), "Series7");
+  FindDrawnSeries();
   if (!Chart2->isVisible()) Label1->hide();
 
   std::vector<std::pair<const char*, const ChartData*>> extras = ExtraCharts();

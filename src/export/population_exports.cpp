@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "dataset/population_units.h"
+
 namespace vireltan {
 
 namespace {
@@ -31,19 +33,9 @@ Status CheckAlleleRange(const Dataset& d, int lo, int hi, const std::string& for
 }
 
 std::vector<int> UnitsToExport(const Dataset& d, const MlgPartition& mlgs, bool cloneCorrect) {
-  std::vector<std::vector<int>> byPopulation(d.populationCount());
-  std::vector<std::vector<bool>> seen;
-  if (cloneCorrect) seen.assign(d.populationCount(), std::vector<bool>(mlgs.mlgCount + 1, false));
-  for (int su = 0; su < d.sampleCount; ++su) {
-    const int p = d.populationOfSu[su];
-    if (cloneCorrect) {
-      if (seen[p][mlgs.mlgOfSu[su]]) continue;
-      seen[p][mlgs.mlgOfSu[su]] = true;
-    }
-    byPopulation[p].push_back(su);
-  }
   std::vector<int> units;
-  for (const auto& list : byPopulation) units.insert(units.end(), list.begin(), list.end());
+  for (const auto& list : PopulationUnits(d, mlgs, cloneCorrect))
+    units.insert(units.end(), list.begin(), list.end());
   return units;
 }
 

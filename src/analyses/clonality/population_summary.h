@@ -20,6 +20,7 @@
 
 #include "common/progress_sink.h"
 #include "dataset/dataset.h"
+#include "dataset/population_units.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -52,10 +53,6 @@ struct PopulationSummaryResult {
   int rarefyTo = 0;
   std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
 };
-
-// The units of each population (file order), clone-corrected on request.
-std::vector<std::vector<int>> PopulationUnits(const Dataset& dataset, const MlgPartition& mlgs,
-                                              bool cloneCorrect);
 
 // The summary; `progress` is polled between populations (cancelled: rows
 // incomplete, the caller checks Cancelled()).
