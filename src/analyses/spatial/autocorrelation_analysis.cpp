@@ -171,10 +171,50 @@ class ObservedPairs : public RankedPairVisitor {
       VisitComputing(pairs, count);
       return;
     }
-    for (std::size_t i = 0; i < count; ++i) {
+    // In blocks: the coefficients are gathered and the class (or rank) of
+    // each pair written on both cores, all reads and writes at random
+    // places of tables of hundreds of megabytes; then the block is summed
+    // in rank order.
+    for (std::size_t from = 0; from < count; from += kGatherBlock) {
+      const std::size_t n = std::min(kGatherBlock, count - from);
+      const RankedPair* block = pairs + from;
+      buffer_.resize(n);
+      ParallelFor(
+          static_cast<int>(n), [&](int begin, int end) { Gather(block, begin, end); }, nullptr,
+          static_cast<int>(kGatherBlock / 8));
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = from + i;
+        if (at + 1 < count && pairs[at + 1].distance == pairs[at].distance) {
+          const RankedPair& next = pairs[at + 1];
+          CheckTie(pairs, count, at, buffer_[i],
+                   i + 1 < n ? buffer_[i + 1] : table_.at(group_[next.a], group_[next.b]));
+        }
+        Sum(block[i], buffer_[i]);
+      }
+      rank_ += static_cast<std::int64_t>(n);
+    }
+    NoteBlockEnd(pairs, count);
+  }
+  bool CanTakeAnyTieOrder() const override { return anyOrder_; }
+
+ private:
+  static constexpr std::size_t kAhead = 48;
+  static constexpr std::size_t kGatherBlock = std::size_t{1} << 16;
+  // Pairs begin..end-1 of a block starting at rank rank_: their
+  // coefficients into buffer_, their classes and ranks into the tables.
+  void Gather(const RankedPair* pairs, int begin, int end) {
+    const int k = static_cast<int>(ends.size()) - 1;
+    int c = 1;
+    if (classes) {
+      // The class of rank r (1-based) is the first c with ends[c] >= r.
+      c = static_cast<int>(std::lower_bound(ends.begin() + 1, ends.end(), rank_ + begin + 1) -
+                           ends.begin());
+      c = std::clamp(c, 1, k);
+    }
+    for (int i = begin; i < end; ++i) {
       // The coefficient cells and the class cells are spread over their
       // tables: fetch them well ahead.
-      if (i + kAhead < count) {
+      if (i + static_cast<int>(kAhead) < end) {
         const RankedPair& ahead = pairs[i + kAhead];
         __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
         const std::int64_t cell = TriangleIndex(positions_, ahead.a, ahead.b);
@@ -187,21 +227,23 @@ class ObservedPairs : public RankedPairVisitor {
         if (ranks) __builtin_prefetch(&ranks->rank[cell], 1);
       }
       const RankedPair& p = pairs[i];
-      const KinshipPair& t = table_.at(group_[p.a], group_[p.b]);
-      if (i + 1 < count && pairs[i + 1].distance == p.distance)
-        CheckTie(pairs, count, i, t, table_.at(group_[pairs[i + 1].a], group_[pairs[i + 1].b]));
-      Take(p, t);
+      buffer_[i] = table_.at(group_[p.a], group_[p.b]);
+      const std::int64_t rank = rank_ + i;
+      const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
+      if (classes) {
+        while (c < k && rank + 1 > ends[c]) ++c;
+        classes->SetClass(index, c);
+      }
+      if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank);
     }
-    NoteBlockEnd(pairs, count);
   }
-  bool CanTakeAnyTieOrder() const override { return anyOrder_; }
-
- private:
-  static constexpr std::size_t kAhead = 48;
-  void Take(const RankedPair& p, const KinshipPair& t) {
-    const int ga = group_[p.a], gb = group_[p.b];
+  // Adds a pair to the observed tables, in rank order.
+  void Sum(const RankedPair& p, const KinshipPair& t) {
     all.Add(p.distance, t.loiselle, t.ritland);
-    if (kept && ga != gb) kept->Add(p.distance, t.loiselle, t.ritland);
+    if (kept && group_[p.a] != group_[p.b]) kept->Add(p.distance, t.loiselle, t.ritland);
+  }
+  void Take(const RankedPair& p, const KinshipPair& t) {
+    Sum(p, t);
     const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
     if (classes) {
       const int k = static_cast<int>(ends.size()) - 1;

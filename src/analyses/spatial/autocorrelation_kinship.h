@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "common/large_allocator.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
@@ -99,7 +100,7 @@ class KinshipTable {
   friend Status ComputeKinshipTable(const Dataset&, const MlgPartition&, const KinshipCalculator&,
                                     bool, const std::string&, ProgressSink*, KinshipTable&);
   int size_ = 0;
-  std::vector<KinshipPair> cells_;
+  LargeTable<KinshipPair> cells_;
 };
 
 // Fills `table`. A pair with a zero denominator stops with a message naming

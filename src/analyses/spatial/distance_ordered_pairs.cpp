@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 
+#include "common/parallel_for.h"
 #include "numeric/heap_sort.h"
 
 namespace vireltan {
@@ -57,11 +58,19 @@ void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
       begin[head[d]++] = v;
     }
   }
-  std::ptrdiff_t start = 0;
-  for (int d = 0; d < 256; ++d) {
-    const std::ptrdiff_t stop = start + static_cast<std::ptrdiff_t>(count[d]);
-    if (stop - start > 1) RadixSortByDistance(begin + start, begin + stop, shift - 8);
-    start = stop;
+  std::ptrdiff_t start[257];
+  start[0] = 0;
+  for (int d = 0; d < 256; ++d) start[d + 1] = start[d] + static_cast<std::ptrdiff_t>(count[d]);
+  auto sortBuckets = [&](int from, int to) {
+    for (int d = from; d < to; ++d)
+      if (start[d + 1] - start[d] > 1)
+        RadixSortByDistance(begin + start[d], begin + start[d + 1], shift - 8);
+  };
+  // A whole slice: its buckets on all cores (they are disjoint).
+  if (n >= (std::ptrdiff_t{1} << 20)) {
+    ParallelFor(256, sortBuckets, nullptr, 1);
+  } else {
+    sortBuckets(0, 256);
   }
 }
 
@@ -95,6 +104,115 @@ std::vector<double> SliceLimits(const PairWalk& w, std::int64_t kept) {
   return limits;
 }
 
+// The points binned in a square grid of about kPointsPerCell points a
+// cell, with each cell's own bounding box. A slice of squared distances
+// (low, high] then only looks at the pairs of cells whose boxes can hold a
+// pair in it: each pair of points is looked at by the few slices its two
+// cells' range of distances spans, not by all of them (about 64 at
+// N = 20,000, a pass over 2·10⁸ pairs each). The boxes bound the distances
+// of their points as computed (subtraction, squares and sums are monotone
+// under rounding), so no pair is missed.
+class PointGrid {
+ public:
+  static constexpr int kPointsPerCell = 16;
+
+  PointGrid(const std::vector<double>& x, const std::vector<double>& y) {
+    const int m = static_cast<int>(x.size());
+    if (m == 0) return;
+    const auto [xLow, xHigh] = std::minmax_element(x.begin(), x.end());
+    const auto [yLow, yHigh] = std::minmax_element(y.begin(), y.end());
+    const double width = *xHigh - *xLow, height = *yHigh - *yLow;
+    // Cells of side `side` over the box of all points; a flat box gets one
+    // row (or column) of cells.
+    const double cells = std::max(1.0, static_cast<double>(m) / kPointsPerCell);
+    double side = std::sqrt(width * height / cells);
+    if (!(side > 0)) side = std::max(width, height) / cells;
+    int nx = 1, ny = 1;
+    if (side > 0) {
+      nx = static_cast<int>(std::clamp(std::ceil(width / side), 1.0, cells));
+      ny = static_cast<int>(std::clamp(std::ceil(height / side), 1.0, cells));
+    }
+    auto cellOf = [&](int p) {
+      const int i = side > 0 ? std::min(nx - 1, static_cast<int>((x[p] - *xLow) / side)) : 0;
+      const int j = side > 0 ? std::min(ny - 1, static_cast<int>((y[p] - *yLow) / side)) : 0;
+      return j * nx + i;
+    };
+    std::vector<int> start(static_cast<size_t>(nx) * ny + 1, 0);
+    for (int p = 0; p < m; ++p) ++start[cellOf(p) + 1];
+    for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    point_.resize(m);
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (int p = 0; p < m; ++p) point_[fill[cellOf(p)]++] = p;  // ascending within a cell
+    px_.resize(m);
+    py_.resize(m);
+    for (int i = 0; i < m; ++i) {
+      px_[i] = x[point_[i]];
+      py_[i] = y[point_[i]];
+    }
+    for (size_t c = 0; c + 1 < start.size(); ++c) {
+      if (start[c] == start[c + 1]) continue;
+      Cell cell{start[c], start[c + 1], px_[start[c]], px_[start[c]], py_[start[c]], py_[start[c]]};
+      for (int i = cell.begin; i < cell.end; ++i) {
+        cell.xLow = std::min(cell.xLow, px_[i]);
+        cell.xHigh = std::max(cell.xHigh, px_[i]);
+        cell.yLow = std::min(cell.yLow, py_[i]);
+        cell.yHigh = std::max(cell.yHigh, py_[i]);
+      }
+      cells_.push_back(cell);
+    }
+  }
+
+  // Calls take(a, b, squared distance) for every pair of points a < b at a
+  // squared distance in (low, high] (and maybe a few more, which `take`
+  // filters), cell pair by cell pair.
+  template <typename Take>
+  void ForPairsWithin(double low, double high, std::vector<double>& buffer, Take take) const {
+    for (size_t c = 0; c < cells_.size(); ++c) {
+      const Cell& u = cells_[c];
+      for (size_t e = c; e < cells_.size(); ++e) {
+        const Cell& v = cells_[e];
+        const double gapX = std::max({0.0, v.xLow - u.xHigh, u.xLow - v.xHigh});
+        const double gapY = std::max({0.0, v.yLow - u.yHigh, u.yLow - v.yHigh});
+        if (gapX * gapX + gapY * gapY > high) continue;
+        const double spanX = std::max(v.xHigh - u.xLow, u.xHigh - v.xLow);
+        const double spanY = std::max(v.yHigh - u.yLow, u.yHigh - v.yLow);
+        if (spanX * spanX + spanY * spanY <= low) continue;
+        for (int i = u.begin; i < u.end; ++i) {
+          const int from = c == e ? i + 1 : v.begin;
+          const int n = v.end - from;
+          if (n <= 0) continue;
+          buffer.resize(std::max<size_t>(buffer.size(), n));
+          const double xa = px_[i], ya = py_[i];
+          const double* vx = px_.data() + from;
+          const double* vy = py_.data() + from;
+          double* squared = buffer.data();
+          // The squared distances first (a loop the compiler vectorises),
+          // then the few that fall in the slice.
+          for (int j = 0; j < n; ++j) {
+            const double dx = xa - vx[j];
+            const double dy = ya - vy[j];
+            squared[j] = dx * dx + dy * dy;
+          }
+          for (int j = 0; j < n; ++j) {
+            if (squared[j] <= low || squared[j] > high) continue;
+            const int a = point_[i], b = point_[from + j];
+            take(std::min(a, b), std::max(a, b));
+          }
+        }
+      }
+    }
+  }
+
+ private:
+  struct Cell {
+    int begin, end;  // range of point_
+    double xLow, xHigh, yLow, yHigh;
+  };
+  std::vector<int> point_;       // point indices, cell by cell
+  std::vector<double> px_, py_;  // their coordinates, in that order
+  std::vector<Cell> cells_;      // non-empty cells
+};
+
 // Runs the slices in ascending order; each sorted slice goes to `take`
 // (returns false to stop). Returns false when a tie is met or on cancel.
 template <typename Take>
@@ -102,8 +220,11 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
                   bool stopAtTie, Take take) {
   const std::vector<double> limits = SliceLimits(w, kept);
   const size_t slices = limits.size() + 1;
+  const std::vector<double>& x = *w.x;
+  const std::vector<double>& y = *w.y;
+  const PointGrid grid(x, y);
   std::vector<RankedPair> slice;
-  std::vector<double> row;
+  std::vector<double> buffer;
   double previous = -1;
   for (size_t s = 0; s < slices; ++s) {
     if (Cancelled(progress)) return false;
@@ -111,30 +232,13 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
     const double high = s + 1 == slices ? std::numeric_limits<double>::infinity() : limits[s];
     slice.clear();
     slice.reserve(slices == 1 ? static_cast<size_t>(kept) : w.slicePairs);
-    // Row by row: the squared distances first (a loop the compiler
-    // vectorises), then the few that fall in the slice.
-    const std::vector<double>& x = *w.x;
-    const std::vector<double>& y = *w.y;
-    const int m = static_cast<int>(x.size());
-    row.resize(m);
-    for (int a = 0; a < m; ++a) {
-      const double xa = x[a], ya = y[a];
-      double* squared = row.data();
-      for (int b = a + 1; b < m; ++b) {
-        const double dx = xa - x[b];
-        const double dy = ya - y[b];
-        squared[b] = dx * dx + dy * dy;
-      }
-      const int ga = w.group ? (*w.group)[a] : 0;
-      for (int b = a + 1; b < m; ++b) {
-        if (squared[b] <= low || squared[b] > high) continue;
-        if (w.group && (*w.group)[b] == ga) continue;
-        // The distance itself by std::hypot, as every distance of the
-        // program (the squares only choose the slice).
-        slice.push_back(RankedPair{std::hypot(xa - x[b], ya - y[b]), static_cast<std::uint32_t>(a),
-                                   static_cast<std::uint32_t>(b)});
-      }
-    }
+    grid.ForPairsWithin(low, high, buffer, [&](int a, int b) {
+      if (w.group && (*w.group)[a] == (*w.group)[b]) return;
+      // The distance itself by std::hypot, as every distance of the
+      // program (the squares only choose the slice).
+      slice.push_back(RankedPair{std::hypot(x[a] - x[b], y[a] - y[b]),
+                                 static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)});
+    });
     RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56);
     if (stopAtTie) {
       for (const RankedPair& p : slice) {

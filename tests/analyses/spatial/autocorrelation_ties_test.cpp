@@ -15,8 +15,7 @@ namespace vireltan {
 namespace {
 
 std::string DataFile(const std::string& name) {
-  const std::string here = __FILE__;
-  return here.substr(0, here.rfind("/analyses/")) + "/data/" + name;
+  return std::string(VIRELTAN_TEST_DATA_DIR) + "/" + name;
 }
 
 ClassTable HeapSortedTable(const std::vector<double>& x, const std::vector<double>& y,

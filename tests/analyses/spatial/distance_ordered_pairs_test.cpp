@@ -25,41 +25,58 @@ struct Recorder : RankedPairVisitor {
 };
 
 // The walk gives the heap sort's order of the whole list, ties included,
-// over one slice or many, with or without the pairs of one group.
+// over one slice or many, with or without the pairs of one group, whatever
+// the layout of the points (the slices are gathered cell by cell of a grid).
 TEST(DistanceOrderedPairs, HeapSortOrderOverSlicesAndTies) {
   std::mt19937 random(5);
+  enum Layout { kSquare, kLine, kClumps, kFarFromOrigin };
   for (int decimals : {6, 0}) {
     for (bool grouped : {false, true}) {
-      const int m = 150;
-      std::vector<double> x(m), y(m);
-      std::vector<int> group(m);
-      for (int i = 0; i < m; ++i) {
-        // Whole numbers on a 20 x 20 grid give many equal distances.
-        x[i] = decimals ? std::uniform_real_distribution<double>(0, 20)(random) : random() % 20;
-        y[i] = decimals ? std::uniform_real_distribution<double>(0, 20)(random) : random() % 20;
-        group[i] = static_cast<int>(random() % 40);
-      }
-      std::vector<PointPair> expected;
-      ASSERT_TRUE(SortedPointPairs(
-          x, y, [&](int a, int b) { return !grouped || group[a] != group[b]; }, nullptr, expected));
-      for (std::size_t slice : {kSlicePairs, std::size_t{500}}) {
-        PairWalk walk;
-        walk.x = &x;
-        walk.y = &y;
-        walk.group = grouped ? &group : nullptr;
-        walk.slicePairs = slice;
-        Recorder seen;
-        const PairWalkPath path = WalkPairsByDistance(walk, nullptr, seen);
-        EXPECT_EQ(path, decimals ? PairWalkPath::kDistinct : PairWalkPath::kTied);
-        ASSERT_EQ(seen.pairs.size() + 1, expected.size());
-        EXPECT_EQ(KeptPairCount(walk) + 1, static_cast<std::int64_t>(expected.size()));
-        for (std::size_t r = 0; r < seen.pairs.size(); ++r) {
-          ASSERT_EQ(seen.pairs[r].a, expected[r + 1].first) << r;
-          ASSERT_EQ(seen.pairs[r].b, expected[r + 1].second) << r;
-          ASSERT_EQ(seen.pairs[r].distance, expected[r + 1].distance) << r;
+      for (Layout layout : {kSquare, kLine, kClumps, kFarFromOrigin}) {
+        if (!decimals && layout != kSquare) continue;
+        const int m = 150;
+        std::vector<double> x(m), y(m);
+        std::vector<int> group(m);
+        std::uniform_real_distribution<double> plot(0, 20), clump(-0.5, 0.5);
+        for (int i = 0; i < m; ++i) {
+          // Whole numbers on a 20 x 20 grid give many equal distances.
+          x[i] = decimals ? plot(random) : random() % 20;
+          y[i] = decimals ? plot(random) : random() % 20;
+          if (layout == kLine) y[i] = 3;
+          if (layout == kClumps) {
+            x[i] = 100.0 * (i % 3) + clump(random);
+            y[i] = 7 + clump(random);
+          }
+          if (layout == kFarFromOrigin) {
+            x[i] += 987654.321;
+            y[i] -= 123456.789;
+          }
+          group[i] = static_cast<int>(random() % 40);
         }
-        walk.memoryLimit = 1;  // the exact path then refuses to allocate
-        if (!decimals) EXPECT_EQ(WalkPairsByDistance(walk, nullptr, seen), PairWalkPath::kTooLarge);
+        std::vector<PointPair> expected;
+        ASSERT_TRUE(SortedPointPairs(
+            x, y, [&](int a, int b) { return !grouped || group[a] != group[b]; }, nullptr,
+            expected));
+        for (std::size_t slice : {kSlicePairs, std::size_t{500}}) {
+          PairWalk walk;
+          walk.x = &x;
+          walk.y = &y;
+          walk.group = grouped ? &group : nullptr;
+          walk.slicePairs = slice;
+          Recorder seen;
+          const PairWalkPath path = WalkPairsByDistance(walk, nullptr, seen);
+          EXPECT_EQ(path, decimals ? PairWalkPath::kDistinct : PairWalkPath::kTied);
+          ASSERT_EQ(seen.pairs.size() + 1, expected.size());
+          EXPECT_EQ(KeptPairCount(walk) + 1, static_cast<std::int64_t>(expected.size()));
+          for (std::size_t r = 0; r < seen.pairs.size(); ++r) {
+            ASSERT_EQ(seen.pairs[r].a, expected[r + 1].first) << r;
+            ASSERT_EQ(seen.pairs[r].b, expected[r + 1].second) << r;
+            ASSERT_EQ(seen.pairs[r].distance, expected[r + 1].distance) << r;
+          }
+          walk.memoryLimit = 1;  // the exact path then refuses to allocate
+          if (!decimals)
+            EXPECT_EQ(WalkPairsByDistance(walk, nullptr, seen), PairWalkPath::kTooLarge);
+        }
       }
     }
   }
