@@ -238,11 +238,12 @@ class RowFetch {
     next_ = reinterpret_cast<const char*>(row);
     end_ = next_ ? next_ + static_cast<size_t>(cells) * sizeof(KinshipPair) : nullptr;
   }
-  // Two cache lines; called every few pairs.
+  // Two cache lines, into the second-level cache (a row is larger than the
+  // first); called every four pairs.
   void Step() {
     if (next_ >= end_) return;
-    __builtin_prefetch(next_);
-    __builtin_prefetch(next_ + 64);
+    __builtin_prefetch(next_, 0, 2);
+    __builtin_prefetch(next_ + 64, 0, 2);
     next_ += 128;
   }
 
@@ -300,6 +301,7 @@ void PermutationPass::SumStaticClasses(const ClassCell* classes, const int* grou
                             Add(lane1, cls[1], row[groupAt[b + 1]]);
                             Add(lane2, cls[2], row[groupAt[b + 2]]);
                             Add(lane3, cls[3], row[groupAt[b + 3]]);
+                            fetch.Step();
                             Add(lane0, cls[4], row[groupAt[b + 4]]);
                             Add(lane1, cls[5], row[groupAt[b + 5]]);
                             Add(lane2, cls[6], row[groupAt[b + 6]]);
@@ -356,7 +358,7 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
                             for (int b = a + 1; b < m; ++b) {
                               const std::uint32_t r = *rank++;
                               const int gb = groupAt[b];
-                              if ((b & 7) == 0) fetch.Step();
+                              if ((b & 3) == 0) fetch.Step();
                               if (gb == ga) continue;
                               Add(lanes[lane], classOf(r), row[gb]);
                               lane = (lane + 1) & (kLanes - 1);

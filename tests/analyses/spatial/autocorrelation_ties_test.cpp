@@ -92,6 +92,14 @@ TEST(AutocorrelationTies, PramorumTablesAreTheHeapSortedOnes) {
   ExpectHeapSortedTables(autocorrelation_testing::LoadFile(DataFile("pramorum_curry.txt")));
 }
 
+// Enough pairs (about 245,000) for the pairs to be gathered in several
+// blocks and on both cores, with class limits falling inside them.
+TEST(AutocorrelationTies, GeneratedTablesAreTheHeapSortedOnes) {
+  std::mt19937 random(17);
+  ExpectHeapSortedTables(autocorrelation_testing::LoadRows(
+      autocorrelation_testing::RandomRows(random, 700, 6, 5, 0.3)));
+}
+
 // Positions in continuous values but for two pairs of units at exactly 5
 // apart: a lone tie, which may keep any order when its sums allow it.
 TEST(AutocorrelationTies, LoneTieGivesTheHeapSortedTables) {
