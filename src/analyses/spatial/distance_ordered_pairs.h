@@ -8,9 +8,12 @@
 // order. When no two pairs lie at exactly the same distance, that order is
 // the only ascending one, so the pairs can be produced in slices of
 // ascending distance: each slice is a range of squared distances, gathered
-// by a pass over all pairs and sorted on its own (memory: one slice of
-// about kSlicePairs pairs of 16 bytes, whatever N). Slice limits come from
-// the quantiles of a sample of pairs, aiming at 3/4 of a slice each.
+// from the pairs of those cells of a grid over the points whose distances
+// can fall in it, and sorted on its own (memory: one slice of about
+// kSlicePairs pairs of 16 bytes, whatever N). Slice limits come from the
+// quantiles of a sample of pairs, aiming at 3/4 of a slice each. Each pair
+// is looked at by the few slices its two cells span: the walk costs
+// O(N²) in all, not O(N²) per slice.
 //
 // When some pairs tie, the order among them is the heap sort's, which
 // depends on the whole list. Unless the visitor can tell that no result
@@ -76,8 +79,8 @@ PairWalkPath WalkPairsByDistance(const PairWalk& walk, const ProgressSink* progr
                                  RankedPairVisitor& visitor);
 
 // Visits every kept pair once in ascending order of distance, pairs at one
-// distance in row order (not the heap sort's): for results that do not
-// depend on the order of tied pairs. Holds one slice. Returns false when
+// distance in an order of the walk's own (not the heap sort's): for results
+// that do not depend on the order of tied pairs. Holds one slice. Returns false when
 // cancelled.
 bool WalkPairsAscending(const PairWalk& walk, const ProgressSink* progress,
                         RankedPairVisitor& visitor);
