@@ -55,9 +55,10 @@ Status GuiChartRenderer::SaveFigure(const ChartData& chart, const std::string& b
   return status;
 }
 
-Status GuiChartRenderer::ConvertSvgDrawing(const std::string& svgPath) {
+Status GuiChartRenderer::SaveSvgDrawing(const std::string& svg, const std::string& basePath,
+                                        const FigureOptions& options) {
   Status status;
-  RunOnThreadOf(context_, [&] { status = renderer_.ConvertSvgDrawing(svgPath); });
+  RunOnThreadOf(context_, [&] { status = renderer_.SaveSvgDrawing(svg, basePath, options); });
   return status;
 }
 

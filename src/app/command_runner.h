@@ -64,7 +64,8 @@ class GuiChartRenderer : public ChartRenderer {
   explicit GuiChartRenderer(QObject* guiContext) : context_(guiContext) {}
   Status SaveFigure(const ChartData& chart, const std::string& basePath,
                     const FigureOptions& options) override;
-  Status ConvertSvgDrawing(const std::string& svgPath) override;
+  Status SaveSvgDrawing(const std::string& svg, const std::string& basePath,
+                        const FigureOptions& options) override;
 
  private:
   QObject* context_;

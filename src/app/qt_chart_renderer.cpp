@@ -140,43 +140,60 @@ Status QtChartRenderer::SaveFigure(const ChartData& data, const std::string& bas
   return Status::Ok();
 }
 
-Status QtChartRenderer::ConvertSvgDrawing(const std::string& svgPath) {
+Status QtChartRenderer::SaveSvgDrawing(const std::string& svgText, const std::string& basePath,
+                                       const FigureOptions& options) {
+  if (Status size = CheckFigureSize(options); !size) return size;
   EnsureApplication();
-  QSvgRenderer svg(QString::fromStdString(svgPath));
-  if (!svg.isValid()) return SaveFailure(svgPath, "the drawing could not be read back");
-  const QSize size = svg.defaultSize().isValid() ? svg.defaultSize() : QSize(1000, 750);
+  QSvgRenderer svg(QByteArray::fromStdString(svgText));
+  if (!svg.isValid()) return SaveFailure(basePath + ".svg", "the drawing could not be read");
+  const QSizeF drawing = svg.viewBoxF().isValid() ? svg.viewBoxF().size() : QSizeF(1000, 750);
+  // The drawing scaled to fit the page, centred: a network has the
+  // proportions of its layout, not of the figure.
+  auto fitted = [&](const QSizeF& page) {
+    QSizeF size = drawing.scaled(page, Qt::KeepAspectRatio);
+    return QRectF(QPointF((page.width() - size.width()) / 2, (page.height() - size.height()) / 2),
+                  size);
+  };
 
-  const std::string pngPath = PngPathFor(svgPath);
-  QImage image(size, QImage::Format_ARGB32);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    svg.render(&painter);
+  if (options.png) {
+    const std::string path = basePath + ".png";
+    const QSize pixels(FigurePixels(options.widthMm, options.dpi),
+                       FigurePixels(options.heightMm, options.dpi));
+    QImage image(pixels, QImage::Format_ARGB32);
+    const int dotsPerMetre = static_cast<int>(std::lround(options.dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setRenderHint(QPainter::TextAntialiasing);
+      svg.render(&painter, fitted(QSizeF(pixels)));
+    }
+    QSaveFile png(QString::fromStdString(path));
+    if (!png.open(QIODevice::WriteOnly)) return SaveFailure(path, png.errorString());
+    if (!image.save(&png, "PNG")) return SaveFailure(path, "the image could not be encoded");
+    if (!png.commit()) return SaveFailure(path, png.errorString());
   }
-  QSaveFile png(QString::fromStdString(pngPath));
-  if (!png.open(QIODevice::WriteOnly)) return SaveFailure(pngPath, png.errorString());
-  if (!image.save(&png, "PNG")) return SaveFailure(pngPath, "the image could not be encoded");
-  if (!png.commit()) return SaveFailure(pngPath, png.errorString());
 
-  std::string pdfPath = svgPath;
-  if (pdfPath.size() >= 4 && pdfPath.compare(pdfPath.size() - 4, 4, ".svg") == 0)
-    pdfPath.resize(pdfPath.size() - 4);
-  pdfPath += ".pdf";
-  QSaveFile pdf(QString::fromStdString(pdfPath));
-  if (!pdf.open(QIODevice::WriteOnly)) return SaveFailure(pdfPath, pdf.errorString());
-  {
-    QPdfWriter writer(&pdf);
-    writer.setResolution(72);
-    writer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&writer)) return SaveFailure(pdfPath, "the drawing could not start");
-    svg.render(&painter, QRectF(0, 0, size.width(), size.height()));
-    painter.end();
+  if (options.pdf) {
+    const std::string path = basePath + ".pdf";
+    QSaveFile pdf(QString::fromStdString(path));
+    if (!pdf.open(QIODevice::WriteOnly)) return SaveFailure(path, pdf.errorString());
+    {
+      QPdfWriter writer(&pdf);
+      writer.setPageSize(
+          QPageSize(QSizeF(options.widthMm, options.heightMm), QPageSize::Millimeter));
+      writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+      writer.setResolution(std::max(options.dpi, 300));
+      writer.setCreator("Vireltan");
+      QPainter painter;
+      if (!painter.begin(&writer)) return SaveFailure(path, "the drawing could not start");
+      svg.render(&painter, fitted(QSizeF(writer.width(), writer.height())));
+      painter.end();
+    }
+    if (!pdf.commit()) return SaveFailure(path, pdf.errorString());
   }
-  if (!pdf.commit()) return SaveFailure(pdfPath, pdf.errorString());
   return Status::Ok();
 }
 

@@ -22,7 +22,8 @@ class QtChartRenderer : public ChartRenderer {
   Status SaveFigure(const ChartData& chart, const std::string& basePath,
                     const FigureOptions& options) override;
   // The PNG and PDF twins of an SVG drawing, at the drawing's own size.
-  Status ConvertSvgDrawing(const std::string& svgPath) override;
+  Status SaveSvgDrawing(const std::string& svg, const std::string& basePath,
+                        const FigureOptions& options) override;
 };
 
 }  // namespace vireltan::app

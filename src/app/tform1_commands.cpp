@@ -50,7 +50,14 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
   static const std::vector<Wiring> table = {
       // File
       {"Save1", "Save1Click", [](Session& s, In in) { return s.SaveMap(*in.renderer); }},
-      {"Saveas1", "Saveas1Click", [](Session& s, In in) { return s.SaveGraph(*in.renderer); }},
+      {"Saveas1", "Saveas1Click",
+       [](Session& s, In in) {
+         // The network and the clonality histograms: drawing, image and
+         // print versions at the default figure size.
+         FigureOptions all;
+         all.pdf = true;
+         return s.SaveGraph(*in.renderer, all);
+       }},
       // Tests
       {"Button4", "Button4Click", WithCount(&CommandInputs::Edit4, &Session::ResampleLoci)},
       {"Button2", "Button2Click", WithCount(&CommandInputs::Edit2, &Session::ResampleIndividuals)},

@@ -57,8 +57,8 @@ void TForm1::Save1Click() {
 void TForm1::Saveas1Click() {
   if (busy()) return;
   // The lineage network and the clonality histograms are saved by the
-  // session under their own names (SVG and PNG, the network also as PDF),
-  // with whatever else is shown.
+  // session under their own names (SVG, PNG and PDF), with whatever else
+  // is shown.
   const auto& association = session_->associationCharts();
   if (session_->lineages().network.visible ||
       std::any_of(association.begin(), association.end(),

@@ -11,14 +11,6 @@ namespace {
 ChartRendererFactory registeredFactory = nullptr;
 }  // namespace
 
-std::string PngPathFor(const std::string& svgPath) {
-  const std::string svg = ".svg";
-  if (svgPath.size() >= svg.size() &&
-      svgPath.compare(svgPath.size() - svg.size(), svg.size(), svg) == 0)
-    return svgPath.substr(0, svgPath.size() - svg.size()) + ".png";
-  return svgPath + ".png";
-}
-
 Status ParseFigureFormats(const std::string& list, FigureOptions& options) {
   FigureOptions chosen = options;
   chosen.svg = chosen.png = chosen.pdf = false;

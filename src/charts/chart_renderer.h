@@ -44,14 +44,16 @@ class ChartRenderer {
   // earlier file only once it is complete.
   virtual Status SaveFigure(const ChartData& chart, const std::string& basePath,
                             const FigureOptions& options) = 0;
-  // Adds the image twins (".png", ".pdf") of a drawing the engine has
-  // already written as SVG to `svgPath`. A renderer that cannot draw
-  // leaves the SVG alone.
-  virtual Status ConvertSvgDrawing(const std::string& /*svgPath*/) { return Status::Ok(); }
+  // Writes the image twins (`basePath` + ".png", ".pdf", as `options`
+  // chooses) of a drawing the engine made as SVG text, at the figure's size
+  // (the drawing keeps its proportions, centred on a white page). The
+  // ".svg" itself is the caller's. A renderer that cannot draw writes
+  // nothing.
+  virtual Status SaveSvgDrawing(const std::string& /*svg*/, const std::string& /*basePath*/,
+                                const FigureOptions& /*options*/) {
+    return Status::Ok();
+  }
 };
-
-// The ".png" twin of an ".svg" path.
-std::string PngPathFor(const std::string& svgPath);
 
 // The renderer of a front end without a window. A library that can draw
 // registers a factory at start-up; without one, MakeRegisteredChartRenderer

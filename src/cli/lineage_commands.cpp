@@ -62,8 +62,8 @@ std::vector<Command> LineageCommands() {
        [](Session& s, const Options& o) { return s.CountLineages(o.count("off") == 0); }},
       {"msn",
        "MLG > Minimum spanning network: every edge of some minimum spanning tree of the MLGs "
-       "(ties kept), written to <dataset>.msn.txt; save-graph saves the drawing as .msn.svg "
-       "(with .png and .pdf).",
+       "(ties kept), written to <dataset>.msn.txt; save-graph saves the drawing as .msn.svg, "
+       ".png or .pdf as --format chooses.",
        {kDistance, {"lineages", false, "nodes are the MLLs of the last mll run"}},
        [](Session& s, const Options& o) {
          MlgDistanceKind kind;

@@ -89,6 +89,8 @@ std::string Session::ChartFileSuffix(ChartRole role) const {
       return ".subrange";
     case ChartRole::kCorrelogram:
       return ".correlogram";
+    case ChartRole::kAssociation:
+      break;  // named per population when saved (".ia", ".<population>.ia")
   }
   return "";
 }
@@ -139,10 +141,12 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
   }
   if (lineages_.network.visible) {
     // The network is drawn by the engine as SVG; the renderer adds its
-    // image twins.
-    const std::string svgPath = OutputPath(".msn.svg");
-    if (Status s = WriteFileAtomically(svgPath, NetworkSvg(lineages_.network)); !s) return s;
-    if (Status s = renderer.ConvertSvgDrawing(svgPath); !s) return s;
+    // image twins, in the formats and at the size asked for.
+    if (Status size = CheckFigureSize(options); !size) return size;
+    const std::string svg = NetworkSvg(lineages_.network);
+    if (options.svg)
+      if (Status s = WriteFileAtomically(OutputPath(".msn.svg"), svg); !s) return s;
+    if (Status s = renderer.SaveSvgDrawing(svg, OutputPath(".msn"), options); !s) return s;
     lineages_.network.visible = false;
   }
   // A saved chart is not saved again by the next Save Graph.

@@ -8,6 +8,7 @@
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QImage>
 #include <QtWidgets/QStatusBar>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +116,22 @@ TEST_F(WindowDeskTest, CloseEmptiesEveryPageWithTheSpatialSheets) {
   EXPECT_EQ(form->autocorr->count(), 0);
   EXPECT_EQ(form->results->model()->rowCount(), 0);
   EXPECT_EQ(form->windowTitle(), "Vireltan");
+}
+
+// The network figure follows the formats and the size asked for, like
+// every chart.
+TEST(CommandLine, SaveGraphWritesTheNetworkInTheFormatsAndSizeAsked) {
+  vireltan::testing::TempDir dir;
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "m.txt");
+  const std::string run = std::string("env -u DISPLAY -u QT_QPA_PLATFORM '") + VIRELTAN_CLI_PATH +
+                          "' '" + dir.file("m.txt") +
+                          "' msn save-graph --format=png,pdf --width=100 --height=80 --dpi=100 "
+                          "> /dev/null 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  EXPECT_FALSE(fs::exists(dir.file("m.msn.svg")));
+  EXPECT_TRUE(fs::exists(dir.file("m.msn.pdf")));
+  const QImage png(QString::fromStdString(dir.file("m.msn.png")));
+  EXPECT_EQ(png.size(), QSize(394, 315));  // 100 x 80 mm at 100 dpi
 }
 
 }  // namespace

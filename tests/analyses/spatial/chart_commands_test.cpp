@@ -57,11 +57,6 @@ const Rows kMeadow{{"3", "", "", "1", "2"},
                    {"b", "20", "8", "120124"},
                    {"c", "30", "9", "130130"}};
 
-TEST(PngPathFor, ReplacesTheSvgExtension) {
-  EXPECT_EQ(PngPathFor("/d/meadow.pareto.svg"), "/d/meadow.pareto.png");
-  EXPECT_EQ(PngPathFor("/d/meadow"), "/d/meadow.png");
-}
-
 TEST_F(ChartCommandsTest, MapShowsTheMapAndHidesTheOthers) {
   Open(kMeadow);
   session.chart(ChartRole::kAllelicHistogram).visible = true;
