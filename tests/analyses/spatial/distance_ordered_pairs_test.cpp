@@ -82,6 +82,29 @@ TEST(DistanceOrderedPairs, HeapSortOrderOverSlicesAndTies) {
   }
 }
 
+// Points all at one place, or only two: the grid has a single cell, every
+// distance ties, and the walk still gives the heap sort's order.
+TEST(DistanceOrderedPairs, DegenerateLayouts) {
+  for (int m : {2, 3, 40}) {
+    std::vector<double> x(m, 5.5), y(m, -2.25);
+    std::vector<PointPair> expected;
+    ASSERT_TRUE(SortedPointPairs(
+        x, y, [](int, int) { return true; }, nullptr, expected));
+    PairWalk walk;
+    walk.x = &x;
+    walk.y = &y;
+    walk.slicePairs = 16;
+    Recorder seen;
+    EXPECT_EQ(WalkPairsByDistance(walk, nullptr, seen),
+              m > 2 ? PairWalkPath::kTied : PairWalkPath::kDistinct);
+    ASSERT_EQ(seen.pairs.size() + 1, expected.size());
+    for (std::size_t r = 0; r < seen.pairs.size(); ++r) {
+      EXPECT_EQ(seen.pairs[r].a, expected[r + 1].first) << m << " " << r;
+      EXPECT_EQ(seen.pairs[r].b, expected[r + 1].second) << m << " " << r;
+    }
+  }
+}
+
 // Fed pair by pair, the builder gives TabulateClasses' table bit for bit,
 // empty classes included.
 TEST(ClassTableBuilder, SameTableAsTabulateClasses) {
