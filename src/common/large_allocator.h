@@ -30,7 +30,9 @@ struct LargeTableAllocator {
 #if defined(__linux__)
     if (bytes >= 2 * kHugePage) {
       void* p = ::operator new (bytes, std::align_val_t{kHugePage});
-      madvise(p, (bytes + kHugePage - 1) / kHugePage * kHugePage, MADV_HUGEPAGE);
+      // Only our own bytes (the kernel rounds up to whole pages, still ours):
+      // a hint, so a refusal changes nothing but speed.
+      madvise(p, bytes, MADV_HUGEPAGE);
       return static_cast<T*>(p);
     }
 #endif
