@@ -144,7 +144,12 @@ class ObservedPairs : public RankedPairVisitor {
 
   void ExactPathStarts() override {
     // The class table is filled again by the replay: released meanwhile.
-    if (classes) *classes = PositionPairTables{classes->positions, {}, {}, {}, {}};
+    if (classes) {
+      PositionPairTables empty;
+      empty.positions = classes->positions;
+      empty.square = classes->square;
+      *classes = std::move(empty);
+    }
     if (!calculator) return;
     table_ = KinshipTable();
     released_ = true;
@@ -217,24 +222,24 @@ class ObservedPairs : public RankedPairVisitor {
       if (i + static_cast<int>(kAhead) < end) {
         const RankedPair& ahead = pairs[i + kAhead];
         __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
-        const std::int64_t cell = TriangleIndex(positions_, ahead.a, ahead.b);
         if (classes) {
+          const std::int64_t cell = classes->ClassCell(ahead.a, ahead.b);
           __builtin_prefetch(classes->narrowClass.empty()
                                  ? static_cast<const void*>(&classes->wideClass[cell])
                                  : static_cast<const void*>(&classes->narrowClass[cell]),
                              1);
         }
-        if (ranks) __builtin_prefetch(&ranks->rank[cell], 1);
+        if (ranks) __builtin_prefetch(&ranks->rank[TriangleIndex(positions_, ahead.a, ahead.b)], 1);
       }
       const RankedPair& p = pairs[i];
       buffer_[i] = table_.at(group_[p.a], group_[p.b]);
       const std::int64_t rank = rank_ + i;
-      const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
       if (classes) {
         while (c < k && rank + 1 > ends[c]) ++c;
-        classes->SetClass(index, c);
+        classes->SetClass(classes->ClassCell(p.a, p.b), c);
       }
-      if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank);
+      if (ranks)
+        ranks->rank[TriangleIndex(positions_, p.a, p.b)] = static_cast<std::uint32_t>(rank);
     }
   }
   // Adds a pair to the observed tables, in rank order.
@@ -244,13 +249,12 @@ class ObservedPairs : public RankedPairVisitor {
   }
   void Take(const RankedPair& p, const KinshipPair& t) {
     Sum(p, t);
-    const std::int64_t index = TriangleIndex(positions_, p.a, p.b);
     if (classes) {
       const int k = static_cast<int>(ends.size()) - 1;
       while (c_ < k && rank_ + 1 > ends[c_]) ++c_;
-      classes->SetClass(index, c_);
+      classes->SetClass(classes->ClassCell(p.a, p.b), c_);
     }
-    if (ranks) ranks->rank[index] = static_cast<std::uint32_t>(rank_);
+    if (ranks) ranks->rank[TriangleIndex(positions_, p.a, p.b)] = static_cast<std::uint32_t>(rank_);
     ++rank_;
   }
   // The table's cell (g, h), g <= h, is Pair(representative g,
@@ -346,16 +350,20 @@ double EstimateAutocorrelationBytes(double units, double mlgs,
   const int k = settings.rule == DistanceClassRule::kEqualCount ? settings.DistanceClassCount
                                                                 : kMaxDistanceClasses;
   const double classBytes = k < 256 ? 1 : 2;
-  // Units and their coefficients: G x G cells of 16 bytes (two tables for
-  // the genets), one distance class per pair of positions, one slice of
-  // the sorted pairs.
-  double bytes = 16.0 * mlgs * mlgs * (genets ? 2 : 1) + classBytes * pairs +
+  // Coefficients of 16 bytes per cell: G x G, or the triangle G(G+1)/2
+  // when that square would outgrow the pairs of units (then the classes are
+  // kept as an N x N square); the genets' table is always a triangle. One
+  // distance class per pair of positions, one slice of the sorted pairs.
+  const bool square = KinshipLayoutFor(units, mlgs) == KinshipLayout::kSquare;
+  const double triangle = 0.5 * mlgs * (mlgs + 1);
+  double bytes = 16.0 * (square ? mlgs * mlgs : triangle) + (genets ? 16.0 * triangle : 0.0) +
+                 classBytes * (square ? pairs : units * units) +
                  PairWalkBytes(static_cast<std::int64_t>(pairs), false) + 2000.0 * units;
   // Weighted: the rank of every pair (4 bytes), and per thread a bit per
   // pair and the class of every block of 256 ranks.
   if (procedure == ReplicateProcedure::kWeighted)
     bytes += pairs * (4 + threads * (1.0 / 8 + 2.0 / 256));
-  if (procedure == ReplicateProcedure::kCentral) bytes += classBytes * genetPairs;
+  if (procedure == ReplicateProcedure::kCentral) bytes += classBytes * mlgs * mlgs;
   // Each thread of the resampling holds two lists of genet pairs.
   if (procedure == ReplicateProcedure::kResampling) bytes += threads * genetPairs * 48;
   return bytes;
@@ -427,9 +435,10 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   std::iota(allSus.begin(), allSus.end(), 0);
   KinshipCalculator suCalculator(d, ComputeAlleleFrequencies(d, allSus));
   KinshipTable suTable;
+  const KinshipLayout suLayout = KinshipLayoutFor(N, G);
   {
     ProgressRange stage(progress, 0, genets ? 2 : 4);
-    Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", &stage, suTable);
+    Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", &stage, suTable, suLayout);
     if (!s) return s;
   }
   std::unique_ptr<KinshipCalculator> genetCalculator;
@@ -438,7 +447,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     genetCalculator =
         std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, mlgs.representative));
     ProgressRange stage(progress, 2, 4);
-    Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable);
+    Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable,
+                                   KinshipLayoutFor(G, G));
     if (!s) return s;
   }
 
@@ -482,6 +492,9 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   const std::vector<std::int64_t> weightedEnds = EndsFor(rule, weightedPairs, census.keptAtOrBelow);
   PositionPairTables entireTables;
   entireTables.positions = N;
+  // Beside a triangular coefficient table the permutations read the
+  // classes as a square (see PositionPairTables).
+  entireTables.square = suLayout == KinshipLayout::kTriangle;
   PositionPairTables weightedTables;
   ClassTableBuilder weightedBuilder(rule, weightedEnds, weightedPairs);
   {
@@ -523,7 +536,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     }
     if (walk.tableReleased() || suTable.size() == 0) {
       // The exact path released the table: the permutations need it back.
-      Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", nullptr, suTable);
+      Status s =
+          ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", nullptr, suTable, suLayout);
       if (!s) return s;
     }
   }
@@ -578,6 +592,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       genetCensus = CountWithinLimits(mlgs.centroidX, mlgs.centroidY, rule.limits, nullptr);
     genetEnds = EndsFor(rule, genetPairs, genetCensus.atOrBelow);
     genetTables.positions = G;
+    genetTables.square = KinshipLayoutFor(G, G) == KinshipLayout::kTriangle;
     ObservedPairs walk(G, genetGroup, genetTable);
     walk.all = ClassTableBuilder(rule, genetEnds, genetPairs);
     walk.classes = &genetTables;

@@ -138,6 +138,11 @@ KinshipProblem KinshipCalculator::Pair(int a, int b, KinshipPair& out, int* locu
   return KinshipProblem::kNone;
 }
 
+KinshipLayout KinshipLayoutFor(double units, double mlgs) {
+  return mlgs * mlgs <= 0.5 * units * (units - 1) ? KinshipLayout::kSquare
+                                                  : KinshipLayout::kTriangle;
+}
+
 KinshipPair KinshipTable::MeanOverDistinctPairs() const {
   KinshipPair mean;
   double count = 0;
@@ -191,11 +196,17 @@ std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int 
 
 Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
                            const KinshipCalculator& calculator, bool withClonePairs,
-                           const std::string& itemWord, ProgressSink* progress,
-                           KinshipTable& table) {
+                           const std::string& itemWord, ProgressSink* progress, KinshipTable& table,
+                           KinshipLayout layout) {
   const int g = mlgs.mlgCount;
   table.size_ = g;
-  table.cells_.assign(static_cast<size_t>(g) * g, KinshipPair());
+  table.layout_ = layout;
+  table.cells_.clear();
+  table.cells_.shrink_to_fit();
+  table.cells_.assign(layout == KinshipLayout::kSquare ? static_cast<size_t>(g) * g
+                                                       : static_cast<size_t>(g) * (g + 1) / 2,
+                      KinshipPair());
+  const bool square = layout == KinshipLayout::kSquare;
 
   // The SUs that stand for an MLG: two of a clone when it has two, so that a
   // message can name two real sampling units.
@@ -227,7 +238,9 @@ Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
   auto work = [&](int begin, int end) {
     for (int r = begin; r < end; ++r) {
       const int a = mlgs.representative[r];
-      KinshipPair* row = table.cells_.data() + static_cast<size_t>(r) * g;
+      // Cells (r, h), h >= r, at h - r.
+      KinshipPair* row = table.cells_.data() +
+                         (square ? static_cast<std::int64_t>(r) * g + r : table.UpperStart(r));
       int locus = -1;
       if (withClonePairs && second[r] >= 0) {
         KinshipPair self;
@@ -236,7 +249,7 @@ Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
           fail(r, ProblemMessage(p, describe(a, second[r], r, r), locus, dataset));
           return;
         }
-        row[r] = self;
+        row[0] = self;
       }
       for (int h = r + 1; h < g; ++h) {
         KinshipPair pair;
@@ -246,8 +259,8 @@ Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
           fail(r, ProblemMessage(p, describe(a, b, r, h), locus, dataset));
           return;
         }
-        row[h] = pair;
-        table.cells_[static_cast<size_t>(h) * g + r] = pair;
+        row[h - r] = pair;
+        if (square) table.cells_[static_cast<size_t>(h) * g + r] = pair;
       }
     }
   };

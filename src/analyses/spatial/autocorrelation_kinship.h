@@ -20,6 +20,7 @@
 // diagonal (two SUs of one clone) included: G² cells instead of N².
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/large_allocator.h"
@@ -84,21 +85,48 @@ class KinshipCalculator {
   std::vector<int> inverseStart_;
 };
 
+// How a table of coefficients between G MLGs is kept: the whole square
+// (G² cells of 16 bytes; rows whole, as the permutations read them row
+// after row) or its upper triangle with the diagonal (G(G+1)/2 cells, half
+// the memory).
+enum class KinshipLayout { kSquare, kTriangle };
+
+// The layout the autocorrelation keeps for `mlgs` MLGs among `units`
+// positions: the square while it is no larger than a table per pair of
+// positions would be (G² ≤ N(N−1)/2, clonal data), else the triangle
+// (mostly distinct genotypes, and the genets at their centroids).
+KinshipLayout KinshipLayoutFor(double units, double mlgs);
+
 // Coefficients between all MLGs, under the given frequencies. Cell (g, h),
 // 0-based MLG indices, holds the coefficients of any SU of MLG g with any SU
-// of MLG h; the table is full and symmetric. The diagonal is filled only
-// for clones of at least two SUs when `withClonePairs` is set (else 0).
+// of MLG h; the table is symmetric. The diagonal is filled only for clones
+// of at least two SUs when `withClonePairs` is set (else 0).
 class KinshipTable {
  public:
   int size() const { return size_; }
-  const KinshipPair& at(int g, int h) const { return cells_[static_cast<size_t>(g) * size_ + h]; }
+  bool square() const { return layout_ == KinshipLayout::kSquare; }
+  const KinshipPair& at(int g, int h) const {
+    if (square()) return cells_[static_cast<size_t>(g) * size_ + h];
+    if (g > h) std::swap(g, h);
+    return cells_[static_cast<size_t>(UpperStart(g) + (h - g))];
+  }
+  // The square only: cells (g, 0..G-1).
   const KinshipPair* row(int g) const { return cells_.data() + static_cast<size_t>(g) * size_; }
+  // Cells (g, h) for h >= g, at h - g, in either layout.
+  const KinshipPair* upperRow(int g) const {
+    return square() ? row(g) + g : cells_.data() + UpperStart(g);
+  }
   // Mean of the coefficients over all unordered pairs of distinct MLGs.
   KinshipPair MeanOverDistinctPairs() const;
 
  private:
   friend Status ComputeKinshipTable(const Dataset&, const MlgPartition&, const KinshipCalculator&,
-                                    bool, const std::string&, ProgressSink*, KinshipTable&);
+                                    bool, const std::string&, ProgressSink*, KinshipTable&,
+                                    KinshipLayout);
+  // Offset of cell (g, g) in the triangle: the rows before it hold
+  // G + (G−1) + ... + (G−g+1) cells.
+  std::int64_t UpperStart(std::int64_t g) const { return g * size_ - g * (g - 1) / 2; }
+  KinshipLayout layout_ = KinshipLayout::kSquare;
   int size_ = 0;
   LargeTable<KinshipPair> cells_;
 };
@@ -108,7 +136,7 @@ class KinshipTable {
 // Returns Status::Cancelled() when `progress` is cancelled meanwhile.
 Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
                            const KinshipCalculator& calculator, bool withClonePairs,
-                           const std::string& itemWord, ProgressSink* progress,
-                           KinshipTable& table);
+                           const std::string& itemWord, ProgressSink* progress, KinshipTable& table,
+                           KinshipLayout layout = KinshipLayout::kSquare);
 
 }  // namespace vireltan

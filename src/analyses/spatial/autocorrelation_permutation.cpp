@@ -31,7 +31,8 @@ SortedPositionPairs CompactPositionPairs(int positions, const std::vector<PointP
 }
 
 void PositionPairTables::AllocateClasses(int k) {
-  const size_t cells = static_cast<size_t>(pairCount());
+  const size_t cells =
+      square ? static_cast<size_t>(positions) * positions : static_cast<size_t>(pairCount());
   narrowClass.clear();
   wideClass.clear();
   if (k < 256) {
@@ -43,6 +44,28 @@ void PositionPairTables::AllocateClasses(int k) {
 
 namespace {
 
+template <typename Cell>
+void MirrorSquare(Cell* cells, std::int64_t m) {
+  // In tiles, so that both the rows read and the columns written stay in
+  // the cache.
+  constexpr std::int64_t kTile = 64;
+  for (std::int64_t a0 = 0; a0 < m; a0 += kTile)
+    for (std::int64_t b0 = a0; b0 < m; b0 += kTile)
+      for (std::int64_t a = a0; a < std::min(m, a0 + kTile); ++a)
+        for (std::int64_t b = std::max(b0, a + 1); b < std::min(m, b0 + kTile); ++b)
+          cells[b * m + a] = cells[a * m + b];
+}
+
+}  // namespace
+
+void PositionPairTables::MirrorClasses() {
+  if (!square) return;
+  if (!narrowClass.empty()) MirrorSquare(narrowClass.data(), positions);
+  if (!wideClass.empty()) MirrorSquare(wideClass.data(), positions);
+}
+
+namespace {
+
 PositionPairTables TablesOf(const SortedPositionPairs& pairs, const PermutedUnits& units,
                             const ClassRule& rule, const std::vector<std::int64_t>& ends) {
   PositionPairTables t;
@@ -50,11 +73,12 @@ PositionPairTables TablesOf(const SortedPositionPairs& pairs, const PermutedUnit
   t.positions = pairs.positions;
   const std::int64_t total = pairs.size();
   if (!units.skipSameGroup) {
+    t.square = !units.table->square();
     t.AllocateClasses(rule.k);
     int c = 1;
     for (std::int64_t r = 0; r < total; ++r) {
       while (c < rule.k && r + 1 > ends[c]) ++c;
-      t.SetClass(TriangleIndex(m, pairs.first[r], pairs.second[r]), c);
+      t.SetClass(t.ClassCell(pairs.first[r], pairs.second[r]), c);
     }
     return t;
   }
@@ -99,6 +123,7 @@ void PermutationPass::Initialise(const std::vector<std::int64_t>& ends) {
     // its rank in the observed cut, and the classes keep their sizes.
     sizes_.assign(rule_.k + 1, 0);
     for (int c = 1; c <= rule_.k; ++c) sizes_[c] = ends[c] - ends[c - 1];
+    tables_.MirrorClasses();
     return;
   }
   // The kept pairs are as many in every arrangement, so equal-count classes
@@ -258,16 +283,22 @@ class RowFetch {
 // fetched meanwhile. Every position's pairs with the positions after it are
 // summed from its own row of the class (or rank) table, whatever the order
 // the positions are visited in.
-template <typename Visit>
-void VisitPositionsByGroup(const KinshipTable& table, const int* groupAt, int m,
-                           std::vector<int>& order, std::vector<int>& start, Visit visit) {
-  const int groups = table.size();
+// The positions in ascending order of their group (and of position within
+// a group); afterwards start[g] holds the end of group g's run in `order`.
+void OrderPositionsByGroup(int groups, const int* groupAt, int m, std::vector<int>& order,
+                           std::vector<int>& start) {
   start.assign(groups + 1, 0);
   for (int p = 0; p < m; ++p) ++start[groupAt[p] + 1];
   for (int g = 0; g < groups; ++g) start[g + 1] += start[g];
   order.resize(m);
   for (int p = 0; p < m; ++p) order[start[groupAt[p]]++] = p;
-  // start[g] now holds the end of group g's positions.
+}
+
+template <typename Visit>
+void VisitPositionsByGroup(const KinshipTable& table, const int* groupAt, int m,
+                           std::vector<int>& order, std::vector<int>& start, Visit visit) {
+  const int groups = table.size();
+  OrderPositionsByGroup(groups, groupAt, m, order, start);
   RowFetch fetch;
   int from = 0;
   int g = 0;
@@ -288,11 +319,47 @@ template <typename ClassCell>
 void PermutationPass::SumStaticClasses(const ClassCell* classes, const int* groupAt,
                                        KinshipPair* const* lanes, Scratch& s) const {
   const int m = tables_.positions;
+  const KinshipTable& table = *units_.table;
   KinshipPair* lane0 = lanes[0];
   KinshipPair* lane1 = lanes[1];
   KinshipPair* lane2 = lanes[2];
   KinshipPair* lane3 = lanes[3];
-  VisitPositionsByGroup(*units_.table, groupAt, m, s.order, s.groupEnd,
+  if (tables_.square) {
+    // Classes as a square, coefficients as a triangle: each pair of
+    // positions is taken once, from the one of its two positions that comes
+    // first in the order of their groups, so that the coefficients are read
+    // along the upper row of that group (in ascending order of the other
+    // group: a sweep of half the table per permutation) and the classes at
+    // random within that position's row of the square (M bytes, in cache).
+    OrderPositionsByGroup(table.size(), groupAt, m, s.order, s.groupEnd);
+    s.orderedGroup.resize(m);
+    for (int i = 0; i < m; ++i) s.orderedGroup[i] = groupAt[s.order[i]];
+    const int* order = s.order.data();
+    const int* group = s.orderedGroup.data();
+    for (int i = 0; i + 1 < m; ++i) {
+      const int g = group[i];
+      const KinshipPair* row = table.upperRow(g) - g;  // row[h], h >= g
+      const ClassCell* cls = classes + static_cast<std::int64_t>(order[i]) * m;
+      int j = i + 1;
+      for (; j + 3 < m; j += 4) {
+        Add(lane0, cls[order[j]], row[group[j]]);
+        Add(lane1, cls[order[j + 1]], row[group[j + 1]]);
+        Add(lane2, cls[order[j + 2]], row[group[j + 2]]);
+        Add(lane3, cls[order[j + 3]], row[group[j + 3]]);
+      }
+      for (; j < m; ++j) Add(lane0, cls[order[j]], row[group[j]]);
+    }
+    return;
+  }
+  if (!table.square()) {
+    // Both triangular (a caller's mix-up, never the analysis's choice):
+    // correct, at a random read per pair.
+    const ClassCell* cls = classes;
+    for (int a = 0; a + 1 < m; ++a)
+      for (int b = a + 1; b < m; ++b) Add(lane0, *cls++, table.at(groupAt[a], groupAt[b]));
+    return;
+  }
+  VisitPositionsByGroup(table, groupAt, m, s.order, s.groupEnd,
                         [&](int a, const KinshipPair* row, RowFetch& fetch) {
                           const ClassCell* cls = classes + TriangleIndex(m, a, a + 1);
                           int b = a + 1;
@@ -349,21 +416,39 @@ void PermutationPass::Evaluate(const std::vector<int>& unitAt, Scratch& s,
       }
       return c;
     };
-    VisitPositionsByGroup(*units_.table, groupAt, m, s.order, s.groupEnd,
-                          [&](int a, const KinshipPair* row, RowFetch& fetch) {
-                            const std::uint32_t* rank =
-                                tables_.rank.data() + TriangleIndex(m, a, a + 1);
-                            const int ga = groupAt[a];
-                            int lane = 0;
-                            for (int b = a + 1; b < m; ++b) {
-                              const std::uint32_t r = *rank++;
-                              const int gb = groupAt[b];
-                              if ((b & 3) == 0) fetch.Step();
-                              if (gb == ga) continue;
-                              Add(lanes[lane], classOf(r), row[gb]);
-                              lane = (lane + 1) & (kLanes - 1);
-                            }
-                          });
+    const KinshipTable& table = *units_.table;
+    if (!table.square()) {
+      // Mostly distinct genotypes, few left-out pairs: the coefficients of
+      // each pair read from the triangle, in row order of the ranks.
+      const std::uint32_t* rank = tables_.rank.data();
+      int lane = 0;
+      for (int a = 0; a + 1 < m; ++a) {
+        const int ga = groupAt[a];
+        for (int b = a + 1; b < m; ++b) {
+          const std::uint32_t r = *rank++;
+          const int gb = groupAt[b];
+          if (gb == ga) continue;
+          Add(lanes[lane], classOf(r), table.at(ga, gb));
+          lane = (lane + 1) & (kLanes - 1);
+        }
+      }
+    } else {
+      VisitPositionsByGroup(table, groupAt, m, s.order, s.groupEnd,
+                            [&](int a, const KinshipPair* row, RowFetch& fetch) {
+                              const std::uint32_t* rank =
+                                  tables_.rank.data() + TriangleIndex(m, a, a + 1);
+                              const int ga = groupAt[a];
+                              int lane = 0;
+                              for (int b = a + 1; b < m; ++b) {
+                                const std::uint32_t r = *rank++;
+                                const int gb = groupAt[b];
+                                if ((b & 3) == 0) fetch.Step();
+                                if (gb == ga) continue;
+                                Add(lanes[lane], classOf(r), row[gb]);
+                                lane = (lane + 1) & (kLanes - 1);
+                              }
+                            });
+    }
   }
   out.loiselle.assign(k + 1, 0.0);
   out.ritland.assign(k + 1, 0.0);

@@ -82,12 +82,15 @@ inline std::int64_t TriangleIndex(std::int64_t m, std::int64_t a, std::int64_t b
   return a * m - a * (a + 1) / 2 + (b - a - 1);
 }
 
-// What a permutation needs per pair of positions, in row order: its class
-// (entire dataset, central coordinates; one byte while k < 256) or its rank
-// in the sorted list of all position pairs (weighted dataset, four bytes).
-// This is the table that grows with N²: M(M−1)/2 cells.
+// What a permutation needs per pair of positions: its class (entire
+// dataset, central coordinates; one byte while k < 256) or its rank in the
+// sorted list of all position pairs (weighted dataset, four bytes). These
+// are the tables that grow with N²: M(M−1)/2 cells in row order (a = 0..,
+// b = a+1..), or, for the classes beside a triangular coefficient table,
+// the whole M x M square (a row per position, read in any order).
 struct PositionPairTables {
   int positions = 0;                     // M
+  bool square = false;                   // the classes as an M x M square
   LargeTable<std::uint8_t> narrowClass;  // classes 1..k when k < 256
   LargeTable<std::uint16_t> wideClass;   // else
   LargeTable<std::uint32_t> rank;        // weighted: rank (0-based) of each pair
@@ -98,8 +101,14 @@ struct PositionPairTables {
   std::int64_t pairCount() const {
     return static_cast<std::int64_t>(positions) * (positions - 1) / 2;
   }
+  // Cell of the class of positions a < b.
+  std::int64_t ClassCell(std::int64_t a, std::int64_t b) const {
+    return square ? a * positions + b : TriangleIndex(positions, a, b);
+  }
   // Sizes the class table for k classes.
   void AllocateClasses(int k);
+  // The square: copies the classes set above the diagonal below it.
+  void MirrorClasses();
   void SetClass(std::int64_t index, int c) {
     if (!narrowClass.empty()) {
       narrowClass[index] = static_cast<std::uint8_t>(c);
@@ -144,6 +153,7 @@ class PermutationPass {
     std::vector<int> groupAt;               // group of the unit at each position
     std::vector<int> positionOf;            // position of each unit
     std::vector<int> order;                 // positions in ascending order of group
+    std::vector<int> orderedGroup;          // their groups, in that order
     std::vector<int> groupEnd;              // end of each group's run in `order`
     std::vector<std::uint64_t> leftOut;     // weighted: bit r set when rank r is left out
     std::vector<std::int64_t> keptBefore;   // kept pairs before each 64-rank word

@@ -133,7 +133,7 @@ Status RunResampling(const Dataset& dataset, const MlgPartition& mlgs, const Kin
 
       std::int64_t p = 0;
       for (int a = 0; a < g; ++a) {
-        const KinshipPair* row = table.row(a);
+        const KinshipPair* row = table.upperRow(a) - a;  // row[b], b > a
         for (int b = a + 1; b < g; ++b, ++p) {
           double dx = px[a] - px[b];
           double dy = py[a] - py[b];

@@ -111,8 +111,12 @@ TEST(AutocorrelationPermutation, FastPassMatchesRecomputingAndSorting) {
     std::vector<int> all(n);
     std::iota(all.begin(), all.end(), 0);
     KinshipCalculator calc(d, ComputeAlleleFrequencies(d, all));
+    // Coefficients as a square (rows read whole) or a triangle (classes
+    // then read from a square).
+    const KinshipLayout layout =
+        (trial / 2) % 2 ? KinshipLayout::kTriangle : KinshipLayout::kSquare;
     KinshipTable table;
-    if (!ComputeKinshipTable(d, mlgs, calc, true, "SUs", nullptr, table).ok()) continue;
+    if (!ComputeKinshipTable(d, mlgs, calc, true, "SUs", nullptr, table, layout).ok()) continue;
 
     // Units: SUs (entire, weighted) or genets at their centroids.
     const int kind = trial % 3;  // 0 entire, 1 weighted, 2 central

@@ -100,6 +100,14 @@ TEST(AutocorrelationTies, GeneratedTablesAreTheHeapSortedOnes) {
       autocorrelation_testing::RandomRows(random, 700, 6, 5, 0.3)));
 }
 
+// Few clones: the coefficients are kept as a triangle and the classes as a
+// square.
+TEST(AutocorrelationTies, FewClonesTablesAreTheHeapSortedOnes) {
+  std::mt19937 random(23);
+  ExpectHeapSortedTables(autocorrelation_testing::LoadRows(
+      autocorrelation_testing::RandomRows(random, 300, 6, 5, 0.05)));
+}
+
 // Positions in continuous values but for two pairs of units at exactly 5
 // apart: a lone tie, which may keep any order when its sums allow it.
 TEST(AutocorrelationTies, LoneTieGivesTheHeapSortedTables) {
