@@ -236,6 +236,9 @@ void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
 // down with the several series each box needs: the boxes are then drawn as
 // one band from the lower to the upper quartiles with the medians as a
 // dotted line, which shows the same curve in three series.
+// Marks the line that carries the legend of a series of boxes.
+constexpr const char* kBoxLegendProperty = "vireltanBoxLegend";
+
 constexpr size_t kMaxSeparateBoxes = 30;
 
 void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
@@ -303,7 +306,10 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
   int n = 0;
   auto line = [&](const QString& suffix, const QPen& pen) {
     auto* q = new QLineSeries;
-    if (n == 0) q->setName(ToQ(s.legend));
+    if (n == 0) {
+      q->setName(ToQ(s.legend));
+      q->setProperty(kBoxLegendProperty, true);  // its legend marker is a box
+    }
     q->setObjectName(n++ == 0 ? SeriesObjectName(s.name) : SeriesObjectName(s.name) + suffix);
     q->setPen(pen);
     return q;
@@ -341,21 +347,35 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
 
 // The legend lists the series the analysis named for it; the parts of a
 // series (boxes, colours without a name) stay out. A map puts it on the
-// right, beside its square plot; other charts under the title.
+// right, beside its square plot; other charts under the title. Each marker
+// looks like what it names: a line for a line, a filled square for a band
+// or bars, a hollow box for boxes (drawn with lines, whose own marker would
+// be a line).
 void ShowLegend(QChart& chart, bool besidePlot) {
   QLegend* legend = chart.legend();
+  legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
   bool any = false;
   for (QLegendMarker* marker : legend->markers()) {
     bool named = !marker->series()->name().isEmpty();
     marker->setVisible(named);
     any = any || named;
+    if (marker->series()->property(kBoxLegendProperty).toBool()) {
+      marker->setShape(QLegend::MarkerShapeRectangle);
+      marker->setBrush(QColor(Qt::transparent));  // hollow
+      marker->setPen(QPen(kDefaultBoxColor, 1));
+    } else if (auto* area = qobject_cast<QAreaSeries*>(marker->series())) {
+      QColor fill = area->brush().color();
+      fill.setAlpha(std::max(fill.alpha(), 160));  // a translucent band reads as hollow
+      marker->setShape(QLegend::MarkerShapeRectangle);
+      marker->setBrush(fill);
+      marker->setPen(QPen(fill, 1));
+    }
   }
   legend->setVisible(any);
   legend->setAlignment(besidePlot ? Qt::AlignRight : Qt::AlignTop);
   QFont font = legend->font();
   font.setPointSize(8);
   legend->setFont(font);
-  legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
 }
 
 }  // namespace

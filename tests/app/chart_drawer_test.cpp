@@ -8,6 +8,7 @@
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -178,7 +179,14 @@ TEST(DrawChart, NamedSeriesAndBandsMakeTheLegend) {
   mean.markers = true;
   ChartSeries zero{"zero", Kind::kLine, {{1, 0, "", ""}, {2, 0, "", ""}}};
   zero.dashed = true;  // no legend text: not in the legend
-  data.series = {band, mean, zero};
+  BoxStats box;
+  box.x = 1;
+  box.lowerQuartile = box.lowerWhisker = -1;
+  box.median = 0;
+  box.upperQuartile = box.upperWhisker = 1;
+  ChartSeries boxes{"range", Kind::kBoxes, {}, {box}};
+  boxes.legend = "min\u2013max range";
+  data.series = {band, mean, zero, boxes};
   QChart chart;
   DrawChart(chart, data);
   EXPECT_TRUE(chart.legend()->isVisible());
@@ -191,6 +199,18 @@ TEST(DrawChart, NamedSeriesAndBandsMakeTheLegend) {
   EXPECT_TRUE(FindSeries(chart, "zero")->name().isEmpty());
   EXPECT_TRUE(qobject_cast<QLineSeries*>(FindSeries(chart, "mean"))->pointsVisible());
   EXPECT_EQ(qobject_cast<QLineSeries*>(FindSeries(chart, "zero"))->pen().style(), Qt::DashLine);
+  // Each marker looks like what it names: the boxes a hollow box (they are
+  // drawn with lines), the band a square of its colour, the mean a line.
+  auto marker = [&](const char* name) {
+    const auto markers = chart.legend()->markers(FindSeries(chart, name));
+    return markers.empty() ? nullptr : markers.front();
+  };
+  ASSERT_NE(marker("range"), nullptr);
+  EXPECT_EQ(marker("range")->shape(), QLegend::MarkerShapeRectangle);
+  EXPECT_EQ(marker("range")->brush().color().alpha(), 0);
+  EXPECT_EQ(marker("envelope")->shape(), QLegend::MarkerShapeRectangle);
+  EXPECT_GE(marker("envelope")->brush().color().alpha(), 160);
+  EXPECT_NE(marker("mean")->shape(), QLegend::MarkerShapeRectangle);
 }
 
 TEST(QtChartRenderer, PngHasThePrintedSizeAtItsResolution) {
