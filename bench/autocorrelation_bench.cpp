@@ -15,18 +15,11 @@
 #include "analyses/spatial/autocorrelation_analysis.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
+#include "peak_memory.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
 namespace {
-
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  return 0;
-}
 
 struct Loaded {
   Dataset dataset;

@@ -20,19 +20,12 @@
 
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
+#include "peak_memory.h"
 #include "session/session.h"
 
 namespace {
 
 using namespace vireltan;
-
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  return 0;
-}
 
 // The dataset file of N units in a folder of its own (the commands write
 // their outputs beside it).
@@ -72,6 +65,24 @@ std::string WriteDataset(int n) {
   return path.string();
 }
 
+// Opens the dataset of state.range(0) units (not timed), then times
+// `command` on the session; the peak memory covers both.
+template <typename Command>
+void TimeAfterOpen(benchmark::State& state, Command command) {
+  const std::string path = WriteDataset(static_cast<int>(state.range(0)));
+  SilentMessageSink messages;
+  NullProgressSink progress;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Session session(messages, progress);
+    Status s = session.Open(path);
+    state.ResumeTiming();
+    if (s) s = command(session);
+    if (!s) state.SkipWithError(s.message().c_str());
+  }
+  state.counters["peak_MB"] = PeakMegabytes();
+}
+
 void BM_Open(benchmark::State& state) {
   const std::string path = WriteDataset(static_cast<int>(state.range(0)));
   SilentMessageSink messages;
@@ -90,22 +101,13 @@ BENCHMARK(BM_Open)->Arg(5000)->Arg(20000)->Arg(50000)->Unit(benchmark::kMillisec
 // Open, then the autocorrelation of the entire dataset, 10 classes;
 // state.range(1) permutations.
 void BM_Autocorrelation(benchmark::State& state) {
-  const std::string path = WriteDataset(static_cast<int>(state.range(0)));
-  SilentMessageSink messages;
-  NullProgressSink progress;
-  for (auto _ : state) {
-    state.PauseTiming();
-    Session session(messages, progress);
-    Status s = session.Open(path);
-    state.ResumeTiming();
+  TimeAfterOpen(state, [&](Session& session) {
     AutocorrelationOptions options;
     options.equalCountClasses = true;
     options.classCountText = "10";
     options.permutationsText = std::to_string(state.range(1));
-    if (s) s = session.SpatialAutocorrelation(options);
-    if (!s) state.SkipWithError(s.message().c_str());
-  }
-  state.counters["peak_MB"] = PeakMegabytes();
+    return session.SpatialAutocorrelation(options);
+  });
 }
 BENCHMARK(BM_Autocorrelation)
     ->Args({5000, 1})
@@ -115,37 +117,15 @@ BENCHMARK(BM_Autocorrelation)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
-// Open, then the clonal subrange (10 classes) and the allelic-distance
-// histogram.
+// Open, then the clonal subrange (10 classes).
 void BM_Subrange(benchmark::State& state) {
-  const std::string path = WriteDataset(static_cast<int>(state.range(0)));
-  SilentMessageSink messages;
-  NullProgressSink progress;
-  for (auto _ : state) {
-    state.PauseTiming();
-    Session session(messages, progress);
-    Status s = session.Open(path);
-    state.ResumeTiming();
-    if (s) s = session.ClonalSubrange(10);
-    if (!s) state.SkipWithError(s.message().c_str());
-  }
-  state.counters["peak_MB"] = PeakMegabytes();
+  TimeAfterOpen(state, [](Session& session) { return session.ClonalSubrange(10); });
 }
 BENCHMARK(BM_Subrange)->Arg(5000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 
+// Open, then the allelic-distance histogram.
 void BM_AllelicHistogram(benchmark::State& state) {
-  const std::string path = WriteDataset(static_cast<int>(state.range(0)));
-  SilentMessageSink messages;
-  NullProgressSink progress;
-  for (auto _ : state) {
-    state.PauseTiming();
-    Session session(messages, progress);
-    Status s = session.Open(path);
-    state.ResumeTiming();
-    if (s) s = session.AllelicDistances();
-    if (!s) state.SkipWithError(s.message().c_str());
-  }
-  state.counters["peak_MB"] = PeakMegabytes();
+  TimeAfterOpen(state, [](Session& session) { return session.AllelicDistances(); });
 }
 BENCHMARK(BM_AllelicHistogram)->Arg(5000)->Arg(20000)->Unit(benchmark::kSecond)->Iterations(1);
 

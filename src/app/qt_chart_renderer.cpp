@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 
 #include "app/chart_drawer.h"
 
@@ -49,6 +50,53 @@ void EnsureApplication() {
 
 Status SaveFailure(const std::string& path, const QString& why) {
   return Status::Error("Could not write the chart file " + path + ": " + why.toStdString());
+}
+
+// Draws onto a page of the given size (pixels or PDF device units).
+using DrawPage = std::function<void(QPainter&, const QSizeF& page)>;
+
+// The figure as a PNG image of its size at its resolution, on white.
+Status WritePng(const std::string& path, const FigureOptions& options, const DrawPage& draw) {
+  const QSize pixels(FigurePixels(options.widthMm, options.dpi),
+                     FigurePixels(options.heightMm, options.dpi));
+  QImage image(pixels, QImage::Format_ARGB32);
+  const int dotsPerMetre = static_cast<int>(std::lround(options.dpi / 0.0254));
+  image.setDotsPerMeterX(dotsPerMetre);
+  image.setDotsPerMeterY(dotsPerMetre);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    draw(painter, QSizeF(pixels));
+  }
+  QSaveFile png(QString::fromStdString(path));
+  if (!png.open(QIODevice::WriteOnly)) return SaveFailure(path, png.errorString());
+  if (!image.save(&png, "PNG")) return SaveFailure(path, "the image could not be encoded");
+  if (!png.commit()) return SaveFailure(path, png.errorString());
+  return Status::Ok();
+}
+
+// The figure as a one-page PDF of its size in millimetres. Qt's PDF writer
+// keeps lines and texts as vectors: the figure prints sharp at any size.
+Status WritePdf(const std::string& path, const FigureOptions& options, const QString& title,
+                const DrawPage& draw) {
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
+  {
+    QPdfWriter writer(&file);
+    writer.setPageSize(QPageSize(QSizeF(options.widthMm, options.heightMm), QPageSize::Millimeter));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setResolution(std::max(options.dpi, 300));
+    if (!title.isEmpty()) writer.setTitle(title);
+    writer.setCreator("Vireltan");
+    QPainter painter;
+    if (!painter.begin(&writer)) return SaveFailure(path, "the drawing could not start");
+    draw(painter, QSizeF(writer.width(), writer.height()));
+    painter.end();
+  }
+  if (!file.commit()) return SaveFailure(path, file.errorString());
+  return Status::Ok();
 }
 
 }  // namespace
@@ -94,49 +142,16 @@ Status QtChartRenderer::SaveFigure(const ChartData& data, const std::string& bas
     if (!file.commit()) return SaveFailure(path, file.errorString());
   }
 
-  if (options.png) {
-    const std::string path = basePath + ".png";
-    const QSize pixels(FigurePixels(options.widthMm, options.dpi),
-                       FigurePixels(options.heightMm, options.dpi));
-    QImage image(pixels, QImage::Format_ARGB32);
-    const int dotsPerMetre = static_cast<int>(std::lround(options.dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    {
-      QPainter painter(&image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.setRenderHint(QPainter::TextAntialiasing);
-      scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)), area, Qt::IgnoreAspectRatio);
-    }
-    QSaveFile png(QString::fromStdString(path));
-    if (!png.open(QIODevice::WriteOnly)) return SaveFailure(path, png.errorString());
-    if (!image.save(&png, "PNG")) return SaveFailure(path, "the image could not be encoded");
-    if (!png.commit()) return SaveFailure(path, png.errorString());
-  }
-
-  if (options.pdf) {
-    // Qt's PDF writer keeps lines and texts as vectors: the figure prints
-    // sharp at any size.
-    const std::string path = basePath + ".pdf";
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
-    {
-      QPdfWriter writer(&file);
-      writer.setPageSize(
-          QPageSize(QSizeF(options.widthMm, options.heightMm), QPageSize::Millimeter));
-      writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-      writer.setResolution(std::max(options.dpi, 300));
-      writer.setTitle(QString::fromStdString(data.title));
-      writer.setCreator("Vireltan");
-      QPainter painter;
-      if (!painter.begin(&writer)) return SaveFailure(path, "the drawing could not start");
-      scene.render(&painter, QRectF(0, 0, writer.width(), writer.height()), area,
-                   Qt::IgnoreAspectRatio);
-      painter.end();
-    }
-    if (!file.commit()) return SaveFailure(path, file.errorString());
-  }
+  auto drawScene = [&](QPainter& painter, const QSizeF& page) {
+    scene.render(&painter, QRectF(QPointF(0, 0), page), area, Qt::IgnoreAspectRatio);
+  };
+  if (options.png)
+    if (Status s = WritePng(basePath + ".png", options, drawScene); !s) return s;
+  if (options.pdf)
+    if (Status s =
+            WritePdf(basePath + ".pdf", options, QString::fromStdString(data.title), drawScene);
+        !s)
+      return s;
   return Status::Ok();
 }
 
@@ -149,51 +164,16 @@ Status QtChartRenderer::SaveSvgDrawing(const std::string& svgText, const std::st
   const QSizeF drawing = svg.viewBoxF().isValid() ? svg.viewBoxF().size() : QSizeF(1000, 750);
   // The drawing scaled to fit the page, centred: a network has the
   // proportions of its layout, not of the figure.
-  auto fitted = [&](const QSizeF& page) {
-    QSizeF size = drawing.scaled(page, Qt::KeepAspectRatio);
-    return QRectF(QPointF((page.width() - size.width()) / 2, (page.height() - size.height()) / 2),
-                  size);
+  auto drawFitted = [&](QPainter& painter, const QSizeF& page) {
+    const QSizeF size = drawing.scaled(page, Qt::KeepAspectRatio);
+    svg.render(&painter, QRectF(QPointF((page.width() - size.width()) / 2,
+                                        (page.height() - size.height()) / 2),
+                                size));
   };
-
-  if (options.png) {
-    const std::string path = basePath + ".png";
-    const QSize pixels(FigurePixels(options.widthMm, options.dpi),
-                       FigurePixels(options.heightMm, options.dpi));
-    QImage image(pixels, QImage::Format_ARGB32);
-    const int dotsPerMetre = static_cast<int>(std::lround(options.dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    {
-      QPainter painter(&image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.setRenderHint(QPainter::TextAntialiasing);
-      svg.render(&painter, fitted(QSizeF(pixels)));
-    }
-    QSaveFile png(QString::fromStdString(path));
-    if (!png.open(QIODevice::WriteOnly)) return SaveFailure(path, png.errorString());
-    if (!image.save(&png, "PNG")) return SaveFailure(path, "the image could not be encoded");
-    if (!png.commit()) return SaveFailure(path, png.errorString());
-  }
-
-  if (options.pdf) {
-    const std::string path = basePath + ".pdf";
-    QSaveFile pdf(QString::fromStdString(path));
-    if (!pdf.open(QIODevice::WriteOnly)) return SaveFailure(path, pdf.errorString());
-    {
-      QPdfWriter writer(&pdf);
-      writer.setPageSize(
-          QPageSize(QSizeF(options.widthMm, options.heightMm), QPageSize::Millimeter));
-      writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-      writer.setResolution(std::max(options.dpi, 300));
-      writer.setCreator("Vireltan");
-      QPainter painter;
-      if (!painter.begin(&writer)) return SaveFailure(path, "the drawing could not start");
-      svg.render(&painter, fitted(QSizeF(writer.width(), writer.height())));
-      painter.end();
-    }
-    if (!pdf.commit()) return SaveFailure(path, pdf.errorString());
-  }
+  if (options.png)
+    if (Status s = WritePng(basePath + ".png", options, drawFitted); !s) return s;
+  if (options.pdf)
+    if (Status s = WritePdf(basePath + ".pdf", options, QString(), drawFitted); !s) return s;
   return Status::Ok();
 }
 

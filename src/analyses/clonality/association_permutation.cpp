@@ -136,36 +136,19 @@ Status TestAssociation(const AssociationInput& in, const std::vector<LocusPairSu
           "The permutation test needs one row per unit (clonemates not collapsed).");
   // What a shuffle leaves unchanged: the locus sums (V_E, Σ D) and the
   // denominator of rbarD; rbarD is then computed as the summary computes it.
-  double expected = 0, cross = 0;
+  double expected = 0;
   std::int64_t sumD = 0;
-  const std::int64_t allPairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
-  const double pairs = static_cast<double>(n) * (n - 1) / 2;
-  bool complete = true;
   for (const LocusPairSums& s : locusSums) {
     expected += s.variance();
     sumD += s.sum;
-    complete = complete && s.pairs == allPairs;
   }
-  for (std::size_t j = 0; j < locusSums.size(); ++j)
-    for (std::size_t k = j + 1; k < locusSums.size(); ++k)
-      cross += std::sqrt(locusSums[j].variance() * locusSums[k].variance());
+  const double cross = LocusCrossTerm(locusSums);
   if (n < 3 || permutations < 1 || cross <= 0) {
     test = out;
     return Status::Ok();
   }
-  const double mean = static_cast<double>(sumD) / pairs;
   auto rbarD = [&](std::int64_t sumD2) {
-    const double observedVariance = std::max(0.0, static_cast<double>(sumD2) / pairs - mean * mean);
-    double excess = observedVariance - expected;
-    if (complete) {
-      // Exact without missing data: P² (V_O − V_E) is a whole number.
-      using Wide = __int128;
-      Wide scaled = Wide(allPairs) * sumD2 - Wide(sumD) * sumD;
-      for (const LocusPairSums& s : locusSums)
-        scaled -= Wide(allPairs) * s.sumSquares - Wide(s.sum) * s.sum;
-      excess = static_cast<double>(scaled) / (pairs * pairs);
-    }
-    return excess / (2 * cross);
+    return VarianceExcess(sumD, sumD2, n, locusSums, expected) / (2 * cross);
   };
   const std::int64_t observed = SumOfSquaredPairDistances(in);
   out.observedRbarD = rbarD(observed);

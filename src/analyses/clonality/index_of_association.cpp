@@ -132,6 +132,32 @@ std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in) {
   return sums;
 }
 
+double VarianceExcess(std::int64_t sumD, std::int64_t sumD2, int unitCount,
+                      const std::vector<LocusPairSums>& locusSums, double expectedVariance) {
+  const std::int64_t allPairs = static_cast<std::int64_t>(unitCount) * (unitCount - 1) / 2;
+  const double pairs = static_cast<double>(unitCount) * (unitCount - 1) / 2;
+  bool complete = true;
+  for (const LocusPairSums& s : locusSums) complete = complete && s.pairs == allPairs;
+  if (complete) {
+    using Wide = __int128;
+    Wide scaled = Wide(allPairs) * sumD2 - Wide(sumD) * sumD;
+    for (const LocusPairSums& s : locusSums)
+      scaled -= Wide(allPairs) * s.sumSquares - Wide(s.sum) * s.sum;
+    return static_cast<double>(scaled) / (pairs * pairs);
+  }
+  const double mean = static_cast<double>(sumD) / pairs;
+  const double observedVariance = std::max(0.0, static_cast<double>(sumD2) / pairs - mean * mean);
+  return observedVariance - expectedVariance;
+}
+
+double LocusCrossTerm(const std::vector<LocusPairSums>& locusSums) {
+  double cross = 0;
+  for (std::size_t j = 0; j < locusSums.size(); ++j)
+    for (std::size_t k = j + 1; k < locusSums.size(); ++k)
+      cross += std::sqrt(locusSums[j].variance() * locusSums[k].variance());
+  return cross;
+}
+
 AssociationResult IndexOfAssociation(const AssociationInput& in,
                                      const std::vector<LocusPairSums>& locusSums,
                                      ProgressSink* progress) {
@@ -179,28 +205,9 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
   const double mean = static_cast<double>(sumD) / pairs;
   r.observedVariance = std::max(0.0, static_cast<double>(sumD2) / pairs - mean * mean);
 
-  // V_O − V_E, the numerator of both indices. Without missing data every
-  // locus has the P pairs of V_O, and P² (V_O − V_E) is a whole number:
-  // computed exactly, a dataset whose loci are independent gets 0, not a
-  // rounding residue such as −2e−16.
-  double excess = r.observedVariance - r.expectedVariance;
-  const std::int64_t allPairs = static_cast<std::int64_t>(in.unitCount) * (in.unitCount - 1) / 2;
-  bool complete = true;
-  for (const LocusPairSums& s : locusSums) complete = complete && s.pairs == allPairs;
-  if (complete) {
-    using Wide = __int128;
-    Wide scaled = Wide(allPairs) * sumD2 - Wide(sumD) * sumD;
-    for (const LocusPairSums& s : locusSums)
-      scaled -= Wide(allPairs) * s.sumSquares - Wide(s.sum) * s.sum;
-    excess = static_cast<double>(scaled) / (pairs * pairs);
-  }
+  const double excess = VarianceExcess(sumD, sumD2, in.unitCount, locusSums, r.expectedVariance);
   if (r.expectedVariance > 0) r.ia = excess / r.expectedVariance;
-  // Σ_{j<k} √(v_j v_k), term by term so that it is exactly 0 when at most
-  // one locus varies.
-  double cross = 0;
-  for (int j = 0; j < loci; ++j)
-    for (int k = j + 1; k < loci; ++k)
-      cross += std::sqrt(locusSums[j].variance() * locusSums[k].variance());
+  const double cross = LocusCrossTerm(locusSums);
   if (cross > 0) r.rbarD = excess / (2 * cross);
   return r;
 }

@@ -75,6 +75,18 @@ struct LocusPairSums {
 };
 std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& input);
 
+// V_O − V_E, the numerator of Ia and rbarD, from Σ D and Σ D² over the
+// N(N−1)/2 pairs of `unitCount` units and V_E = `expectedVariance`.
+// Without missing data every locus has all the pairs and P² (V_O − V_E) is
+// a whole number: it is then computed exactly, so that a dataset whose
+// loci are independent gets 0, not a rounding residue such as −2e−16.
+double VarianceExcess(std::int64_t sumD, std::int64_t sumD2, int unitCount,
+                      const std::vector<LocusPairSums>& locusSums, double expectedVariance);
+
+// Σ_{j<k} √(v_j v_k), half the denominator of rbarD; term by term so that
+// it is exactly 0 when at most one locus varies.
+double LocusCrossTerm(const std::vector<LocusPairSums>& locusSums);
+
 struct AssociationResult {
   std::optional<double> ia;     // empty when V_E = 0 or fewer than 3 units
   std::optional<double> rbarD;  // empty when its denominator is 0 or fewer than 3 units

@@ -168,14 +168,10 @@ class ObservedPairs : public RankedPairVisitor {
     all.Reset();
     if (kept) kept->Reset();
     rank_ = 0;
-    c_ = 1;
   }
   void Visit(const RankedPair* pairs, std::size_t count) override {
     // A table released by an earlier walk counts as released here too.
-    if (released_ || (calculator && table_.size() == 0)) {
-      VisitComputing(pairs, count);
-      return;
-    }
+    const bool computing = released_ || (calculator && table_.size() == 0);
     // In blocks: the coefficients are gathered and the class (or rank) of
     // each pair written on both cores, all reads and writes at random
     // places of tables of hundreds of megabytes; then the block is summed
@@ -185,16 +181,16 @@ class ObservedPairs : public RankedPairVisitor {
       const RankedPair* block = pairs + from;
       buffer_.resize(n);
       ParallelFor(
-          static_cast<int>(n), [&](int begin, int end) { Gather(block, begin, end); }, nullptr,
-          static_cast<int>(kGatherBlock / 8));
+          static_cast<int>(n), [&](int begin, int end) { Gather(block, begin, end, computing); },
+          nullptr, static_cast<int>(kGatherBlock / 8));
       for (std::size_t i = 0; i < n; ++i) {
         const std::size_t at = from + i;
-        if (at + 1 < count && pairs[at + 1].distance == pairs[at].distance) {
-          const RankedPair& next = pairs[at + 1];
+        if (at + 1 < count && pairs[at + 1].distance == pairs[at].distance)
           CheckTie(pairs, count, at, buffer_[i],
-                   i + 1 < n ? buffer_[i + 1] : table_.at(group_[next.a], group_[next.b]));
-        }
-        Sum(block[i], buffer_[i]);
+                   i + 1 < n ? buffer_[i + 1] : Coefficients(pairs[at + 1], computing));
+        all.Add(block[i].distance, buffer_[i].loiselle, buffer_[i].ritland);
+        if (kept && group_[block[i].a] != group_[block[i].b])
+          kept->Add(block[i].distance, buffer_[i].loiselle, buffer_[i].ritland);
       }
       rank_ += static_cast<std::int64_t>(n);
     }
@@ -205,9 +201,20 @@ class ObservedPairs : public RankedPairVisitor {
  private:
   static constexpr std::size_t kAhead = 48;
   static constexpr std::size_t kGatherBlock = std::size_t{1} << 16;
+  // The coefficients of a pair: from the table or, once it is released,
+  // computed from the genotypes exactly as the table's cell (g, h), g <= h,
+  // holds them (Pair(representative g, representative h)).
+  KinshipPair Coefficients(const RankedPair& p, bool computing) const {
+    int g = group_[p.a], h = group_[p.b];
+    if (!computing) return table_.at(g, h);
+    if (g > h) std::swap(g, h);
+    KinshipPair t;
+    calculator->Pair((*representative)[g], (*representative)[h], t);
+    return t;
+  }
   // Pairs begin..end-1 of a block starting at rank rank_: their
   // coefficients into buffer_, their classes and ranks into the tables.
-  void Gather(const RankedPair* pairs, int begin, int end) {
+  void Gather(const RankedPair* pairs, int begin, int end, bool computing) {
     const int k = static_cast<int>(ends.size()) - 1;
     int c = 1;
     if (classes) {
@@ -221,7 +228,7 @@ class ObservedPairs : public RankedPairVisitor {
       // tables: fetch them well ahead.
       if (i + static_cast<int>(kAhead) < end) {
         const RankedPair& ahead = pairs[i + kAhead];
-        __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
+        if (!computing) __builtin_prefetch(&table_.at(group_[ahead.a], group_[ahead.b]));
         if (classes) {
           const std::int64_t cell = classes->ClassCell(ahead.a, ahead.b);
           __builtin_prefetch(classes->narrowClass.empty()
@@ -232,7 +239,7 @@ class ObservedPairs : public RankedPairVisitor {
         if (ranks) __builtin_prefetch(&ranks->rank[TriangleIndex(positions_, ahead.a, ahead.b)], 1);
       }
       const RankedPair& p = pairs[i];
-      buffer_[i] = table_.at(group_[p.a], group_[p.b]);
+      buffer_[i] = Coefficients(p, computing);
       const std::int64_t rank = rank_ + i;
       if (classes) {
         while (c < k && rank + 1 > ends[c]) ++c;
@@ -241,42 +248,6 @@ class ObservedPairs : public RankedPairVisitor {
       if (ranks)
         ranks->rank[TriangleIndex(positions_, p.a, p.b)] = static_cast<std::uint32_t>(rank);
     }
-  }
-  // Adds a pair to the observed tables, in rank order.
-  void Sum(const RankedPair& p, const KinshipPair& t) {
-    all.Add(p.distance, t.loiselle, t.ritland);
-    if (kept && group_[p.a] != group_[p.b]) kept->Add(p.distance, t.loiselle, t.ritland);
-  }
-  void Take(const RankedPair& p, const KinshipPair& t) {
-    Sum(p, t);
-    if (classes) {
-      const int k = static_cast<int>(ends.size()) - 1;
-      while (c_ < k && rank_ + 1 > ends[c_]) ++c_;
-      classes->SetClass(classes->ClassCell(p.a, p.b), c_);
-    }
-    if (ranks) ranks->rank[TriangleIndex(positions_, p.a, p.b)] = static_cast<std::uint32_t>(rank_);
-    ++rank_;
-  }
-  // The table's cell (g, h), g <= h, is Pair(representative g,
-  // representative h); the pairs of a block are computed in parallel and
-  // taken in order.
-  void VisitComputing(const RankedPair* pairs, std::size_t count) {
-    buffer_.resize(count);
-    ParallelFor(static_cast<int>(count), [&](int begin, int end) {
-      for (int i = begin; i < end; ++i) {
-        int g = group_[pairs[i].a], h = group_[pairs[i].b];
-        if (g > h) std::swap(g, h);
-        KinshipPair t;
-        calculator->Pair((*representative)[g], (*representative)[h], t);
-        buffer_[i] = t;
-      }
-    });
-    for (std::size_t i = 0; i < count; ++i) {
-      if (i + 1 < count && pairs[i + 1].distance == pairs[i].distance)
-        CheckTie(pairs, count, i, buffer_[i], buffer_[i + 1]);
-      Take(pairs[i], buffer_[i]);
-    }
-    NoteBlockEnd(pairs, count);
   }
   // Two pairs at one distance (i, i + 1) may come in either order only when
   // they fall in one class and add up the same either way, and no rank is
@@ -305,7 +276,6 @@ class ObservedPairs : public RankedPairVisitor {
   double lastDistance_ = -1;
   std::vector<KinshipPair> buffer_;
   std::int64_t rank_ = 0;
-  int c_ = 1;
 };
 
 Status WalkStatus(PairWalkPath path) {
@@ -436,6 +406,8 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   KinshipCalculator suCalculator(d, ComputeAlleleFrequencies(d, allSus));
   KinshipTable suTable;
   const KinshipLayout suLayout = KinshipLayoutFor(N, G);
+  // One position per genet: theirs is always the triangle.
+  const KinshipLayout genetLayout = KinshipLayoutFor(G, G);
   {
     ProgressRange stage(progress, 0, genets ? 2 : 4);
     Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", &stage, suTable, suLayout);
@@ -448,7 +420,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
         std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, mlgs.representative));
     ProgressRange stage(progress, 2, 4);
     Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable,
-                                   KinshipLayoutFor(G, G));
+                                   genetLayout);
     if (!s) return s;
   }
 
@@ -592,7 +564,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       genetCensus = CountWithinLimits(mlgs.centroidX, mlgs.centroidY, rule.limits, nullptr);
     genetEnds = EndsFor(rule, genetPairs, genetCensus.atOrBelow);
     genetTables.positions = G;
-    genetTables.square = KinshipLayoutFor(G, G) == KinshipLayout::kTriangle;
+    genetTables.square = genetLayout == KinshipLayout::kTriangle;
     ObservedPairs walk(G, genetGroup, genetTable);
     walk.all = ClassTableBuilder(rule, genetEnds, genetPairs);
     walk.classes = &genetTables;

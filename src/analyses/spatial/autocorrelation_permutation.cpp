@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <numeric>
 
@@ -351,14 +352,8 @@ void PermutationPass::SumStaticClasses(const ClassCell* classes, const int* grou
     }
     return;
   }
-  if (!table.square()) {
-    // Both triangular (a caller's mix-up, never the analysis's choice):
-    // correct, at a random read per pair.
-    const ClassCell* cls = classes;
-    for (int a = 0; a + 1 < m; ++a)
-      for (int b = a + 1; b < m; ++b) Add(lane0, *cls++, table.at(groupAt[a], groupAt[b]));
-    return;
-  }
+  // Classes in row order need whole rows of coefficients (the square).
+  assert(table.square());
   VisitPositionsByGroup(table, groupAt, m, s.order, s.groupEnd,
                         [&](int a, const KinshipPair* row, RowFetch& fetch) {
                           const ClassCell* cls = classes + TriangleIndex(m, a, a + 1);

@@ -89,8 +89,11 @@ inline std::int64_t TriangleIndex(std::int64_t m, std::int64_t a, std::int64_t b
 // b = a+1..), or, for the classes beside a triangular coefficient table,
 // the whole M x M square (a row per position, read in any order).
 struct PositionPairTables {
-  int positions = 0;                     // M
-  bool square = false;                   // the classes as an M x M square
+  int positions = 0;  // M
+  // The classes as an M x M square: exactly when the coefficient table is
+  // a triangle (KinshipLayout::kTriangle), whose rows the permutations
+  // cannot read whole.
+  bool square = false;
   LargeTable<std::uint8_t> narrowClass;  // classes 1..k when k < 256
   LargeTable<std::uint16_t> wideClass;   // else
   LargeTable<std::uint32_t> rank;        // weighted: rank (0-based) of each pair
