@@ -23,6 +23,7 @@ bool MayBeGenepop(const Sheet& sheet) {
 }
 
 Status ReadText(const std::string& path, std::string& text) {
+  if (Status regular = CheckInputFile(path); !regular) return regular;
   std::ifstream in(path, std::ios::binary);
   if (!in) return Status::Error("Cannot read \"" + path + "\": " + std::strerror(errno) + ".");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -39,6 +40,7 @@ std::string AlleleCell(Allele a) {
 Status LoadDataFile(const std::string& path, const std::string& defaultPopulation, Dataset& dataset,
                     DatasetReadReport& report, LoadedFile& file) {
   file = LoadedFile();
+  if (Status regular = CheckInputFile(path); !regular) return regular;
   FileType type = FileType::kTextTable;
   Status read = ReadTableFile(path, file.table, &type, &file.readWarnings);
   // A Genepop title line may hold what a text table refuses (a lone quote).

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/message_quote.h"
+#include "dataset/coordinates.h"
 #include "numeric/rounding.h"
 #include "sheet/table_file.h"
 
@@ -18,11 +19,6 @@ std::string Dataset::designationText(int su) const {
 }
 
 namespace {
-
-// Coordinates beyond this size are refused: a billion metres (or degrees)
-// holds any projected or geographic system, and keeps every squared distance
-// and sum of distances far from overflow.
-constexpr double kMaxCoordinate = 1e9;
 
 std::string CellForMessage(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
@@ -110,25 +106,6 @@ bool ParseGenotype(const Cell& cell, bool haploid, Allele& a1, Allele& a2, bool&
   return true;
 }
 
-// Reads a coordinate; `why` says what is wrong when it returns false.
-bool ReadCoordinate(const Cell& cell, double& value, std::string& why) {
-  std::optional<double> number;
-  if (cell.isNumber()) number = cell.number();
-  if (cell.isText()) number = ParseDecimal(cell.text());
-  if (!number) {
-    why = "not a number (write 999 in x and y when there are no coordinates).";
-    return false;
-  }
-  if (!std::isfinite(*number) || std::fabs(*number) > kMaxCoordinate) {
-    why =
-        "beyond the coordinates allowed (finite numbers from -1e9 to 1e9, which any projected "
-        "or geographic system fits).";
-    return false;
-  }
-  value = *number;
-  return true;
-}
-
 }  // namespace
 
 Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dataset,
@@ -208,10 +185,10 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
     dataset.designations.push_back(designation);
     double x = 0, y = 0;
     std::string why;
-    if (!ReadCoordinate(sheet.at(row, 2), x, why))
+    if (!ReadCoordinateCell(sheet.at(row, 2), x, why))
       return Status::Error(Where(fileName, row, 2) + ": the x coordinate is " +
                            CellForMessage(sheet.at(row, 2)) + ", " + why);
-    if (!ReadCoordinate(sheet.at(row, 3), y, why))
+    if (!ReadCoordinateCell(sheet.at(row, 3), y, why))
       return Status::Error(Where(fileName, row, 3) + ": the y coordinate is " +
                            CellForMessage(sheet.at(row, 3)) + ", " + why);
     dataset.x.push_back(x);

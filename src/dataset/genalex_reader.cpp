@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "dataset/coordinates.h"
 #include "dataset/import_common.h"
 #include "sheet/table_file.h"
 
@@ -46,15 +47,6 @@ int CoordinateColumn(const Sheet& sheet) {
     if ((xy || latLong) && sheet.at(3, c - 1).empty()) return c;
   }
   return 0;
-}
-
-bool ReadCoordinate(const Cell& cell, double& value) {
-  std::optional<double> number;
-  if (cell.isNumber()) number = cell.number();
-  if (cell.isText()) number = ParseDecimal(cell.text());
-  if (!number || !std::isfinite(*number)) return false;
-  value = *number;
-  return true;
 }
 
 std::string CountWarning(const std::string& where, const std::string& what, long long stated,
@@ -158,12 +150,14 @@ Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dat
       import::StoreGenotype(dataset, i, k, a[0], a[1]);
     }
     if (coordCol > 0) {
-      if (!ReadCoordinate(sheet.at(row, coordCol), dataset.x[i]))
-        return Status::Error(Where(fileName, row, coordCol) + ": the coordinate is " +
-                             Quoted(sheet.at(row, coordCol)) + ", not a number.");
-      if (!ReadCoordinate(sheet.at(row, coordCol + 1), dataset.y[i]))
-        return Status::Error(Where(fileName, row, coordCol + 1) + ": the coordinate is " +
-                             Quoted(sheet.at(row, coordCol + 1)) + ", not a number.");
+      std::string why;
+      for (int axis = 0; axis < 2; ++axis) {
+        const int col = coordCol + axis;
+        double& value = axis == 0 ? dataset.x[i] : dataset.y[i];
+        if (!ReadCoordinateCell(sheet.at(row, col), value, why))
+          return Status::Error(Where(fileName, row, col) + ": the " + (axis == 0 ? "x" : "y") +
+                               " coordinate is " + Quoted(sheet.at(row, col)) + ", " + why);
+      }
     }
   }
   import::AssignPopulations(dataset, populations);

@@ -351,7 +351,8 @@ class Session {
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
 
-  MessageSink& messages_;
+  // Every message leaves through here, control characters escaped.
+  EscapingMessageSink messages_;
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
   std::string outputDirectory_;

@@ -4,6 +4,7 @@
 #include <xlsxwriter.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <set>
 
@@ -111,9 +112,13 @@ Status WriteXlsxWorkbook(const Book& book, const std::string& path) {
     }
     // Closing also frees the workbook, so it happens even after an error
     // (the temporary file is then thrown away).
+    errno = 0;
     lxw_error closed = workbook_close(workbook);
     if (status.ok() && closed != LXW_NO_ERROR) {
-      status = WriteError(path, std::string(lxw_strerror(closed)) + ".");
+      // The library's own text does not tell a full disk from other
+      // failures; the system's error number does.
+      status = WriteError(path, errno == ENOSPC ? WriteFailureReason(errno)
+                                                : std::string(lxw_strerror(closed)) + ".");
     }
     return status;
   });
