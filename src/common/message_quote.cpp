@@ -19,10 +19,14 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
   std::size_t length = 0;
   unsigned int lowest = 0;  // smallest code point of that length (no overlong forms)
   if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) length = 2, lowest = 0x80;
-  else if ((lead & 0xF0) == 0xE0) length = 3, lowest = 0x800;
-  else if ((lead & 0xF8) == 0xF0) length = 4, lowest = 0x10000;
-  else return 0;
+  if ((lead & 0xE0) == 0xC0)
+    length = 2, lowest = 0x80;
+  else if ((lead & 0xF0) == 0xE0)
+    length = 3, lowest = 0x800;
+  else if ((lead & 0xF8) == 0xF0)
+    length = 4, lowest = 0x10000;
+  else
+    return 0;
   if (i + length > text.size()) return 0;
   unsigned int code = lead & (0x7F >> length);
   for (std::size_t k = 1; k < length; ++k) {
@@ -79,8 +83,7 @@ std::string QuoteForMessage(std::string_view text) {
     if (characters == kQuotedCharacters && cut == text.size()) cut = i;
     ++characters;
   }
-  if (characters <= kQuotedCharacters)
-    return "\"" + EscapeControlCharacters(text, false) + "\"";
+  if (characters <= kQuotedCharacters) return "\"" + EscapeControlCharacters(text, false) + "\"";
   return "\"" + EscapeControlCharacters(text.substr(0, cut), false) + "\xE2\x80\xA6\" (" +
          std::to_string(characters) + " characters)";
 }

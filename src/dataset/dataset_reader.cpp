@@ -38,7 +38,7 @@ std::string Where(const std::string& fileName, int row, int col) {
   return out.str();
 }
 
-// A header number (N, L, ploidy): rounded to the nearest integer, halves to
+// A header number (N, L): rounded to the nearest integer, halves to
 // even; an empty cell reads 0.
 bool HeaderInteger(const Sheet& sheet, int col, long long& value) {
   const Cell& cell = sheet.at(1, col);
@@ -120,9 +120,19 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   if (!HeaderInteger(sheet, 4, headerL))
     return Status::Error(Where(fileName, 1, 4) + ": the number of loci is " +
                          CellForMessage(sheet.at(1, 4)) + ", not a number.");
-  if (!HeaderInteger(sheet, 5, ploidy))
-    return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
-                         CellForMessage(sheet.at(1, 5)) + ", not a number.");
+  // The ploidy is a count of allele copies: unlike N and L it is not
+  // rounded (1.5 or 2.5 would silently become a diploid file), and any
+  // other whole number is refused below with the same message.
+  const Cell& ploidyCell = sheet.at(1, 5);
+  if (!ploidyCell.empty()) {
+    std::optional<double> number = ploidyCell.isNumber()
+                                       ? std::optional<double>(ploidyCell.number())
+                                       : ParseDecimal(ploidyCell.text());
+    if (!number || !std::isfinite(*number))
+      return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
+                           CellForMessage(ploidyCell) + ", not a number.");
+    ploidy = *number == 1 ? 1 : *number == 2 ? 2 : *number == 0 ? 0 : -1;
+  }
   report.headerSampleCount = static_cast<int>(headerN);
   report.headerLocusCount = static_cast<int>(headerL);
 

@@ -142,9 +142,9 @@ Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dat
         const int col = 3 + perLocus * k + copy;
         std::string why;
         if (!import::ParseAlleleSize(sheet.at(row, col), a[copy], why))
-          return Status::Error(Where(fileName, row, col) + " (locus " + dataset.locusNames[k] +
-                               "): " + Quoted(sheet.at(row, col)) + " is not an allele; " + why +
-                               ".");
+          return Status::Error(Where(fileName, row, col) + " (locus " +
+                               Quoted(dataset.locusNames[k]) + "): " + Quoted(sheet.at(row, col)) +
+                               " is not an allele; " + why + ".");
       }
       if (haploid) a[1] = a[0];
       import::StoreGenotype(dataset, i, k, a[0], a[1]);

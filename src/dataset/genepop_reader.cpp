@@ -175,8 +175,8 @@ Status ReadGenepop(std::string_view text, const std::string& fileName, Dataset& 
       bool digitsOnly = g.size() == width;
       for (char c : g) digitsOnly = digitsOnly && c >= '0' && c <= '9';
       if (!digitsOnly)
-        return Status::Error(Where(fileName, ind.line, 2 + k) + " (locus " + dataset.locusNames[k] +
-                             "): " + Quoted(std::string(g)) +
+        return Status::Error(Where(fileName, ind.line, 2 + k) + " (locus " +
+                             Quoted(dataset.locusNames[k]) + "): " + Quoted(std::string(g)) +
                              " is not a genotype; the file writes " + std::to_string(digits) +
                              " digits per allele, " + std::to_string(haploid ? 1 : 2) +
                              " allele(s) per locus.");

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "common/message_quote.h"
 #include "dataset/population_units.h"
 
 namespace vireltan {
@@ -26,8 +27,9 @@ Status CheckAlleleRange(const Dataset& d, int lo, int hi, const std::string& for
         if (a == kMissingAllele || (a >= lo && a <= hi)) continue;
         return Status::Error(format + " writes alleles as three-digit codes (" +
                              std::to_string(lo) + " to " + std::to_string(hi) + "): allele " +
-                             std::to_string(a) + " at locus " + d.locusNames[k] + " (unit " +
-                             d.designationText(su) + ") cannot be written; nothing was written.");
+                             std::to_string(a) + " at locus " + QuoteForMessage(d.locusNames[k]) +
+                             " (unit " + QuoteForMessage(d.designationText(su)) +
+                             ") cannot be written; nothing was written.");
       }
   return Status::Ok();
 }

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <set>
 
 #include "analyses/clonality/association_permutation.h"
 #include "analyses/clonality/population_summary.h"
+#include "session/file_name_tag.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
 
@@ -111,6 +113,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   HideCharts();
   associationCharts_.clear();
   associationSuffixes_.clear();
+  std::set<std::string> usedTags;
   // A histogram per population when the data have populations, and one
   // for all units (the last row).
   for (std::size_t k = 0; k < tests.size(); ++k) {
@@ -119,15 +122,10 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     if (!tests[k] || !tests[k]->observedRbarD || !tests[k]->pRbarD) continue;
     associationCharts_.push_back(
         AssociationChart(*tests[k], summary.rows[k].name, info_.datasetName));
-    // All units: ".ia.svg"; a population: its name, kept to letters,
-    // digits, '-' and '_'.
+    // All units: ".ia.svg"; a population: its name, kept short and to
+    // letters, digits, '-' and '_', and distinct from the others.
     std::string suffix = ".ia.svg";
-    if (!total) {
-      std::string name = summary.rows[k].name;
-      for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
-      suffix = ".ia." + name + ".svg";
-    }
+    if (!total) suffix = ".ia." + UniqueFileNameTag(summary.rows[k].name, usedTags) + ".svg";
     associationSuffixes_.push_back(suffix);
   }
   const int row = NextResultsBlockRow();

@@ -105,8 +105,7 @@ bool IsOldLeftover(const fs::directory_entry& entry) {
   if (mark == std::string::npos) mark = name.rfind(".keep-");
   if (mark == std::string::npos || mark == 0) return false;
   const std::size_t digits = name.find('-', mark) + 1;
-  if (digits >= name.size() ||
-      name.find_first_not_of("0123456789", digits) != std::string::npos)
+  if (digits >= name.size() || name.find_first_not_of("0123456789", digits) != std::string::npos)
     return false;
   std::error_code ec;
   const auto written = entry.last_write_time(ec);
@@ -129,8 +128,8 @@ bool IsTemporaryFileName(const std::string& fileName, long* processId) {
   if (fileName.size() < 2 || fileName[0] != '.' || !fileName.ends_with(end)) return false;
   const std::size_t at = fileName.rfind(mark);
   if (at == std::string::npos || at < 2) return false;
-  const std::string tail = fileName.substr(at + mark.size(),
-                                           fileName.size() - end.size() - at - mark.size());
+  const std::string tail =
+      fileName.substr(at + mark.size(), fileName.size() - end.size() - at - mark.size());
   const std::size_t dash = tail.find('-');
   if (dash == 0 || dash == std::string::npos || dash + 1 == tail.size() ||
       tail.find_first_not_of("0123456789-") != std::string::npos ||
@@ -151,9 +150,8 @@ int RemoveAbandonedTemporaryFiles(const std::string& folder) {
     const fs::directory_entry& entry = *it;
     long owner = 0;
     const std::string name = entry.path().filename().string();
-    const bool abandoned = IsTemporaryFileName(name, &owner)
-                               ? owner != self && !ProcessRuns(owner)
-                               : IsOldLeftover(entry);
+    const bool abandoned = IsTemporaryFileName(name, &owner) ? owner != self && !ProcessRuns(owner)
+                                                             : IsOldLeftover(entry);
     std::error_code removeError;
     if (abandoned && entry.is_regular_file(removeError) && fs::remove(entry.path(), removeError))
       ++removed;

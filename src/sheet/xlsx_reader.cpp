@@ -225,7 +225,10 @@ class WorksheetHandler : public XmlHandler {
     if (inValue_) value_ += text;
     if (inInline_) inline_.Text(text);
     // A single cell's text may not outgrow the budget of the whole sheet.
-    if (value_.size() > kMaxCellTextBytes) error = "a cell holds more text than a cell can.";
+    if (value_.size() > kMaxCellTextBytes)
+      error = "cell " + ColumnLetters(col_) + std::to_string(row_) +
+              " (row " + std::to_string(row_) + ", column " + std::to_string(col_) +
+              ") holds more text than a cell can (32,767 characters).";
   }
 
   std::string error;
