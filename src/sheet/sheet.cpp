@@ -88,11 +88,20 @@ void Sheet::SetNumberAt(int row, int col, double value) {
   set(row, col, Cell::Number(value));
 }
 
-std::string Sheet::TextAt(int row, int col) const {
-  const Cell& cell = at(row, col);
-  if (cell.isText()) return cell.text();
+Cell Cell::NumberFromText(double value, std::string sourceText) {
+  Cell c = Number(value);
+  if (sourceText != FormatNumber(value)) c.text_ = std::move(sourceText);
+  return c;
+}
+
+std::string CellText(const Cell& cell) {
+  if (cell.isText() || cell.hasSourceText()) return cell.text();
   if (cell.isNumber()) return FormatNumber(cell.number());
   return "";
+}
+
+std::string Sheet::TextAt(int row, int col) const {
+  return CellText(at(row, col));
 }
 
 void Sheet::SetTextAt(int row, int col, std::string text) {

@@ -23,8 +23,9 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string FormatCell(const Cell& cell) {
-  if (cell.isNumber()) return FormatNumber(cell.number());
-  if (cell.isText()) return NeedsQuotes(cell.text()) ? Quoted(cell.text()) : cell.text();
+  if (cell.isNumber() && !cell.hasSourceText()) return FormatNumber(cell.number());
+  if (cell.isText() || cell.hasSourceText())
+    return NeedsQuotes(cell.text()) ? Quoted(cell.text()) : cell.text();
   return "";
 }
 
