@@ -44,7 +44,7 @@ std::optional<SummaryChoice> AskSummaryOptions(QWidget* parent) {
   auto* layout = new QFormLayout(&dialog);
   auto* rarefy = new QSpinBox(&dialog);
   rarefy->setRange(0, 1000000000);
-  rarefy->setSpecialValueText("smallest population of at least 10 units");
+  rarefy->setSpecialValueText("smallest population, but at least 10 (as poppr)");
   auto* corrected = new QCheckBox("one unit per MLG per population", &dialog);
   layout->addRow("eMLG for a subsample of n =", rarefy);
   layout->addRow("Clone-corrected", corrected);

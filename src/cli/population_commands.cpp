@@ -40,7 +40,8 @@ std::vector<Command> PopulationCommands() {
        "MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia and rbarD per "
        "population and in total, appended to the results log.",
        {{"rarefy-to", true,
-         "the subsample size n of eMLG (default: the smallest population of at least 10 units)",
+         "the subsample size n of eMLG (default, as poppr: the smallest population, but at least "
+         "10)",
          true, 1},
         {"clone-correct", false, kCloneCorrectHelp},
         {"permutations", true,

@@ -241,7 +241,7 @@ class Session {
   Status ExportGenepop(bool cloneCorrect);
   // MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia
   // and rbarD per population and in total, appended to `results` and the
-  // log. `rarefyTo` 0: the smallest population of at least 10 units.
+  // log. `rarefyTo` 0: poppr's default, max(smallest population, 10).
   Status PopulationSummary(int rarefyTo, bool cloneCorrect);
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
