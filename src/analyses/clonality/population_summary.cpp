@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <numeric>
 
 #include "analyses/clonality/index_of_association.h"
 
@@ -198,7 +199,14 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
     summary.rarefyTo = std::max(smallest, kSmallestDefaultRarefaction);
   }
   std::vector<int> all;
-  for (int p = 0; p < d.populationCount(); ++p) {
+  summary.populationOrder.resize(d.populationCount());
+  std::iota(summary.populationOrder.begin(), summary.populationOrder.end(), 0);
+  // poppr lists populations by name (its factor levels); the file's order
+  // is the default here.
+  if (options.sortPopulations)
+    std::stable_sort(summary.populationOrder.begin(), summary.populationOrder.end(),
+                     [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
+  for (int p : summary.populationOrder) {
     if (progress && progress->Cancelled()) return summary;
     summary.rows.push_back(Summarise(d, mlgs, units[p], d.populationNames[p], summary.rarefyTo,
                                      options.withAssociation, nullptr));

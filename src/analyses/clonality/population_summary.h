@@ -40,9 +40,10 @@ struct Rarefaction {
 Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n);
 
 struct PopulationSummaryOptions {
-  std::optional<int> rarefyTo;  // n; by default poppr's: max(smallest population, 10)
-  bool cloneCorrect = false;    // one unit per MLG per population, the first in file order
-  bool withAssociation = true;  // Ia and rbarD (the O(N² L) part)
+  std::optional<int> rarefyTo;   // n; by default poppr's: max(smallest population, 10)
+  bool cloneCorrect = false;     // one unit per MLG per population, the first in file order
+  bool withAssociation = true;   // Ia and rbarD (the O(N² L) part)
+  bool sortPopulations = false;  // rows by population name instead of file order
 };
 
 struct PopulationSummaryRow {
@@ -57,6 +58,7 @@ struct PopulationSummaryRow {
 struct PopulationSummaryResult {
   int rarefyTo = 0;
   std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
+  std::vector<int> populationOrder;        // population index of each row but "Total"
 };
 
 // The summary; `progress` is polled between populations (cancelled: rows
