@@ -90,7 +90,12 @@ void Sheet::SetNumberAt(int row, int col, double value) {
 
 Cell Cell::NumberFromText(double value, std::string sourceText) {
   Cell c = Number(value);
-  if (sourceText != FormatNumber(value)) c.text_ = std::move(sourceText);
+  // Plain whole numbers ("120124", the bulk of a genotype table) are their
+  // own shortest form: no need to format them to find out.
+  const bool plainWhole = !sourceText.empty() && sourceText.size() <= 15 &&
+                          (sourceText[0] != '0' || sourceText.size() == 1) &&
+                          sourceText.find_first_not_of("0123456789") == std::string::npos;
+  if (!plainWhole && sourceText != FormatNumber(value)) c.text_ = std::move(sourceText);
   return c;
 }
 
