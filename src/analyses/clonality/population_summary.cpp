@@ -137,7 +137,7 @@ Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n) {
   // term by term with log1p (each term exact to a rounding; the logs of
   // factorials would lose digits to cancellation at large N). q(m) = 0 from
   // m = N − n + 1 on (log −inf).
-  int largest = largestFirst.front();
+  const int largest = largestFirst.front();
   const int span = std::min(big, 2 * largest);
   std::vector<double> logMissed(static_cast<size_t>(span) + 1, 0.0);
   for (int m = 1; m <= span; ++m) {
