@@ -80,21 +80,25 @@ bool IsBlank(const Cell& cell) {
          (cell.isText() && cell.text().find_first_not_of(" \t") == std::string::npos);
 }
 
+std::string LociText(long long count) {
+  return std::to_string(count) + (count == 1 ? " locus" : " loci");
+}
+
 Status FindLocusLayout(const Sheet& sheet, const std::string& fileName, long long statedLoci,
                        int columns, LocusLayout& layout) {
   const std::string columnsText = std::to_string(columns) + " allele column" +
                                   (columns == 1 ? "" : "s") + " (columns 3 to " +
                                   std::to_string(columns + 2) + ")";
   if (statedLoci < 1 || statedLoci > columns || columns % statedLoci != 0)
-    return Status::Error(Where(fileName, 1, 1) + ": the header gives " +
-                         std::to_string(statedLoci) + " loci but the table has " + columnsText +
+    return Status::Error(Where(fileName, 1, 1) + ": the header gives " + LociText(statedLoci) +
+                         " but the table has " + columnsText +
                          ", which is not a whole number of alleles per locus; correct the "
                          "number of loci or the table.");
   const int loci = static_cast<int>(statedLoci);
   const int ploidy = columns / loci;
   if (ploidy > 2)
-    return Status::Error(Where(fileName, 1, 1) + ": the header gives " + std::to_string(loci) +
-                         " loci and the table has " + columnsText + ", " + std::to_string(ploidy) +
+    return Status::Error(Where(fileName, 1, 1) + ": the header gives " + LociText(loci) +
+                         " and the table has " + columnsText + ", " + std::to_string(ploidy) +
                          " alleles per locus; only haploid (1) and diploid (2) data can be "
                          "analysed.");
   // A header naming every allele column with its own name lists C loci,
@@ -112,8 +116,8 @@ Status FindLocusLayout(const Sheet& sheet, const std::string& fileName, long lon
         allDistinct && std::adjacent_find(headers.begin(), headers.end()) == headers.end();
     if (allDistinct)
       return Status::Error(Where(fileName, 3, 3) + ": row 3 names " + std::to_string(columns) +
-                           " loci (one per column) but row 1 gives " + std::to_string(loci) +
-                           " loci for " + columnsText +
+                           " loci (one per column) but row 1 gives " + LociText(loci) + " for " +
+                           columnsText +
                            "; correct the number of loci, or leave "
                            "the header blank above the second allele of each locus.");
   }
