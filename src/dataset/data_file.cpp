@@ -77,7 +77,6 @@ Sheet BuildDatasetGrid(const Dataset& d, const LoadedFile& file) {
   } else {
     for (int su = 0; su < d.sampleCount; ++su) {
       const int row = su + 1;
-      grid.set(row, 1, d.designations[su]);
       grid.SetNumberAt(row, 2, d.x[su]);
       grid.SetNumberAt(row, 3, d.y[su]);
       for (int k = 0; k < d.locusCount; ++k) {
@@ -88,6 +87,9 @@ Sheet BuildDatasetGrid(const Dataset& d, const LoadedFile& file) {
     }
     populationColumn = 4 + d.locusCount;
   }
+  // Designations are names: shown as text, exactly as the file writes them
+  // ("2108.1" and "2108.2" are two units, not two roundings of 2108).
+  for (int su = 0; su < d.sampleCount; ++su) grid.SetTextAt(su + 1, 1, d.designationText(su));
   for (int su = 0; su < d.sampleCount; ++su)
     grid.SetTextAt(su + 1, populationColumn, d.populationNames[d.populationOfSu[su]]);
   grid.SetColumnHeading(1, "individu");

@@ -13,16 +13,14 @@
 namespace vireltan {
 
 std::string Dataset::designationText(int su) const {
-  const Cell& c = designations[su];
-  if (c.isNumber()) return FormatNumber(c.number());
-  return c.text();
+  return CellText(designations[su]);
 }
 
 namespace {
 
 std::string CellForMessage(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
-  return QuoteForMessage(cell.isNumber() ? FormatNumber(cell.number()) : cell.text());
+  return QuoteForMessage(CellText(cell));
 }
 
 // A header warning followed by the two numbers that disagree.

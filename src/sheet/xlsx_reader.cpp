@@ -271,6 +271,9 @@ class WorksheetHandler : public XmlHandler {
     size_t end = value.find_last_not_of(" \t\r\n") + 1;
     double number = 0.0;
     auto result = std::from_chars(value.data() + begin, value.data() + end, number);
+    // A numeric cell has no text of its own (the workbook stores the
+    // double): where it names something, CellText gives the shortest form
+    // that reads back to the same number.
     if (result.ec == std::errc() && result.ptr == value.data() + end) return Cell::Number(number);
     return Cell::Text(value);
   }

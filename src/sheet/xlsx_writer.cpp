@@ -62,9 +62,11 @@ Status WriteSheet(lxw_worksheet* worksheet, const Sheet& sheet, const std::strin
       lxw_error error = LXW_NO_ERROR;
       auto row = static_cast<lxw_row_t>(r);
       auto col = static_cast<lxw_col_t>(c);
-      if (cell.isNumber() && std::isfinite(cell.number())) {
+      // A number read as "007" or "2236.10" would lose its text as a
+      // numeric cell: it is written as the text it was read from.
+      if (cell.isNumber() && std::isfinite(cell.number()) && !cell.hasSourceText()) {
         error = worksheet_write_number(worksheet, row, col, cell.number(), nullptr);
-      } else if (cell.isText() && !cell.text().empty()) {
+      } else if ((cell.isText() || cell.hasSourceText()) && !cell.text().empty()) {
         error = worksheet_write_string(worksheet, row, col, cell.text().c_str(), nullptr);
       }
       if (error != LXW_NO_ERROR) {

@@ -27,6 +27,10 @@ std::string LogBody(const Session& s) {
     size_t end = log.find("\n\n", block);
     log.erase(block, end == std::string::npos ? std::string::npos : end + 2 - block);
   }
+  // The summary's title names the data file, which differs between copies.
+  const std::string title = "Population summary\t";
+  for (size_t at = log.find(title); at != std::string::npos; at = log.find(title, at + 1))
+    log.erase(at + title.size(), log.find('\t', at + title.size()) - at - title.size());
   return log;
 }
 
