@@ -34,7 +34,7 @@ const char* LinkageTitle(Linkage linkage) {
 }  // namespace
 
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
     return Status::Error("The MLL threshold must be a number of at least 0.");
 
@@ -77,7 +77,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
 }
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   const bool allelic = distance == MlgDistanceKind::kAllelic;
   MlgDistanceTable table(dataset(), mlgs(), distance);
   DistanceHistogram histogram;
@@ -128,7 +128,7 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
 }
 
 Status Session::CountLineages(bool on) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (on && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
@@ -167,7 +167,7 @@ void Session::MarkLineageBlock(int firstRow) {
 }
 
 Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (overLineages && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
