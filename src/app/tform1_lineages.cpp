@@ -77,7 +77,14 @@ Status LineagesFrom(Session& session, const CommandInputs& in) {
   Linkage linkage = Linkage::kFarthest;
   const std::string word = Field(in, "MllLinkageBox");
   ParseLinkage(word.substr(0, word.find(' ')), linkage);
-  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold);
+  TieRule ties = TieRule::kPoppr;
+  const std::string tieWord = Field(in, "MllTiesBox");
+  ParseTieRule(tieWord.substr(0, tieWord.find(' ')), ties);
+  AverageWeight average = AverageWeight::kUnits;
+  const std::string averageWord = Field(in, "MllAverageBox");
+  ParseAverageWeight(averageWord.substr(0, averageWord.find(' ')), average);
+  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold, ties,
+                          average);
 }
 
 Status SuggestionFrom(Session& session, const CommandInputs& in) {
@@ -125,6 +132,15 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   linkage->setObjectName("MllLinkageBox");
   linkage->addItems({"farthest neighbour", "average neighbour", "nearest neighbour"});
   form->addRow("linkage", linkage);
+  auto* ties = new QComboBox(mll);
+  ties->setObjectName("MllTiesBox");
+  ties->addItems({"poppr (first unit in the file first)", "lowest-mlg (MLG number order)"});
+  ties->setToolTip("Which of equally close pairs is merged first");
+  form->addRow("ties", ties);
+  auto* average = new QComboBox(mll);
+  average->setObjectName("MllAverageBox");
+  average->addItems({"units (clone size counts, as poppr)", "mlgs (each MLG once)"});
+  form->addRow("average over", average);
   auto* buttons = new QHBoxLayout;
   QPushButton *suggest = nullptr, *run = nullptr;
   buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));

@@ -311,9 +311,14 @@ class Session {
 
   // Multilocus lineages (session_lineages.cpp).
   // MLG > Multilocus lineages: clusters the MLGs on `distance` with
-  // `linkage`, cuts at `threshold` and appends the MLL block (title row,
-  // header "MLL units MLGs", one row per MLL) to `results` and the log.
-  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold);
+  // `linkage`, ties broken by `ties`, average linkage weighed by `average`;
+  // cuts at `threshold` and appends the MLL block (title row, header "MLL
+  // units MLGs", one row per MLL, then for farthest and average linkage the
+  // rule of ties and whether their order decided the groups) to `results`
+  // and the log. Refused up front when the linkage table would not fit in
+  // memory.
+  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold,
+                  TieRule ties = TieRule::kPoppr, AverageWeight average = AverageWeight::kUnits);
   // mll --suggest: the threshold suggestion and its gap, appended to the
   // results; draws the distance histogram with the suggestion marked.
   Status SuggestLineageThreshold(MlgDistanceKind distance);
