@@ -99,7 +99,14 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
   int permutations = 0;
   if (Status read = IntegerField(Field(in, "IaPermutationsEdit"), permutations); !read) return read;
-  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations);
+  IaMissing missing = IaMissing::kPoppr;
+  const std::string missingWord = Field(in, "IaMissingBox");
+  ParseIaMissing(missingWord.substr(0, missingWord.find(' ')), missing);
+  IaNull null = IaNull::kAlleles;
+  const std::string nullWord = Field(in, "IaNullBox");
+  ParseIaNull(nullWord.substr(0, nullWord.find(' ')), null);
+  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations,
+                                       missing, null);
 }
 
 void TForm1::BuildLineageMenu() {
@@ -170,6 +177,15 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* corrected = new QCheckBox("clone-corrected", ia);
   corrected->setObjectName("IaCloneCorrectCheck");
   iaRow->addWidget(corrected);
+  auto* nullBox = new QComboBox(ia);
+  nullBox->setObjectName("IaNullBox");
+  nullBox->addItems({"alleles permuted (poppr method 1)", "genotypes permuted (poppr method 4)"});
+  iaRow->addWidget(nullBox);
+  auto* missingBox = new QComboBox(ia);
+  missingBox->setObjectName("IaMissingBox");
+  missingBox->addItems(
+      {"poppr (missing = no difference)", "typed-pairs (each locus over its typed pairs)"});
+  iaRow->addWidget(missingBox);
   QPushButton* test = nullptr;
   iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
   iaRow->addStretch(1);

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "analyses/clonality/association_permutation.h"
 #include "analyses/effort/exhaustive_estimate.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
@@ -242,7 +243,7 @@ class Session {
   // MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia
   // and rbarD per population and in total, appended to `results` and the
   // log. `rarefyTo` 0: the smallest population of at least 10 units.
-  Status PopulationSummary(int rarefyTo, bool cloneCorrect);
+  Status PopulationSummary(int rarefyTo, bool cloneCorrect, IaMissing missing = IaMissing::kPoppr);
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
   // `results`, rewrites the log, shows its box plot on the sampling-effort
@@ -340,10 +341,14 @@ class Session {
   // units; Save Graph names them by associationChartSuffix.
   const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
   // summary --permutations=P (MLG > Test of clonality): the population
-  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
-  // the genotypes among units at each locus (session_clonality.cpp); fills
-  // the histograms of the permuted rbarD.
-  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations);
+  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations
+  // under `null` (alleles dealt out again, or genotypes shuffled among units
+  // at each locus), Ia and rbarD with `missing`'s rule
+  // (session_clonality.cpp); the block's last row says which; fills the
+  // histograms of the permuted rbarD.
+  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
+                               IaMissing missing = IaMissing::kPoppr,
+                               IaNull null = IaNull::kAlleles);
 
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
@@ -353,6 +358,10 @@ class Session {
   // Empties every chart and forgets which effort curve was shown.
   void ResetCharts();
   void WriteMlgSummary();
+  // Appends to the last row of a population summary block the rule Ia and
+  // rbarD took for missing genotypes (when the data have any) and the null
+  // model of the permutations (when tested).
+  void NoteAssociationRules(Sheet& block, IaMissing missing, std::optional<IaNull> null) const;
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
 

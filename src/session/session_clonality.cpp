@@ -57,7 +57,24 @@ ChartData AssociationChart(const AssociationTest& test, const std::string& popul
 
 }  // namespace
 
-Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations) {
+void Session::NoteAssociationRules(Sheet& block, IaMissing missing,
+                                   std::optional<IaNull> null) const {
+  const int row = block.LastRow();
+  int col = static_cast<int>(block.rows()[row - 1].size()) + 1;
+  if (dataset().hasMissingData)
+    block.SetTextAt(row, col++,
+                    missing == IaMissing::kPoppr
+                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
+                        : "Ia: each locus over the pairs typed there");
+  if (null)
+    block.SetTextAt(row, col,
+                    *null == IaNull::kAlleles
+                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
+                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
+}
+
+Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
+                                      IaMissing missing, IaNull null) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (permutations < 1)
     return Status::Error("The number of permutations must be a whole number of at least 1.");
@@ -67,6 +84,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   PopulationSummaryOptions options;
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
+  options.missing = missing;
   const MlgPartition counted = CountedPartition();
   const Dataset& d = dataset();
   PopulationSummaryResult summary;
@@ -85,12 +103,17 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     for (std::size_t k = 0; k < units.size(); ++k) {
       tests.emplace_back();
       if (units[k].size() < 3) continue;
-      AssociationInput input = PrepareAssociation(d, units[k], false);
       AssociationTest test;
       // Every row draws from the same streams: a population that holds all
       // the units gets the p-values of the total.
-      Status run = TestAssociation(input, ComputeLocusPairSums(input), permutations, runSeed,
-                                   &progress_, test);
+      Status run = Status::Ok();
+      if (null == IaNull::kAlleles) {
+        run = TestAssociationAlleles(d, units[k], missing, permutations, runSeed, &progress_, test);
+      } else {
+        AssociationInput input = PrepareAssociation(d, units[k], false);
+        run = TestAssociation(input, ComputeLocusPairSums(input, missing), permutations, runSeed,
+                              &progress_, test);
+      }
       if (!run) return run;
       tests.back() = std::move(test);
     }
@@ -98,6 +121,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
 
   // The summary block with p.Ia after Ia and p.rD after rbarD.
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
+  NoteAssociationRules(block, missing, null);
   block.InsertColumns(12, 1);
   block.SetTextAt(1, 12, "p.Ia");
   block.SetTextAt(1, 14, "p.rD");

@@ -69,7 +69,7 @@ Status Session::ExportGenepop(bool cloneCorrect) {
   return WriteFileAtomically(OutputPath(".genepop.gen"), text);
 }
 
-Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
+Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, IaMissing missing) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (rarefyTo < 0)
     return Status::Error(
@@ -78,6 +78,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   PopulationSummaryOptions options;
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
+  options.missing = missing;
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
@@ -85,6 +86,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
     if (progress_.Cancelled()) return Status::Cancelled();
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
+  NoteAssociationRules(block, summary.missing, std::nullopt);
   HideCharts();
   const int row = NextResultsBlockRow();
   results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "analyses/clonality/index_of_association.h"
 #include "common/progress_sink.h"
 #include "dataset/dataset.h"
 #include "dataset/population_units.h"
@@ -38,6 +39,7 @@ struct PopulationSummaryOptions {
   std::optional<int> rarefyTo;  // n; by default the smallest population of at least 10 units
   bool cloneCorrect = false;    // one unit per MLG per population, the first in file order
   bool withAssociation = true;  // Ia and rbarD (the O(N² L) part)
+  IaMissing missing = IaMissing::kPoppr;  // var(d_j) with missing genotypes
 };
 
 struct PopulationSummaryRow {
@@ -51,6 +53,7 @@ struct PopulationSummaryRow {
 
 struct PopulationSummaryResult {
   int rarefyTo = 0;
+  IaMissing missing = IaMissing::kPoppr;   // the rule Ia and rbarD were computed with
   std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
 };
 
