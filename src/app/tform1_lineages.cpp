@@ -92,8 +92,11 @@ Status SuggestionFrom(Session& session, const CommandInputs& in) {
 }
 
 Status NetworkFrom(Session& session, const CommandInputs& in) {
+  NetworkTies ties = NetworkTies::kPoppr;
+  const std::string word = Field(in, "MsnTiesBox");
+  ParseNetworkTies(word.substr(0, word.find(' ')), ties);
   return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
-                                 !Field(in, "MsnLineagesCheck").empty());
+                                 !Field(in, "MsnLineagesCheck").empty(), ties);
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
@@ -164,6 +167,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* lineages = new QCheckBox("lineages (MLLs) as nodes", msn);
   lineages->setObjectName("MsnLineagesCheck");
   row->addWidget(lineages);
+  auto* networkTies = new QComboBox(msn);
+  networkTies->setObjectName("MsnTiesBox");
+  networkTies->addItems({"poppr (ties at each node's shortest edge)",
+                         "all (every edge of some minimum spanning tree)", "none (one tree)"});
+  row->addWidget(networkTies);
   QPushButton* draw = nullptr;
   row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
   row->addStretch(1);

@@ -74,14 +74,22 @@ std::vector<Command> LineageCommands() {
        {{"off", false, "count MLGs again"}},
        [](Session& s, const Options& o) { return s.CountLineages(o.count("off") == 0); }},
       {"msn",
-       "MLG > Minimum spanning network: every edge of some minimum spanning tree of the MLGs "
-       "(ties kept), written to <dataset>.msn.txt; save-graph saves the drawing as .msn.svg, "
-       ".png or .pdf as --format chooses.",
-       {kDistance, {"lineages", false, "nodes are the MLLs of the last mll run"}},
+       "MLG > Minimum spanning network: a minimum spanning tree of the MLGs with its tied "
+       "alternatives as --ties chooses, written to <dataset>.msn.txt; save-graph saves the "
+       "drawing as .msn.svg, .png or .pdf as --format chooses.",
+       {kDistance,
+        {"lineages", false, "nodes are the MLLs of the last mll run"},
+        {"ties", true,
+         "poppr (default: besides the tree, every edge at a node's shortest distance, as "
+         "poppr's msn), all (every edge of some minimum spanning tree) or none (the tree "
+         "alone)"}},
        [](Session& s, const Options& o) {
          MlgDistanceKind kind;
          if (Status st = DistanceOption(o, kind); !st) return st;
-         return s.SpanningNetwork(kind, o.count("lineages") != 0);
+         NetworkTies ties = NetworkTies::kPoppr;
+         if (auto t = o.find("ties"); t != o.end() && !ParseNetworkTies(t->second, ties))
+           return Status::Error("--ties=" + t->second + ": poppr, all or none is expected.");
+         return s.SpanningNetwork(kind, o.count("lineages") != 0, ties);
        }},
   };
 }

@@ -19,6 +19,7 @@
 
 #include "analyses/clonality/association_permutation.h"
 #include "analyses/effort/exhaustive_estimate.h"
+#include "analyses/lineages/spanning_network.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
@@ -335,7 +336,11 @@ class Session {
   // MLG > Minimum spanning network: nodes MLGs (or MLLs with `overLineages`),
   // the edge list written to outputPrefix + ".msn.txt"; the drawing is kept
   // for the window and Save Graph (".msn.svg").
-  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages);
+  // `ties`: which tied alternatives to the tree are kept (each edge of the
+  // result and the drawing says whether it is in the tree). Refused up
+  // front when the distances would not fit in memory.
+  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
+                         NetworkTies ties = NetworkTies::kPoppr);
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.

@@ -212,12 +212,24 @@ void Session::MarkLineageBlock(int firstRow) {
   }
 }
 
-Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
+Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (overLineages && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
         "--threshold=T).");
+  // The distances between the nodes grow with G^2 (G: MLGs, in proportion
+  // to the units; the MLL network holds the MLL distances besides).
+  const double nodeShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);
+  if (Status fits = CheckMemory(
+          "The minimum spanning network", info_.unitCount,
+          [&](int units) {
+            const double nodes = std::max(1.0, nodeShare * units);
+            return SpanningNetworkBytes(nodes) * (overLineages ? 2 : 1);
+          },
+          AvailableMemoryBytes());
+      !fits)
+    return fits;
   MlgDistanceTable table(dataset(), mlgs(), distance);
   vireltan::SpanningNetwork network;
   {
@@ -226,9 +238,9 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
     if (overLineages) {
       GroupDistanceRows rows(table, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
-      built = BuildSpanningNetwork(rows, progress_, network);
+      built = BuildSpanningNetwork(rows, ties, progress_, network);
     } else {
-      built = BuildSpanningNetwork(table, progress_, network);
+      built = BuildSpanningNetwork(table, ties, progress_, network);
     }
     if (!built) return built;
   }
@@ -281,7 +293,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
     chart.nodes.push_back(std::move(node));
   }
   for (const SpanningEdge& e : network.edges)
-    chart.edges.push_back({e.from - 1, e.to - 1, e.distance});
+    chart.edges.push_back({e.from - 1, e.to - 1, e.distance, e.inTree});
   chart.visible = true;
   lineages_.network = std::move(chart);
   return Status::Ok();
