@@ -7,6 +7,7 @@
 
 #include "analyses/clonality/association_permutation.h"
 #include "analyses/clonality/population_summary.h"
+#include "common/memory_guard.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
 
@@ -99,6 +100,15 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
     std::sort(all.begin(), all.end());
     units.push_back(std::move(all));
+    // The genotype shuffle's tables grow with N² when genotypes are rare.
+    if (null == IaNull::kGenotypes) {
+      AssociationInput whole = PrepareAssociation(d, units.back(), false);
+      if (Status fits = CheckMemory(
+              "The test of clonality", whole.unitCount,
+              [&](int n) { return AssociationTestBytes(whole, n); }, AvailableMemoryBytes());
+          !fits)
+        return fits;
+    }
     const std::uint32_t runSeed = NewRunSeed();
     for (std::size_t k = 0; k < units.size(); ++k) {
       tests.emplace_back();

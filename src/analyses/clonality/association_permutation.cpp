@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "common/parallel_for.h"
 #include "numeric/random.h"
@@ -128,6 +129,15 @@ class Shuffler {
 };
 
 }  // namespace
+
+double AssociationTestBytes(const AssociationInput& in, int units) {
+  const double share = in.unitCount > 0 ? static_cast<double>(units) / in.unitCount : 1.0;
+  double rows = 0;
+  for (int g : in.genotypeCount) rows += std::min<double>(g * share, units) + 1;
+  const double tables = std::min(rows * units, static_cast<double>(kRowTableBudget));
+  const double threads = std::max(1u, std::thread::hardware_concurrency());
+  return threads * (tables + 4.0 * units * in.locusCount + 2.0 * units);
+}
 
 int PermutationsPerChunk(int units, int loci) {
   // About 5·10^7 pair-locus additions (a few hundredths of a second) per

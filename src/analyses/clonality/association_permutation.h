@@ -66,6 +66,13 @@ Status TestAssociationAlleles(const Dataset& dataset, const std::vector<int>& un
                               IaMissing missing, int permutations, std::uint32_t runSeed,
                               ProgressSink* progress, AssociationTest& test);
 
+// Bytes the genotype-shuffle test of `units` units holds at once when its
+// loci have the genotype counts of `input` scaled to that many units: per
+// thread, the shuffled columns and the rows of shuffled distances (which
+// grow with N² when genotypes are rare, up to a fixed budget per thread).
+// The memory guard's estimate.
+double AssociationTestBytes(const AssociationInput& input, int units);
+
 // Permutations handed out at once: few enough that the cancel flag, polled
 // between them, is seen within a fraction of a second (one at N = 5,000).
 int PermutationsPerChunk(int units, int loci);
