@@ -136,6 +136,7 @@ Status BuildSpanningNetwork(const MlgDistanceRows& distances, NetworkTies ties,
     int u = -1;
     for (int v = 0; v < n; ++v)
       if (!inTree[v] && (u < 0 || key[v] < key[u])) u = v;
+    if (u < 0) break;  // never: a node is left at every step
     inTree[u] = 1;
     if (parent[u] >= 0) {
       const double w = cell(u, parent[u]);
