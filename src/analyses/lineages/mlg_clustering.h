@@ -21,8 +21,11 @@
 //   - poppr's (the default): the groups are taken in the order of their
 //     first sampling unit in the file, and the first closest pair met in
 //     that order (smallest first group, then smallest second) is merged, the
-//     merged group keeping the place of the first. This is merging units in
-//     file order with poppr's mlg.filter, identical units first;
+//     merged group keeping the place of the first: merging units in file
+//     order, identical units first, as poppr's mlg.filter is documented to.
+//     It gives poppr's groups wherever the order of tied merges does not
+//     decide and in many cases where it does, not in all (poppr's exact
+//     order is not documented): the tie line tells the user when it decides;
 //   - lowest MLG: the same with the groups in MLG-number order.
 // Average linkage weighs by units (poppr's: the mean over pairs of sampling
 // units, so a large clone counts for its size) or by MLGs (the mean over
