@@ -64,6 +64,8 @@ void Session::ResetCharts() {
   HideCharts();
   effortCurve_ = EffortCurve::kNone;
   chartsToSave_.clear();
+  savedMap_.reset();
+  networkToSave_ = false;
 }
 
 void Session::ResetForOpen() {
