@@ -5,6 +5,7 @@
 #include <QtCharts/QValueAxis>
 #include <QtCore/QVariant>
 #include <QtGui/QFontMetricsF>
+#include <QtWidgets/QGraphicsLayout>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -309,10 +310,17 @@ void Retick(QChart& chart) {
     // the zero tick as "-0.000".
     const double anchor =
         axis->min() <= 0 && axis->max() >= 0 ? 0.0 : std::ceil(axis->min() / step - 1e-9) * step;
+    const QString format = QString(group ? "%'.%1f" : "%.%1f").arg(DecimalsFor(step));
+    const bool relayout = axis->labelFormat() != format;
+    if (relayout) axis->setLabelFormat(format);
+    // Labels of another width need another layout: asked once the current
+    // one has finished (a change made during a layout is not seen by it).
+    if (relayout && chart.layout())
+      QMetaObject::invokeMethod(
+          &chart, [&chart] { chart.layout()->invalidate(); }, Qt::QueuedConnection);
     if (step == axis->tickInterval() && anchor == axis->tickAnchor()) continue;
     axis->setTickInterval(step);
     axis->setTickAnchor(anchor);
-    axis->setLabelFormat(QString(group ? "%'.%1f" : "%.%1f").arg(DecimalsFor(step)));
     // The tick marks follow a new interval only when the axis is laid out
     // again: switching the tick type there and back makes it so.
     axis->setTickType(QValueAxis::TicksFixed);
@@ -366,8 +374,8 @@ void EqualScale(QChart& chart) {
   if (std::fabs(y->min() - (yLo + yHi - yWanted) / 2) > 1e-9 * yWanted ||
       std::fabs(y->max() - (yLo + yHi + yWanted) / 2) > 1e-9 * yWanted)
     SetRangeWithTicks(y, (yLo + yHi - yWanted) / 2, (yLo + yHi + yWanted) / 2);
-  const int extraX = static_cast<int>((home.width() - width) / 2);
-  const int extraY = static_cast<int>((home.height() - height) / 2);
+  const int extraX = std::max(0, static_cast<int>((home.width() - width) / 2));
+  const int extraY = std::max(0, static_cast<int>((home.height() - height) / 2));
   const QMargins wanted(base.left() + extraX, base.top() + extraY, base.right() + extraX,
                         base.bottom() + extraY);
   // Within a pixel or two the shape is right: no new layout (which would

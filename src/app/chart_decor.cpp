@@ -219,11 +219,13 @@ void ChartDecor::LayOutFrame() {
     if (legendBeside_) {
       // A map keeps the layout that leaves it the larger square.
       LegendLayout side = layOut(true);
-      const double axes = 5 * line;
+      // Room of the axes: labels of up to nine characters and a title
+      // across, a label and a title up.
+      const double across = 5 * line, up = 3 * line;
       const double belowSide =
-          std::min(W - 2 * pad - axes, H - top - pad - footHeight - below.height - gap - axes);
+          std::min(W - 2 * pad - across, H - top - pad - footHeight - below.height - gap - up);
       const double besideSide =
-          std::min(W - 2 * pad - side.width - gap - axes, H - top - pad - footHeight - axes);
+          std::min(W - 2 * pad - side.width - gap - across, H - top - pad - footHeight - up);
       if (besideSide > belowSide) {
         beside = true;
         chosen = side;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/qt_chart_renderer.h"
 #include "app/tform1.h"
 #include "common/version.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     std::cout << vireltan::kVersionLine << '\n';
     return 0;
   }
+  // Qt's own warnings (QPainter's ...) are not for the user.
+  vireltan::app::InstallQtMessageFilter();
   QApplication application(argc, argv);
   QApplication::setOrganizationName("Vireltan");
   QApplication::setApplicationName("Vireltan");

@@ -166,8 +166,12 @@ std::unique_ptr<LaidOutChart> QtChartRenderer::LayOut(const ChartData& data,
   // Apply the layout now, so that the plot area and the point labels sit
   // where they will be drawn. (A map takes its shape in a second layout: a
   // few passes settle it.)
-  for (int pass = 0; pass < 4; ++pass)
+  // Each pass may change tick labels and so the axes' room: a few more
+  // settle it (a fixed number: the layout never runs away).
+  for (int pass = 0; pass < 12; ++pass) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  }
   PlaceChartTexts(*laidOut->chart);
   return laidOut;
 }

@@ -209,7 +209,7 @@ std::string NetworkSvg(const NetworkChart& source, const FigureOptions& options,
   auto closeness = [&](double d) {
     return longest > shortest ? std::clamp((longest - d) / (longest - shortest), 0.0, 1.0) : 1.0;
   };
-  auto widthPoints = [&](double d) { return 0.5 + 1.5 * closeness(d); };
+  auto widthPoints = [&](double d) { return 0.4 + 0.8 * closeness(d); };
 
   // Legend rows below the plot: populations (with a title), node sizes,
   // distances. Each row flows left to right and wraps.

@@ -61,8 +61,8 @@ namespace {
 constexpr int kCloneColours = 8;
 constexpr const char* kClonePalette[kCloneColours] = {"#E69F00", "#0072B2", "#009E73", "#CC79A7",
                                                       "#D55E00", "#56B4E9", "#000000", "#F0E442"};
-constexpr const char* kCloneMarkers[] = {"", "square", "triangle"};
-static_assert(kMapClonesColoured <= kCloneColours * 3);
+constexpr const char* kCloneMarkers[] = {"", "square"};
+static_assert(kMapClonesColoured <= kCloneColours * 2);
 // Opaque light grey, drawn under the clones' colours.
 constexpr const char* kOtherMlgsColour = "#BBBBBB";
 

@@ -22,8 +22,9 @@ namespace vireltan {
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
 // How many of the largest clones the map marks apart: eight colours, then
-// the same colours with square and triangular markers; the others are grey.
-inline constexpr int kMapClonesColoured = 24;
+// the same colours with square markers; the others are grey. More could
+// not be told apart, nor their legend fit beside a map of a journal column.
+inline constexpr int kMapClonesColoured = 16;
 
 // Fills the map chart: its units series gets one point per position of an
 // MLG (units of one MLG at one position make one point labelled "MLG ×n"),

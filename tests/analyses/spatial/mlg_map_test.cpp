@@ -148,7 +148,7 @@ TEST_F(MlgMapTest, UnitsOfOneMlgAtOnePositionMakeOnePointWithTheirCount) {
   EXPECT_NE(chart.foot.find("n units"), std::string::npos);
 }
 
-TEST_F(MlgMapTest, EightColoursThenMarkerShapesForAtMost24Clones) {
+TEST_F(MlgMapTest, EightColoursThenSquaresForAtMost16Clones) {
   Rows rows{{"50", "", "", "1", "2"}};
   // 25 clones of two units each, at distinct genotypes.
   for (int g = 0; g < 25; ++g)
@@ -159,7 +159,7 @@ TEST_F(MlgMapTest, EightColoursThenMarkerShapesForAtMost24Clones) {
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(), "many", chart);
   const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
-  ASSERT_EQ(s->colourLegend.size(), 25u);  // 24 clones and "other MLGs"
+  ASSERT_EQ(s->colourLegend.size(), 17u);  // 16 clones and "other MLGs"
   EXPECT_EQ(s->colourLegend.back().text, "other MLGs");
   std::set<std::string> colours;
   std::set<std::pair<std::string, std::string>> looks;
@@ -168,7 +168,7 @@ TEST_F(MlgMapTest, EightColoursThenMarkerShapesForAtMost24Clones) {
     looks.insert({c.color, c.marker});
   }
   EXPECT_EQ(colours.size(), 9u);  // eight colours and the grey
-  EXPECT_EQ(looks.size(), 25u);   // every clone told apart
+  EXPECT_EQ(looks.size(), 17u);   // every clone told apart
 }
 
 }  // namespace
