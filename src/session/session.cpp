@@ -66,6 +66,7 @@ void Session::ResetCharts() {
   chartsToSave_.clear();
   savedMap_.reset();
   networkToSave_ = false;
+  associationToSave_ = false;
 }
 
 void Session::ResetForOpen() {

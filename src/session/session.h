@@ -367,6 +367,7 @@ class Session {
   // The last map drawn, for SaveMap; whether the network awaits SaveGraph.
   std::optional<ChartData> savedMap_;
   bool networkToSave_ = false;
+  bool associationToSave_ = false;  // the clonality histograms await SaveGraph
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
   LineageState lineages_;

@@ -106,6 +106,9 @@ void Session::NoteChartsShown() {
   // The network stays to be saved until a Save Graph writes it, whatever
   // commands follow it.
   if (lineages_.network.visible) networkToSave_ = true;
+  // So do the histograms of the test of clonality.
+  for (const ChartData& c : associationCharts_)
+    if (c.visible) associationToSave_ = true;
   for (const ChartData& c : charts_) {
     if (!c.visible || c.role == ChartRole::kMap) continue;
     if (c.role == ChartRole::kSamplingEffort && effortCurve_ == EffortCurve::kNone) continue;
@@ -122,8 +125,9 @@ void Session::NoteChartsShown() {
 
 Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options) {
   NoteChartsShown();
-  const bool associationShown = std::any_of(associationCharts_.begin(), associationCharts_.end(),
-                                            [](const ChartData& c) { return c.visible; });
+  const bool associationShown =
+      associationToSave_ || std::any_of(associationCharts_.begin(), associationCharts_.end(),
+                                        [](const ChartData& c) { return c.visible; });
   if (chartsToSave_.empty() && !associationShown && !networkToSave_)
     return Status::Error(
         "There is no chart to save: no command has drawn one since the last save.");
@@ -134,14 +138,14 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     if (Status s = SaveChartFiles(renderer, data, OutputPath(suffix), options); !s) return s;
     chartsToSave_.erase(chartsToSave_.begin());
   }
-  for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
-    if (!associationCharts_[k].visible) continue;
+  for (std::size_t k = 0; k < associationCharts_.size() && associationShown; ++k) {
     if (Status s = SaveChartFiles(renderer, associationCharts_[k],
                                   OutputPath(WithoutSvg(associationSuffixes_[k])), options);
         !s)
       return s;
     associationCharts_[k].visible = false;
   }
+  associationToSave_ = false;
   if (networkToSave_) {
     // The network is drawn by the engine as SVG; the renderer adds its
     // image twins, in the formats and at the size asked for.
