@@ -8,6 +8,7 @@
 #include "app/qt_chart_renderer.h"
 #include "app/tform1.h"
 #include "common/version.h"
+#include "sheet/atomic_file.h"
 
 int main(int argc, char** argv) {
   // Answered before any window system is needed, so that it works on a
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
   }
   // Qt's own warnings (QPainter's ...) are not for the user.
   vireltan::app::InstallQtMessageFilter();
+  // Ended by SIGTERM or SIGINT (a logout, kill, Ctrl+C in the terminal
+  // that started it), the window leaves no temporary file behind.
+  vireltan::RemoveTemporaryFilesOnTermination();
   QApplication application(argc, argv);
   QApplication::setOrganizationName("Vireltan");
   QApplication::setApplicationName("Vireltan");

@@ -69,7 +69,7 @@ Status Session::ExportGenepop(bool cloneCorrect) {
   return WriteFileAtomically(OutputPath(".genepop.gen"), text);
 }
 
-Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
+Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (rarefyTo < 0)
     return Status::Error(
@@ -78,6 +78,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   PopulationSummaryOptions options;
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
+  options.sortPopulations = sortPopulations;
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
@@ -86,10 +87,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  const int row = NextResultsBlockRow();
-  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
-  MarkLineageBlock(row);
-  return WriteResultsLog();
+  return AppendSummaryBlock(block, cloneCorrect);
 }
 
 }  // namespace vireltan
