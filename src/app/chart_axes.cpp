@@ -5,6 +5,7 @@
 #include <QtCharts/QValueAxis>
 #include <QtCore/QVariant>
 #include <QtGui/QFontMetricsF>
+#include <QtWidgets/QGraphicsLayout>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +19,10 @@ namespace vireltan::app {
 namespace {
 constexpr char kIncrementProperty[] = "vireltanIncrement";
 constexpr char kBaseMarginsProperty[] = "vireltanBaseMargins";
+constexpr char kGroupDigitsProperty[] = "vireltanGroupDigits";
+// Most ticks an axis may have whatever its range: Qt Charts makes one
+// item per tick, so a tiny step over a huge range would exhaust memory.
+constexpr double kMaxTicks = 25;
 constexpr char kHomeMinProperty[] = "vireltanHomeMin";
 constexpr char kHomeMaxProperty[] = "vireltanHomeMax";
 QString ToQ(const std::string& text) {
@@ -146,7 +151,16 @@ constexpr double kVerticalLabelGap = 0.04;
 
 }  // namespace
 
-QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal) {
+double SmallerNiceStep(double step) {
+  const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+  const double mantissa = step / power;
+  if (mantissa > 4.5) return 2 * power;
+  if (mantissa > 1.5) return power;
+  return 0.5 * power;
+}
+
+QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal,
+                        bool groupDigits) {
   double lo = 0, hi = 1;
   if (settings.fixedRange) {
     lo = settings.minimum;
@@ -220,6 +234,7 @@ QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool hori
     value->setTickInterval(step);
     value->setTickAnchor(std::ceil(lo / step) * step);
     value->setLabelFormat("%.10g");
+    value->setProperty(kGroupDigitsProperty, groupDigits);
     // The range the data asks for, to which an equal scale returns.
     value->setProperty(kHomeMinProperty, lo);
     value->setProperty(kHomeMaxProperty, hi);
@@ -242,37 +257,70 @@ int DecimalsFor(double step) {
   return std::clamp(decimals, 0, 10);
 }
 
+// Sets the tick step of `axis` for `lo`..`hi` before its range, so that
+// no layout ever sees a small step over a huge range.
+void SetRangeWithTicks(QValueAxis* axis, double lo, double hi) {
+  const double step = NiceStep(hi - lo, 5);
+  if (step > 0 && std::isfinite(step)) {
+    axis->setTickInterval(step);
+    axis->setTickAnchor(std::ceil(lo / step) * step);
+  }
+  axis->setRange(lo, hi);
+}
+
+// Ticks of step `step` within lo..hi.
+double TickCount(double lo, double hi, double step) {
+  return std::floor(hi / step + 1e-9) - std::ceil(lo / step - 1e-9) + 1;
+}
+
 void Retick(QChart& chart) {
   const QRectF plot = chart.plotArea();
+  const int minimumTicks = chart.property("vireltanEqualScale").toBool() ? 4 : 3;
   for (QAbstractAxis* a : chart.axes()) {
     auto* axis = qobject_cast<QValueAxis*>(a);
     if (!axis) continue;
     const bool horizontal = axis->orientation() == Qt::Horizontal;
     const double span = axis->max() - axis->min();
-    if (!(span > 0) || plot.width() <= 0) continue;
+    if (!(span > 0) || !std::isfinite(span) || plot.width() <= 0) continue;
+    const bool group = axis->property(kGroupDigitsProperty).toBool();
     const QFontMetricsF metrics(axis->labelsFont());
     // Room a label needs: its widest text across, or a line and a half up.
     double step = NiceStep(span, 8);
     const double increment = axis->property(kIncrementProperty).toDouble();
     for (int attempt = 0; attempt < 3; ++attempt) {
       const int decimals = DecimalsFor(step);
-      const QString widest =
-          QString::number(std::max(std::fabs(axis->min()), std::fabs(axis->max())), 'f', decimals);
-      const double room =
-          horizontal ? metrics.horizontalAdvance("-" + widest) + 14 : metrics.height() * 1.6;
+      QString widest = QString::asprintf(group ? "%'.*f" : "%.*f", decimals,
+                                         std::max(std::fabs(axis->min()), std::fabs(axis->max())));
+      const double room = horizontal ? metrics.horizontalAdvance("-" + widest) + metrics.height()
+                                     : metrics.height() * 1.6;
       const double length = horizontal ? plot.width() : plot.height();
-      const int fit = std::max(2, static_cast<int>(length / room));
+      const int fit = std::max(minimumTicks - 1, static_cast<int>(length / room));
       step = NiceStep(span, fit);
       if (increment > 0 && step < increment) step = increment;
     }
+    // At least the minimum number of ticks, with round steps (a fixed
+    // number of halvings: bounded whatever the span).
+    for (int k = 0; k < 12 && TickCount(axis->min(), axis->max(), step) < minimumTicks; ++k) {
+      const double smaller = SmallerNiceStep(step);
+      if (increment > 0 && smaller < increment) break;
+      step = smaller;
+    }
+    while (span / step > kMaxTicks) step *= 2;
     // Anchored at 0 when the axis crosses it, so that no rounding writes
     // the zero tick as "-0.000".
     const double anchor =
         axis->min() <= 0 && axis->max() >= 0 ? 0.0 : std::ceil(axis->min() / step - 1e-9) * step;
+    const QString format = QString(group ? "%'.%1f" : "%.%1f").arg(DecimalsFor(step));
+    const bool relayout = axis->labelFormat() != format;
+    if (relayout) axis->setLabelFormat(format);
+    // Labels of another width need another layout: asked once the current
+    // one has finished (a change made during a layout is not seen by it).
+    if (relayout && chart.layout())
+      QMetaObject::invokeMethod(
+          &chart, [&chart] { chart.layout()->invalidate(); }, Qt::QueuedConnection);
     if (step == axis->tickInterval() && anchor == axis->tickAnchor()) continue;
     axis->setTickInterval(step);
     axis->setTickAnchor(anchor);
-    axis->setLabelFormat(QString("%.%1f").arg(DecimalsFor(step)));
     // The tick marks follow a new interval only when the axis is laid out
     // again: switching the tick type there and back makes it so.
     axis->setTickType(QValueAxis::TicksFixed);
@@ -295,6 +343,7 @@ void EqualScale(QChart& chart) {
   if (!x || !y) return;
   if (!chart.property(kBaseMarginsProperty).isValid())
     chart.setProperty(kBaseMarginsProperty, QVariant::fromValue(chart.margins()));
+  chart.setProperty("vireltanEqualScale", true);
   const QMargins base = chart.property(kBaseMarginsProperty).value<QMargins>();
   const QMargins now = chart.margins();
   // Where the plot would be without the extra margins.
@@ -310,18 +359,23 @@ void EqualScale(QChart& chart) {
   const double yHi = y->property(kHomeMaxProperty).toDouble();
   const double xSpan = xHi - xLo, ySpan = yHi - yLo;
   if (!(xSpan > 0) || !(ySpan > 0)) return;
-  const double unitsPerPixel = std::max(xSpan / home.width(), ySpan / home.height());
-  double width = std::max(xSpan / unitsPerPixel, home.width() / 4);
-  double height = std::max(ySpan / unitsPerPixel, home.height() / 4);
+  // A margin of half a line of the tick labels (about a marker's width)
+  // around the data, so that no point at the edge is cut.
+  const double margin = std::min(QFontMetricsF(x->labelsFont()).height() * 0.6,
+                                 std::min(home.width(), home.height()) / 8);
+  const double unitsPerPixel =
+      std::max(xSpan / (home.width() - 2 * margin), ySpan / (home.height() - 2 * margin));
+  double width = std::max(xSpan / unitsPerPixel + 2 * margin, home.width() / 4);
+  double height = std::max(ySpan / unitsPerPixel + 2 * margin, home.height() / 4);
   const double xWanted = width * unitsPerPixel, yWanted = height * unitsPerPixel;
   if (std::fabs(x->min() - (xLo + xHi - xWanted) / 2) > 1e-9 * xWanted ||
       std::fabs(x->max() - (xLo + xHi + xWanted) / 2) > 1e-9 * xWanted)
-    x->setRange((xLo + xHi - xWanted) / 2, (xLo + xHi + xWanted) / 2);
+    SetRangeWithTicks(x, (xLo + xHi - xWanted) / 2, (xLo + xHi + xWanted) / 2);
   if (std::fabs(y->min() - (yLo + yHi - yWanted) / 2) > 1e-9 * yWanted ||
       std::fabs(y->max() - (yLo + yHi + yWanted) / 2) > 1e-9 * yWanted)
-    y->setRange((yLo + yHi - yWanted) / 2, (yLo + yHi + yWanted) / 2);
-  const int extraX = static_cast<int>((home.width() - width) / 2);
-  const int extraY = static_cast<int>((home.height() - height) / 2);
+    SetRangeWithTicks(y, (yLo + yHi - yWanted) / 2, (yLo + yHi + yWanted) / 2);
+  const int extraX = std::max(0, static_cast<int>((home.width() - width) / 2));
+  const int extraY = std::max(0, static_cast<int>((home.height() - height) / 2));
   const QMargins wanted(base.left() + extraX, base.top() + extraY, base.right() + extraX,
                         base.bottom() + extraY);
   // Within a pixel or two the shape is right: no new layout (which would
@@ -335,6 +389,7 @@ void EqualScale(QChart& chart) {
 }  // namespace
 
 void KeepTicksRound(QChart& chart, bool equalScale) {
+  if (equalScale) chart.setProperty("vireltanEqualScale", true);
   QObject::connect(&chart, &QChart::plotAreaChanged, &chart, [&chart, equalScale](const QRectF& r) {
     (void)r;
     if (equalScale) EqualScale(chart);

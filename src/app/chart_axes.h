@@ -38,11 +38,19 @@ double NiceStep(double span, int ticks);
 
 // A horizontal or vertical axis for `settings` over the data's extent: a
 // category axis when the analysis gives custom labels, else a value axis
-// whose ticks the chart keeps round (see KeepTicksRound).
-QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal);
+// whose ticks the chart keeps round (see KeepTicksRound); `groupDigits`
+// writes its ticks with thousands separators.
+QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool horizontal,
+                        bool groupDigits = false);
+
+// The next rounder step below `step` (5 -> 2 -> 1 -> 0.5 times a power of
+// ten).
+double SmallerNiceStep(double step);
 
 // Keeps the value axes of `chart` at round ticks spaced for their labels to
-// fit the plot area, after each resize, zoom or pan; with `equalScale` the
+// fit the plot area (at least 3 ticks, 4 on a map), after each resize, zoom
+// or pan; whatever the spans, an axis never has more than about 25 ticks
+// (the tick step is set before any range change); with `equalScale` the
 // axes' ranges are also widened so that one unit has the same length across
 // and up.
 void KeepTicksRound(QChart& chart, bool equalScale);

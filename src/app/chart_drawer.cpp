@@ -12,6 +12,7 @@
 #include <QtGui/QFont>
 #include <QtGui/QPen>
 #include <QtGui/QResizeEvent>
+#include <QtWidgets/QGraphicsLayout>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <algorithm>
 #include <cmath>
@@ -22,20 +23,24 @@
 #include <vector>
 
 #include "app/chart_axes.h"
+#include "app/chart_decor.h"
+#include "charts/figure_text.h"
 
 namespace vireltan::app {
 
 namespace {
 
-constexpr int kMarkFontPixels = 11;  // point labels of the MLG map
 const QColor kDefaultPointColor(0, 0, 160);
 const QColor kDefaultLineColor(0, 0, 0);
 const QColor kDefaultBarColor(150, 150, 150);  // histogram bars are grey
 const QColor kDefaultBoxColor(0, 0, 0);
 
 QString ToQ(const std::string& text) {
-  return QString::fromStdString(text);
+  return ChartTextForFigure(text);
 }
+
+using LegendEntry = ChartDecor::LegendEntry;
+using Symbol = LegendEntry::Symbol;
 
 QColor ColorOr(const std::string& name, const QColor& fallback) {
   if (name.empty()) return fallback;
@@ -47,65 +52,6 @@ bool Finite(double x, double y) {
   return std::isfinite(x) && std::isfinite(y);
 }
 
-// The texts drawn over a chart that Qt Charts does not place itself: one
-// label above each labelled point, a subtitle and a foot. Owned by the
-// chart (a child QObject); its items are children of the chart's graphics.
-class ChartTexts : public QObject {
- public:
-  struct Mark {
-    QGraphicsSimpleTextItem* item;
-    QPointF value;
-    QAbstractSeries* series;
-  };
-
-  explicit ChartTexts(QChart& chart) : QObject(&chart), chart_(chart) {
-    setObjectName("ChartTexts");
-    QObject::connect(&chart, &QChart::plotAreaChanged, this, [this] { Place(); });
-  }
-  // The items are children of the chart's graphics and die with it; a
-  // redraw removes them explicitly.
-  void DeleteItems() {
-    for (Mark& m : marks) delete m.item;
-    marks.clear();
-    delete subtitle;
-    delete foot;
-    subtitle = foot = nullptr;
-  }
-
-  void Place() {
-    const QRectF plot = chart_.plotArea();
-    const QRectF tolerant = plot.adjusted(-1, -1, 1, 1);
-    // A label that would cover one already placed is left out: crowded
-    // points keep the first label (the largest clone's, as the analysis
-    // orders them) readable rather than a pile of digits.
-    std::vector<QRectF> placed;
-    for (Mark& m : marks) {
-      QPointF at = chart_.mapToPosition(m.value, m.series);
-      QRectF box = m.item->boundingRect();
-      m.item->setPos(at.x() - box.width() / 2, at.y() - box.height() - 1);
-      QRectF where = m.item->mapRectToParent(box).adjusted(-1, 0, 1, 0);
-      bool free = std::none_of(placed.begin(), placed.end(),
-                               [&](const QRectF& r) { return r.intersects(where); });
-      bool shown = plot.width() > 0 && tolerant.contains(at) && free;
-      m.item->setVisible(shown);
-      if (shown) placed.push_back(where);
-    }
-    if (subtitle) subtitle->setPos(plot.left() + 6, plot.top() + 4);
-    if (foot) {
-      QRectF box = foot->boundingRect();
-      foot->setPos(plot.left(), chart_.size().height() - box.height() - 6);
-    }
-  }
-
-  std::vector<Mark> marks;
-  bool showLabels = true;
-  QGraphicsSimpleTextItem* subtitle = nullptr;
-  QGraphicsSimpleTextItem* foot = nullptr;
-
- private:
-  QChart& chart_;
-};
-
 void Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
   chart.addSeries(series);
   series->attachAxis(x);
@@ -113,77 +59,95 @@ void Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
 }
 
 void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
-                ChartTexts& texts) {
-  // One Qt series per colour, the first carrying the series' name; the
-  // legend names each colour as the analysis says (a clone), in its order.
-  std::map<std::string, QScatterSeries*> byColour;
+                ChartDecor& decor, const ChartStyle& style) {
+  // One Qt series per colour and marker, the first carrying the series'
+  // name; the legend names each as the analysis says (a clone), in its
+  // order.
+  std::map<std::pair<std::string, std::string>, QScatterSeries*> byKey;
   std::vector<QScatterSeries*> order;
-  auto seriesFor = [&](const std::string& colour) {
-    auto it = byColour.find(colour);
-    if (it != byColour.end()) return it->second;
+  std::vector<QString> legends;
+  std::vector<std::string> markers;
+  auto seriesFor = [&](const std::string& colour, const std::string& marker) {
+    auto it = byKey.find({colour, marker});
+    if (it != byKey.end()) return it->second;
     auto* q = new QScatterSeries;
     q->setObjectName(order.empty() ? SeriesObjectName(s.name)
-                                   : SeriesObjectName(s.name) + " " + ToQ(colour));
-    q->setName(ToQ(s.legend));
+                                   : SeriesObjectName(s.name) + " " + ToQ(colour) +
+                                         (marker.empty() ? QString() : " " + ToQ(marker)));
+    QString legend = ToQ(s.legend);
     for (const ColourLegend& entry : s.colourLegend)
-      if (entry.color == colour) q->setName(ToQ(entry.text));
+      if (entry.color == colour && entry.marker == marker) legend = ToQ(entry.text);
     QColor c = ColorOr(colour, ColorOr(s.color, kDefaultPointColor));
+    q->setName(legend);
     q->setColor(c);
     q->setBorderColor(c);
-    q->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    byColour[colour] = q;
+    q->setMarkerShape(marker == "square"     ? QScatterSeries::MarkerShapeRectangle
+                      : marker == "triangle" ? QScatterSeries::MarkerShapeTriangle
+                                             : QScatterSeries::MarkerShapeCircle);
+    byKey[{colour, marker}] = q;
     order.push_back(q);
+    legends.push_back(legend);
+    markers.push_back(marker);
     return q;
   };
-  for (const ColourLegend& entry : s.colourLegend) seriesFor(entry.color);
+  for (const ColourLegend& entry : s.colourLegend) seriesFor(entry.color, entry.marker);
   bool labelled = s.showMarks && std::any_of(s.points.begin(), s.points.end(),
                                              [](const ChartPoint& p) { return !p.label.empty(); });
-  if (s.points.empty()) seriesFor("");
+  if (s.points.empty()) seriesFor("", "");
   std::vector<std::pair<QScatterSeries*, const ChartPoint*>> placed;
   for (const ChartPoint& p : s.points) {
     if (!Finite(p.x, p.y)) continue;
-    QScatterSeries* q = seriesFor(p.color);
+    QScatterSeries* q = seriesFor(p.color, p.marker);
     q->append(p.x, p.y);
     if (labelled && !p.label.empty()) placed.push_back({q, &p});
   }
-  for (QScatterSeries* q : order) {
+  // The last legend entries (the grey "other MLGs") are drawn first, under
+  // the clones' colours.
+  for (size_t k = order.size(); k-- > 0;) {
+    QScatterSeries* q = order[k];
     // Labelled points are small dots under their label; bare points are
     // circles that stand out on their own.
-    q->setMarkerSize(labelled ? 7 : 8);
-    if (labelled) q->setBorderColor(q->color().darker(160));
+    q->setMarkerSize(style.Units(labelled ? 3.5 : 4));
+    QPen border(labelled ? q->color().darker(160) : q->color());
+    border.setWidthF(style.Units(0.4));
+    q->setPen(border);
     Attach(chart, q, x, y);
   }
-  if (!texts.showLabels) return;
-  QFont font;
-  font.setPixelSize(kMarkFontPixels);
-  for (auto& [q, p] : placed) {
-    auto* item = new QGraphicsSimpleTextItem(ToQ(p->label), &chart);
-    item->setFont(font);
-    item->setBrush(Qt::black);
-    item->setZValue(10);
-    texts.marks.push_back({item, QPointF(p->x, p->y), q});
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (legends[k].isEmpty()) continue;
+    QPen pen(order[k]->pen());
+    decor.AddLegendEntry({markers[k] == "square"     ? Symbol::kSquare
+                          : markers[k] == "triangle" ? Symbol::kTriangle
+                                                     : Symbol::kCircle,
+                          order[k]->color(), pen, legends[k]});
   }
+  if (!decor.showLabels) return;
+  for (auto& [q, p] : placed) decor.AddMark(ToQ(p->label), QPointF(p->x, p->y), q);
 }
 
-void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
+              ChartDecor& decor, const ChartStyle& style) {
   auto* q = new QLineSeries;
   q->setObjectName(SeriesObjectName(s.name));
   q->setName(ToQ(s.legend));
   QColor c =
       ColorOr(s.color, s.points.empty() ? kDefaultLineColor
                                         : ColorOr(s.points.front().color, kDefaultLineColor));
-  q->setPen(QPen(c, s.dashed ? 1 : 2, s.dashed ? Qt::DashLine : Qt::SolidLine));
+  QPen pen(c, style.Units(s.dashed ? 0.75 : 1.25), s.dashed ? Qt::DashLine : Qt::SolidLine);
+  q->setPen(pen);
   if (s.markers) {
     q->setPointsVisible(true);
-    q->setMarkerSize(7);
+    q->setMarkerSize(style.Units(3));
   }
   for (const ChartPoint& p : s.points)
     if (Finite(p.x, p.y)) q->append(p.x, p.y);
   Attach(chart, q, x, y);
+  if (!s.legend.empty()) decor.AddLegendEntry({Symbol::kLine, c, pen, ToQ(s.legend)});
 }
 
 // A shaded area between two curves (an envelope, a range, mean +- SE).
-void DrawBand(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+void DrawBand(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
+              ChartDecor& decor, const ChartStyle& style) {
   auto* lower = new QLineSeries;
   auto* upper = new QLineSeries;
   for (size_t i = 0; i < s.points.size() && i < s.high.size(); ++i) {
@@ -201,13 +165,19 @@ void DrawBand(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   QColor fill = c;
   fill.setAlpha(70);
   band->setBrush(fill);
-  band->setPen(QPen(c, 1, Qt::DotLine));
+  band->setPen(QPen(c, style.Units(0.5), Qt::DotLine));
   Attach(chart, band, x, y);
+  // A translucent band would read as hollow in the legend.
+  QColor solid = fill;
+  solid.setAlpha(160);
+  if (!s.legend.empty())
+    decor.AddLegendEntry({Symbol::kFilledBox, solid, QPen(solid, style.Units(0.5)), ToQ(s.legend)});
 }
 
 // Bars of full width (touching), drawn as one filled outline from the axis
 // so that they sit on a numeric axis like the other series.
-void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y) {
+void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
+              ChartDecor& decor, const ChartStyle& style) {
   auto* outline = new QLineSeries;
   double half = BarWidth(s) / 2;
   std::vector<ChartPoint> bars;
@@ -228,22 +198,26 @@ void DrawBars(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   QColor c = ColorOr(
       s.color, bars.empty() ? kDefaultBarColor : ColorOr(bars.front().color, kDefaultBarColor));
   area->setBrush(c);
-  area->setPen(QPen(c.darker(150), 1));
+  area->setPen(QPen(c.darker(150), style.Units(0.5)));
   Attach(chart, area, x, y);
+  if (!s.legend.empty())
+    decor.AddLegendEntry(
+        {Symbol::kFilledBox, c, QPen(c.darker(150), style.Units(0.5)), ToQ(s.legend)});
 }
 
 // Above this many boxes a box is a few pixels wide (a comb) and Qt Charts slows
 // down with the several series each box needs: the boxes are then drawn as
 // one band from the lower to the upper quartiles with the medians as a
 // dotted line, which shows the same curve in three series.
-// Marks the line that carries the legend of a series of boxes.
-constexpr const char* kBoxLegendProperty = "vireltanBoxLegend";
-
 constexpr size_t kMaxSeparateBoxes = 30;
 
 void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
-                 const std::vector<BoxStats>& boxes, QAbstractAxis* x, QAbstractAxis* y) {
+                 const std::vector<BoxStats>& boxes, QAbstractAxis* x, QAbstractAxis* y,
+                 ChartDecor& decor, const ChartStyle& style) {
   const QColor c = kDefaultBoxColor;
+  const double lineWidth = style.Units(0.5);
+  if (!legend.isEmpty())
+    decor.AddLegendEntry({Symbol::kFilledBox, QColor(205, 205, 205), QPen(c, lineWidth), legend});
   auto* upper = new QLineSeries;
   auto* lower = new QLineSeries;
   auto* median = new QLineSeries;
@@ -258,10 +232,10 @@ void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
   band->setObjectName(name);
   band->setName(legend);
   band->setBrush(QColor(205, 205, 205));
-  band->setPen(QPen(c, 1));
+  band->setPen(QPen(c, lineWidth));
   Attach(chart, band, x, y);
   median->setObjectName(name + " median");
-  median->setPen(QPen(c, 1, Qt::DotLine));
+  median->setPen(QPen(c, lineWidth, Qt::DotLine));
   Attach(chart, median, x, y);
   // Whiskers beyond the quartiles, as thin lines along the band.
   auto whiskers = [&](const QString& suffix, bool upperSide) {
@@ -278,7 +252,7 @@ void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
       return;
     }
     w->setObjectName(name + suffix);
-    w->setPen(QPen(c, 1, Qt::DashLine));
+    w->setPen(QPen(c, lineWidth, Qt::DashLine));
     Attach(chart, w, x, y);
   };
   whiskers(" upper whisker", true);
@@ -286,7 +260,8 @@ void DrawBoxBand(QChart& chart, const QString& name, const QString& legend,
 }
 
 void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAxis* y,
-               double xSpan) {
+               double xSpan, ChartDecor& decor, const ChartStyle& style) {
+  const double lineWidth = style.Units(0.5);
   std::vector<BoxStats> boxes;
   for (BoxStats b : s.boxes) {
     if (!std::isfinite(b.x) || !Finite(b.lowerQuartile, b.upperQuartile) ||
@@ -299,17 +274,15 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
   std::stable_sort(boxes.begin(), boxes.end(),
                    [](const BoxStats& a, const BoxStats& b) { return a.x < b.x; });
   if (boxes.size() > kMaxSeparateBoxes)
-    return DrawBoxBand(chart, SeriesObjectName(s.name), ToQ(s.legend), boxes, x, y);
+    return DrawBoxBand(chart, SeriesObjectName(s.name), ToQ(s.legend), boxes, x, y, decor, style);
 
   double half = BoxHalfWidth(s, xSpan, chart.size().width());
   QColor c = kDefaultBoxColor;
+  if (!s.legend.empty())
+    decor.AddLegendEntry({Symbol::kHollowBox, QColor(), QPen(c, lineWidth), ToQ(s.legend)});
   int n = 0;
   auto line = [&](const QString& suffix, const QPen& pen) {
     auto* q = new QLineSeries;
-    if (n == 0) {
-      q->setName(ToQ(s.legend));
-      q->setProperty(kBoxLegendProperty, true);  // its legend marker is a box
-    }
     q->setObjectName(n++ == 0 ? SeriesObjectName(s.name) : SeriesObjectName(s.name) + suffix);
     q->setPen(pen);
     return q;
@@ -318,7 +291,7 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
   int index = 0;
   for (const BoxStats& b : boxes) {
     QString tag = QString(" box %1").arg(++index);
-    auto* box = line(tag, QPen(c, 1));
+    auto* box = line(tag, QPen(c, lineWidth));
     box->append(b.x - half, b.lowerQuartile);
     box->append(b.x + half, b.lowerQuartile);
     box->append(b.x + half, b.upperQuartile);
@@ -331,51 +304,18 @@ void DrawBoxes(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractA
     median->append(b.x + half, b.median);
     Attach(chart, median, x, y);
     if (b.lowerWhisker < b.lowerQuartile) {
-      auto* w = line(tag + " lower whisker", QPen(c, 1));
+      auto* w = line(tag + " lower whisker", QPen(c, lineWidth));
       w->append(b.x, b.lowerQuartile);
       w->append(b.x, b.lowerWhisker);
       Attach(chart, w, x, y);
     }
     if (b.upperWhisker > b.upperQuartile) {
-      auto* w = line(tag + " upper whisker", QPen(c, 1));
+      auto* w = line(tag + " upper whisker", QPen(c, lineWidth));
       w->append(b.x, b.upperQuartile);
       w->append(b.x, b.upperWhisker);
       Attach(chart, w, x, y);
     }
   }
-}
-
-// The legend lists the series the analysis named for it; the parts of a
-// series (boxes, colours without a name) stay out. A map puts it on the
-// right, beside its square plot; other charts under the title. Each marker
-// looks like what it names: a line for a line, a filled square for a band
-// or bars, a hollow box for boxes (drawn with lines, whose own marker would
-// be a line).
-void ShowLegend(QChart& chart, bool besidePlot) {
-  QLegend* legend = chart.legend();
-  legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
-  bool any = false;
-  for (QLegendMarker* marker : legend->markers()) {
-    bool named = !marker->series()->name().isEmpty();
-    marker->setVisible(named);
-    any = any || named;
-    if (marker->series()->property(kBoxLegendProperty).toBool()) {
-      marker->setShape(QLegend::MarkerShapeRectangle);
-      marker->setBrush(QColor(Qt::transparent));  // hollow
-      marker->setPen(QPen(kDefaultBoxColor, 1));
-    } else if (auto* area = qobject_cast<QAreaSeries*>(marker->series())) {
-      QColor fill = area->brush().color();
-      fill.setAlpha(std::max(fill.alpha(), 160));  // a translucent band reads as hollow
-      marker->setShape(QLegend::MarkerShapeRectangle);
-      marker->setBrush(fill);
-      marker->setPen(QPen(fill, 1));
-    }
-  }
-  legend->setVisible(any);
-  legend->setAlignment(besidePlot ? Qt::AlignRight : Qt::AlignTop);
-  QFont font = legend->font();
-  font.setPointSize(8);
-  legend->setFont(font);
 }
 
 }  // namespace
@@ -419,8 +359,12 @@ QAbstractSeries* FindSeries(QChart& chart, const QString& name) {
   return nullptr;
 }
 
-void DrawChart(QChart& chart, const ChartData& data) {
-  if (auto* old = chart.findChild<ChartTexts*>("ChartTexts", Qt::FindDirectChildrenOnly)) {
+QString ChartTextForFigure(const std::string& text) {
+  return QString::fromStdString(RoundNumbersInText(XmlSafeText(text)));
+}
+
+void DrawChart(QChart& chart, const ChartData& data, const ChartStyle& style) {
+  if (auto* old = chart.findChild<ChartDecor*>("ChartTexts", Qt::FindDirectChildrenOnly)) {
     old->DeleteItems();
     delete old;
   }
@@ -434,20 +378,28 @@ void DrawChart(QChart& chart, const ChartData& data) {
   chart.setAnimationOptions(QChart::NoAnimation);
   chart.setBackgroundBrush(Qt::white);
   chart.setBackgroundRoundness(0);
-  QFont titleFont = chart.titleFont();
-  titleFont.setBold(true);
-  titleFont.setPointSize(10);
-  chart.setTitleFont(titleFont);
-  chart.setTitle(ToQ(data.title));
+  chart.setBackgroundPen(Qt::NoPen);
+  if (chart.layout()) chart.layout()->setContentsMargins(0, 0, 0, 0);
+  // Title and legend are drawn by the decor, which wraps them instead of
+  // shortening them with "…".
+  chart.setTitle(QString());
+  chart.legend()->hide();
 
-  auto* texts = new ChartTexts(chart);
-  texts->showLabels = data.showPointLabels;
+  auto* decor = new ChartDecor(chart, style, data.equalScale);
+  decor->showLabels = data.showPointLabels;
+  decor->SetTitle(ToQ(data.title));
+  decor->SetLegendTitle(ToQ(data.legendTitle));
   Extent xData, yData;
   AddToExtents(data, xData, yData);
-  QAbstractAxis* x = MakeAxis(data.bottom, xData, true);
-  QAbstractAxis* y = MakeAxis(data.left, yData, false);
+  QAbstractAxis* x = MakeAxis(data.bottom, xData, true, data.groupDigits);
+  QAbstractAxis* y = MakeAxis(data.left, yData, false, data.groupDigits);
+  for (QAbstractAxis* axis : {x, y}) {
+    QPen line(Qt::black, style.Units(0.5));
+    axis->setLinePen(line);
+  }
   chart.addAxis(x, Qt::AlignBottom);
   chart.addAxis(y, Qt::AlignLeft);
+  decor->SetAxisTitles(x, ToQ(data.bottom.title), y, ToQ(data.left.title));
   double xSpan = 1;
   if (auto* v = qobject_cast<QValueAxis*>(x)) xSpan = v->max() - v->min();
   if (auto* c = qobject_cast<QCategoryAxis*>(x)) xSpan = c->max() - c->min();
@@ -455,31 +407,26 @@ void DrawChart(QChart& chart, const ChartData& data) {
   for (const ChartSeries& s : data.series) {
     switch (s.kind) {
       case ChartSeries::Kind::kPoints:
-        DrawPoints(chart, s, x, y, *texts);
+        DrawPoints(chart, s, x, y, *decor, style);
         break;
       case ChartSeries::Kind::kLine:
-        DrawLine(chart, s, x, y);
+        DrawLine(chart, s, x, y, *decor, style);
         break;
       case ChartSeries::Kind::kBars:
-        DrawBars(chart, s, x, y);
+        DrawBars(chart, s, x, y, *decor, style);
         break;
       case ChartSeries::Kind::kBoxes:
-        DrawBoxes(chart, s, x, y, xSpan);
+        DrawBoxes(chart, s, x, y, xSpan, *decor, style);
         break;
       case ChartSeries::Kind::kBand:
-        DrawBand(chart, s, x, y);
+        DrawBand(chart, s, x, y, *decor, style);
         break;
     }
   }
-  ShowLegend(chart, data.equalScale);
   KeepTicksRound(chart, data.equalScale);
-
-  if (!data.subtitle.empty())
-    texts->subtitle = new QGraphicsSimpleTextItem(ToQ(data.subtitle), &chart);
-  if (!data.foot.empty()) texts->foot = new QGraphicsSimpleTextItem(ToQ(data.foot), &chart);
-  // Room under the bottom axis title for the foot.
-  chart.setMargins(QMargins(12, 24, 24, data.foot.empty() ? 8 : 28));
-  texts->Place();
+  decor->SetSubtitle(ToQ(data.subtitle));
+  decor->SetFoot(ToQ(data.foot));
+  decor->Place();
 }
 
 void ShowChart(QChartView& view, const ChartData& data) {
@@ -495,7 +442,7 @@ void ShowChart(QChartView& view, const ChartData& data) {
 }
 
 void PlaceChartTexts(QChart& chart) {
-  if (auto* texts = chart.findChild<ChartTexts*>("ChartTexts", Qt::FindDirectChildrenOnly))
+  if (auto* texts = chart.findChild<ChartDecor*>("ChartTexts", Qt::FindDirectChildrenOnly))
     texts->Place();
 }
 

@@ -8,15 +8,35 @@
 #include <QtCharts/QChartView>
 
 #include "charts/chart_data.h"
+#include "charts/chart_renderer.h"
 
 namespace vireltan::app {
+
+// Sizes of a chart's texts and lines in points (1/72 inch), and the layout
+// units per point: 96/72 for the window's pixels, 2 for figure files
+// (laid out in half points, so that whole and half point sizes are exact).
+struct ChartStyle {
+  double fontPoints = 8;   // tick labels, legend, point labels, notes
+  double titlePoints = 9;  // title and axis titles
+  bool showTitle = true;
+  double unitsPerPoint = 96.0 / 72.0;
+  static ChartStyle ForFigure(const FigureOptions& options, double unitsPerPoint) {
+    return {options.fontPoints, options.titlePoints, options.showTitle, unitsPerPoint};
+  }
+  // Layout units of `points`.
+  double Units(double points) const { return points * unitsPerPoint; }
+};
+
+// A text of the engine as a figure writes it: numbers to four significant
+// digits, no control characters.
+QString ChartTextForFigure(const std::string& text);
 
 // Replaces everything on `chart` by the drawing of `data`. The chart keeps
 // no reference to `data`. Each ChartSeries becomes a Qt series whose
 // objectName is its component name (SeriesObjectName: "Series1" ...); extra
 // Qt series that a kind needs (one per colour, the parts of a box) are named
 // after it.
-void DrawChart(QChart& chart, const ChartData& data);
+void DrawChart(QChart& chart, const ChartData& data, const ChartStyle& style = {});
 
 // Shows the drawing of `data` in `view` on a new chart and deletes the chart
 // shown before. A chart redrawn in place can keep the graphics of the axes

@@ -48,17 +48,17 @@ void GuiProgressSink::End() {
   if (callbacks_.end) Post(callbacks_.end);
 }
 
-Status GuiChartRenderer::SaveFigure(const ChartData& chart, const std::string& basePath,
-                                    const FigureOptions& options) {
+Status GuiChartRenderer::RenderFigure(const ChartData& chart, const FigureOptions& options,
+                                      FigureBytes& out) {
   Status status;
-  RunOnThreadOf(context_, [&] { status = renderer_.SaveFigure(chart, basePath, options); });
+  RunOnThreadOf(context_, [&] { status = renderer_.RenderFigure(chart, options, out); });
   return status;
 }
 
-Status GuiChartRenderer::SaveSvgDrawing(const std::string& svg, const std::string& basePath,
-                                        const FigureOptions& options) {
+Status GuiChartRenderer::RenderSvgDrawing(const std::string& svg, const FigureOptions& options,
+                                          FigureBytes& out) {
   Status status;
-  RunOnThreadOf(context_, [&] { status = renderer_.SaveSvgDrawing(svg, basePath, options); });
+  RunOnThreadOf(context_, [&] { status = renderer_.RenderSvgDrawing(svg, options, out); });
   return status;
 }
 

@@ -62,10 +62,10 @@ class GuiProgressSink : public ProgressSink {
 class GuiChartRenderer : public ChartRenderer {
  public:
   explicit GuiChartRenderer(QObject* guiContext) : context_(guiContext) {}
-  Status SaveFigure(const ChartData& chart, const std::string& basePath,
-                    const FigureOptions& options) override;
-  Status SaveSvgDrawing(const std::string& svg, const std::string& basePath,
-                        const FigureOptions& options) override;
+  Status RenderFigure(const ChartData& chart, const FigureOptions& options,
+                      FigureBytes& out) override;
+  Status RenderSvgDrawing(const std::string& svg, const FigureOptions& options,
+                          FigureBytes& out) override;
 
  private:
   QObject* context_;

@@ -3,6 +3,7 @@
 
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QDoubleSpinBox>
@@ -81,7 +82,32 @@ FigureDialog::FigureDialog(const QString& what, const std::string& basePath, QWi
       tr("Dots per inch of the PNG image, 30 to 2400 (default 300, what journals ask)"));
   form->addRow(tr("&Resolution:"), dpi_);
   pixels_ = new QLabel(this);
+  pixels_->setWordWrap(true);
   form->addRow(QString(), pixels_);
+
+  auto points = [this](const char* name, const QString& tip, double value) {
+    auto* box = new QDoubleSpinBox(this);
+    box->setObjectName(name);
+    box->setRange(4, 24);
+    box->setDecimals(1);
+    box->setSingleStep(0.5);
+    box->setSuffix(" pt");
+    box->setValue(value);
+    box->setToolTip(tip);
+    return box;
+  };
+  font_ = points("FigureFontSize",
+                 tr("Size of tick labels, legend and notes on paper, 4 to 24 points (default 8)"),
+                 settings.value("figure/fontPoints", 8).toDouble());
+  title_ = points("FigureTitleSize",
+                  tr("Size of the title and axis titles on paper, 4 to 24 points (default 9)"),
+                  settings.value("figure/titlePoints", 9).toDouble());
+  form->addRow(tr("&Text size:"), font_);
+  form->addRow(tr("T&itle size:"), title_);
+  showTitle_ = new QCheckBox(tr("Draw the &title (journals put it in the caption)"), this);
+  showTitle_->setObjectName("FigureShowTitle");
+  showTitle_->setChecked(settings.value("figure/showTitle", true).toBool());
+  form->addRow(QString(), showTitle_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -101,6 +127,11 @@ FigureDialog::FigureDialog(const QString& what, const std::string& basePath, QWi
 void FigureDialog::FormatChanged() {
   const FigureOptions o = options();
   dpi_->setEnabled(o.png);
+  const Status size = CheckFigureSize(o);
+  if (!size) {
+    pixels_->setText(QString::fromStdString(size.message()));
+    return;
+  }
   pixels_->setText(o.png ? tr("%1 \u00d7 %2 pixels")
                                .arg(FigurePixels(o.widthMm, o.dpi))
                                .arg(FigurePixels(o.heightMm, o.dpi))
@@ -123,6 +154,9 @@ void FigureDialog::Remember() const {
   settings.setValue("figure/width", width_->value());
   settings.setValue("figure/height", height_->value());
   settings.setValue("figure/dpi", dpi_->value());
+  settings.setValue("figure/fontPoints", font_->value());
+  settings.setValue("figure/titlePoints", title_->value());
+  settings.setValue("figure/showTitle", showTitle_->isChecked());
 }
 
 std::string FigureDialog::basePath() const {
@@ -143,6 +177,9 @@ FigureOptions FigureDialog::options() const {
   o.widthMm = width_->value();
   o.heightMm = height_->value();
   o.dpi = dpi_->value();
+  o.fontPoints = font_->value();
+  o.titlePoints = title_->value();
+  o.showTitle = showTitle_->isChecked();
   return o;
 }
 

@@ -2,12 +2,14 @@
 #pragma once
 // The dialog of File > Save map and File > Save Graph: where the figure
 // goes, in which format (SVG, PNG or PDF), its printed size in millimetres
-// and, for PNG, its resolution. The choices are remembered between runs.
+// and, for PNG, its resolution; the sizes of its texts in points and
+// whether it has a title. The choices are remembered between runs.
 #include <QtWidgets/QDialog>
 #include <string>
 
 #include "charts/chart_renderer.h"
 
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -37,6 +39,9 @@ class FigureDialog : public QDialog {
   QDoubleSpinBox* height_ = nullptr;
   QSpinBox* dpi_ = nullptr;
   QLabel* pixels_ = nullptr;
+  QDoubleSpinBox* font_ = nullptr;
+  QDoubleSpinBox* title_ = nullptr;
+  QCheckBox* showTitle_ = nullptr;
 };
 
 // The extension of the single format `options` chooses (".svg" ...).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/qt_chart_renderer.h"
 #include "app/tform1.h"
 #include "common/version.h"
 #include "sheet/atomic_file.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     std::cout << vireltan::kVersionLine << '\n';
     return 0;
   }
+  // Qt's own warnings (QPainter's ...) are not for the user.
+  vireltan::app::InstallQtMessageFilter();
   // Ended by SIGTERM or SIGINT (a logout, kill, Ctrl+C in the terminal
   // that started it), the window leaves no temporary file behind.
   vireltan::RemoveTemporaryFilesOnTermination();

@@ -31,14 +31,18 @@ MlgDistanceKind DistanceOf(const std::string& text) {
   return text == "microsatellite" ? MlgDistanceKind::kMicrosat : MlgDistanceKind::kAllelic;
 }
 
-// The network drawing, scaled by the zoom factor; the wheel zooms.
+// The network drawing, scaled by the zoom factor; the wheel zooms, a
+// double click (and each new network) shows it at its own size again.
 class NetworkCanvas : public QWidget {
  public:
-  explicit NetworkCanvas(QWidget* parent) : QWidget(parent) {}
+  explicit NetworkCanvas(QWidget* parent) : QWidget(parent) {
+    setToolTip(tr("Wheel: zoom; double click: the whole network at its own size"));
+  }
   void SetDrawing(const std::string& svg) {
     if (svg == svg_) return;
     svg_ = svg;
     renderer_.load(QByteArray::fromStdString(svg));
+    zoom_ = 1;
     Resize();
   }
   void Zoom(double factor) {
@@ -56,6 +60,11 @@ class NetworkCanvas : public QWidget {
     Zoom(event->angleDelta().y() > 0 ? 1.25 : 0.8);
     event->accept();
   }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    zoom_ = 1;
+    Resize();
+    event->accept();
+  }
 
  private:
   void Resize() {
@@ -65,7 +74,7 @@ class NetworkCanvas : public QWidget {
   }
   QSvgRenderer renderer_;
   std::string svg_;
-  double zoom_ = 0.6;
+  double zoom_ = 1;
 };
 
 }  // namespace

@@ -13,8 +13,9 @@ namespace vireltan {
 struct ChartPoint {
   double x = 0;
   double y = 0;
-  std::string label;  // drawn above the point when not empty
-  std::string color;  // "" for the series' default, else a name like "blue"
+  std::string label;   // drawn above the point when not empty
+  std::string color;   // "" for the series' default, else a name like "blue"
+  std::string marker;  // kPoints: "" a circle, "square" or "triangle"
 };
 
 // One box of a box plot: the statistics drawn, at position x.
@@ -33,6 +34,7 @@ struct BoxStats {
 struct ColourLegend {
   std::string color;
   std::string text;
+  std::string marker;  // as ChartPoint::marker
 };
 
 struct ChartSeries {
@@ -102,6 +104,10 @@ struct ChartData {
   bool equalScale = false;
   // Labels of points drawn (the map's MLG numbers can be switched off).
   bool showPointLabels = true;
+  // The legend's heading ("MLG (units)"), empty for none.
+  std::string legendTitle;
+  // Tick labels with thousands separators ("4,685,000": map coordinates).
+  bool groupDigits = false;
 
   ChartSeries* findSeries(const std::string& seriesName) {
     for (auto& s : series)

@@ -2,6 +2,7 @@
 #include "charts/chart_renderer.h"
 
 #include <cmath>
+#include <string>
 
 namespace vireltan {
 
@@ -41,6 +42,18 @@ Status CheckFigureSize(const FigureOptions& options) {
     return Status::Error("The figure width and height must be from 20 to 1000 mm.");
   if (!within(options.dpi, 30, 2400))
     return Status::Error("The resolution must be from 30 to 2400 dots per inch.");
+  if (!within(options.fontPoints, 4, 24) || !within(options.titlePoints, 4, 24))
+    return Status::Error("The text sizes must be from 4 to 24 points.");
+  if (options.png) {
+    const double w = FigurePixels(options.widthMm, options.dpi);
+    const double h = FigurePixels(options.heightMm, options.dpi);
+    if (w > kMaxFigurePixelsPerSide || h > kMaxFigurePixelsPerSide ||
+        w * h > kMaxFigureMegapixels * 1e6)
+      return Status::Error("The PNG image would be " + std::to_string(static_cast<long>(w)) +
+                           " x " + std::to_string(static_cast<long>(h)) +
+                           " pixels; the limit is 20,000 pixels on a side and 400 megapixels: "
+                           "lower the resolution or the size.");
+  }
   return Status::Ok();
 }
 

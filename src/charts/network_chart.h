@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A network drawing described plainly: nodes at positions with a size and
-// colour slices, edges with a length label. The minimum spanning network
-// fills one; the engine writes it as an SVG drawing itself (a network is
-// not a plot over axes), and front ends show or convert that drawing.
+// colour slices, edges with a distance. The minimum spanning network fills
+// one; the engine writes it as an SVG drawing laid out for the figure's
+// printed size (a network is not a plot over axes), and front ends show or
+// convert that drawing.
 #include <string>
 #include <vector>
+
+#include "charts/chart_renderer.h"
 
 namespace vireltan {
 
@@ -15,7 +18,7 @@ struct NetworkSlice {
 };
 
 struct NetworkNode {
-  int number = 0;  // MLG or MLL number, drawn in the node
+  int number = 0;  // MLG or MLL number, drawn in or beside the node
   int units = 0;   // sampling units: the node's area is proportional to it
   double x = 0, y = 0;
   std::vector<NetworkSlice> slices;  // one slice: a plain disc; more: a pie
@@ -23,8 +26,13 @@ struct NetworkNode {
 
 struct NetworkEdge {
   int from = 0, to = 0;  // indices into nodes
-  double distance = 0;   // drawn as the label; shorter edges are thicker and darker
-  bool inTree = true;    // in the minimum spanning tree found; false: a tied alternative
+  double distance = 0;   // shorter edges are drawn thicker and darker
+  // An edge of an equally short alternative tree, not of the tree drawn
+  // solid: thin and dashed, or hidden. When no edge of a network with more
+  // edges than a tree is marked, the drawing picks one minimum spanning tree
+  // itself (the shortest edges first, in the edges' order) and marks the
+  // others.
+  bool tiedAlternative = false;
 };
 
 struct NetworkChart {
@@ -35,11 +43,28 @@ struct NetworkChart {
   // Groups in the order their colours and legend follow (populations in
   // file order); groups met only in the slices come after them.
   std::vector<std::string> groups;
+  bool showTiedAlternatives = true;  // draw the alternative edges (dashed)
+  bool showNodeLabels = true;        // MLG numbers where they do not collide
 };
 
-// The drawing as a standalone SVG document (UTF-8), sized to hold every
-// node. Node areas are proportional to units, group colours follow the
-// order in which groups are first met.
-std::string NetworkSvg(const NetworkChart& chart);
+// One text of the drawing, as laid out: its words and size in points.
+struct NetworkText {
+  std::string text;
+  double points = 0;
+};
+
+// The drawing as a standalone SVG document (UTF-8) of the figure's size in
+// millimetres (its header says so; the view box is in 1/96 inch): title,
+// nodes with area proportional to units, edges whose width and grey follow
+// the distance, and legends for populations, node sizes and distances
+// below. Texts are in points as `options` sets them; texts too long wrap;
+// control characters are dropped (XML forbids them). `texts`, when given,
+// receives every text drawn.
+std::string NetworkSvg(const NetworkChart& chart, const FigureOptions& options = {},
+                       std::vector<NetworkText>* texts = nullptr);
+
+// Marks as tied alternatives the edges outside one minimum spanning tree
+// (Kruskal's: the shortest edges first, ties in the edges' order).
+void MarkOneSpanningTree(NetworkChart& chart);
 
 }  // namespace vireltan

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 #include "charts/chart_renderer.h"
@@ -9,15 +10,39 @@ namespace vireltan::cli {
 
 namespace {
 
-// The figure options shared by save-map and save-graph.
-std::vector<OptionSpec> FigureOptionSpecs() {
-  return {
+// The figure options shared by save-map and save-graph (and, for the
+// network, save-graph's own).
+std::vector<OptionSpec> FigureOptionSpecs(bool graph) {
+  std::vector<OptionSpec> specs{
       {"format", true, "comma list of svg, png and pdf (default svg,png)"},
       {"width", true, "figure width in millimetres, 20 to 1000 (default 160)", true, 20},
       {"height", true, "figure height in millimetres, 20 to 1000 (default 120)", true, 20},
-      {"dpi", true, "resolution of the PNG image in dots per inch, 30 to 2400 (default 300)", true,
-       30},
+      {"dpi", true,
+       "resolution of the PNG image in dots per inch, 30 to 2400, at most 20,000 pixels on a "
+       "side (default 300)",
+       true, 30},
+      {"font-size", true, "size of tick labels, legend and notes in points, 4 to 24 (default 8)"},
+      {"title-size", true, "size of the title and axis titles in points, 4 to 24 (default 9)"},
+      {"no-title", false, "leave the title out (journals put it in the caption)"},
   };
+  if (graph) {
+    specs.push_back({"hide-ties", false,
+                     "network: leave out the tied alternative edges (drawn thin and dashed)"});
+    specs.push_back({"no-node-labels", false, "network: leave out the MLG numbers on the nodes"});
+  }
+  return specs;
+}
+
+// A size in points: a number from 4 to 24 (halves allowed).
+Status PointsOption(const Options& options, const std::string& name, double& value) {
+  auto it = options.find(name);
+  if (it == options.end()) return Status::Ok();
+  char* end = nullptr;
+  const double v = std::strtod(it->second.c_str(), &end);
+  if (it->second.empty() || *end != '\0' || !std::isfinite(v) || v < 4 || v > 24)
+    return Status::Error("--" + name + " must be a size in points from 4 to 24.");
+  value = v;
+  return Status::Ok();
 }
 
 Status ReadFigureOptions(const Options& options, FigureOptions& figure) {
@@ -31,6 +56,11 @@ Status ReadFigureOptions(const Options& options, FigureOptions& figure) {
   if (Status s = IntegerOption(options, "dpi", figure.dpi, figure.dpi); !s) return s;
   figure.widthMm = width;
   figure.heightMm = height;
+  if (Status s = PointsOption(options, "font-size", figure.fontPoints); !s) return s;
+  if (Status s = PointsOption(options, "title-size", figure.titlePoints); !s) return s;
+  figure.showTitle = !options.count("no-title");
+  figure.networkTies = !options.count("hide-ties");
+  figure.networkLabels = !options.count("no-node-labels");
   return CheckFigureSize(figure);
 }
 
@@ -54,20 +84,23 @@ std::vector<Command> ChartCommands() {
   return {
       {"map",
        "Spatial components > MLG map: every sampling unit at its position, coloured by clone and "
-       "labelled with its MLG number (save it with save-map).",
-       {},
-       [](Session& s, const Options&) { return s.MlgMap(); }},
+       "labelled with its MLG number (save it with save-map, whatever commands come between).",
+       {{"coordinate-unit", true, "unit of the coordinates for the axis titles, e.g. m or km"}},
+       [](Session& s, const Options& o) {
+         auto unit = o.find("coordinate-unit");
+         return s.MlgMap(unit == o.end() ? std::string() : unit->second.substr(0, 20));
+       }},
       {"save-map",
        "File > Save map: write the map to <data file without extension>.svg and .png (or the "
        "formats asked for); an error unless map came before.",
-       FigureOptionSpecs(),
+       FigureOptionSpecs(false),
        [](Session& s, const Options& o) { return WithRenderer(s, o, &Session::SaveMap); }},
       {"save-graph",
        "File > Save Graph: write every chart drawn by the commands before it, each once "
        "(.pareto, .combiind, .combiloc, .permind, .permloc, .gendist, .microsatdist, .subrange, "
        ".correlogram; .svg and .png unless --format says otherwise); an error when none was "
-       "drawn.",
-       FigureOptionSpecs(),
+       "drawn. The minimum spanning network (.msn) waits for it whatever commands follow msn.",
+       FigureOptionSpecs(true),
        [](Session& s, const Options& o) { return WithRenderer(s, o, &Session::SaveGraph); }},
   };
 }

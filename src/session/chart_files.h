@@ -1,31 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Saving a chart as its SVG, PNG and PDF files, whole or not at all, whatever
-// renderer draws it.
-//
-// The old files are kept aside (copies beside them) while the renderer
-// writes; the new files are then checked by their ends (the SVG closed by
-// "</svg>", the PNG ending in its IEND chunk: a write cut short by a full
-// disk loses them first). Unless the renderer succeeded and both files are
-// whole, the old files are put back and new ones removed. Symbolic links
-// are written through and targets that are not regular files refused, as
-// for every other output.
+// Saving a figure as its SVG, PNG and PDF files, whole or not at all,
+// whatever renderer draws it. Every file is first rendered in memory and
+// checked (the SVG well-formed and closed by "</svg>" with no character
+// XML forbids, the PNG ending in its IEND chunk, the PDF in "%%EOF"); only
+// then is each written through a temporary file renamed over the target
+// (sheet/atomic_file.h: symbolic links are written through, folders, pipes
+// and devices refused). A failure before writing leaves every target as it
+// was.
 #include <string>
 
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
+#include "charts/network_chart.h"
 #include "common/status.h"
 
 namespace vireltan {
 
 // Writes `chart` to `basePath` + ".svg", ".png", ".pdf" as `options`
-// choose. On failure every target is as it was, no other file remains, and
-// the message names the file and says why.
+// choose. The message of a failure names the file and says why.
 Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std::string& basePath,
                       const FigureOptions& options);
 
-// Whether `bytes` hold a complete SVG document / PNG image (checked by
-// their ends, which a cut-short write loses first).
+// The same for the minimum spanning network, which the engine draws as SVG
+// itself (the renderer converts it to PNG and PDF).
+Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
+                        const std::string& basePath, const FigureOptions& options);
+
+// Whether `bytes` hold a complete SVG document (closed, and without the
+// control characters XML 1.0 forbids) / PNG image / PDF document, checked
+// by their ends, which a cut-short write loses first.
 bool IsCompleteSvg(const std::string& bytes);
 bool IsCompletePng(const std::string& bytes);
 bool IsCompletePdf(const std::string& bytes);

@@ -67,6 +67,9 @@ void Session::ResetCharts() {
   HideCharts();
   effortCurve_ = EffortCurve::kNone;
   chartsToSave_.clear();
+  savedMap_.reset();
+  networkToSave_ = false;
+  associationToSave_ = false;
 }
 
 void Session::ResetForOpen() {

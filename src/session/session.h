@@ -109,8 +109,10 @@ class Session {
   // every chart: what every command that shows a chart or a panel does first.
   void HideCharts();
   // Spatial components > MLG map: every sampling unit at its position,
-  // labelled with its MLG number.
-  Status MlgMap();
+  // labelled with its MLG number; `coordinateUnit` ("m"), when given, goes
+  // into the axis titles. The map stays available to SaveMap until the next
+  // map or dataset, whatever commands follow.
+  Status MlgMap(const std::string& coordinateUnit = "");
   // File > Save map: writes the shown map to outputPrefix + ".svg", ".png"
   // and/or ".pdf" as `options` choose; an error when no map is drawn. The
   // map stays drawn.
@@ -405,6 +407,10 @@ class Session {
   EffortCurve effortCurve_ = EffortCurve::kNone;
   // Charts drawn since the last SaveGraph, with their file name suffixes.
   std::vector<std::pair<std::string, ChartData>> chartsToSave_;
+  // The last map drawn, for SaveMap; whether the network awaits SaveGraph.
+  std::optional<ChartData> savedMap_;
+  bool networkToSave_ = false;
+  bool associationToSave_ = false;  // the clonality histograms await SaveGraph
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
   LineageState lineages_;

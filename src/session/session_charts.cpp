@@ -6,7 +6,6 @@
 #include "analyses/spatial/mlg_map.h"
 #include "session/chart_files.h"
 #include "session/session.h"
-#include "sheet/atomic_file.h"
 
 namespace vireltan {
 
@@ -62,12 +61,13 @@ void Session::HideCharts() {
   for (ChartData& c : associationCharts_) c.visible = false;
 }
 
-Status Session::MlgMap() {
+Status Session::MlgMap(const std::string& coordinateUnit) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
   ChartData& map = chart(ChartRole::kMap);
-  FillMlgMap(dataset(), mlgs(), info_.datasetName, map);
+  FillMlgMap(dataset(), mlgs(), info_.datasetName, map, coordinateUnit);
   map.visible = true;
+  savedMap_ = map;
   return Status::Ok();
 }
 
@@ -96,13 +96,19 @@ std::string Session::ChartFileSuffix(ChartRole role) const {
 }
 
 Status Session::SaveMap(ChartRenderer& renderer, const FigureOptions& options) {
-  const ChartData& map = chart(ChartRole::kMap);
-  if (!map.visible) return Status::Error("There is no map to save: draw the MLG map first.");
-  // The map stays drawn: it can be saved again at another size.
-  return SaveChartFiles(renderer, map, OutputPath(""), options);
+  // The last map drawn, whatever commands came after it: it can be saved
+  // again at another size.
+  if (!savedMap_) return Status::Error("There is no map to save: draw the MLG map first.");
+  return SaveChartFiles(renderer, *savedMap_, OutputPath(""), options);
 }
 
 void Session::NoteChartsShown() {
+  // The network stays to be saved until a Save Graph writes it, whatever
+  // commands follow it.
+  if (lineages_.network.visible) networkToSave_ = true;
+  // So do the histograms of the test of clonality.
+  for (const ChartData& c : associationCharts_)
+    if (c.visible) associationToSave_ = true;
   for (const ChartData& c : charts_) {
     if (!c.visible || c.role == ChartRole::kMap) continue;
     if (c.role == ChartRole::kSamplingEffort && effortCurve_ == EffortCurve::kNone) continue;
@@ -119,9 +125,10 @@ void Session::NoteChartsShown() {
 
 Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options) {
   NoteChartsShown();
-  const bool associationShown = std::any_of(associationCharts_.begin(), associationCharts_.end(),
-                                            [](const ChartData& c) { return c.visible; });
-  if (chartsToSave_.empty() && !associationShown && !lineages_.network.visible)
+  const bool associationShown =
+      associationToSave_ || std::any_of(associationCharts_.begin(), associationCharts_.end(),
+                                        [](const ChartData& c) { return c.visible; });
+  if (chartsToSave_.empty() && !associationShown && !networkToSave_)
     return Status::Error(
         "There is no chart to save: no command has drawn one since the last save.");
   // Each chart is written once: the list empties as its files are written,
@@ -131,22 +138,22 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     if (Status s = SaveChartFiles(renderer, data, OutputPath(suffix), options); !s) return s;
     chartsToSave_.erase(chartsToSave_.begin());
   }
-  for (std::size_t k = 0; k < associationCharts_.size(); ++k) {
-    if (!associationCharts_[k].visible) continue;
+  for (std::size_t k = 0; k < associationCharts_.size() && associationShown; ++k) {
     if (Status s = SaveChartFiles(renderer, associationCharts_[k],
                                   OutputPath(WithoutSvg(associationSuffixes_[k])), options);
         !s)
       return s;
     associationCharts_[k].visible = false;
   }
-  if (lineages_.network.visible) {
+  associationToSave_ = false;
+  if (networkToSave_) {
     // The network is drawn by the engine as SVG; the renderer adds its
     // image twins, in the formats and at the size asked for.
-    if (Status size = CheckFigureSize(options); !size) return size;
-    const std::string svg = NetworkSvg(lineages_.network);
-    if (options.svg)
-      if (Status s = WriteFileAtomically(OutputPath(".msn.svg"), svg); !s) return s;
-    if (Status s = renderer.SaveSvgDrawing(svg, OutputPath(".msn"), options); !s) return s;
+    NetworkChart network = lineages_.network;
+    network.showTiedAlternatives = options.networkTies;
+    network.showNodeLabels = options.networkLabels;
+    if (Status s = SaveNetworkFiles(renderer, network, OutputPath(".msn"), options); !s) return s;
+    networkToSave_ = false;
     lineages_.network.visible = false;
   }
   // A saved chart is not saved again by the next Save Graph.

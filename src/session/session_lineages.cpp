@@ -294,7 +294,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     chart.nodes.push_back(std::move(node));
   }
   for (const SpanningEdge& e : network.edges)
-    chart.edges.push_back({e.from - 1, e.to - 1, e.distance, e.inTree});
+    chart.edges.push_back({e.from - 1, e.to - 1, e.distance, !e.inTree});
   chart.visible = true;
   lineages_.network = std::move(chart);
   return WriteNetworkNodeTable();

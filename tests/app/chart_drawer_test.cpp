@@ -53,6 +53,7 @@ ChartData EverySeriesKind() {
 
 TEST(DrawChart, EverySeriesKindBecomesNamedQtSeries) {
   QChart chart;
+  chart.resize(640, 480);
   DrawChart(chart, EverySeriesKind());
   EXPECT_NE(qobject_cast<QScatterSeries*>(FindSeries(chart, "Points")), nullptr);
   EXPECT_NE(FindSeries(chart, "Points red"), nullptr);  // one Qt series per colour
@@ -72,8 +73,7 @@ TEST(DrawChart, EverySeriesKindBecomesNamedQtSeries) {
   EXPECT_EQ(FindSeries(chart, "Boxes box 2 upper whisker"), nullptr);
   QStringList texts = TextItems(chart);
   for (const char* t : {"a", "b", "y = 1x +0", "c = 2"}) EXPECT_TRUE(texts.contains(t)) << t;
-  EXPECT_EQ(chart.title(), "a title");
-  EXPECT_FALSE(chart.legend()->isVisible());
+  EXPECT_TRUE(texts.contains("a title"));  // drawn by the chart's own texts
 
   // A redraw replaces everything instead of adding to it.
   DrawChart(chart, EverySeriesKind());
@@ -189,7 +189,6 @@ TEST(DrawChart, NamedSeriesAndBandsMakeTheLegend) {
   data.series = {band, mean, zero, boxes};
   QChart chart;
   DrawChart(chart, data);
-  EXPECT_TRUE(chart.legend()->isVisible());
   auto* area = qobject_cast<QAreaSeries*>(FindSeries(chart, "envelope"));
   ASSERT_NE(area, nullptr);
   EXPECT_DOUBLE_EQ(area->upperSeries()->at(1).y(), 2);
@@ -199,18 +198,11 @@ TEST(DrawChart, NamedSeriesAndBandsMakeTheLegend) {
   EXPECT_TRUE(FindSeries(chart, "zero")->name().isEmpty());
   EXPECT_TRUE(qobject_cast<QLineSeries*>(FindSeries(chart, "mean"))->pointsVisible());
   EXPECT_EQ(qobject_cast<QLineSeries*>(FindSeries(chart, "zero"))->pen().style(), Qt::DashLine);
-  // Each marker looks like what it names: the boxes a hollow box (they are
-  // drawn with lines), the band a square of its colour, the mean a line.
-  auto marker = [&](const char* name) {
-    const auto markers = chart.legend()->markers(FindSeries(chart, name));
-    return markers.empty() ? nullptr : markers.front();
-  };
-  ASSERT_NE(marker("range"), nullptr);
-  EXPECT_EQ(marker("range")->shape(), QLegend::MarkerShapeRectangle);
-  EXPECT_EQ(marker("range")->brush().color().alpha(), 0);
-  EXPECT_EQ(marker("envelope")->shape(), QLegend::MarkerShapeRectangle);
-  EXPECT_GE(marker("envelope")->brush().color().alpha(), 160);
-  EXPECT_NE(marker("mean")->shape(), QLegend::MarkerShapeRectangle);
+  // The legend lists the named series, not the zero line.
+  const QStringList texts = TextItems(chart);
+  for (const char* t : {"95% envelope", "mean", "min\u2013max range"})
+    EXPECT_TRUE(texts.contains(QString::fromUtf8(t))) << t;
+  EXPECT_FALSE(texts.contains("zero"));
 }
 
 TEST(QtChartRenderer, PngHasThePrintedSizeAtItsResolution) {

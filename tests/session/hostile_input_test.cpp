@@ -151,13 +151,16 @@ TEST_F(HostileInputTest, CombinationsOfManyLociAreEstimatedNotRun) {
   EXPECT_EQ(session.results.first().LastRow(), rows);
 }
 
-// Finding 4: a renderer whose writes failed on a full disk left a truncated
+// Finding 4: a renderer whose drawing came out cut short left a truncated
 // SVG in place of the chart.
 class TruncatingRenderer : public ChartRenderer {
  public:
-  Status SaveFigure(const ChartData&, const std::string& basePath, const FigureOptions&) override {
-    std::ofstream(basePath + ".svg") << "<svg><g>";
-    std::ofstream(basePath + ".png") << "\x89PNG";
+  Status RenderFigure(const ChartData&, const FigureOptions&, FigureBytes& out) override {
+    out.svg = "<svg><g>";
+    out.png = "\x89PNG";
+    return Status::Ok();
+  }
+  Status RenderSvgDrawing(const std::string&, const FigureOptions&, FigureBytes&) override {
     return Status::Ok();
   }
 };

@@ -55,20 +55,28 @@ std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZ
 
 namespace {
 
-// A qualitative palette that stays distinguishable with the common colour
-// vision deficiencies: Paul Tol's "muted" scheme and three colours of
-// Okabe and Ito's, ordered so that neighbours in the legend differ most.
-constexpr const char* kClonePalette[kMapClonesColoured] = {
-    "#332288", "#E69F00", "#44AA99", "#CC6677", "#0072B2", "#999933",
-    "#882255", "#88CCEE", "#D55E00", "#117733", "#DDCC77", "#AA4499"};
-// Translucent grey (#AARRGGBB), so that a clone's colour shows through the
-// other MLGs drawn over it.
-constexpr const char* kOtherMlgsColour = "#90A0A0A0";
+// Okabe and Ito's eight colours, which stay distinct under the common colour
+// vision deficiencies, ordered so that neighbours in the legend differ
+// most; past eight clones the colours come back with other marker shapes.
+constexpr int kCloneColours = 8;
+constexpr const char* kClonePalette[kCloneColours] = {"#E69F00", "#0072B2", "#009E73", "#CC79A7",
+                                                      "#D55E00", "#56B4E9", "#000000", "#F0E442"};
+constexpr const char* kCloneMarkers[] = {"", "square"};
+static_assert(kMapClonesColoured <= kCloneColours * 2);
+// Opaque light grey, drawn under the clones' colours.
+constexpr const char* kOtherMlgsColour = "#BBBBBB";
+
+const char* CloneColour(int rank) {
+  return kClonePalette[rank % kCloneColours];
+}
+const char* CloneMarker(int rank) {
+  return kCloneMarkers[rank / kCloneColours];
+}
 
 }  // namespace
 
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
-                ChartData& chart) {
+                ChartData& chart, const std::string& unit) {
   ChartSeries* series = chart.findSeries(kMapUnitsSeries);
   if (!series) {
     chart.series.push_back({kMapUnitsSeries, ChartSeries::Kind::kPoints, {}, {}});
@@ -107,7 +115,8 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
     }
     const int r = rank[mlg];
     anyOther = anyOther || r < 0;
-    series->points.push_back({x, y, label, r >= 0 ? kClonePalette[r] : kOtherMlgsColour});
+    series->points.push_back({x, y, label, r >= 0 ? CloneColour(r) : kOtherMlgsColour});
+    if (r >= 0) series->points.back().marker = CloneMarker(r);
   }
   // Labels are placed in this order and a label that would cover another
   // is left out: the largest clones come first.
@@ -122,16 +131,21 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
                    });
   for (size_t i = 0; i < byRank.size(); ++i)
     series->colourLegend.push_back(
-        {kClonePalette[i],
-         "MLG " + std::to_string(byRank[i]) + " (" + std::to_string(size[byRank[i]]) + " units)"});
+        {CloneColour(static_cast<int>(i)),
+         std::to_string(byRank[i]) + " (" + std::to_string(size[byRank[i]]) + ")",
+         CloneMarker(static_cast<int>(i))});
   if (anyOther)
     series->colourLegend.push_back(
         {kOtherMlgsColour, byRank.empty() ? "MLGs (one unit each)" : "other MLGs"});
 
+  // Compact entries under one heading, so that the legend of many clones
+  // fits beside the map of a journal column.
+  chart.legendTitle = byRank.empty() ? "" : "MLG (units)";
   chart.title = "MLG map of \"" + datasetName + "\"";
   chart.foot = anyStack ? "Labels: MLG number; \u00d7n: n units of the MLG at one position"
                         : "Labels: MLG number";
   chart.equalScale = true;
+  chart.groupDigits = true;
   // The axes span the units with a margin (the drawer adds it), at one
   // scale, in the coordinates of the data file.
   for (ChartAxis* axis : {&chart.bottom, &chart.left}) {
@@ -139,8 +153,8 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
     axis->customLabels.clear();
     axis->increment = 0;
   }
-  chart.bottom.title = "X coordinate";
-  chart.left.title = "Y coordinate";
+  chart.bottom.title = unit.empty() ? "X coordinate" : "X (" + unit + ")";
+  chart.left.title = unit.empty() ? "Y coordinate" : "Y (" + unit + ")";
 }
 
 }  // namespace vireltan

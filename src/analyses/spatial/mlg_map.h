@@ -21,16 +21,18 @@ namespace vireltan {
 // whatever the coordinates.
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
-// How many of the largest clones the map colours; the others are grey.
-inline constexpr int kMapClonesColoured = 12;
+// How many of the largest clones the map marks apart: eight colours, then
+// the same colours with square markers; the others are grey. More could
+// not be told apart, nor their legend fit beside a map of a journal column.
+inline constexpr int kMapClonesColoured = 16;
 
 // Fills the map chart: its units series gets one point per position of an
 // MLG (units of one MLG at one position make one point labelled "MLG ×n"),
 // the largest clones of two or more units first, each in its own colour
-// with a legend entry "MLG g (n units)", the other MLGs grey; axes follow
-// the data (the drawer adds a margin) at an equal scale. Leaves visibility
-// and the other series alone.
+// with a legend entry "g (n)" under the legend title "MLG (units)", the other MLGs grey; axes
+// follow the data (the drawer adds a margin) at an equal scale. Leaves visibility and the other
+// series alone. `unit` (e.g. "m"), when given, is written in the axis titles: "X (m)".
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
-                ChartData& chart);
+                ChartData& chart, const std::string& unit = "");
 
 }  // namespace vireltan

@@ -249,9 +249,13 @@ TEST_F(DistanceCommands, HaploidHalvesDistancesButNotTheMicrosatClassCount) {
 // Records what Save Graph would draw, without drawing.
 class RecordingRenderer : public ChartRenderer {
  public:
-  Status SaveFigure(const ChartData& chart, const std::string& basePath,
-                    const FigureOptions&) override {
-    saved.push_back({basePath + ".svg", chart.role, chart.series.at(0).points.size()});
+  Status RenderFigure(const ChartData& chart, const FigureOptions&, FigureBytes& out) override {
+    saved.push_back({chart.title, chart.role, chart.series.at(0).points.size()});
+    out.svg = "<svg></svg>";
+    out.png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+    return Status::Ok();
+  }
+  Status RenderSvgDrawing(const std::string&, const FigureOptions&, FigureBytes&) override {
     return Status::Ok();
   }
   struct Saved {
@@ -268,14 +272,14 @@ TEST_F(DistanceCommands, SaveGraphWritesTheShownHistogram) {
   RecordingRenderer renderer;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
-  EXPECT_EQ(renderer.saved[0].path, dir.file("d.gendist.svg"));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("d.gendist.svg")));
   EXPECT_EQ(renderer.saved[0].chart, ChartRole::kAllelicHistogram);
   EXPECT_EQ(renderer.saved[0].bars, 4u);  // D = 2L, L = 2
 
   ASSERT_TRUE(session.MicrosatelliteDistances().ok());
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
-  EXPECT_EQ(renderer.saved[1].path, dir.file("d.microsatdist.svg"));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("d.microsatdist.svg")));
   EXPECT_EQ(renderer.saved[1].chart, ChartRole::kMicrosatHistogram);
   EXPECT_EQ(renderer.saved[1].bars, static_cast<size_t>(session.info().maxMicrosatDistance));
   EXPECT_TRUE(messages.messages.empty());

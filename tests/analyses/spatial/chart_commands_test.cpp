@@ -3,6 +3,8 @@
 // a renderer that records what it is asked to write.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,17 +21,30 @@ using testing::WriteTsv;
 
 class RecordingRenderer : public ChartRenderer {
  public:
-  Status SaveFigure(const ChartData& chart, const std::string& basePath,
-                    const FigureOptions&) override {
-    saved.push_back({chart.role, basePath + ".svg"});
+  Status RenderFigure(const ChartData& chart, const FigureOptions&, FigureBytes& out) override {
+    saved.push_back({chart.role, drawings++});
     if (fail) return Status::Error("disk full");
+    out = MinimalFigure();
+    // Numbered, so that a test finds which file each drawing went to.
+    out.svg = "<svg><!--" + std::to_string(saved.back().number) + "--></svg>";
     return Status::Ok();
+  }
+  Status RenderSvgDrawing(const std::string&, const FigureOptions&, FigureBytes& out) override {
+    out = MinimalFigure();
+    return Status::Ok();
+  }
+  // Files that pass the checks made before writing.
+  static FigureBytes MinimalFigure() {
+    return {"<svg></svg>",
+            std::string("\x89PNG\r\n\x1A\n", 8) + std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12),
+            "%PDF-1.4\n%%EOF\n"};
   }
   struct Save {
     ChartRole chart;
-    std::string path;
+    int number;  // of the drawing since the renderer was made
   };
   std::vector<Save> saved;
+  int drawings = 0;
   bool fail = false;
 };
 
@@ -47,6 +62,16 @@ class ChartCommandsTest : public ::testing::Test {
     messages.messages.clear();
   }
   std::string Prefix() const { return dir.file("meadow"); }
+  // The SVG file the k-th drawing was written to.
+  std::string SavedPath(size_t k) const {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      std::ifstream in(entry.path());
+      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (content == "<svg><!--" + std::to_string(renderer.saved.at(k).number) + "--></svg>")
+        return entry.path().string();
+    }
+    return "";
+  }
   size_t MapPoints() {
     return session.chart(ChartRole::kMap).findSeries(kMapUnitsSeries)->points.size();
   }
@@ -93,7 +118,7 @@ TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgAndKeepsTheMap) {
   ASSERT_TRUE(session.SaveMap(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
   EXPECT_EQ(renderer.saved[0].chart, ChartRole::kMap);
-  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".svg");
+  EXPECT_EQ(SavedPath(0), Prefix() + ".svg");
   EXPECT_TRUE(session.chart(ChartRole::kMap).visible);
   EXPECT_EQ(MapPoints(), 3u);
   EXPECT_TRUE(messages.messages.empty());
@@ -101,12 +126,25 @@ TEST_F(ChartCommandsTest, SaveMapWritesPrefixSvgAndKeepsTheMap) {
 
 TEST_F(ChartCommandsTest, SaveMapWithoutMapIsAnError) {
   Open(kMeadow);
-  ASSERT_TRUE(session.MlgMap().ok());
-  session.chart(ChartRole::kMap).visible = false;  // hidden by another command
   Status s = session.SaveMap(renderer);
   EXPECT_FALSE(s.ok());
   EXPECT_NE(s.message().find("no map to save"), std::string::npos);
   EXPECT_TRUE(renderer.saved.empty());
+}
+
+// "map psex save-map": a command after the map hides it from view, but the
+// map stays available to Save map.
+TEST_F(ChartCommandsTest, TheMapSurvivesLaterCommands) {
+  Open(kMeadow);
+  ASSERT_TRUE(session.MlgMap("m").ok());
+  session.NoteChartsShown();
+  session.HideCharts();  // what the next command does first
+  session.NoteChartsShown();
+  ASSERT_TRUE(session.SaveMap(renderer).ok());
+  ASSERT_EQ(renderer.saved.size(), 1u);
+  EXPECT_EQ(renderer.saved[0].chart, ChartRole::kMap);
+  EXPECT_EQ(SavedPath(0), Prefix() + ".svg");
+  EXPECT_EQ(session.chart(ChartRole::kMap).bottom.title, "X (m)");
 }
 
 TEST_F(ChartCommandsTest, FailedSaveKeepsTheMapForAnotherTry) {
@@ -142,7 +180,7 @@ TEST_F(ChartCommandsTest, SaveGraphNamesEachVisibleChartAndCurve) {
     ASSERT_TRUE(session.SaveGraph(renderer).ok()) << c.suffix;
     ASSERT_EQ(renderer.saved.size(), 1u) << c.suffix;
     EXPECT_EQ(renderer.saved[0].chart, c.chart);
-    EXPECT_EQ(renderer.saved[0].path, Prefix() + c.suffix);
+    EXPECT_EQ(SavedPath(0), Prefix() + c.suffix);
     EXPECT_FALSE(session.chart(c.chart).visible);
     EXPECT_EQ(session.effortCurve(), EffortCurve::kNone) << c.suffix;
   }
@@ -155,8 +193,8 @@ TEST_F(ChartCommandsTest, SaveGraphSavesTheSpatialChartsToo) {
   session.chart(ChartRole::kCorrelogram).visible = true;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
-  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".subrange.svg");
-  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".correlogram.svg");
+  EXPECT_EQ(SavedPath(0), Prefix() + ".subrange.svg");
+  EXPECT_EQ(SavedPath(1), Prefix() + ".correlogram.svg");
   EXPECT_FALSE(session.chart(ChartRole::kSubrange).visible);
   EXPECT_FALSE(session.chart(ChartRole::kCorrelogram).visible);
 }
@@ -167,7 +205,7 @@ TEST_F(ChartCommandsTest, SecondSaveGraphAfterCombinationOverLociSavesNothing) {
   session.SetEffortCurve(EffortCurve::kCombinedLoci);
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 1u);
-  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".combiloc.svg");
+  EXPECT_EQ(SavedPath(0), Prefix() + ".combiloc.svg");
   EXPECT_FALSE(session.SaveGraph(renderer).ok());
   EXPECT_EQ(renderer.saved.size(), 1u);
 }
@@ -178,8 +216,8 @@ TEST_F(ChartCommandsTest, SaveGraphSavesEveryVisibleChartInOrder) {
   session.chart(ChartRole::kMicrosatHistogram).visible = true;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
-  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".pareto.svg");
-  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".microsatdist.svg");
+  EXPECT_EQ(SavedPath(0), Prefix() + ".pareto.svg");
+  EXPECT_EQ(SavedPath(1), Prefix() + ".microsatdist.svg");
 }
 
 TEST_F(ChartCommandsTest, SaveGraphIgnoresTheMapAndFailsWithNothingToSave) {
@@ -222,8 +260,8 @@ TEST_F(ChartCommandsTest, SaveGraphWritesEveryChartDrawnSinceTheLastSave) {
   session.chart(ChartRole::kAllelicHistogram).visible = true;
   ASSERT_TRUE(session.SaveGraph(renderer).ok());
   ASSERT_EQ(renderer.saved.size(), 2u);
-  EXPECT_EQ(renderer.saved[0].path, Prefix() + ".pareto.svg");
-  EXPECT_EQ(renderer.saved[1].path, Prefix() + ".gendist.svg");
+  EXPECT_EQ(SavedPath(0), Prefix() + ".pareto.svg");
+  EXPECT_EQ(SavedPath(1), Prefix() + ".gendist.svg");
   EXPECT_FALSE(session.SaveGraph(renderer).ok());
   EXPECT_EQ(renderer.saved.size(), 2u);
 }

@@ -110,11 +110,11 @@ TEST_F(MlgMapTest, EveryUnitAtItsPositionLargestClonesFirstEachInItsColour) {
   };
   // MLG 2 (s1, s3) and MLG 3 (s2, s5) are clones of two, coloured in that
   // order; MLG 1 (s4), a single unit, is grey and comes last.
-  const Expected expected[] = {{10, 5, "2", "#332288"},
-                               {12, 7, "2", "#332288"},
-                               {100, 50, "3", "#E69F00"},
-                               {41, 21, "3", "#E69F00"},
-                               {40, 20, "1", "#90A0A0A0"}};
+  const Expected expected[] = {{10, 5, "2", "#E69F00"},
+                               {12, 7, "2", "#E69F00"},
+                               {100, 50, "3", "#0072B2"},
+                               {41, 21, "3", "#0072B2"},
+                               {40, 20, "1", "#BBBBBB"}};
   for (size_t i = 0; i < 5; ++i) {
     EXPECT_DOUBLE_EQ(s->points[i].x, expected[i].x) << i;
     EXPECT_DOUBLE_EQ(s->points[i].y, expected[i].y) << i;
@@ -122,8 +122,9 @@ TEST_F(MlgMapTest, EveryUnitAtItsPositionLargestClonesFirstEachInItsColour) {
     EXPECT_EQ(s->points[i].color, expected[i].colour) << i;
   }
   ASSERT_EQ(s->colourLegend.size(), 3u);
-  EXPECT_EQ(s->colourLegend[0].text, "MLG 2 (2 units)");
-  EXPECT_EQ(s->colourLegend[1].text, "MLG 3 (2 units)");
+  EXPECT_EQ(s->colourLegend[0].text, "2 (2)");
+  EXPECT_EQ(s->colourLegend[1].text, "3 (2)");
+  EXPECT_EQ(chart.legendTitle, "MLG (units)");
   EXPECT_EQ(s->colourLegend[2].text, "other MLGs");
   EXPECT_EQ(chart.title, "MLG map of \"plot\"");
   // The axes follow the data (the drawer adds the margin) at one scale.
@@ -147,10 +148,10 @@ TEST_F(MlgMapTest, UnitsOfOneMlgAtOnePositionMakeOnePointWithTheirCount) {
   EXPECT_NE(chart.foot.find("n units"), std::string::npos);
 }
 
-TEST_F(MlgMapTest, AtMostTwelveClonesAreColoured) {
-  Rows rows{{"26", "", "", "1", "2"}};
-  // Thirteen clones of two units each, at distinct genotypes.
-  for (int g = 0; g < 13; ++g)
+TEST_F(MlgMapTest, EightColoursThenSquaresForAtMost16Clones) {
+  Rows rows{{"50", "", "", "1", "2"}};
+  // 25 clones of two units each, at distinct genotypes.
+  for (int g = 0; g < 25; ++g)
     for (int copy = 0; copy < 2; ++copy)
       rows.push_back({"u" + std::to_string(2 * g + copy), std::to_string(g), std::to_string(copy),
                       std::to_string(100100 + 1001 * g)});
@@ -158,11 +159,16 @@ TEST_F(MlgMapTest, AtMostTwelveClonesAreColoured) {
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(), "many", chart);
   const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
-  ASSERT_EQ(s->colourLegend.size(), 13u);  // twelve clones and "other MLGs"
+  ASSERT_EQ(s->colourLegend.size(), 17u);  // 16 clones and "other MLGs"
   EXPECT_EQ(s->colourLegend.back().text, "other MLGs");
   std::set<std::string> colours;
-  for (const ColourLegend& c : s->colourLegend) colours.insert(c.color);
-  EXPECT_EQ(colours.size(), 13u);
+  std::set<std::pair<std::string, std::string>> looks;
+  for (const ColourLegend& c : s->colourLegend) {
+    colours.insert(c.color);
+    looks.insert({c.color, c.marker});
+  }
+  EXPECT_EQ(colours.size(), 9u);  // eight colours and the grey
+  EXPECT_EQ(looks.size(), 17u);   // every clone told apart
 }
 
 }  // namespace

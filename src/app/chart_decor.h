@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The texts and the legend drawn over a chart that Qt Charts does not place
+// itself, laid out for the chart's size in points: the title (wrapped,
+// never shortened), the legend (below the plot, or in columns beside a
+// map, its entries wrapped), one label per labelled point (following zoom
+// and pan, left out where it would cover another), a subtitle and a foot.
+// Private to the chart drawer.
+#include <QtCharts/QChart>
+#include <QtGui/QColor>
+#include <QtGui/QPen>
+#include <QtWidgets/QGraphicsSimpleTextItem>
+#include <vector>
+
+#include "app/chart_drawer.h"
+
+namespace vireltan::app {
+
+// The name of the margins the texts need (QMargins), which an equal scale
+// adds to.
+inline constexpr char kBaseMarginsProperty[] = "vireltanBaseMargins";
+
+class ChartDecor : public QObject {
+ public:
+  struct Mark {
+    QGraphicsSimpleTextItem* item;
+    QPointF value;
+    QAbstractSeries* series;
+  };
+  // What a legend entry's symbol looks like.
+  struct LegendEntry {
+    enum class Symbol { kNone, kCircle, kSquare, kTriangle, kLine, kHollowBox, kFilledBox };
+    Symbol symbol = Symbol::kCircle;
+    QColor fill;
+    QPen pen;
+    QString text;
+  };
+
+  ChartDecor(QChart& chart, const ChartStyle& style, bool legendBeside);
+  // Removes every item (a redraw).
+  void DeleteItems();
+
+  void SetTitle(const QString& title);
+  void SetSubtitle(const QString& text);
+  // A heading drawn first in the legend, in bold.
+  void SetLegendTitle(const QString& text);
+  void SetFoot(const QString& text);
+  void AddLegendEntry(const LegendEntry& entry);
+  void AddMark(const QString& text, const QPointF& value, QAbstractSeries* series);
+  // Wraps the axis titles for their length (Qt would shorten them).
+  void SetAxisTitles(QAbstractAxis* x, const QString& xTitle, QAbstractAxis* y,
+                     const QString& yTitle);
+
+  // Lays the frame out for the chart's size (when it changed) and places
+  // every text for the current plot area and axis ranges.
+  void Place();
+
+  bool showLabels = true;
+
+ private:
+  void LayOutFrame();
+  void WrapAxisTitles(double across, double up);
+  QFont Font(double points, bool bold = false) const;
+  QGraphicsSimpleTextItem* NewText(const QString& text, const QFont& font);
+
+  struct LegendItem {
+    LegendEntry entry;
+    QGraphicsItem* symbol = nullptr;
+    QGraphicsSimpleTextItem* text = nullptr;
+  };
+  QChart& chart_;
+  ChartStyle style_;
+  bool legendBeside_;              // may go beside the plot (a map)
+  bool legendBesidePlot_ = false;  // where LayOutFrame put it
+  QString title_, xTitle_, yTitle_;
+  QAbstractAxis* xAxis_ = nullptr;
+  QAbstractAxis* yAxis_ = nullptr;
+  std::vector<QGraphicsSimpleTextItem*> titleLines_;
+  std::vector<LegendItem> legend_;
+  std::vector<Mark> marks_;
+  QGraphicsSimpleTextItem* subtitle_ = nullptr;
+  QGraphicsSimpleTextItem* foot_ = nullptr;
+  QSizeF laidOutFor_;
+  // Where the legend block starts (chart coordinates), set by LayOutFrame.
+  QRectF legendArea_;
+  double footTop_ = 0;
+};
+
+}  // namespace vireltan::app

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "charts/figure_text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vireltan {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at `i`, 0 when invalid; its code
+// point in `code`.
+size_t Utf8Sequence(const std::string& s, size_t i, unsigned& code) {
+  const unsigned char c = s[i];
+  size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (length == 0 || i + length > s.size()) return 0;
+  code = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+  for (size_t k = 1; k < length; ++k) {
+    const unsigned char next = s[i + k];
+    if ((next >> 6) != 2) return 0;
+    code = (code << 6) | (next & 0x3F);
+  }
+  static const unsigned kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kMin[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string XmlSafeText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    unsigned code = 0;
+    const size_t length = Utf8Sequence(text, i, code);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++i;
+      continue;
+    }
+    if (code == '\t' || code == '\n' || code == '\r') {
+      out += ' ';
+    } else if (code >= 0x20 && code != 0x7F && !(code >= 0x80 && code <= 0x9F) && code != 0xFFFE &&
+               code != 0xFFFF) {
+      out.append(text, i, length);
+    }
+    i += length;
+  }
+  return out;
+}
+
+double Utf8Length(const std::string& text) {
+  double count = 0;
+  for (unsigned char c : text)
+    if ((c & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+std::vector<std::string> WrapText(const std::string& text, double maxChars) {
+  const size_t limit = static_cast<size_t>(std::max(1.0, std::floor(maxChars)));
+  std::vector<std::string> lines;
+  std::string line;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t space = text.find(' ', start);
+    if (space == std::string::npos) space = text.size();
+    std::string word = text.substr(start, space - start);
+    start = space + 1;
+    if (word.empty()) continue;
+    const std::string joined = line.empty() ? word : line + " " + word;
+    if (Utf8Length(joined) <= limit) {
+      line = joined;
+      continue;
+    }
+    if (!line.empty()) lines.push_back(line);
+    line.clear();
+    // A word longer than a line is cut at character boundaries.
+    while (Utf8Length(word) > limit) {
+      size_t cut = 0, chars = 0;
+      while (cut < word.size() && chars < limit) {
+        ++cut;
+        while (cut < word.size() && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) ++cut;
+        ++chars;
+      }
+      lines.push_back(word.substr(0, cut));
+      word = word.substr(cut);
+    }
+    line = word;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::string FigureNumber(double value) {
+  if (!std::isfinite(value)) return "";
+  if (value == std::round(value) && std::fabs(value) < 1e6) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.0f", value);
+    return buffer;
+  }
+  char buffer[32];
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-4 && magnitude < 1e6) {
+    // Four significant digits in fixed notation, trailing zeros dropped.
+    const int digits = std::max(0, 3 - static_cast<int>(std::floor(std::log10(magnitude))));
+    std::snprintf(buffer, sizeof buffer, "%.*f", digits, value);
+    std::string s = buffer;
+    if (s.find('.') != std::string::npos) {
+      s.erase(s.find_last_not_of('0') + 1);
+      if (s.back() == '.') s.pop_back();
+    }
+    return s == "-0" ? "0" : s;
+  }
+  std::snprintf(buffer, sizeof buffer, "%.4g", value);
+  return buffer;
+}
+
+std::string RoundNumbersInText(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const bool startsNumber = std::isdigit(static_cast<unsigned char>(text[i])) &&
+                              (i == 0 || (!std::isalnum(static_cast<unsigned char>(text[i - 1])) &&
+                                          text[i - 1] != '.' && text[i - 1] != '_'));
+    if (!startsNumber) {
+      out += text[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end + 1 < text.size() && text[end] == '.' &&
+        std::isdigit(static_cast<unsigned char>(text[end + 1]))) {
+      size_t frac = end + 1;
+      while (frac < text.size() && std::isdigit(static_cast<unsigned char>(text[frac]))) ++frac;
+      const std::string number = text.substr(i, frac - i);
+      // Significant digits: all digits but the leading zeros.
+      std::string digits;
+      for (char c : number)
+        if (c != '.') digits += c;
+      const size_t first = digits.find_first_not_of('0');
+      const size_t significant = first == std::string::npos ? 0 : digits.size() - first;
+      if (significant > 4 && (frac >= text.size() || (text[frac] != 'e' && text[frac] != 'E'))) {
+        out += FigureNumber(std::strtod(number.c_str(), nullptr));
+      } else {
+        out += number;
+      }
+      i = frac;
+    } else {
+      out.append(text, i, end - i);
+      i = end;
+    }
+  }
+  return out;
+}
+
+}  // namespace vireltan

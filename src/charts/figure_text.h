@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Texts as figures show them: safe for XML, numbers to four significant
+// digits, long texts wrapped into lines.
+#include <string>
+#include <vector>
+
+namespace vireltan {
+
+// `text` as valid UTF-8 without control characters (C0, DEL, C1), which
+// XML 1.0 forbids or which no font draws: tabs and line ends become spaces,
+// others are dropped, invalid bytes become U+FFFD.
+std::string XmlSafeText(const std::string& text);
+// Number of characters (code points) of UTF-8 `text`.
+double Utf8Length(const std::string& text);
+// Splits `text` into lines of at most `maxChars` characters at spaces; a
+// word longer than a line is cut across lines (never shortened with "…").
+std::vector<std::string> WrapText(const std::string& text, double maxChars);
+// `value` with at most four significant digits, no exponent for values
+// from 0.0001 to 999,999 ("0.1346", "12.5", "2500").
+std::string FigureNumber(double value);
+// `text` with every decimal number of more than four significant digits
+// rounded to four ("observed rbarD = 0.13458146688200795" ->
+// "observed rbarD = 0.1346"); whole numbers are left alone.
+std::string RoundNumbersInText(const std::string& text);
+
+}  // namespace vireltan

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The map and the network stay available to save-map and save-graph
+// whatever commands follow them, and their files are whole.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/sheet_builder.h"
+
+namespace vireltan {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TempDir;
+
+// Runs the command line program (it draws with the desktop build's
+// renderer); the exit status, or -1 when it cannot draw.
+int RunProgram(const TempDir& dir, const std::string& commands) {
+  const std::string data = dir.file("meadow.txt");
+  const std::string line = std::string(VIRELTAN_CLI_PATH) + " --quiet --seed=1 '" + data + "' " +
+                           commands + " 2>'" + dir.file("err.txt") + "'";
+  const int status = std::system(line.c_str());
+  if (ReadWholeFile(dir.file("err.txt")).find("built without") != std::string::npos) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+class FigureCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(std::string(VIRELTAN_EXAMPLES_DIR) + "/seagrass_meadow.txt",
+                               dir.file("meadow.txt"));
+  }
+  TempDir dir;
+};
+
+TEST_F(FigureCommands, TheMapSurvivesLaterCommands) {
+  const int status = RunProgram(dir,
+                                "map --coordinate-unit=m psex save-map --format=svg "
+                                "--width=80 --height=60");
+  if (status == -1) GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+  ASSERT_EQ(status, 0) << ReadWholeFile(dir.file("err.txt"));
+  const std::string svg = ReadWholeFile(dir.file("meadow.svg"));
+  EXPECT_NE(svg.find("width=\"80mm\" height=\"60mm\""), std::string::npos);
+  EXPECT_NE(svg.find("X (m)"), std::string::npos);
+}
+
+TEST_F(FigureCommands, TheNetworkSurvivesLaterCommands) {
+  const int status = RunProgram(dir, "msn summary save-graph --format=svg");
+  if (status == -1) GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+  ASSERT_EQ(status, 0) << ReadWholeFile(dir.file("err.txt"));
+  const std::string svg = ReadWholeFile(dir.file("meadow.msn.svg"));
+  EXPECT_NE(svg.find("width=\"160.00mm\" height=\"120.00mm\""), std::string::npos);
+  EXPECT_NE(svg.find("Minimum spanning network"), std::string::npos);
+}
+
+TEST_F(FigureCommands, AnImageBeyondThePixelLimitIsRefusedAndNothingWritten) {
+  const int status = RunProgram(dir, "map save-map --dpi=2400 --width=1000 --height=1000");
+  if (status == -1) GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+  EXPECT_NE(status, 0);
+  const std::string err = ReadWholeFile(dir.file("err.txt"));
+  EXPECT_NE(err.find("20,000 pixels"), std::string::npos) << err;
+  EXPECT_EQ(err.find("QPainter"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("meadow.png")));
+}
+
+}  // namespace
+}  // namespace vireltan
