@@ -136,6 +136,7 @@ void TForm1::BuildMenus() {
   action(File1, populationItem, "Loadpopulations1", "Load populations…");
   action(File1, Save1, "Save1", "Save map");
   action(File1, Saveas1, "Saveas1", "Save Graph");
+  action(File1, SaveAllCharts1, "SaveAllCharts1", "Save all charts…");
   action(File1, Close1, "Close1", "Close");
   action(File1, Quit1, "Quit1", "Quit");
   Open1->setShortcut(QKeySequence::Open);
@@ -179,6 +180,7 @@ void TForm1::BuildMenus() {
   connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
   connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
   connect(Saveas1, &QAction::triggered, this, [this] { Saveas1Click(); });
+  connect(SaveAllCharts1, &QAction::triggered, this, [this] { SaveAllCharts1Click(); });
   connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });
   connect(Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
@@ -229,6 +231,7 @@ void TForm1::BuildPages() {
   autocorr->setTabPosition(QTabWidget::South);
   PageControl1->addTab(autocorr, "&spatial components");
   PageControl1->setTabToolTip(2, "the sheets of the spatial results workbook");
+  BuildChartsPage();
 
   // The scratch books: present, hidden, empty.
   QTableView** scratch[] = {&data, &rob, &freq, &resperm, &combi, &combi2};

@@ -28,6 +28,7 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Open1", "&Open\u2026"},
     {"Save1", "Save &map\u2026"},
     {"Saveas1", "Save &Graph\u2026"},
+    {"SaveAllCharts1", "Save &all charts\u2026"},
     {"Close1", "&Close"},
     {"Quit1", "&Quit"},
     {"resampling1lloci1", "&Resampling of loci\u2026"},

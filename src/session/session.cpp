@@ -88,7 +88,9 @@ void Session::ResetForOpen() {
 }
 
 Status Session::Open(const std::string& path) {
-  ResetForOpen();
+  // The file is read and its MLGs found before anything of the loaded
+  // dataset is touched: a file that fails to load (or a cancelled load)
+  // keeps the dataset, its results and its charts.
   info_.openAttempted = true;
 
   std::string directory, name, prefix;
@@ -108,6 +110,7 @@ Status Session::Open(const std::string& path) {
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
+  ResetForOpen();
   DatasetInfo& info = info_;
   info.dataFilePath = path;
   SplitDataPath(path, info.dataDirectory, info.datasetName, info.outputPrefix);

@@ -158,14 +158,14 @@ class Session {
   const PairwiseMatrices& matrices() const { return loaded_->matrices; }
 
   // --- File commands ---
-  // Resets tables, charts and menus left by the previous dataset; the window
-  // calls it before showing the file dialog (so a cancelled dialog still
-  // leaves empty tables), Open calls it too.
+  // Resets tables, charts and menus left by the previous dataset; Open calls
+  // it once the new file has been read.
   void ResetForOpen();
   // Loads a dataset (File > Open with `path` chosen). Warnings are shown and
   // loading goes on; a file that cannot be read or holds an invalid cell
-  // stops loading with a message naming the file, row and column, and no
-  // output file is touched.
+  // stops loading with a message naming the file, row and column, no
+  // output file is touched, and the dataset loaded before stays loaded with
+  // its results and charts.
   Status Open(const std::string& path);
   // File > Close: writes the results log, then empties the tables.
   Status Close();
@@ -334,6 +334,8 @@ class Session {
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.
   const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
+  // Their file name suffixes, at the same index (".ia.svg", ".ia.<population>.svg").
+  const std::vector<std::string>& associationSuffixes() const { return associationSuffixes_; }
   // summary --permutations=P (MLG > Test of clonality): the population
   // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
   // the genotypes among units at each locus (session_clonality.cpp); fills

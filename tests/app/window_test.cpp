@@ -8,14 +8,18 @@
 #include <QtCharts/QValueAxis>
 #include <QtCore/QFile>
 #include <QtCore/QThread>
+#include <QtCore/QTimer>
 #include <QtCore/QXmlStreamReader>
 #include <QtGui/QImage>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/chart_drawer.h"
@@ -70,6 +74,21 @@ class WindowTest : public ::testing::Test {
     return action && action->isEnabled();
   }
   bool MenuEnabled(QMenu* menu) { return menu->menuAction()->isEnabled(); }
+  // Answers the next figure dialog: format `format`, the proposed file name.
+  void AcceptFigureDialog(const QString& format) {
+    auto answer = std::make_shared<std::function<void()>>();
+    *answer = [format, answer] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!dialog || dialog->objectName() != "FigureDialog") {
+        QTimer::singleShot(10, *answer);
+        return;
+      }
+      auto* box = dialog->findChild<QComboBox*>("FigureFormat");
+      box->setCurrentIndex(box->findData(format));
+      dialog->accept();
+    };
+    QTimer::singleShot(0, *answer);
+  }
 };
 
 TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
@@ -92,6 +111,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Loadpopulations1", "Load &populations\u2026"},
         {"Save1", "Save &map\u2026"},
         {"Saveas1", "Save &Graph\u2026"},
+        {"SaveAllCharts1", "Save &all charts\u2026"},
         {"OutputFolder1", "Output &folder\u2026"},
         {"Close1", "&Close"},
         {"Quit1", "&Quit"}}},
@@ -659,9 +679,64 @@ TEST_F(WindowTest, ClonalityTestShowsAndSavesTheHistogram) {
   auto* view = form->findChild<QChartView*>("iaChart");
   ASSERT_NE(view, nullptr);
   EXPECT_FALSE(view->isHidden());
+  AcceptFigureDialog("svg");
   Trigger(form->Saveas1);
   EXPECT_TRUE(fs::exists(dir.path() / "meadow.ia.svg"));
-  EXPECT_TRUE(view->isHidden());
+  // Saved, the histogram stays on show and in the charts page.
+  EXPECT_FALSE(view->isHidden());
+  ASSERT_EQ(form->keptCharts().size(), 1u);
+  EXPECT_EQ(form->keptCharts()[0].suffix, ".ia");
+}
+
+// A file that fails to load leaves the dataset, its results and its charts
+// as they were; the message names the file that failed.
+TEST_F(WindowTest, FailedOpenKeepsTheDatasetResultsAndCharts) {
+  Open(Write("plot.txt", kPlot));
+  Trigger(form->MLGmap1);
+  const int rows = form->session().results.first().LastRow();
+  ASSERT_EQ(form->keptCharts().size(), 1u);
+  messages.messages.clear();
+  const std::string bad =
+      Write("broken.txt", {{"5", "", "", "2", "2"}, {"s1", "x", "5", "1", "1"}});
+  Open(bad);
+  ASSERT_FALSE(messages.messages.empty());
+  EXPECT_NE(messages.messages.back().find("broken.txt"), std::string::npos)
+      << messages.messages.back();
+  EXPECT_TRUE(form->session().hasData());
+  EXPECT_EQ(form->session().info().datasetName, "plot");
+  EXPECT_EQ(form->session().results.first().LastRow(), rows);
+  EXPECT_EQ(form->userswindow->model()->rowCount(), 5);
+  EXPECT_TRUE(form->session().chart(ChartRole::kMap).visible);
+  EXPECT_EQ(form->keptCharts().size(), 1u);
+  EXPECT_TRUE(Enabled("MLGmap1"));
+  EXPECT_TRUE(form->statusBar()->currentMessage().contains("plot.txt stays loaded"));
+  // A file that loads replaces everything, kept charts included.
+  Open(Write("other.txt", kPlot));
+  EXPECT_EQ(form->session().info().datasetName, "other");
+  EXPECT_TRUE(form->keptCharts().empty());
+}
+
+// Every chart drawn stays in the charts page, is shown again when chosen,
+// and Save all charts writes them all through one dialog.
+TEST_F(WindowTest, ChartsPageKeepsEveryChartAndSavesThemAll) {
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->Pareto1);
+  Trigger(form->MLGmap1);
+  Trigger(form->numberofdistinctalleles1);
+  Trigger(form->Pareto1);  // run again: replaces its chart, no second line
+  std::vector<std::string> suffixes;
+  for (const auto& kept : form->keptCharts()) suffixes.push_back(kept.suffix);
+  EXPECT_EQ(suffixes, (std::vector<std::string>{".pareto", ".map", ".gendist"}));
+  EXPECT_EQ(form->ChartList->count(), 3);
+  form->ChartList->setCurrentRow(0);
+  EXPECT_EQ(form->KeptChartView->chart()->title(),
+            QString::fromStdString(form->session().chart(ChartRole::kPareto).title));
+  AcceptFigureDialog("png");
+  Trigger(form->SaveAllCharts1);
+  for (const char* name : {"meadow.pareto.png", "meadow.map.png", "meadow.gendist.png"})
+    EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
+  EXPECT_TRUE(form->statusBar()->currentMessage().startsWith("3 charts saved to "));
 }
 
 // MLG > Multilocus lineages: the suggestion fills the threshold field and
@@ -688,10 +763,13 @@ TEST_F(WindowTest, LineagePanelsSuggestGroupAndDrawTheNetwork) {
   form->findChild<QPushButton*>("MsnRunButton")->click();
   form->WaitUntilIdle();
   EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
-  Trigger(form->Saveas1);
+  for (const char* format : {"svg", "png", "pdf"}) {
+    AcceptFigureDialog(format);
+    Trigger(form->Saveas1);
+  }
   for (const char* suffix : {".msn.svg", ".msn.png", ".msn.pdf", ".msn.txt"})
     EXPECT_TRUE(fs::exists(dir.path() / (std::string("meadow") + suffix))) << suffix;
-  EXPECT_TRUE(form->findChild<QWidget*>("networkView")->isHidden());
+  EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
 }
 
 }  // namespace
