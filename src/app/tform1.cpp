@@ -218,10 +218,10 @@ void TForm1::BuildPages() {
   };
   usersModel_ = new SheetModel(this);
   grid(userswindow, "userswindow", PageControl1)->setModel(usersModel_);
-  PageControl1->addTab(userswindow, "&dataset");
+  PageControl1->addTab(userswindow, "dataset");
   resultsModel_ = new SheetModel(this);
   grid(results, "results", PageControl1)->setModel(resultsModel_);
-  PageControl1->addTab(results, "&results");
+  PageControl1->addTab(results, "results");
   for (QTableView* view : {userswindow, results})
     InstallTableActions(
         view, [this](const QString& text) { statusBar()->showMessage(text); },
@@ -229,7 +229,7 @@ void TForm1::BuildPages() {
   autocorr = new QTabWidget(PageControl1);
   autocorr->setObjectName("autocorr");
   autocorr->setTabPosition(QTabWidget::South);
-  PageControl1->addTab(autocorr, "&spatial components");
+  PageControl1->addTab(autocorr, "spatial components");
   PageControl1->setTabToolTip(2, "the sheets of the spatial results workbook");
   BuildChartsPage();
 

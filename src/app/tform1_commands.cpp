@@ -300,6 +300,7 @@ void TForm1::SetBusy(bool busy) {
                            GroupBox8, GroupBox9, GroupBox10})
     panel->setEnabled(!busy);
   CancelButton->setEnabled(busy);
+  CancelCommand1->setEnabled(busy);
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   } else {

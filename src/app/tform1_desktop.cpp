@@ -162,10 +162,21 @@ void TForm1::ApplyDesktopConventions() {
     run->setDefault(true);
   }
   Button5->setText("&Number of distance classes");
-  Button6->setText("&Fixed distance classes (distances.txt)");
+  Button6->setText("Fi&xed distance classes (distances.txt)");
   Button5->setToolTip("Classes holding about the same number of pairs");
   Button6->setToolTip("Classes read from distances.txt, in the folder of the data file");
   GroupBox1->setTitle("In progress");
+  // Enter runs the panel on show (its default button), Escape closes it;
+  // Escape cancels a running command (the panels are disabled meanwhile).
+  CancelCommand1->setEnabled(false);
+  for (QGroupBox* panel :
+       {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox9, GroupBox10})
+    panel->installEventFilter(this);
+  for (QGroupBox* panel : lineagePanels_) {
+    panel->installEventFilter(this);
+    for (auto* button : panel->findChildren<QPushButton*>())
+      if (button->text() == "&Run") button->setDefault(true);
+  }
   Label1->setText("Fitted line equation");
 }
 

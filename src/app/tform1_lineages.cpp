@@ -127,8 +127,8 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   form->addRow("linkage", linkage);
   auto* buttons = new QHBoxLayout;
   QPushButton *suggest = nullptr, *run = nullptr;
-  buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));
-  buttons->addWidget(MakeButton(run, "MllRunButton", "run", mll));
+  buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "Su&ggest T", mll));
+  buttons->addWidget(MakeButton(run, "MllRunButton", "&Run", mll));
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.
@@ -142,7 +142,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   lineages->setObjectName("MsnLineagesCheck");
   row->addWidget(lineages);
   QPushButton* draw = nullptr;
-  row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
+  row->addWidget(MakeButton(draw, "MsnRunButton", "&Run", msn));
   row->addStretch(1);
 
   QGroupBox* ia = nullptr;
@@ -155,7 +155,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   corrected->setObjectName("IaCloneCorrectCheck");
   iaRow->addWidget(corrected);
   QPushButton* test = nullptr;
-  iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
+  iaRow->addWidget(MakeButton(test, "IaRunButton", "&Run", ia));
   iaRow->addStretch(1);
   lineagePanels_ = {mll, msn, ia};
 

@@ -186,7 +186,7 @@ TEST_F(WindowTest, EveryNamedComponentExists) {
   }
   EXPECT_EQ(form->GroupBox1->title(), "In progress");
   EXPECT_EQ(form->GroupBox6->title(), "Clonal subrange: distance classes");
-  EXPECT_EQ(form->Button6->text(), "&Fixed distance classes (distances.txt)");
+  EXPECT_EQ(form->Button6->text(), "Fi&xed distance classes (distances.txt)");
   EXPECT_EQ(form->Edit6->text(), "10");
   EXPECT_EQ(form->Edit7->text(), "1000");
   EXPECT_EQ(form->Label1->text(), "Fitted line equation");
