@@ -8,6 +8,28 @@
 
 namespace vireltan::app {
 
+namespace {
+
+// Texts that results and data files keep as they always were (scripts read
+// them) but that the window shows in plain, correctly spelt words.
+const std::pair<const char*, const char*> kOnScreenWords[] = {
+    {"individu", "individual"},
+    {"Eveness ED*", "Evenness ED*"},
+    {"EvenessV\u00b4H\u00b4\u00b4", "Evenness V(H\u2033)"},
+    {"Shannon H\u00b4\u00b4", "Shannon H\u2033"},
+    {"Hill\u00b4s", "Hill's"},
+    {"ignoring Sdt Dev.", "ignoring SD"},
+    {"SE Nballeles", "SE Nb alleles"},
+};
+
+QString OnScreen(const std::string& text) {
+  for (const auto& [written, shown] : kOnScreenWords)
+    if (text == written) return QString::fromUtf8(shown);
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
 void SheetModel::SetSheet(const Sheet& sheet) {
   beginResetModel();
   sheet_ = sheet;
@@ -37,7 +59,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
       if (std::fabs(v) >= 1e4 && std::fabs(v) < 1e15) return QString::number(v, 'f', 0);
       return QString::number(v, 'g', 4);
     }
-    if (cell.isText()) return QString::fromStdString(cell.text());
+    if (cell.isText()) return OnScreen(cell.text());
     return {};
   }
   if (role == kFullTextRole || role == Qt::ToolTipRole) {
@@ -62,7 +84,7 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
   if (orientation == Qt::Vertical) return section + 1;
   std::string heading = sheet_.ColumnHeading(section + 1);
   if (heading.empty()) return section + 1;
-  return QString::fromStdString(heading);
+  return OnScreen(heading);
 }
 
 }  // namespace vireltan::app

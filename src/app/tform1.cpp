@@ -239,7 +239,12 @@ void TForm1::BuildPages() {
   for (int i = 0; i < 6; ++i) grid(*scratch[i], names[i], this)->hide();
 
   OpenDialog1 = new QFileDialog(this, "Open a dataset");
-  OpenDialog1->setNameFilters({"Data tables (*.txt *.csv *.xlsx *.xls)", "All files (*)"});
+  // Every format Open reads: the program's own tables, GenAlEx workbooks
+  // and tables, Genepop files.
+  OpenDialog1->setNameFilters({"Every dataset (*.txt *.csv *.tsv *.xlsx *.xls *.gen)",
+                               "Tables: text, CSV, TSV, Excel (*.txt *.csv *.tsv *.xlsx *.xls)",
+                               "GenAlEx (*.xlsx *.xls *.csv)", "Genepop (*.gen *.txt)",
+                               "All files (*)"});
   OpenDialog1->setObjectName("OpenDialog1");
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -155,9 +155,10 @@ class TForm1 : public QMainWindow {
   QMenu* OpenRecent1 = nullptr;  // File > Open Recent
   QMenu* Help1 = nullptr;
   QAction* Userguide1 = nullptr;
-  QAction* SaveAllCharts1 = nullptr;  // File > Save all charts
-  QAction* CancelCommand1 = nullptr;  // Escape: cancels the running command
-  QAction* OutputFolder1 = nullptr;   // File > Output folder
+  QAction* SaveAllCharts1 = nullptr;     // File > Save all charts
+  QAction* CancelCommand1 = nullptr;     // Escape: cancels the running command
+  QAction* OutputFolder1 = nullptr;      // File > Output folder
+  QAction* OutputBesideData1 = nullptr;  // File > Output beside the data file
   // Sets the output folder ("" : beside the data file) and remembers it.
   void ChooseOutputFolder(const QString& folder);
 

@@ -7,10 +7,12 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QUrl>
-#include <QtGui/QDesktopServices>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTextBrowser>
+#include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 
 #include "app/map_view.h"
@@ -234,13 +236,30 @@ void TForm1::RebuildRecentMenu() {
 
 void TForm1::OpenUserGuide() {
   const QString guide = UserGuidePath();
-  if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
-    messages_->Show(guide.isEmpty()
-                        ? "The user guide (docs/guide.md) was not found beside the program."
-                        : "No program is set to open " + guide.toStdString() + ".");
+  if (guide.isEmpty()) {
+    messages_->Show("The user guide (docs/guide.md) was not found beside the program.");
     return;
   }
-  statusBar()->showMessage("User guide opened: " + guide);
+  // The guide is shown by the program itself (Markdown drawn by Qt, its
+  // pictures found beside it), whatever viewers the desktop has.
+  auto* window = findChild<QDialog*>("UserGuideWindow");
+  if (!window) {
+    window = new QDialog(this, Qt::Window);
+    window->setObjectName("UserGuideWindow");
+    window->setWindowTitle("Vireltan user guide");
+    window->resize(900, 760);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* browser = new QTextBrowser(window);
+    browser->setObjectName("UserGuideText");
+    browser->setOpenExternalLinks(true);
+    layout->addWidget(browser);
+    browser->setSource(QUrl::fromLocalFile(guide), QTextDocument::MarkdownResource);
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
+  statusBar()->showMessage("User guide: " + guide);
 }
 
 QString TForm1::DisabledReason(CommandGroup group) const {

@@ -9,6 +9,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QTextBrowser>
 #include <filesystem>
 #include <map>
 
@@ -116,6 +117,38 @@ TEST_F(WindowKeysTest, EnterRunsThePanelAndEscapeClosesIt) {
   EXPECT_TRUE(form->GroupBox5->isHidden());
   EXPECT_GT(form->session().results.first().LastRow(), rows);
   EXPECT_TRUE(form->session().chart(ChartRole::kSamplingEffort).visible);
+}
+
+// Headings the files keep for scripts are shown in plain words; copying
+// takes the text as written.
+TEST_F(WindowKeysTest, SheetsShowHeadingsInPlainWords) {
+  Sheet sheet;
+  sheet.SetColumnHeading(1, "individu");
+  sheet.SetTextAt(1, 1, "Hill\u00b4s");
+  sheet.SetTextAt(1, 2, "ignoring Sdt Dev.");
+  SheetModel model;
+  model.SetSheet(sheet);
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "individual");
+  EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "Hill's");
+  EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "ignoring SD");
+  EXPECT_EQ(model.FullText(1, 1), QString::fromUtf8("Hill\u00b4s"));
+}
+
+// Help > User guide shows the guide in a window of the program, its
+// pictures found beside it.
+TEST_F(WindowKeysTest, UserGuideOpensInTheProgramWithItsPictures) {
+  form->Userguide1->trigger();
+  auto* text = form->findChild<QTextBrowser*>("UserGuideText");
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->toPlainText().contains("Open Recent"));
+  const QString html = text->document()->toHtml();
+  const qsizetype at = html.indexOf("<img src=\"");
+  ASSERT_GE(at, 0);
+  const qsizetype from = at + 10;
+  const QUrl picture(html.mid(from, html.indexOf('"', from) - from));
+  const QVariant image =
+      text->document()->resource(QTextDocument::ImageResource, text->source().resolved(picture));
+  EXPECT_FALSE(image.isNull()) << picture.toString().toStdString();
 }
 
 }  // namespace

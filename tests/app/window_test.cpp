@@ -113,6 +113,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Saveas1", "Save &Graph\u2026"},
         {"SaveAllCharts1", "Save &all charts\u2026"},
         {"OutputFolder1", "Output &folder\u2026"},
+        {"OutputBesideData1", "Output &beside the data file"},
         {"Close1", "&Close"},
         {"Quit1", "&Quit"}}},
       {"CombinationandPermutationtest1",
@@ -487,7 +488,7 @@ TEST_F(WindowTest, AChartShownLaterCarriesNothingOfEarlierDrawings) {
 TEST_F(WindowTest, CloseDisablesTheDatasetCommands) {
   Open(Write("plot.txt", kPlot));
   EXPECT_EQ(form->userswindow->model()->rowCount(), 5);
-  EXPECT_EQ(form->userswindow->model()->headerData(0, Qt::Horizontal).toString(), "individu");
+  EXPECT_EQ(form->userswindow->model()->headerData(0, Qt::Horizontal).toString(), "individual");
   EXPECT_EQ(form->userswindow->model()->headerData(3, Qt::Horizontal).toString(), "locus1");
   ASSERT_TRUE(Enabled("MLGmap1"));
   Trigger(form->Close1);
