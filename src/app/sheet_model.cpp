@@ -38,6 +38,21 @@ void SheetModel::SetSheet(const Sheet& sheet) {
   endResetModel();
 }
 
+void SheetModel::SetUpperMatrices(std::vector<std::pair<int, int>> headerRowsAndSizes) {
+  beginResetModel();
+  matrices_ = std::move(headerRowsAndSizes);
+  endResetModel();
+}
+
+bool SheetModel::BlankInMatrix(int row, int col) const {
+  for (const auto& [header, size] : matrices_) {
+    // Row header + j holds MLG j, column 1 + k MLG k (1-based).
+    const int j = row - header, k = col - 1;
+    if (j >= 1 && j <= size && k >= 1 && k <= size) return k <= j;
+  }
+  return false;
+}
+
 int SheetModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : rows_;
 }
@@ -50,6 +65,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const Cell& cell = sheet_.at(index.row() + 1, index.column() + 1);
   if (role == Qt::DisplayRole) {
+    if (BlankInMatrix(index.row() + 1, index.column() + 1)) return {};
     // Four significant digits fit a narrow cell; copying and exporting
     // take the full value (FullText).
     if (cell.isNumber()) {

@@ -88,6 +88,10 @@ void FitColumns(QTableView* view) {
 void TForm1::RefreshSheets() {
   usersModel_->SetSheet(session_->datasetGrid.first());
   resultsModel_->SetSheet(session_->results.first());
+  std::vector<std::pair<int, int>> matrices;
+  for (const Session::MatrixBlock& m : session_->resultsMatrixBlocks())
+    matrices.emplace_back(m.headerRow, m.mlgs);
+  resultsModel_->SetUpperMatrices(std::move(matrices));
   FitColumns(results);
   // The spatial workbook: one grid per sheet, once a sheet holds something.
   const Book& book = session_->spatialResults;

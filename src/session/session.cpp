@@ -73,6 +73,7 @@ void Session::ResetForOpen() {
   pareto.subtitle.clear();
   pareto.foot.clear();
   results.Reset();
+  matrixBlocks_.clear();
   datasetGrid.Reset();
   spatialResults.Reset();
   info_.oneAllelePairs.clear();
@@ -262,7 +263,12 @@ Status Session::WriteResultsLog() {
 }
 
 Status Session::SaveSpatialWorkbook() {
-  return WriteTableFile(spatialResults, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
+  // The workbook in memory starts with an empty sheet that the results push
+  // back; the file holds the results only.
+  Book saved = spatialResults;
+  for (int i = saved.NumSheets(); i >= 1 && saved.NumSheets() > 1; --i)
+    if (saved.sheet(i).LastRow() == 0 && saved.sheet(i).LastCol() == 0) saved.DeleteSheets(i, 1);
+  return WriteTableFile(saved, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
 }
 
 std::string Session::UniqueSpatialSheetName(const std::string& base) const {
@@ -280,6 +286,7 @@ Status Session::Close() {
   Status written = Status::Ok();
   if (hasData()) written = WriteResultsLog();
   results.Reset();
+  matrixBlocks_.clear();
   datasetGrid.Reset();
   // The spatial workbook is on disk already; its sheets leave the screen.
   spatialResults.Reset();

@@ -187,6 +187,15 @@ class Session {
   // First row of a new results block: two rows below the last used row,
   // leaving one empty row between blocks.
   int NextResultsBlockRow() const { return results.first().LastRow() + 2; }
+  // Where distance matrices sit in the results: the row of their header
+  // ("MLGs" and the MLG numbers) and their number of MLGs. The log file
+  // keeps zeros on the diagonal and below it; the window shows them blank.
+  struct MatrixBlock {
+    int headerRow = 0;
+    int mlgs = 0;
+  };
+  const std::vector<MatrixBlock>& resultsMatrixBlocks() const { return matrixBlocks_; }
+  void NoteMatrixBlock(int headerRow, int mlgs) { matrixBlocks_.push_back({headerRow, mlgs}); }
 
   // --- Analyses (each group's commands are implemented in its own file,
   // src/session/session_<group>.cpp, calling the analysis functions) ---
@@ -368,6 +377,7 @@ class Session {
   int matricesSheetStage_ = 0;
   LineageState lineages_;
   std::vector<ChartData> associationCharts_;
+  std::vector<MatrixBlock> matrixBlocks_;
   std::vector<std::string> associationSuffixes_;  // ".ia.svg" for all units
 };
 
