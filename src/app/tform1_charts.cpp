@@ -125,6 +125,7 @@ int TForm1::Keep(KeptChart kept) {
     keptCharts_.push_back(std::move(kept));
     ChartList->addItem(keptCharts_.back().caption);
   }
+  ChartList->item(index)->setToolTip(keptCharts_[static_cast<std::size_t>(index)].caption);
   return index;
 }
 
