@@ -19,8 +19,10 @@
 #include <QtWidgets/QStatusBar>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "app/chart_drawer.h"
 #include "app/map_view.h"
@@ -738,6 +740,43 @@ TEST_F(WindowTest, ChartsPageKeepsEveryChartAndSavesThemAll) {
   for (const char* name : {"meadow.pareto.png", "meadow.map.png", "meadow.gendist.png"})
     EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
   EXPECT_TRUE(form->statusBar()->currentMessage().startsWith("3 charts saved to "));
+}
+
+// Seventeen colonies: one histogram on show, chosen by population, and a
+// window that still fits a screen.
+TEST_F(WindowTest, ClonalityHistogramsOfManyPopulationsAreChosenOneAtATime) {
+  const fs::path data = fs::path(VIRELTAN_TEST_DATA_DIR) / "nancycats_colonies.txt";
+  Open(data.string());
+  // Each colony has one position: its x coordinate names it.
+  std::ifstream in(data);
+  std::ofstream strata(dir.path() / "colonies.txt");
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream cells(line);
+    std::string name, x;
+    std::getline(cells, name, '\t');
+    std::getline(cells, x, '\t');
+    strata << name << '\t' << "colony" << x.substr(0, 6) << '\n';
+  }
+  strata.close();
+  const std::string file = dir.file("colonies.txt");
+  form->Run("Load populations", [file](Session& s) { return s.LoadPopulations(file); });
+  form->WaitUntilIdle();
+  Trigger(form->Testofclonality1);
+  form->findChild<QLineEdit*>("IaPermutationsEdit")->setText("9");
+  form->findChild<QPushButton*>("IaRunButton")->click();
+  form->WaitUntilIdle();
+  const size_t histograms = form->session().associationCharts().size();
+  ASSERT_GT(histograms, 10u);
+  EXPECT_EQ(form->AssociationChooser->count(), static_cast<int>(histograms));
+  EXPECT_FALSE(form->AssociationChooser->isHidden());
+  EXPECT_EQ(form->findChildren<QChartView*>("iaChart").size(), 1);
+  EXPECT_LT(form->minimumSizeHint().height(), 1000);
+  form->AssociationChooser->setCurrentIndex(0);
+  EXPECT_EQ(form->findChild<QChartView*>("iaChart")->chart()->title(),
+            QString::fromStdString(form->session().associationCharts()[0].title));
+  EXPECT_EQ(form->keptCharts().size(), histograms);
 }
 
 // MLG > Multilocus lineages: the suggestion fills the threshold field and
