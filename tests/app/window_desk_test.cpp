@@ -112,14 +112,10 @@ TEST_F(WindowDeskTest, DistanceMatrixShowsBlankDiagonalAndLowerTriangle) {
   const auto& blocks = form->session().resultsMatrixBlocks();
   ASSERT_EQ(blocks.size(), 1u);
   const int header = blocks[0].headerRow, g = blocks[0].mlgs;
-  ASSERT_GE(g, 3);
   QAbstractItemModel* model = form->results->model();
-  EXPECT_EQ(model->data(model->index(header - 1, 0)).toString(), "MLGs");
   for (int j = 1; j <= g; ++j)
-    for (int k = 1; k <= g; ++k) {
-      const QVariant shown = model->data(model->index(header + j - 1, k));
-      EXPECT_EQ(shown.isValid(), k > j) << j << "," << k;
-    }
+    for (int k = 1; k <= g; ++k)
+      EXPECT_EQ(model->data(model->index(header + j - 1, k)).isValid(), k > j) << j << "," << k;
   EXPECT_EQ(form->session().results.first().NumberAt(header + 2, 2), 0.0);
 }
 
