@@ -109,9 +109,8 @@ TEST_F(WindowDeskTest, CancelledOpenKeepsTheDatasetAndItsResults) {
 // (the results log keeps its zeros).
 TEST_F(WindowDeskTest, DistanceMatrixShowsBlankDiagonalAndLowerTriangle) {
   Trigger(form->numberofdistinctalleles1);
-  const auto& blocks = form->session().resultsMatrixBlocks();
-  ASSERT_EQ(blocks.size(), 1u);
-  const int header = blocks[0].headerRow, g = blocks[0].mlgs;
+  ASSERT_EQ(form->session().resultsMatrixBlocks().size(), 1u);
+  const auto [header, g] = form->session().resultsMatrixBlocks()[0];
   QAbstractItemModel* model = form->results->model();
   for (int j = 1; j <= g; ++j)
     for (int k = 1; k <= g; ++k)
