@@ -129,6 +129,14 @@ int main(int argc, char** argv) {
   if (auto* splitter = form.findChild<QSplitter*>("MainSplitter")) splitter->setSizes({1000, 360});
   shot("charts");
 
+  // Help > User guide, in its own window.
+  form.Userguide1->trigger();
+  if (auto* guide = form.findChild<QWidget*>("UserGuideWindow")) {
+    Settle();
+    guide->grab().save(outDir + "/" + name + "-guide.png");
+    guide->close();
+  }
+
   // Each chart as a figure at two printed sizes.
   const QString figures = outDir + "/figures";
   QDir().mkpath(figures);
