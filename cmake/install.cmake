@@ -28,6 +28,8 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/README.md
   ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${VIRELTAN_DOC_DIR})
+# The guide's pictures, found relative to it by Help > User guide.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${VIRELTAN_DOC_DIR})
 # Debian's place for the licence of a package: the copyright file.
 install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${VIRELTAN_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/examples/seagrass_meadow.txt

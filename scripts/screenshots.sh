@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates the pictures of the window in docs/screenshots/: the window
 # after each command that draws a chart, for the bundled example and for the
-# Phytophthora ramorum dataset with UTM coordinates. Runs headless under a
-# virtual X display (xvfb-run, Debian package xvfb).
+# Phytophthora ramorum dataset with UTM coordinates; then every chart kind
+# saved as a figure at 80 x 60 mm and 170 x 120 mm in docs/screenshots/figures/,
+# shown side by side in the user guide. Runs headless under a virtual X
+# display (xvfb-run, Debian package xvfb).
 #
 #   scripts/screenshots.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
@@ -15,6 +17,8 @@ if [[ ! -x $tour ]]; then
 fi
 out=$here/docs/screenshots
 mkdir -p "$out"
+# Figures of charts that no longer exist must not linger.
+rm -rf "$out/figures"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The commands write their results beside the data file: work on copies.

@@ -2,12 +2,18 @@
 // vireltan-screenshots OUTDIR DATAFILE NAME: drives the window through the
 // commands that draw a chart on DATAFILE and saves a picture of the window
 // after each, as OUTDIR/NAME-<step>.png, for the README and the user guide
-// (scripts/screenshots.sh runs it under a virtual display).
+// (scripts/screenshots.sh runs it under a virtual display). Every chart
+// drawn is then saved as a figure at a journal column (80 x 60 mm) and a
+// page width (170 x 120 mm), as OUTDIR/figures/NAME-<chart>-<size>.png.
 #include <QtCore/QDir>
 #include <QtCore/QSettings>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QThread>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSplitter>
 #include <cstdio>
 #include <functional>
 
@@ -100,6 +106,61 @@ int main(int argc, char** argv) {
     form.Button11->click();
     form.WaitUntilIdle();
     shot("correlogram");
+  }
+  // Lineages, the network and the test of clonality.
+  run(form.Multilocuslineages1);
+  form.findChild<QPushButton*>("MllSuggestButton")->click();
+  form.WaitUntilIdle();
+  form.findChild<QPushButton*>("MllRunButton")->click();
+  form.WaitUntilIdle();
+  shot("lineages");
+  run(form.Minimumspanningnetwork1);
+  form.findChild<QPushButton*>("MsnRunButton")->click();
+  form.WaitUntilIdle();
+  shot("network");
+  run(form.Testofclonality1);
+  form.findChild<QLineEdit*>("IaPermutationsEdit")->setText("99");
+  form.findChild<QPushButton*>("IaRunButton")->click();
+  form.WaitUntilIdle();
+  shot("clonality");
+  // The charts page with every chart kept.
+  form.PageControl1->setCurrentWidget(form.findChild<QWidget*>("ChartsPage"));
+  form.ChartList->setCurrentRow(0);
+  if (auto* splitter = form.findChild<QSplitter*>("MainSplitter")) splitter->setSizes({1000, 360});
+  shot("charts");
+
+  // Help > User guide, in its own window.
+  form.Userguide1->trigger();
+  if (auto* guide = form.findChild<QWidget*>("UserGuideWindow")) {
+    Settle();
+    guide->grab().save(outDir + "/" + name + "-guide.png");
+    guide->close();
+  }
+
+  // Each chart as a figure at two printed sizes.
+  const QString figures = outDir + "/figures";
+  QDir().mkpath(figures);
+  const std::vector<TForm1::KeptChart>& kept = form.keptCharts();
+  for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
+    for (const auto& [width, height] : {std::pair{80.0, 60.0}, std::pair{170.0, 120.0}}) {
+      vireltan::FigureOptions options;
+      options.svg = false;
+      options.png = true;
+      options.widthMm = width;
+      options.heightMm = height;
+      options.dpi = 150;
+      const QString base = QString("%1/%2-%3-%4x%5")
+                               .arg(figures, name,
+                                    QString::fromStdString(kept[static_cast<size_t>(i)].suffix)
+                                        .mid(1)
+                                        .replace('.', '-'))
+                               .arg(width)
+                               .arg(height);
+      if (vireltan::Status saved = form.SaveKeptChart(i, base.toStdString(), options); !saved) {
+        std::fprintf(stderr, "%s\n", saved.message().c_str());
+        ++failures;
+      }
+    }
   }
   for (const std::string& m : messages.messages) std::fprintf(stderr, "%s\n", m.c_str());
   return failures == 0 ? 0 : 1;

@@ -8,12 +8,49 @@
 
 namespace vireltan::app {
 
+namespace {
+
+// Texts that results and data files keep as they always were (scripts read
+// them) but that the window shows in plain, correctly spelt words.
+const std::pair<const char*, const char*> kOnScreenWords[] = {
+    {"individu", "individual"},
+    {"Eveness ED*", "Evenness ED*"},
+    {"EvenessV\u00b4H\u00b4\u00b4", "Evenness V(H\u2033)"},
+    {"Shannon H\u00b4\u00b4", "Shannon H\u2033"},
+    {"Hill\u00b4s", "Hill's"},
+    {"ignoring Sdt Dev.", "ignoring SD"},
+    {"SE Nballeles", "SE Nb alleles"},
+};
+
+QString OnScreen(const std::string& text) {
+  for (const auto& [written, shown] : kOnScreenWords)
+    if (text == written) return QString::fromUtf8(shown);
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
 void SheetModel::SetSheet(const Sheet& sheet) {
   beginResetModel();
   sheet_ = sheet;
   rows_ = sheet_.LastRow();
   cols_ = std::max(sheet_.LastCol(), static_cast<int>(sheet_.columnHeadings().size()));
   endResetModel();
+}
+
+void SheetModel::SetUpperMatrices(std::vector<std::pair<int, int>> headerRowsAndSizes) {
+  beginResetModel();
+  matrices_ = std::move(headerRowsAndSizes);
+  endResetModel();
+}
+
+bool SheetModel::BlankInMatrix(int row, int col) const {
+  for (const auto& [header, size] : matrices_) {
+    // Row header + j holds MLG j, column 1 + k MLG k (1-based).
+    const int j = row - header, k = col - 1;
+    if (j >= 1 && j <= size && k >= 1 && k <= size) return k <= j;
+  }
+  return false;
 }
 
 int SheetModel::rowCount(const QModelIndex& parent) const {
@@ -28,6 +65,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const Cell& cell = sheet_.at(index.row() + 1, index.column() + 1);
   if (role == Qt::DisplayRole) {
+    if (BlankInMatrix(index.row() + 1, index.column() + 1)) return {};
     // Four significant digits fit a narrow cell; copying and exporting
     // take the full value (FullText).
     if (cell.isNumber()) {
@@ -37,7 +75,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
       if (std::fabs(v) >= 1e4 && std::fabs(v) < 1e15) return QString::number(v, 'f', 0);
       return QString::number(v, 'g', 4);
     }
-    if (cell.isText()) return QString::fromStdString(cell.text());
+    if (cell.isText()) return OnScreen(cell.text());
     return {};
   }
   if (role == kFullTextRole || role == Qt::ToolTipRole) {
@@ -62,7 +100,7 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
   if (orientation == Qt::Vertical) return section + 1;
   std::string heading = sheet_.ColumnHeading(section + 1);
   if (heading.empty()) return section + 1;
-  return QString::fromStdString(heading);
+  return OnScreen(heading);
 }
 
 }  // namespace vireltan::app

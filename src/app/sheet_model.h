@@ -5,6 +5,8 @@
 // that a running command is changing.
 #include <QtCore/QAbstractTableModel>
 #include <QtCore/QString>
+#include <utility>
+#include <vector>
 
 #include "sheet/sheet.h"
 
@@ -20,6 +22,10 @@ class SheetModel : public QAbstractTableModel {
 
   void SetSheet(const Sheet& sheet);
   const Sheet& sheet() const { return sheet_; }
+  // Square matrices within the sheet, by the row of their header line and
+  // their size: shown with the values above the diagonal and blanks on and
+  // below it (the sheet keeps its zeros for the file).
+  void SetUpperMatrices(std::vector<std::pair<int, int>> headerRowsAndSizes);
   // The full text of the cell at 1-based (row, col); "" when empty.
   QString FullText(int row, int col) const;
 
@@ -30,7 +36,11 @@ class SheetModel : public QAbstractTableModel {
                       int role = Qt::DisplayRole) const override;
 
  private:
+  // True when the cell at 1-based (row, col) is on or below the diagonal of
+  // one of the matrices.
+  bool BlankInMatrix(int row, int col) const;
   Sheet sheet_;
+  std::vector<std::pair<int, int>> matrices_;
   int rows_ = 0;
   int cols_ = 0;
 };

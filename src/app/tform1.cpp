@@ -136,6 +136,7 @@ void TForm1::BuildMenus() {
   action(File1, populationItem, "Loadpopulations1", "Load populations…");
   action(File1, Save1, "Save1", "Save map");
   action(File1, Saveas1, "Saveas1", "Save Graph");
+  action(File1, SaveAllCharts1, "SaveAllCharts1", "Save all charts…");
   action(File1, Close1, "Close1", "Close");
   action(File1, Quit1, "Quit1", "Quit");
   Open1->setShortcut(QKeySequence::Open);
@@ -180,6 +181,7 @@ void TForm1::BuildMenus() {
   connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
   connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
   connect(Saveas1, &QAction::triggered, this, [this] { Saveas1Click(); });
+  connect(SaveAllCharts1, &QAction::triggered, this, [this] { SaveAllCharts1Click(); });
   connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });
   connect(Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
@@ -217,10 +219,10 @@ void TForm1::BuildPages() {
   };
   usersModel_ = new SheetModel(this);
   grid(userswindow, "userswindow", PageControl1)->setModel(usersModel_);
-  PageControl1->addTab(userswindow, "&dataset");
+  PageControl1->addTab(userswindow, "dataset");
   resultsModel_ = new SheetModel(this);
   grid(results, "results", PageControl1)->setModel(resultsModel_);
-  PageControl1->addTab(results, "&results");
+  PageControl1->addTab(results, "results");
   for (QTableView* view : {userswindow, results})
     InstallTableActions(
         view, [this](const QString& text) { statusBar()->showMessage(text); },
@@ -228,8 +230,9 @@ void TForm1::BuildPages() {
   autocorr = new QTabWidget(PageControl1);
   autocorr->setObjectName("autocorr");
   autocorr->setTabPosition(QTabWidget::South);
-  PageControl1->addTab(autocorr, "&spatial components");
+  PageControl1->addTab(autocorr, "spatial components");
   PageControl1->setTabToolTip(2, "the sheets of the spatial results workbook");
+  BuildChartsPage();
 
   // The scratch books: present, hidden, empty.
   QTableView** scratch[] = {&data, &rob, &freq, &resperm, &combi, &combi2};
@@ -237,7 +240,12 @@ void TForm1::BuildPages() {
   for (int i = 0; i < 6; ++i) grid(*scratch[i], names[i], this)->hide();
 
   OpenDialog1 = new QFileDialog(this, "Open a dataset");
-  OpenDialog1->setNameFilters({"Data tables (*.txt *.csv *.xlsx *.xls)", "All files (*)"});
+  // Every format Open reads: the program's own tables, GenAlEx workbooks
+  // and tables, Genepop files.
+  OpenDialog1->setNameFilters({"Every dataset (*.txt *.csv *.tsv *.xlsx *.xls *.gen)",
+                               "Tables: text, CSV, TSV, Excel (*.txt *.csv *.tsv *.xlsx *.xls)",
+                               "GenAlEx (*.xlsx *.xls *.csv)", "Genepop (*.gen *.txt)",
+                               "All files (*)"});
   OpenDialog1->setObjectName("OpenDialog1");
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -9,21 +9,25 @@
 #include <QtCharts/QChartView>
 #include <QtCore/QStringList>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListWidget>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
+#include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableView>
 #include <QtWidgets/QVBoxLayout>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +35,7 @@
 #include "app/command_runner.h"
 #include "app/sheet_model.h"
 #include "charts/chart_renderer.h"
+#include "charts/network_chart.h"
 #include "session/session.h"
 
 namespace vireltan::app {
@@ -57,6 +62,15 @@ Status IntegerField(const std::string& text, int& value);
 
 class TForm1 : public QMainWindow {
  public:
+  // A chart drawn since the dataset was opened, kept to be shown and saved
+  // again without running its analysis again.
+  struct KeptChart {
+    QString caption;     // its line in the charts page's list
+    std::string suffix;  // file name after the dataset's prefix (".pareto", ".msn")
+    ChartData chart;     // the drawing, unless it is the network
+    std::optional<NetworkChart> network;
+  };
+
   // `messages`, when given, receives every message instead of a modal box
   // (tests read the texts); it is always called on the window's thread.
   explicit TForm1(MessageSink* messages = nullptr, QWidget* parent = nullptr);
@@ -77,6 +91,12 @@ class TForm1 : public QMainWindow {
   Status SaveFigure(ChartRole role, const std::string& basePath, const FigureOptions& options);
   // The charts now shown that File > Save Graph saves (the map aside).
   std::vector<ChartRole> ShownGraphs();
+  // Every chart drawn since the dataset was opened (the charts page).
+  const std::vector<KeptChart>& keptCharts() const { return keptCharts_; }
+  // Writes kept chart `index` to `basePath` + the extensions `options`
+  // choose; what File > Save all charts does for each.
+  Status SaveKeptChart(int index, const std::string& basePath, const FigureOptions& options);
+  void SaveAllCharts1Click();
   // Files recently opened, newest first (at most 8; File > Open Recent).
   QStringList RecentFiles() const;
   // Runs `job` on the worker thread as every command does: busy cursor,
@@ -135,8 +155,10 @@ class TForm1 : public QMainWindow {
   QMenu* OpenRecent1 = nullptr;  // File > Open Recent
   QMenu* Help1 = nullptr;
   QAction* Userguide1 = nullptr;
-  QAction* CancelCommand1 = nullptr;  // Escape: cancels the running command
-  QAction* OutputFolder1 = nullptr;   // File > Output folder
+  QAction* SaveAllCharts1 = nullptr;     // File > Save all charts
+  QAction* CancelCommand1 = nullptr;     // Escape: cancels the running command
+  QAction* OutputFolder1 = nullptr;      // File > Output folder
+  QAction* OutputBesideData1 = nullptr;  // File > Output beside the data file
   // Sets the output folder ("" : beside the data file) and remembers it.
   void ChooseOutputFolder(const QString& folder);
 
@@ -180,9 +202,16 @@ class TForm1 : public QMainWindow {
   QAbstractSeries *Series1 = nullptr, *Series2 = nullptr, *Series3 = nullptr, *Series4 = nullptr,
                   *Series5 = nullptr, *Series6 = nullptr, *Series7 = nullptr;
   QLabel* Label1 = nullptr;
+  // The charts page: the list of kept charts and the one chosen.
+  QListWidget* ChartList = nullptr;
+  QChartView* KeptChartView = nullptr;
+  // The histograms of the test of clonality: one shown, chosen by population.
+  QComboBox* AssociationChooser = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Enter and Escape in an option panel (run it, close it).
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -242,7 +271,9 @@ class TForm1 : public QMainWindow {
   void SetBusy(bool busy);
 
   // Open's reset of the window (steps before the dialog) and of the session.
-  void ResetBeforeOpen();
+  // After a dataset was opened: panels, choices and kept charts of the
+  // previous one go.
+  void ResetAfterOpen();
   void OpenFile(const QString& path);
   void HidePanels();
   void HideChartsAndPanels();
@@ -258,6 +289,18 @@ class TForm1 : public QMainWindow {
   void UpdateSidePane();
   // Charts beyond the five of the main window that analyses fill.
   std::vector<std::pair<const char*, const ChartData*>> ExtraCharts();
+
+  // The kept charts (tform1_charts.cpp).
+  void BuildChartsPage();
+  void BuildAssociationChooser(QVBoxLayout& layout);
+  void RefreshAssociationChart();
+  void ClearKeptCharts();
+  // Adds (or replaces, for the same file suffix) a kept chart; its index.
+  int Keep(KeptChart kept);
+  // Keeps every chart the last command drew.
+  void KeepShownCharts();
+  void ShowKeptChart(int index);
+  void SaveKeptChartWithDialog(int index);
 
   class BoxMessageSink;
   std::unique_ptr<MessageSink> ownMessages_;
@@ -280,6 +323,12 @@ class TForm1 : public QMainWindow {
   QString running_;  // what the running command does, for the status bar
   bool quitting_ = false;
   bool closeAfterRun_ = false;
+  std::vector<KeptChart> keptCharts_;
+  int shownKept_ = -1;  // the kept chart on show beside the pages, if any
+  QStackedWidget* keptStack_ = nullptr;
+  QLabel* keptNetwork_ = nullptr;
+  QLabel* associationLabel_ = nullptr;
+  QChartView* associationView_ = nullptr;
 };
 
 }  // namespace vireltan::app

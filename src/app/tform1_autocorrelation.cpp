@@ -40,12 +40,12 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
       member->setObjectName(name);
       parent->layout()->addWidget(member);
     };
-    radio(CheckBox1, classes, "CheckBox1", "&Number of distance classes");
-    radio(CheckBox2, classes, "CheckBox2", "&Fixed distance classes (distances.txt)");
+    radio(CheckBox1, classes, "CheckBox1", "Number of &distance classes");
+    radio(CheckBox2, classes, "CheckBox2", "Fi&xed distance classes (distances.txt)");
     radio(CheckBox3, replicates, "CheckBox3", "&Central coordinates");
     radio(CheckBox4, replicates, "CheckBox4", "Genets &weighted");
     radio(CheckBox5, replicates, "CheckBox5", "Genets with &resampling");
-    column->addWidget(MakeButton(Button9, "Button9", "run", GroupBox9), 0, Qt::AlignLeft);
+    column->addWidget(MakeButton(Button9, "Button9", "&Next", GroupBox9), 0, Qt::AlignLeft);
     connect(CheckBox1, &QRadioButton::clicked, this, [this] { CheckBox1Click(); });
     connect(CheckBox2, &QRadioButton::clicked, this, [this] { CheckBox2Click(); });
     connect(CheckBox3, &QRadioButton::clicked, this, [this] { CheckBox3Click(); });
@@ -62,7 +62,7 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
     Label5->setObjectName("Label5");
     form->addRow(Label4, MakeEdit(Edit6, "Edit6", "10", GroupBox10));
     form->addRow(Label5, MakeEdit(Edit7, "Edit7", "1000", GroupBox10));
-    form->addRow(MakeButton(Button11, "Button11", "run", GroupBox10));
+    form->addRow(MakeButton(Button11, "Button11", "&Run", GroupBox10));
   }
 }
 

@@ -277,10 +277,11 @@ void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
         // A command that says its own outcome (Open) keeps it.
         const bool saidByAfter = statusBar()->currentMessage() != shownBefore;
         Refresh();
+        if (status.ok()) KeepShownCharts();
         if (status.cancelled()) {
           statusBar()->showMessage(what + ": cancelled; nothing was written");
         } else if (!status.ok()) {
-          statusBar()->showMessage(what + " failed");
+          if (!saidByAfter) statusBar()->showMessage(what + " failed");
           messages_->Error(status.message());
         } else if (!saidByAfter) {
           ShowOutcome(what, rowsBefore, sheetsBefore, firstSheetBefore);
@@ -300,6 +301,7 @@ void TForm1::SetBusy(bool busy) {
                            GroupBox8, GroupBox9, GroupBox10})
     panel->setEnabled(!busy);
   CancelButton->setEnabled(busy);
+  CancelCommand1->setEnabled(busy);
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   } else {

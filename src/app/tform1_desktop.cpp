@@ -7,10 +7,12 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QUrl>
-#include <QtGui/QDesktopServices>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTextBrowser>
+#include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 
 #include "app/map_view.h"
@@ -28,6 +30,7 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Open1", "&Open\u2026"},
     {"Save1", "Save &map\u2026"},
     {"Saveas1", "Save &Graph\u2026"},
+    {"SaveAllCharts1", "Save &all charts\u2026"},
     {"Close1", "&Close"},
     {"Quit1", "&Quit"},
     {"resampling1lloci1", "&Resampling of loci\u2026"},
@@ -162,10 +165,21 @@ void TForm1::ApplyDesktopConventions() {
     run->setDefault(true);
   }
   Button5->setText("&Number of distance classes");
-  Button6->setText("&Fixed distance classes (distances.txt)");
+  Button6->setText("Fi&xed distance classes (distances.txt)");
   Button5->setToolTip("Classes holding about the same number of pairs");
   Button6->setToolTip("Classes read from distances.txt, in the folder of the data file");
   GroupBox1->setTitle("In progress");
+  // Enter runs the panel on show (its default button), Escape closes it;
+  // Escape cancels a running command (the panels are disabled meanwhile).
+  CancelCommand1->setEnabled(false);
+  for (QGroupBox* panel :
+       {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox9, GroupBox10})
+    panel->installEventFilter(this);
+  for (QGroupBox* panel : lineagePanels_) {
+    panel->installEventFilter(this);
+    for (auto* button : panel->findChildren<QPushButton*>())
+      if (button->text() == "&Run") button->setDefault(true);
+  }
   Label1->setText("Fitted line equation");
 }
 
@@ -223,13 +237,30 @@ void TForm1::RebuildRecentMenu() {
 
 void TForm1::OpenUserGuide() {
   const QString guide = UserGuidePath();
-  if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
-    messages_->Show(guide.isEmpty()
-                        ? "The user guide (docs/guide.md) was not found beside the program."
-                        : "No program is set to open " + guide.toStdString() + ".");
+  if (guide.isEmpty()) {
+    messages_->Show("The user guide (docs/guide.md) was not found beside the program.");
     return;
   }
-  statusBar()->showMessage("User guide opened: " + guide);
+  // The guide is shown by the program itself (Markdown drawn by Qt, its
+  // pictures found beside it), whatever viewers the desktop has.
+  auto* window = findChild<QDialog*>("UserGuideWindow");
+  if (!window) {
+    window = new QDialog(this, Qt::Window);
+    window->setObjectName("UserGuideWindow");
+    window->setWindowTitle("Vireltan user guide");
+    window->resize(900, 760);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* browser = new QTextBrowser(window);
+    browser->setObjectName("UserGuideText");
+    browser->setOpenExternalLinks(true);
+    layout->addWidget(browser);
+    browser->setSource(QUrl::fromLocalFile(guide), QTextDocument::MarkdownResource);
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
+  statusBar()->showMessage("User guide: " + guide);
 }
 
 QString TForm1::DisabledReason(CommandGroup group) const {

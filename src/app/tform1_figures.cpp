@@ -56,31 +56,29 @@ void TForm1::Save1Click() {
 
 void TForm1::Saveas1Click() {
   if (busy()) return;
-  // The lineage network and the clonality histograms are saved by the
-  // session under their own names (SVG, PNG and PDF), with whatever else
-  // is shown.
-  const auto& association = session_->associationCharts();
-  if (session_->lineages().network.visible ||
-      std::any_of(association.begin(), association.end(),
-                  [](const ChartData& c) { return c.visible; })) {
-    RunWired("Saveas1", [this](const Status& status) {
-      if (status.ok())
-        statusBar()->showMessage("Charts saved beside the data file: " +
-                                 QString::fromStdString(session_->info().outputPrefix) + ".*");
-    });
+  // The chart chosen on the charts page, else the chart on show beside the
+  // pages (for the test of clonality, the population chosen): one chart,
+  // always through the dialog. File > Save all charts writes them all.
+  int index = -1;
+  if (PageControl1->currentWidget() == findChild<QWidget*>("ChartsPage"))
+    index = ChartList->currentRow();
+  else if (shownKept_ >= 0 && (!ShownGraphs().empty() || session_->lineages().network.visible ||
+                               !associationView_->isHidden()))
+    index = shownKept_;
+  if (index < 0) {
+    if (keptCharts_.empty()) {
+      messages_->Show("There is no chart to save: run an analysis that draws one first.");
+      return;
+    }
+    // Charts were drawn before: the charts page lists them.
+    PageControl1->setCurrentWidget(findChild<QWidget*>("ChartsPage"));
+    if (ChartList->currentRow() < 0) ChartList->setCurrentRow(0);
+    statusBar()->showMessage(
+        "No chart is on show: choose one in the list, then Save this chart (or File > Save all "
+        "charts)");
     return;
   }
-  const std::vector<ChartRole> shown = ShownGraphs();
-  if (shown.empty()) {
-    messages_->Show("There is no chart to save: run an analysis that draws one first.");
-    return;
-  }
-  // One chart is shown at a time; its file name follows the analysis.
-  const ChartRole role = shown.front();
-  FigureDialog dialog("chart", session_->OutputPath(session_->ChartFileSuffix(role)), this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  Status saved = SaveFigure(role, dialog.basePath(), dialog.options());
-  if (!saved) messages_->Show(saved.message());
+  SaveKeptChartWithDialog(index);
 }
 
 }  // namespace vireltan::app

@@ -15,31 +15,26 @@
 
 namespace vireltan::app {
 
-void TForm1::ResetBeforeOpen() {
+void TForm1::ResetAfterOpen() {
   HidePanels();
   GroupBox8->hide();
   for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
     b->setEnabled(false);
   ClearAutocorrelationChoices();
-  session_->ResetForOpen();
-  // The charts of the clonal subrange and the autocorrelation belong to the
-  // previous dataset too.
-  session_->HideCharts();
-  Refresh();
+  // The charts kept belong to the previous dataset.
+  ClearKeptCharts();
 }
 
 void TForm1::Open1Click() {
   if (busy()) return;
-  // The loaded dataset and its results stay until a file is chosen: a
-  // cancelled dialog loses nothing.
+  // The loaded dataset and its results stay until a file is chosen and
+  // read: a cancelled dialog or a file that fails to load loses nothing.
   if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
-  ResetBeforeOpen();
   OpenFile(OpenDialog1->selectedFiles().constFirst());
 }
 
 void TForm1::OpenPath(const QString& path) {
   if (busy()) return;
-  ResetBeforeOpen();
   OpenFile(path);
 }
 
@@ -49,7 +44,18 @@ void TForm1::OpenFile(const QString& path) {
   Run(
       "Opening " + QFileInfo(path).fileName(), [file](Session& s) { return s.Open(file); },
       [this, path](const Status& status) {
-        if (!status.ok()) return;
+        if (!status.ok()) {
+          // The session kept what was loaded before; say so beside the
+          // message box that tells what failed.
+          if (!status.cancelled() && session_->hasData())
+            statusBar()->showMessage(
+                QString("%1 could not be opened; %2 stays loaded")
+                    .arg(QFileInfo(path).fileName(),
+                         QFileInfo(QString::fromStdString(session_->info().dataFilePath))
+                             .fileName()));
+          return;
+        }
+        ResetAfterOpen();
         AddRecentFile(path);
         const Session& s = *session_;
         statusBar()->showMessage(QString("%1 opened: %2 sampling units, %3 loci, %4 MLGs")
@@ -67,6 +73,7 @@ void TForm1::Close1Click() {
         HidePanels();
         session_->HideCharts();
         Label1->hide();
+        ClearKeptCharts();
       });
 }
 

@@ -162,8 +162,8 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   form->addRow("average over", average);
   auto* buttons = new QHBoxLayout;
   QPushButton *suggest = nullptr, *run = nullptr;
-  buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));
-  buttons->addWidget(MakeButton(run, "MllRunButton", "run", mll));
+  buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "Su&ggest T", mll));
+  buttons->addWidget(MakeButton(run, "MllRunButton", "&Run", mll));
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.
@@ -182,7 +182,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
                          "all (every edge of some minimum spanning tree)", "none (one tree)"});
   row->addWidget(networkTies);
   QPushButton* draw = nullptr;
-  row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
+  row->addWidget(MakeButton(draw, "MsnRunButton", "&Run", msn));
   row->addStretch(1);
 
   QGroupBox* ia = nullptr;
@@ -204,7 +204,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
       {"poppr (missing = no difference)", "typed-pairs (each locus over its typed pairs)"});
   iaRow->addWidget(missingBox);
   QPushButton* test = nullptr;
-  iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
+  iaRow->addWidget(MakeButton(test, "IaRunButton", "&Run", ia));
   iaRow->addStretch(1);
   lineagePanels_ = {mll, msn, ia};
 

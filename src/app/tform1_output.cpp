@@ -16,15 +16,25 @@ namespace vireltan::app {
 void TForm1::BuildOutputFolderItems() {
   OutputFolder1 = new QAction("Output &folder\u2026", this);
   OutputFolder1->setObjectName("OutputFolder1");
-  OutputFolder1->setToolTip(
-      "Write every output file to a folder of your choice (Cancel: beside the data file)");
+  OutputFolder1->setToolTip("Write every output file to a folder of your choice");
   File1->insertAction(Close1, OutputFolder1);
   connect(OutputFolder1, &QAction::triggered, this, [this] {
     if (busy()) return;
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, "Output folder (Cancel: beside the data file)",
-                                          QString::fromStdString(session_->outputDirectory()));
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, "Output folder", QString::fromStdString(session_->outputDirectory()));
+    // Cancel keeps the folder chosen before.
+    if (chosen.isEmpty()) {
+      statusBar()->showMessage("Output folder unchanged");
+      return;
+    }
     ChooseOutputFolder(chosen);
+  });
+  OutputBesideData1 = new QAction("Output &beside the data file", this);
+  OutputBesideData1->setObjectName("OutputBesideData1");
+  OutputBesideData1->setToolTip("Write every output file in the folder of the data file again");
+  File1->insertAction(Close1, OutputBesideData1);
+  connect(OutputBesideData1, &QAction::triggered, this, [this] {
+    if (!busy()) ChooseOutputFolder(QString());
   });
   // Combinations of loci: asked before a run that would take long.
   disconnect(Combination1lloci1, &QAction::triggered, nullptr, nullptr);

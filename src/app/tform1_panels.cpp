@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The option panels in general: how they are built, shown and hidden, with
 // the progress panel and the About panel.
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressBar>
+#include <QtWidgets/QStatusBar>
 
 #include "app/tform1_internal.h"
 
@@ -41,7 +43,7 @@ void AddNumberPanel(QVBoxLayout& layout, QGroupBox*& box, const char* boxName, c
   label->setObjectName(QString(fieldName) + "Caption");
   row->addWidget(label);
   row->addWidget(MakeEdit(field, fieldName, text, box));
-  row->addWidget(MakeButton(run, runName, "run", box));
+  row->addWidget(MakeButton(run, runName, "&Run", box));
   row->addStretch(1);
 }
 
@@ -106,6 +108,28 @@ void TForm1::ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled
   }
   panel->show();
   Refresh();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A key that the focused field of a panel leaves unused (Enter, Escape)
+  // reaches the panel: Enter runs it by its default button, Escape closes it.
+  auto* panel = qobject_cast<QGroupBox*>(watched);
+  if (!panel || event->type() != QEvent::KeyPress || busy())
+    return QMainWindow::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    for (QPushButton* button : panel->findChildren<QPushButton*>())
+      if (button->isDefault() && !button->isHidden() && button->isEnabled()) {
+        button->click();
+        return true;
+      }
+  } else if (key == Qt::Key_Escape) {
+    panel->hide();
+    UpdateSidePane();
+    statusBar()->showMessage(panel->title() + ": closed, not run");
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace vireltan::app

@@ -17,7 +17,7 @@ void TForm1::BuildSpatialPanels(QVBoxLayout& layout) {
   {
     auto* row = new QHBoxLayout(GroupBox6);
     row->addWidget(MakeButton(Button5, "Button5", "Number of distance classes", GroupBox6));
-    row->addWidget(MakeButton(Button6, "Button6", "Fixed distance classses", GroupBox6));
+    row->addWidget(MakeButton(Button6, "Button6", "Fixed distance classes", GroupBox6));
     row->addStretch(1);
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
   }

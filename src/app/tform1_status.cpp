@@ -34,6 +34,15 @@ const std::pair<const char*, const char*> kCommandTitles[] = {
     {"Arlequin1", "Export for Arlequin"},
 };
 
+// The file each export writes, after the dataset's prefix: the status bar
+// names it once written.
+const std::pair<const char*, const char*> kExportFiles[] = {
+    {"Export for Quorvex", ".quorvex.txt"},
+    {"Export for Arlequin", ".arlequin.arp"},
+    {"GenAlEx", ".genalex.xlsx"},
+    {"Genepop", ".genepop.gen"},
+};
+
 }  // namespace
 
 QString TForm1::CommandTitle(const std::string& component) const {
@@ -61,6 +70,8 @@ void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsB
   const int sheetsAfter = static_cast<int>(autocorrViews_.size());
   const std::string firstSheet = sheetsAfter > 0 ? session_->spatialResults.SheetName(1) : "";
   QStringList said;
+  for (const auto& [title, suffix] : kExportFiles)
+    if (what == title) said << "written to " + QString::fromStdString(session_->OutputPath(suffix));
   if (rowsAfter > resultsRowsBefore && resultsModel_->rowCount() >= rowsAfter) {
     // The new block: from the first new non-empty row to the last row.
     int first = resultsRowsBefore + 1;

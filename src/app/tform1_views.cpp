@@ -41,6 +41,7 @@ void TForm1::BuildCharts(QWidget* host) {
       layout->addWidget(Label1);
     }
   }
+  BuildAssociationChooser(*layout);
   FindDrawnSeries();
 }
 
@@ -61,8 +62,6 @@ std::vector<std::pair<const char*, const ChartData*>> TForm1::ExtraCharts() {
   std::vector<std::pair<const char*, const ChartData*>> charts = {
       {"subrangeChart", &session_->chart(ChartRole::kSubrange)},
       {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)}};
-  // The histograms of the test of clonality, one per population.
-  for (const ChartData& c : session_->associationCharts()) charts.push_back({"iaChart", &c});
   return charts;
 }
 
@@ -89,6 +88,10 @@ void FitColumns(QTableView* view) {
 void TForm1::RefreshSheets() {
   usersModel_->SetSheet(session_->datasetGrid.first());
   resultsModel_->SetSheet(session_->results.first());
+  std::vector<std::pair<int, int>> matrices;
+  for (const Session::MatrixBlock& m : session_->resultsMatrixBlocks())
+    matrices.emplace_back(m.headerRow, m.mlgs);
+  resultsModel_->SetUpperMatrices(std::move(matrices));
   FitColumns(results);
   // The spatial workbook: one grid per sheet, once a sheet holds something.
   const Book& book = session_->spatialResults;
@@ -150,6 +153,7 @@ void TForm1::RefreshCharts() {
   // Views of charts that are gone (fewer populations than last time).
   for (auto& [index, view] : extraChartViews_)
     if (index >= extras.size()) view->hide();
+  RefreshAssociationChart();
 }
 
 void TForm1::RefreshMenus() {
@@ -202,6 +206,7 @@ void TForm1::UpdateSidePane() {
            GroupBox9, GroupBox10, Chart1, Chart2, Chart3, Chart4, Chart5})
     shown = shown || !w->isHidden();
   for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
+  shown = shown || !associationView_->isHidden();
   for (QGroupBox* panel : lineagePanels_) shown = shown || !panel->isHidden();
   if (networkView_) shown = shown || !networkView_->isHidden();
   sidePane_->setVisible(shown);

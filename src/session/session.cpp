@@ -79,6 +79,7 @@ void Session::ResetForOpen() {
   pareto.subtitle.clear();
   pareto.foot.clear();
   results.Reset();
+  matrixBlocks_.clear();
   datasetGrid.Reset();
   spatialResults.Reset();
   info_.oneAllelePairs.clear();
@@ -94,7 +95,9 @@ void Session::ResetForOpen() {
 }
 
 Status Session::Open(const std::string& path) {
-  ResetForOpen();
+  // The file is read and its MLGs found before anything of the loaded
+  // dataset is touched: a file that fails to load (or a cancelled load)
+  // keeps the dataset, its results and its charts.
   info_.openAttempted = true;
 
   std::string directory, name, prefix;
@@ -114,6 +117,7 @@ Status Session::Open(const std::string& path) {
   if (progress_.Cancelled()) return Status::Cancelled();
 
   // Everything is computed: the new dataset replaces the previous one.
+  ResetForOpen();
   DatasetInfo& info = info_;
   info.dataFilePath = path;
   SplitDataPath(path, info.dataDirectory, info.datasetName, info.outputPrefix);
@@ -286,7 +290,12 @@ Status Session::WriteResultsLog() {
 }
 
 Status Session::SaveSpatialWorkbook() {
-  return WriteTableFile(spatialResults, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
+  // The workbook in memory starts with an empty sheet that the results push
+  // back; the file holds the results only.
+  Book saved = spatialResults;
+  for (int i = saved.NumSheets(); i >= 1 && saved.NumSheets() > 1; --i)
+    if (saved.sheet(i).LastRow() == 0 && saved.sheet(i).LastCol() == 0) saved.DeleteSheets(i, 1);
+  return WriteTableFile(saved, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
 }
 
 std::string Session::UniqueSpatialSheetName(const std::string& base) const {
@@ -304,6 +313,7 @@ Status Session::Close() {
   Status written = Status::Ok();
   if (hasData()) written = WriteResultsLog();
   results.Reset();
+  matrixBlocks_.clear();
   datasetGrid.Reset();
   // The spatial workbook is on disk already; its sheets leave the screen.
   spatialResults.Reset();

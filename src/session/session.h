@@ -162,14 +162,14 @@ class Session {
   const PairwiseMatrices& matrices() const { return loaded_->matrices; }
 
   // --- File commands ---
-  // Resets tables, charts and menus left by the previous dataset; the window
-  // calls it before showing the file dialog (so a cancelled dialog still
-  // leaves empty tables), Open calls it too.
+  // Resets tables, charts and menus left by the previous dataset; Open calls
+  // it once the new file has been read.
   void ResetForOpen();
   // Loads a dataset (File > Open with `path` chosen). Warnings are shown and
   // loading goes on; a file that cannot be read or holds an invalid cell
-  // stops loading with a message naming the file, row and column, and no
-  // output file is touched.
+  // stops loading with a message naming the file, row and column, no
+  // output file is touched, and the dataset loaded before stays loaded with
+  // its results and charts.
   Status Open(const std::string& path);
   // File > Close: writes the results log, then empties the tables.
   Status Close();
@@ -191,6 +191,15 @@ class Session {
   // First row of a new results block: two rows below the last used row,
   // leaving one empty row between blocks.
   int NextResultsBlockRow() const { return results.first().LastRow() + 2; }
+  // Where distance matrices sit in the results: the row of their header
+  // ("MLGs" and the MLG numbers) and their number of MLGs. The log file
+  // keeps zeros on the diagonal and below it; the window shows them blank.
+  struct MatrixBlock {
+    int headerRow = 0;
+    int mlgs = 0;
+  };
+  const std::vector<MatrixBlock>& resultsMatrixBlocks() const { return matrixBlocks_; }
+  void NoteMatrixBlock(int headerRow, int mlgs) { matrixBlocks_.push_back({headerRow, mlgs}); }
 
   // --- Analyses (each group's commands are implemented in its own file,
   // src/session/session_<group>.cpp, calling the analysis functions) ---
@@ -360,6 +369,8 @@ class Session {
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.
   const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
+  // Their file name suffixes, at the same index (".ia.svg", ".ia.<population>.svg").
+  const std::vector<std::string>& associationSuffixes() const { return associationSuffixes_; }
   // summary --permutations=P (MLG > Test of clonality): the population
   // summary with p.Ia after Ia and p.rD after rbarD, from P permutations
   // under `null` (alleles dealt out again, or genotypes shuffled among units
@@ -415,6 +426,7 @@ class Session {
   int matricesSheetStage_ = 0;
   LineageState lineages_;
   std::vector<ChartData> associationCharts_;
+  std::vector<MatrixBlock> matrixBlocks_;
   std::vector<std::string> associationSuffixes_;  // ".ia.svg" for all units
 };
 

@@ -65,8 +65,9 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   // Past 254 MLGs the matrix would not fit the 255 columns of a worksheet
   // row: the chart alone is shown and the results log is left as it was.
   if (!writeBlock) return Status::Ok();
-  session.results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(),
-                                    session.NextResultsBlockRow(), 1);
+  const int row = session.NextResultsBlockRow();
+  session.results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
+  session.NoteMatrixBlock(row, session.info().mlgCount);
   return session.WriteResultsLog();
 }
 

@@ -105,6 +105,19 @@ TEST_F(WindowDeskTest, CancelledOpenKeepsTheDatasetAndItsResults) {
   EXPECT_EQ(form->windowTitle(), "meadow.txt \u2014 Vireltan");
 }
 
+// A distance matrix shows its values above a blank diagonal, blanks below
+// (the results log keeps its zeros).
+TEST_F(WindowDeskTest, DistanceMatrixShowsBlankDiagonalAndLowerTriangle) {
+  Trigger(form->numberofdistinctalleles1);
+  ASSERT_EQ(form->session().resultsMatrixBlocks().size(), 1u);
+  const auto [header, g] = form->session().resultsMatrixBlocks()[0];
+  QAbstractItemModel* model = form->results->model();
+  for (int j = 1; j <= g; ++j)
+    for (int k = 1; k <= g; ++k)
+      EXPECT_EQ(model->data(model->index(header + j - 1, k)).isValid(), k > j) << j << "," << k;
+  EXPECT_EQ(form->session().results.first().NumberAt(header + 2, 2), 0.0);
+}
+
 TEST_F(WindowDeskTest, CloseEmptiesEveryPageWithTheSpatialSheets) {
   form->Edit1->setText("19");
   Trigger(form->Aggregationindex1);

@@ -8,15 +8,20 @@
 #include <QtCharts/QValueAxis>
 #include <QtCore/QFile>
 #include <QtCore/QThread>
+#include <QtCore/QTimer>
 #include <QtCore/QXmlStreamReader>
 #include <QtGui/QImage>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QGraphicsSimpleTextItem>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "app/chart_drawer.h"
 #include "app/map_view.h"
@@ -70,6 +75,15 @@ class WindowTest : public ::testing::Test {
     return action && action->isEnabled();
   }
   bool MenuEnabled(QMenu* menu) { return menu->menuAction()->isEnabled(); }
+  // Answers the next figure dialog: format `format`, the proposed file name.
+  void AcceptFigureDialog(const QString& format) {
+    QTimer::singleShot(0, [format] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      auto* box = dialog->findChild<QComboBox*>("FigureFormat");
+      box->setCurrentIndex(box->findData(format));
+      dialog->accept();
+    });
+  }
 };
 
 TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
@@ -92,7 +106,9 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Loadpopulations1", "Load &populations\u2026"},
         {"Save1", "Save &map\u2026"},
         {"Saveas1", "Save &Graph\u2026"},
+        {"SaveAllCharts1", "Save &all charts\u2026"},
         {"OutputFolder1", "Output &folder\u2026"},
+        {"OutputBesideData1", "Output &beside the data file"},
         {"Close1", "&Close"},
         {"Quit1", "&Quit"}}},
       {"CombinationandPermutationtest1",
@@ -167,7 +183,7 @@ TEST_F(WindowTest, EveryNamedComponentExists) {
   }
   EXPECT_EQ(form->GroupBox1->title(), "In progress");
   EXPECT_EQ(form->GroupBox6->title(), "Clonal subrange: distance classes");
-  EXPECT_EQ(form->Button6->text(), "&Fixed distance classes (distances.txt)");
+  EXPECT_EQ(form->Button6->text(), "Fi&xed distance classes (distances.txt)");
   EXPECT_EQ(form->Edit6->text(), "10");
   EXPECT_EQ(form->Edit7->text(), "1000");
   EXPECT_EQ(form->Label1->text(), "Fitted line equation");
@@ -470,7 +486,7 @@ TEST_F(WindowTest, AChartShownLaterCarriesNothingOfEarlierDrawings) {
 TEST_F(WindowTest, CloseDisablesTheDatasetCommands) {
   Open(Write("plot.txt", kPlot));
   EXPECT_EQ(form->userswindow->model()->rowCount(), 5);
-  EXPECT_EQ(form->userswindow->model()->headerData(0, Qt::Horizontal).toString(), "individu");
+  EXPECT_EQ(form->userswindow->model()->headerData(0, Qt::Horizontal).toString(), "individual");
   EXPECT_EQ(form->userswindow->model()->headerData(3, Qt::Horizontal).toString(), "locus1");
   ASSERT_TRUE(Enabled("MLGmap1"));
   Trigger(form->Close1);
@@ -662,9 +678,76 @@ TEST_F(WindowTest, ClonalityTestShowsAndSavesTheHistogram) {
   auto* view = form->findChild<QChartView*>("iaChart");
   ASSERT_NE(view, nullptr);
   EXPECT_FALSE(view->isHidden());
+  AcceptFigureDialog("svg");
   Trigger(form->Saveas1);
   EXPECT_TRUE(fs::exists(dir.path() / "meadow.ia.svg"));
-  EXPECT_TRUE(view->isHidden());
+}
+
+// A file that fails to load leaves the dataset, its results and its charts
+// as they were; the message names the file that failed.
+TEST_F(WindowTest, FailedOpenKeepsTheDatasetResultsAndCharts) {
+  Open(Write("plot.txt", kPlot));
+  Trigger(form->MLGmap1);
+  const int rows = form->session().results.first().LastRow();
+  messages.messages.clear();
+  Open(Write("broken.txt", {{"5", "", "", "2", "2"}, {"s1", "x", "5", "1", "1"}}));
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_NE(messages.messages[0].find("broken.txt"), std::string::npos) << messages.messages[0];
+  EXPECT_EQ(form->session().info().datasetName, "plot");
+  EXPECT_EQ(form->session().results.first().LastRow(), rows);
+  EXPECT_EQ(form->userswindow->model()->rowCount(), 5);
+  EXPECT_TRUE(form->session().chart(ChartRole::kMap).visible && form->keptCharts().size() == 1);
+  EXPECT_TRUE(form->statusBar()->currentMessage().contains("plot.txt stays loaded"));
+  // A file that loads replaces everything, kept charts included.
+  Open(Write("other.txt", kPlot));
+  EXPECT_TRUE(form->session().info().datasetName == "other" && form->keptCharts().empty());
+}
+
+// Every chart drawn stays in the charts page, is shown again when chosen,
+// and Save all charts writes them all through one dialog.
+TEST_F(WindowTest, ChartsPageKeepsEveryChartAndSavesThemAll) {
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "meadow.txt");
+  Open(dir.file("meadow.txt"));
+  Trigger(form->Pareto1);
+  Trigger(form->MLGmap1);
+  Trigger(form->numberofdistinctalleles1);
+  Trigger(form->Pareto1);  // run again: replaces its chart, no second line
+  ASSERT_EQ(form->ChartList->count(), 3);
+  form->ChartList->setCurrentRow(0);
+  EXPECT_EQ(form->KeptChartView->chart()->title(),
+            QString::fromStdString(form->session().chart(ChartRole::kPareto).title));
+  AcceptFigureDialog("png");
+  Trigger(form->SaveAllCharts1);
+  for (const char* name : {"meadow.pareto.png", "meadow.map.png", "meadow.gendist.png"})
+    EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
+  EXPECT_TRUE(form->statusBar()->currentMessage().startsWith("3 charts saved to "));
+}
+
+// Seventeen colonies: one histogram on show, chosen by population, and a
+// window that still fits a screen.
+TEST_F(WindowTest, ClonalityHistogramsOfManyPopulationsAreChosenOneAtATime) {
+  const fs::path data = fs::path(VIRELTAN_TEST_DATA_DIR) / "nancycats_colonies.txt";
+  Open(data.string());
+  // Each colony has one position: its x coordinate names it.
+  std::ifstream in(data);
+  std::ofstream strata(dir.path() / "colonies.txt");
+  std::string name, x, rest;
+  std::getline(in, rest);
+  while (std::getline(in, name, '\t') && std::getline(in, x, '\t') && std::getline(in, rest))
+    strata << name << "\tcolony" << x.substr(0, 6) << '\n';
+  strata.close();  // written before it is read
+  const std::string file = dir.file("colonies.txt");
+  form->Run("Load populations", [file](Session& s) { return s.LoadPopulations(file); });
+  form->WaitUntilIdle();
+  Trigger(form->Testofclonality1);
+  form->findChild<QLineEdit*>("IaPermutationsEdit")->setText("9");
+  form->findChild<QPushButton*>("IaRunButton")->click();
+  form->WaitUntilIdle();
+  const int histograms = static_cast<int>(form->session().associationCharts().size());
+  ASSERT_GT(histograms, 10);
+  EXPECT_EQ(form->AssociationChooser->count(), histograms);
+  EXPECT_EQ(form->findChildren<QChartView*>("iaChart").size(), 1);
+  EXPECT_LT(form->minimumSizeHint().height(), 1000);
 }
 
 // MLG > Multilocus lineages: the suggestion fills the threshold field and
@@ -691,10 +774,13 @@ TEST_F(WindowTest, LineagePanelsSuggestGroupAndDrawTheNetwork) {
   form->findChild<QPushButton*>("MsnRunButton")->click();
   form->WaitUntilIdle();
   EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
-  Trigger(form->Saveas1);
+  for (const char* format : {"svg", "png", "pdf"}) {
+    AcceptFigureDialog(format);
+    Trigger(form->Saveas1);
+  }
   for (const char* suffix : {".msn.svg", ".msn.png", ".msn.pdf", ".msn.txt"})
     EXPECT_TRUE(fs::exists(dir.path() / (std::string("meadow") + suffix))) << suffix;
-  EXPECT_TRUE(form->findChild<QWidget*>("networkView")->isHidden());
+  EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
 }
 
 }  // namespace

@@ -122,7 +122,8 @@ TEST_F(OpenTest, BadFileLeavesThePreviousOutputsAlone) {
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find("row 2, column 4"), std::string::npos) << s.message();
   EXPECT_EQ(ReadWholeFile(dir.file("good.outvireltan.txt")), goodLog);
-  EXPECT_FALSE(session.availability().dataset);
+  EXPECT_TRUE(session.availability().dataset);  // the dataset before stays loaded
+  EXPECT_EQ(session.info().datasetName, "good");
   EXPECT_FALSE(std::filesystem::exists(dir.file("good.outvireltan.txt.tmp")));
 }
 

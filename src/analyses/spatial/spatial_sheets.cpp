@@ -52,6 +52,13 @@ std::string FormatIndexValue(double value) {
 
 namespace {
 
+// The value rounded to four decimals, as FormatIndexValue writes it (no
+// negative zero).
+double RoundedIndexValue(double value) {
+  const double rounded = std::round(value * 1e4) / 1e4;
+  return rounded == 0 ? 0.0 : rounded;
+}
+
 Sheet IndexSheet(const std::string& title, const std::string& indexName, double index,
                  const std::string& pName, double p, int permutations) {
   Sheet sheet;
@@ -60,9 +67,11 @@ Sheet IndexSheet(const std::string& title, const std::string& indexName, double 
   sheet.SetTextAt(2, 2, pName);
   // An index that could not be computed leaves both cells empty: its p
   // value would claim a test that never took place.
+  // Numbers as numeric cells (a spreadsheet computes with them), at the four
+  // decimals the index has always been reported with.
   if (std::isfinite(index)) {
-    sheet.SetTextAt(3, 1, FormatIndexValue(index));
-    sheet.SetTextAt(3, 2, FormatIndexValue(p));
+    sheet.SetNumberAt(3, 1, RoundedIndexValue(index));
+    sheet.SetNumberAt(3, 2, RoundedIndexValue(p));
   }
   sheet.SetTextAt(2, 3, "Nb perm");
   sheet.SetNumberAt(3, 3, permutations);

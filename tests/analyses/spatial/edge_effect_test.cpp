@@ -38,9 +38,9 @@ TEST(EdgeEffectTest, SingleUnitMlgsAtTheReferencePointGiveMinusOne) {
   Sheet sheet = EdgeEffectSheet(r);
   EXPECT_EQ(sheet.TextAt(1, 1), "Edge effect");
   EXPECT_EQ(sheet.TextAt(2, 1), "Ee");
-  EXPECT_EQ(sheet.TextAt(3, 1), "-1.0000");
+  EXPECT_EQ(sheet.NumberAt(3, 1), -1.0);
   EXPECT_EQ(sheet.TextAt(2, 2), "p (Ee)");
-  EXPECT_EQ(sheet.TextAt(3, 2), "1.0000");
+  EXPECT_EQ(sheet.NumberAt(3, 2), 1.0);
   EXPECT_EQ(sheet.TextAt(2, 3), "Nb perm");
   EXPECT_EQ(sheet.NumberAt(3, 3), 200);
 }
