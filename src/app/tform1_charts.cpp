@@ -197,13 +197,7 @@ Status TForm1::SaveKeptChart(int index, const std::string& basePath, const Figur
   const KeptChart& kept = keptCharts_[static_cast<std::size_t>(index)];
   QtChartRenderer renderer;
   if (!kept.network) return SaveChartFiles(renderer, kept.chart, basePath, options);
-  // The network is an SVG drawing of the engine; the renderer makes its
-  // image and print twins.
-  if (Status size = CheckFigureSize(options); !size) return size;
-  const std::string svg = NetworkSvg(*kept.network);
-  if (options.svg)
-    if (Status s = WriteFileAtomically(basePath + ".svg", svg); !s) return s;
-  return renderer.SaveSvgDrawing(svg, basePath, options);
+  return SaveNetworkFiles(renderer, *kept.network, basePath, options);
 }
 
 void TForm1::SaveKeptChartWithDialog(int index) {
