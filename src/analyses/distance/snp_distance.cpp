@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analyses/distance/snp_distance.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "common/memory_guard.h"
+#include "common/parallel_for.h"
+
+namespace vireltan {
+
+namespace {
+
+constexpr std::uint64_t kLowBits = 0x5555555555555555ULL;
+// Rows per tile side and words per chunk: 2 × 32 rows × 256 words × 8 bytes
+// = 128 kB of calls, which stays in a core's L2 cache while the 32 × 32
+// pairs of the tile walk over it.
+constexpr int kTileRows = 32;
+constexpr std::size_t kChunkWords = 256;
+
+// The per-word arithmetic, inlined into the two builds of the tile kernel
+// below (the hardware popcount one and the portable one).
+__attribute__((always_inline)) inline void AccumulateWords(const std::uint64_t* a,
+                                                           const std::uint64_t* b, std::size_t from,
+                                                           std::size_t to, std::int64_t& differing,
+                                                           std::int64_t& called) {
+  std::int64_t diff = 0, both = 0;
+  for (std::size_t w = from; w < to; ++w) {
+    const std::uint64_t x = a[w], y = b[w];
+    const std::uint64_t calledLow = ~(MissingLowBits(x) | MissingLowBits(y)) & kLowBits;
+    diff += std::popcount((x ^ y) & (calledLow | calledLow << 1));
+    both += std::popcount(calledLow);
+  }
+  differing += diff;
+  called += both;
+}
+
+struct TileSums {
+  std::int64_t differing[kTileRows][kTileRows];
+  std::int64_t called[kTileRows][kTileRows];
+};
+
+// Pairs (i, j) of rows iFirst.. × jFirst.. (i < j when the blocks coincide).
+template <int kDummy>
+__attribute__((always_inline)) inline void TileKernelBody(const PackedGenotypes& g,
+                                                          const std::vector<int>& rows, int iFirst,
+                                                          int iCount, int jFirst, int jCount,
+                                                          TileSums& sums) {
+  const std::size_t words = g.wordsPerSample();
+  for (int i = 0; i < iCount; ++i)
+    for (int j = 0; j < jCount; ++j) sums.differing[i][j] = sums.called[i][j] = 0;
+  for (std::size_t from = 0; from < words; from += kChunkWords) {
+    const std::size_t to = std::min(words, from + kChunkWords);
+    for (int i = 0; i < iCount; ++i) {
+      const std::uint64_t* a = g.row(rows[iFirst + i]);
+      for (int j = 0; j < jCount; ++j) {
+        if (jFirst + j <= iFirst + i) continue;
+        AccumulateWords(a, g.row(rows[jFirst + j]), from, to, sums.differing[i][j],
+                        sums.called[i][j]);
+      }
+    }
+  }
+}
+
+__attribute__((target("popcnt"))) void TileKernelPopcnt(const PackedGenotypes& g,
+                                                        const std::vector<int>& rows, int iFirst,
+                                                        int iCount, int jFirst, int jCount,
+                                                        TileSums& sums) {
+  TileKernelBody<1>(g, rows, iFirst, iCount, jFirst, jCount, sums);
+}
+
+void TileKernelPortable(const PackedGenotypes& g, const std::vector<int>& rows, int iFirst,
+                        int iCount, int jFirst, int jCount, TileSums& sums) {
+  TileKernelBody<0>(g, rows, iFirst, iCount, jFirst, jCount, sums);
+}
+
+}  // namespace
+
+AlleleMismatch CompareSnpRows(const std::uint64_t* a, const std::uint64_t* b, std::size_t words) {
+  AlleleMismatch m;
+  AccumulateWords(a, b, 0, words, m.differing, m.calledBoth);
+  return m;
+}
+
+double SnpDistanceMatrix::Distance(int j, int k) const {
+  if (j == k) return 0;
+  if (j > k) std::swap(j, k);
+  return cells_[Index(j, k)];
+}
+
+void SnpDistanceMatrix::FillRow(int j, int first, std::vector<double>& row) const {
+  for (int k = first; k <= n_; ++k) row[k - 1] = Distance(j, k);
+}
+
+Status ComputeSnpDistances(const PackedGenotypes& genotypes, const std::vector<int>& rows,
+                           ProgressSink& progress, SnpDistanceMatrix& matrix) {
+  const int n = static_cast<int>(rows.size());
+  // The condensed matrix grows with n²: ask before allocating it.
+  if (Status fits =
+          CheckMemory("The SNP distance matrix", n, SnpDistanceMatrixBytes, AvailableMemoryBytes());
+      !fits)
+    return fits;
+  SnpDistanceMatrix result;
+  result.n_ = n;
+  result.cells_.assign(static_cast<std::size_t>(SnpDistanceMatrixBytes(n) / sizeof(float)), 0.0f);
+  const bool hardware = __builtin_cpu_supports("popcnt");
+  const auto kernel = hardware ? TileKernelPopcnt : TileKernelPortable;
+  const int blocks = (n + kTileRows - 1) / kTileRows;
+  // One work item per tile (I, J), I <= J, in row-major order of the upper
+  // triangle of tiles; each writes only its own cells.
+  std::vector<std::pair<int, int>> tiles;
+  for (int I = 0; I < blocks; ++I)
+    for (int J = I; J < blocks; ++J) tiles.emplace_back(I, J);
+  std::atomic<std::int64_t> noCommon{0};
+  const bool done = ParallelFor(
+      static_cast<int>(tiles.size()),
+      [&](int begin, int end) {
+        auto sums = std::make_unique<TileSums>();
+        for (int t = begin; t < end; ++t) {
+          const auto [I, J] = tiles[t];
+          const int iFirst = I * kTileRows, jFirst = J * kTileRows;
+          const int iCount = std::min(kTileRows, n - iFirst);
+          const int jCount = std::min(kTileRows, n - jFirst);
+          kernel(genotypes, rows, iFirst, iCount, jFirst, jCount, *sums);
+          std::int64_t none = 0;
+          for (int i = 0; i < iCount; ++i)
+            for (int j = 0; j < jCount; ++j) {
+              const int a = iFirst + i + 1, b = jFirst + j + 1;
+              if (b <= a) continue;
+              AlleleMismatch m{sums->differing[i][j], sums->called[i][j]};
+              if (m.calledBoth == 0) ++none;
+              result.cells_[result.Index(a, b)] = static_cast<float>(SnpDistanceOf(m));
+            }
+          noCommon += none;
+        }
+      },
+      &progress, 1);
+  if (!done) return Status::Cancelled();
+  result.noCommon_ = noCommon.load();
+  matrix = std::move(result);
+  return Status::Ok();
+}
+
+}  // namespace vireltan
