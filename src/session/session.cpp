@@ -68,6 +68,9 @@ void Session::ResetCharts() {
 
 void Session::ResetForOpen() {
   ResetCharts();
+  // SNP data draw their distance histogram with axes of their own.
+  chart(ChartRole::kAllelicHistogram) =
+      MakeDefaultCharts()[static_cast<int>(ChartRole::kAllelicHistogram)];
   ChartData& pareto = chart(ChartRole::kPareto);
   pareto.title.clear();
   pareto.subtitle.clear();
@@ -90,6 +93,7 @@ void Session::ResetForOpen() {
 Status Session::Open(const std::string& path) {
   ResetForOpen();
   info_.openAttempted = true;
+  if (IsSnpDataPath(path)) return OpenSnp(path);
 
   std::string directory, name, prefix;
   SplitDataPath(path, directory, name, prefix);

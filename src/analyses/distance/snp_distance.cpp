@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 #include "common/memory_guard.h"
 #include "common/parallel_for.h"
@@ -85,7 +86,10 @@ AlleleMismatch CompareSnpRows(const std::uint64_t* a, const std::uint64_t* b, st
 double SnpDistanceMatrix::Distance(int j, int k) const {
   if (j == k) return 0;
   if (j > k) std::swap(j, k);
-  return cells_[Index(j, k)];
+  // Held as float (7 significant digits); given to 7 decimals, so that the
+  // results and the matrix file print short numbers (within 5e-8 of the
+  // exact proportion).
+  return std::round(static_cast<double>(cells_[Index(j, k)]) * 1e7) / 1e7;
 }
 
 void SnpDistanceMatrix::FillRow(int j, int first, std::vector<double>& row) const {
