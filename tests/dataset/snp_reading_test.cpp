@@ -104,7 +104,7 @@ TEST(SnpReading, HostileFilesGiveClearErrors) {
     std::filesystem::copy_file(kSnpDir + "clonal" + ext, dir.file(std::string("nobed") + ext));
   const Case cases[] = {
       {"cut.vcf.gz", "truncated"},
-      {"nogt.vcf", "has no GT (genotype) field"},
+      {"nogt.vcf", "declares no GT (genotype) field"},
       {"junk.vcf", "is not a VCF or BCF file"},
       {"folder.vcf", "is not a regular file"},
       {"short.bed", "holds 3002 bytes, but 300 loci (.bim) of 39 samples (.fam) need 3003"},

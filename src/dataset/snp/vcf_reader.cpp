@@ -103,8 +103,9 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
   if (bcf_hdr_id2int(header.get(), BCF_DT_ID, "GT") < 0 ||
       !bcf_hdr_idinfo_exists(header.get(), BCF_HL_FMT,
                              bcf_hdr_id2int(header.get(), BCF_DT_ID, "GT")))
-    return Status::Error("The data file " + file +
-                         " has no GT (genotype) field: the program reads genotypes from GT.");
+    return Status::Error(
+        "The data file " + file +
+        " declares no GT (genotype) field in its header: the program reads genotypes from GT.");
   const int n = bcf_hdr_nsamples(header.get());
   if (n == 0) return Status::Error("The data file " + file + " has no sample columns.");
   data = RawSnpData();
@@ -126,7 +127,10 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
     const int read = bcf_read(fp.get(), header.get(), record.get());
     if (read == -1) break;
     ++recordNumber;
-    if (read < -1 || record->errcode != 0)
+    // A contig or tag missing from the header is common and harmless (htslib
+    // adds it); anything else the parser flags means the line is damaged.
+    const int serious = record->errcode & ~(BCF_ERR_CTG_UNDEF | BCF_ERR_TAG_UNDEF);
+    if (read < -1 || serious != 0)
       return Status::Error("The data file " + file + " is damaged or truncated at record " +
                            std::to_string(recordNumber) +
                            " (counting from the first line after the header): it cannot be "
