@@ -72,9 +72,9 @@ Status IntegerOption(const Options& options, const std::string& name, int fallba
 
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (auto group :
-       {FileCommands, ChartCommands, EffortCommands, IdentityCommands, DistanceCommands,
-        LineageCommands, SpatialCommands, AutocorrelationCommands, PopulationCommands}) {
+  for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,
+                     DistanceCommands, LineageCommands, SpatialCommands, AutocorrelationCommands,
+                     PopulationCommands, SnpCommands}) {
     auto commands = group();
     all.insert(all.end(), commands.begin(), commands.end());
   }

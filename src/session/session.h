@@ -341,6 +341,9 @@ class Session {
   // sample sheet, then the grouping at it.
   Status SnpLineagesFromReplicates(Linkage linkage);
   Status SuggestSnpLineageThreshold();
+  // export-vcf: the SNP data as PREFIX.vcf, all samples or, `cloneCorrect`,
+  // one per MLG (MLL while counting lineages) per population.
+  Status ExportSnpVcf(bool cloneCorrect);
   // MLG > Count lineages instead of genotypes: needs a grouping first.
   Status CountLineages(bool on);
   const LineageState& lineages() const { return lineages_; }

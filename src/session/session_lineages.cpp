@@ -173,16 +173,23 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
         "--threshold=T).");
   MlgDistanceTable table(dataset(), mlgs(), distance);
+  // SNP data: the SNP distances between MLGs (computed once per dataset).
+  const MlgDistanceRows* distances = &table;
+  const SnpDistanceMatrix* snpDistances = nullptr;
+  if (hasSnpData()) {
+    if (Status s = SnpDistances(snpDistances); !s) return s;
+    distances = snpDistances;
+  }
   vireltan::SpanningNetwork network;
   {
     ProgressPanel panel(progress_);
     Status built = Status::Ok();
     if (overLineages) {
-      GroupDistanceRows rows(table, lineages_.partition.lineageOfMlg,
+      GroupDistanceRows rows(*distances, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
       built = BuildSpanningNetwork(rows, progress_, network);
     } else {
-      built = BuildSpanningNetwork(table, progress_, network);
+      built = BuildSpanningNetwork(*distances, progress_, network);
     }
     if (!built) return built;
   }
@@ -207,7 +214,8 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
   NetworkChart chart;
   const char* kind = overLineages ? "MLL" : "MLG";
   chart.title = std::string("Minimum spanning network of the ") + kind + "s (" +
-                DistanceTitle(distance) + ") for \"" + info_.datasetName + "\"";
+                (hasSnpData() ? "SNP distance" : DistanceTitle(distance)) + ") for \"" +
+                info_.datasetName + "\"";
   const int n = static_cast<int>(network.x.size());
   // Units of each node by population: a node spanning populations is drawn
   // as a pie; data without populations give one colour.

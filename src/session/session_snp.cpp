@@ -12,6 +12,8 @@
 #include "analyses/distance/snp_distance_histogram.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/snp/snp_study.h"
+#include "export/population_exports.h"
+#include "export/vcf_export.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
 
@@ -36,9 +38,9 @@ std::string SnpDatasetName(const std::string& fileName) {
 
 // The commands that run on SNP data; every other one needs an allele table.
 const std::set<std::string>& SnpCommands() {
-  static const std::set<std::string> commands = {"allelic-distance", "mll",        "use-lineages",
-                                                 "diversity",        "pareto",     "map",
-                                                 "save-map",         "save-graph", "close"};
+  static const std::set<std::string> commands = {
+      "allelic-distance", "mll", "use-lineages", "msn",        "diversity", "pareto",
+      "export-vcf",       "map", "save-map",     "save-graph", "close"};
   return commands;
 }
 
@@ -52,9 +54,10 @@ Status Session::RequireOnSnpData(const std::string& command) const {
         "locus as if the loci were independent, and thousands of linked SNPs are not, so the "
         "probability would be vanishingly small and meaningless. Group the samples into "
         "lineages from their distances instead (mll --from-replicates).");
-  return Status::Error("'" + command +
-                       "' is not available for SNP data yet: it works on allele tables. On SNP "
-                       "data: allelic-distance, mll, use-lineages, diversity, pareto and map.");
+  return Status::Error(
+      "'" + command +
+      "' is not available for SNP data yet: it works on allele tables. On SNP "
+      "data: allelic-distance, mll, use-lineages, msn, diversity, pareto, map and export-vcf.");
 }
 
 Status Session::OpenSnp(const std::string& path) {
@@ -230,6 +233,21 @@ Status Session::SnpAllelicDistances(const std::string& matrixFilePath) {
   results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), NextResultsBlockRow(),
                             1);
   return WriteResultsLog();
+}
+
+Status Session::ExportSnpVcf(bool cloneCorrect) {
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (!hasSnpData())
+    return Status::Error("export-vcf writes SNP data: open a VCF, BCF or PLINK file first.");
+  // Never named like the data file (study.vcf): the export would replace it.
+  const std::string path = OutputPath(cloneCorrect ? ".clonecorrected.vcf" : ".all.vcf");
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) &&
+      std::filesystem::equivalent(path, info_.dataFilePath, ec))
+    return Status::Error("The export \"" + path + "\" would replace the data file: rename it.");
+  HideCharts();
+  return WriteSnpVcf(snp(), UnitsToExport(dataset(), CountedPartition(), cloneCorrect),
+                     info_.datasetName, path);
 }
 
 }  // namespace vireltan

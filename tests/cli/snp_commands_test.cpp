@@ -4,6 +4,7 @@
 // the run with a clear message and no file written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -156,6 +157,27 @@ TEST(SnpCommands, SuggestWritesItsBlock) {
   EXPECT_NE(ReadWholeFile(out.file("clonal.outvireltan.txt"))
                 .find("Multilocus lineages threshold suggestion\tSNP distance"),
             std::string::npos);
+}
+
+TEST(SnpCommands, CloneCorrectedVcfAndNetworkOverLineages) {
+  TempDir out;
+  std::string err;
+  ASSERT_EQ(RunVireltan({kSheet, "--output-dir=" + out.path().string(), kSnpDir + "clonal.vcf",
+                         "mll", "--from-replicates", "use-lineages", "export-vcf",
+                         "--clone-correct", "msn", "--lineages"},
+                        &err),
+            0)
+      << err;
+  // One sample per true genet (each genet lives in one population), and
+  // the file reads back as SNP data with the calls it was written from.
+  const std::string written = out.file("clonal.clonecorrected.vcf");
+  TempDir again;
+  ASSERT_EQ(RunVireltan({"--output-dir=" + again.path().string(), written}, &err), 0) << err;
+  const std::string log = ReadWholeFile(again.file("clonal.clonecorrected.outvireltan.txt"));
+  EXPECT_NE(log.find("samples read\t20\tbiallelic SNPs read\t300\t"), std::string::npos) << log;
+  const std::string edges = ReadWholeFile(out.file("clonal.msn.txt"));
+  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance");
+  EXPECT_GE(std::count(edges.begin(), edges.end(), '\n'), 20);  // header + at least 19 edges
 }
 
 }  // namespace
