@@ -236,7 +236,8 @@ void TForm1::BuildPages() {
   for (int i = 0; i < 6; ++i) grid(*scratch[i], names[i], this)->hide();
 
   OpenDialog1 = new QFileDialog(this, "Open a dataset");
-  OpenDialog1->setNameFilters({"Data tables (*.txt *.csv *.xlsx *.xls)", "All files (*)"});
+  OpenDialog1->setNameFilters({"Data tables (*.txt *.csv *.xlsx *.xls)",
+                               "SNP data (*.vcf *.vcf.gz *.bcf *.bed)", "All files (*)"});
   OpenDialog1->setObjectName("OpenDialog1");
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -243,7 +243,9 @@ class TForm1 : public QMainWindow {
 
   // Open's reset of the window (steps before the dialog) and of the session.
   void ResetBeforeOpen();
-  void OpenFile(const QString& path);
+  // `askSampleSheet`: SNP data ask for their sample sheet (File > Open);
+  // otherwise the sheet beside the data file, if any, is taken.
+  void OpenFile(const QString& path, bool askSampleSheet = false);
   void HidePanels();
   void HideChartsAndPanels();
   void ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled);

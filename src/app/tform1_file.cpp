@@ -8,10 +8,13 @@
 #include <QtGui/QCloseEvent>
 #include <QtGui/QDragEnterEvent>
 #include <QtGui/QDropEvent>
+#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
+#include <cstring>
 
 #include "app/tform1_internal.h"
+#include "dataset/snp/snp_study.h"
 
 namespace vireltan::app {
 
@@ -34,7 +37,7 @@ void TForm1::Open1Click() {
   // cancelled dialog loses nothing.
   if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
   ResetBeforeOpen();
-  OpenFile(OpenDialog1->selectedFiles().constFirst());
+  OpenFile(OpenDialog1->selectedFiles().constFirst(), true);
 }
 
 void TForm1::OpenPath(const QString& path) {
@@ -43,8 +46,46 @@ void TForm1::OpenPath(const QString& path) {
   OpenFile(path);
 }
 
-void TForm1::OpenFile(const QString& path) {
+namespace {
+
+// The sample sheet a SNP data file has beside it: NAME.samples.csv (or
+// .tsv, .txt, .xlsx, .xls), NAME the file name without its SNP extension;
+// empty when there is none.
+QString SampleSheetBeside(const QString& dataPath) {
+  const QFileInfo info(dataPath);
+  QString name = info.fileName();
+  for (const char* ext : {".vcf.gz", ".vcf.bgz", ".vcf", ".bcf", ".bed"})
+    if (name.endsWith(ext, Qt::CaseInsensitive)) {
+      name.chop(static_cast<int>(std::strlen(ext)));
+      break;
+    }
+  for (const char* ext :
+       {".samples.csv", ".samples.tsv", ".samples.txt", ".samples.xlsx", ".samples.xls"}) {
+    const QString candidate = info.dir().filePath(name + ext);
+    if (QFileInfo(candidate).isFile()) return candidate;
+  }
+  return {};
+}
+
+}  // namespace
+
+void TForm1::OpenFile(const QString& path, bool askSampleSheet) {
   const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+  if (IsSnpDataPath(file)) {
+    // SNP data take their sample information from a sample sheet (columns
+    // sample, x, y, population, replicate_of); without one the samples
+    // have no coordinates, one population and no replicates.
+    QString sheet = SampleSheetBeside(path);
+    if (askSampleSheet) {
+      sheet = QFileDialog::getOpenFileName(
+          this, "Sample sheet of " + QFileInfo(path).fileName() + " (Cancel: none)",
+          sheet.isEmpty() ? QFileInfo(path).absolutePath() : sheet,
+          "Sample sheets (*.csv *.tsv *.txt *.xlsx *.xls);;All files (*)");
+    }
+    SnpOpenOptions options = session_->snpOpenOptions();
+    options.samplesPath = sheet.isEmpty() ? "" : QFileInfo(sheet).absoluteFilePath().toStdString();
+    session_->SetSnpOpenOptions(options);
+  }
   OpenDialog1->setDirectory(QFileInfo(path).absolutePath());
   Run(
       "Opening " + QFileInfo(path).fileName(), [file](Session& s) { return s.Open(file); },

@@ -380,6 +380,8 @@ class Session {
   // SNP data (session_snp.cpp).
   Status OpenSnp(const std::string& path);
   void WriteSnpSummary();
+  // The data page of SNP data: summary, call-rate histogram, samples.
+  void BuildSnpDataPage();
   // The SNP distances between MLGs, computed on first use.
   Status SnpDistances(const SnpDistanceMatrix*& matrix);
   Status SnpAllelicDistances(const std::string& matrixFilePath);

@@ -127,6 +127,7 @@ Status Session::OpenSnp(const std::string& path) {
                    " replicate pair(s) of the sample sheet lost a sample to "
                    "--min-call-rate-sample and are left out.");
 
+  BuildSnpDataPage();
   WriteMlgSummary();
   WriteSnpSummary();
   if (d.populationsGiven) WriteMlgPopulations(NextResultsBlockRow());
@@ -191,6 +192,59 @@ void Session::WriteSnpSummary() {
   sheet.SetNumberAt(row, 8, std::round(1e6 * lowest) / 1e6);
   sheet.SetTextAt(row, 9, "replicate pairs");
   sheet.SetNumberAt(row, 10, replicates);
+}
+
+void Session::BuildSnpDataPage() {
+  // A grid of 100,000 SNP columns would say nothing: the data page holds
+  // the summary, the histogram of sample call rates in classes of 5%, and
+  // one row per sample (name, population, coordinates, call rate).
+  const SnpStudy& s = snp();
+  const PackedGenotypes& g = s.genotypes;
+  const int n = g.sampleCount(), l = g.locusCount();
+  const std::int64_t padding = static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - l;
+  std::vector<double> rate(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    std::int64_t missing = -padding;
+    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
+      missing += std::popcount(MissingLowBits(g.row(i)[w]));
+    rate[i] = 1.0 - static_cast<double>(missing) / l;
+  }
+  Sheet page;
+  page.SetTextAt(1, 1, "SNP data");
+  page.SetTextAt(1, 2, info_.datasetName);
+  page.SetTextAt(2, 1, "samples");
+  page.SetNumberAt(2, 2, n);
+  page.SetTextAt(3, 1, "SNPs");
+  page.SetNumberAt(3, 2, l);
+  page.SetTextAt(4, 1, "ploidy");
+  page.SetNumberAt(4, 2, s.ploidy);
+  page.SetTextAt(6, 1, "sample call rate from");
+  page.SetTextAt(6, 2, "to");
+  page.SetTextAt(6, 3, "samples");
+  constexpr int kClasses = 20;
+  std::vector<int> counts(kClasses, 0);
+  for (double r : rate) ++counts[std::min(kClasses - 1, static_cast<int>(r * kClasses))];
+  for (int c = 0; c < kClasses; ++c) {
+    page.SetNumberAt(7 + c, 1, static_cast<double>(c) / kClasses);
+    page.SetNumberAt(7 + c, 2, static_cast<double>(c + 1) / kClasses);
+    page.SetNumberAt(7 + c, 3, counts[c]);
+  }
+  const int header = 8 + kClasses;
+  const char* titles[] = {"sample", "population", "x", "y", "call rate", "replicate of"};
+  for (int c = 0; c < 6; ++c) page.SetTextAt(header, c + 1, titles[c]);
+  for (int i = 0; i < n; ++i) {
+    const int row = header + 1 + i;
+    page.SetTextAt(row, 1, s.sampleNames[i]);
+    page.SetTextAt(row, 2, s.samples.populationNames[s.samples.populationOfSample[i]]);
+    page.SetNumberAt(row, 3, s.samples.x[i]);
+    page.SetNumberAt(row, 4, s.samples.y[i]);
+    page.SetNumberAt(row, 5, std::round(rate[i] * 1e6) / 1e6);
+    if (s.samples.replicateOf[i] >= 0)
+      page.SetTextAt(row, 6, s.sampleNames[s.samples.replicateOf[i]]);
+  }
+  const std::string name = datasetGrid.first().name();
+  datasetGrid.first() = std::move(page);
+  datasetGrid.first().setName(name);
 }
 
 Status Session::SnpDistances(const SnpDistanceMatrix*& matrix) {

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SNP data in the window: a VCF opens with the sample sheet beside it and
+// the data page shows the summary, not a grid of calls.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/tform1.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan::app {
+namespace {
+
+using vireltan::testing::TempDir;
+
+TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
+  TempDir dir;
+  const std::string source = std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/";
+  for (const char* f : {"clonal.vcf.gz", "clonal.samples.csv"})
+    std::filesystem::copy_file(source + f, dir.file(f));
+  RecordingMessageSink messages;
+  auto form = std::make_unique<TForm1>(&messages);
+  form->OpenPath(QString::fromStdString(dir.file("clonal.vcf.gz")));
+  form->WaitUntilIdle();
+  Session& s = form->session();
+  ASSERT_TRUE(s.hasSnpData());
+  EXPECT_EQ(s.info().unitCount, 39);
+  EXPECT_EQ(s.info().locusCount, 300);
+  EXPECT_TRUE(s.dataset().populationsGiven);  // the sheet was found and joined
+  const Sheet& page = s.datasetGrid.first();
+  EXPECT_EQ(page.TextAt(1, 1), "SNP data");
+  EXPECT_EQ(page.NumberAt(2, 2), 39);
+  EXPECT_EQ(page.NumberAt(3, 2), 300);
+  // The call-rate classes hold every sample once.
+  double samples = 0;
+  for (int row = 7; row < 27; ++row) samples += page.NumberAt(row, 3);
+  EXPECT_EQ(samples, 39);
+  EXPECT_LE(page.LastCol(), 6);
+}
+
+}  // namespace
+}  // namespace vireltan::app
