@@ -40,6 +40,8 @@ std::uint32_t Session::NewRunSeed() const {
 }
 
 Status Session::Require(CommandGroup group) const {
+  if (hasSnpData())
+    if (Status snp = RequireGroupOnSnpData(group); !snp) return snp;
   if (availability_.allows(group)) return Status::Ok();
   if (!availability_.dataset) return Status::Error("No dataset is loaded: open a data file first.");
   switch (group) {

@@ -378,6 +378,8 @@ class Session {
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
   // SNP data (session_snp.cpp).
+  // Ok for the command groups that run on SNP data; else why not.
+  Status RequireGroupOnSnpData(CommandGroup group) const;
   Status OpenSnp(const std::string& path);
   void WriteSnpSummary();
   // The data page of SNP data: summary, call-rate histogram, samples.

@@ -34,6 +34,7 @@ const char* LinkageTitle(Linkage linkage) {
 }  // namespace
 
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold) {
+  if (hasSnpData()) return SnpLineages(linkage, threshold);
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
     return Status::Error("The MLL threshold must be a number of at least 0.");
@@ -77,6 +78,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
 }
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
+  if (hasSnpData()) return SuggestSnpLineageThreshold();
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   const bool allelic = distance == MlgDistanceKind::kAllelic;
   MlgDistanceTable table(dataset(), mlgs(), distance);

@@ -46,18 +46,39 @@ const std::set<std::string>& SnpCommands() {
 
 }  // namespace
 
+namespace {
+
+const char kPsexOnSnpData[] =
+    "Psex is not available for SNP data: it multiplies the genotype frequencies of every locus "
+    "as if the loci were independent, and thousands of linked SNPs are not, so the probability "
+    "would be vanishingly small and meaningless. Group the samples into lineages from their "
+    "distances instead (mll --from-replicates).";
+
+std::string NotOnSnpData(const std::string& what) {
+  return what +
+         " is not available for SNP data yet: it works on allele tables. On SNP data: "
+         "allelic-distance, mll, use-lineages, msn, diversity, pareto, map and export-vcf.";
+}
+
+}  // namespace
+
 Status Session::RequireOnSnpData(const std::string& command) const {
   if (!hasSnpData() || SnpCommands().count(command)) return Status::Ok();
-  if (command == "psex")
-    return Status::Error(
-        "Psex is not available for SNP data: it multiplies the genotype frequencies of every "
-        "locus as if the loci were independent, and thousands of linked SNPs are not, so the "
-        "probability would be vanishingly small and meaningless. Group the samples into "
-        "lineages from their distances instead (mll --from-replicates).");
-  return Status::Error(
-      "'" + command +
-      "' is not available for SNP data yet: it works on allele tables. On SNP "
-      "data: allelic-distance, mll, use-lineages, msn, diversity, pareto, map and export-vcf.");
+  if (command == "psex") return Status::Error(kPsexOnSnpData);
+  return Status::Error(NotOnSnpData("'" + command + "'"));
+}
+
+Status Session::RequireGroupOnSnpData(CommandGroup group) const {
+  switch (group) {
+    case CommandGroup::kPsex:
+      return Status::Error(kPsexOnSnpData);
+    case CommandGroup::kDataset:
+      return Status::Error(NotOnSnpData("This command"));
+    case CommandGroup::kMicrosatMatrix:
+      return Status::Error(NotOnSnpData("The microsatellite distance"));
+    default:
+      return Status::Ok();
+  }
 }
 
 Status Session::OpenSnp(const std::string& path) {
@@ -290,7 +311,6 @@ Status Session::SnpAllelicDistances(const std::string& matrixFilePath) {
 }
 
 Status Session::ExportSnpVcf(bool cloneCorrect) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!hasSnpData())
     return Status::Error("export-vcf writes SNP data: open a VCF, BCF or PLINK file first.");
   // Never named like the data file (study.vcf): the export would replace it.
