@@ -84,6 +84,13 @@ Status SuggestionFrom(Session& session, const CommandInputs& in) {
   return session.SuggestLineageThreshold(DistanceOf(Field(in, "MllDistanceBox")));
 }
 
+Status ReplicatesFrom(Session& session, const CommandInputs& in) {
+  Linkage linkage = Linkage::kFarthest;
+  const std::string word = Field(in, "MllLinkageBox");
+  ParseLinkage(word.substr(0, word.find(' ')), linkage);
+  return session.SnpLineagesFromReplicates(linkage);
+}
+
 Status NetworkFrom(Session& session, const CommandInputs& in) {
   return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
                                  !Field(in, "MsnLineagesCheck").empty());
@@ -126,9 +133,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   linkage->addItems({"farthest neighbour", "average neighbour", "nearest neighbour"});
   form->addRow("linkage", linkage);
   auto* buttons = new QHBoxLayout;
-  QPushButton *suggest = nullptr, *run = nullptr;
+  QPushButton *suggest = nullptr, *run = nullptr, *replicates = nullptr;
   buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));
   buttons->addWidget(MakeButton(run, "MllRunButton", "run", mll));
+  // SNP data: T from the replicate pairs of the sample sheet, then the run.
+  buttons->addWidget(MakeButton(replicates, "MllReplicatesButton", "T from replicates", mll));
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.
@@ -166,10 +175,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   scroll->hide();
   networkView_ = scroll;
 
-  connect(Multilocuslineages1, &QAction::triggered, this, [this, mll, threshold, suggest, run] {
-    HideChartsAndPanels();
-    ShowPanel(mll, {threshold, suggest, run});
-  });
+  connect(Multilocuslineages1, &QAction::triggered, this,
+          [this, mll, threshold, suggest, run, replicates] {
+            HideChartsAndPanels();
+            ShowPanel(mll, {threshold, suggest, run, replicates});
+          });
   connect(Testofclonality1, &QAction::triggered, this, [this, ia, permutations, test] {
     HideChartsAndPanels();
     ShowPanel(ia, {permutations, test});

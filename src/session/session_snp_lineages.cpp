@@ -129,6 +129,10 @@ Status Session::SnpLineages(Linkage linkage, double threshold) {
 
 Status Session::SnpLineagesFromReplicates(Linkage linkage) {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (!hasSnpData())
+    return Status::Error(
+        "The threshold from replicates needs SNP data (VCF, BCF or PLINK) opened with a sample "
+        "sheet that names the replicates (column replicate_of).");
   const std::vector<int>& partner = snp().samples.replicateOf;
   std::vector<ReplicatePair> pairs;
   const SnpDistanceMatrix* matrix = nullptr;

@@ -3,6 +3,8 @@
 // the data page shows the summary, not a grid of calls.
 #include <gtest/gtest.h>
 
+#include <QtGui/QAction>
+#include <QtWidgets/QPushButton>
 #include <filesystem>
 #include <memory>
 
@@ -37,6 +39,17 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   for (int row = 7; row < 27; ++row) samples += page.NumberAt(row, 3);
   EXPECT_EQ(samples, 39);
   EXPECT_LE(page.LastCol(), 6);
+
+  // MLG > Multilocus lineages, "T from replicates": the 20 true genets.
+  form->findChild<QAction*>("Multilocuslineages1")->trigger();
+  form->WaitUntilIdle();
+  auto* button = form->findChild<QPushButton*>("MllReplicatesButton");
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(button->isEnabled());
+  button->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(s.lineages().partition.lineageCount, 20);
+  for (const std::string& m : messages.messages) ADD_FAILURE() << m;
 }
 
 }  // namespace
