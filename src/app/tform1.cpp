@@ -172,6 +172,7 @@ void TForm1::BuildMenus() {
   action(Format1, Arlequin1, "Arlequin1", "Arlequin");
   action(Format1, populationItem, "GenAlEx1", "GenAlEx");
   action(Format1, populationItem, "Genepop1", "Genepop");
+  action(Format1, populationItem, "Vcf1", "VCF (SNP data)");
 
   About1 = menuBar()->addAction("About");
   About1->setObjectName("About1");

@@ -137,6 +137,7 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Populationsummary1", CommandGroup::kDataset},
       {"GenAlEx1", CommandGroup::kDataset},
       {"Genepop1", CommandGroup::kDataset},
+      {"Vcf1", CommandGroup::kDataset},
   };
   return rules;
 }
