@@ -159,11 +159,11 @@ void Session::MarkLineageBlock(int firstRow) {
   for (int row = firstRow; row <= sheet.LastRow(); ++row) {
     int width = static_cast<int>(sheet.rows()[row - 1].size());
     if (width == 0) continue;
-    sheet.SetTextAt(row, width + 1,
-                    "counting multilocus lineages (MLL) instead of MLGs: " +
-                        std::string(DistanceTitle(lineages_.distance)) + ", " +
-                        LinkageTitle(lineages_.linkage) + ", threshold " +
-                        FormatNumber(lineages_.threshold));
+    sheet.SetTextAt(
+        row, width + 1,
+        "counting multilocus lineages (MLL) instead of MLGs: " +
+            std::string(hasSnpData() ? "SNP distance" : DistanceTitle(lineages_.distance)) + ", " +
+            LinkageTitle(lineages_.linkage) + ", threshold " + FormatNumber(lineages_.threshold));
     return;
   }
 }

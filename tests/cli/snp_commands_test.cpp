@@ -133,6 +133,26 @@ TEST(SnpCommands, BadInputStopsAndWritesNothing) {
   EXPECT_NE(err.find("a fraction from 0 to 1"), std::string::npos) << err;
 }
 
+TEST(SnpCommands, LociWithoutCallsAreRemovedWithAWarning) {
+  TempDir dir;
+  std::ofstream(dir.file("gaps.vcf"))
+      << "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"G\">\n"
+         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n"
+         "1\t1\t.\tA\tG\t.\t.\t.\tGT\t./.\t./.\n1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/1\t1/1\n";
+  std::string err;
+  ASSERT_EQ(
+      RunVireltan({dir.file("gaps.vcf"), "mll", "--threshold=0.1", "use-lineages", "diversity"},
+                  &err),
+      0)
+      << err;
+  EXPECT_NE(err.find("1 SNP(s) without a single call were removed."), std::string::npos) << err;
+  const std::string log = ReadWholeFile(dir.file("gaps.outvireltan.txt"));
+  EXPECT_NE(log.find("SNPs without calls removed\t1\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("instead of MLGs: SNP distance, farthest neighbour, threshold 0.1"),
+            std::string::npos)
+      << log;
+}
+
 TEST(SnpCommands, CommandsNeedingAlleleTablesAreRefused) {
   TempDir out;
   const std::string outDir = "--output-dir=" + out.path().string();
