@@ -344,6 +344,9 @@ class Session {
   // export-vcf: the SNP data as PREFIX.vcf, all samples or, `cloneCorrect`,
   // one per MLG (MLL while counting lineages) per population.
   Status ExportSnpVcf(bool cloneCorrect);
+  // summary on SNP data: the population summary with Hexp over the SNPs;
+  // Ia and rbarD are left empty (not computed on SNP data yet).
+  Status SnpPopulationSummary(int rarefyTo, bool cloneCorrect);
   // MLG > Count lineages instead of genotypes: needs a grouping first.
   Status CountLineages(bool on);
   const LineageState& lineages() const { return lineages_; }

@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <set>
 
+#include "analyses/clonality/population_summary.h"
+#include "analyses/clonality/snp_gene_diversity.h"
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/snp_distance_histogram.h"
 #include "dataset/dataset_reader.h"
+#include "dataset/population_units.h"
 #include "dataset/snp/snp_study.h"
 #include "export/population_exports.h"
 #include "export/vcf_export.h"
@@ -40,7 +43,7 @@ std::string SnpDatasetName(const std::string& fileName) {
 const std::set<std::string>& SnpCommands() {
   static const std::set<std::string> commands = {
       "allelic-distance", "mll", "use-lineages", "msn",        "diversity", "pareto",
-      "export-vcf",       "map", "save-map",     "save-graph", "close"};
+      "export-vcf",       "map", "save-map",     "save-graph", "close",     "summary"};
   return commands;
 }
 
@@ -57,7 +60,8 @@ const char kPsexOnSnpData[] =
 std::string NotOnSnpData(const std::string& what) {
   return what +
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
-         "allelic-distance, mll, use-lineages, msn, diversity, pareto, map and export-vcf.";
+         "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (without Ia and "
+         "rbarD), map and export-vcf.";
 }
 
 }  // namespace
@@ -322,6 +326,40 @@ Status Session::ExportSnpVcf(bool cloneCorrect) {
   HideCharts();
   return WriteSnpVcf(snp(), UnitsToExport(dataset(), CountedPartition(), cloneCorrect),
                      info_.datasetName, path);
+}
+
+Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect) {
+  if (rarefyTo < 0)
+    return Status::Error(
+        "The subsample size of the rarefaction must be a whole number of at least 1.");
+  PopulationSummaryOptions options;
+  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
+  options.cloneCorrect = cloneCorrect;
+  // The indices of association over thousands of SNPs are not computed
+  // here yet: their columns stay empty.
+  options.withAssociation = false;
+  const MlgPartition counted = CountedPartition();
+  PopulationSummaryResult summary;
+  {
+    ProgressPanel panel(progress_);
+    summary = SummarisePopulations(dataset(), counted, options, &progress_);
+    if (progress_.Cancelled()) return Status::Cancelled();
+    // Rows: the populations in order, then Total over all of their units.
+    const std::vector<std::vector<int>> units = PopulationUnits(dataset(), counted, cloneCorrect);
+    std::vector<int> all;
+    for (std::size_t p = 0; p < units.size() && p < summary.rows.size(); ++p) {
+      summary.rows[p].hexp = SnpMeanGeneDiversity(snp().genotypes, snp().ploidy, units[p]);
+      all.insert(all.end(), units[p].begin(), units[p].end());
+      if (progress_.Cancelled()) return Status::Cancelled();
+    }
+    summary.rows.back().hexp = SnpMeanGeneDiversity(snp().genotypes, snp().ploidy, all);
+  }
+  Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
+  HideCharts();
+  const int row = NextResultsBlockRow();
+  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
+  MarkLineageBlock(row);
+  return WriteResultsLog();
 }
 
 }  // namespace vireltan

@@ -33,6 +33,8 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
   EXPECT_TRUE(session.SuggestLineageThreshold(MlgDistanceKind::kMicrosat).ok());
   EXPECT_TRUE(session.CountLineages(true).ok());
   EXPECT_TRUE(session.Diversity().ok());
+  // The population summary counts the lineages; Hexp over the SNPs.
+  ASSERT_TRUE(session.PopulationSummary(0, false).ok());
 
   struct Refused {
     const char* what;
@@ -43,7 +45,6 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
       {"psex", session.Psex(), "Psex is not available for SNP data"},
       {"resampling", session.ResampleLoci(10), "not available for SNP data yet"},
       {"microsat", session.MicrosatelliteDistances(), "not available for SNP data yet"},
-      {"summary", session.PopulationSummary(0, false), "not available for SNP data yet"},
       {"quorvex", session.ExportQuorvex(), "not available for SNP data yet"},
       {"aggregation", session.AggregationIndex(99), "not available for SNP data yet"},
       {"subrange", session.ClonalSubrange(5), "not available for SNP data yet"},
