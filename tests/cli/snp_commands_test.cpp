@@ -133,6 +133,30 @@ TEST(SnpCommands, BadInputStopsAndWritesNothing) {
   EXPECT_NE(err.find("a fraction from 0 to 1"), std::string::npos) << err;
 }
 
+TEST(SnpCommands, MatrixFileHoldsEveryMlgPair) {
+  TempDir out;
+  std::string err;
+  ASSERT_EQ(RunVireltan({"--output-dir=" + out.path().string(), kSnpDir + "clonal.bed",
+                         "allelic-distance", "--matrix-file=" + out.file("m.tsv")},
+                        &err),
+            0)
+      << err;
+  std::istringstream matrix(ReadWholeFile(out.file("m.tsv")));
+  std::string line;
+  int rows = 0;
+  while (std::getline(matrix, line)) {
+    ++rows;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 39) << line;
+  }
+  EXPECT_EQ(rows, 40);  // header and one row per MLG (every sample its own)
+  // The data file itself is never the matrix file.
+  EXPECT_EQ(RunVireltan({"--output-dir=" + out.path().string(), kSnpDir + "clonal.bed",
+                         "allelic-distance", "--matrix-file=" + kSnpDir + "clonal.bed"},
+                        &err),
+            1);
+  EXPECT_NE(err.find("is the data file itself"), std::string::npos) << err;
+}
+
 TEST(SnpCommands, LociWithoutCallsAreRemovedWithAWarning) {
   TempDir dir;
   std::ofstream(dir.file("gaps.vcf"))
