@@ -243,9 +243,9 @@ class TForm1 : public QMainWindow {
 
   // Open's reset of the window (steps before the dialog) and of the session.
   void ResetBeforeOpen();
-  // `askSampleSheet`: SNP data ask for their sample sheet (File > Open);
-  // otherwise the sheet beside the data file, if any, is taken.
-  void OpenFile(const QString& path, bool askSampleSheet = false);
+  // SNP data open with `chosen` (File > Open asks for them); without, with
+  // the sheet beside the data file, if any, and the last filters.
+  void OpenFile(const QString& path, const std::optional<SnpOpenOptions>& chosen = std::nullopt);
   void HidePanels();
   void HideChartsAndPanels();
   void ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled);

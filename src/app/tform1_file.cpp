@@ -13,38 +13,11 @@
 #include <QtWidgets/QVBoxLayout>
 #include <cstring>
 
+#include "app/snp_open_dialog.h"
 #include "app/tform1_internal.h"
 #include "dataset/snp/snp_study.h"
 
 namespace vireltan::app {
-
-void TForm1::ResetBeforeOpen() {
-  HidePanels();
-  GroupBox8->hide();
-  for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
-    b->setEnabled(false);
-  ClearAutocorrelationChoices();
-  session_->ResetForOpen();
-  // The charts of the clonal subrange and the autocorrelation belong to the
-  // previous dataset too.
-  session_->HideCharts();
-  Refresh();
-}
-
-void TForm1::Open1Click() {
-  if (busy()) return;
-  // The loaded dataset and its results stay until a file is chosen: a
-  // cancelled dialog loses nothing.
-  if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
-  ResetBeforeOpen();
-  OpenFile(OpenDialog1->selectedFiles().constFirst(), true);
-}
-
-void TForm1::OpenPath(const QString& path) {
-  if (busy()) return;
-  ResetBeforeOpen();
-  OpenFile(path);
-}
 
 namespace {
 
@@ -69,21 +42,56 @@ QString SampleSheetBeside(const QString& dataPath) {
 
 }  // namespace
 
-void TForm1::OpenFile(const QString& path, bool askSampleSheet) {
+void TForm1::ResetBeforeOpen() {
+  HidePanels();
+  GroupBox8->hide();
+  for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
+    b->setEnabled(false);
+  ClearAutocorrelationChoices();
+  session_->ResetForOpen();
+  // The charts of the clonal subrange and the autocorrelation belong to the
+  // previous dataset too.
+  session_->HideCharts();
+  Refresh();
+}
+
+void TForm1::Open1Click() {
+  if (busy()) return;
+  // The loaded dataset and its results stay until a file is chosen: a
+  // cancelled dialog loses nothing.
+  if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
+  const QString path = OpenDialog1->selectedFiles().constFirst();
+  // SNP data: the sample sheet and the filters; Cancel keeps what is loaded.
+  std::optional<SnpOpenOptions> chosen;
+  if (IsSnpDataPath(path.toStdString())) {
+    chosen = AskSnpOpenOptions(this, path, SampleSheetBeside(path), session_->snpOpenOptions());
+    if (!chosen) return;
+  }
+  ResetBeforeOpen();
+  OpenFile(path, chosen);
+}
+
+void TForm1::OpenPath(const QString& path) {
+  if (busy()) return;
+  ResetBeforeOpen();
+  OpenFile(path);
+}
+
+void TForm1::OpenFile(const QString& path, const std::optional<SnpOpenOptions>& chosen) {
   const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
   if (IsSnpDataPath(file)) {
     // SNP data take their sample information from a sample sheet (columns
     // sample, x, y, population, replicate_of); without one the samples
     // have no coordinates, one population and no replicates.
-    QString sheet = SampleSheetBeside(path);
-    if (askSampleSheet) {
-      sheet = QFileDialog::getOpenFileName(
-          this, "Sample sheet of " + QFileInfo(path).fileName() + " (Cancel: none)",
-          sheet.isEmpty() ? QFileInfo(path).absolutePath() : sheet,
-          "Sample sheets (*.csv *.tsv *.txt *.xlsx *.xls);;All files (*)");
-    }
+    // The filters stay as last chosen.
     SnpOpenOptions options = session_->snpOpenOptions();
-    options.samplesPath = sheet.isEmpty() ? "" : QFileInfo(sheet).absoluteFilePath().toStdString();
+    if (chosen) {
+      options = *chosen;
+    } else {
+      const QString sheet = SampleSheetBeside(path);
+      options.samplesPath =
+          sheet.isEmpty() ? "" : QFileInfo(sheet).absoluteFilePath().toStdString();
+    }
     session_->SetSnpOpenOptions(options);
   }
   OpenDialog1->setDirectory(QFileInfo(path).absolutePath());

@@ -3,11 +3,17 @@
 // the data page shows the summary, not a grid of calls.
 #include <gtest/gtest.h>
 
+#include <QtCore/QTimer>
 #include <QtGui/QAction>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QDoubleSpinBox>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
 #include <filesystem>
 #include <memory>
 
+#include "app/snp_open_dialog.h"
 #include "app/tform1.h"
 #include "support/sheet_builder.h"
 
@@ -50,6 +56,30 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   form->WaitUntilIdle();
   EXPECT_EQ(s.lineages().partition.lineageCount, 20);
   for (const std::string& m : messages.messages) ADD_FAILURE() << m;
+}
+
+TEST(WindowSnp, OpenDialogGivesSheetAndFilters) {
+  SnpOpenOptions current;
+  current.filters.minMaf = 0.05;
+  // Fill the dialog as a user would, once it shows.
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>()->setText("/data/study.samples.csv");
+    QList<QDoubleSpinBox*> boxes = dialog->findChildren<QDoubleSpinBox*>();
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_EQ(boxes[2]->value(), 0.05);  // the current filters are shown
+    boxes[0]->setValue(0.9);
+    boxes[1]->setValue(0.8);
+    dialog->accept();
+  });
+  std::optional<SnpOpenOptions> chosen =
+      AskSnpOpenOptions(nullptr, "/data/study.vcf.gz", "", current);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->samplesPath, "/data/study.samples.csv");
+  EXPECT_DOUBLE_EQ(chosen->filters.minCallRateLocus, 0.9);
+  EXPECT_DOUBLE_EQ(chosen->filters.minCallRateSample, 0.8);
+  EXPECT_DOUBLE_EQ(chosen->filters.minMaf, 0.05);
 }
 
 }  // namespace
