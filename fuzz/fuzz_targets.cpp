@@ -10,8 +10,11 @@
 #include <filesystem>
 #include <string_view>
 
+#include "dataset/data_file.h"
 #include "dataset/dataset_reader.h"
+#include "dataset/genepop_reader.h"
 #include "dataset/mlg_identification.h"
+#include "dataset/strata_reader.h"
 #include "sheet/table_file.h"
 #include "sheet/text_table_reader.h"
 #include "sheet/xls_reader.h"
@@ -79,28 +82,87 @@ int ReadXlsInput(const std::uint8_t* data, std::size_t size) {
   return 0;
 }
 
+// What every accepted dataset holds, whichever reader made it.
+void CheckDataset(const Dataset& dataset) {
+  Check(dataset.sampleCount >= 1 && dataset.locusCount >= 1, "an empty dataset was accepted");
+  Check(dataset.ploidy == 1 || dataset.ploidy == 2, "a ploidy other than 1 or 2 was accepted");
+  Check(static_cast<int>(dataset.x.size()) == dataset.sampleCount &&
+            static_cast<int>(dataset.y.size()) == dataset.sampleCount,
+        "coordinates missing for some units");
+  for (int i = 0; i < dataset.sampleCount; ++i) {
+    Check(std::isfinite(dataset.x[i]) && std::isfinite(dataset.y[i]) &&
+              std::fabs(dataset.x[i]) <= 1e9 && std::fabs(dataset.y[i]) <= 1e9,
+          "a coordinate beyond +-1e9 was accepted");
+  }
+  MlgPartition mlgs = IdentifyMlgs(dataset);
+  Check(mlgs.mlgCount >= 1 && mlgs.mlgCount <= dataset.sampleCount, "MLG count out of range");
+  ComputeExtents(dataset);
+}
+
 int LoadDatasetInput(const std::uint8_t* data, std::size_t size) {
   ScratchFile file(data, size, ".txt");
-  Book book;
-  std::vector<std::string> warnings;
-  if (!ReadTableFile(file.path(), book, nullptr, &warnings).ok()) return 0;
+  // Every layout the program reads from text: its own, GenAlEx, Genepop.
   Dataset dataset;
   DatasetReadReport report;
-  Status status = ReadDataset(book.first(), file.path(), dataset, report);
+  LoadedFile loaded;
+  Status status = LoadDataFile(file.path(), "fuzz", dataset, report, loaded);
   if (!status.ok()) {
     Check(status.message().find(file.path()) != std::string::npos,
           "the dataset message does not name the file");
     return 0;
   }
-  Check(dataset.sampleCount >= 1 && dataset.locusCount >= 1, "an empty dataset was accepted");
-  Check(dataset.ploidy == 1 || dataset.ploidy == 2, "a ploidy other than 1 or 2 was accepted");
-  for (int i = 0; i < dataset.sampleCount; ++i) {
-    Check(std::isfinite(dataset.x[i]) && std::isfinite(dataset.y[i]),
-          "a coordinate that is not finite was accepted");
+  CheckDataset(dataset);
+  return 0;
+}
+
+int ReadGenepopInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  LooksLikeGenepop(text);
+  Dataset dataset;
+  DatasetReadReport report;
+  Status status = ReadGenepop(text, "input.gen", dataset, report);
+  if (!status.ok()) {
+    Check(status.message().find("input.gen") != std::string::npos,
+          "the Genepop message does not name the file");
+    return 0;
   }
-  MlgPartition mlgs = IdentifyMlgs(dataset);
-  Check(mlgs.mlgCount >= 1 && mlgs.mlgCount <= dataset.sampleCount, "MLG count out of range");
-  ComputeExtents(dataset);
+  CheckDataset(dataset);
+  Check(dataset.populationCount() >= 1, "a Genepop dataset without population");
+  for (int p : dataset.populationOfSu)
+    Check(p >= 0 && p < dataset.populationCount(), "a unit outside every population");
+  return 0;
+}
+
+int ReadPopulationFileInput(const std::uint8_t* data, std::size_t size) {
+  // Eight units whose designations look like numbers, texts and both.
+  static const Dataset units = [] {
+    Sheet sheet;
+    sheet.SetTextAt(1, 1, "8");
+    sheet.SetTextAt(1, 4, "1");
+    sheet.SetTextAt(1, 5, "2");
+    const char* names[] = {"1", "2", "2108.1", "2108.10", "a", "b b", "007", "1e3"};
+    for (int i = 0; i < 8; ++i) {
+      sheet.SetTextAt(i + 2, 1, names[i]);
+      sheet.SetTextAt(i + 2, 2, std::to_string(i));
+      sheet.SetTextAt(i + 2, 3, "0");
+      sheet.SetTextAt(i + 2, 4, i % 2 ? "120124" : "130130");
+    }
+    Dataset d;
+    DatasetReadReport report;
+    Check(ReadDataset(sheet, "units.txt", d, report).ok(), "the fixed dataset does not read");
+    return d;
+  }();
+  ScratchFile file(data, size, ".txt");
+  std::vector<std::string> populationOfSu;
+  Status status = ReadStrata(file.path(), units, populationOfSu);
+  if (!status.ok()) {
+    Check(status.message().find(file.path()) != std::string::npos,
+          "the populations message does not name the file");
+    return 0;
+  }
+  Check(static_cast<int>(populationOfSu.size()) == units.sampleCount,
+        "a population for every unit");
+  for (const std::string& name : populationOfSu) Check(!name.empty(), "an empty population");
   return 0;
 }
 

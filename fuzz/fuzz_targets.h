@@ -22,6 +22,11 @@ int ReadXlsInput(const std::uint8_t* data, std::size_t size);
 // The dataset loader on top of the readers: format detection, the header,
 // genotypes, coordinates, then MLGs and the coordinate extents.
 int LoadDatasetInput(const std::uint8_t* data, std::size_t size);
+// Genepop text files: title, locus lines, Pop lines, individuals.
+int ReadGenepopInput(const std::uint8_t* data, std::size_t size);
+// The populations file (designation and population per row) matched
+// against a fixed dataset of eight units.
+int ReadPopulationFileInput(const std::uint8_t* data, std::size_t size);
 
 // Aborts (so that the fuzzer records the input) when `condition` is false.
 void Check(bool condition, const char* what);

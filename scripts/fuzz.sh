@@ -5,7 +5,7 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #
-# Runs each target (text, xlsx, xls, dataset; all by default) for SECONDS
+# Runs each target (text, xlsx, xls, dataset, genepop, populations; all by default) for SECONDS
 # (default 60), all at once at the lowest priority. Each starts from the
 # inputs kept under tests/data/fuzz/<target>/ (seeds and every input that
 # ever broke the program) and the example datasets, and grows its own
@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(text xlsx xls dataset)
+[ "${#targets[@]}" -gt 0 ] || targets=(text xlsx xls dataset genepop populations)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVIRELTAN_FUZZ=ON >/dev/null

@@ -7,6 +7,7 @@
 
 #include "app/tform1.h"
 #include "common/version.h"
+#include "sheet/atomic_file.h"
 
 int main(int argc, char** argv) {
   // Answered before any window system is needed, so that it works on a
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
     std::cout << vireltan::kVersionLine << '\n';
     return 0;
   }
+  // Ended by SIGTERM or SIGINT (a logout, kill, Ctrl+C in the terminal
+  // that started it), the window leaves no temporary file behind.
+  vireltan::RemoveTemporaryFilesOnTermination();
   QApplication application(argc, argv);
   QApplication::setOrganizationName("Vireltan");
   QApplication::setApplicationName("Vireltan");

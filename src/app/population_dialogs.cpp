@@ -36,6 +36,7 @@ std::optional<bool> AskCloneCorrection(QWidget* parent, const QString& format) {
 struct SummaryChoice {
   int rarefyTo = 0;
   bool cloneCorrect = false;
+  bool sortPopulations = false;
 };
 
 std::optional<SummaryChoice> AskSummaryOptions(QWidget* parent) {
@@ -44,16 +45,18 @@ std::optional<SummaryChoice> AskSummaryOptions(QWidget* parent) {
   auto* layout = new QFormLayout(&dialog);
   auto* rarefy = new QSpinBox(&dialog);
   rarefy->setRange(0, 1000000000);
-  rarefy->setSpecialValueText("smallest population of at least 10 units");
+  rarefy->setSpecialValueText("smallest population, but at least 10 (as poppr)");
   auto* corrected = new QCheckBox("one unit per MLG per population", &dialog);
   layout->addRow("eMLG for a subsample of n =", rarefy);
   layout->addRow("Clone-corrected", corrected);
+  auto* sorted = new QCheckBox("by name, as poppr lists them (else in file order)", &dialog);
+  layout->addRow("Populations", sorted);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   layout->addRow(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return SummaryChoice{rarefy->value(), corrected->isChecked()};
+  return SummaryChoice{rarefy->value(), corrected->isChecked(), sorted->isChecked()};
 }
 
 }  // namespace
@@ -77,9 +80,12 @@ void ConnectPopulationCommands(TForm1& form) {
     std::optional<SummaryChoice> choice = AskSummaryOptions(&form);
     if (!choice) return;
     const SummaryChoice c = *choice;
-    form.Run("Population summary",
-             [c](Session& s) { return s.PopulationSummary(c.rarefyTo, c.cloneCorrect); });
+    form.Run("Population summary", [c](Session& s) {
+      return s.PopulationSummary(c.rarefyTo, c.cloneCorrect, c.sortPopulations);
+    });
   });
+  connectItem("Unitstable1",
+              [&form] { form.Run("Units table", [](Session& s) { return s.WriteUnitsTable(); }); });
   connectItem("GenAlEx1", [&form] {
     std::optional<bool> corrected = AskCloneCorrection(&form, "GenAlEx");
     if (!corrected) return;

@@ -157,6 +157,7 @@ void TForm1::BuildMenus() {
   action(MLG1, diversityindices1, "diversityindices1", "Diversity and richness");
   action(MLG1, Pareto1, "Pareto1", "Pareto distribution");
   action(MLG1, populationItem, "Populationsummary1", "Population summary");
+  action(MLG1, populationItem, "Unitstable1", "Units table");
   BuildLineageMenu();
 
   menu(Spatialcomponents2, "Spatialcomponents2", "Spatial components");

@@ -135,6 +135,7 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       // Items with handlers of their own (population_dialogs.cpp).
       {"Loadpopulations1", CommandGroup::kDataset},
       {"Populationsummary1", CommandGroup::kDataset},
+      {"Unitstable1", CommandGroup::kDataset},
       {"GenAlEx1", CommandGroup::kDataset},
       {"Genepop1", CommandGroup::kDataset},
       {"Vcf1", CommandGroup::kDataset},

@@ -48,6 +48,7 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Arlequin1", "&Arlequin"},
     {"Loadpopulations1", "Load &populations\u2026"},
     {"Populationsummary1", "Population &summary"},
+    {"Unitstable1", "&Units table (MLG, MLL)"},
     {"GenAlEx1", "&GenAlEx"},
     {"Genepop1", "Ge&nepop"},
     {"Vcf1", "&VCF (SNP data)"},

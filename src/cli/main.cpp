@@ -9,34 +9,46 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
+#include "sheet/atomic_file.h"
 
 namespace {
 
-// The progress sink of the running batch, for the Ctrl+C handler. A signal
-// handler can reach nothing but globals; this one is set once by the run
-// and only read by the handler (a lock-free atomic, safe in a handler).
+// The progress sink of the running batch, for the signal handler. A signal
+// handler can reach nothing but globals; this one is set by the run and
+// only read by the handler (a lock-free atomic, safe in a handler).
 std::atomic<vireltan::ProgressSink*> interruptTarget{nullptr};
+std::atomic<bool> interrupted{false};
 
-extern "C" void OnInterrupt(int) {
-  if (vireltan::ProgressSink* sink = interruptTarget.load()) sink->RequestCancel();
+// Ctrl+C (SIGINT) and SIGTERM ask the running command to stop: it then
+// removes its temporary file, writes nothing, and the run exits with status
+// 130. A second signal, or one between commands, removes the temporary
+// files being written and ends the program at once, as the signal would.
+extern "C" void OnInterrupt(int signalNumber) {
+  vireltan::ProgressSink* sink = interruptTarget.load();
+  if (sink != nullptr && !interrupted.exchange(true)) {
+    sink->RequestCancel();
+    return;
+  }
+  vireltan::RemoveTemporaryFilesNow();
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
 }
 
-// Ctrl+C asks the running command to stop (it then writes nothing and the
-// run exits with status 130). The handler is reset after the first one, so
-// a second Ctrl+C ends the program at once.
 void ConnectInterrupt(vireltan::ProgressSink* sink) {
   interruptTarget.store(sink);
   struct sigaction action = {};
-  action.sa_handler = sink ? OnInterrupt : SIG_DFL;
+  action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = sink ? SA_RESETHAND : 0;
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   static_assert(std::atomic<vireltan::ProgressSink*>::is_always_lock_free);
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  ConnectInterrupt(nullptr);
   std::vector<std::string> args(argv + 1, argv + argc);
   vireltan::cli::Environment environment;
   environment.errIsTerminal = isatty(STDERR_FILENO) == 1;

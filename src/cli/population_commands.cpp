@@ -38,11 +38,15 @@ std::vector<Command> PopulationCommands() {
        [](Session& s, const Options& o) { return s.ExportGenepop(Has(o, "clone-correct")); }},
       {"summary",
        "MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia and rbarD per "
-       "population and in total, appended to the results log.",
+       "population and in total, appended to the results log and written to "
+       "<dataset>.summary.csv under a title row (dataset, clone correction, MLGs or lineages).",
        {{"rarefy-to", true,
-         "the subsample size n of eMLG (default: the smallest population of at least 10 units)",
+         "the subsample size n of eMLG (default, as poppr: the smallest population, but at least "
+         "10)",
          true, 1},
         {"clone-correct", false, kCloneCorrectHelp},
+        {"sort-populations", false,
+         "populations by name (as poppr lists them) instead of in file order"},
         {"permutations", true,
          "test of clonality: P permutations of the genotypes among units at each locus give "
          "p.Ia and p.rD (columns after Ia and rbarD) and the histogram of the permuted rbarD "
@@ -54,10 +58,16 @@ std::vector<Command> PopulationCommands() {
          if (Has(o, "permutations")) {
            int p = 0;
            if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
-           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p);
+           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p,
+                                          Has(o, "sort-populations"));
          }
-         return s.PopulationSummary(n, Has(o, "clone-correct"));
+         return s.PopulationSummary(n, Has(o, "clone-correct"), Has(o, "sort-populations"));
        }},
+      {"units-table",
+       "MLG > Units table: each sampling unit's designation, population, MLG and MLL (empty "
+       "before mll) as <dataset>.units.csv; mll writes it too.",
+       {},
+       [](Session& s, const Options&) { return s.WriteUnitsTable(); }},
   };
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/message_quote.h"
+
 namespace vireltan {
 
 class MessageSink {
@@ -19,6 +21,20 @@ class MessageSink {
   virtual void Note(const std::string& text) { Show(text); }
   // A command that failed: the window shows it with the error icon.
   virtual void Error(const std::string& text) { Show(text); }
+};
+
+// Passes every text on to another sink with its control characters
+// escaped: a file's cell or locus name quoted in a message can then never
+// drive the terminal or the dialog (see EscapeControlCharacters).
+class EscapingMessageSink : public MessageSink {
+ public:
+  explicit EscapingMessageSink(MessageSink& inner) : inner_(inner) {}
+  void Show(const std::string& text) override { inner_.Show(EscapeControlCharacters(text)); }
+  void Note(const std::string& text) override { inner_.Note(EscapeControlCharacters(text)); }
+  void Error(const std::string& text) override { inner_.Error(EscapeControlCharacters(text)); }
+
+ private:
+  MessageSink& inner_;
 };
 
 // Keeps the texts; used by tests and by batch runs that report later.

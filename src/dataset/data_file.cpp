@@ -23,6 +23,7 @@ bool MayBeGenepop(const Sheet& sheet) {
 }
 
 Status ReadText(const std::string& path, std::string& text) {
+  if (Status regular = CheckInputFile(path); !regular) return regular;
   std::ifstream in(path, std::ios::binary);
   if (!in) return Status::Error("Cannot read \"" + path + "\": " + std::strerror(errno) + ".");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -39,6 +40,7 @@ std::string AlleleCell(Allele a) {
 Status LoadDataFile(const std::string& path, const std::string& defaultPopulation, Dataset& dataset,
                     DatasetReadReport& report, LoadedFile& file) {
   file = LoadedFile();
+  if (Status regular = CheckInputFile(path); !regular) return regular;
   FileType type = FileType::kTextTable;
   Status read = ReadTableFile(path, file.table, &type, &file.readWarnings);
   // A Genepop title line may hold what a text table refuses (a lone quote).
@@ -75,7 +77,6 @@ Sheet BuildDatasetGrid(const Dataset& d, const LoadedFile& file) {
   } else {
     for (int su = 0; su < d.sampleCount; ++su) {
       const int row = su + 1;
-      grid.set(row, 1, d.designations[su]);
       grid.SetNumberAt(row, 2, d.x[su]);
       grid.SetNumberAt(row, 3, d.y[su]);
       for (int k = 0; k < d.locusCount; ++k) {
@@ -86,6 +87,9 @@ Sheet BuildDatasetGrid(const Dataset& d, const LoadedFile& file) {
     }
     populationColumn = 4 + d.locusCount;
   }
+  // Designations are names: shown as text, exactly as the file writes them
+  // ("2108.1" and "2108.2" are two units, not two roundings of 2108).
+  for (int su = 0; su < d.sampleCount; ++su) grid.SetTextAt(su + 1, 1, d.designationText(su));
   for (int su = 0; su < d.sampleCount; ++su)
     grid.SetTextAt(su + 1, populationColumn, d.populationNames[d.populationOfSu[su]]);
   grid.SetColumnHeading(1, "individu");

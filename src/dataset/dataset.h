@@ -33,7 +33,9 @@ struct Dataset {
   std::vector<std::string> locusNames;  // 0-based, L entries
 
   // Per SU (file order).
-  std::vector<Cell> designations;  // text or number, as in the file
+  // Text or number; a number read from text keeps its text ("007"), so
+  // that designationText gives the designation exactly as in the file.
+  std::vector<Cell> designations;
   std::vector<double> x;
   std::vector<double> y;
   std::vector<Allele> alleles;  // N * L * 2, see alleleAt()
@@ -70,7 +72,8 @@ struct Dataset {
   std::uint32_t genotypeKey(int su, int locus) const {
     return static_cast<std::uint32_t>(alleleAt(su, locus, 0)) << 16 | alleleAt(su, locus, 1);
   }
-  // Designation as text (numbers in their shortest decimal form).
+  // Designation as text, as the file writes it (a workbook's numeric cell in
+  // its shortest round-trip decimal form).
   std::string designationText(int su) const;
 };
 

@@ -6,27 +6,21 @@
 #include <sstream>
 
 #include "common/message_quote.h"
+#include "dataset/coordinates.h"
 #include "numeric/rounding.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
 
 std::string Dataset::designationText(int su) const {
-  const Cell& c = designations[su];
-  if (c.isNumber()) return FormatNumber(c.number());
-  return c.text();
+  return CellText(designations[su]);
 }
 
 namespace {
 
-// Coordinates beyond this size are refused: a billion metres (or degrees)
-// holds any projected or geographic system, and keeps every squared distance
-// and sum of distances far from overflow.
-constexpr double kMaxCoordinate = 1e9;
-
 std::string CellForMessage(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
-  return QuoteForMessage(cell.isNumber() ? FormatNumber(cell.number()) : cell.text());
+  return QuoteForMessage(CellText(cell));
 }
 
 // A header warning followed by the two numbers that disagree.
@@ -42,7 +36,7 @@ std::string Where(const std::string& fileName, int row, int col) {
   return out.str();
 }
 
-// A header number (N, L, ploidy): rounded to the nearest integer, halves to
+// A header number (N, L): rounded to the nearest integer, halves to
 // even; an empty cell reads 0.
 bool HeaderInteger(const Sheet& sheet, int col, long long& value) {
   const Cell& cell = sheet.at(1, col);
@@ -110,25 +104,6 @@ bool ParseGenotype(const Cell& cell, bool haploid, Allele& a1, Allele& a2, bool&
   return true;
 }
 
-// Reads a coordinate; `why` says what is wrong when it returns false.
-bool ReadCoordinate(const Cell& cell, double& value, std::string& why) {
-  std::optional<double> number;
-  if (cell.isNumber()) number = cell.number();
-  if (cell.isText()) number = ParseDecimal(cell.text());
-  if (!number) {
-    why = "not a number (write 999 in x and y when there are no coordinates).";
-    return false;
-  }
-  if (!std::isfinite(*number) || std::fabs(*number) > kMaxCoordinate) {
-    why =
-        "beyond the coordinates allowed (finite numbers from -1e9 to 1e9, which any projected "
-        "or geographic system fits).";
-    return false;
-  }
-  value = *number;
-  return true;
-}
-
 }  // namespace
 
 Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dataset,
@@ -143,9 +118,19 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   if (!HeaderInteger(sheet, 4, headerL))
     return Status::Error(Where(fileName, 1, 4) + ": the number of loci is " +
                          CellForMessage(sheet.at(1, 4)) + ", not a number.");
-  if (!HeaderInteger(sheet, 5, ploidy))
-    return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
-                         CellForMessage(sheet.at(1, 5)) + ", not a number.");
+  // The ploidy is a count of allele copies: unlike N and L it is not
+  // rounded (1.5 or 2.5 would silently become a diploid file), and any
+  // other whole number is refused below with the same message.
+  const Cell& ploidyCell = sheet.at(1, 5);
+  if (!ploidyCell.empty()) {
+    std::optional<double> number = ploidyCell.isNumber()
+                                       ? std::optional<double>(ploidyCell.number())
+                                       : ParseDecimal(ploidyCell.text());
+    if (!number || !std::isfinite(*number))
+      return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
+                           CellForMessage(ploidyCell) + ", not a number.");
+    ploidy = *number == 1 ? 1 : *number == 2 ? 2 : *number == 0 ? 0 : -1;
+  }
   report.headerSampleCount = static_cast<int>(headerN);
   report.headerLocusCount = static_cast<int>(headerL);
 
@@ -208,10 +193,10 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
     dataset.designations.push_back(designation);
     double x = 0, y = 0;
     std::string why;
-    if (!ReadCoordinate(sheet.at(row, 2), x, why))
+    if (!ReadCoordinateCell(sheet.at(row, 2), x, why))
       return Status::Error(Where(fileName, row, 2) + ": the x coordinate is " +
                            CellForMessage(sheet.at(row, 2)) + ", " + why);
-    if (!ReadCoordinate(sheet.at(row, 3), y, why))
+    if (!ReadCoordinateCell(sheet.at(row, 3), y, why))
       return Status::Error(Where(fileName, row, 3) + ": the y coordinate is " +
                            CellForMessage(sheet.at(row, 3)) + ", " + why);
     dataset.x.push_back(x);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "dataset/coordinates.h"
 #include "dataset/import_common.h"
 #include "sheet/table_file.h"
 
@@ -48,19 +49,79 @@ int CoordinateColumn(const Sheet& sheet) {
   return 0;
 }
 
-bool ReadCoordinate(const Cell& cell, double& value) {
-  std::optional<double> number;
-  if (cell.isNumber()) number = cell.number();
-  if (cell.isText()) number = ParseDecimal(cell.text());
-  if (!number || !std::isfinite(*number)) return false;
-  value = *number;
-  return true;
-}
-
 std::string CountWarning(const std::string& where, const std::string& what, long long stated,
                          long long found) {
   return where + ": the header gives " + std::to_string(stated) + " " + what +
          " but the table has " + std::to_string(found) + "; the table as it is is analysed.";
+}
+
+// The loci as the count row and the table lay them out: row 1 states L,
+// the table holds C allele columns, so each locus takes C / L columns (its
+// ploidy). Only the header above a locus's first column names it; the
+// headers above its other columns are ignored, whatever they hold (GenAlEx
+// leaves them blank, poppr's genind2genalex writes a space, other programs
+// repeat the name).
+struct LocusLayout {
+  int loci = 0;
+  int ploidy = 0;
+  std::vector<std::string> names;
+};
+
+bool IsBlank(const Cell& cell) {
+  return cell.empty() ||
+         (cell.isText() && cell.text().find_first_not_of(" \t") == std::string::npos);
+}
+
+std::string LociText(long long count) {
+  return std::to_string(count) + (count == 1 ? " locus" : " loci");
+}
+
+Status FindLocusLayout(const Sheet& sheet, const std::string& fileName, long long statedLoci,
+                       int columns, LocusLayout& layout) {
+  const std::string columnsText = std::to_string(columns) + " allele column" +
+                                  (columns == 1 ? "" : "s") + " (columns 3 to " +
+                                  std::to_string(columns + 2) + ")";
+  if (statedLoci < 1 || statedLoci > columns || columns % statedLoci != 0)
+    return Status::Error(Where(fileName, 1, 1) + ": the header gives " + LociText(statedLoci) +
+                         " but the table has " + columnsText +
+                         ", which is not a whole number of alleles per locus; correct the "
+                         "number of loci or the table.");
+  const int loci = static_cast<int>(statedLoci);
+  const int ploidy = columns / loci;
+  if (ploidy > 2)
+    return Status::Error(Where(fileName, 1, 1) + ": the header gives " + LociText(loci) +
+                         " and the table has " + columnsText + ", " + std::to_string(ploidy) +
+                         " alleles per locus; only haploid (1) and diploid (2) data can be "
+                         "analysed.");
+  // A header naming every allele column with its own name lists C loci,
+  // not L: the count row and the headers disagree, and reading the file
+  // either way could be wrong.
+  if (ploidy > 1) {
+    std::vector<std::string> headers;
+    for (int c = 3; c < 3 + columns; ++c) {
+      if (IsBlank(sheet.at(3, c))) break;
+      headers.push_back(Lower(sheet.TextAt(3, c)));
+    }
+    bool allDistinct = static_cast<int>(headers.size()) == columns;
+    std::sort(headers.begin(), headers.end());
+    allDistinct =
+        allDistinct && std::adjacent_find(headers.begin(), headers.end()) == headers.end();
+    if (allDistinct)
+      return Status::Error(Where(fileName, 3, 3) + ": row 3 names " + std::to_string(columns) +
+                           " loci (one per column) but row 1 gives " + LociText(loci) + " for " +
+                           columnsText +
+                           "; correct the number of loci, or leave "
+                           "the header blank above the second allele of each locus.");
+  }
+  layout.loci = loci;
+  layout.ploidy = ploidy;
+  layout.names.clear();
+  for (int k = 0; k < loci; ++k) {
+    const int col = 3 + ploidy * k;
+    layout.names.push_back(IsBlank(sheet.at(3, col)) ? "locus" + std::to_string(k + 1)
+                                                     : sheet.TextAt(3, col));
+  }
+  return Status::Ok();
 }
 
 }  // namespace
@@ -100,34 +161,23 @@ Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dat
   if (columns < 1)
     return Status::Error(Where(fileName, 3, 3) +
                          ": no locus column; row 3 should hold the locus names from column 3.");
-  std::vector<int> nameColumns;
-  for (int c = 3; c <= alleleEnd; ++c)
-    if (!sheet.at(3, c).empty()) nameColumns.push_back(c);
-  const int loci = static_cast<int>(nameColumns.size());
-  bool haploid = loci == columns;
-  bool diploid = !haploid && columns == 2 * loci;
-  for (int k = 0; diploid && k < loci; ++k) diploid = nameColumns[k] == 3 + 2 * k;
-  if (loci == 0 || (!haploid && !diploid)) {
-    int at = loci == 0 ? 3 : nameColumns.back();
-    return Status::Error(Where(fileName, 3, at) +
-                         ": the locus headers do not follow the GenAlEx layout (a diploid locus "
-                         "takes two columns, its name over the first and the second header "
-                         "empty; a haploid locus one column).");
-  }
+  LocusLayout layout;
+  if (Status found = FindLocusLayout(sheet, fileName, stated[0], columns, layout); !found)
+    return found;
+  const int loci = layout.loci;
+  const bool haploid = layout.ploidy == 1;
 
   const int rows = sheet.LastRow() - 3;
   if (rows < 1)
     return Status::Error("\"" + fileName + "\" contains no sample: row 4 onwards should hold " +
                          "one sample per row.");
-  if (stated[0] != loci)
-    report.warnings.push_back(CountWarning(Where(fileName, 1, 1), "loci", stated[0], loci));
   if (stated[1] != rows)
     report.warnings.push_back(CountWarning(Where(fileName, 1, 2), "samples", stated[1], rows));
 
   dataset.sampleCount = rows;
   dataset.locusCount = loci;
   dataset.ploidy = haploid ? 1 : 2;
-  for (int c : nameColumns) dataset.locusNames.push_back(sheet.TextAt(3, c));
+  dataset.locusNames = std::move(layout.names);
   dataset.alleles.assign(static_cast<size_t>(rows) * loci * 2, kMissingAllele);
   dataset.designations.reserve(rows);
   dataset.x.assign(rows, 999);
@@ -150,20 +200,22 @@ Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dat
         const int col = 3 + perLocus * k + copy;
         std::string why;
         if (!import::ParseAlleleSize(sheet.at(row, col), a[copy], why))
-          return Status::Error(Where(fileName, row, col) + " (locus " + dataset.locusNames[k] +
-                               "): " + Quoted(sheet.at(row, col)) + " is not an allele; " + why +
-                               ".");
+          return Status::Error(Where(fileName, row, col) + " (locus " +
+                               Quoted(dataset.locusNames[k]) + "): " + Quoted(sheet.at(row, col)) +
+                               " is not an allele; " + why + ".");
       }
       if (haploid) a[1] = a[0];
       import::StoreGenotype(dataset, i, k, a[0], a[1]);
     }
     if (coordCol > 0) {
-      if (!ReadCoordinate(sheet.at(row, coordCol), dataset.x[i]))
-        return Status::Error(Where(fileName, row, coordCol) + ": the coordinate is " +
-                             Quoted(sheet.at(row, coordCol)) + ", not a number.");
-      if (!ReadCoordinate(sheet.at(row, coordCol + 1), dataset.y[i]))
-        return Status::Error(Where(fileName, row, coordCol + 1) + ": the coordinate is " +
-                             Quoted(sheet.at(row, coordCol + 1)) + ", not a number.");
+      std::string why;
+      for (int axis = 0; axis < 2; ++axis) {
+        const int col = coordCol + axis;
+        double& value = axis == 0 ? dataset.x[i] : dataset.y[i];
+        if (!ReadCoordinateCell(sheet.at(row, col), value, why))
+          return Status::Error(Where(fileName, row, col) + ": the " + (axis == 0 ? "x" : "y") +
+                               " coordinate is " + Quoted(sheet.at(row, col)) + ", " + why);
+      }
     }
   }
   import::AssignPopulations(dataset, populations);

@@ -6,12 +6,16 @@
 // Layout (1-based): row 1 the number of loci, of samples, of populations,
 // then the size of each population; row 2 a title in column 1 and the
 // population names from column 4; row 3 the headers: sample, population,
-// then the locus names (a diploid locus takes two columns, its name over
-// the first, the second header empty; a haploid locus one column); from row
-// 4 one sample per row: name, population, the allele sizes (0, -9 or an
-// empty cell for a missing allele). Optional coordinates: after the last
-// allele column one empty column, then two columns headed X and Y (or Lat
-// and Long).
+// then the locus names; from row 4 one sample per row: name, population, the
+// allele sizes (0, -9 or an empty cell for a missing allele). Optional
+// coordinates: after the last allele column one empty column, then two
+// columns headed X and Y (or Lat and Long).
+//
+// The ploidy is not written in the file: it is the number of allele columns
+// divided by the number of loci of row 1 (a diploid locus takes two
+// columns). The header over a locus's first column names it; the headers
+// over its second column may hold anything (blank in GenAlEx, a space from
+// poppr, the name repeated by other programs).
 #include <string>
 
 #include "common/status.h"
@@ -27,8 +31,11 @@ namespace vireltan {
 bool LooksLikeGenAlEx(const Sheet& sheet);
 
 // Reads the table into `dataset` with populations and real allele sizes.
-// Header counts that disagree with the table give warnings naming the cell
-// (the rows and loci present are analysed); a cell that cannot be read is
+// A number of loci that does not divide the allele columns, more than two
+// alleles per locus, or a header row naming every allele column as a locus
+// of its own are errors with the numbers found. Sample and population
+// counts that disagree with the table give warnings naming the cell (the
+// rows present are analysed); a cell that cannot be read is
 // an error naming the file, row and column. Without coordinates x and y are
 // 999, the program's "no coordinates" marker.
 Status ReadGenAlEx(const Sheet& sheet, const std::string& fileName, Dataset& dataset,

@@ -49,6 +49,24 @@ bool IsPopLine(std::string_view line, std::string& name) {
   return true;
 }
 
+// The population names listed at the end of the title line, if any.
+std::vector<std::string> TitlePopulations(std::string_view title) {
+  title = Trim(title);
+  const size_t mark = title.rfind(kGenepopPopulationsMark);
+  if (mark == std::string_view::npos || title.back() != ']') return {};
+  std::string_view list = title.substr(mark + std::string_view(kGenepopPopulationsMark).size());
+  list.remove_suffix(1);
+  std::vector<std::string> names;
+  const std::string_view separator = kGenepopPopulationSeparator;
+  while (true) {
+    const size_t cut = list.find(separator);
+    names.emplace_back(list.substr(0, cut));
+    if (cut == std::string_view::npos) break;
+    list.remove_prefix(cut + separator.size());
+  }
+  return names;
+}
+
 struct Individual {
   int line = 0;
   std::string name;
@@ -175,8 +193,8 @@ Status ReadGenepop(std::string_view text, const std::string& fileName, Dataset& 
       bool digitsOnly = g.size() == width;
       for (char c : g) digitsOnly = digitsOnly && c >= '0' && c <= '9';
       if (!digitsOnly)
-        return Status::Error(Where(fileName, ind.line, 2 + k) + " (locus " + dataset.locusNames[k] +
-                             "): " + Quoted(std::string(g)) +
+        return Status::Error(Where(fileName, ind.line, 2 + k) + " (locus " +
+                             Quoted(dataset.locusNames[k]) + "): " + Quoted(std::string(g)) +
                              " is not a genotype; the file writes " + std::to_string(digits) +
                              " digits per allele, " + std::to_string(haploid ? 1 : 2) +
                              " allele(s) per locus.");
@@ -188,6 +206,11 @@ Status ReadGenepop(std::string_view text, const std::string& fileName, Dataset& 
       if (haploid) a[1] = a[0];
       import::StoreGenotype(dataset, s, k, a[0], a[1]);
     }
+  }
+  // Names listed in the title, one per Pop line, name the populations.
+  if (const std::vector<std::string> listed = TitlePopulations(lines.front());
+      listed.size() == popNames.size()) {
+    for (int s = 0; s < n; ++s) populations[s] = listed[individuals[s].population];
   }
   import::AssignPopulations(dataset, populations);
   if (dataset.hasMissingData) report.warnings.push_back(kMissingDataWarning);

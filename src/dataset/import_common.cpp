@@ -33,7 +33,7 @@ std::string Quoted(const std::string& text) {
 
 std::string Quoted(const Cell& cell) {
   if (cell.empty()) return "an empty cell";
-  return Quoted(cell.isNumber() ? FormatNumber(cell.number()) : cell.text());
+  return Quoted(CellText(cell));
 }
 
 bool ParseAlleleSize(const Cell& cell, Allele& allele, std::string& why) {
@@ -88,7 +88,7 @@ void AssignPopulations(Dataset& dataset, const std::vector<std::string>& names) 
 
 Cell DesignationCell(const std::string& text) {
   if (auto number = ParseDecimal(text); number && std::isfinite(*number))
-    return Cell::Number(*number);
+    return Cell::NumberFromText(*number, text);
   return Cell::Text(text);
 }
 

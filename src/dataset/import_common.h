@@ -29,7 +29,7 @@ void StoreGenotype(Dataset& dataset, int su, int locus, Allele a, Allele b);
 void AssignPopulations(Dataset& dataset, const std::vector<std::string>& names);
 
 // A designation as the text tables read one: a number when the whole text
-// reads as one, else the text.
+// reads as one (keeping its text: "2236.10" stays "2236.10"), else the text.
 Cell DesignationCell(const std::string& text);
 
 }  // namespace vireltan::import

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "common/message_quote.h"
+#include "dataset/genepop_reader.h"
 #include "dataset/population_units.h"
 
 namespace vireltan {
@@ -26,8 +28,9 @@ Status CheckAlleleRange(const Dataset& d, int lo, int hi, const std::string& for
         if (a == kMissingAllele || (a >= lo && a <= hi)) continue;
         return Status::Error(format + " writes alleles as three-digit codes (" +
                              std::to_string(lo) + " to " + std::to_string(hi) + "): allele " +
-                             std::to_string(a) + " at locus " + d.locusNames[k] + " (unit " +
-                             d.designationText(su) + ") cannot be written; nothing was written.");
+                             std::to_string(a) + " at locus " + QuoteForMessage(d.locusNames[k]) +
+                             " (unit " + QuoteForMessage(d.designationText(su)) +
+                             ") cannot be written; nothing was written.");
       }
   return Status::Ok();
 }
@@ -84,15 +87,41 @@ Book BuildGenAlExBook(const Dataset& d, const std::vector<int>& units, const std
   return book;
 }
 
+std::string GenepopTitle(const std::string& title, const std::vector<std::string>& populations) {
+  std::string line = title.empty() ? std::string("Vireltan") : title;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  line += kGenepopPopulationsMark;
+  for (size_t i = 0; i < populations.size(); ++i) {
+    std::string name = populations[i];
+    // The separator, and what ends a line or a Genepop name, become blanks.
+    for (size_t at = name.find(kGenepopPopulationSeparator); at != std::string::npos;
+         at = name.find(kGenepopPopulationSeparator, at))
+      name[at + 1] = '/';
+    for (char& c : name)
+      if (c == ',' || c == '\t' || c == '\n' || c == '\r') c = ' ';
+    line += (i ? kGenepopPopulationSeparator : "") + name;
+  }
+  return line + "]";
+}
+
 Status FormatGenepop(const Dataset& d, const std::vector<int>& units, const std::string& title,
                      std::string& text) {
   Status range = CheckAlleleRange(d, 1, 999, "Genepop");
   if (!range) return range;
-  text.clear();
-  text += title.empty() ? std::string("Vireltan") : title;
-  text += '\n';
-  for (const std::string& name : d.locusNames) text += name + '\n';
+  // Populations in writing order: their names go into the title line, the
+  // one line every Genepop reader passes over, since adegenet's
+  // read.genepop and Genepop itself take only a bare "Pop" line.
+  std::vector<std::string> populations;
   int current = -1;
+  for (int su : units)
+    if (d.populationOfSu[su] != current) {
+      current = d.populationOfSu[su];
+      populations.push_back(d.populationNames[current]);
+    }
+  text = GenepopTitle(title, populations) + '\n';
+  for (const std::string& name : d.locusNames) text += name + '\n';
+  current = -1;
   for (int su : units) {
     const int p = d.populationOfSu[su];
     std::string name = d.designationText(su);
@@ -101,10 +130,7 @@ Status FormatGenepop(const Dataset& d, const std::vector<int>& units, const std:
       if (c == ',' || c == '\n' || c == '\r') c = ' ';
     if (p != current) {
       current = p;
-      std::string population = d.populationNames[p];
-      for (char& c : population)
-        if (c == ',' || c == '\t' || c == '\n' || c == '\r') c = ' ';
-      text += population == name ? "Pop\n" : "Pop " + population + '\n';
+      text += "Pop\n";
     }
     text += name + " ,";
     for (int k = 0; k < d.locusCount; ++k) {

@@ -29,12 +29,17 @@ std::vector<int> UnitsToExport(const Dataset& dataset, const MlgPartition& mlgs,
 Book BuildGenAlExBook(const Dataset& dataset, const std::vector<int>& units,
                       const std::string& title, bool withCoordinates);
 
-// The Genepop text: the title, the locus names one per line, then per
-// population a Pop line and one line per unit, three digits per allele
-// ("000" missing). The Pop line is "Pop" alone when the population's name is
-// its first unit's designation (what a reader takes by default), else
-// "Pop" and the name, so that populations read back as they were. Refused
-// (error) for an allele above 999.
+// The Genepop text: the title line, the locus names one per line, then per
+// population a line "Pop" alone (what adegenet's read.genepop and Genepop
+// require) and one line per unit, "designation ," and three digits per
+// allele ("000" missing). The population names are written at the end of
+// the title line (GenepopTitle), which ReadGenepop reads them back from.
+// Refused (error) for an allele above 999.
+// The title line: `title` (or "Vireltan"), then
+// kGenepopPopulationsMark, the population names in order separated by
+// kGenepopPopulationSeparator (a separator inside a name becomes " / "), and
+// "]".
+std::string GenepopTitle(const std::string& title, const std::vector<std::string>& populations);
 Status FormatGenepop(const Dataset& dataset, const std::vector<int>& units,
                      const std::string& title, std::string& text);
 

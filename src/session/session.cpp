@@ -196,7 +196,10 @@ Status Session::Open(const std::string& path) {
 Status Session::SetOutputDirectory(const std::string& directory) {
   if (!directory.empty()) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(directory, ec))
+    const auto status = std::filesystem::status(directory, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+      return Status::Error("The output folder \"" + directory + "\" is not a folder but a file.");
+    if (!std::filesystem::is_directory(status))
       return Status::Error("The output folder \"" + directory + "\" does not exist.");
   }
   outputDirectory_ = directory;

@@ -258,8 +258,20 @@ class Session {
   Status ExportGenepop(bool cloneCorrect);
   // MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia
   // and rbarD per population and in total, appended to `results` and the
-  // log. `rarefyTo` 0: the smallest population of at least 10 units.
-  Status PopulationSummary(int rarefyTo, bool cloneCorrect);
+  // log, and written to outputPrefix + ".summary.csv" (see
+  // AppendSummaryBlock). `rarefyTo` 0: poppr's default, max(smallest
+  // population, 10). Populations in file order, or by name when
+  // `sortPopulations`.
+  Status PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations = false);
+
+  // Tables to take away (session_tables.cpp).
+  // MLG > Units table (`units-table`; also after every `mll`): each unit's
+  // designation, population, MLG and MLL (empty before any grouping) to
+  // outputPrefix + ".units.csv".
+  Status WriteUnitsTable();
+  // The minimum spanning network's nodes (number, units, populations) to
+  // outputPrefix + ".msn.nodes.csv"; an error when no network was built.
+  Status WriteNetworkNodeTable(bool sortPopulations = false);
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
   // `results`, rewrites the log, shows its box plot on the sampling-effort
@@ -368,7 +380,8 @@ class Session {
   // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
   // the genotypes among units at each locus (session_clonality.cpp); fills
   // the histograms of the permuted rbarD.
-  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations);
+  Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
+                               bool sortPopulations = false);
 
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
@@ -392,8 +405,14 @@ class Session {
   Status SnpAllelicDistances(const std::string& matrixFilePath);
   // Writes the MLL block of a SNP grouping and remembers it.
   Status FinishSnpLineages(Linkage linkage, double threshold, LineagePartition partition);
+  // Appends a population summary block to `results` under a title row
+  // naming the dataset, the clone correction and what is counted (MLGs or
+  // the lineages), writes the title and block to ".summary.csv", then the
+  // results log.
+  Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect);
 
-  MessageSink& messages_;
+  // Every message leaves through here, control characters escaped.
+  EscapingMessageSink messages_;
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
   std::string outputDirectory_;

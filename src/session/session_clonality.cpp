@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <set>
 
 #include "analyses/clonality/association_permutation.h"
 #include "analyses/clonality/population_summary.h"
+#include "session/file_name_tag.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
 
@@ -57,7 +59,8 @@ ChartData AssociationChart(const AssociationTest& test, const std::string& popul
 
 }  // namespace
 
-Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations) {
+Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
+                                      bool sortPopulations) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (permutations < 1)
     return Status::Error("The number of permutations must be a whole number of at least 1.");
@@ -67,6 +70,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   PopulationSummaryOptions options;
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
+  options.sortPopulations = sortPopulations;
   const MlgPartition counted = CountedPartition();
   const Dataset& d = dataset();
   PopulationSummaryResult summary;
@@ -75,8 +79,11 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     ProgressPanel panel(progress_);
     summary = SummarisePopulations(d, counted, options, &progress_);
     if (progress_.Cancelled()) return Status::Cancelled();
-    // The units of each row as the summary took them: populations, then all.
-    std::vector<std::vector<int>> units = PopulationUnits(d, counted, cloneCorrect);
+    // The units of each row as the summary took them: populations (in the
+    // summary's order), then all.
+    const std::vector<std::vector<int>> byPopulation = PopulationUnits(d, counted, cloneCorrect);
+    std::vector<std::vector<int>> units;
+    for (int p : summary.populationOrder) units.push_back(byPopulation[p]);
     std::vector<int> all;
     for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
     std::sort(all.begin(), all.end());
@@ -111,6 +118,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   HideCharts();
   associationCharts_.clear();
   associationSuffixes_.clear();
+  std::set<std::string> usedTags;
   // A histogram per population when the data have populations, and one
   // for all units (the last row).
   for (std::size_t k = 0; k < tests.size(); ++k) {
@@ -119,21 +127,13 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     if (!tests[k] || !tests[k]->observedRbarD || !tests[k]->pRbarD) continue;
     associationCharts_.push_back(
         AssociationChart(*tests[k], summary.rows[k].name, info_.datasetName));
-    // All units: ".ia.svg"; a population: its name, kept to letters,
-    // digits, '-' and '_'.
+    // All units: ".ia.svg"; a population: its name, kept short and to
+    // letters, digits, '-' and '_', and distinct from the others.
     std::string suffix = ".ia.svg";
-    if (!total) {
-      std::string name = summary.rows[k].name;
-      for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
-      suffix = ".ia." + name + ".svg";
-    }
+    if (!total) suffix = ".ia." + UniqueFileNameTag(summary.rows[k].name, usedTags) + ".svg";
     associationSuffixes_.push_back(suffix);
   }
-  const int row = NextResultsBlockRow();
-  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
-  MarkLineageBlock(row);
-  return WriteResultsLog();
+  return AppendSummaryBlock(block, cloneCorrect);
 }
 
 }  // namespace vireltan

@@ -74,6 +74,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   lineages_.threshold = threshold;
   lineages_.partition = std::move(partition);
   lineages_.unitsOfLineage = std::move(units);
+  if (Status table = WriteUnitsTable(); !table) return table;
   return WriteResultsLog();
 }
 
@@ -248,7 +249,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
     chart.edges.push_back({e.from - 1, e.to - 1, e.distance});
   chart.visible = true;
   lineages_.network = std::move(chart);
-  return Status::Ok();
+  return WriteNetworkNodeTable();
 }
 
 }  // namespace vireltan

@@ -69,7 +69,7 @@ Status Session::ExportGenepop(bool cloneCorrect) {
   return WriteFileAtomically(OutputPath(".genepop.gen"), text);
 }
 
-Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
+Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations) {
   if (hasSnpData()) return SnpPopulationSummary(rarefyTo, cloneCorrect);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (rarefyTo < 0)
@@ -79,6 +79,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   PopulationSummaryOptions options;
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
+  options.sortPopulations = sortPopulations;
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
@@ -87,10 +88,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect) {
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  const int row = NextResultsBlockRow();
-  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
-  MarkLineageBlock(row);
-  return WriteResultsLog();
+  return AppendSummaryBlock(block, cloneCorrect);
 }
 
 }  // namespace vireltan

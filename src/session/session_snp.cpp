@@ -356,10 +356,7 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect) {
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  const int row = NextResultsBlockRow();
-  results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
-  MarkLineageBlock(row);
-  return WriteResultsLog();
+  return AppendSummaryBlock(block, cloneCorrect);
 }
 
 }  // namespace vireltan

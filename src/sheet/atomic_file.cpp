@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sheet/atomic_file.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,18 +22,63 @@ Status WriteError(const std::string& targetPath, const std::string& reason) {
   return Status::Error("Cannot write \"" + targetPath + "\": " + reason);
 }
 
-// Creates a new, empty file next to the target with a name no one else uses.
-// "x" (exclusive creation) makes two writers never share a temporary file;
-// unlike mkstemp it keeps the usual permissions of a new file.
+// The temporary files this process is writing, for a signal handler to
+// remove. A handler can reach nothing but globals, and may only read
+// lock-free atomics and call async-signal-safe functions such as unlink:
+// hence fixed slots of fixed size, each claimed and released through its
+// state. This is the one mutable global of the file layer.
+constexpr int kTemporarySlots = 64;
+constexpr std::size_t kTemporaryPathBytes = 4096;
+enum SlotState : int { kFree = 0, kFilling = 1, kHeld = 2 };
+struct TemporarySlot {
+  std::atomic<int> state{kFree};
+  char path[kTemporaryPathBytes];
+};
+TemporarySlot temporarySlots[kTemporarySlots];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// Notes `path` as being written by this process until destroyed. With every
+// slot taken (64 writes at once) or a path too long, the file simply goes
+// unnoted: it is still removed on any failure, only not on a signal.
+class TemporaryFileNote {
+ public:
+  explicit TemporaryFileNote(const std::string& path) {
+    if (path.size() >= kTemporaryPathBytes) return;
+    for (TemporarySlot& slot : temporarySlots) {
+      int expected = kFree;
+      if (!slot.state.compare_exchange_strong(expected, kFilling)) continue;
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
+      slot.state.store(kHeld);
+      slot_ = &slot;
+      return;
+    }
+  }
+  ~TemporaryFileNote() {
+    if (slot_ != nullptr) slot_->state.store(kFree);
+  }
+  TemporaryFileNote(const TemporaryFileNote&) = delete;
+  TemporaryFileNote& operator=(const TemporaryFileNote&) = delete;
+
+ private:
+  TemporarySlot* slot_ = nullptr;
+};
+
+constexpr const char* kTemporaryMark = ".vireltan-";
+constexpr const char* kTemporaryEnd = ".tmp";
+
+// Creates a new, empty file next to the target with a name no one else uses:
+// ".<name>.vireltan-<pid>-<n>.tmp", hidden, and telling which process made
+// it should a crash leave it behind. "x" (exclusive creation) makes two
+// writers never share a temporary file; unlike mkstemp it keeps the usual
+// permissions of a new file.
 bool CreateTempFile(const fs::path& target, fs::path* tempPath, int* error) {
   std::random_device seed;
   std::mt19937 random(seed());
-  // Hidden, and marked as temporary should a crash leave it behind.
-  std::string base = ".";
-  base += target.filename().string();
-  base += ".tmp-";
+  const std::string base = "." + target.filename().string() + kTemporaryMark +
+                           std::to_string(static_cast<long>(getpid())) + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = target.parent_path() / (base + std::to_string(random() % 1000000000u));
+    fs::path candidate =
+        target.parent_path() / (base + std::to_string(random() % 1000000000u) + kTemporaryEnd);
     std::FILE* file = std::fopen(candidate.string().c_str(), "wbx");
     if (file != nullptr) {
       std::fclose(file);
@@ -41,7 +91,97 @@ bool CreateTempFile(const fs::path& target, fs::path* tempPath, int* error) {
   return false;
 }
 
+bool ProcessRuns(long processId) {
+  return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+// Leftovers of earlier versions of the program (".<name>.tmp-<n>" and
+// ".<name>.keep-<n>"): no process id to ask, so only those older than an
+// hour are taken for abandoned.
+bool IsOldLeftover(const fs::directory_entry& entry) {
+  const std::string name = entry.path().filename().string();
+  if (name.size() < 2 || name[0] != '.') return false;
+  std::size_t mark = name.rfind(".tmp-");
+  if (mark == std::string::npos) mark = name.rfind(".keep-");
+  if (mark == std::string::npos || mark == 0) return false;
+  const std::size_t digits = name.find('-', mark) + 1;
+  if (digits >= name.size() || name.find_first_not_of("0123456789", digits) != std::string::npos)
+    return false;
+  std::error_code ec;
+  const auto written = entry.last_write_time(ec);
+  return !ec && fs::file_time_type::clock::now() - written > std::chrono::hours(1);
+}
+
 }  // namespace
+
+std::string WriteFailureReason(int error) {
+  if (error == ENOSPC) return "no space left on the device.";
+#ifdef EDQUOT
+  if (error == EDQUOT) return "the disk quota is used up.";
+#endif
+  return std::string(std::strerror(error)) + ".";
+}
+
+bool IsTemporaryFileName(const std::string& fileName, long* processId) {
+  const std::string mark = kTemporaryMark;
+  const std::string end = kTemporaryEnd;
+  if (fileName.size() < 2 || fileName[0] != '.' || !fileName.ends_with(end)) return false;
+  const std::size_t at = fileName.rfind(mark);
+  if (at == std::string::npos || at < 2) return false;
+  const std::string tail =
+      fileName.substr(at + mark.size(), fileName.size() - end.size() - at - mark.size());
+  const std::size_t dash = tail.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == tail.size() ||
+      tail.find_first_not_of("0123456789-") != std::string::npos ||
+      tail.find('-', dash + 1) != std::string::npos || dash > 9)
+    return false;
+  if (processId != nullptr) *processId = std::stol(tail.substr(0, dash));
+  return true;
+}
+
+int RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  if (ec) return 0;
+  int removed = 0;
+  const long self = static_cast<long>(getpid());
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const fs::directory_entry& entry = *it;
+    long owner = 0;
+    const std::string name = entry.path().filename().string();
+    const bool abandoned = IsTemporaryFileName(name, &owner) ? owner != self && !ProcessRuns(owner)
+                                                             : IsOldLeftover(entry);
+    std::error_code removeError;
+    if (abandoned && entry.is_regular_file(removeError) && fs::remove(entry.path(), removeError))
+      ++removed;
+  }
+  return removed;
+}
+
+void RemoveTemporaryFilesNow() {
+  for (TemporarySlot& slot : temporarySlots) {
+    if (slot.state.load() == kHeld) unlink(slot.path);
+  }
+}
+
+namespace {
+
+extern "C" void RemoveTemporaryFilesAndEnd(int signalNumber) {
+  RemoveTemporaryFilesNow();
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+}  // namespace
+
+void RemoveTemporaryFilesOnTermination() {
+  struct sigaction action = {};
+  action.sa_handler = RemoveTemporaryFilesAndEnd;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
 
 Status ResolveOutputTarget(const std::string& targetPath, std::string& resolved) {
   if (targetPath.empty()) return Status::Error("Cannot write a file without a name.");
@@ -81,11 +221,13 @@ Status ReplaceFileAtomically(const std::string& targetPath,
   fs::path target(resolved);
   std::error_code ec;
 
+  RemoveAbandonedTemporaryFiles(target.parent_path().string());
   fs::path tempPath;
   int error = 0;
   if (!CreateTempFile(target, &tempPath, &error)) {
-    return WriteError(targetPath, std::string(std::strerror(error)) + ".");
+    return WriteError(targetPath, WriteFailureReason(error));
   }
+  TemporaryFileNote note(tempPath.string());
   Status filled = fill(tempPath.string());
   if (!filled.ok()) {
     fs::remove(tempPath, ec);
@@ -106,7 +248,7 @@ Status ReplaceFileAtomically(const std::string& targetPath,
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content) {
   return ReplaceFileAtomically(targetPath, [&](const std::string& tempPath) {
     std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-    if (file == nullptr) return WriteError(targetPath, std::string(std::strerror(errno)) + ".");
+    if (file == nullptr) return WriteError(targetPath, WriteFailureReason(errno));
     bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
     int writeError = errno;
     // fclose flushes; a full disk often shows only here.
@@ -114,7 +256,7 @@ Status WriteFileAtomically(const std::string& targetPath, const std::string& con
       written = false;
       writeError = errno;
     }
-    if (!written) return WriteError(targetPath, std::string(std::strerror(writeError)) + ".");
+    if (!written) return WriteError(targetPath, WriteFailureReason(writeError));
     return Status::Ok();
   });
 }

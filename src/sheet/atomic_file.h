@@ -11,6 +11,11 @@
 
 namespace vireltan {
 
+// Why a write failed, in words, from its errno: a full disk says "no space
+// left on the device" (the system's own text for it is terse), a full
+// quota likewise; anything else the system's description.
+std::string WriteFailureReason(int error);
+
 // The file that writing `targetPath` replaces: the target of a symbolic link
 // (followed to its end), else `targetPath` itself. Refuses, with a message
 // naming `targetPath`, a folder, a pipe, a device, a link loop, and a
@@ -29,5 +34,25 @@ Status ReplaceFileAtomically(const std::string& targetPath,
 
 // The same for content already held in memory.
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content);
+
+// Temporary files are named ".<target name>.vireltan-<process id>-<n>.tmp".
+// Whether `fileName` (a name, not a path) is one, and of which process.
+bool IsTemporaryFileName(const std::string& fileName, long* processId = nullptr);
+
+// Removes, from `folder`, the temporary files of processes that no longer
+// run (a run killed outright cannot remove its own). Called before each new
+// temporary file is made there; returns how many were removed.
+int RemoveAbandonedTemporaryFiles(const std::string& folder);
+
+// Removes every temporary file this process is writing now. Safe to call
+// from a signal handler (it only calls unlink); the writes in progress then
+// fail, so call it only when the process is about to end.
+void RemoveTemporaryFilesNow();
+
+// For the front ends: SIGTERM and SIGINT remove the temporary files being
+// written, then end the process as the signal would have. (The command
+// line first asks the running command to stop, and only a second signal
+// ends it this way.)
+void RemoveTemporaryFilesOnTermination();
 
 }  // namespace vireltan

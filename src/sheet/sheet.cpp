@@ -88,11 +88,25 @@ void Sheet::SetNumberAt(int row, int col, double value) {
   set(row, col, Cell::Number(value));
 }
 
-std::string Sheet::TextAt(int row, int col) const {
-  const Cell& cell = at(row, col);
-  if (cell.isText()) return cell.text();
+Cell Cell::NumberFromText(double value, std::string sourceText) {
+  Cell c = Number(value);
+  // Plain whole numbers ("120124", the bulk of a genotype table) are their
+  // own shortest form: no need to format them to find out.
+  const bool plainWhole = !sourceText.empty() && sourceText.size() <= 15 &&
+                          (sourceText[0] != '0' || sourceText.size() == 1) &&
+                          sourceText.find_first_not_of("0123456789") == std::string::npos;
+  if (!plainWhole && sourceText != FormatNumber(value)) c.text_ = std::move(sourceText);
+  return c;
+}
+
+std::string CellText(const Cell& cell) {
+  if (cell.isText() || cell.hasSourceText()) return cell.text();
   if (cell.isNumber()) return FormatNumber(cell.number());
   return "";
+}
+
+std::string Sheet::TextAt(int row, int col) const {
+  return CellText(at(row, col));
 }
 
 void Sheet::SetTextAt(int row, int col, std::string text) {

@@ -27,8 +27,8 @@ class Sheet {
   // as a decimal number (surrounding blanks allowed); 0 for other texts.
   double NumberAt(int row, int col) const;
   void SetNumberAt(int row, int col, double value);
-  // The text stored unchanged; a number as its shortest round-trip decimal
-  // form; "" when empty.
+  // The text stored unchanged; a number as the text it was read from, else
+  // as its shortest round-trip decimal form; "" when empty (CellText).
   std::string TextAt(int row, int col) const;
   void SetTextAt(int row, int col, std::string text);
   void ClearCell(int row, int col) { set(row, col, Cell()); }
@@ -67,6 +67,11 @@ class Sheet {
   std::vector<std::vector<Cell>> rows_;
   std::vector<std::string> headings_;
 };
+
+// A cell as text: a text unchanged, a number as the text it was read from
+// (a text file's bytes) or else its shortest round-trip decimal form (a
+// workbook's numeric cell has no other text), "" for an empty cell.
+std::string CellText(const Cell& cell);
 
 // Reads `text` as a decimal number (blanks around it allowed, nothing else);
 // nullopt when it is not one.

@@ -56,7 +56,7 @@ class SheetAssembler {
 
 // The byte limit for the cells of a compressed workbook of `fileSize` bytes:
 // honest workbooks compress their XML some tenfold and a cell held takes about
-// twice its XML, so they stay far below it whatever their size.
+// twice its XML, so they stay below it whatever their size.
 std::size_t CompressedWorkbookByteLimit(std::size_t fileSize);
 
 // The message of a workbook that passed that limit.

@@ -37,13 +37,7 @@ bool StartsWith(const std::string& head, const std::array<unsigned char, N>& mag
 // The first bytes of the file, which tell its format; an error when the file
 // is missing, unreadable or empty.
 Status ReadHead(const std::string& path, std::string& head) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return ReadError(path, "the file does not exist.");
-  if (fs::is_directory(status)) return ReadError(path, "it is a folder, not a file.");
-  // A pipe or a device would block the reading or never end.
-  if (!fs::is_regular_file(status)) return ReadError(path, "it is not a regular file.");
+  if (Status regular = CheckInputFile(path); !regular) return regular;
   std::ifstream in(path, std::ios::binary);
   if (!in) return ReadError(path, std::string(std::strerror(errno)) + ".");
   head.assign(kOle2Magic.size(), '\0');
@@ -55,6 +49,19 @@ Status ReadHead(const std::string& path, std::string& head) {
 }
 
 }  // namespace
+
+Status CheckInputFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return ReadError(path, "the file does not exist.");
+  if (fs::is_directory(status)) return ReadError(path, "it is a folder, not a file.");
+  // A pipe would block the reading, a device never end (/dev/zero), a
+  // socket cannot be read as a file.
+  if (!fs::is_regular_file(status))
+    return ReadError(path, "it is not a regular file (a pipe, a device or a socket).");
+  return Status::Ok();
+}
 
 Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType,
                      std::vector<std::string>* warnings) {

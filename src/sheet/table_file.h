@@ -21,6 +21,11 @@ enum class FileType {
   kXlsWorkbook = 100,  // legacy binary workbook (read only)
 };
 
+// Ok when `path` names an existing regular file (through symbolic links);
+// else an error naming it: a folder, a pipe, a device or a socket is
+// refused before anything tries to read it.
+Status CheckInputFile(const std::string& path);
+
 // Reads `path` into `book` (its sheets replaced). Text tables and legacy
 // workbooks give one sheet; xlsx workbooks give their first worksheet only.
 // `detectedType` receives the format found. On failure `book` is left empty

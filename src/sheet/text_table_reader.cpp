@@ -161,7 +161,9 @@ SeparatorCount CountSeparator(std::string_view text, char separator, int prefere
 
 Cell ToCell(std::string&& field) {
   if (field.empty()) return Cell();
-  if (auto number = ParseDecimal(field)) return Cell::Number(*number);
+  // The number keeps its bytes when they differ from its shortest form:
+  // "2236.10", "007" and "1e3" are names in a designation column.
+  if (auto number = ParseDecimal(field)) return Cell::NumberFromText(*number, std::move(field));
   return Cell::Text(std::move(field));
 }
 

@@ -13,7 +13,8 @@
 namespace vireltan {
 
 // Reads the text table `content` into `sheet` (which is cleared first).
-// Cells that read as decimal numbers become numbers, other cells texts,
+// Cells that read as decimal numbers become numbers (keeping the text they
+// were written as, see Cell::NumberFromText), other cells texts,
 // empty cells stay empty. Error messages name `sourceName` and the line.
 // Cells far beyond the table's used part are ignored (see SheetAssembler)
 // with a warning added to `warnings` when given.

@@ -8,8 +8,11 @@ namespace vireltan {
 
 namespace {
 
-bool NeedsQuotes(const std::string& text) {
-  return text.find_first_of("\t\r\n") != std::string::npos || (!text.empty() && text[0] == '"');
+bool NeedsQuotes(const std::string& text, char separator) {
+  return text.find_first_of("\t\r\n") != std::string::npos ||
+         (separator != '\t' &&
+          text.find_first_of(std::string(1, separator) + '"') != std::string::npos) ||
+         (!text.empty() && text[0] == '"');
 }
 
 std::string Quoted(const std::string& text) {
@@ -22,24 +25,25 @@ std::string Quoted(const std::string& text) {
   return out;
 }
 
-std::string FormatCell(const Cell& cell) {
-  if (cell.isNumber()) return FormatNumber(cell.number());
-  if (cell.isText()) return NeedsQuotes(cell.text()) ? Quoted(cell.text()) : cell.text();
+std::string FormatCell(const Cell& cell, char separator) {
+  if (cell.isNumber() && !cell.hasSourceText()) return FormatNumber(cell.number());
+  if (cell.isText() || cell.hasSourceText())
+    return NeedsQuotes(cell.text(), separator) ? Quoted(cell.text()) : cell.text();
   return "";
 }
 
 }  // namespace
 
-std::string FormatTextTable(const Sheet& sheet) {
+std::string FormatTextTable(const Sheet& sheet, char separator) {
   std::string out;
   std::vector<std::string> fields;
   for (const auto& cells : sheet.rows()) {
     fields.clear();
-    for (const Cell& cell : cells) fields.push_back(FormatCell(cell));
+    for (const Cell& cell : cells) fields.push_back(FormatCell(cell, separator));
     // A NaN at the end of a row prints as nothing; no trailing tabs for it.
     while (!fields.empty() && fields.back().empty()) fields.pop_back();
     for (size_t i = 0; i < fields.size(); ++i) {
-      if (i > 0) out += '\t';
+      if (i > 0) out += separator;
       out += fields[i];
     }
     out += '\n';
@@ -49,6 +53,10 @@ std::string FormatTextTable(const Sheet& sheet) {
 
 Status WriteTextTable(const Sheet& sheet, const std::string& path) {
   return WriteFileAtomically(path, FormatTextTable(sheet));
+}
+
+Status WriteCsvTable(const Sheet& sheet, const std::string& path) {
+  return WriteFileAtomically(path, FormatTextTable(sheet, ','));
 }
 
 }  // namespace vireltan

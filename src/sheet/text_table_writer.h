@@ -15,11 +15,14 @@ namespace vireltan {
 // non-empty cell. Numbers in their shortest round-trip form (NaN and
 // infinities as empty cells), texts unchanged unless they hold a tab or a
 // line end or start with a double quote: those are quoted, so that reading
-// the table back gives the same cells.
-std::string FormatTextTable(const Sheet& sheet);
+// the table back gives the same cells. With a `separator` other than a tab
+// (',' for CSV), texts holding it or a double quote are quoted too.
+std::string FormatTextTable(const Sheet& sheet, char separator = '\t');
 
 // Writes FormatTextTable(sheet) to `path`, replacing any file there only once
 // the whole table is written.
 Status WriteTextTable(const Sheet& sheet, const std::string& path);
+// The same, comma-separated (the .csv tables R and spreadsheets read).
+Status WriteCsvTable(const Sheet& sheet, const std::string& path);
 
 }  // namespace vireltan

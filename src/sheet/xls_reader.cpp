@@ -147,6 +147,8 @@ Cell DateTimeCell(unsigned char type, const char* text, bool epoch1904) {
 
 Cell ToCell(const FreeXL_CellValue& value, bool epoch1904) {
   switch (value.type) {
+    // Numeric cells have no text of their own: where one names a unit,
+    // CellText gives its shortest round-trip decimal form.
     case FREEXL_CELL_INT:
       return Cell::Number(value.value.int_value);
     case FREEXL_CELL_DOUBLE:

@@ -225,7 +225,10 @@ class WorksheetHandler : public XmlHandler {
     if (inValue_) value_ += text;
     if (inInline_) inline_.Text(text);
     // A single cell's text may not outgrow the budget of the whole sheet.
-    if (value_.size() > kMaxCellTextBytes) error = "a cell holds more text than a cell can.";
+    if (value_.size() > kMaxCellTextBytes)
+      error = "cell " + ColumnLetters(col_) + std::to_string(row_) +
+              " (row " + std::to_string(row_) + ", column " + std::to_string(col_) +
+              ") holds more text than a cell can (32,767 characters).";
   }
 
   std::string error;
@@ -268,6 +271,9 @@ class WorksheetHandler : public XmlHandler {
     size_t end = value.find_last_not_of(" \t\r\n") + 1;
     double number = 0.0;
     auto result = std::from_chars(value.data() + begin, value.data() + end, number);
+    // A numeric cell has no text of its own (the workbook stores the
+    // double): where it names something, CellText gives the shortest form
+    // that reads back to the same number.
     if (result.ec == std::errc() && result.ptr == value.data() + end) return Cell::Number(number);
     return Cell::Text(value);
   }

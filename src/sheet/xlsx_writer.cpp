@@ -4,6 +4,7 @@
 #include <xlsxwriter.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <set>
 
@@ -61,9 +62,11 @@ Status WriteSheet(lxw_worksheet* worksheet, const Sheet& sheet, const std::strin
       lxw_error error = LXW_NO_ERROR;
       auto row = static_cast<lxw_row_t>(r);
       auto col = static_cast<lxw_col_t>(c);
-      if (cell.isNumber() && std::isfinite(cell.number())) {
+      // A number read as "007" or "2236.10" would lose its text as a
+      // numeric cell: it is written as the text it was read from.
+      if (cell.isNumber() && std::isfinite(cell.number()) && !cell.hasSourceText()) {
         error = worksheet_write_number(worksheet, row, col, cell.number(), nullptr);
-      } else if (cell.isText() && !cell.text().empty()) {
+      } else if ((cell.isText() || cell.hasSourceText()) && !cell.text().empty()) {
         error = worksheet_write_string(worksheet, row, col, cell.text().c_str(), nullptr);
       }
       if (error != LXW_NO_ERROR) {
@@ -111,9 +114,13 @@ Status WriteXlsxWorkbook(const Book& book, const std::string& path) {
     }
     // Closing also frees the workbook, so it happens even after an error
     // (the temporary file is then thrown away).
+    errno = 0;
     lxw_error closed = workbook_close(workbook);
     if (status.ok() && closed != LXW_NO_ERROR) {
-      status = WriteError(path, std::string(lxw_strerror(closed)) + ".");
+      // The library's own text does not tell a full disk from other
+      // failures; the system's error number does.
+      status = WriteError(path, errno == ENOSPC ? WriteFailureReason(errno)
+                                                : std::string(lxw_strerror(closed)) + ".");
     }
     return status;
   });

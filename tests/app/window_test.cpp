@@ -109,6 +109,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        {{"diversityindices1", "&Diversity and richness"},
         {"Pareto1", "&Pareto distribution"},
         {"Populationsummary1", "Population &summary"},
+        {"Unitstable1", "&Units table (MLG, MLL)"},
         {"Multilocuslineages1", "Multilocus &lineages\u2026"},
         {"Countlineages1", "&Count lineages instead of genotypes"},
         {"Minimumspanningnetwork1", "Minimum spanning &network\u2026"},

@@ -120,5 +120,17 @@ TEST_F(ProgressTerminal, NothingInAPipeOrWithQuiet) {
   }
 }
 
+// SIGTERM (a logout, a job scheduler's time limit, kill) stops the run as
+// Ctrl+C does: nothing half-written, no temporary file, status 130.
+TEST_F(ProgressTerminal, SigtermStopsCleanlyLikeCtrlC) {
+  Child child = Spawn(args, false);
+  std::string text;
+  ReadFor(child.fd, text, 1.5);
+  kill(child.pid, SIGTERM);
+  EXPECT_EQ(Finish(child, text), 130) << text;
+  EXPECT_NE(text.find("interrupted"), std::string::npos) << text;
+  ExpectOnlyTheLogWritten();
+}
+
 }  // namespace
 }  // namespace vireltan

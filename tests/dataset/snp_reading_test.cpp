@@ -177,7 +177,7 @@ TEST(SnpReading, SampleSheetJoinsByName) {
       {"sample\na\nb\nc\nd\ne\n", "2 sample(s) of the sample sheet \"" + dir.file("s.csv") +
                                       "\" are missing from the data file: \"d\", \"e\"."},
       {"sample,replicate_of\na,\nb,zz\nc,\n", "name no other sample of the data: \"b → zz\""},
-      {"sample,x,y\na,1,2\nb,1,2e10\nc,1,2\n", "row 3, column 3: a coordinate must be a finite"},
+      {"sample,x,y\na,1,2\nb,1,2e10\nc,1,2\n", "row 3, column 3: the y coordinate is"},
       {"sample,x\na,1\nb,1\nc,1\n", "an x column without a y column"},
       {"name\na\nb\nc\n", "no column named \"sample\""},
       {"sample\na\nb\nc\na\n", "lists the sample \"a\" twice"},

@@ -35,7 +35,9 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
                          ::testing::Values(std::pair{"text", &fuzz::ReadTextInput},
                                            std::pair{"xlsx", &fuzz::ReadXlsxInput},
                                            std::pair{"xls", &fuzz::ReadXlsInput},
-                                           std::pair{"dataset", &fuzz::LoadDatasetInput}),
+                                           std::pair{"dataset", &fuzz::LoadDatasetInput},
+                                           std::pair{"genepop", &fuzz::ReadGenepopInput},
+                                           std::pair{"populations", &fuzz::ReadPopulationFileInput}),
                          [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

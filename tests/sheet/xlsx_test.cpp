@@ -310,5 +310,47 @@ TEST_F(XlsxTest, TruncatedWorkbookIsAnError) {
   EXPECT_EQ(back.first().LastRow(), 0);
 }
 
+// A cell with more text than a workbook cell can hold is named by its
+// reference and its row and column.
+TEST_F(XlsxTest, OverlongCellTextNamesTheCell) {
+  ZipEntries entries = HandMadeWorkbook();
+  for (auto& [name, content] : entries) {
+    if (name == "xl/worksheets/data.xml")
+      content = R"(<worksheet><sheetData><row r="7"><c r="D7" t="str"><v>)" +
+                std::string(200000, 'a') + "</v></c></row></sheetData></worksheet>";
+  }
+  std::string path = PathOf("long.xlsx");
+  MakeZip(path, entries);
+  Sheet sheet;
+  Status status = ReadXlsxWorkbook(path, sheet);
+  ASSERT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("cell D7 (row 7, column 4)"), std::string::npos)
+      << status.message().substr(0, 300);
+}
+
+// Millions of cells without references compress to a few kilobytes; they
+// are refused after a small part of them, not after gigabytes.
+TEST_F(XlsxTest, ACompressedCellBombIsRefusedEarly) {
+  ZipEntries entries = HandMadeWorkbook();
+  std::string row = "<row>";
+  for (int c = 0; c < 40; ++c) row += "<c><v>1</v></c>";
+  row += "</row>";
+  std::string sheetXml = "<worksheet><sheetData>";
+  sheetXml.reserve(row.size() * 60000 + 64);
+  for (int r = 0; r < 60000; ++r) sheetXml += row;  // 2.4 million cells
+  sheetXml += "</sheetData></worksheet>";
+  for (auto& [name, content] : entries)
+    if (name == "xl/worksheets/data.xml") content = sheetXml;
+  std::string path = PathOf("bomb.xlsx");
+  MakeZip(path, entries);
+  ASSERT_LT(std::filesystem::file_size(path), 1u << 20);
+  Sheet sheet;
+  Status status = ReadXlsxWorkbook(path, sheet);
+  ASSERT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("more cells than a workbook of its size can"),
+            std::string::npos)
+      << status.message();
+}
+
 }  // namespace
 }  // namespace vireltan

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <numeric>
 
 #include "analyses/clonality/index_of_association.h"
 
@@ -11,11 +13,7 @@ namespace vireltan {
 
 namespace {
 
-// ln C(a, b), −inf when b > a (no such subsample).
-double LogChoose(int a, int b) {
-  if (b < 0 || b > a) return -INFINITY;
-  return std::lgamma(a + 1.0) - std::lgamma(b + 1.0) - std::lgamma(a - b + 1.0);
-}
+constexpr int kSmallestDefaultRarefaction = 10;
 
 // Nei's unbiased gene diversity of one locus over `units`; empty below two
 // typed copies.
@@ -54,17 +52,30 @@ PopulationSummaryRow Summarise(const Dataset& d, const MlgPartition& mlgs,
   for (const auto& [mlg, size] : sizeOfMlg) sizes.push_back(size);
   row.mlgs = static_cast<int>(sizes.size());
   if (units.empty()) return row;
-  const double total = static_cast<double>(units.size());
-  double squares = 0, shannon = 0;
+  // From the integer counts n_i of N units: G = N²/Σn_i² and lambda =
+  // (N² − Σn_i²)/N² (exact integers up to 2^53, so G is the exact integer
+  // when it is one), H = ln N − Σ n_i ln n_i / N (singletons add nothing).
+  long long sumSquares = 0;
+  double sumNLogN = 0;
   for (int size : sizes) {
-    const double p = size / total;
-    squares += p * p;
-    shannon -= p * std::log(p);
+    sumSquares += static_cast<long long>(size) * size;
+    if (size > 1) sumNLogN += size * std::log(static_cast<double>(size));
   }
-  row.shannon = shannon;
-  row.stoddartTaylor = 1 / squares;
-  row.simpson = 1 - squares;
-  if (row.mlgs > 1) row.evenness = (row.stoddartTaylor - 1) / (std::exp(shannon) - 1);
+  const long long total = static_cast<long long>(units.size());
+  const double totalSquared = static_cast<double>(total * total);
+  row.shannon = std::log(static_cast<double>(total)) - sumNLogN / total;
+  if (row.mlgs == 1) row.shannon = 0;
+  row.stoddartTaylor = totalSquared / static_cast<double>(sumSquares);
+  row.simpson = static_cast<double>(total * total - sumSquares) / totalSquared;
+  if (row.mlgs > 1) {
+    // E.5 = (G − 1)/(e^H − 1) compares Hill's numbers of order 2 and 1,
+    // and G ≤ e^H always (Hill numbers do not increase with their order),
+    // with equality exactly when all MLGs are equally frequent: so E.5 is
+    // 1 there and at most 1 elsewhere; only rounding could say otherwise.
+    const bool even =
+        std::all_of(sizes.begin(), sizes.end(), [&](int size) { return size == sizes.front(); });
+    row.evenness = even ? 1.0 : std::min(1.0, (row.stoddartTaylor - 1) / std::expm1(row.shannon));
+  }
   row.rarefied = RarefyMlgs(sizes, n);
 
   std::vector<Allele> copies;
@@ -97,32 +108,73 @@ Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n) {
   long long total = 0;
   for (int s : cloneSizes) total += s;
   const int big = static_cast<int>(total);
-  if (n <= 0 || big < n) {
-    r.expected = static_cast<double>(cloneSizes.size());
+  const int richness = static_cast<int>(cloneSizes.size());
+  // A sample no larger than n is seen whole: its MLG count, without
+  // variance (poppr, through vegan's rarefy, gives SE 0 there too).
+  if (n <= 0 || big <= n) {
+    r.expected = richness;
+    r.se = 0.0;
     return r;
   }
-  // q(s) = C(N − s, n)/C(N, n): the chance that a clone of s units is missed
-  // by the subsample; q(s + t) the chance that two clones both are.
+  // When every subsample of n units holds the same number of MLGs, eMLG is
+  // that number and the variance is 0 exactly; the formula below would
+  // leave rounding noise (SE 9e-08 where every unit is its own MLG). The
+  // fewest MLGs a subsample can hold come from filling it with the largest
+  // clones first; the most are min(n, G).
+  std::vector<int> largestFirst(cloneSizes);
+  std::sort(largestFirst.begin(), largestFirst.end(), std::greater<>());
+  int fewest = 0;
+  for (long long filled = 0; filled < n; filled += largestFirst[fewest++]) {
+  }
+  if (fewest == std::min(n, richness)) {
+    r.expected = fewest;
+    r.se = 0.0;
+    return r;
+  }
+
+  // q(m) = C(N − m, n)/C(N, n) = Π_{j<m} (1 − n/(N − j)): the chance that
+  // m given units are all missed by the subsample, kept as log q(m) built
+  // term by term with log1p (each term exact to a rounding; the logs of
+  // factorials would lose digits to cancellation at large N). q(m) = 0 from
+  // m = N − n + 1 on (log −inf).
+  const int largest = largestFirst.front();
+  const int span = std::min(big, 2 * largest);
+  std::vector<double> logMissed(static_cast<size_t>(span) + 1, 0.0);
+  for (int m = 1; m <= span; ++m) {
+    const int j = m - 1;
+    logMissed[m] = big - j <= n
+                       ? -INFINITY
+                       : logMissed[m - 1] + std::log1p(-static_cast<double>(n) / (big - j));
+  }
+  auto missed = [&](int m) { return std::exp(logMissed[m]); };
+  // Cov of two clones' "missed" events: q(s + t) − q(s) q(t), written as
+  // q(s) q(t) (exp(D) − 1) with D = log q(s + t) − log q(s) − log q(t) ≤ 0,
+  // so that expm1 keeps its digits when the two terms nearly cancel.
+  auto covariance = [&](int s, int t) {
+    const double product = missed(s) * missed(t);
+    if (product == 0) return 0.0;
+    if (std::isinf(logMissed[s + t])) return -product;
+    return product * std::expm1(logMissed[s + t] - logMissed[s] - logMissed[t]);
+  };
   std::map<int, long long> countOfSize;
   for (int s : cloneSizes) ++countOfSize[s];
-  const double logAll = LogChoose(big, n);
-  auto missed = [&](int units) { return std::exp(LogChoose(big - units, n) - logAll); };
   double expected = 0, variance = 0;
   std::vector<std::pair<int, long long>> groups(countOfSize.begin(), countOfSize.end());
   for (const auto& [s, count] : groups) {
     const double q = missed(s);
-    expected += count * (1 - q);
-    variance += count * q * (1 - q);
+    // 1 − q(s) = −expm1(log q(s)), exact to a rounding even when q ≈ 1.
+    const double seen = -std::expm1(logMissed[s]);
+    expected += count * seen;
+    variance += count * q * seen;
   }
   // Heck et al.: 2 Σ_{i<j} [q(s_i + s_j) − q(s_i) q(s_j)] over pairs of clones.
   for (size_t a = 0; a < groups.size(); ++a) {
     const auto& [s, cs] = groups[a];
-    const double qs = missed(s);
     const double samePairs = static_cast<double>(cs) * (cs - 1) / 2;
-    variance += 2 * samePairs * (missed(2 * s) - qs * qs);
+    if (cs > 1) variance += 2 * samePairs * covariance(s, s);
     for (size_t b = a + 1; b < groups.size(); ++b) {
       const auto& [t, ct] = groups[b];
-      variance += 2 * static_cast<double>(cs) * ct * (missed(s + t) - qs * missed(t));
+      variance += 2 * static_cast<double>(cs) * ct * covariance(s, t);
     }
   }
   r.expected = expected;
@@ -138,16 +190,23 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
   if (options.rarefyTo) {
     summary.rarefyTo = *options.rarefyTo;
   } else {
-    int smallest = 0, atLeastTen = 0;
+    // poppr's default: the smallest population, but at least 10 units.
+    int smallest = 0;
     for (const auto& u : units) {
       const int size = static_cast<int>(u.size());
       if (smallest == 0 || size < smallest) smallest = size;
-      if (size >= 10 && (atLeastTen == 0 || size < atLeastTen)) atLeastTen = size;
     }
-    summary.rarefyTo = atLeastTen > 0 ? atLeastTen : smallest;
+    summary.rarefyTo = std::max(smallest, kSmallestDefaultRarefaction);
   }
   std::vector<int> all;
-  for (int p = 0; p < d.populationCount(); ++p) {
+  summary.populationOrder.resize(d.populationCount());
+  std::iota(summary.populationOrder.begin(), summary.populationOrder.end(), 0);
+  // poppr lists populations by name (its factor levels); the file's order
+  // is the default here.
+  if (options.sortPopulations)
+    std::stable_sort(summary.populationOrder.begin(), summary.populationOrder.end(),
+                     [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
+  for (int p : summary.populationOrder) {
     if (progress && progress->Cancelled()) return summary;
     summary.rows.push_back(Summarise(d, mlgs, units[p], d.populationNames[p], summary.rarefyTo,
                                      options.withAssociation, nullptr));

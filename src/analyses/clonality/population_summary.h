@@ -5,11 +5,13 @@
 //   N       units;  MLG  distinct MLGs among them;
 //   eMLG    expected MLGs in a subsample of n units drawn without
 //           replacement (rarefaction, Hurlbert 1971) and SE, the square root
-//           of its variance (Heck et al. 1975); a population smaller than n
-//           keeps its MLG count, with an empty SE;
+//           of its variance (Heck et al. 1975); a population of at most n
+//           units keeps its MLG count, with SE 0 (as poppr gives);
 //   H       Shannon −Σ p_i ln p_i; G Stoddart and Taylor 1/Σ p_i²;
 //   lambda  Simpson 1 − Σ p_i²; E.5 evenness (G − 1)/(e^H − 1) (Grünwald et
-//           al. 2003; empty for a single MLG), p_i the share of MLG i;
+//           al. 2003; empty for a single MLG; 1 when all MLGs are equally
+//           frequent, below 1 otherwise), p_i the share of MLG i; computed
+//           from the integer clone sizes so that exact values stay exact;
 //   Hexp    Nei's unbiased gene diversity (n/(n−1))(1 − Σ_a p_a²) per locus,
 //           n the typed gene copies of the locus, averaged over the loci
 //           with at least two copies;
@@ -27,17 +29,21 @@ namespace vireltan {
 
 struct Rarefaction {
   double expected = 0;       // eMLG
-  std::optional<double> se;  // empty when the sample is smaller than n
+  std::optional<double> se;  // always set (0 when the sample is at most n units)
 };
 // Rarefaction of a sample with the given clone sizes (their sum is the
 // sample size) to `n` units. Computed from the clone sizes grouped by
-// value: O(S²) for S distinct clone sizes, at most about √(2N).
+// value: O(S²) for S distinct clone sizes, at most about √(2N), plus O(N)
+// for the chances of missing m units. A subsample whose MLG count cannot
+// vary (every unit its own MLG, n = 1, no clone small enough to be missed)
+// gets that count and SE 0 exactly.
 Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n);
 
 struct PopulationSummaryOptions {
-  std::optional<int> rarefyTo;  // n; by default the smallest population of at least 10 units
-  bool cloneCorrect = false;    // one unit per MLG per population, the first in file order
-  bool withAssociation = true;  // Ia and rbarD (the O(N² L) part)
+  std::optional<int> rarefyTo;   // n; by default poppr's: max(smallest population, 10)
+  bool cloneCorrect = false;     // one unit per MLG per population, the first in file order
+  bool withAssociation = true;   // Ia and rbarD (the O(N² L) part)
+  bool sortPopulations = false;  // rows by population name instead of file order
 };
 
 struct PopulationSummaryRow {
@@ -52,6 +58,7 @@ struct PopulationSummaryRow {
 struct PopulationSummaryResult {
   int rarefyTo = 0;
   std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
+  std::vector<int> populationOrder;        // population index of each row but "Total"
 };
 
 // The summary; `progress` is polled between populations (cancelled: rows

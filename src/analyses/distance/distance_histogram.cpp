@@ -189,7 +189,7 @@ Status WriteDistanceMatrixFile(const MlgDistanceRows& table, const std::string& 
   return ReplaceFileAtomically(path, [&](const std::string& tempPath) -> Status {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(tempPath.c_str(), "wb"));
     auto failure = [&](int error) {
-      return Status::Error("Cannot write \"" + path + "\": " + std::strerror(error) + ".");
+      return Status::Error("Cannot write \"" + path + "\": " + WriteFailureReason(error));
     };
     if (!file) return failure(errno);
     const int g = table.mlgCount();

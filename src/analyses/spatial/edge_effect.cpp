@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 #include "analyses/spatial/position_permutation.h"
 #include "sheet/table_file.h"
@@ -59,6 +60,13 @@ Status ComputeEdgeEffect(const SpatialUnits& units, ReferencePoint reference, in
     sumAll += r[u];
   }
   const double meanAll = sumAll / n;
+  // Coordinates are checked when read, so this only guards against a
+  // caller that skipped the check: an infinite mean would give an empty Ee.
+  if (!std::isfinite(sumAll)) {
+    return Status::Error(
+        "The edge effect cannot be computed: the distances from the reference point are too "
+        "large to add up (check the coordinates).");
+  }
   if (!(meanAll > 0)) {
     return Status::Error(
         "The edge effect cannot be computed: all sampling units lie at the "

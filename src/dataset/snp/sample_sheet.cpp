@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "common/message_quote.h"
+#include "dataset/coordinates.h"
 #include "dataset/snp/raw_snp_data.h"
 #include "sheet/book.h"
 #include "sheet/table_file.h"
@@ -17,7 +18,6 @@ namespace vireltan {
 
 namespace {
 
-constexpr double kLargestSheetCoordinate = 1e9;
 constexpr int kNamesListed = 10;
 
 std::string Lower(std::string text) {
@@ -26,7 +26,7 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string CellText(const Cell& cell) {
+std::string TrimmedCellText(const Cell& cell) {
   if (cell.isNumber()) return FormatNumber(cell.number());
   std::string text = cell.isText() ? cell.text() : "";
   const auto first = text.find_first_not_of(" \t");
@@ -46,12 +46,6 @@ std::string ListNames(const std::vector<std::string>& names) {
 
 }  // namespace
 
-Status CheckSampleSheetCoordinate(double value, const std::string& where) {
-  if (!std::isfinite(value) || std::fabs(value) > kLargestSheetCoordinate)
-    return Status::Error(where + ": a coordinate must be a finite number between -1e9 and 1e9.");
-  return Status::Ok();
-}
-
 Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
   const std::string file = QuoteForMessage(path);
   if (Status regular = RequireRegularFile(path, "sample sheet"); !regular) return regular;
@@ -61,7 +55,7 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
   const int lastRow = table.LastRow(), lastCol = table.LastCol();
   std::map<std::string, int> column;
   for (int c = 1; c <= lastCol; ++c) {
-    const std::string name = Lower(CellText(table.at(1, c)));
+    const std::string name = Lower(TrimmedCellText(table.at(1, c)));
     if (name.empty()) continue;
     if (!column.emplace(name, c).second)
       return Status::Error("The sample sheet " + file + " has two columns named " +
@@ -84,10 +78,10 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
            std::to_string(col);
   };
   for (int row = 2; row <= lastRow; ++row) {
-    std::string name = CellText(table.at(row, column["sample"]));
+    std::string name = TrimmedCellText(table.at(row, column["sample"]));
     if (name.empty()) {
       bool blank = true;
-      for (int c = 1; c <= lastCol && blank; ++c) blank = CellText(table.at(row, c)).empty();
+      for (int c = 1; c <= lastCol && blank; ++c) blank = TrimmedCellText(table.at(row, c)).empty();
       if (blank) continue;
       return Status::Error(where(row, column["sample"]) + ": the sample name is empty.");
     }
@@ -97,28 +91,21 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
         const int col = column[axis];
         const Cell& cell = table.at(row, col);
         double value = 0;
-        if (cell.isNumber()) {
-          value = cell.number();
-        } else {
-          const std::string text = CellText(cell);
-          char* end = nullptr;
-          value = std::strtod(text.c_str(), &end);
-          if (text.empty() || end != text.c_str() + text.size())
-            return Status::Error(where(row, col) + ": " + QuoteForMessage(text) +
-                                 " is not a number (coordinate " + axis + ").");
-        }
-        if (Status ok = CheckSampleSheetCoordinate(value, where(row, col)); !ok) return ok;
+        std::string why;
+        if (!ReadCoordinateCell(cell, value, why))
+          return Status::Error(where(row, col) + ": the " + axis + " coordinate is " +
+                               QuoteForMessage(TrimmedCellText(cell)) + ", " + why);
         (axis[0] == 'x' ? sheet.x : sheet.y).push_back(value);
       }
     }
     if (sheet.hasPopulations) {
-      std::string population = CellText(table.at(row, column["population"]));
+      std::string population = TrimmedCellText(table.at(row, column["population"]));
       if (population.empty())
         return Status::Error(where(row, column["population"]) + ": the population is empty.");
       sheet.populations.push_back(std::move(population));
     }
     if (sheet.hasReplicates)
-      sheet.replicateOf.push_back(CellText(table.at(row, column["replicate_of"])));
+      sheet.replicateOf.push_back(TrimmedCellText(table.at(row, column["replicate_of"])));
   }
   std::unordered_map<std::string, int> seen;
   for (const std::string& name : sheet.names)

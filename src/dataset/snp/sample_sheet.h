@@ -6,7 +6,8 @@
 // order and case: `sample` (required), and optionally `x` and `y`
 // (coordinates, both or neither), `population`, and `replicate_of` (the
 // name of the sample this one repeats: the same individual genotyped
-// twice, which bounds the genotyping error).
+// twice, which bounds the genotyping error). Coordinates follow the
+// program's one rule (dataset/coordinates.h).
 #include <string>
 #include <vector>
 
@@ -32,11 +33,6 @@ struct JoinedSamples {
   std::vector<std::string> populationNames;
   std::vector<int> replicateOf;  // data-file index of the sample repeated, or -1
 };
-
-// Coordinates accepted from a sample sheet: finite and within ±1e9 (a
-// larger value is a typing slip or a unit mix-up, and squared distances
-// must stay exact in double precision).
-Status CheckSampleSheetCoordinate(double value, const std::string& where);
 
 Status ReadSampleSheet(const std::string& path, SampleSheet& sheet);
 

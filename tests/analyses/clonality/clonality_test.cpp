@@ -51,9 +51,9 @@ TEST(RarefactionTest, AgreesWithDirectSumsOverClones) {
   Rarefaction r = RarefyMlgs({2, 1}, 2);
   EXPECT_NEAR(r.expected, 5.0 / 3, 1e-12);
   EXPECT_NEAR(*r.se, std::sqrt(2.0 / 9), 1e-9);
-  // A sample smaller than n keeps its MLG count and has no SE.
+  // A sample smaller than n keeps its MLG count, with SE 0 (as poppr).
   EXPECT_EQ(RarefyMlgs({2, 1}, 5).expected, 2);
-  EXPECT_FALSE(RarefyMlgs({2, 1}, 5).se.has_value());
+  EXPECT_EQ(RarefyMlgs({2, 1}, 5).se, 0.0);
 }
 
 // A dataset from allele pairs per unit and locus (0 = missing).

@@ -163,5 +163,14 @@ TEST(EdgeEffectTest, DegenerateDataAreRefused) {
   EXPECT_FALSE(ComputeEdgeEffect(Units({{0, 0, 1}, {1, 0, 2}}), {0, 0}, 0, 1, nullptr, r).ok());
 }
 
+// Distances too large to add up gave an empty Ee and no message.
+TEST(EdgeEffectTest, DistancesBeyondTheNumbersGiveAMessage) {
+  SpatialUnits units = Units({{-1e308, 0, 1}, {1e308, 0, 1}, {0, 1e308, 2}, {1, 1, 3}});
+  EdgeEffectResult r;
+  Status s = ComputeEdgeEffect(units, {0, 0}, 10, 3, nullptr, r);
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("too large"), std::string::npos) << s.message();
+}
+
 }  // namespace
 }  // namespace vireltan
