@@ -77,7 +77,14 @@ Status LineagesFrom(Session& session, const CommandInputs& in) {
   Linkage linkage = Linkage::kFarthest;
   const std::string word = Field(in, "MllLinkageBox");
   ParseLinkage(word.substr(0, word.find(' ')), linkage);
-  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold);
+  TieRule ties = TieRule::kPoppr;
+  const std::string tieWord = Field(in, "MllTiesBox");
+  ParseTieRule(tieWord.substr(0, tieWord.find(' ')), ties);
+  AverageWeight average = AverageWeight::kUnits;
+  const std::string averageWord = Field(in, "MllAverageBox");
+  ParseAverageWeight(averageWord.substr(0, averageWord.find(' ')), average);
+  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold, ties,
+                          average);
 }
 
 Status SuggestionFrom(Session& session, const CommandInputs& in) {
@@ -92,14 +99,24 @@ Status ReplicatesFrom(Session& session, const CommandInputs& in) {
 }
 
 Status NetworkFrom(Session& session, const CommandInputs& in) {
+  NetworkTies ties = NetworkTies::kPoppr;
+  const std::string word = Field(in, "MsnTiesBox");
+  ParseNetworkTies(word.substr(0, word.find(' ')), ties);
   return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
-                                 !Field(in, "MsnLineagesCheck").empty());
+                                 !Field(in, "MsnLineagesCheck").empty(), ties);
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
   int permutations = 0;
   if (Status read = IntegerField(Field(in, "IaPermutationsEdit"), permutations); !read) return read;
-  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations);
+  IaMissing missing = IaMissing::kPoppr;
+  const std::string missingWord = Field(in, "IaMissingBox");
+  ParseIaMissing(missingWord.substr(0, missingWord.find(' ')), missing);
+  IaNull null = IaNull::kAlleles;
+  const std::string nullWord = Field(in, "IaNullBox");
+  ParseIaNull(nullWord.substr(0, nullWord.find(' ')), null);
+  return session.PopulationSummaryTest(0, !Field(in, "IaCloneCorrectCheck").empty(), permutations,
+                                       false, missing, null);
 }
 
 void TForm1::BuildLineageMenu() {
@@ -132,6 +149,15 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   linkage->setObjectName("MllLinkageBox");
   linkage->addItems({"farthest neighbour", "average neighbour", "nearest neighbour"});
   form->addRow("linkage", linkage);
+  auto* ties = new QComboBox(mll);
+  ties->setObjectName("MllTiesBox");
+  ties->addItems({"poppr (first unit in the file first)", "lowest-mlg (MLG number order)"});
+  ties->setToolTip("Which of equally close pairs is merged first");
+  form->addRow("ties", ties);
+  auto* average = new QComboBox(mll);
+  average->setObjectName("MllAverageBox");
+  average->addItems({"units (clone size counts, as poppr)", "mlgs (each MLG once)"});
+  form->addRow("average over", average);
   auto* buttons = new QHBoxLayout;
   QPushButton *suggest = nullptr, *run = nullptr, *replicates = nullptr;
   buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "suggest T", mll));
@@ -150,6 +176,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* lineages = new QCheckBox("lineages (MLLs) as nodes", msn);
   lineages->setObjectName("MsnLineagesCheck");
   row->addWidget(lineages);
+  auto* networkTies = new QComboBox(msn);
+  networkTies->setObjectName("MsnTiesBox");
+  networkTies->addItems({"poppr (ties at each node's shortest edge)",
+                         "all (every edge of some minimum spanning tree)", "none (one tree)"});
+  row->addWidget(networkTies);
   QPushButton* draw = nullptr;
   row->addWidget(MakeButton(draw, "MsnRunButton", "run", msn));
   row->addStretch(1);
@@ -163,6 +194,15 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* corrected = new QCheckBox("clone-corrected", ia);
   corrected->setObjectName("IaCloneCorrectCheck");
   iaRow->addWidget(corrected);
+  auto* nullBox = new QComboBox(ia);
+  nullBox->setObjectName("IaNullBox");
+  nullBox->addItems({"alleles permuted (poppr method 1)", "genotypes permuted (poppr method 4)"});
+  iaRow->addWidget(nullBox);
+  auto* missingBox = new QComboBox(ia);
+  missingBox->setObjectName("IaMissingBox");
+  missingBox->addItems(
+      {"poppr (missing = no difference)", "typed-pairs (each locus over its typed pairs)"});
+  iaRow->addWidget(missingBox);
   QPushButton* test = nullptr;
   iaRow->addWidget(MakeButton(test, "IaRunButton", "run", ia));
   iaRow->addStretch(1);

@@ -24,6 +24,7 @@ struct NetworkNode {
 struct NetworkEdge {
   int from = 0, to = 0;  // indices into nodes
   double distance = 0;   // drawn as the label; shorter edges are thicker and darker
+  bool inTree = true;    // in the minimum spanning tree found; false: a tied alternative
 };
 
 struct NetworkChart {

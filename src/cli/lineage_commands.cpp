@@ -42,7 +42,7 @@ Status RunLineages(Session& s, const Options& o) {
     return s.SuggestSnpLineageThreshold();
   }
   if (o.count("suggest")) {
-    if (o.count("threshold") || o.count("linkage"))
+    if (o.count("threshold") || o.count("linkage") || o.count("ties") || o.count("average"))
       return Status::Error("mll: give either --suggest or --threshold=T, not both.");
     return s.SuggestLineageThreshold(kind);
   }
@@ -55,7 +55,13 @@ Status RunLineages(Session& s, const Options& o) {
   if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
     return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
   if (s.hasSnpData()) return s.SnpLineages(linkage, *threshold);
-  return s.Lineages(kind, linkage, *threshold);
+  TieRule ties = TieRule::kPoppr;
+  if (auto t = o.find("ties"); t != o.end() && !ParseTieRule(t->second, ties))
+    return Status::Error("--ties=" + t->second + ": poppr or lowest-mlg is expected.");
+  AverageWeight average = AverageWeight::kUnits;
+  if (auto a = o.find("average"); a != o.end() && !ParseAverageWeight(a->second, average))
+    return Status::Error("--average=" + a->second + ": units or mlgs is expected.");
+  return s.Lineages(kind, linkage, *threshold, ties, average);
 }
 
 }  // namespace
@@ -71,6 +77,13 @@ std::vector<Command> LineageCommands() {
         kDistance,
         {"linkage", true,
          "farthest (default, complete linkage), average (UPGMA) or nearest (single linkage)"},
+        {"ties", true,
+         "poppr (default: groups in the order of their first unit in the file, as poppr's "
+         "mlg.filter merges) or lowest-mlg (in MLG-number order): which of equally close "
+         "pairs is merged first"},
+        {"average", true,
+         "units (default, poppr's: the mean over pairs of units, clone size counts) or mlgs "
+         "(the mean over pairs of MLGs)"},
         {"suggest", false,
          "suggest T: the middle of the widest gap between the smaller half of the MLG "
          "distances"},
@@ -86,14 +99,22 @@ std::vector<Command> LineageCommands() {
        {{"off", false, "count MLGs again"}},
        [](Session& s, const Options& o) { return s.CountLineages(o.count("off") == 0); }},
       {"msn",
-       "MLG > Minimum spanning network: every edge of some minimum spanning tree of the MLGs "
-       "(ties kept), written to <dataset>.msn.txt; save-graph saves the drawing as .msn.svg, "
-       ".png or .pdf as --format chooses.",
-       {kDistance, {"lineages", false, "nodes are the MLLs of the last mll run"}},
+       "MLG > Minimum spanning network: a minimum spanning tree of the MLGs with its tied "
+       "alternatives as --ties chooses, written to <dataset>.msn.txt; save-graph saves the "
+       "drawing as .msn.svg, .png or .pdf as --format chooses.",
+       {kDistance,
+        {"lineages", false, "nodes are the MLLs of the last mll run"},
+        {"ties", true,
+         "poppr (default: besides the tree, every edge at a node's shortest distance, as "
+         "poppr's msn), all (every edge of some minimum spanning tree) or none (the tree "
+         "alone)"}},
        [](Session& s, const Options& o) {
          MlgDistanceKind kind;
          if (Status st = DistanceOption(o, kind); !st) return st;
-         return s.SpanningNetwork(kind, o.count("lineages") != 0);
+         NetworkTies ties = NetworkTies::kPoppr;
+         if (auto t = o.find("ties"); t != o.end() && !ParseNetworkTies(t->second, ties))
+           return Status::Error("--ties=" + t->second + ": poppr, all or none is expected.");
+         return s.SpanningNetwork(kind, o.count("lineages") != 0, ties);
        }},
   };
 }

@@ -48,20 +48,37 @@ std::vector<Command> PopulationCommands() {
         {"sort-populations", false,
          "populations by name (as poppr lists them) instead of in file order"},
         {"permutations", true,
-         "test of clonality: P permutations of the genotypes among units at each locus give "
-         "p.Ia and p.rD (columns after Ia and rbarD) and the histogram of the permuted rbarD "
-         "(save-graph: .ia.svg)",
-         true, 1}},
+         "test of clonality: P permutations (see --null) give p.Ia and p.rD (columns after Ia "
+         "and rbarD) and the histogram of the permuted rbarD (save-graph: .ia.svg)",
+         true, 1},
+        {"missing", true,
+         "poppr (default: a locus missing in either unit of a pair counts as no difference) or "
+         "typed-pairs (each locus's variance over the pairs typed there): Ia and rbarD with "
+         "missing genotypes"},
+        {"null", true,
+         "alleles (default, poppr's method 1: the alleles of each locus dealt out again among "
+         "the units) or genotypes (poppr's method 4: genotypes shuffled whole among the units "
+         "at each locus): the permutations of --permutations"}},
        [](Session& s, const Options& o) {
          int n = 0;
          if (Status st = IntegerOption(o, "rarefy-to", 0, n); !st) return st;
+         IaMissing missing = IaMissing::kPoppr;
+         if (Has(o, "missing") && !ParseIaMissing(o.at("missing"), missing))
+           return Status::Error("--missing=" + o.at("missing") +
+                                ": poppr or typed-pairs is expected.");
+         IaNull null = IaNull::kAlleles;
+         if (Has(o, "null") && !ParseIaNull(o.at("null"), null))
+           return Status::Error("--null=" + o.at("null") + ": alleles or genotypes is expected.");
          if (Has(o, "permutations")) {
            int p = 0;
            if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
            return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p,
-                                          Has(o, "sort-populations"));
+                                          Has(o, "sort-populations"), missing, null);
          }
-         return s.PopulationSummary(n, Has(o, "clone-correct"), Has(o, "sort-populations"));
+         if (Has(o, "null"))
+           return Status::Error("summary: --null applies to the test (--permutations=P).");
+         return s.PopulationSummary(n, Has(o, "clone-correct"), Has(o, "sort-populations"),
+                                    missing);
        }},
       {"units-table",
        "MLG > Units table: each sampling unit's designation, population, MLG and MLL (empty "

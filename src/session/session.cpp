@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/session.h"
 
+#include <algorithm>
 #include <filesystem>
 
+#include "analyses/distance/mlg_distance_table.h"
 #include "dataset/data_file.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
 #include "dataset/one_allele_pairs.h"
+#include "numeric/rounding.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
@@ -51,8 +54,8 @@ Status Session::Require(CommandGroup group) const {
           "not available.");
     default:
       return Status::Error(
-          "The dataset has missing data: Psex, the distance matrices, the diversity indices and "
-          "the Pareto distribution are not available.");
+          "The dataset has missing data: Psex, the diversity indices and the Pareto "
+          "distribution are not available.");
   }
 }
 
@@ -163,8 +166,11 @@ Status Session::Open(const std::string& path) {
 
   availability_.dataset = true;
   bool complete = !info.hasMissingData;
-  availability_.psex = availability_.allelicMatrix = availability_.microsatMatrix =
-      availability_.mlgMenu = complete;
+  // The distances leave out loci missing in either genotype (and scale to
+  // all loci), so the distance commands, lineages and the network run on
+  // incomplete data too.
+  availability_.allelicMatrix = availability_.microsatMatrix = true;
+  availability_.psex = availability_.mlgMenu = complete;
   availability_.spatialMenu = info.maxX != 999 || info.maxY != 999;
 
   for (const std::string& warning : file.readWarnings) messages_.Show(warning);
@@ -258,8 +264,23 @@ void Session::WriteOneAlleleListing() {
 }
 
 int Session::MaxMicrosatDistance() {
-  if (info_.maxMicrosatDistance < 0 && hasData())
-    info_.maxMicrosatDistance = vireltan::MaxMicrosatDistance(dataset(), mlgs());
+  if (info_.maxMicrosatDistance < 0 && hasData()) {
+    if (info_.hasMissingData) {
+      // Scaled distances: the largest one met, rounded as the histogram
+      // rounds (one more pass over the G(G-1)/2 pairs).
+      MlgDistanceTable table(dataset(), mlgs(), MlgDistanceKind::kMicrosat);
+      std::vector<double> row(static_cast<size_t>(info_.mlgCount), 0.0);
+      long long largest = 0;
+      for (int j = 1; j < info_.mlgCount; ++j) {
+        table.FillRow(j, j + 1, row);
+        for (int k = j + 1; k <= info_.mlgCount; ++k)
+          largest = std::max(largest, RoundHalfEven(row[k - 1]));
+      }
+      info_.maxMicrosatDistance = static_cast<int>(largest);
+    } else {
+      info_.maxMicrosatDistance = vireltan::MaxMicrosatDistance(dataset(), mlgs());
+    }
+  }
   return info_.maxMicrosatDistance;
 }
 

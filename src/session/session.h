@@ -17,8 +17,10 @@
 #include <utility>
 #include <vector>
 
+#include "analyses/clonality/association_permutation.h"
 #include "analyses/distance/snp_distance.h"
 #include "analyses/effort/exhaustive_estimate.h"
+#include "analyses/lineages/spanning_network.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
@@ -261,8 +263,9 @@ class Session {
   // log, and written to outputPrefix + ".summary.csv" (see
   // AppendSummaryBlock). `rarefyTo` 0: poppr's default, max(smallest
   // population, 10). Populations in file order, or by name when
-  // `sortPopulations`.
-  Status PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations = false);
+  // `sortPopulations`; Ia and rbarD with `missing`'s rule.
+  Status PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations = false,
+                           IaMissing missing = IaMissing::kPoppr);
 
   // Tables to take away (session_tables.cpp).
   // MLG > Units table (`units-table`; also after every `mll`): each unit's
@@ -340,9 +343,14 @@ class Session {
 
   // Multilocus lineages (session_lineages.cpp).
   // MLG > Multilocus lineages: clusters the MLGs on `distance` with
-  // `linkage`, cuts at `threshold` and appends the MLL block (title row,
-  // header "MLL units MLGs", one row per MLL) to `results` and the log.
-  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold);
+  // `linkage`, ties broken by `ties`, average linkage weighed by `average`;
+  // cuts at `threshold` and appends the MLL block (title row, header "MLL
+  // units MLGs", one row per MLL, then for farthest and average linkage the
+  // rule of ties and whether their order decided the groups) to `results`
+  // and the log. Refused up front when the linkage table would not fit in
+  // memory.
+  Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold,
+                  TieRule ties = TieRule::kPoppr, AverageWeight average = AverageWeight::kUnits);
   // mll --suggest: the threshold suggestion and its gap, appended to the
   // results; draws the distance histogram with the suggestion marked.
   Status SuggestLineageThreshold(MlgDistanceKind distance);
@@ -371,17 +379,24 @@ class Session {
   // MLG > Minimum spanning network: nodes MLGs (or MLLs with `overLineages`),
   // the edge list written to outputPrefix + ".msn.txt"; the drawing is kept
   // for the window and Save Graph (".msn.svg").
-  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages);
+  // `ties`: which tied alternatives to the tree are kept (each edge of the
+  // result and the drawing says whether it is in the tree). Refused up
+  // front when the distances would not fit in memory.
+  Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
+                         NetworkTies ties = NetworkTies::kPoppr);
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.
   const std::vector<ChartData>& associationCharts() const { return associationCharts_; }
   // summary --permutations=P (MLG > Test of clonality): the population
-  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations of
-  // the genotypes among units at each locus (session_clonality.cpp); fills
-  // the histograms of the permuted rbarD.
+  // summary with p.Ia after Ia and p.rD after rbarD, from P permutations
+  // under `null` (alleles dealt out again, or genotypes shuffled among units
+  // at each locus), Ia and rbarD with `missing`'s rule
+  // (session_clonality.cpp); the block's title row says which; fills the
+  // histograms of the permuted rbarD.
   Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
-                               bool sortPopulations = false);
+                               bool sortPopulations = false, IaMissing missing = IaMissing::kPoppr,
+                               IaNull null = IaNull::kAlleles);
 
   // Shows `status`'s message when it failed (not when cancelled) and
   // passes it on; for front ends.
@@ -391,6 +406,13 @@ class Session {
   // Empties every chart and forgets which effort curve was shown.
   void ResetCharts();
   void WriteMlgSummary();
+  // Appends to the last row of a population summary block the rule Ia and
+  // rbarD took for missing genotypes (when the data have any) and the null
+  // model of the permutations (when tested).
+  // The title row's words on how Ia and rbarD treat missing genotypes (when
+  // the data have some) and on the test's null model (when it ran).
+  std::vector<std::string> AssociationRuleNotes(IaMissing missing,
+                                                std::optional<IaNull> null) const;
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
   // SNP data (session_snp.cpp).
@@ -409,7 +431,8 @@ class Session {
   // naming the dataset, the clone correction and what is counted (MLGs or
   // the lineages), writes the title and block to ".summary.csv", then the
   // results log.
-  Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect);
+  Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
+                            const std::vector<std::string>& notes);
 
   // Every message leaves through here, control characters escaped.
   EscapingMessageSink messages_;

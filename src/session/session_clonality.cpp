@@ -8,6 +8,7 @@
 
 #include "analyses/clonality/association_permutation.h"
 #include "analyses/clonality/population_summary.h"
+#include "common/memory_guard.h"
 #include "session/file_name_tag.h"
 #include "session/session.h"
 #include "sheet/table_file.h"
@@ -59,8 +60,22 @@ ChartData AssociationChart(const AssociationTest& test, const std::string& popul
 
 }  // namespace
 
+std::vector<std::string> Session::AssociationRuleNotes(IaMissing missing,
+                                                       std::optional<IaNull> null) const {
+  std::vector<std::string> notes;
+  if (dataset().hasMissingData)
+    notes.push_back(missing == IaMissing::kPoppr
+                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
+                        : "Ia: each locus over the pairs typed there");
+  if (null)
+    notes.push_back(*null == IaNull::kAlleles
+                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
+                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
+  return notes;
+}
+
 Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
-                                      bool sortPopulations) {
+                                      bool sortPopulations, IaMissing missing, IaNull null) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (permutations < 1)
     return Status::Error("The number of permutations must be a whole number of at least 1.");
@@ -71,6 +86,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
   options.sortPopulations = sortPopulations;
+  options.missing = missing;
   const MlgPartition counted = CountedPartition();
   const Dataset& d = dataset();
   PopulationSummaryResult summary;
@@ -88,16 +104,30 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
     std::sort(all.begin(), all.end());
     units.push_back(std::move(all));
+    // The genotype shuffle's tables grow with N² when genotypes are rare.
+    if (null == IaNull::kGenotypes) {
+      AssociationInput whole = PrepareAssociation(d, units.back(), false);
+      if (Status fits = CheckMemory(
+              "The test of clonality", whole.unitCount,
+              [&](int n) { return AssociationTestBytes(whole, n); }, AvailableMemoryBytes());
+          !fits)
+        return fits;
+    }
     const std::uint32_t runSeed = NewRunSeed();
     for (std::size_t k = 0; k < units.size(); ++k) {
       tests.emplace_back();
       if (units[k].size() < 3) continue;
-      AssociationInput input = PrepareAssociation(d, units[k], false);
       AssociationTest test;
       // Every row draws from the same streams: a population that holds all
       // the units gets the p-values of the total.
-      Status run = TestAssociation(input, ComputeLocusPairSums(input), permutations, runSeed,
-                                   &progress_, test);
+      Status run = Status::Ok();
+      if (null == IaNull::kAlleles) {
+        run = TestAssociationAlleles(d, units[k], missing, permutations, runSeed, &progress_, test);
+      } else {
+        AssociationInput input = PrepareAssociation(d, units[k], false);
+        run = TestAssociation(input, ComputeLocusPairSums(input, missing), permutations, runSeed,
+                              &progress_, test);
+      }
       if (!run) return run;
       tests.back() = std::move(test);
     }
@@ -133,7 +163,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     if (!total) suffix = ".ia." + UniqueFileNameTag(summary.rows[k].name, usedTags) + ".svg";
     associationSuffixes_.push_back(suffix);
   }
-  return AppendSummaryBlock(block, cloneCorrect);
+  return AppendSummaryBlock(block, cloneCorrect, AssociationRuleNotes(missing, null));
 }
 
 }  // namespace vireltan

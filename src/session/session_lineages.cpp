@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Multilocus lineages: the MLL grouping, the threshold suggestion, counting
 // lineages instead of genotypes, and the minimum spanning network.
+#include <algorithm>
 #include <cmath>
 
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/mlg_distance_table.h"
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
+#include "common/memory_guard.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
@@ -31,19 +33,51 @@ const char* LinkageTitle(Linkage linkage) {
   return "";
 }
 
+// "1, 2, 3" for at most 30 MLGs, then how many more.
+std::string MlgList(const std::vector<int>& mlgs) {
+  std::string text;
+  const size_t shown = std::min<size_t>(mlgs.size(), 30);
+  for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + std::to_string(mlgs[i]);
+  if (mlgs.size() > shown) text += " and " + std::to_string(mlgs.size() - shown) + " more";
+  return text;
+}
+
+// The sentence saying whether the order of tied merges decided the groups.
+std::string TieSentence(const TieCheck& ties) {
+  if (!ties.tiesMet) return "no tied merges shared a group: any order gives these groups";
+  if (!ties.changes)
+    return "tied merges (MLGs " + MlgList(ties.mlgs) + ") gave the same groups in " +
+           std::to_string(ties.ordersTried) + " other orders";
+  return "another order of tied merges gives other groups for MLGs " + MlgList(ties.mlgs);
+}
+
 }  // namespace
 
-Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold) {
+Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold, TieRule ties,
+                         AverageWeight average) {
   if (hasSnpData()) return SnpLineages(linkage, threshold);
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
     return Status::Error("The MLL threshold must be a number of at least 0.");
+  // The linkage table grows with G^2 (G: MLGs, in proportion to the units).
+  const double mlgShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);
+  if (Status fits = CheckMemory(
+          "Multilocus lineages", info_.unitCount,
+          [&](int units) { return ClusteringBytes(std::max(1.0, mlgShare * units), linkage); },
+          AvailableMemoryBytes());
+      !fits)
+    return fits;
 
   MlgDistanceTable table(dataset(), mlgs(), distance);
+  ClusterOptions options;
+  options.linkage = linkage;
+  options.ties = ties;
+  options.average = average;
+  SetUnitsOfMlgs(mlgs(), options);
   LineagePartition partition;
   {
     ProgressPanel panel(progress_);
-    Status run = ClusterMlgs(table, linkage, threshold, progress_, partition);
+    Status run = ClusterMlgs(table, options, threshold, progress_, partition);
     if (!run) return run;
   }
   std::vector<int> units(static_cast<size_t>(partition.lineageCount), 0);
@@ -67,6 +101,18 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
     int col = 3;
     for (int m : partition.members[l - 1]) sheet.SetNumberAt(row + 1 + l, col++, m);
   }
+  if (linkage != Linkage::kNearest) {
+    // How ties were broken, and whether their order decided the groups.
+    const int tieRow = row + 2 + partition.lineageCount;
+    sheet.SetTextAt(tieRow, 1, "ties");
+    sheet.SetTextAt(tieRow, 2, TieRuleName(ties));
+    if (linkage == Linkage::kAverage) {
+      sheet.SetTextAt(tieRow, 3, "average over");
+      sheet.SetTextAt(tieRow, 4, AverageWeightName(average));
+    }
+    sheet.SetTextAt(tieRow + 1, 1, "tied merges");
+    sheet.SetTextAt(tieRow + 1, 2, TieSentence(partition.ties));
+  }
 
   lineages_.grouped = true;
   lineages_.distance = distance;
@@ -80,7 +126,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
   if (hasSnpData()) return SuggestSnpLineageThreshold();
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   const bool allelic = distance == MlgDistanceKind::kAllelic;
   MlgDistanceTable table(dataset(), mlgs(), distance);
   DistanceHistogram histogram;
@@ -131,7 +177,8 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
 }
 
 Status Session::CountLineages(bool on) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
+    return allowed;
   if (on && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
@@ -169,12 +216,25 @@ void Session::MarkLineageBlock(int firstRow) {
   }
 }
 
-Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties) {
+  if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
+    return allowed;
   if (overLineages && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
         "--threshold=T).");
+  // The distances between the nodes grow with G^2 (G: MLGs, in proportion
+  // to the units; the MLL network holds the MLL distances besides).
+  const double nodeShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);
+  if (Status fits = CheckMemory(
+          "The minimum spanning network", info_.unitCount,
+          [&](int units) {
+            const double nodes = std::max(1.0, nodeShare * units);
+            return SpanningNetworkBytes(nodes) * (overLineages ? 2 : 1);
+          },
+          AvailableMemoryBytes());
+      !fits)
+    return fits;
   MlgDistanceTable table(dataset(), mlgs(), distance);
   // SNP data: the SNP distances between MLGs (computed once per dataset).
   const MlgDistanceRows* distances = &table;
@@ -190,9 +250,9 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
     if (overLineages) {
       GroupDistanceRows rows(*distances, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
-      built = BuildSpanningNetwork(rows, progress_, network);
+      built = BuildSpanningNetwork(rows, ties, progress_, network);
     } else {
-      built = BuildSpanningNetwork(*distances, progress_, network);
+      built = BuildSpanningNetwork(*distances, ties, progress_, network);
     }
     if (!built) return built;
   }
@@ -246,7 +306,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages) {
     chart.nodes.push_back(std::move(node));
   }
   for (const SpanningEdge& e : network.edges)
-    chart.edges.push_back({e.from - 1, e.to - 1, e.distance});
+    chart.edges.push_back({e.from - 1, e.to - 1, e.distance, e.inTree});
   chart.visible = true;
   lineages_.network = std::move(chart);
   return WriteNetworkNodeTable();

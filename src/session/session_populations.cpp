@@ -69,7 +69,8 @@ Status Session::ExportGenepop(bool cloneCorrect) {
   return WriteFileAtomically(OutputPath(".genepop.gen"), text);
 }
 
-Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations) {
+Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations,
+                                  IaMissing missing) {
   if (hasSnpData()) return SnpPopulationSummary(rarefyTo, cloneCorrect);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (rarefyTo < 0)
@@ -80,6 +81,7 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopu
   if (rarefyTo > 0) options.rarefyTo = rarefyTo;
   options.cloneCorrect = cloneCorrect;
   options.sortPopulations = sortPopulations;
+  options.missing = missing;
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
@@ -88,7 +90,8 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopu
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect);
+  return AppendSummaryBlock(block, cloneCorrect,
+                            AssociationRuleNotes(summary.missing, std::nullopt));
 }
 
 }  // namespace vireltan

@@ -356,7 +356,8 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect) {
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect);
+  return AppendSummaryBlock(block, cloneCorrect,
+                            {"Ia and rbarD not computed on SNP data yet"});
 }
 
 }  // namespace vireltan

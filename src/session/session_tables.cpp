@@ -15,7 +15,10 @@ Status Session::WriteUnitsTable() {
 }
 
 Status Session::WriteNetworkNodeTable(bool sortPopulations) {
-  if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
+  // SNP data have no allele table, which the group check asks for; the
+  // node table needs only the units and their lineages.
+  if (Status allowed = hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset); !allowed)
+    return allowed;
   if (lineages_.network.nodes.empty())
     return Status::Error(
         "No minimum spanning network yet: build it first (MLG > Minimum spanning network, or "
@@ -24,7 +27,8 @@ Status Session::WriteNetworkNodeTable(bool sortPopulations) {
                        OutputPath(".msn.nodes.csv"));
 }
 
-Status Session::AppendSummaryBlock(const Sheet& block, bool cloneCorrect) {
+Status Session::AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
+                                   const std::vector<std::string>& notes) {
   Sheet& sheet = results.first();
   const int row = NextResultsBlockRow();
   sheet.SetTextAt(row, 1, "Population summary");
@@ -32,6 +36,9 @@ Status Session::AppendSummaryBlock(const Sheet& block, bool cloneCorrect) {
   sheet.SetTextAt(row, 3, cloneCorrect ? "clone-corrected" : "all units");
   // What is counted: MLGs, or the lineages (MarkLineageBlock names them).
   if (!lineages_.counting) sheet.SetTextAt(row, 4, "counting MLGs");
+  // How Ia and rbarD treat missing genotypes, and the test's null model.
+  for (const std::string& note : notes)
+    sheet.SetTextAt(row, static_cast<int>(sheet.rows()[row - 1].size()) + 1, note);
   sheet.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row + 1, 1);
   MarkLineageBlock(row);
   Sheet table;

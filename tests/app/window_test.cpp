@@ -200,8 +200,11 @@ TEST_F(WindowTest, EnablingFollowsWhatTheDatasetAllows) {
     EXPECT_TRUE(MenuEnabled(form->MLG1)) << c.name;  // Population summary: any dataset
     EXPECT_EQ(Enabled("diversityindices1"), c.complete) << c.name;
     EXPECT_TRUE(Enabled("Populationsummary1")) << c.name;
-    EXPECT_EQ(Enabled("numberofdistinctalleles1"), c.complete) << c.name;
-    EXPECT_EQ(Enabled("Matrixofmicrosatellitedistance1"), c.complete) << c.name;
+    // Distances leave out loci missing in either unit: always available.
+    EXPECT_TRUE(Enabled("numberofdistinctalleles1")) << c.name;
+    EXPECT_TRUE(Enabled("Matrixofmicrosatellitedistance1")) << c.name;
+    EXPECT_TRUE(Enabled("Multilocuslineages1")) << c.name;
+    EXPECT_TRUE(Enabled("Minimumspanningnetwork1")) << c.name;
     EXPECT_EQ(MenuEnabled(form->Spatialcomponents2), c.coordinates) << c.name;
     EXPECT_EQ(Enabled("MLGmap1"), c.coordinates) << c.name;
     EXPECT_TRUE(Enabled("Quorvex1")) << c.name;

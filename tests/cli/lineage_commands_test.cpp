@@ -72,6 +72,39 @@ TEST(LineageCommands, RefusalsNameTheProblemAndWriteNothing) {
   EXPECT_NE(err.find("cannot count lineages"), std::string::npos) << err;
 }
 
+TEST(LineageCommands, MissingAllelesTiesAndTheirReport) {
+  TempDir dir;
+  // a-b and b-c one allele apart over the typed loci, a-c two: a chain
+  // where the order of tied merges decides; d lacks a locus.
+  WriteTsv(dir.path() / "m.txt", {{"4", "", "", "2", "2"},
+                                  {"c", "1", "1", "102102", "110110"},
+                                  {"a", "2", "1", "100100", "110110"},
+                                  {"b", "3", "1", "100102", "110110"},
+                                  {"d", "4", "1", "999999", "150150"}});
+  std::string err;
+  ASSERT_EQ(RunVireltan({dir.file("m.txt"), "mll", "--threshold=1", "mll", "--threshold=1",
+                         "--ties=lowest-mlg", "msn", "allelic-distance"},
+                        &err),
+            0)
+      << err;
+  std::string log = ReadWholeFile(dir.file("m.outvireltan.txt"));
+  // MLGs by genotype: a = 1, b = 2, c = 3. poppr's order takes c (first in
+  // the file) first: {2, 3} and {1}; the lowest MLG first: {1, 2} and {3}.
+  EXPECT_NE(log.find("MLL\tunits\tMLGs\n1\t1\t1\n2\t2\t2\t3\n3\t1\t4\nties\tpoppr\n"
+                     "tied merges\tanother order of tied merges gives other groups for MLGs 1, 2, "
+                     "3\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("MLL\tunits\tMLGs\n1\t2\t1\t2\n2\t1\t3\n3\t1\t4\nties\tlowest-mlg\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "m.msn.txt"));
+  EXPECT_EQ(RunVireltan({dir.file("m.txt"), "mll", "--threshold=1", "--ties=random"}, &err), 1);
+  EXPECT_NE(err.find("poppr or lowest-mlg"), std::string::npos) << err;
+  EXPECT_EQ(RunVireltan({dir.file("m.txt"), "mll", "--threshold=1", "--average=pairs"}, &err), 1);
+  EXPECT_NE(err.find("units or mlgs"), std::string::npos) << err;
+}
+
 TEST(LineageCommands, SummaryWithPermutationsIsRepeatableWithASeed) {
   TempDir dir;
   WriteTsv(dir.path() / "f.txt", kTwoFamilies);

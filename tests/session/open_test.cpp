@@ -97,7 +97,9 @@ TEST_F(OpenTest, MissingDataAndNoCoordinatesRestrictCommands) {
   EXPECT_EQ(session.info().lociWithMissingData, std::vector<std::string>{"locus1"});
   const CommandAvailability& a = session.availability();
   EXPECT_TRUE(a.dataset);
-  EXPECT_FALSE(a.psex || a.allelicMatrix || a.microsatMatrix || a.mlgMenu || a.spatialMenu);
+  EXPECT_FALSE(a.psex || a.mlgMenu || a.spatialMenu);
+  // The distances leave out loci missing in either unit.
+  EXPECT_TRUE(a.allelicMatrix && a.microsatMatrix);
   EXPECT_EQ(session.info().spatialDims, 0);
   EXPECT_FALSE(session.Require(CommandGroup::kPsex).ok());
   EXPECT_NE(session.Require(CommandGroup::kSpatialMenu).message().find("coordinates"),

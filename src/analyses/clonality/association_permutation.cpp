@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "common/parallel_for.h"
 #include "numeric/random.h"
@@ -18,7 +19,10 @@ constexpr std::size_t kRowTableBudget = std::size_t{256} << 20;
 // turn them into pair distances.
 class Shuffler {
  public:
-  explicit Shuffler(const AssociationInput& in) : in_(in), n_(in.rowCount), loci_(in.locusCount) {
+  // `cancel` (may be null) is polled every kRowsBetweenPolls rows of the
+  // pair pass, so that even one permutation of a large dataset stops soon.
+  explicit Shuffler(const AssociationInput& in, const ProgressSink* cancel = nullptr)
+      : in_(in), n_(in.rowCount), loci_(in.locusCount), cancel_(cancel) {
     std::size_t rows = 0;
     for (int j = 0; j < loci_; ++j) rows += static_cast<std::size_t>(in.genotypeCount[j]) + 1;
     useRows_ = rows * n_ <= kRowTableBudget;
@@ -79,6 +83,7 @@ class Shuffler {
     std::int64_t total = 0;
     std::uint16_t* sums = sums_.data();
     for (int a = 0; a + 1 < n_; ++a) {
+      if (a % kRowsBetweenPolls == 0 && Stopped()) return 0;
       const int first = a + 1;
       std::fill(sums + first, sums + n_, 0);
       for (int j = 0; j < loci_; ++j) {
@@ -96,7 +101,8 @@ class Shuffler {
 
   std::int64_t ByPairs() const {
     std::int64_t total = 0;
-    for (int a = 0; a + 1 < n_; ++a)
+    for (int a = 0; a + 1 < n_; ++a) {
+      if (a % kRowsBetweenPolls == 0 && Stopped()) return 0;
       for (int b = a + 1; b < n_; ++b) {
         std::int64_t d = 0;
         for (int j = 0; j < loci_; ++j) {
@@ -105,11 +111,16 @@ class Shuffler {
         }
         total += d * d;
       }
+    }
     return total;
   }
 
+  bool Stopped() const { return cancel_ && cancel_->Cancelled(); }
+  static constexpr int kRowsBetweenPolls = 256;
+
   const AssociationInput& in_;
   int n_, loci_;
+  const ProgressSink* cancel_;
   bool useRows_ = false;
   std::vector<std::uint32_t> columns_;
   std::vector<std::size_t> offset_;
@@ -118,6 +129,22 @@ class Shuffler {
 };
 
 }  // namespace
+
+double AssociationTestBytes(const AssociationInput& in, int units) {
+  const double share = in.unitCount > 0 ? static_cast<double>(units) / in.unitCount : 1.0;
+  double rows = 0;
+  for (int g : in.genotypeCount) rows += std::min<double>(g * share, units) + 1;
+  const double tables = std::min(rows * units, static_cast<double>(kRowTableBudget));
+  const double threads = std::max(1u, std::thread::hardware_concurrency());
+  return threads * (tables + 4.0 * units * in.locusCount + 2.0 * units);
+}
+
+int PermutationsPerChunk(int units, int loci) {
+  // About 5·10^7 pair-locus additions (a few hundredths of a second) per
+  // chunk: the cancel flag is polled between chunks.
+  const double perPermutation = 0.5 * units * (units - 1.0) * std::max(1, loci);
+  return static_cast<int>(std::clamp(5e7 / std::max(1.0, perPermutation), 1.0, 256.0));
+}
 
 std::int64_t SumOfSquaredPairDistances(const AssociationInput& input) {
   Shuffler shuffler(input);
@@ -156,14 +183,14 @@ Status TestAssociation(const AssociationInput& in, const std::vector<LocusPairSu
   bool finished = ParallelFor(
       permutations,
       [&](int begin, int end) {
-        Shuffler shuffler(in);
+        Shuffler shuffler(in, progress);
         for (int i = begin; i < end; ++i) {
           RandomGenerator random =
               RandomGenerator::ForStream(runSeed, static_cast<std::uint64_t>(i));
           out.permutedRbarD[i] = rbarD(shuffler.SumSquares(&random));
         }
       },
-      progress);
+      progress, PermutationsPerChunk(n, in.locusCount));
   if (!finished) return Status::Cancelled();
   int atOrAbove = 0;
   for (double r : out.permutedRbarD) atOrAbove += r >= *out.observedRbarD;

@@ -23,6 +23,7 @@
 // beyond kRowTableBudget the plain pair-by-pair pass is used instead.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analyses/clonality/index_of_association.h"
@@ -31,7 +32,19 @@
 
 namespace vireltan {
 
+// The null model of the test: genotypes shuffled whole among the units at
+// each locus (poppr's method 4), or the alleles of each locus pooled over
+// the typed units and dealt out again two by two (poppr's method 1, its
+// default), which also breaks the association of the two alleles of a
+// genotype: clonal populations, rich in repeated heterozygotes, then look
+// far less random than under the genotype shuffle.
+enum class IaNull { kGenotypes, kAlleles };
+// "genotypes", "alleles" (the words of the command line).
+const char* IaNullName(IaNull null);
+bool ParseIaNull(const std::string& word, IaNull& null);
+
 struct AssociationTest {
+  IaNull null = IaNull::kGenotypes;
   int permutations = 0;
   std::optional<double> pIa, pRbarD;  // empty when the index is undefined
   std::vector<double> permutedRbarD;  // one per permutation (empty when undefined)
@@ -42,10 +55,34 @@ struct AssociationTest {
 // typed: the one statistic a shuffle changes.
 std::int64_t SumOfSquaredPairDistances(const AssociationInput& input);
 
+// The allele null model over the units `units` of `dataset`: each
+// permutation deals the alleles of every locus out again among the units
+// typed there (units missing a locus stay missing), recomputes Ia and
+// rbarD with `missing`'s rule, and counts the permuted values at or above
+// the observed ones (separately: V_E changes with the genotypes). O(N² L)
+// per permutation on all cores; the cancel flag is polled between
+// permutations.
+Status TestAssociationAlleles(const Dataset& dataset, const std::vector<int>& units,
+                              IaMissing missing, int permutations, std::uint32_t runSeed,
+                              ProgressSink* progress, AssociationTest& test);
+
+// Bytes the genotype-shuffle test of `units` units holds at once when its
+// loci have the genotype counts of `input` scaled to that many units: per
+// thread, the shuffled columns and the rows of shuffled distances (which
+// grow with N² when genotypes are rare, up to a fixed budget per thread).
+// The memory guard's estimate.
+double AssociationTestBytes(const AssociationInput& input, int units);
+
+// Permutations handed out at once: few enough that the cancel flag, polled
+// between them, is seen within a fraction of a second (one at N = 5,000).
+int PermutationsPerChunk(int units, int loci);
+
 // `input` must hold one row per unit (PrepareAssociation with
 // collapseClones = false). Runs `permutations` shuffles, each drawing from its own stream
 // RandomGenerator::ForStream(runSeed, i), in parallel; the result does not
-// depend on the number of threads. Cancelled: Status::Cancelled().
+// depend on the number of threads. Cancelled: Status::Cancelled(); the
+// cancel flag is polled between chunks and every 256 units within one
+// permutation.
 Status TestAssociation(const AssociationInput& input, const std::vector<LocusPairSums>& locusSums,
                        int permutations, std::uint32_t runSeed, ProgressSink* progress,
                        AssociationTest& test);

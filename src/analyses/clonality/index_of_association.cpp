@@ -105,7 +105,23 @@ AssociationInput PrepareAssociation(const Dataset& d, const std::vector<int>& un
   return in;
 }
 
-std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in) {
+const char* IaMissingName(IaMissing rule) {
+  return rule == IaMissing::kPoppr ? "poppr" : "typed-pairs";
+}
+
+bool ParseIaMissing(const std::string& word, IaMissing& rule) {
+  if (word == "poppr") {
+    rule = IaMissing::kPoppr;
+  } else if (word == "typed-pairs") {
+    rule = IaMissing::kTypedPairs;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in, IaMissing missing) {
+  const std::int64_t allPairs = static_cast<std::int64_t>(in.unitCount) * (in.unitCount - 1) / 2;
   std::vector<LocusPairSums> sums(in.locusCount);
   std::vector<std::int64_t> count;
   for (int j = 0; j < in.locusCount; ++j) {
@@ -118,7 +134,9 @@ std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in) {
     std::int64_t typed = 0;
     for (std::int64_t c : count) typed += c;
     LocusPairSums& s = sums[j];
-    s.pairs = typed * (typed - 1) / 2;
+    // Under poppr's rule a pair with the locus missing counts with d_j = 0:
+    // it adds to the pairs, not to the sums.
+    s.pairs = missing == IaMissing::kPoppr ? allPairs : typed * (typed - 1) / 2;
     // Pairs of equal genotypes have d = 0; each unordered pair of distinct
     // genotypes x < y stands for count[x] * count[y] unit pairs.
     for (int x = 0; x < g; ++x)

@@ -10,9 +10,13 @@
 //   rbarD = (V_O − V_E) / (2 Σ_{j<k} √(var(d_j) var(d_k))),
 // variances with the number of pairs as divisor. Under random mating the
 // loci are independent and both are near 0; clonal reproduction links them.
-// A pair in which a unit's genotype at locus j is missing leaves that locus
-// out: it does not count in var(d_j) (whose divisor is the locus's own pair
-// count) and adds 0 to D.
+// A pair in which a unit's genotype at locus j is missing adds 0 to D. Two
+// rules for var(d_j):
+//   - poppr's (the default of the commands): the locus counts as no
+//     difference, d_j = 0, for that pair: var(d_j) over all pairs;
+//   - typed pairs: the pair leaves the locus out of var(d_j), whose divisor
+//     is then the locus's own count of typed pairs.
+// Both agree without missing data.
 //
 // Cost: V_O needs a pass over all N(N−1)/2 pairs, L look-ups each, O(N² L)
 // time (O(G² L) for G distinct genotypes, clonemates being grouped); nothing
@@ -26,6 +30,7 @@
 // IndexOfAssociation again.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/progress_sink.h"
@@ -66,14 +71,21 @@ struct AssociationInput {
 AssociationInput PrepareAssociation(const Dataset& dataset, const std::vector<int>& units,
                                     bool collapseClones = true);
 
-// Per locus: pairs of typed units, Σ d_j and Σ d_j² over them.
+enum class IaMissing { kPoppr, kTypedPairs };
+// "poppr", "typed-pairs" (the words of the command line).
+const char* IaMissingName(IaMissing rule);
+bool ParseIaMissing(const std::string& word, IaMissing& rule);
+
+// Per locus: the pairs var(d_j) is taken over (typed pairs, or all pairs
+// under poppr's rule), Σ d_j and Σ d_j² over them.
 struct LocusPairSums {
   std::int64_t pairs = 0;
   std::int64_t sum = 0;
   std::int64_t sumSquares = 0;
   double variance() const;  // divisor: pairs; 0 when there is no pair
 };
-std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& input);
+std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& input,
+                                                IaMissing missing = IaMissing::kTypedPairs);
 
 // V_O − V_E, the numerator of Ia and rbarD, from Σ D and Σ D² over the
 // N(N−1)/2 pairs of `unitCount` units and V_E = `expectedVariance`.

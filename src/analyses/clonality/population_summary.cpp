@@ -42,7 +42,7 @@ std::optional<double> GeneDiversity(const Dataset& d, const std::vector<int>& un
 
 PopulationSummaryRow Summarise(const Dataset& d, const MlgPartition& mlgs,
                                const std::vector<int>& units, const std::string& name, int n,
-                               bool withAssociation, ProgressSink* progress) {
+                               bool withAssociation, IaMissing missing, ProgressSink* progress) {
   PopulationSummaryRow row;
   row.name = name;
   row.units = static_cast<int>(units.size());
@@ -90,7 +90,7 @@ PopulationSummaryRow Summarise(const Dataset& d, const MlgPartition& mlgs,
 
   if (withAssociation && units.size() >= 3) {
     AssociationInput input = PrepareAssociation(d, units);
-    AssociationResult r = IndexOfAssociation(input, ComputeLocusPairSums(input), progress);
+    AssociationResult r = IndexOfAssociation(input, ComputeLocusPairSums(input, missing), progress);
     row.ia = r.ia;
     row.rbarD = r.rbarD;
   }
@@ -186,6 +186,7 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
                                              const PopulationSummaryOptions& options,
                                              ProgressSink* progress) {
   PopulationSummaryResult summary;
+  summary.missing = options.missing;
   std::vector<std::vector<int>> units = PopulationUnits(d, mlgs, options.cloneCorrect);
   if (options.rarefyTo) {
     summary.rarefyTo = *options.rarefyTo;
@@ -209,12 +210,12 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
   for (int p : summary.populationOrder) {
     if (progress && progress->Cancelled()) return summary;
     summary.rows.push_back(Summarise(d, mlgs, units[p], d.populationNames[p], summary.rarefyTo,
-                                     options.withAssociation, nullptr));
+                                     options.withAssociation, options.missing, nullptr));
     all.insert(all.end(), units[p].begin(), units[p].end());
   }
   std::sort(all.begin(), all.end());
-  summary.rows.push_back(
-      Summarise(d, mlgs, all, "Total", summary.rarefyTo, options.withAssociation, progress));
+  summary.rows.push_back(Summarise(d, mlgs, all, "Total", summary.rarefyTo, options.withAssociation,
+                                   options.missing, progress));
   return summary;
 }
 

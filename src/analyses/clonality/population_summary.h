@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "analyses/clonality/index_of_association.h"
 #include "common/progress_sink.h"
 #include "dataset/dataset.h"
 #include "dataset/population_units.h"
@@ -44,6 +45,7 @@ struct PopulationSummaryOptions {
   bool cloneCorrect = false;     // one unit per MLG per population, the first in file order
   bool withAssociation = true;   // Ia and rbarD (the O(N² L) part)
   bool sortPopulations = false;  // rows by population name instead of file order
+  IaMissing missing = IaMissing::kPoppr;  // var(d_j) with missing genotypes
 };
 
 struct PopulationSummaryRow {
@@ -57,6 +59,7 @@ struct PopulationSummaryRow {
 
 struct PopulationSummaryResult {
   int rarefyTo = 0;
+  IaMissing missing = IaMissing::kPoppr;   // the rule Ia and rbarD were computed with
   std::vector<PopulationSummaryRow> rows;  // populations in order, then "Total"
   std::vector<int> populationOrder;        // population index of each row but "Total"
 };

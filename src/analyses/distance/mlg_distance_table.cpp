@@ -26,6 +26,11 @@ int AllelicSum(const Allele* a, const Allele* b, int loci) {
   return sum;
 }
 
+bool Typed(const Allele* a, const Allele* b, int l) {
+  return a[l] != kMissingAllele && a[l + 1] != kMissingAllele && b[l] != kMissingAllele &&
+         b[l + 1] != kMissingAllele;
+}
+
 }  // namespace
 
 MlgDistanceTable::MlgDistanceTable(const Dataset& dataset, const MlgPartition& mlgs,
@@ -40,6 +45,40 @@ MlgDistanceTable::MlgDistanceTable(const Dataset& dataset, const MlgPartition& m
     const Allele* source = dataset.allelesOf(mlgs.representative[m - 1]);
     std::copy(source, source + width_, genotypes_.begin() + static_cast<size_t>(m - 1) * width_);
   }
+  missing_ = std::find(genotypes_.begin(), genotypes_.end(), kMissingAllele) != genotypes_.end();
+  if (!missing_) return;
+  // The largest unhalved distance: two alleles per locus, or twice the
+  // allele-size range of the locus over the MLGs typed there.
+  for (int l = 0; l < loci_; ++l) {
+    if (kind_ == MlgDistanceKind::kAllelic) {
+      farthestSum_ += 2;
+      continue;
+    }
+    int smallest = kMissingAllele, largest = 0;
+    for (int m = 0; m < mlgCount_; ++m) {
+      for (int w = 0; w < 2; ++w) {
+        Allele a = genotypes_[static_cast<size_t>(m) * width_ + 2 * l + w];
+        if (a == kMissingAllele) continue;
+        smallest = std::min<int>(smallest, a);
+        largest = std::max<int>(largest, a);
+      }
+    }
+    if (largest >= smallest) farthestSum_ += 2 * (largest - smallest);
+  }
+}
+
+double MlgDistanceTable::ScaledDistance(const Allele* a, const Allele* b) const {
+  int sum = 0, typed = 0;
+  for (int l = 0; l < 2 * loci_; l += 2) {
+    if (!Typed(a, b, l)) continue;
+    ++typed;
+    sum += kind_ == MlgDistanceKind::kAllelic
+               ? AllelicSum(a + l, b + l, 1)
+               : PairwiseMatrices::MicrosatDistanceSum(a + l, b + l, 1);
+  }
+  if (typed == 0) return Finish(farthestSum_);
+  if (typed == loci_) return Finish(sum);
+  return Finish(sum) * loci_ / typed;
 }
 
 double MlgDistanceTable::Finish(int unhalvedSum) const {
@@ -52,6 +91,7 @@ double MlgDistanceTable::Distance(int j, int k) const {
   if (j == k) return 0.0;
   const Allele* a = genotype(std::min(j, k));
   const Allele* b = genotype(std::max(j, k));
+  if (missing_) return ScaledDistance(a, b);
   int sum = kind_ == MlgDistanceKind::kAllelic ? AllelicSum(a, b, loci_)
                                                : PairwiseMatrices::MicrosatDistanceSum(a, b, loci_);
   return Finish(sum);
@@ -59,7 +99,10 @@ double MlgDistanceTable::Distance(int j, int k) const {
 
 void MlgDistanceTable::FillRow(int j, int first, std::vector<double>& row) const {
   const Allele* a = genotype(j);
-  if (kind_ == MlgDistanceKind::kAllelic) {
+  if (missing_) {
+    for (int k = first; k <= mlgCount_; ++k)
+      row[k - 1] = k == j ? 0.0 : ScaledDistance(a, genotype(k));
+  } else if (kind_ == MlgDistanceKind::kAllelic) {
     for (int k = first; k <= mlgCount_; ++k)
       row[k - 1] = k == j ? 0.0 : Finish(AllelicSum(a, genotype(k), loci_));
   } else {

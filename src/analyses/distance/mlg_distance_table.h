@@ -15,6 +15,17 @@
 //     haploids, rounded half to even.
 // Cell [j][k] of the matrices (j < k) equals Distance(j, k); the table also
 // gives the lower triangle, by symmetry, for the full-matrix file.
+//
+// Missing alleles (as poppr scales its allelic distance): a locus where
+// either genotype lacks an allele is left out, and the sum over the Lt loci
+// typed in both is scaled to all L loci, d = d(typed loci) · L / Lt, so that
+// distances between fully and partly typed genotypes stay on one scale (the
+// distance a pair would have if the untyped loci differed as the typed ones
+// do). Two genotypes with no locus typed in both are placed as far apart as
+// any two can be: 2L alleles (L for haploids) for the allelic distance, the
+// sum over loci of twice the locus's allele-size range for the size
+// distance, so that lineages never join on no evidence. Datasets without
+// missing alleles give exactly the unscaled values above.
 #include <cstdint>
 #include <vector>
 
@@ -52,12 +63,16 @@ class MlgDistanceTable : public MlgDistanceRows {
     return genotypes_.data() + static_cast<size_t>(m - 1) * width_;
   }
   double Finish(int unhalvedSum) const;
+  // The distance of a pair when the dataset has missing alleles.
+  double ScaledDistance(const Allele* a, const Allele* b) const;
 
   MlgDistanceKind kind_;
   int mlgCount_ = 0;
   int loci_ = 0;
   int width_ = 0;  // 2L allele codes per MLG
   bool haploid_ = false;
+  bool missing_ = false;  // some allele of some MLG is missing
+  int farthestSum_ = 0;   // unhalved distance of a pair with no locus typed in both
   std::vector<Allele> genotypes_;
 };
 

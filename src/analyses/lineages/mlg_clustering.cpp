@@ -1,56 +1,77 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analyses/lineages/mlg_clustering.h"
 
+#include <algorithm>
 #include <map>
+
+#include "numeric/random.h"
 
 namespace vireltan {
 
 namespace {
 
 // The linkage distances between the current groups, upper triangle only,
-// addressed by the row of each group's smallest MLG (0-based). For the
-// average linkage a cell holds the sum of the MLG distances between the two
-// groups: sums of whole and half numbers are exact in a double, and the mean
-// is taken only when groups are compared. This G^2/2 matrix is what bounds
-// the size of the problem (100 MB at G = 5,000).
+// addressed by the row of each group's first member (0-based, rows in the
+// tie order). Farthest and nearest linkage keep distances of the table
+// (whole or half numbers, or proportions of loci: a float holds them as
+// closely as the comparisons need, and max/min never create new values), so
+// their cells are floats. For the average linkage a cell holds the weighted
+// sum of the distances between the two groups, a double; the mean is taken
+// only when groups are compared. This G^2/2 matrix is what bounds the size
+// of the problem.
+template <typename Cell>
 class LinkageMatrix {
  public:
-  LinkageMatrix(int g) : g_(g), cells_(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) / 2) {}
-  double& at(int i, int j) {  // i < j
+  explicit LinkageMatrix(int g) : g_(g), cells_(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) / 2) {}
+  Cell& at(int i, int j) {  // i < j
     return cells_[static_cast<size_t>(i) * g_ - static_cast<size_t>(i) * (i + 1) / 2 + (j - i - 1)];
   }
-  double* row(int i) {  // cells (i, i+1) .. (i, g-1)
+  Cell* row(int i) {  // cells (i, i+1) .. (i, g-1)
     return &at(i, i + 1);
   }
 
  private:
   int g_;
-  std::vector<double> cells_;
+  std::vector<Cell> cells_;
 };
 
+// Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based).
+template <typename Cell>
 class Clusterer {
  public:
-  Clusterer(const MlgDistanceRows& table, Linkage linkage)
-      : g_(table.mlgCount()),
+  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight)
+      : g_(static_cast<int>(mlgOfRow.size())),
         linkage_(linkage),
+        mlgOfRow_(std::move(mlgOfRow)),
         matrix_(g_),
-        size_(g_, 1),
+        size_(std::move(weight)),
         active_(g_, 1),
         parent_(g_),
         nearest_(g_, -1),
-        nearestKey_(g_, 0) {
+        nearestKey_(g_, 0) {}
+
+  Status Fill(const MlgDistanceRows& table, ProgressSink& progress) {
+    std::vector<int> rowOfMlg(static_cast<size_t>(g_));
+    for (int r = 0; r < g_; ++r) rowOfMlg[mlgOfRow_[r]] = r;
     std::vector<double> row(static_cast<size_t>(g_), 0.0);
-    for (int i = 0; i + 1 < g_; ++i) {
-      table.FillRow(i + 1, i + 2, row);
-      double* cells = matrix_.row(i);
-      for (int j = i + 1; j < g_; ++j) cells[j - i - 1] = row[j];
+    const bool average = linkage_ == Linkage::kAverage;
+    for (int m = 0; m + 1 < g_; ++m) {
+      if (progress.Cancelled()) return Status::Cancelled();
+      table.FillRow(m + 1, m + 2, row);
+      for (int k = m + 1; k < g_; ++k) {
+        int a = rowOfMlg[m], b = rowOfMlg[k];
+        if (a > b) std::swap(a, b);
+        matrix_.at(a, b) = static_cast<Cell>(average ? row[k] * size_[a] * size_[b] : row[k]);
+      }
     }
     for (int i = 0; i < g_; ++i) parent_[i] = i;
     for (int i = 0; i + 1 < g_; ++i) FindNearest(i);
+    return Status::Ok();
   }
 
-  // Merges groups while the closest pair is at most `threshold` apart.
-  Status Run(double threshold, ProgressSink& progress) {
+  // Merges groups while the closest pair is at most `threshold` apart;
+  // `tied` collects the rows met in ties (farthest and average linkage).
+  Status Run(double threshold, ProgressSink& progress, std::vector<char>* tied) {
     int shown = -1;
     for (int merges = 0; merges + 1 < g_; ++merges) {
       if (progress.Cancelled()) return Status::Cancelled();
@@ -59,6 +80,7 @@ class Clusterer {
         if (active_[i] && nearest_[i] >= 0 && (best < 0 || nearestKey_[i] < nearestKey_[best]))
           best = i;
       if (best < 0 || !(nearestKey_[best] <= threshold)) break;
+      if (tied && linkage_ != Linkage::kNearest) NoteTies(best, nearest_[best], *tied);
       Merge(best, nearest_[best]);
       int percent = static_cast<int>(100.0 * merges / g_);
       if (percent != shown) progress.SetPosition(shown = percent);
@@ -66,23 +88,47 @@ class Clusterer {
     return Status::Ok();
   }
 
-  // Smallest MLG row of the group holding row m.
-  int Root(int m) const {
-    while (parent_[m] != m) m = parent_[m];
-    return m;
+  // First row of the group holding row r.
+  int Root(int r) const {
+    while (parent_[r] != r) r = parent_[r];
+    return r;
   }
+  int mlgOfRow(int r) const { return mlgOfRow_[r]; }
 
  private:
   double Key(int i, int j) {  // i < j
     double cell = matrix_.at(i, j);
     if (linkage_ != Linkage::kAverage) return cell;
-    return cell / (static_cast<double>(size_[i]) * size_[j]);
+    return cell / (size_[i] * size_[j]);
+  }
+  double KeyAny(int i, int j) { return i < j ? Key(i, j) : Key(j, i); }
+
+  // Another active pair at the height of the merge (i, j) that shares i or
+  // j: the order of the two merges might matter. Marks the rows of the
+  // groups concerned.
+  void NoteTies(int i, int j, std::vector<char>& tied) {
+    const double h = Key(i, j);
+    bool any = false;
+    for (int k = 0; k < g_; ++k) {
+      if (!active_[k] || k == i || k == j) continue;
+      if (KeyAny(i, k) == h || KeyAny(j, k) == h) {
+        any = true;
+        MarkGroup(k, tied);
+      }
+    }
+    if (!any) return;
+    MarkGroup(i, tied);
+    MarkGroup(j, tied);
+  }
+  void MarkGroup(int root, std::vector<char>& tied) const {
+    for (int r = 0; r < g_; ++r)
+      if (Root(r) == root) tied[r] = 1;
   }
 
   // The closest active group after row i (ties: the smallest row).
   void FindNearest(int i) {
     nearest_[i] = -1;
-    const double* cells = matrix_.row(i);
+    const Cell* cells = matrix_.row(i);
     const bool average = linkage_ == Linkage::kAverage;
     const double si = size_[i];
     double best = 0;
@@ -97,7 +143,7 @@ class Clusterer {
     nearestKey_[i] = best;
   }
 
-  double Combine(double a, double b) const {
+  Cell Combine(Cell a, Cell b) const {
     switch (linkage_) {
       case Linkage::kFarthest:
         return a > b ? a : b;
@@ -116,8 +162,8 @@ class Clusterer {
   void Merge(int i, int j) {
     for (int k = 0; k < g_; ++k) {
       if (!active_[k] || k == i || k == j) continue;
-      double& ki = k < i ? matrix_.at(k, i) : matrix_.at(i, k);
-      double kj = k < j ? matrix_.at(k, j) : matrix_.at(j, k);
+      Cell& ki = k < i ? matrix_.at(k, i) : matrix_.at(i, k);
+      Cell kj = k < j ? matrix_.at(k, j) : matrix_.at(j, k);
       ki = Combine(ki, kj);
     }
     size_[i] += size_[j];
@@ -141,13 +187,96 @@ class Clusterer {
 
   int g_;
   Linkage linkage_;
-  LinkageMatrix matrix_;
-  std::vector<int> size_;
+  std::vector<int> mlgOfRow_;
+  LinkageMatrix<Cell> matrix_;
+  std::vector<double> size_;  // weight of each group: units, or MLGs
   std::vector<char> active_;
   std::vector<int> parent_;
   std::vector<int> nearest_;
   std::vector<double> nearestKey_;
 };
+
+// Groups as MLL numbers per MLG (0-based index), numbered by smallest MLG.
+template <typename Cell>
+std::vector<int> LabelsOf(const Clusterer<Cell>& c, int g) {
+  std::vector<int> firstMlgOfRoot(static_cast<size_t>(g), -1);
+  for (int r = 0; r < g; ++r) {
+    int root = c.Root(r);
+    int m = c.mlgOfRow(r);
+    if (firstMlgOfRoot[root] < 0 || m < firstMlgOfRoot[root]) firstMlgOfRoot[root] = m;
+  }
+  std::vector<int> firstOfMlg(static_cast<size_t>(g));
+  for (int r = 0; r < g; ++r) firstOfMlg[c.mlgOfRow(r)] = firstMlgOfRoot[c.Root(r)];
+  std::vector<int> label(static_cast<size_t>(g), 0), lineageOfFirst(static_cast<size_t>(g), 0);
+  int count = 0;
+  for (int m = 0; m < g; ++m) {  // the first MLG of a group is met before the others
+    int& l = lineageOfFirst[firstOfMlg[m]];
+    if (l == 0) l = ++count;
+    label[m] = l;
+  }
+  return label;
+}
+
+template <typename Cell>
+Status RunOnce(const MlgDistanceRows& table, Linkage linkage, const std::vector<int>& mlgOfRow,
+               const std::vector<double>& weightOfMlg, double threshold, ProgressSink& progress,
+               std::vector<int>& labels, std::vector<char>* tiedMlgs) {
+  const int g = static_cast<int>(mlgOfRow.size());
+  std::vector<double> weight(static_cast<size_t>(g));
+  for (int r = 0; r < g; ++r) weight[r] = weightOfMlg[mlgOfRow[r]];
+  Clusterer<Cell> clusterer(linkage, mlgOfRow, std::move(weight));
+  if (Status filled = clusterer.Fill(table, progress); !filled) return filled;
+  std::vector<char> tiedRows;
+  if (tiedMlgs) tiedRows.assign(static_cast<size_t>(g), 0);
+  if (Status run = clusterer.Run(threshold, progress, tiedMlgs ? &tiedRows : nullptr); !run)
+    return run;
+  labels = LabelsOf(clusterer, g);
+  if (tiedMlgs) {
+    tiedMlgs->assign(static_cast<size_t>(g), 0);
+    for (int r = 0; r < g; ++r) (*tiedMlgs)[mlgOfRow[r]] = tiedRows[r];
+  }
+  return Status::Ok();
+}
+
+Status RunOnceAnyCell(const MlgDistanceRows& table, Linkage linkage,
+                      const std::vector<int>& mlgOfRow, const std::vector<double>& weightOfMlg,
+                      double threshold, ProgressSink& progress, std::vector<int>& labels,
+                      std::vector<char>* tiedMlgs) {
+  if (linkage == Linkage::kAverage)
+    return RunOnce<double>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
+                           tiedMlgs);
+  return RunOnce<float>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
+                        tiedMlgs);
+}
+
+// MLGs (0-based) whose group differs between two labellings: the MLGs
+// sharing m's group are not the same set.
+std::vector<char> Regrouped(const std::vector<int>& a, const std::vector<int>& b) {
+  const size_t g = a.size();
+  std::map<int, int> sizeA, sizeB;
+  std::map<std::pair<int, int>, int> sizeBoth;
+  for (size_t m = 0; m < g; ++m) {
+    ++sizeA[a[m]];
+    ++sizeB[b[m]];
+    ++sizeBoth[{a[m], b[m]}];
+  }
+  std::vector<char> out(g, 0);
+  for (size_t m = 0; m < g; ++m) {
+    int both = sizeBoth[{a[m], b[m]}];
+    out[m] = !(both == sizeA[a[m]] && both == sizeB[b[m]]);
+  }
+  return out;
+}
+
+LineagePartition PartitionOf(const std::vector<int>& labels) {
+  LineagePartition out;
+  out.lineageOfMlg = labels;
+  for (int l : labels) out.lineageCount = std::max(out.lineageCount, l);
+  out.members.assign(static_cast<size_t>(out.lineageCount), {});
+  for (size_t m = 0; m < labels.size(); ++m)
+    out.members[labels[m] - 1].push_back(static_cast<int>(m) + 1);
+  return out;
+}
 
 }  // namespace
 
@@ -188,25 +317,117 @@ bool ParseDistanceKind(const std::string& word, MlgDistanceKind& kind) {
   return true;
 }
 
+const char* TieRuleName(TieRule rule) {
+  return rule == TieRule::kPoppr ? "poppr" : "lowest-mlg";
+}
+
+bool ParseTieRule(const std::string& word, TieRule& rule) {
+  if (word == "poppr") {
+    rule = TieRule::kPoppr;
+  } else if (word == "lowest-mlg") {
+    rule = TieRule::kLowestMlg;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* AverageWeightName(AverageWeight weight) {
+  return weight == AverageWeight::kUnits ? "units" : "mlgs";
+}
+
+bool ParseAverageWeight(const std::string& word, AverageWeight& weight) {
+  if (word == "units") {
+    weight = AverageWeight::kUnits;
+  } else if (word == "mlgs") {
+    weight = AverageWeight::kMlgs;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void SetUnitsOfMlgs(const MlgPartition& mlgs, ClusterOptions& options) {
+  options.units = mlgs.cloneSize;
+  options.firstUnit.assign(static_cast<size_t>(mlgs.mlgCount), -1);
+  for (int su = 0; su < static_cast<int>(mlgs.mlgOfSu.size()); ++su) {
+    int& first = options.firstUnit[mlgs.mlgOfSu[su] - 1];
+    if (first < 0) first = su;
+  }
+}
+
+double ClusteringBytes(double g, Linkage linkage) {
+  const double cell = linkage == Linkage::kAverage ? 8 : 4;
+  // The triangle, the per-group records (about 40 bytes) and a row of the
+  // table (8 bytes per MLG).
+  return g * (g - 1) / 2 * cell + 48 * g;
+}
+
+Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, double threshold,
+                   ProgressSink& progress, LineagePartition& result) {
+  const int g = table.mlgCount();
+  std::vector<double> weight(static_cast<size_t>(g), 1.0);
+  if (options.linkage == Linkage::kAverage && options.average == AverageWeight::kUnits &&
+      static_cast<int>(options.units.size()) == g)
+    for (int m = 0; m < g; ++m) weight[m] = options.units[m];
+  std::vector<int> order(static_cast<size_t>(g));
+  for (int m = 0; m < g; ++m) order[m] = m;
+  if (options.ties == TieRule::kPoppr && static_cast<int>(options.firstUnit.size()) == g)
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return options.firstUnit[a] < options.firstUnit[b]; });
+
+  std::vector<int> labels;
+  std::vector<char> tied;
+  const bool check = options.linkage != Linkage::kNearest;
+  if (Status run = RunOnceAnyCell(table, options.linkage, order, weight, threshold, progress,
+                                  labels, check ? &tied : nullptr);
+      !run)
+    return run;
+  LineagePartition out = PartitionOf(labels);
+
+  TieCheck& ties = out.ties;
+  ties.tiesMet = std::find(tied.begin(), tied.end(), 1) != tied.end();
+  if (ties.tiesMet) {
+    // Other orders of the groups: the reverse, and shuffles of fixed seed
+    // (the same data give the same report).
+    std::vector<char> regrouped(static_cast<size_t>(g), 0);
+    RandomGenerator shuffler(20240611u);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      std::vector<int> other = order;
+      if (attempt == 0) {
+        std::reverse(other.begin(), other.end());
+      } else {
+        for (int i = g - 1; i > 0; --i) std::swap(other[i], other[shuffler.Below(i + 1)]);
+      }
+      std::vector<int> otherLabels;
+      if (Status run = RunOnceAnyCell(table, options.linkage, other, weight, threshold, progress,
+                                      otherLabels, nullptr);
+          !run)
+        return run;
+      ++ties.ordersTried;
+      std::vector<char> differ = Regrouped(labels, otherLabels);
+      for (int m = 0; m < g; ++m) regrouped[m] |= differ[m];
+    }
+    ties.changes = std::find(regrouped.begin(), regrouped.end(), 1) != regrouped.end();
+    const std::vector<char>& named = ties.changes ? regrouped : tied;
+    for (int m = 0; m < g; ++m)
+      if (named[m]) ties.mlgs.push_back(m + 1);
+  }
+  result = std::move(out);
+  return Status::Ok();
+}
+
 Status ClusterMlgs(const MlgDistanceRows& table, Linkage linkage, double threshold,
                    ProgressSink& progress, LineagePartition& result) {
   const int g = table.mlgCount();
-  Clusterer clusterer(table, linkage);
-  if (Status run = clusterer.Run(threshold, progress); !run) return run;
-  LineagePartition out;
-  out.lineageOfMlg.assign(static_cast<size_t>(g), 0);
-  std::vector<int> lineageOfRoot(static_cast<size_t>(g), 0);
-  for (int m = 0; m < g; ++m) {
-    int root = clusterer.Root(m);
-    if (lineageOfRoot[root] == 0) {
-      // Roots are met in ascending order of their smallest MLG: m itself.
-      lineageOfRoot[root] = ++out.lineageCount;
-      out.members.emplace_back();
-    }
-    out.lineageOfMlg[m] = lineageOfRoot[root];
-    out.members[lineageOfRoot[root] - 1].push_back(m + 1);
-  }
-  result = std::move(out);
+  std::vector<int> order(static_cast<size_t>(g));
+  for (int m = 0; m < g; ++m) order[m] = m;
+  std::vector<int> labels;
+  if (Status run = RunOnceAnyCell(table, linkage, order, std::vector<double>(order.size(), 1.0),
+                                  threshold, progress, labels, nullptr);
+      !run)
+    return run;
+  result = PartitionOf(labels);
   return Status::Ok();
 }
 

@@ -15,8 +15,21 @@
 //   - nearest neighbour (single linkage): the smallest, so MLLs are the
 //     groups connected by chains of MLG pairs at most T apart.
 // The tree is built by merging the closest pair of groups step by step.
-// When several pairs are equally close the pair whose smallest MLG numbers
-// (a, b), a < b, come first is merged, so the result is fully determined.
+// With whole-number distances several pairs are often equally close, and
+// for farthest and average linkage the order of such tied merges can decide
+// the groups. Two rules fix the order, so that the result is determined:
+//   - poppr's (the default): the groups are taken in the order of their
+//     first sampling unit in the file, and the first closest pair met in
+//     that order (smallest first group, then smallest second) is merged, the
+//     merged group keeping the place of the first: merging units in file
+//     order, identical units first, as poppr's mlg.filter is documented to.
+//     It gives poppr's groups wherever the order of tied merges does not
+//     decide and in many cases where it does, not in all (poppr's exact
+//     order is not documented): the tie line tells the user when it decides;
+//   - lowest MLG: the same with the groups in MLG-number order.
+// Average linkage weighs by units (poppr's: the mean over pairs of sampling
+// units, so a large clone counts for its size) or by MLGs (the mean over
+// pairs of MLGs). Nearest linkage gives the same groups whatever the order.
 // MLLs are numbered 1, 2, ... in the order of their smallest MLG number.
 #include <string>
 #include <vector>
@@ -36,18 +49,63 @@ bool ParseLinkage(const std::string& word, Linkage& linkage);
 const char* DistanceKindName(MlgDistanceKind kind);
 bool ParseDistanceKind(const std::string& word, MlgDistanceKind& kind);
 
+enum class TieRule { kPoppr, kLowestMlg };
+enum class AverageWeight { kUnits, kMlgs };
+// "poppr", "lowest-mlg"; "units", "mlgs" (the words of the command line).
+const char* TieRuleName(TieRule rule);
+bool ParseTieRule(const std::string& word, TieRule& rule);
+const char* AverageWeightName(AverageWeight weight);
+bool ParseAverageWeight(const std::string& word, AverageWeight& weight);
+
+struct ClusterOptions {
+  Linkage linkage = Linkage::kFarthest;
+  TieRule ties = TieRule::kPoppr;
+  AverageWeight average = AverageWeight::kUnits;
+  // Per MLG (index m-1): its sampling units (clone size) and the file
+  // position (0-based) of its first unit. Empty: one unit each, first units
+  // in MLG order.
+  std::vector<int> units;
+  std::vector<int> firstUnit;
+};
+
+// Fills `units` and `firstUnit` from the MLGs of the dataset.
+void SetUnitsOfMlgs(const MlgPartition& mlgs, ClusterOptions& options);
+
+// Whether the order of tied merges decided the groups (farthest and average
+// linkage). A tie is "met" when a merge at distance h had another pair
+// at h sharing one of its two groups; the clustering is then run again in
+// other orders of the groups (the reverse one and three shuffles of fixed
+// seed) and the groups compared.
+struct TieCheck {
+  bool tiesMet = false;
+  bool changes = false;   // some other order gave other groups
+  int ordersTried = 0;    // other orders run
+  std::vector<int> mlgs;  // MLGs grouped otherwise (changes) or met in ties, ascending
+};
+
 struct LineagePartition {
   int lineageCount = 0;                   // number of MLLs
   std::vector<int> lineageOfMlg;          // MLL number (1..) of MLG m at index m-1
   std::vector<std::vector<int>> members;  // MLG numbers of MLL l at index l-1, ascending
+  TieCheck ties;
 };
 
 // Clusters the G MLGs of `table` and cuts the tree at `threshold`. Holds the
-// G(G-1)/2 linkage distances in memory (8 bytes each: 100 MB for 5,000 MLGs)
-// and costs O(G^2) time in practice, O(G^3) at worst. Polls `progress` for
-// cancellation.
+// G(G-1)/2 linkage distances in memory once (4 bytes each for farthest and
+// nearest linkage, whose cells are distances of the table; 8 for average
+// linkage, whose cells are sums: 50 or 100 MB for 5,000 MLGs, see
+// ClusteringBytes) and costs O(G^2 L) to fill, O(G^2) time to merge in
+// practice, O(G^3) at worst; ties met cost up to four more runs. Polls
+// `progress` for cancellation at every row and merge.
+Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, double threshold,
+                   ProgressSink& progress, LineagePartition& result);
+// The same with ties to the lowest MLG numbers, MLGs weighing one each, and
+// no tie check.
 Status ClusterMlgs(const MlgDistanceRows& table, Linkage linkage, double threshold,
                    ProgressSink& progress, LineagePartition& result);
+
+// Bytes the clustering of g MLGs holds at once (the memory guard's estimate).
+double ClusteringBytes(double g, Linkage linkage);
 
 // The threshold suggestion: the middle of the widest gap between two
 // consecutive distinct values among the smaller half (the ceil(P/2)

@@ -59,8 +59,41 @@ constexpr igraph_uint_t kLayoutSeed = 20260101;
 
 }  // namespace
 
+const char* NetworkTiesName(NetworkTies ties) {
+  switch (ties) {
+    case NetworkTies::kAll:
+      return "all";
+    case NetworkTies::kPoppr:
+      return "poppr";
+    case NetworkTies::kNone:
+      return "none";
+  }
+  return "";
+}
+
+bool ParseNetworkTies(const std::string& word, NetworkTies& ties) {
+  for (NetworkTies t : {NetworkTies::kAll, NetworkTies::kPoppr, NetworkTies::kNone}) {
+    if (word == NetworkTiesName(t)) {
+      ties = t;
+      return true;
+    }
+  }
+  return false;
+}
+
+double SpanningNetworkBytes(double n) {
+  // The float triangle, a row of the table (8 bytes per node) and the
+  // per-node records of the tree, tie search and layout (about 100 bytes).
+  return n * (n - 1) / 2 * 4 + 108 * n;
+}
+
 Status BuildSpanningNetwork(const MlgDistanceRows& distances, ProgressSink& progress,
                             SpanningNetwork& network) {
+  return BuildSpanningNetwork(distances, NetworkTies::kAll, progress, network);
+}
+
+Status BuildSpanningNetwork(const MlgDistanceRows& distances, NetworkTies ties,
+                            ProgressSink& progress, SpanningNetwork& network) {
   QuietIgraphErrors quiet;
   const int n = distances.mlgCount();
   SpanningNetwork out;
@@ -72,82 +105,120 @@ Status BuildSpanningNetwork(const MlgDistanceRows& distances, ProgressSink& prog
   }
   progress.SetPosition(0);
 
-  // The complete graph, edges in row order (j < k), with its distances.
-  const igraph_integer_t pairs = static_cast<igraph_integer_t>(n) * (n - 1) / 2;
-  IntVector edges;
-  RealVector weights;
-  if (igraph_vector_int_init(&edges.v, 2 * pairs) != IGRAPH_SUCCESS)
-    return IgraphFailure("the edge list");
-  edges.made = true;
-  if (igraph_vector_init(&weights.v, pairs) != IGRAPH_SUCCESS) return IgraphFailure("the weights");
-  weights.made = true;
-  // The full distance matrix serves the tie search below (n^2 doubles).
-  std::vector<double> d(static_cast<size_t>(n) * n, 0.0);
-  std::vector<double> row(static_cast<size_t>(n), 0.0);
-  igraph_integer_t e = 0;
-  for (int j = 1; j < n; ++j) {
-    if (progress.Cancelled()) return Status::Cancelled();
-    distances.FillRow(j, j + 1, row);
-    for (int k = j + 1; k <= n; ++k, ++e) {
-      VECTOR(edges.v)[2 * e] = j - 1;
-      VECTOR(edges.v)[2 * e + 1] = k - 1;
-      VECTOR(weights.v)[e] = row[k - 1];
-      d[static_cast<size_t>(j - 1) * n + (k - 1)] = row[k - 1];
-      d[static_cast<size_t>(k - 1) * n + (j - 1)] = row[k - 1];
+  // The distances once, upper triangle as floats (whole or half numbers,
+  // or proportions of loci).
+  std::vector<float> triangle(static_cast<size_t>(n) * (n - 1) / 2);
+  auto cell = [&](int u, int v) -> float& {  // u != v, 0-based
+    if (u > v) std::swap(u, v);
+    return triangle[static_cast<size_t>(u) * n - static_cast<size_t>(u) * (u + 1) / 2 +
+                    (v - u - 1)];
+  };
+  {
+    std::vector<double> row(static_cast<size_t>(n), 0.0);
+    for (int j = 1; j < n; ++j) {
+      if (progress.Cancelled()) return Status::Cancelled();
+      distances.FillRow(j, j + 1, row);
+      for (int k = j + 1; k <= n; ++k) cell(j - 1, k - 1) = static_cast<float>(row[k - 1]);
     }
   }
-  Graph complete;
-  if (igraph_create(&complete.g, &edges.v, n, IGRAPH_UNDIRECTED) != IGRAPH_SUCCESS)
-    return IgraphFailure("the complete graph");
-  complete.made = true;
-  IntVector treeEdges;
-  if (igraph_vector_int_init(&treeEdges.v, 0) != IGRAPH_SUCCESS) return IgraphFailure("the tree");
-  treeEdges.made = true;
-  if (igraph_minimum_spanning_tree(&complete.g, &treeEdges.v, &weights.v) != IGRAPH_SUCCESS)
-    return IgraphFailure("the minimum spanning tree");
-  progress.SetPosition(30);
+  progress.SetPosition(20);
 
-  // The tree as adjacency lists.
+  // Prim's tree in O(n^2): the node closest to the tree joins next (ties to
+  // the lowest node, and to the lowest tree node it hangs from).
+  std::vector<float> key(static_cast<size_t>(n), std::numeric_limits<float>::infinity());
+  std::vector<int> parent(static_cast<size_t>(n), -1);
+  std::vector<char> inTree(static_cast<size_t>(n), 0);
   std::vector<std::vector<std::pair<int, double>>> tree(static_cast<size_t>(n));
-  for (igraph_integer_t i = 0; i < igraph_vector_int_size(&treeEdges.v); ++i) {
-    igraph_integer_t id = VECTOR(treeEdges.v)[i];
-    int a = static_cast<int>(IGRAPH_FROM(&complete.g, id));
-    int b = static_cast<int>(IGRAPH_TO(&complete.g, id));
-    double w = VECTOR(weights.v)[id];
-    tree[a].push_back({b, w});
-    tree[b].push_back({a, w});
-    out.treeWeight += w;
-    ++out.treeEdgeCount;
-  }
-
-  // From each node, the longest edge on the tree path to every other node;
-  // an edge at exactly that distance belongs to some minimum spanning tree.
-  std::vector<double> longest(static_cast<size_t>(n));
-  std::vector<int> stack;
-  std::vector<char> seen(static_cast<size_t>(n));
-  for (int u = 0; u < n; ++u) {
-    if (progress.Cancelled()) return Status::Cancelled();
-    std::fill(seen.begin(), seen.end(), 0);
-    longest[u] = 0;
-    seen[u] = 1;
-    stack.assign(1, u);
-    while (!stack.empty()) {
-      int v = stack.back();
-      stack.pop_back();
-      for (auto [w, weight] : tree[v]) {
-        if (seen[w]) continue;
-        seen[w] = 1;
-        longest[w] = std::max(longest[v], weight);
-        stack.push_back(w);
+  std::vector<std::pair<int, int>> treeEdges;
+  key[0] = 0;
+  for (int step = 0; step < n; ++step) {
+    if (step % 256 == 0 && progress.Cancelled()) return Status::Cancelled();
+    int u = -1;
+    for (int v = 0; v < n; ++v)
+      if (!inTree[v] && (u < 0 || key[v] < key[u])) u = v;
+    if (u < 0) break;  // never: a node is left at every step
+    inTree[u] = 1;
+    if (parent[u] >= 0) {
+      const double w = cell(u, parent[u]);
+      tree[u].push_back({parent[u], w});
+      tree[parent[u]].push_back({u, w});
+      treeEdges.push_back({std::min(u, parent[u]), std::max(u, parent[u])});
+      out.treeWeight += w;
+      ++out.treeEdgeCount;
+    }
+    for (int v = 0; v < n; ++v) {
+      if (inTree[v] || v == u) continue;
+      const float d = cell(u, v);
+      if (d < key[v]) {
+        key[v] = d;
+        parent[v] = u;
       }
     }
-    for (int v = u + 1; v < n; ++v) {
-      double duv = d[static_cast<size_t>(u) * n + v];
-      if (seen[v] && duv <= longest[v]) out.edges.push_back({u + 1, v + 1, duv});
+  }
+  std::sort(treeEdges.begin(), treeEdges.end());
+  auto isTreeEdge = [&](int u, int v) {
+    return std::binary_search(treeEdges.begin(), treeEdges.end(), std::make_pair(u, v));
+  };
+  progress.SetPosition(40);
+
+  switch (ties) {
+    case NetworkTies::kNone:
+      for (auto [u, v] : treeEdges) out.edges.push_back({u + 1, v + 1, cell(u, v), true});
+      break;
+    case NetworkTies::kPoppr: {
+      // At each node, every edge at its shortest distance to another node.
+      std::vector<float> shortest(static_cast<size_t>(n), std::numeric_limits<float>::infinity());
+      for (int u = 0; u < n; ++u)
+        for (int v = u + 1; v < n; ++v) {
+          const float d = cell(u, v);
+          shortest[u] = std::min(shortest[u], d);
+          shortest[v] = std::min(shortest[v], d);
+        }
+      for (int u = 0; u < n; ++u) {
+        if (u % 256 == 0 && progress.Cancelled()) return Status::Cancelled();
+        for (int v = u + 1; v < n; ++v) {
+          const float d = cell(u, v);
+          const bool treeEdge = isTreeEdge(u, v);
+          if (treeEdge || d == shortest[u] || d == shortest[v])
+            out.edges.push_back({u + 1, v + 1, d, treeEdge});
+        }
+      }
+      break;
+    }
+    case NetworkTies::kAll: {
+      // From each node, the longest edge on the tree path to every other
+      // node; an edge at exactly that distance belongs to some minimum
+      // spanning tree.
+      std::vector<double> longest(static_cast<size_t>(n));
+      std::vector<int> stack;
+      std::vector<char> seen(static_cast<size_t>(n));
+      for (int u = 0; u < n; ++u) {
+        if (progress.Cancelled()) return Status::Cancelled();
+        std::fill(seen.begin(), seen.end(), 0);
+        longest[u] = 0;
+        seen[u] = 1;
+        stack.assign(1, u);
+        while (!stack.empty()) {
+          int v = stack.back();
+          stack.pop_back();
+          for (auto [w, weight] : tree[v]) {
+            if (seen[w]) continue;
+            seen[w] = 1;
+            longest[w] = std::max(longest[v], weight);
+            stack.push_back(w);
+          }
+        }
+        for (int v = u + 1; v < n; ++v) {
+          const double duv = cell(u, v);
+          if (seen[v] && duv <= longest[v])
+            out.edges.push_back({u + 1, v + 1, duv, isTreeEdge(u, v)});
+        }
+      }
+      break;
     }
   }
-  d.clear();
-  d.shrink_to_fit();
+  triangle.clear();
+  triangle.shrink_to_fit();
   progress.SetPosition(60);
 
   // Force-directed layout of the network itself.
@@ -184,8 +255,8 @@ Status BuildSpanningNetwork(const MlgDistanceRows& distances, ProgressSink& prog
 GroupDistanceRows::GroupDistanceRows(const MlgDistanceRows& mlgDistances,
                                      const std::vector<int>& groupOfMlg, int groupCount)
     : n_(groupCount),
-      matrix_(static_cast<size_t>(groupCount) * groupCount,
-              std::numeric_limits<double>::infinity()) {
+      matrix_(static_cast<size_t>(groupCount) * (groupCount > 0 ? groupCount - 1 : 0) / 2,
+              std::numeric_limits<float>::infinity()) {
   const int g = mlgDistances.mlgCount();
   std::vector<double> row(static_cast<size_t>(g), 0.0);
   for (int j = 1; j < g; ++j) {
@@ -194,16 +265,18 @@ GroupDistanceRows::GroupDistanceRows(const MlgDistanceRows& mlgDistances,
     for (int k = j + 1; k <= g; ++k) {
       const int b = groupOfMlg[k - 1] - 1;
       if (a == b) continue;
-      double& ab = matrix_[static_cast<size_t>(a) * n_ + b];
-      ab = std::min(ab, row[k - 1]);
-      matrix_[static_cast<size_t>(b) * n_ + a] = ab;
+      float& ab = a < b ? at(a, b) : at(b, a);
+      ab = std::min(ab, static_cast<float>(row[k - 1]));
     }
   }
-  for (int a = 0; a < n_; ++a) matrix_[static_cast<size_t>(a) * n_ + a] = 0;
 }
 
 void GroupDistanceRows::FillRow(int j, int first, std::vector<double>& row) const {
-  for (int k = first; k <= n_; ++k) row[k - 1] = matrix_[static_cast<size_t>(j - 1) * n_ + k - 1];
+  const int a = j - 1;
+  for (int k = first; k <= n_; ++k) {
+    const int b = k - 1;
+    row[k - 1] = a == b ? 0.0 : a < b ? at(a, b) : at(b, a);
+  }
 }
 
 }  // namespace vireltan

@@ -6,11 +6,18 @@
 // minimum spanning tree joins every node with the least total distance. It
 // is seldom unique: genetic distances take few values, so equally short
 // alternative edges abound, and drawing one tree would suggest relations the
-// data do not single out. The network therefore keeps every edge that
-// belongs to some minimum spanning tree: an edge (u, v) is kept when its
-// distance equals the longest edge on the tree path from u to v (it could
-// replace that edge). The tree comes from igraph's minimum spanning tree and
-// the drawing from its force-directed (Fruchterman-Reingold) layout.
+// data do not single out. Which tied edges the network keeps beside the one
+// tree found (Prim's algorithm, ties to the lowest node number):
+//   - all: every edge that belongs to some minimum spanning tree, i.e. whose
+//     distance equals the longest edge on the tree path between its ends (it
+//     could replace that edge);
+//   - poppr (the default, as poppr's msn with its ties): at each node, every
+//     edge at that node's shortest distance to another node;
+//   - none: the tree alone.
+// Each edge says whether it is in the tree or a tied alternative, so that
+// the drawing can tell them apart. The drawing comes from igraph's
+// force-directed (Fruchterman-Reingold) layout of the network.
+#include <string>
 #include <vector>
 
 #include "analyses/distance/mlg_distance_table.h"
@@ -19,30 +26,43 @@
 
 namespace vireltan {
 
+enum class NetworkTies { kAll, kPoppr, kNone };
+// "all", "poppr", "none" (the words of the command line).
+const char* NetworkTiesName(NetworkTies ties);
+bool ParseNetworkTies(const std::string& word, NetworkTies& ties);
+
 struct SpanningEdge {
   int from = 0, to = 0;  // node numbers (1..n), from < to
   double distance = 0;
+  bool inTree = true;  // in the tree found; false: a tied alternative
 };
 
 struct SpanningNetwork {
   // The edges of the network, ties included, ordered by from then to.
   std::vector<SpanningEdge> edges;
-  // Total distance of the edges of the single tree igraph found (no ties).
+  // Total distance of the edges of the single tree found (no ties).
   double treeWeight = 0;
   int treeEdgeCount = 0;
   // Layout position of node k at index k-1.
   std::vector<double> x, y;
 };
 
-// Builds the network over nodes 1..n of `distances`. The complete graph has
-// n(n-1)/2 edges (2 million at n = 2,000), held in memory while igraph finds
-// the tree; the tie search then costs O(n^2). The layout is seeded, so the
-// same data give the same picture.
+// Builds the network over nodes 1..n of `distances`. Holds the n(n-1)/2
+// distances once, as floats (see SpanningNetworkBytes: 50 MB at n = 5,000);
+// the tree and the tie search cost O(n^2) time. The layout is seeded, so
+// the same data give the same picture.
+Status BuildSpanningNetwork(const MlgDistanceRows& distances, NetworkTies ties,
+                            ProgressSink& progress, SpanningNetwork& network);
+// Every edge of some minimum spanning tree (NetworkTies::kAll).
 Status BuildSpanningNetwork(const MlgDistanceRows& distances, ProgressSink& progress,
                             SpanningNetwork& network);
 
+// Bytes the network of n nodes holds at once (the memory guard's estimate).
+double SpanningNetworkBytes(double n);
+
 // Distances between groups of MLGs (lineages): the smallest distance between
-// an MLG of one and an MLG of the other. Holds the n x n group matrix.
+// an MLG of one and an MLG of the other. Holds the n(n-1)/2 group distances
+// as floats.
 class GroupDistanceRows : public MlgDistanceRows {
  public:
   // groupOfMlg[m-1] is the group (1..groupCount) of MLG m.
@@ -52,8 +72,16 @@ class GroupDistanceRows : public MlgDistanceRows {
   void FillRow(int j, int first, std::vector<double>& row) const override;
 
  private:
+  float& at(int a, int b) {  // a < b, 0-based
+    return matrix_[static_cast<size_t>(a) * n_ - static_cast<size_t>(a) * (a + 1) / 2 +
+                   (b - a - 1)];
+  }
+  float at(int a, int b) const {
+    return matrix_[static_cast<size_t>(a) * n_ - static_cast<size_t>(a) * (a + 1) / 2 +
+                   (b - a - 1)];
+  }
   int n_;
-  std::vector<double> matrix_;
+  std::vector<float> matrix_;
 };
 
 }  // namespace vireltan

@@ -281,16 +281,20 @@ TEST_F(DistanceCommands, SaveGraphWritesTheShownHistogram) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(DistanceCommands, RefusedForMissingDataOrWithoutDataset) {
+TEST_F(DistanceCommands, RefusedWithoutDatasetRunWithMissingData) {
   Status none = session.AllelicDistances();
   EXPECT_FALSE(none.ok());
   EXPECT_NE(none.message().find("open a data file"), std::string::npos);
-  Open({{"2", "", "", "1", "2"}, {"a", "1", "1", "999999"}, {"b", "2", "2", "120124"}});
-  for (Status s : {session.AllelicDistances(), session.MicrosatelliteDistances()}) {
-    EXPECT_FALSE(s.ok());
-    EXPECT_NE(s.message().find("missing data"), std::string::npos) << s.message();
-  }
-  EXPECT_FALSE(session.chart(ChartRole::kAllelicHistogram).visible);
+  Open({{"3", "", "", "2", "2"},
+        {"a", "1", "1", "999999", "120124"},
+        {"b", "2", "2", "120124", "120126"},
+        {"c", "3", "3", "120124", "130130"}});
+  EXPECT_TRUE(session.AllelicDistances().ok());
+  EXPECT_TRUE(session.MicrosatelliteDistances().ok());
+  EXPECT_TRUE(session.chart(ChartRole::kMicrosatHistogram).visible);
+  // a-b: one allele over the one typed locus, scaled to two loci = 2; the
+  // size distance 2 likewise becomes 4; the largest, a-c: (10 + 6) · 2 = 32.
+  EXPECT_EQ(session.MaxMicrosatDistance(), 32);
 }
 
 TEST_F(DistanceCommands, CancelledRunChangesNothing) {
@@ -393,9 +397,8 @@ TEST_F(DistanceCommands, CommandLine) {
   std::string missing = dir.file("missing.txt");
   WriteTsv(missing,
            {{"2", "", "", "1", "2"}, {"a", "1", "1", "999999"}, {"b", "1", "1", "120124"}});
-  CliOutcome refused = RunCli({missing, "microsat-distance"});
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("missing data"), std::string::npos) << refused.err;
+  // Missing alleles: the distances over the loci typed in both units.
+  EXPECT_EQ(RunCli({missing, "microsat-distance"}).status, 0);
   // The exports are allowed with missing data.
   EXPECT_EQ(RunCli({missing, "quorvex", "arlequin"}).status, 0);
 }

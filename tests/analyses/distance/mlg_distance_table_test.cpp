@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
 #include "dataset/pairwise_matrices.h"
@@ -110,9 +113,8 @@ TEST_P(RealDatasets, TableEqualsTheLoadTimeMatrices) {
   ExpectSameAsMatrices(l);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, RealDatasets,
-                         ::testing::Values("pramorum_curry.txt", "monilinia_haploid.txt",
-                                           "rupica.txt"));
+// Complete datasets (the others are checked with missing alleles below).
+INSTANTIATE_TEST_SUITE_P(Files, RealDatasets, ::testing::Values("pramorum_curry.txt"));
 
 TEST(MlgDistanceTable, EveryGenotypePairOverFourAllelesMatchesTheMatrices) {
   // All ten diploid genotypes of alleles 120, 124, 130, 131 at one locus,
@@ -140,6 +142,86 @@ TEST(MlgDistanceTable, FillRowLeavesEntriesBeforeFirstAlone) {
   table.FillRow(1, 2, row);
   // MLG 1 = 120/124, 2 = 124/124, 3 = 130/130.
   EXPECT_EQ(row, (std::vector<double>{-1, 4, 16}));
+}
+
+}  // namespace
+}  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+// Missing alleles: the distance over the loci typed in both genotypes,
+// scaled to all loci, against a direct computation (shared alleles as a
+// multiset intersection, sizes by trying both pairings).
+class MissingData : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MissingData, DistancesOverTypedLociScaledToAllLoci) {
+  Book book;
+  std::string path = std::string(VIRELTAN_TEST_DATA_DIR) + "/" + GetParam();
+  ASSERT_TRUE(ReadTableFile(path, book).ok()) << path;
+  Loaded l = LoadSheet(book.first());
+  ASSERT_TRUE(l.dataset.hasMissingData);
+  const Dataset& d = l.dataset;
+  const int loci = d.locusCount, g = l.mlgs.mlgCount;
+  MlgDistanceTable allelic(d, l.mlgs, MlgDistanceKind::kAllelic);
+  MlgDistanceTable microsat(d, l.mlgs, MlgDistanceKind::kMicrosat);
+  int checked = 0, scaled = 0;
+  for (int j = 1; j <= g; j += 3) {
+    for (int k = j + 1; k <= g; k += 2) {
+      int a = l.mlgs.representative[j - 1], b = l.mlgs.representative[k - 1];
+      double differing = 0, sizes = 0;
+      int typed = 0;
+      for (int locus = 0; locus < loci; ++locus) {
+        std::vector<int> x{d.alleleAt(a, locus, 0), d.alleleAt(a, locus, 1)};
+        std::vector<int> y{d.alleleAt(b, locus, 0), d.alleleAt(b, locus, 1)};
+        if (std::count(x.begin(), x.end(), kMissingAllele) +
+            std::count(y.begin(), y.end(), kMissingAllele))
+          continue;
+        ++typed;
+        if (d.haploid()) {
+          differing += x[0] != y[0];
+          sizes += std::abs(x[0] - y[0]);
+          continue;
+        }
+        int shared = 0;
+        std::vector<int> rest = y;
+        for (int allele : x) {
+          auto found = std::find(rest.begin(), rest.end(), allele);
+          if (found != rest.end()) {
+            ++shared;
+            rest.erase(found);
+          }
+        }
+        differing += 2 - shared;
+        sizes += std::min(std::abs(x[0] - y[0]) + std::abs(x[1] - y[1]),
+                          std::abs(x[0] - y[1]) + std::abs(x[1] - y[0]));
+      }
+      if (typed == 0) continue;
+      scaled += typed < loci;
+      ++checked;
+      EXPECT_NEAR(allelic.Distance(j, k), differing * loci / typed, 1e-12) << j << "," << k;
+      EXPECT_NEAR(microsat.Distance(j, k), sizes * loci / typed, 1e-12) << j << "," << k;
+    }
+  }
+  EXPECT_GT(checked, 100);
+  EXPECT_GT(scaled, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MissingData,
+                         ::testing::Values("nancycats_colonies.txt", "monilinia_haploid.txt",
+                                           "rupica.txt"));
+
+TEST(MlgDistanceTable, NoLocusTypedInBothIsAsFarAsPossible) {
+  Loaded l = LoadRows({{"3", "", "", "2", "2"},
+                       {"a", "1", "1", "999999", "150154"},
+                       {"b", "1", "1", "120124", "999999"},
+                       {"c", "1", "1", "124130", "150150"}});
+  MlgDistanceTable allelic(l.dataset, l.mlgs, MlgDistanceKind::kAllelic);
+  MlgDistanceTable microsat(l.dataset, l.mlgs, MlgDistanceKind::kMicrosat);
+  const int a = l.mlgs.mlgOfSu[0], b = l.mlgs.mlgOfSu[1];
+  EXPECT_EQ(allelic.Distance(a, b), 4);  // 2 alleles x 2 loci
+  // Twice the size ranges: (130 - 120) and (154 - 150).
+  EXPECT_EQ(microsat.Distance(a, b), 2 * 10 + 2 * 4);
 }
 
 }  // namespace

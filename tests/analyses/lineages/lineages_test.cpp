@@ -206,3 +206,111 @@ TEST(NetworkDrawing, NodeSpanningPopulationsIsAPieWithALegend) {
 
 }  // namespace
 }  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+TEST(MlgClustering, TieRuleAndTieReportOnAChain) {
+  // 1-2 and 2-3 one apart, 1-3 two apart; MLG 3's first unit comes first in
+  // the file, then MLG 1's, then MLG 2's.
+  MatrixRows chain({{0, 1, 2}, {1, 0, 1}, {2, 1, 0}});
+  NullProgressSink progress;
+  ClusterOptions options;
+  options.units = {1, 1, 1};
+  options.firstUnit = {5, 9, 0};
+  struct Case {
+    TieRule ties;
+    std::vector<int> groups;
+  };
+  for (const Case& c : {Case{TieRule::kPoppr, {1, 2, 2}}, Case{TieRule::kLowestMlg, {1, 1, 2}}}) {
+    options.ties = c.ties;
+    LineagePartition p;
+    ASSERT_TRUE(ClusterMlgs(chain, options, 1, progress, p).ok());
+    EXPECT_EQ(p.lineageOfMlg, c.groups) << TieRuleName(c.ties);
+    EXPECT_TRUE(p.ties.tiesMet);
+    EXPECT_TRUE(p.ties.changes);
+    EXPECT_EQ(p.ties.mlgs, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(p.ties.ordersTried, 4);
+  }
+  // Nearest linkage: one group whatever the order, nothing to report.
+  options.linkage = Linkage::kNearest;
+  LineagePartition p;
+  ASSERT_TRUE(ClusterMlgs(chain, options, 1, progress, p).ok());
+  EXPECT_EQ(p.lineageCount, 1);
+  EXPECT_FALSE(p.ties.tiesMet);
+}
+
+TEST(MlgClustering, TiesThatDoNotDecideAreReportedAsSuch) {
+  // A triangle at 1 and a far fourth MLG: any order joins the three.
+  MatrixRows t({{0, 1, 1, 5}, {1, 0, 1, 5}, {1, 1, 0, 5}, {5, 5, 5, 0}});
+  NullProgressSink progress;
+  ClusterOptions options;
+  LineagePartition p;
+  ASSERT_TRUE(ClusterMlgs(t, options, 1, progress, p).ok());
+  EXPECT_EQ(p.lineageOfMlg, (std::vector<int>{1, 1, 1, 2}));
+  EXPECT_TRUE(p.ties.tiesMet);
+  EXPECT_FALSE(p.ties.changes);
+  EXPECT_EQ(p.ties.mlgs, (std::vector<int>{1, 2, 3}));
+  // Without ties at all.
+  MatrixRows distinct({{0, 1, 3}, {1, 0, 2}, {3, 2, 0}});
+  ASSERT_TRUE(ClusterMlgs(distinct, options, 2, progress, p).ok());
+  EXPECT_FALSE(p.ties.tiesMet);
+}
+
+TEST(MlgClustering, AverageLinkageWeighsByUnitsOrByMlgs) {
+  // MLG 3 is 1 from MLG 1 (ten units) and 3 from MLG 2 (one unit); 1-2 at 1
+  // join first. By units: (10·1 + 1·3) / 11 = 1.18; by MLGs: (1 + 3) / 2 = 2.
+  MatrixRows t({{0, 1, 1}, {1, 0, 3}, {1, 3, 0}});
+  NullProgressSink progress;
+  ClusterOptions options;
+  options.linkage = Linkage::kAverage;
+  options.units = {10, 1, 1};
+  options.firstUnit = {0, 10, 11};
+  for (AverageWeight w : {AverageWeight::kUnits, AverageWeight::kMlgs}) {
+    options.average = w;
+    LineagePartition p;
+    ASSERT_TRUE(ClusterMlgs(t, options, 1.5, progress, p).ok());
+    EXPECT_EQ(p.lineageCount, w == AverageWeight::kUnits ? 1 : 2) << AverageWeightName(w);
+  }
+}
+
+}  // namespace
+}  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
+  // A square of sides 1 (1-2, 2-3, 3-4, 4-1) with diagonals 2, and node 5
+  // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5.
+  MatrixRows t({{0, 1, 2, 1, 3}, {1, 0, 1, 2, 3}, {2, 1, 0, 1, 4}, {1, 2, 1, 0, 4},
+                {3, 3, 4, 4, 0}});
+  NullProgressSink progress;
+  struct Case {
+    NetworkTies ties;
+    std::vector<std::pair<int, int>> edges;  // all edges kept
+  };
+  const Case cases[] = {
+      {NetworkTies::kNone, {{1, 2}, {1, 4}, {1, 5}, {2, 3}}},
+      // Node 5's shortest edges (3) go to 1 and 2; the fourth side is each
+      // of its ends' shortest.
+      {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}},
+      // Some tree holds any side and either of 1-5, 2-5.
+      {NetworkTies::kAll, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}}};
+  for (const Case& c : cases) {
+    SpanningNetwork network;
+    ASSERT_TRUE(BuildSpanningNetwork(t, c.ties, progress, network).ok());
+    EXPECT_DOUBLE_EQ(network.treeWeight, 6);
+    std::vector<std::pair<int, int>> kept;
+    int inTree = 0;
+    for (const SpanningEdge& e : network.edges) {
+      kept.push_back({e.from, e.to});
+      inTree += e.inTree;
+    }
+    EXPECT_EQ(kept, c.edges) << NetworkTiesName(c.ties);
+    EXPECT_EQ(inTree, 4) << NetworkTiesName(c.ties);
+  }
+}
+
+}  // namespace
+}  // namespace vireltan
