@@ -106,6 +106,9 @@ Status Session::OpenSnp(const std::string& path) {
   loaded->snp = std::move(study);
   if (progress_.Cancelled()) return Status::Cancelled();
 
+  // Everything is read: the new dataset replaces the previous one (a file
+  // that fails to load keeps it).
+  ResetForOpen();
   DatasetInfo& info = info_;
   info.dataFilePath = path;
   info.dataDirectory = directory;
@@ -356,8 +359,7 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect) {
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect,
-                            {"Ia and rbarD not computed on SNP data yet"});
+  return AppendSummaryBlock(block, cloneCorrect, {"Ia and rbarD not computed on SNP data yet"});
 }
 
 }  // namespace vireltan
