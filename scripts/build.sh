@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libxlsxwriter-dev libfreexl-dev libzip-dev libexpat1-dev libigraph-dev
+  libxlsxwriter-dev libfreexl-dev libzip-dev libexpat1-dev libigraph-dev libhts-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   xvfb xauth fonts-dejavu-core

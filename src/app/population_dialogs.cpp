@@ -92,6 +92,12 @@ void ConnectPopulationCommands(TForm1& form) {
     const bool c = *corrected;
     form.Run("GenAlEx", [c](Session& s) { return s.ExportGenAlEx(c); });
   });
+  connectItem("Vcf1", [&form] {
+    std::optional<bool> corrected = AskCloneCorrection(&form, "VCF");
+    if (!corrected) return;
+    const bool c = *corrected;
+    form.Run("VCF", [c](Session& s) { return s.ExportSnpVcf(c); });
+  });
   connectItem("Genepop1", [&form] {
     std::optional<bool> corrected = AskCloneCorrection(&form, "Genepop");
     if (!corrected) return;

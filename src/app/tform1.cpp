@@ -174,6 +174,7 @@ void TForm1::BuildMenus() {
   action(Format1, Arlequin1, "Arlequin1", "Arlequin");
   action(Format1, populationItem, "GenAlEx1", "GenAlEx");
   action(Format1, populationItem, "Genepop1", "Genepop");
+  action(Format1, populationItem, "Vcf1", "VCF (SNP data)");
 
   About1 = menuBar()->addAction("About");
   About1->setObjectName("About1");
@@ -241,11 +242,12 @@ void TForm1::BuildPages() {
 
   OpenDialog1 = new QFileDialog(this, "Open a dataset");
   // Every format Open reads: the program's own tables, GenAlEx workbooks
-  // and tables, Genepop files.
-  OpenDialog1->setNameFilters({"Every dataset (*.txt *.csv *.tsv *.xlsx *.xls *.gen)",
-                               "Tables: text, CSV, TSV, Excel (*.txt *.csv *.tsv *.xlsx *.xls)",
-                               "GenAlEx (*.xlsx *.xls *.csv)", "Genepop (*.gen *.txt)",
-                               "All files (*)"});
+  // and tables, Genepop files, and SNP data (VCF, BCF, PLINK).
+  OpenDialog1->setNameFilters(
+      {"Every dataset (*.txt *.csv *.tsv *.xlsx *.xls *.gen *.vcf *.vcf.gz *.bcf *.bed)",
+       "Tables: text, CSV, TSV, Excel (*.txt *.csv *.tsv *.xlsx *.xls)",
+       "GenAlEx (*.xlsx *.xls *.csv)", "Genepop (*.gen *.txt)",
+       "SNP data: VCF, BCF, PLINK (*.vcf *.vcf.gz *.bcf *.bed)", "All files (*)"});
   OpenDialog1->setObjectName("OpenDialog1");
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -274,7 +274,9 @@ class TForm1 : public QMainWindow {
   // After a dataset was opened: panels, choices and kept charts of the
   // previous one go.
   void ResetAfterOpen();
-  void OpenFile(const QString& path);
+  // SNP data open with `chosen` (File > Open asks for them); without, with
+  // the sheet beside the data file, if any, and the last filters.
+  void OpenFile(const QString& path, const std::optional<SnpOpenOptions>& chosen = std::nullopt);
   void HidePanels();
   void HideChartsAndPanels();
   void ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled);

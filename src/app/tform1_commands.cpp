@@ -75,6 +75,7 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"Pareto1", "Pareto1Click", [](Session& s, In) { return s.Pareto(); }},
       {"MllRunButton", "MllRunButtonClick", LineagesFrom},
       {"MllSuggestButton", "MllSuggestButtonClick", SuggestionFrom},
+      {"MllReplicatesButton", "MllReplicatesButtonClick", ReplicatesFrom},
       {"Countlineages1", "Countlineages1Click",
        [](Session& s, In) { return s.CountLineages(!s.lineages().counting); }},
       {"MsnRunButton", "MsnRunButtonClick", NetworkFrom},
@@ -102,7 +103,7 @@ const std::vector<PanelOpener>& PanelOpeners() {
       {"Spatialautocorrelation1", {"Button11"}},
       {"Aggregationindex1", {"Button1"}},
       {"Edgeeffect1", {"Button7"}},
-      {"Multilocuslineages1", {"MllRunButton", "MllSuggestButton"}},
+      {"Multilocuslineages1", {"MllRunButton", "MllSuggestButton", "MllReplicatesButton"}},
       {"Minimumspanningnetwork1", {"MsnRunButton"}},
       {"Testofclonality1", {"IaRunButton"}},
   };
@@ -137,6 +138,7 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Unitstable1", CommandGroup::kDataset},
       {"GenAlEx1", CommandGroup::kDataset},
       {"Genepop1", CommandGroup::kDataset},
+      {"Vcf1", CommandGroup::kDataset},
   };
   return rules;
 }

@@ -54,6 +54,7 @@ const std::pair<const char*, const char*> kCaptions[] = {
     {"Unitstable1", "&Units table (MLG, MLL)"},
     {"GenAlEx1", "&GenAlEx"},
     {"Genepop1", "Ge&nepop"},
+    {"Vcf1", "&VCF (SNP data)"},
     {"Multilocuslineages1", "Multilocus &lineages\u2026"},
     {"Countlineages1", "&Count lineages instead of genotypes"},
     {"Minimumspanningnetwork1", "Minimum spanning &network\u2026"},

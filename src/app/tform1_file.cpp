@@ -8,12 +8,39 @@
 #include <QtGui/QCloseEvent>
 #include <QtGui/QDragEnterEvent>
 #include <QtGui/QDropEvent>
+#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
+#include <cstring>
 
+#include "app/snp_open_dialog.h"
 #include "app/tform1_internal.h"
+#include "dataset/snp/snp_study.h"
 
 namespace vireltan::app {
+
+namespace {
+
+// The sample sheet a SNP data file has beside it: NAME.samples.csv (or
+// .tsv, .txt, .xlsx, .xls), NAME the file name without its SNP extension;
+// empty when there is none.
+QString SampleSheetBeside(const QString& dataPath) {
+  const QFileInfo info(dataPath);
+  QString name = info.fileName();
+  for (const char* ext : {".vcf.gz", ".vcf.bgz", ".vcf", ".bcf", ".bed"})
+    if (name.endsWith(ext, Qt::CaseInsensitive)) {
+      name.chop(static_cast<int>(std::strlen(ext)));
+      break;
+    }
+  for (const char* ext :
+       {".samples.csv", ".samples.tsv", ".samples.txt", ".samples.xlsx", ".samples.xls"}) {
+    const QString candidate = info.dir().filePath(name + ext);
+    if (QFileInfo(candidate).isFile()) return candidate;
+  }
+  return {};
+}
+
+}  // namespace
 
 void TForm1::ResetAfterOpen() {
   HidePanels();
@@ -30,7 +57,14 @@ void TForm1::Open1Click() {
   // The loaded dataset and its results stay until a file is chosen and
   // read: a cancelled dialog or a file that fails to load loses nothing.
   if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
-  OpenFile(OpenDialog1->selectedFiles().constFirst());
+  const QString path = OpenDialog1->selectedFiles().constFirst();
+  // SNP data: the sample sheet and the filters; Cancel keeps what is loaded.
+  std::optional<SnpOpenOptions> chosen;
+  if (IsSnpDataPath(path.toStdString())) {
+    chosen = AskSnpOpenOptions(this, path, SampleSheetBeside(path), session_->snpOpenOptions());
+    if (!chosen) return;
+  }
+  OpenFile(path, chosen);
 }
 
 void TForm1::OpenPath(const QString& path) {
@@ -38,8 +72,23 @@ void TForm1::OpenPath(const QString& path) {
   OpenFile(path);
 }
 
-void TForm1::OpenFile(const QString& path) {
+void TForm1::OpenFile(const QString& path, const std::optional<SnpOpenOptions>& chosen) {
   const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+  if (IsSnpDataPath(file)) {
+    // SNP data take their sample information from a sample sheet (columns
+    // sample, x, y, population, replicate_of); without one the samples
+    // have no coordinates, one population and no replicates.
+    // The filters stay as last chosen.
+    SnpOpenOptions options = session_->snpOpenOptions();
+    if (chosen) {
+      options = *chosen;
+    } else {
+      const QString sheet = SampleSheetBeside(path);
+      options.samplesPath =
+          sheet.isEmpty() ? "" : QFileInfo(sheet).absoluteFilePath().toStdString();
+    }
+    session_->SetSnpOpenOptions(options);
+  }
   OpenDialog1->setDirectory(QFileInfo(path).absolutePath());
   Run(
       "Opening " + QFileInfo(path).fileName(), [file](Session& s) { return s.Open(file); },

@@ -39,6 +39,7 @@ const std::vector<MenuItemRule>& MenuItemRules();
 // The lineage commands with the options of their panels (tform1_lineages.cpp).
 Status LineagesFrom(Session& session, const CommandInputs& in);
 Status SuggestionFrom(Session& session, const CommandInputs& in);
+Status ReplicatesFrom(Session& session, const CommandInputs& in);
 Status NetworkFrom(Session& session, const CommandInputs& in);
 Status ClonalityTestFrom(Session& session, const CommandInputs& in);
 

@@ -100,6 +100,13 @@ Status SuggestionFrom(Session& session, const CommandInputs& in) {
   return session.SuggestLineageThreshold(DistanceOf(Field(in, "MllDistanceBox")));
 }
 
+Status ReplicatesFrom(Session& session, const CommandInputs& in) {
+  Linkage linkage = Linkage::kFarthest;
+  const std::string word = Field(in, "MllLinkageBox");
+  ParseLinkage(word.substr(0, word.find(' ')), linkage);
+  return session.SnpLineagesFromReplicates(linkage);
+}
+
 Status NetworkFrom(Session& session, const CommandInputs& in) {
   NetworkTies ties = NetworkTies::kPoppr;
   const std::string word = Field(in, "MsnTiesBox");
@@ -161,9 +168,12 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   average->addItems({"units (clone size counts, as poppr)", "mlgs (each MLG once)"});
   form->addRow("average over", average);
   auto* buttons = new QHBoxLayout;
-  QPushButton *suggest = nullptr, *run = nullptr;
+  QPushButton *suggest = nullptr, *run = nullptr, *replicates = nullptr;
   buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "Su&ggest T", mll));
   buttons->addWidget(MakeButton(run, "MllRunButton", "&Run", mll));
+  // SNP data: T from the replicate pairs of the sample sheet, then the run.
+  buttons->addWidget(
+      MakeButton(replicates, "MllReplicatesButton", "T from re&plicates", mll));
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.
@@ -215,10 +225,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   scroll->hide();
   networkView_ = scroll;
 
-  connect(Multilocuslineages1, &QAction::triggered, this, [this, mll, threshold, suggest, run] {
-    HideChartsAndPanels();
-    ShowPanel(mll, {threshold, suggest, run});
-  });
+  connect(Multilocuslineages1, &QAction::triggered, this,
+          [this, mll, threshold, suggest, run, replicates] {
+            HideChartsAndPanels();
+            ShowPanel(mll, {threshold, suggest, run, replicates});
+          });
   connect(Testofclonality1, &QAction::triggered, this, [this, ia, permutations, test] {
     HideChartsAndPanels();
     ShowPanel(ia, {permutations, test});

@@ -50,5 +50,6 @@ std::vector<Command> SpatialCommands();          // spatial_commands.cpp: aggreg
 std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
 std::vector<Command> PopulationCommands();  // population_commands.cpp: strata, exports, summary
 std::vector<Command> LineageCommands();     // lineage_commands.cpp: mll, use-lineages, msn
+std::vector<Command> SnpCommands();         // snp_commands.cpp: export-vcf
 
 }  // namespace vireltan::cli

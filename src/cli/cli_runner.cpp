@@ -11,6 +11,7 @@
 #include "common/progress_sink.h"
 #include "common/version.h"
 #include "session/session.h"
+#include "sheet/sheet.h"
 
 namespace vireltan::cli {
 
@@ -71,9 +72,9 @@ Status IntegerOption(const Options& options, const std::string& name, int fallba
 
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (auto group :
-       {FileCommands, ChartCommands, EffortCommands, IdentityCommands, DistanceCommands,
-        LineageCommands, SpatialCommands, AutocorrelationCommands, PopulationCommands}) {
+  for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,
+                     DistanceCommands, LineageCommands, SpatialCommands, AutocorrelationCommands,
+                     PopulationCommands, SnpCommands}) {
     auto commands = group();
     all.insert(all.end(), commands.begin(), commands.end());
   }
@@ -82,8 +83,8 @@ std::vector<Command> AllCommands() {
 
 std::string UsageText() {
   std::ostringstream out;
-  out << "Usage: vireltan-cli [--seed=N] [--quiet] [--output-dir=DIR] DATAFILE [COMMAND "
-         "[--option=value ...]] ...\n"
+  out << "Usage: vireltan-cli [--seed=N] [--quiet] [--output-dir=DIR] [--samples=PATH] "
+         "[--min-...=F] DATAFILE [COMMAND [--option=value ...]] ...\n"
          "\n"
          "Opens DATAFILE as File > Open does, then runs the COMMANDs in order, each\n"
          "followed by its own options. Output files are written beside DATAFILE\n"
@@ -99,6 +100,13 @@ std::string UsageText() {
          "              beside DATAFILE (the data folder may then be read-only)\n"
          "  --help      show this text\n"
          "  --version   show the version\n"
+         "\n"
+         "SNP data (DATAFILE .vcf, .vcf.gz, .bcf, or a PLINK .bed with its .bim and .fam):\n"
+         "  --samples=PATH  the sample sheet (csv, tab-separated or xlsx): columns sample,\n"
+         "              and optionally x, y, population, replicate_of\n"
+         "  --min-call-rate-locus=F  remove SNPs called in fewer than F of the samples\n"
+         "  --min-call-rate-sample=F  remove samples called at fewer than F of the SNPs\n"
+         "  --min-maf=F  remove SNPs whose minor allele frequency is below F\n"
          "\n"
          "Ctrl+C stops the running command; it writes nothing, and the run ends.\n"
          "\n"
@@ -124,6 +132,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::optional<std::uint32_t> seed;
   bool quiet = false;
   std::string outputDirectory;
+  SnpOpenOptions snpOptions;
+  // A fraction from 0 to 1 after "--name=".
+  auto fraction = [&](const std::string& a, const std::string& name, double& value) {
+    const std::string prefix = "--" + name + "=";
+    if (a.rfind(prefix, 0) != 0) return 0;
+    const std::string text = a.substr(prefix.size());
+    std::optional<double> parsed = ParseDecimal(text);
+    if (!parsed || !(*parsed >= 0 && *parsed <= 1)) {
+      err << "vireltan-cli: " << a << ": a fraction from 0 to 1 is expected\n";
+      return 2;
+    }
+    value = *parsed;
+    return 1;
+  };
   size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     const std::string& a = args[i];
@@ -152,6 +174,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       outputDirectory = a.substr(13);
       continue;
     }
+    if (a.rfind("--samples=", 0) == 0 && a.size() > 10) {
+      snpOptions.samplesPath = a.substr(10);
+      continue;
+    }
+    int matched = 0;
+    for (auto [name, value] :
+         {std::pair{"min-call-rate-locus", &snpOptions.filters.minCallRateLocus},
+          std::pair{"min-call-rate-sample", &snpOptions.filters.minCallRateSample},
+          std::pair{"min-maf", &snpOptions.filters.minMaf}})
+      if (matched == 0) matched = fraction(a, name, *value);
+    if (matched == 2) return 2;
+    if (matched == 1) continue;
     err << "vireltan-cli: unknown option " << a << "\n"
         << "Try 'vireltan-cli --help'.\n";
     return 2;
@@ -224,6 +258,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   StreamMessageSink messages(progress);
   Session session(messages, progress);
   session.SetSeed(seed);
+  session.SetSnpOpenOptions(snpOptions);
   InterruptConnection interrupt(environment, progress);
 
   // Runs one step; a cancelled command has written nothing (as Cancel in
@@ -244,8 +279,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (!session.Report(session.SetOutputDirectory(outputDirectory)).ok()) return 1;
   if (int status = step("open", [&] { return session.Open(dataFile); }); status != 0) return status;
   for (const PlannedCommand& planned : plan) {
-    int status =
-        step(planned.command->name, [&] { return planned.command->run(session, planned.options); });
+    int status = step(planned.command->name, [&] {
+      if (Status snp = session.RequireOnSnpData(planned.command->name); !snp) return snp;
+      return planned.command->run(session, planned.options);
+    });
     if (status != 0) return status;
     // save-graph writes every chart the run has drawn, not only the last.
     session.NoteChartsShown();

@@ -21,6 +21,26 @@ Status DistanceOption(const Options& o, MlgDistanceKind& kind) {
 Status RunLineages(Session& s, const Options& o) {
   MlgDistanceKind kind;
   if (Status st = DistanceOption(o, kind); !st) return st;
+  if (o.count("from-replicates")) {
+    if (!s.hasSnpData())
+      return Status::Error(
+          "mll --from-replicates works on SNP data opened with a sample sheet that names "
+          "replicates (--samples=PATH).");
+    if (o.count("threshold") || o.count("suggest"))
+      return Status::Error("mll: give one of --from-replicates, --threshold=T and --suggest.");
+  }
+  if (s.hasSnpData() && o.count("distance"))
+    return Status::Error(
+        "mll: on SNP data the distance is the SNP distance; leave out --distance.");
+  Linkage chosen = Linkage::kFarthest;
+  if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, chosen))
+    return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
+  if (o.count("from-replicates")) return s.SnpLineagesFromReplicates(chosen);
+  if (o.count("suggest") && s.hasSnpData()) {
+    if (o.count("threshold") || o.count("linkage"))
+      return Status::Error("mll: give either --suggest or --threshold=T, not both.");
+    return s.SuggestSnpLineageThreshold();
+  }
   if (o.count("suggest")) {
     if (o.count("threshold") || o.count("linkage") || o.count("ties") || o.count("average"))
       return Status::Error("mll: give either --suggest or --threshold=T, not both.");
@@ -34,6 +54,7 @@ Status RunLineages(Session& s, const Options& o) {
   Linkage linkage = Linkage::kFarthest;
   if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
     return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
+  if (s.hasSnpData()) return s.SnpLineages(linkage, *threshold);
   TieRule ties = TieRule::kPoppr;
   if (auto t = o.find("ties"); t != o.end() && !ParseTieRule(t->second, ties))
     return Status::Error("--ties=" + t->second + ": poppr or lowest-mlg is expected.");
@@ -65,7 +86,11 @@ std::vector<Command> LineageCommands() {
          "(the mean over pairs of MLGs)"},
         {"suggest", false,
          "suggest T: the middle of the widest gap between the smaller half of the MLG "
-         "distances"}},
+         "distances"},
+        {"from-replicates", false,
+         "SNP data: T from the replicate pairs of the sample sheet, in the first gap above "
+         "the largest replicate distance (the block lists every pair and the distances that "
+         "bound T)"}},
        RunLineages},
       {"use-lineages",
        "MLG > Count lineages instead of genotypes: diversity, pareto and the individuals "

@@ -43,6 +43,8 @@ std::uint32_t Session::NewRunSeed() const {
 }
 
 Status Session::Require(CommandGroup group) const {
+  if (hasSnpData())
+    if (Status snp = RequireGroupOnSnpData(group); !snp) return snp;
   if (availability_.allows(group)) return Status::Ok();
   if (!availability_.dataset) return Status::Error("No dataset is loaded: open a data file first.");
   switch (group) {
@@ -74,6 +76,9 @@ void Session::ResetCharts() {
 
 void Session::ResetForOpen() {
   ResetCharts();
+  // SNP data draw their distance histogram with axes of their own.
+  chart(ChartRole::kAllelicHistogram) =
+      MakeDefaultCharts()[static_cast<int>(ChartRole::kAllelicHistogram)];
   ChartData& pareto = chart(ChartRole::kPareto);
   pareto.title.clear();
   pareto.subtitle.clear();
@@ -99,6 +104,7 @@ Status Session::Open(const std::string& path) {
   // dataset is touched: a file that fails to load (or a cancelled load)
   // keeps the dataset, its results and its charts.
   info_.openAttempted = true;
+  if (IsSnpDataPath(path)) return OpenSnp(path);
 
   std::string directory, name, prefix;
   SplitDataPath(path, directory, name, prefix);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "analyses/clonality/association_permutation.h"
+#include "analyses/distance/snp_distance.h"
 #include "analyses/effort/exhaustive_estimate.h"
 #include "analyses/lineages/spanning_network.h"
 #include "analyses/spatial/autocorrelation_options.h"
@@ -28,6 +29,7 @@
 #include "common/status.h"
 #include "dataset/dataset.h"
 #include "dataset/pairwise_matrices.h"
+#include "dataset/snp/snp_study.h"
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
 #include "session/command_availability.h"
@@ -42,6 +44,11 @@ struct LoadedData {
   Dataset dataset;
   MlgPartition mlgs;
   PairwiseMatrices matrices;  // points into dataset and mlgs
+  // SNP data (VCF, BCF, PLINK): the packed study; `dataset` then holds the
+  // samples without an allele table. Null for allele tables.
+  std::unique_ptr<SnpStudy> snp;
+  // The SNP distances between MLGs, once a command has needed them.
+  std::unique_ptr<SnpDistanceMatrix> snpDistances;
 };
 
 // What Open learned about the loaded dataset. Only Open and Close change it;
@@ -175,6 +182,16 @@ class Session {
   Status Close();
   // File > Quit: writes the results log (the front end then exits).
   Status Quit();
+
+  // SNP data: the sample sheet and filters the next Open of a VCF, BCF or
+  // PLINK file uses (the command line's --samples and --min-... options).
+  void SetSnpOpenOptions(const SnpOpenOptions& options) { snpOpenOptions_ = options; }
+  const SnpOpenOptions& snpOpenOptions() const { return snpOpenOptions_; }
+  bool hasSnpData() const { return loaded_ && loaded_->snp; }
+  const SnpStudy& snp() const { return *loaded_->snp; }
+  // Ok unless SNP data are loaded and `command` (its command-line name)
+  // needs an allele table; the error then says why it is refused.
+  Status RequireOnSnpData(const std::string& command) const;
 
   // Output folder: where every output file goes. Empty (the default) puts
   // them beside the data file; otherwise `directory` must be an existing
@@ -348,6 +365,19 @@ class Session {
   // mll --suggest: the threshold suggestion and its gap, appended to the
   // results; draws the distance histogram with the suggestion marked.
   Status SuggestLineageThreshold(MlgDistanceKind distance);
+  // The same on SNP data (session_snp_lineages.cpp), on the SNP distance
+  // between MLGs (share of differing alleles, 0..1).
+  Status SnpLineages(Linkage linkage, double threshold);
+  // mll --from-replicates: the threshold from the replicate pairs of the
+  // sample sheet, then the grouping at it.
+  Status SnpLineagesFromReplicates(Linkage linkage);
+  Status SuggestSnpLineageThreshold();
+  // export-vcf: the SNP data as PREFIX.vcf, all samples or, `cloneCorrect`,
+  // one per MLG (MLL while counting lineages) per population.
+  Status ExportSnpVcf(bool cloneCorrect);
+  // summary on SNP data: the population summary with Hexp over the SNPs;
+  // Ia and rbarD are left empty (not computed on SNP data yet).
+  Status SnpPopulationSummary(int rarefyTo, bool cloneCorrect);
   // MLG > Count lineages instead of genotypes: needs a grouping first.
   Status CountLineages(bool on);
   const LineageState& lineages() const { return lineages_; }
@@ -378,8 +408,7 @@ class Session {
   // (session_clonality.cpp); the block's title row says which; fills the
   // histograms of the permuted rbarD.
   Status PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
-                               bool sortPopulations = false,
-                               IaMissing missing = IaMissing::kPoppr,
+                               bool sortPopulations = false, IaMissing missing = IaMissing::kPoppr,
                                IaNull null = IaNull::kAlleles);
 
   // Shows `status`'s message when it failed (not when cancelled) and
@@ -399,6 +428,18 @@ class Session {
                                                 std::optional<IaNull> null) const;
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
+  // SNP data (session_snp.cpp).
+  // Ok for the command groups that run on SNP data; else why not.
+  Status RequireGroupOnSnpData(CommandGroup group) const;
+  Status OpenSnp(const std::string& path);
+  void WriteSnpSummary();
+  // The data page of SNP data: summary, call-rate histogram, samples.
+  void BuildSnpDataPage();
+  // The SNP distances between MLGs, computed on first use.
+  Status SnpDistances(const SnpDistanceMatrix*& matrix);
+  Status SnpAllelicDistances(const std::string& matrixFilePath);
+  // Writes the MLL block of a SNP grouping and remembers it.
+  Status FinishSnpLineages(Linkage linkage, double threshold, LineagePartition partition);
   // Appends a population summary block to `results` under a title row
   // naming the dataset, the clone correction and what is counted (MLGs or
   // the lineages), writes the title and block to ".summary.csv", then the
@@ -411,6 +452,7 @@ class Session {
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
   std::string outputDirectory_;
+  SnpOpenOptions snpOpenOptions_;
   CommandAvailability availability_;
   std::unique_ptr<LoadedData> loaded_;
   DatasetInfo info_;

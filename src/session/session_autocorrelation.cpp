@@ -18,6 +18,7 @@ AutocorrelationValidation Session::CheckAutocorrelationOptions(
 }
 
 Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
+  if (Status snp = RequireOnSnpData("autocorrelation"); !snp) return snp;
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
   chart(ChartRole::kCorrelogram) = DefaultChart(ChartRole::kCorrelogram);

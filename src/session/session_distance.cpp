@@ -25,6 +25,10 @@ Status CheckMatrixFilePath(const Session& session, const std::string& path) {
 
 Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
                           const std::string& matrixFilePath) {
+  if (Status snp = session.RequireOnSnpData(
+          kind == MlgDistanceKind::kAllelic ? "allelic-distance" : "microsat-distance");
+      !snp)
+    return snp;
   const bool allelic = kind == MlgDistanceKind::kAllelic;
   Status allowed =
       session.Require(allelic ? CommandGroup::kAllelicMatrix : CommandGroup::kMicrosatMatrix);
@@ -74,6 +78,7 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
 }  // namespace
 
 Status Session::AllelicDistances() {
+  if (hasSnpData()) return SnpAllelicDistances("");
   return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, "");
 }
 
@@ -82,6 +87,10 @@ Status Session::MicrosatelliteDistances() {
 }
 
 Status Session::AllelicDistancesWithMatrixFile(const std::string& matrixFilePath) {
+  if (hasSnpData()) {
+    if (Status safe = CheckMatrixFilePath(*this, matrixFilePath); !safe) return safe;
+    return SnpAllelicDistances(matrixFilePath);
+  }
   return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, matrixFilePath);
 }
 

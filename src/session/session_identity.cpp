@@ -8,6 +8,7 @@
 namespace vireltan {
 
 Status Session::Psex() {
+  if (hasSnpData()) return RequireGroupOnSnpData(CommandGroup::kPsex);
   if (availability_.dataset && !info_.hasMissingData && !availability_.psex)
     return Status::Error(
         "Psex has already been computed for this dataset: open the file again to compute it "

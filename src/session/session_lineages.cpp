@@ -55,6 +55,7 @@ std::string TieSentence(const TieCheck& ties) {
 
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold, TieRule ties,
                          AverageWeight average) {
+  if (hasSnpData()) return SnpLineages(linkage, threshold);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
     return Status::Error("The MLL threshold must be a number of at least 0.");
@@ -124,6 +125,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
 }
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
+  if (hasSnpData()) return SuggestSnpLineageThreshold();
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   const bool allelic = distance == MlgDistanceKind::kAllelic;
   MlgDistanceTable table(dataset(), mlgs(), distance);
@@ -175,7 +177,8 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
 }
 
 Status Session::CountLineages(bool on) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
+    return allowed;
   if (on && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
@@ -204,17 +207,18 @@ void Session::MarkLineageBlock(int firstRow) {
   for (int row = firstRow; row <= sheet.LastRow(); ++row) {
     int width = static_cast<int>(sheet.rows()[row - 1].size());
     if (width == 0) continue;
-    sheet.SetTextAt(row, width + 1,
-                    "counting multilocus lineages (MLL) instead of MLGs: " +
-                        std::string(DistanceTitle(lineages_.distance)) + ", " +
-                        LinkageTitle(lineages_.linkage) + ", threshold " +
-                        FormatNumber(lineages_.threshold));
+    sheet.SetTextAt(
+        row, width + 1,
+        "counting multilocus lineages (MLL) instead of MLGs: " +
+            std::string(hasSnpData() ? "SNP distance" : DistanceTitle(lineages_.distance)) + ", " +
+            LinkageTitle(lineages_.linkage) + ", threshold " + FormatNumber(lineages_.threshold));
     return;
   }
 }
 
 Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
+    return allowed;
   if (overLineages && !lineages_.grouped)
     return Status::Error(
         "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
@@ -232,16 +236,23 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
       !fits)
     return fits;
   MlgDistanceTable table(dataset(), mlgs(), distance);
+  // SNP data: the SNP distances between MLGs (computed once per dataset).
+  const MlgDistanceRows* distances = &table;
+  const SnpDistanceMatrix* snpDistances = nullptr;
+  if (hasSnpData()) {
+    if (Status s = SnpDistances(snpDistances); !s) return s;
+    distances = snpDistances;
+  }
   vireltan::SpanningNetwork network;
   {
     ProgressPanel panel(progress_);
     Status built = Status::Ok();
     if (overLineages) {
-      GroupDistanceRows rows(table, lineages_.partition.lineageOfMlg,
+      GroupDistanceRows rows(*distances, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
       built = BuildSpanningNetwork(rows, ties, progress_, network);
     } else {
-      built = BuildSpanningNetwork(table, ties, progress_, network);
+      built = BuildSpanningNetwork(*distances, ties, progress_, network);
     }
     if (!built) return built;
   }
@@ -266,7 +277,8 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   NetworkChart chart;
   const char* kind = overLineages ? "MLL" : "MLG";
   chart.title = std::string("Minimum spanning network of the ") + kind + "s (" +
-                DistanceTitle(distance) + ") for \"" + info_.datasetName + "\"";
+                (hasSnpData() ? "SNP distance" : DistanceTitle(distance)) + ") for \"" +
+                info_.datasetName + "\"";
   const int n = static_cast<int>(network.x.size());
   // Units of each node by population: a node spanning populations is drawn
   // as a pie; data without populations give one colour.

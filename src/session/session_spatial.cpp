@@ -79,6 +79,7 @@ void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
 }  // namespace
 
 Status Session::AggregationIndex(int permutations) {
+  if (Status snp = RequireOnSnpData("aggregation"); !snp) return snp;
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
   HideCharts();
@@ -99,6 +100,7 @@ Status Session::AggregationIndex(int permutations) {
 }
 
 Status Session::EdgeEffect(int permutations) {
+  if (Status snp = RequireOnSnpData("edge-effect"); !snp) return snp;
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(permutations, "permutations"); !valid) return valid;
   HideCharts();
@@ -121,6 +123,7 @@ Status Session::EdgeEffect(int permutations) {
 }
 
 Status Session::ClonalSubrange(int classCount) {
+  if (Status snp = RequireOnSnpData("subrange"); !snp) return snp;
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   if (Status valid = CheckCount(classCount, "distance classes"); !valid) return valid;
   HideCharts();
@@ -141,6 +144,7 @@ Status Session::ClonalSubrange(int classCount) {
 }
 
 Status Session::ClonalSubrangeFixed() {
+  if (Status snp = RequireOnSnpData("subrange"); !snp) return snp;
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
   chart(ChartRole::kSubrange).visible = false;

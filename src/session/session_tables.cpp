@@ -15,7 +15,10 @@ Status Session::WriteUnitsTable() {
 }
 
 Status Session::WriteNetworkNodeTable(bool sortPopulations) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  // SNP data have no allele table, which the group check asks for; the
+  // node table needs only the units and their lineages.
+  if (Status allowed = hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset); !allowed)
+    return allowed;
   if (lineages_.network.nodes.empty())
     return Status::Error(
         "No minimum spanning network yet: build it first (MLG > Minimum spanning network, or "

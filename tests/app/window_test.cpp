@@ -142,7 +142,8 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        {{"Quorvex1", "&Quorvex"},
         {"Arlequin1", "&Arlequin"},
         {"GenAlEx1", "&GenAlEx"},
-        {"Genepop1", "Ge&nepop"}}},
+        {"Genepop1", "Ge&nepop"},
+        {"Vcf1", "&VCF (SNP data)"}}},
       {"Help1", "&Help", {{"Userguide1", "&User guide"}, {"About1", "&About Vireltan"}}},
   };
   form->OpenRecent1->menuAction()->setObjectName("OpenRecent1Action");

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SNP data in the window: a VCF opens with the sample sheet beside it and
+// the data page shows the summary, not a grid of calls.
+#include <gtest/gtest.h>
+
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QDoubleSpinBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <filesystem>
+#include <memory>
+
+#include "app/snp_open_dialog.h"
+#include "app/tform1.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan::app {
+namespace {
+
+using vireltan::testing::TempDir;
+
+TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
+  TempDir dir;
+  const std::string source = std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/";
+  for (const char* f : {"clonal.vcf.gz", "clonal.samples.csv"})
+    std::filesystem::copy_file(source + f, dir.file(f));
+  RecordingMessageSink messages;
+  auto form = std::make_unique<TForm1>(&messages);
+  form->OpenPath(QString::fromStdString(dir.file("clonal.vcf.gz")));
+  form->WaitUntilIdle();
+  Session& s = form->session();
+  ASSERT_TRUE(s.hasSnpData());
+  EXPECT_EQ(s.info().unitCount, 39);
+  EXPECT_EQ(s.info().locusCount, 300);
+  EXPECT_TRUE(s.dataset().populationsGiven);  // the sheet was found and joined
+  const Sheet& page = s.datasetGrid.first();
+  EXPECT_EQ(page.TextAt(1, 1), "SNP data");
+  EXPECT_EQ(page.NumberAt(2, 2), 39);
+  EXPECT_EQ(page.NumberAt(3, 2), 300);
+  // The call-rate classes hold every sample once.
+  double samples = 0;
+  for (int row = 7; row < 27; ++row) samples += page.NumberAt(row, 3);
+  EXPECT_EQ(samples, 39);
+  EXPECT_LE(page.LastCol(), 6);
+
+  // MLG > Multilocus lineages, "T from replicates": the 20 true genets.
+  form->findChild<QAction*>("Multilocuslineages1")->trigger();
+  form->WaitUntilIdle();
+  auto* button = form->findChild<QPushButton*>("MllReplicatesButton");
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(button->isEnabled());
+  button->click();
+  form->WaitUntilIdle();
+  EXPECT_EQ(s.lineages().partition.lineageCount, 20);
+  for (const std::string& m : messages.messages) ADD_FAILURE() << m;
+}
+
+TEST(WindowSnp, OpenDialogGivesSheetAndFilters) {
+  SnpOpenOptions current;
+  current.filters.minMaf = 0.05;
+  // Fill the dialog as a user would, once it shows.
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>()->setText("/data/study.samples.csv");
+    QList<QDoubleSpinBox*> boxes = dialog->findChildren<QDoubleSpinBox*>();
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_EQ(boxes[2]->value(), 0.05);  // the current filters are shown
+    boxes[0]->setValue(0.9);
+    boxes[1]->setValue(0.8);
+    dialog->accept();
+  });
+  std::optional<SnpOpenOptions> chosen =
+      AskSnpOpenOptions(nullptr, "/data/study.vcf.gz", "", current);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->samplesPath, "/data/study.samples.csv");
+  EXPECT_DOUBLE_EQ(chosen->filters.minCallRateLocus, 0.9);
+  EXPECT_DOUBLE_EQ(chosen->filters.minCallRateSample, 0.8);
+  EXPECT_DOUBLE_EQ(chosen->filters.minMaf, 0.05);
+}
+
+}  // namespace
+}  // namespace vireltan::app

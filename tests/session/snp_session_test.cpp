@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session on SNP data, as the window drives it: the lineage panel's
+// commands run on SNP distances, and every command that needs an allele
+// table says so instead of running on an empty one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "session/session.h"
+#include "support/sheet_builder.h"
+
+namespace vireltan {
+namespace {
+
+using testing::TempDir;
+
+TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
+  TempDir dir;
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session{messages, progress};
+  ASSERT_TRUE(session.SetOutputDirectory(dir.path().string()).ok());
+  SnpOpenOptions options;
+  options.samplesPath = std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.samples.csv";
+  session.SetSnpOpenOptions(options);
+  ASSERT_TRUE(session.Open(std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.bcf").ok());
+  ASSERT_TRUE(session.hasSnpData());
+
+  // The lineage panel calls Lineages with an allele-table distance kind:
+  // on SNP data it groups on the SNP distance (20 true genets).
+  ASSERT_TRUE(session.Lineages(MlgDistanceKind::kAllelic, Linkage::kFarthest, 0.1).ok());
+  EXPECT_EQ(session.lineages().partition.lineageCount, 20);
+  EXPECT_TRUE(session.SuggestLineageThreshold(MlgDistanceKind::kMicrosat).ok());
+  EXPECT_TRUE(session.CountLineages(true).ok());
+  EXPECT_TRUE(session.Diversity().ok());
+  // The population summary counts the lineages; Hexp over the SNPs.
+  ASSERT_TRUE(session.PopulationSummary(0, false).ok());
+
+  struct Refused {
+    const char* what;
+    Status status;
+    const char* expected;
+  };
+  const Refused refused[] = {
+      {"psex", session.Psex(), "Psex is not available for SNP data"},
+      {"resampling", session.ResampleLoci(10), "not available for SNP data yet"},
+      {"microsat", session.MicrosatelliteDistances(), "not available for SNP data yet"},
+      {"quorvex", session.ExportQuorvex(), "not available for SNP data yet"},
+      {"aggregation", session.AggregationIndex(99), "not available for SNP data yet"},
+      {"subrange", session.ClonalSubrange(5), "not available for SNP data yet"},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.what);
+    ASSERT_FALSE(r.status.ok());
+    EXPECT_NE(r.status.message().find(r.expected), std::string::npos) << r.status.message();
+  }
+}
+
+}  // namespace
+}  // namespace vireltan
