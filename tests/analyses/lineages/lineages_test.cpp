@@ -9,6 +9,7 @@
 
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
+#include "common/memory_guard.h"
 #include "charts/network_chart.h"
 
 namespace vireltan {
@@ -310,6 +311,26 @@ TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
     EXPECT_EQ(kept, c.edges) << NetworkTiesName(c.ties);
     EXPECT_EQ(inTree, 4) << NetworkTiesName(c.ties);
   }
+}
+
+// mll at N = 200,000 ended in bad_alloc and msn passed 12 GB at N =
+// 50,000: both hold the G(G-1)/2 distances once, as floats (doubles for
+// average linkage's sums), and the guard refuses what does not fit.
+TEST(LineageMemory, EstimatesHoldTheTriangleOnceAndTheGuardRefuses) {
+  for (double g : {5000.0, 25000.0, 100000.0}) {
+    const double pairs = g * (g - 1) / 2;
+    EXPECT_NEAR(ClusteringBytes(g, Linkage::kFarthest) / (4 * pairs), 1.0, 0.01) << g;
+    EXPECT_NEAR(ClusteringBytes(g, Linkage::kAverage) / (8 * pairs), 1.0, 0.01) << g;
+    EXPECT_NEAR(SpanningNetworkBytes(g) / (4 * pairs), 1.0, 0.02) << g;
+  }
+  // N = 200,000 units of 100,000 MLGs need 20 GB: refused with 8 GB free,
+  // naming the size that would fit.
+  const Status s = CheckMemory(
+      "Grouping MLGs into lineages", 200000,
+      [](int n) { return ClusteringBytes(n / 2.0, Linkage::kFarthest); }, 8e9);
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("200000"), std::string::npos) << s.message();
+  EXPECT_NE(s.message().find("handle about"), std::string::npos) << s.message();
 }
 
 }  // namespace
