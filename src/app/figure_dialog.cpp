@@ -44,7 +44,11 @@ FigureDialog::FigureDialog(const QString& what, const std::string& basePath, QWi
   connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
   fileRow->addWidget(file_, 1);
   fileRow->addWidget(browse);
-  form->addRow(tr("&File:"), fileRow);
+  // A row holding a layout gets a label without a buddy, which would show
+  // "&File:" as written: the label is made here with the field as buddy.
+  auto* fileLabel = new QLabel(tr("&File:"), this);
+  fileLabel->setBuddy(file_);
+  form->addRow(fileLabel, fileRow);
 
   format_ = new QComboBox(this);
   format_->setObjectName("FigureFormat");
