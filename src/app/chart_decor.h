@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts and the legend drawn over a chart that Qt Charts does not place
-// itself, laid out for the chart's size in points: the title (wrapped,
-// never shortened), the legend (below the plot, or in columns beside a
-// map, its entries wrapped), one label per labelled point (following zoom
+// itself, laid out for the chart's size in points: the title and the axis
+// titles (wrapped, never shortened), the legend (below the plot, or beside
+// a map, its entries wrapped; a map's smallest clones folded into "other
+// MLGs" when there is no room), one label per labelled point (following zoom
 // and pan, left out where it would cover another), a subtitle and a foot.
 // Private to the chart drawer.
 #include <QtCharts/QChart>
