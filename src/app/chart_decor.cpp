@@ -419,7 +419,11 @@ void ChartDecor::PlaceAxisTitles(const QRectF& plot) {
 }
 
 void ChartDecor::Place() {
-  if (chart_.size() != laidOutFor_ && chart_.size().width() > 0) LayOutFrame();
+  if (chart_.size() != laidOutFor_ && chart_.size().width() > 0) {
+    // A new size: the axis titles' margins start from one line again.
+    xTitleRoom_ = yTitleRoom_ = 1;
+    LayOutFrame();
+  }
   const QRectF plot = chart_.plotArea();
   // Titles wrapped for the plot's actual size; lines beyond their margin's
   // room ask for a new frame (rooms only grow: a bounded number of times).
