@@ -284,26 +284,51 @@ void Retick(QChart& chart) {
     if (!(span > 0) || !std::isfinite(span) || plot.width() <= 0) continue;
     const bool group = axis->property(kGroupDigitsProperty).toBool();
     const QFontMetricsF metrics(axis->labelsFont());
-    // Room a label needs: its widest text across, or a line and a half up.
+    // Room a label needs: its widest text across, or a line and a half up;
+    // `tight` is the least that keeps neighbours apart (a third of a line
+    // between them), which the minimum number of ticks may use, never less:
+    // an axis too short for its labels has fewer ticks, not overlapping ones.
     double step = NiceStep(span, 8);
     const double increment = axis->property(kIncrementProperty).toDouble();
+    const double length = horizontal ? plot.width() : plot.height();
+    double room = 0, tight = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
       const int decimals = DecimalsFor(step);
-      QString widest = QString::asprintf(group ? "%'.*f" : "%.*f", decimals,
-                                         std::max(std::fabs(axis->min()), std::fabs(axis->max())));
-      const double room = horizontal ? metrics.horizontalAdvance("-" + widest) + metrics.height()
-                                     : metrics.height() * 1.6;
-      const double length = horizontal ? plot.width() : plot.height();
-      const int fit = std::max(minimumTicks - 1, static_cast<int>(length / room));
+      const QString widest =
+          QString(axis->min() < 0 ? "-" : "") +
+          QString::asprintf(group ? "%'.*f" : "%.*f", decimals,
+                            std::max(std::fabs(axis->min()), std::fabs(axis->max())));
+      const double across = metrics.horizontalAdvance(widest);
+      room = horizontal ? across + metrics.height() : metrics.height() * 1.6;
+      tight = horizontal ? across + metrics.height() / 3 : metrics.height() * 1.2;
+      const int fit = std::max(1, static_cast<int>(length / room));
       step = NiceStep(span, fit);
       if (increment > 0 && step < increment) step = increment;
     }
+    // Layout units between neighbouring ticks `s` apart.
+    auto apart = [&](double s) { return s / span * length; };
     // At least the minimum number of ticks, with round steps (a fixed
-    // number of halvings: bounded whatever the span).
+    // number of halvings: bounded whatever the span), while they fit.
     for (int k = 0; k < 12 && TickCount(axis->min(), axis->max(), step) < minimumTicks; ++k) {
       const double smaller = SmallerNiceStep(step);
       if (increment > 0 && smaller < increment) break;
+      if (apart(smaller) < tight) break;
       step = smaller;
+    }
+    // A single tick gives no scale: a step of 4, 3, 2.5 or 1.5 times a
+    // power of ten (ticks still at round values) may give two that fit.
+    if (TickCount(axis->min(), axis->max(), step) < 2 && increment <= 0) {
+      const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+      for (double m : {4.0, 3.0, 2.5, 2.0, 1.5, 1.0}) {
+        // (2.5 and 1.5 below 1 would need one more decimal than the step's.)
+        if (power < 1 && (m == 2.5 || m == 1.5)) continue;
+        const double candidate = m * power;
+        if (candidate >= step * (1 - 1e-9) || apart(candidate) < tight) continue;
+        if (TickCount(axis->min(), axis->max(), candidate) >= 2) {
+          step = candidate;
+          break;
+        }
+      }
     }
     while (span / step > kMaxTicks) step *= 2;
     // Anchored at 0 when the axis crosses it, so that no rounding writes

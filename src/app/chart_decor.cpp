@@ -42,6 +42,15 @@ QStringList Wrap(const QString& text, const QFontMetricsF& metrics, double width
   return lines;
 }
 
+// How many of `foldable` legend entries `cells` rows or cells keep beside
+// `always` entries shown anyway (and one for "other MLGs" when it shows only
+// once entries are folded).
+int KeptEntries(int cells, int always, int foldable, bool targetIfFolded) {
+  const int room = cells - always;
+  if (room >= foldable) return foldable;
+  return std::max(0, room - (targetIfFolded ? 1 : 0));
+}
+
 }  // namespace
 
 ChartDecor::ChartDecor(QChart& chart, const ChartStyle& style, bool legendBeside)
@@ -70,6 +79,10 @@ void ChartDecor::DeleteItems() {
   marks_.clear();
   for (auto* line : titleLines_) delete line;
   titleLines_.clear();
+  for (auto* lines : {&xTitleLines_, &yTitleLines_}) {
+    for (auto* line : *lines) delete line;
+    lines->clear();
+  }
   for (LegendItem& l : legend_) {
     delete l.symbol;
     delete l.text;
@@ -116,9 +129,9 @@ void ChartDecor::SetAxisTitles(QAbstractAxis* x, const QString& xTitle, QAbstrac
   yAxis_ = y;
   xTitle_ = xTitle;
   yTitle_ = yTitle;
-  const QFont font = Font(style_.titlePoints);
   for (QAbstractAxis* axis : {x, y}) {
-    axis->setTitleFont(font);
+    axis->setTitleText(QString());
+    axis->setTitleVisible(false);
     axis->setLabelsFont(Font(style_.fontPoints));
   }
   // Points follow zoom and pan with their labels.
@@ -183,6 +196,11 @@ void ChartDecor::LayOutFrame() {
     const double bottom = H - pad - footHeight;
     double x = 0, y = 0, rowHeight = 0;
     for (size_t i = 0; i < legend_.size(); ++i) {
+      if (!legend_[i].shown) {
+        out.texts << QString();
+        out.cells.push_back({0, 0});
+        continue;
+      }
       const QStringList lines =
           Wrap(legend_[i].entry.text, metrics, std::max(symbol, column - symbol - spacing));
       out.texts << lines.join('\n');
@@ -213,11 +231,30 @@ void ChartDecor::LayOutFrame() {
   };
   double legendWidth = 0, legendHeight = 0;
   if (!legend_.empty()) {
+    // A map's clones too many for their room: as many as fit in one
+    // column beside the plot, or in two rows below it, keep their entries.
+    using Fold = LegendEntry::Fold;
+    int foldable = 0, always = 0;
+    bool targetIfFolded = false;
+    for (const LegendItem& l : legend_) {
+      foldable += l.entry.fold == Fold::kFoldable;
+      always += l.entry.fold != Fold::kFoldable && l.entry.fold != Fold::kTargetIfFolded;
+      targetIfFolded = targetIfFolded || l.entry.fold == Fold::kTargetIfFolded;
+    }
+    const int rowsBeside =
+        static_cast<int>((H - top - pad - footHeight + spacing / 2) / (line + spacing / 2));
+    const double columnBelow = std::min(natural, W - 2 * pad);
+    const int columnsBelow =
+        std::max(1, static_cast<int>((W - 2 * pad + 2 * gap) / (columnBelow + 2 * gap)));
+    const int keptBeside = KeptEntries(rowsBeside, always, foldable, targetIfFolded),
+              keptBelow = KeptEntries(2 * columnsBelow, always, foldable, targetIfFolded);
+    if (foldable > 0) FoldLegend(keptBelow);
     LegendLayout below = layOut(false);
     bool beside = false;
     LegendLayout chosen = below;
     if (legendBeside_) {
       // A map keeps the layout that leaves it the larger square.
+      if (foldable > 0) FoldLegend(keptBeside);
       LegendLayout side = layOut(true);
       // Room of the axes: labels of up to nine characters and a title
       // across, a label and a title up.
@@ -231,6 +268,7 @@ void ChartDecor::LayOutFrame() {
         chosen = side;
       }
     }
+    if (foldable > 0) FoldLegend(beside ? keptBeside : keptBelow);
     legendBesidePlot_ = beside;
     legendWidth = chosen.width;
     legendHeight = chosen.height;
@@ -241,12 +279,15 @@ void ChartDecor::LayOutFrame() {
     for (size_t i = 0; i < legend_.size(); ++i) legend_[i].text->setText(chosen.texts[i]);
     for (size_t i = 0; i < legend_.size(); ++i) {
       LegendItem& l = legend_[i];
+      l.text->setVisible(l.shown);
+      delete l.symbol;
+      l.symbol = nullptr;
+      if (!l.shown) continue;
       const QPointF at = legendArea_.topLeft() + QPointF(cells[i].x, cells[i].y);
       l.text->setPos(at.x() + (l.entry.symbol == LegendEntry::Symbol::kNone ? 0 : symbol + spacing),
                      at.y());
       const double cy = at.y() + line / 2;
       const QRectF box(at.x(), cy - symbol / 2, symbol, symbol);
-      delete l.symbol;
       using Symbol = LegendEntry::Symbol;
       QAbstractGraphicsShapeItem* shape = nullptr;
       switch (l.entry.symbol) {
@@ -284,49 +325,115 @@ void ChartDecor::LayOutFrame() {
     }
   }
 
+  // The axis titles, wrapped for the room their axis will roughly have
+  // (the other axis's labels take some of it); Place wraps them again for
+  // the plot's actual size and asks for more lines if they need them.
+  const double besideWidth = legendBesidePlot_ && !legend_.empty() ? legendWidth + gap : 0;
+  const double belowHeight =
+      !legendBesidePlot_ && !legend_.empty() ? legendHeight + gap + spacing : 0;
+  WrapAxisTitles(W - 2 * pad - besideWidth - 6 * line,
+                 H - top - pad - footHeight - belowHeight - 3 * line);
+  xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
+  yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
+  const double titleLine = QFontMetricsF(Font(style_.titlePoints)).lineSpacing();
+  const double xTitleHeight = xTitleLines_.empty() ? 0 : xTitleRoom_ * titleLine + spacing;
+  const double yTitleWidth = yTitleLines_.empty() ? 0 : yTitleRoom_ * titleLine + spacing;
+
   // The margins the texts need; an equal scale adds to them.
-  const QMargins base(
-      static_cast<int>(std::ceil(pad)), static_cast<int>(std::ceil(top)),
-      static_cast<int>(
-          std::ceil(pad + (legendBesidePlot_ && !legend_.empty() ? legendWidth + gap : 0))),
-      static_cast<int>(
-          std::ceil(pad + footHeight +
-                    (!legendBesidePlot_ && !legend_.empty() ? legendHeight + gap + spacing : 0))));
+  const QMargins base(static_cast<int>(std::ceil(pad + yTitleWidth)),
+                      static_cast<int>(std::ceil(top)),
+                      static_cast<int>(std::ceil(pad + besideWidth)),
+                      static_cast<int>(std::ceil(pad + footHeight + belowHeight + xTitleHeight)));
   chart_.setProperty(kBaseMarginsProperty, QVariant::fromValue(base));
   if (chart_.margins() != base) chart_.setMargins(base);
   footTop_ = H - pad - footHeight;
-
-  // Axis titles wrapped for the room their axis will have (the other
-  // axis's labels and title take some of it); Place wraps them again for
-  // the plot's actual size.
-  WrapAxisTitles(W - base.left() - base.right() - 6 * line,
-                 H - base.top() - base.bottom() - 3 * line);
 }
 
-void ChartDecor::WrapAxisTitles(double across, double up) {
-  const QFontMetricsF titleMetrics(Font(style_.titlePoints));
-  const double line = titleMetrics.lineSpacing();
-  auto wrapped = [&](const QString& text, double length) {
-    QStringList lines = Wrap(text, titleMetrics, std::max(length, 3 * line));
-    for (QString& l : lines) l = l.toHtmlEscaped();
-    return lines.join("<br>");
-  };
-  if (xAxis_) {
-    const QString text = wrapped(xTitle_, across);
-    if (xAxis_->titleText() != text) xAxis_->setTitleText(text);
+void ChartDecor::FoldLegend(int kept) {
+  using Fold = LegendEntry::Fold;
+  const LegendEntry* target = nullptr;
+  for (const LegendItem& l : legend_)
+    if (l.entry.fold == Fold::kTarget || l.entry.fold == Fold::kTargetIfFolded) target = &l.entry;
+  int index = 0;
+  bool folded = false;
+  for (LegendItem& l : legend_) {
+    if (l.entry.fold != Fold::kFoldable) continue;
+    l.shown = kept < 0 || index++ < kept || !target;
+    folded = folded || !l.shown;
+    QScatterSeries* series = l.entry.series;
+    if (!series) continue;
+    const LegendEntry& look = l.shown ? l.entry : *target;
+    series->setColor(look.fill);
+    series->setBorderColor(look.fill);
+    series->setPen(look.pen);
+    series->setMarkerShape(
+        look.symbol == LegendEntry::Symbol::kSquare     ? QScatterSeries::MarkerShapeRectangle
+        : look.symbol == LegendEntry::Symbol::kTriangle ? QScatterSeries::MarkerShapeTriangle
+                                                        : QScatterSeries::MarkerShapeCircle);
   }
-  if (yAxis_) {
-    const QString text = wrapped(yTitle_, up);
-    if (yAxis_->titleText() != text) yAxis_->setTitleText(text);
+  for (LegendItem& l : legend_)
+    if (l.entry.fold == Fold::kTargetIfFolded) l.shown = folded;
+}
+
+bool ChartDecor::WrapAxisTitles(double across, double up) {
+  const QFont font = Font(style_.titlePoints);
+  const QFontMetricsF titleMetrics(font);
+  const double line = titleMetrics.lineSpacing();
+  auto wrap = [&](const QString& text, double length,
+                  std::vector<QGraphicsSimpleTextItem*>& items) {
+    const QStringList lines =
+        text.isEmpty() ? QStringList() : Wrap(text, titleMetrics, std::max(length, 2 * line));
+    bool same = lines.size() == static_cast<qsizetype>(items.size());
+    for (size_t i = 0; same && i < items.size(); ++i) same = items[i]->text() == lines[i];
+    if (same) return;
+    for (auto* item : items) delete item;
+    items.clear();
+    for (const QString& l : lines) items.push_back(NewText(l, font));
+  };
+  if (xAxis_) wrap(xTitle_, across, xTitleLines_);
+  if (yAxis_) wrap(yTitle_, up, yTitleLines_);
+  for (auto* item : yTitleLines_) item->setRotation(-90);
+  return static_cast<int>(xTitleLines_.size()) > xTitleRoom_ ||
+         static_cast<int>(yTitleLines_.size()) > yTitleRoom_;
+}
+
+// The x title centred under the tick labels, the y title turned up and
+// centred left of them: Qt lays the axes out inside the chart's margins, so
+// the margins' inner edges are where the tick labels end.
+void ChartDecor::PlaceAxisTitles(const QRectF& plot) {
+  const QMargins margins = chart_.margins();
+  const QFontMetricsF metrics(Font(style_.titlePoints));
+  const double line = metrics.lineSpacing(), spacing = style_.Units(2);
+  double y = chart_.size().height() - margins.bottom() + spacing / 2;
+  for (auto* item : xTitleLines_) {
+    item->setPos(plot.center().x() - metrics.horizontalAdvance(item->text()) / 2, y);
+    y += line;
+  }
+  const int n = static_cast<int>(yTitleLines_.size());
+  for (int i = 0; i < n; ++i) {
+    QGraphicsSimpleTextItem* item = yTitleLines_[i];
+    // Turned up, the item's top-left corner is its bottom-left on the page.
+    item->setPos(margins.left() - spacing / 2 - (n - i) * line,
+                 plot.center().y() + metrics.horizontalAdvance(item->text()) / 2);
   }
 }
 
 void ChartDecor::Place() {
-  if (chart_.size() != laidOutFor_ && chart_.size().width() > 0) LayOutFrame();
+  if (chart_.size() != laidOutFor_ && chart_.size().width() > 0) {
+    // A new size: the axis titles' margins start from one line again.
+    xTitleRoom_ = yTitleRoom_ = 1;
+    LayOutFrame();
+  }
   const QRectF plot = chart_.plotArea();
-  // Qt shortens an axis title longer than its axis: wrap for the plot.
-  if (plot.width() > 0)
-    WrapAxisTitles(plot.width() - style_.Units(2), plot.height() - style_.Units(2));
+  // Titles wrapped for the plot's actual size; lines beyond their margin's
+  // room ask for a new frame (rooms only grow: a bounded number of times).
+  if (plot.width() > 0 && WrapAxisTitles(plot.width(), plot.height())) {
+    xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
+    yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
+    LayOutFrame();
+    return;
+  }
+  PlaceAxisTitles(plot);
   const QRectF tolerant = plot.adjusted(-1, -1, 1, 1);
   // A label that would cover one already placed is left out: crowded
   // points keep the first label (the largest clone's, as the analysis

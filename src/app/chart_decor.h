@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts and the legend drawn over a chart that Qt Charts does not place
-// itself, laid out for the chart's size in points: the title (wrapped,
-// never shortened), the legend (below the plot, or in columns beside a
-// map, its entries wrapped), one label per labelled point (following zoom
+// itself, laid out for the chart's size in points: the title and the axis
+// titles (wrapped, never shortened), the legend (below the plot, or beside
+// a map, its entries wrapped; a map's smallest clones folded into "other
+// MLGs" when there is no room), one label per labelled point (following zoom
 // and pan, left out where it would cover another), a subtitle and a foot.
 // Private to the chart drawer.
 #include <QtCharts/QChart>
+#include <QtCharts/QScatterSeries>
 #include <QtGui/QColor>
 #include <QtGui/QPen>
 #include <QtWidgets/QGraphicsSimpleTextItem>
@@ -34,6 +36,12 @@ class ChartDecor : public QObject {
     QColor fill;
     QPen pen;
     QString text;
+    // A map's clones: when the legend has no room for all, the last
+    // kFoldable entries are left out and their points drawn as the kTarget
+    // entry ("other MLGs"); a kTargetIfFolded entry shows only then.
+    enum class Fold { kNone, kFoldable, kTarget, kTargetIfFolded };
+    Fold fold = Fold::kNone;
+    QScatterSeries* series = nullptr;  // kFoldable: its points
   };
 
   ChartDecor(QChart& chart, const ChartStyle& style, bool legendBeside);
@@ -47,7 +55,9 @@ class ChartDecor : public QObject {
   void SetFoot(const QString& text);
   void AddLegendEntry(const LegendEntry& entry);
   void AddMark(const QString& text, const QPointF& value, QAbstractSeries* series);
-  // Wraps the axis titles for their length (Qt would shorten them).
+  // The axis titles, drawn here (Qt would shorten them with "…"): wrapped
+  // for their axis's length, the left one turned up, in margins kept free
+  // for them.
   void SetAxisTitles(QAbstractAxis* x, const QString& xTitle, QAbstractAxis* y,
                      const QString& yTitle);
 
@@ -59,7 +69,13 @@ class ChartDecor : public QObject {
 
  private:
   void LayOutFrame();
-  void WrapAxisTitles(double across, double up);
+  // Shows the first `kept` foldable entries (all when negative) and draws
+  // the others' points as the fold target.
+  void FoldLegend(int kept);
+  // Wraps the axis titles for axes `across` and `up` long; true when
+  // either needs more lines than its margin holds (a new frame is due).
+  bool WrapAxisTitles(double across, double up);
+  void PlaceAxisTitles(const QRectF& plot);
   QFont Font(double points, bool bold = false) const;
   QGraphicsSimpleTextItem* NewText(const QString& text, const QFont& font);
 
@@ -67,6 +83,7 @@ class ChartDecor : public QObject {
     LegendEntry entry;
     QGraphicsItem* symbol = nullptr;
     QGraphicsSimpleTextItem* text = nullptr;
+    bool shown = true;
   };
   QChart& chart_;
   ChartStyle style_;
@@ -76,6 +93,9 @@ class ChartDecor : public QObject {
   QAbstractAxis* xAxis_ = nullptr;
   QAbstractAxis* yAxis_ = nullptr;
   std::vector<QGraphicsSimpleTextItem*> titleLines_;
+  // One item per line of each axis title; the lines their margins hold.
+  std::vector<QGraphicsSimpleTextItem*> xTitleLines_, yTitleLines_;
+  int xTitleRoom_ = 1, yTitleRoom_ = 1;
   std::vector<LegendItem> legend_;
   std::vector<Mark> marks_;
   QGraphicsSimpleTextItem* subtitle_ = nullptr;

@@ -113,13 +113,32 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     q->setPen(border);
     Attach(chart, q, x, y);
   }
+  // A map's smallest clones may be folded into "other MLGs" when the
+  // figure's legend has no room for them (the decor decides).
+  const bool foldable = !s.foldColour.empty();
+  const QColor foldColour = ColorOr(s.foldColour, QColor(187, 187, 187));
+  bool target = false;
   for (size_t k = 0; k < order.size(); ++k) {
     if (legends[k].isEmpty()) continue;
     QPen pen(order[k]->pen());
-    decor.AddLegendEntry({markers[k] == "square"     ? Symbol::kSquare
-                          : markers[k] == "triangle" ? Symbol::kTriangle
-                                                     : Symbol::kCircle,
-                          order[k]->color(), pen, legends[k]});
+    LegendEntry entry{markers[k] == "square"     ? Symbol::kSquare
+                      : markers[k] == "triangle" ? Symbol::kTriangle
+                                                 : Symbol::kCircle,
+                      order[k]->color(), pen, legends[k]};
+    if (foldable) {
+      const bool isTarget = order[k]->color() == foldColour && markers[k].empty();
+      entry.fold = isTarget ? LegendEntry::Fold::kTarget : LegendEntry::Fold::kFoldable;
+      entry.series = isTarget ? nullptr : order[k];
+      target = target || isTarget;
+    }
+    decor.AddLegendEntry(entry);
+  }
+  if (foldable && !target) {
+    QPen pen(labelled ? foldColour.darker(160) : foldColour);
+    pen.setWidthF(style.Units(0.4));
+    LegendEntry other{Symbol::kCircle, foldColour, pen, ToQ(s.foldText)};
+    other.fold = LegendEntry::Fold::kTargetIfFolded;
+    decor.AddLegendEntry(other);
   }
   if (!decor.showLabels) return;
   for (auto& [q, p] : placed) decor.AddMark(ToQ(p->label), QPointF(p->x, p->y), q);

@@ -184,9 +184,11 @@ std::vector<FigureText> QtChartRenderer::Texts(const LaidOutChart& laidOut) {
   for (QGraphicsItem* item : laidOut.scene->items()) {
     if (!item->isVisible() || !item->isVisibleTo(nullptr)) continue;
     if (auto* t = dynamic_cast<QGraphicsTextItem*>(item)) {
-      if (!t->toPlainText().isEmpty()) texts.push_back({t->toPlainText(), points(t->font())});
+      if (!t->toPlainText().isEmpty())
+        texts.push_back({t->toPlainText(), points(t->font()), t->sceneBoundingRect()});
     } else if (auto* s = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
-      if (!s->text().isEmpty()) texts.push_back({s->text(), points(s->font())});
+      if (!s->text().isEmpty())
+        texts.push_back({s->text(), points(s->font()), s->sceneBoundingRect()});
     }
   }
   return texts;

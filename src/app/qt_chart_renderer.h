@@ -21,6 +21,7 @@ namespace vireltan::app {
 struct FigureText {
   QString text;
   double points = 0;
+  QRectF rect;  // where it is drawn, in layout units
 };
 
 // A chart laid out for a figure's size, ready to draw.

@@ -61,6 +61,12 @@ struct ChartSeries {
   bool dashed = false;                     // kLine: a dashed line (reference lines)
   std::vector<double> high;                // kBand: upper edge, one per point
   std::vector<ColourLegend> colourLegend;  // kPoints of several colours
+  // kPoints: when a figure's legend has no room for every colourLegend
+  // entry, the last entries (the smallest clones of a map) are drawn in
+  // this colour under the entry of this colour, or under `foldText` when
+  // there is none. Empty: every entry is always shown.
+  std::string foldColour;
+  std::string foldText;
 };
 
 struct AxisLabel {

@@ -4,6 +4,7 @@
 // written whole or not at all.
 #include <gtest/gtest.h>
 
+#include <QtCharts/QChart>
 #include <QtCore/QRegularExpression>
 #include <filesystem>
 #include <fstream>
@@ -165,6 +166,65 @@ TEST_F(FigureLayoutTest, SvgStatesThePhysicalSize) {
   EXPECT_NE(open.find("width=\"80mm\""), std::string::npos) << open;
   EXPECT_NE(open.find("height=\"60mm\""), std::string::npos) << open;
   EXPECT_NE(open.find("viewBox"), std::string::npos) << open;
+}
+
+// The maps of a 24 x 32 km UTM survey with 17 legend entries and of the
+// example meadow, at one journal column and at a page's width: texts
+// whole, tick labels apart from each other and from the axis titles, the
+// plot not squeezed by the legend, and at a column the smallest clones
+// folded into "other MLGs".
+TEST(MapFigure, KeepsItsTextsWholeApartAndThePlotLarge) {
+  struct Case {
+    std::string file;
+    double widthMm, heightMm;
+    size_t legendEntriesAtMost;  // heading, clones, "other MLGs"
+  } cases[] = {{std::string(VIRELTAN_TEST_DATA_DIR) + "/pramorum_curry.txt", 80, 60, 12},
+               {std::string(VIRELTAN_TEST_DATA_DIR) + "/pramorum_curry.txt", 170, 120, 18},
+               {std::string(VIRELTAN_EXAMPLES_DIR) + "/seagrass_meadow.txt", 80, 60, 18},
+               {std::string(VIRELTAN_EXAMPLES_DIR) + "/seagrass_meadow.txt", 170, 120, 18}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " at " + std::to_string(c.widthMm) + " mm");
+    RecordingMessageSink messages;
+    NullProgressSink progress;
+    Session session(messages, progress);
+    TempDir dir;
+    std::filesystem::copy_file(c.file, dir.file("d.txt"));
+    ASSERT_TRUE(session.Open(dir.file("d.txt")).ok());
+    ASSERT_TRUE(session.MlgMap("").ok());
+    FigureOptions size = Column();
+    size.widthMm = c.widthMm;
+    size.heightMm = c.heightMm;
+    const auto laidOut = QtChartRenderer::LayOut(session.chart(ChartRole::kMap), size);
+    const std::vector<FigureText> texts = QtChartRenderer::Texts(*laidOut);
+    std::vector<QRectF> ticks, titles;
+    size_t legend = 0;
+    bool other = false;
+    for (const FigureText& t : texts) {
+      EXPECT_FALSE(t.text.contains(QChar(0x2026)) || t.text.contains("..."))
+          << t.text.toStdString();
+      if (IsTickLabel(t.text)) ticks.push_back(t.rect);
+      if (t.text.contains("coordinate") || t.text.startsWith("X") || t.text.startsWith("Y"))
+        titles.push_back(t.rect);
+      static const QRegularExpression entry("^[0-9]+ \\([0-9]+\\)$");
+      legend += entry.match(t.text).hasMatch() || t.text == "MLG (units)";
+      other = other || t.text == "other MLGs";
+    }
+    EXPECT_EQ(titles.size(), 2u);
+    EXPECT_GE(ticks.size(), 5u);  // a scale on each axis (3 up, 2 across at least)
+    EXPECT_TRUE(other);
+    EXPECT_LE(legend + 1, c.legendEntriesAtMost);
+    // Qt's text items carry a margin of a couple of units around the glyphs.
+    auto inked = [](const QRectF& r) { return r.adjusted(2, 2, -2, -2); };
+    for (size_t i = 0; i < ticks.size(); ++i) {
+      for (size_t j = i + 1; j < ticks.size(); ++j)
+        EXPECT_FALSE(inked(ticks[i]).intersects(inked(ticks[j]))) << "ticks " << i << ", " << j;
+      for (const QRectF& title : titles) EXPECT_FALSE(inked(ticks[i]).intersects(title));
+    }
+    const QRectF plot = laidOut->chart->plotArea();
+    const QRectF figure = laidOut->area;
+    EXPECT_TRUE(plot.width() >= 0.45 * figure.width() || plot.height() >= 0.45 * figure.height())
+        << plot.width() << " x " << plot.height();
+  }
 }
 
 // Four units at (1e9, 0), (0, 0), (0, 1), (1, 1): one span dwarfs the other.

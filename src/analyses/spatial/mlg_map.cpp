@@ -138,6 +138,9 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
     series->colourLegend.push_back(
         {kOtherMlgsColour, byRank.empty() ? "MLGs (one unit each)" : "other MLGs"});
 
+  // A figure too small for every clone's entry colours fewer of them.
+  series->foldColour = kOtherMlgsColour;
+  series->foldText = "other MLGs";
   // Compact entries under one heading, so that the legend of many clones
   // fits beside the map of a journal column.
   chart.legendTitle = byRank.empty() ? "" : "MLG (units)";

@@ -23,7 +23,9 @@ std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZ
 
 // How many of the largest clones the map marks apart: eight colours, then
 // the same colours with square markers; the others are grey. More could
-// not be told apart, nor their legend fit beside a map of a journal column.
+// not be told apart. A figure whose legend has no room for them all (a
+// journal column) colours fewer: the smallest join "other MLGs"
+// (ChartSeries::foldColour).
 inline constexpr int kMapClonesColoured = 16;
 
 // Fills the map chart: its units series gets one point per position of an
