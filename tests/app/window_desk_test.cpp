@@ -171,5 +171,19 @@ TEST(CommandLine, SaveGraphWritesEveryChartOfTheRunInEachFormat) {
   EXPECT_EQ(WEXITSTATUS(std::system(nothing.c_str())), 1);
 }
 
+// Designations that look like numbers are shown as the file writes them:
+// "2108.1" and "2108.2" both showed as "2108".
+TEST_F(WindowDeskTest, TheDataGridShowsDesignationsAsWritten) {
+  fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "pramorum_curry.txt", dir.path() / "curry.txt");
+  form->OpenPath(QString::fromStdString(dir.file("curry.txt")));
+  form->WaitUntilIdle();
+  QAbstractItemModel* grid = form->userswindow->model();
+  QStringList shown;
+  for (int row = 0; row < grid->rowCount(); ++row)
+    shown << grid->data(grid->index(row, 0)).toString();
+  EXPECT_TRUE(shown.contains("2108.1") && shown.contains("2108.2")) << shown.size();
+  EXPECT_FALSE(shown.contains("2108"));
+}
+
 }  // namespace
 }  // namespace vireltan::app
