@@ -172,8 +172,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   buttons->addWidget(MakeButton(suggest, "MllSuggestButton", "Su&ggest T", mll));
   buttons->addWidget(MakeButton(run, "MllRunButton", "&Run", mll));
   // SNP data: T from the replicate pairs of the sample sheet, then the run.
-  buttons->addWidget(
-      MakeButton(replicates, "MllReplicatesButton", "T from re&plicates", mll));
+  buttons->addWidget(MakeButton(replicates, "MllReplicatesButton", "T from re&plicates", mll));
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.

@@ -13,7 +13,7 @@ namespace {
 // The figure options shared by save-map and save-graph (and, for the
 // network, save-graph's own).
 std::vector<OptionSpec> FigureOptionSpecs(bool graph) {
-  std::vector<OptionSpec> specs{
+  std::vector<OptionSpec> figureOptions{
       {"format", true, "comma list of svg, png and pdf (default svg,png)"},
       {"width", true, "figure width in millimetres, 20 to 1000 (default 160)", true, 20},
       {"height", true, "figure height in millimetres, 20 to 1000 (default 120)", true, 20},
@@ -26,11 +26,13 @@ std::vector<OptionSpec> FigureOptionSpecs(bool graph) {
       {"no-title", false, "leave the title out (journals put it in the caption)"},
   };
   if (graph) {
-    specs.push_back({"hide-ties", false,
-                     "network: leave out the tied alternative edges (drawn thin and dashed)"});
-    specs.push_back({"no-node-labels", false, "network: leave out the MLG numbers on the nodes"});
+    figureOptions.push_back(
+        {"hide-ties", false,
+         "network: leave out the tied alternative edges (drawn thin and dashed)"});
+    figureOptions.push_back(
+        {"no-node-labels", false, "network: leave out the MLG numbers on the nodes"});
   }
-  return specs;
+  return figureOptions;
 }
 
 // A size in points: a number from 4 to 24 (halves allowed).

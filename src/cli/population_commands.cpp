@@ -72,8 +72,8 @@ std::vector<Command> PopulationCommands() {
          if (Has(o, "permutations")) {
            int p = 0;
            if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
-           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p,
-                                          Has(o, "sort-populations"), missing, null);
+           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p, Has(o, "sort-populations"),
+                                          missing, null);
          }
          if (Has(o, "null"))
            return Status::Error("summary: --null applies to the test (--permutations=P).");

@@ -127,8 +127,8 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
                                        ? std::optional<double>(ploidyCell.number())
                                        : ParseDecimal(ploidyCell.text());
     if (!number || !std::isfinite(*number))
-      return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " +
-                           CellForMessage(ploidyCell) + ", not a number.");
+      return Status::Error(Where(fileName, 1, 5) + ": the ploidy is " + CellForMessage(ploidyCell) +
+                           ", not a number.");
     ploidy = *number == 1 ? 1 : *number == 2 ? 2 : *number == 0 ? 0 : -1;
   }
   report.headerSampleCount = static_cast<int>(headerN);

@@ -226,8 +226,8 @@ class WorksheetHandler : public XmlHandler {
     if (inInline_) inline_.Text(text);
     // A single cell's text may not outgrow the budget of the whole sheet.
     if (value_.size() > kMaxCellTextBytes)
-      error = "cell " + ColumnLetters(col_) + std::to_string(row_) +
-              " (row " + std::to_string(row_) + ", column " + std::to_string(col_) +
+      error = "cell " + ColumnLetters(col_) + std::to_string(row_) + " (row " +
+              std::to_string(row_) + ", column " + std::to_string(col_) +
               ") holds more text than a cell can (32,767 characters).";
   }
 

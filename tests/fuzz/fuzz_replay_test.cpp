@@ -37,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
                                            std::pair{"xls", &fuzz::ReadXlsInput},
                                            std::pair{"dataset", &fuzz::LoadDatasetInput},
                                            std::pair{"genepop", &fuzz::ReadGenepopInput},
-                                           std::pair{"populations", &fuzz::ReadPopulationFileInput}),
+                                           std::pair{"populations",
+                                                     &fuzz::ReadPopulationFileInput}),
                          [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST(EscapeControlCharactersTest, ControlsAreShownEscaped) {
       {"\x1b[31mred", "\\x1b[31mred"},
       {"line\nnext\ttab", "line\nnext\ttab"},
       {"del\x7f", "del\\x7f"},
-      {"csi \xc2\x9b", "csi \\xc2\\x9b"},    // U+009B, the one-character CSI
+      {"csi \xc2\x9b", "csi \\xc2\\x9b"},     // U+009B, the one-character CSI
       {"lone \x9b byte", "lone \\x9b byte"},  // not UTF-8
       {"cut \xe2\x80", "cut \\xe2\\x80"},
   };

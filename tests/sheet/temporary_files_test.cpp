@@ -84,8 +84,8 @@ TEST_F(TemporaryFilesTest, AbandonedFilesAreRemovedAtTheNextWrite) {
   WriteFile(".map.svg.vireltan-" + own + "-2.tmp", "being written by a live process");
   WriteFile(".notes.txt", "a user's hidden file");
   ASSERT_TRUE(WriteFileAtomically(PathOf("other.txt"), "x").ok());
-  EXPECT_EQ(Names(), (std::vector<std::string>{".map.svg.vireltan-" + own + "-2.tmp",
-                                               ".notes.txt", "other.txt"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{".map.svg.vireltan-" + own + "-2.tmp", ".notes.txt",
+                                               "other.txt"}));
 }
 
 }  // namespace

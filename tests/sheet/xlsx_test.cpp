@@ -347,8 +347,7 @@ TEST_F(XlsxTest, ACompressedCellBombIsRefusedEarly) {
   Sheet sheet;
   Status status = ReadXlsxWorkbook(path, sheet);
   ASSERT_FALSE(status.ok());
-  EXPECT_NE(status.message().find("more cells than a workbook of its size can"),
-            std::string::npos)
+  EXPECT_NE(status.message().find("more cells than a workbook of its size can"), std::string::npos)
       << status.message();
 }
 

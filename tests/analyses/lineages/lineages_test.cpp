@@ -9,8 +9,8 @@
 
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
-#include "common/memory_guard.h"
 #include "charts/network_chart.h"
+#include "common/memory_guard.h"
 
 namespace vireltan {
 namespace {
@@ -284,20 +284,19 @@ namespace {
 TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
   // A square of sides 1 (1-2, 2-3, 3-4, 4-1) with diagonals 2, and node 5
   // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5.
-  MatrixRows t({{0, 1, 2, 1, 3}, {1, 0, 1, 2, 3}, {2, 1, 0, 1, 4}, {1, 2, 1, 0, 4},
-                {3, 3, 4, 4, 0}});
+  MatrixRows t(
+      {{0, 1, 2, 1, 3}, {1, 0, 1, 2, 3}, {2, 1, 0, 1, 4}, {1, 2, 1, 0, 4}, {3, 3, 4, 4, 0}});
   NullProgressSink progress;
   struct Case {
     NetworkTies ties;
     std::vector<std::pair<int, int>> edges;  // all edges kept
   };
-  const Case cases[] = {
-      {NetworkTies::kNone, {{1, 2}, {1, 4}, {1, 5}, {2, 3}}},
-      // Node 5's shortest edges (3) go to 1 and 2; the fourth side is each
-      // of its ends' shortest.
-      {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}},
-      // Some tree holds any side and either of 1-5, 2-5.
-      {NetworkTies::kAll, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}}};
+  const Case cases[] = {{NetworkTies::kNone, {{1, 2}, {1, 4}, {1, 5}, {2, 3}}},
+                        // Node 5's shortest edges (3) go to 1 and 2; the fourth side is each
+                        // of its ends' shortest.
+                        {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}},
+                        // Some tree holds any side and either of 1-5, 2-5.
+                        {NetworkTies::kAll, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}}};
   for (const Case& c : cases) {
     SpanningNetwork network;
     ASSERT_TRUE(BuildSpanningNetwork(t, c.ties, progress, network).ok());
