@@ -381,8 +381,13 @@ bool ChartDecor::WrapAxisTitles(double across, double up) {
   const double line = titleMetrics.lineSpacing();
   auto wrap = [&](const QString& text, double length,
                   std::vector<QGraphicsSimpleTextItem*>& items) {
+    // An axis title breaks between words only: a word longer than a short
+    // axis runs past its ends (into the margin) rather than being split.
+    double widestWord = 2 * line;
+    for (const QString& word : text.split(' ', Qt::SkipEmptyParts))
+      widestWord = std::max(widestWord, titleMetrics.horizontalAdvance(word));
     const QStringList lines =
-        text.isEmpty() ? QStringList() : Wrap(text, titleMetrics, std::max(length, 2 * line));
+        text.isEmpty() ? QStringList() : Wrap(text, titleMetrics, std::max(length, widestWord));
     bool same = lines.size() == static_cast<qsizetype>(items.size());
     for (size_t i = 0; same && i < items.size(); ++i) same = items[i]->text() == lines[i];
     if (same) return;

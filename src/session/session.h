@@ -384,6 +384,10 @@ class Session {
   // The partition the diversity and effort commands count: the MLGs, or
   // the MLLs (as if each were one genotype) while counting lineages.
   MlgPartition CountedPartition() const;
+  // The clones of the map and the spatial analyses: on SNP data the
+  // lineages once they are counted (exact MLGs there are mostly single
+  // samples, genotyping error setting clonemates apart), else the MLGs.
+  MlgPartition SpatialPartition() const;
   // While counting lineages, appends the note saying so to the title row
   // of the block starting at `firstRow`.
   void MarkLineageBlock(int firstRow);

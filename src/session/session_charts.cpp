@@ -65,7 +65,7 @@ Status Session::MlgMap(const std::string& coordinateUnit) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
   HideCharts();
   ChartData& map = chart(ChartRole::kMap);
-  FillMlgMap(dataset(), mlgs(), info_.datasetName, map, coordinateUnit);
+  FillMlgMap(dataset(), SpatialPartition(), info_.datasetName, map, coordinateUnit);
   map.visible = true;
   savedMap_ = map;
   return Status::Ok();

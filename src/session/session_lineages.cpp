@@ -201,6 +201,10 @@ MlgPartition Session::CountedPartition() const {
   return p;
 }
 
+MlgPartition Session::SpatialPartition() const {
+  return hasSnpData() ? CountedPartition() : mlgs();
+}
+
 void Session::MarkLineageBlock(int firstRow) {
   if (!lineages_.counting) return;
   Sheet& sheet = results.first();

@@ -89,8 +89,9 @@ Status Session::AggregationIndex(int permutations) {
   AggregationResult result;
   {
     ProgressPanel panel(progress());
-    Status computed = ComputeAggregationIndex(UnitsInDesignationOrder(dataset(), mlgs()),
-                                              permutations, NewRunSeed(), &progress(), result);
+    Status computed =
+        ComputeAggregationIndex(UnitsInDesignationOrder(dataset(), SpatialPartition()),
+                                permutations, NewRunSeed(), &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, kAggregationSheetName, AggregationIndexSheet(result));
@@ -110,7 +111,7 @@ Status Session::EdgeEffect(int permutations) {
   EdgeEffectResult result;
   {
     ProgressPanel panel(progress());
-    const SpatialUnits units = UnitsInDesignationOrder(dataset(), mlgs());
+    const SpatialUnits units = UnitsInDesignationOrder(dataset(), SpatialPartition());
     Status computed =
         ComputeEdgeEffect(units, EdgeReferencePoint(units, info_.halfRangeX, info_.halfRangeY),
                           permutations, NewRunSeed(), &progress(), result);
@@ -132,8 +133,8 @@ Status Session::ClonalSubrange(int classCount) {
   ClonalSubrangeResult result;
   {
     ProgressPanel panel(progress());
-    Status computed = ComputeClonalSubrange(UnitsInDesignationOrder(dataset(), mlgs()), classCount,
-                                            &progress(), result);
+    Status computed = ComputeClonalSubrange(UnitsInDesignationOrder(dataset(), SpatialPartition()),
+                                            classCount, &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
@@ -155,8 +156,8 @@ Status Session::ClonalSubrangeFixed() {
   ClonalSubrangeResult result;
   {
     ProgressPanel panel(progress());
-    Status computed = ComputeClonalSubrangeFixed(UnitsInDesignationOrder(dataset(), mlgs()), limits,
-                                                 &progress(), result);
+    Status computed = ComputeClonalSubrangeFixed(
+        UnitsInDesignationOrder(dataset(), SpatialPartition()), limits, &progress(), result);
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),

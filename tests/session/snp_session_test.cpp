@@ -25,6 +25,9 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
   session.SetSnpOpenOptions(options);
   ASSERT_TRUE(session.Open(std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.bcf").ok());
   ASSERT_TRUE(session.hasSnpData());
+  // Before the lineages: the exact MLGs, which genotyping error splits.
+  const Status subrangeOfMlgs = session.ClonalSubrange(5);
+  const Sheet sheetOfMlgs = subrangeOfMlgs ? session.spatialResults.sheet(1) : Sheet();
 
   // The lineage panel calls Lineages with an allele-table distance kind:
   // on SNP data it groups on the SNP distance (20 true genets).
@@ -35,6 +38,12 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
   EXPECT_TRUE(session.Diversity().ok());
   // The population summary counts the lineages; Hexp over the SNPs.
   ASSERT_TRUE(session.PopulationSummary(0, false).ok());
+  // The spatial analyses run on the lineages once they are counted.
+  ASSERT_TRUE(session.ClonalSubrange(5).ok());
+  const Sheet& sheetOfLineages = session.spatialResults.sheet(1);
+  EXPECT_TRUE(!subrangeOfMlgs || sheetOfLineages.rows() != sheetOfMlgs.rows());
+  EXPECT_TRUE(session.AggregationIndex(99).ok());
+  EXPECT_TRUE(session.MlgMap().ok());
 
   struct Refused {
     const char* what;
@@ -46,8 +55,8 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
       {"resampling", session.ResampleLoci(10), "not available for SNP data yet"},
       {"microsat", session.MicrosatelliteDistances(), "not available for SNP data yet"},
       {"quorvex", session.ExportQuorvex(), "not available for SNP data yet"},
-      {"aggregation", session.AggregationIndex(99), "not available for SNP data yet"},
-      {"subrange", session.ClonalSubrange(5), "not available for SNP data yet"},
+      {"autocorrelation", session.SpatialAutocorrelation(AutocorrelationOptions()),
+       "not available for SNP data yet"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);
