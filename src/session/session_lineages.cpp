@@ -21,18 +21,6 @@ const char* DistanceTitle(MlgDistanceKind kind) {
   return kind == MlgDistanceKind::kAllelic ? "allelic distance" : "microsatellite distance";
 }
 
-const char* LinkageTitle(Linkage linkage) {
-  switch (linkage) {
-    case Linkage::kFarthest:
-      return "farthest neighbour";
-    case Linkage::kAverage:
-      return "average neighbour";
-    case Linkage::kNearest:
-      return "nearest neighbour";
-  }
-  return "";
-}
-
 // "1, 2, 3" for at most 30 MLGs, then how many more.
 std::string MlgList(const std::vector<int>& mlgs) {
   std::string text;

@@ -19,18 +19,6 @@ namespace vireltan {
 
 namespace {
 
-const char* SnpLinkageTitle(Linkage linkage) {
-  switch (linkage) {
-    case Linkage::kFarthest:
-      return "farthest neighbour";
-    case Linkage::kAverage:
-      return "average neighbour";
-    case Linkage::kNearest:
-      return "nearest neighbour";
-  }
-  return "";
-}
-
 struct ReplicatePair {
   int sample = 0, repeated = 0;  // file-order indices of the kept samples
   double distance = 0;
@@ -84,7 +72,7 @@ Status Session::FinishSnpLineages(Linkage linkage, double threshold, LineagePart
   const int row = NextResultsBlockRow();
   sheet.SetTextAt(row, 1, "Multilocus lineages");
   sheet.SetTextAt(row, 2, "SNP distance");
-  sheet.SetTextAt(row, 3, SnpLinkageTitle(linkage));
+  sheet.SetTextAt(row, 3, LinkageTitle(linkage));
   sheet.SetTextAt(row, 4, "threshold");
   sheet.SetNumberAt(row, 5, threshold);
   sheet.SetTextAt(row + 1, 1, "MLL");

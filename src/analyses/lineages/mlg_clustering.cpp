@@ -292,6 +292,10 @@ const char* LinkageName(Linkage linkage) {
   return "";
 }
 
+std::string LinkageTitle(Linkage linkage) {
+  return std::string(LinkageName(linkage)) + " neighbour";
+}
+
 bool ParseLinkage(const std::string& word, Linkage& linkage) {
   for (Linkage l : {Linkage::kFarthest, Linkage::kAverage, Linkage::kNearest}) {
     if (word == LinkageName(l)) {

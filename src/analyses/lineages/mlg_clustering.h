@@ -44,6 +44,8 @@ enum class Linkage { kFarthest, kAverage, kNearest };
 
 // "farthest", "average", "nearest" (the words of the command line).
 const char* LinkageName(Linkage linkage);
+// "farthest neighbour", ... (the results' words for it).
+std::string LinkageTitle(Linkage linkage);
 bool ParseLinkage(const std::string& word, Linkage& linkage);
 // "allelic", "microsat".
 const char* DistanceKindName(MlgDistanceKind kind);
