@@ -112,7 +112,8 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
   const std::string word = Field(in, "MsnTiesBox");
   ParseNetworkTies(word.substr(0, word.find(' ')), ties);
   return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
-                                 !Field(in, "MsnLineagesCheck").empty(), ties);
+                                 !Field(in, "MsnLineagesCheck").empty(), ties,
+                                 !Field(in, "MsnSortPopulationsCheck").empty());
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
@@ -160,7 +161,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   form->addRow("linkage", linkage);
   auto* ties = new QComboBox(mll);
   ties->setObjectName("MllTiesBox");
-  ties->addItems({"poppr (first unit in the file first)", "lowest-mlg (MLG number order)"});
+  ties->addItems({"poppr (poppr's MLG order)", "lowest-mlg (MLG number order)"});
   ties->setToolTip("Which of equally close pairs is merged first");
   form->addRow("ties", ties);
   auto* average = new QComboBox(mll);
@@ -190,6 +191,11 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   networkTies->addItems({"poppr (ties at each node's shortest edge)",
                          "all (every edge of some minimum spanning tree)", "none (one tree)"});
   row->addWidget(networkTies);
+  auto* sortPopulations = new QCheckBox("populations by name", msn);
+  sortPopulations->setObjectName("MsnSortPopulationsCheck");
+  sortPopulations->setToolTip(
+      "The node table lists each node's populations by name rather than in the file's order");
+  row->addWidget(sortPopulations);
   QPushButton* draw = nullptr;
   row->addWidget(MakeButton(draw, "MsnRunButton", "&Run", msn));
   row->addStretch(1);

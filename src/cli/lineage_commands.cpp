@@ -78,9 +78,9 @@ std::vector<Command> LineageCommands() {
         {"linkage", true,
          "farthest (default, complete linkage), average (UPGMA) or nearest (single linkage)"},
         {"ties", true,
-         "poppr (default: groups in the order of their first unit in the file, as poppr's "
-         "mlg.filter merges) or lowest-mlg (in MLG-number order): which of equally close "
-         "pairs is merged first"},
+         "poppr (default: MLGs in the order of poppr's MLG numbers, genotypes sorted as "
+         "rows of allele counts) or lowest-mlg (in MLG-number order): which of equally "
+         "close pairs is merged first"},
         {"average", true,
          "units (default, poppr's: the mean over pairs of units, clone size counts) or mlgs "
          "(the mean over pairs of MLGs)"},
@@ -107,14 +107,18 @@ std::vector<Command> LineageCommands() {
         {"ties", true,
          "poppr (default: besides the tree, every edge at a node's shortest distance, as "
          "poppr's msn), all (every edge of some minimum spanning tree) or none (the tree "
-         "alone)"}},
+         "alone)"},
+        {"sort-populations", false,
+         "the node table (.msn.nodes.csv) lists each node's populations by name (default: "
+         "in the order of the file)"}},
        [](Session& s, const Options& o) {
          MlgDistanceKind kind;
          if (Status st = DistanceOption(o, kind); !st) return st;
          NetworkTies ties = NetworkTies::kPoppr;
          if (auto t = o.find("ties"); t != o.end() && !ParseNetworkTies(t->second, ties))
            return Status::Error("--ties=" + t->second + ": poppr, all or none is expected.");
-         return s.SpanningNetwork(kind, o.count("lineages") != 0, ties);
+         return s.SpanningNetwork(kind, o.count("lineages") != 0, ties,
+                                  o.count("sort-populations") != 0);
        }},
   };
 }

@@ -397,8 +397,10 @@ class Session {
   // `ties`: which tied alternatives to the tree are kept (each edge of the
   // result and the drawing says whether it is in the tree). Refused up
   // front when the distances would not fit in memory.
+  // The node table (.msn.nodes.csv) lists each node's populations in the
+  // order of the file, or by name with `sortPopulations`.
   Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
-                         NetworkTies ties = NetworkTies::kPoppr);
+                         NetworkTies ties = NetworkTies::kPoppr, bool sortPopulations = false);
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.

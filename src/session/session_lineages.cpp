@@ -61,7 +61,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   options.linkage = linkage;
   options.ties = ties;
   options.average = average;
-  SetUnitsOfMlgs(mlgs(), options);
+  SetUnitsOfMlgs(dataset(), mlgs(), options);
   LineagePartition partition;
   {
     ProgressPanel panel(progress_);
@@ -208,7 +208,8 @@ void Session::MarkLineageBlock(int firstRow) {
   }
 }
 
-Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties) {
+Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties,
+                                bool sortPopulations) {
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (overLineages && !lineages_.grouped)
@@ -301,7 +302,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     chart.edges.push_back({e.from - 1, e.to - 1, e.distance, !e.inTree});
   chart.visible = true;
   lineages_.network = std::move(chart);
-  return WriteNetworkNodeTable();
+  return WriteNetworkNodeTable(sortPopulations);
 }
 
 }  // namespace vireltan

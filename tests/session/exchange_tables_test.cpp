@@ -48,6 +48,29 @@ TEST(ExchangeTables, DesignationsAsWrittenAndTablesToTakeAway) {
   EXPECT_LT(csv.find("\nnorth,"), csv.find("\nsouth,")) << csv;  // by name, not file order
 }
 
+// The network's node table lists a node's populations in the file's order,
+// or by name when asked, on the command line's and the window's call alike.
+TEST(ExchangeTables, NetworkNodeTableOrdersPopulationsAsAsked) {
+  testing::TempDir dir;
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session s(messages, progress);
+  testing::WriteTsv(dir.path() / "bay.txt", {{"3", "", "", "1", "2"},
+                                             {"a", "1", "1", "120120"},
+                                             {"b", "2", "2", "120120"},
+                                             {"c", "3", "3", "150150"}});
+  testing::WriteTsv(dir.path() / "pops.txt", {{"a", "zeta"}, {"b", "alpha"}, {"c", "alpha"}});
+  ASSERT_TRUE(s.Open(dir.file("bay.txt")).ok());
+  ASSERT_TRUE(s.LoadPopulations(dir.file("pops.txt")).ok());
+  for (bool sorted : {false, true}) {
+    ASSERT_TRUE(
+        s.SpanningNetwork(MlgDistanceKind::kAllelic, false, NetworkTies::kPoppr, sorted).ok());
+    EXPECT_EQ(ReadWholeFile(dir.file("bay.msn.nodes.csv")),
+              std::string("node,units,populations\n1,2,") +
+                  (sorted ? "alpha (1); zeta (1)" : "zeta (1); alpha (1)") + "\n2,1,alpha (1)\n");
+  }
+}
+
 // The nancycats colonies' summary (every cat its own MLG) writes its exact
 // values exactly: SE 0, E.5 1, G = N, and n = max(smallest colony, 10).
 TEST(SummaryNumbers, NancycatsColoniesWriteExactValuesExactly) {

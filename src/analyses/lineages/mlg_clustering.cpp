@@ -2,6 +2,7 @@
 #include "analyses/lineages/mlg_clustering.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "numeric/random.h"
@@ -351,13 +352,70 @@ bool ParseAverageWeight(const std::string& word, AverageWeight& weight) {
   return true;
 }
 
-void SetUnitsOfMlgs(const MlgPartition& mlgs, ClusterOptions& options) {
+std::vector<int> PopprMlgOrder(const Dataset& dataset, const MlgPartition& mlgs) {
+  const int g = mlgs.mlgCount;
+  const int loci = dataset.locusCount;
+  // A representative unit per MLG (its first) and, per locus, each allele's
+  // column: its rank of first appearance.
+  std::vector<int> unitOf(static_cast<size_t>(g), -1);
+  for (int su = 0; su < static_cast<int>(mlgs.mlgOfSu.size()); ++su)
+    if (unitOf[mlgs.mlgOfSu[su] - 1] < 0) unitOf[mlgs.mlgOfSu[su] - 1] = su;
+  std::vector<std::map<Allele, int>> column(static_cast<size_t>(loci));
+  for (int su = 0; su < dataset.sampleCount; ++su)
+    for (int l = 0; l < loci; ++l)
+      for (int w = 0; w < 2; ++w) {
+        const Allele a = dataset.alleleAt(su, l, w);
+        if (a != kMissingAllele) column[l].try_emplace(a, static_cast<int>(column[l].size()));
+      }
+  // A locus as its two columns, smaller first; (-1, -1) when missing.
+  auto columns = [&](int su, int l) {
+    const Allele a = dataset.alleleAt(su, l, 0), b = dataset.alleleAt(su, l, 1);
+    if (a == kMissingAllele || b == kMissingAllele) return std::pair<int, int>(-1, -1);
+    int x = column[l].at(a), y = column[l].at(b);
+    return std::pair<int, int>(std::min(x, y), std::max(x, y));
+  };
+  // -1, 0, 1 as the count rows of two genotypes compare at locus l. With
+  // the columns both hold taken away, the first column where the counts
+  // differ is the smallest one left, and the genotype holding it has the
+  // larger count there; a missing locus sorts after any counts.
+  auto compareLocus = [&](int su, int sv, int l) {
+    const auto [a0, a1] = columns(su, l);
+    const auto [b0, b1] = columns(sv, l);
+    if (a0 < 0 || b0 < 0) return a0 < 0 && b0 < 0 ? 0 : (a0 < 0 ? 1 : -1);
+    const int a[2] = {a0, a1};
+    int b[2] = {b0, b1};
+    int smallestA = INT_MAX;
+    for (int x : a) {
+      int* shared = x == b[0] ? &b[0] : (x == b[1] ? &b[1] : nullptr);
+      if (shared) {
+        *shared = -1;  // used
+      } else {
+        smallestA = std::min(smallestA, x);
+      }
+    }
+    int smallestB = INT_MAX;
+    for (int y : b)
+      if (y >= 0) smallestB = std::min(smallestB, y);
+    if (smallestA == smallestB) return 0;  // both INT_MAX: the same genotype
+    return smallestA < smallestB ? 1 : -1;
+  };
+  std::vector<int> order(static_cast<size_t>(g));
+  for (int m = 0; m < g; ++m) order[m] = m;
+  std::stable_sort(order.begin(), order.end(), [&](int p, int q) {
+    for (int l = 0; l < loci; ++l) {
+      int c = compareLocus(unitOf[p], unitOf[q], l);
+      if (c != 0) return c < 0;
+    }
+    return false;
+  });
+  std::vector<int> rank(static_cast<size_t>(g));
+  for (int r = 0; r < g; ++r) rank[order[r]] = r;
+  return rank;
+}
+
+void SetUnitsOfMlgs(const Dataset& dataset, const MlgPartition& mlgs, ClusterOptions& options) {
   options.units = mlgs.cloneSize;
-  options.firstUnit.assign(static_cast<size_t>(mlgs.mlgCount), -1);
-  for (int su = 0; su < static_cast<int>(mlgs.mlgOfSu.size()); ++su) {
-    int& first = options.firstUnit[mlgs.mlgOfSu[su] - 1];
-    if (first < 0) first = su;
-  }
+  options.popprRank = PopprMlgOrder(dataset, mlgs);
 }
 
 double ClusteringBytes(double g, Linkage linkage) {
@@ -376,9 +434,9 @@ Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, 
     for (int m = 0; m < g; ++m) weight[m] = options.units[m];
   std::vector<int> order(static_cast<size_t>(g));
   for (int m = 0; m < g; ++m) order[m] = m;
-  if (options.ties == TieRule::kPoppr && static_cast<int>(options.firstUnit.size()) == g)
+  if (options.ties == TieRule::kPoppr && static_cast<int>(options.popprRank.size()) == g)
     std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return options.firstUnit[a] < options.firstUnit[b]; });
+                     [&](int a, int b) { return options.popprRank[a] < options.popprRank[b]; });
 
   std::vector<int> labels;
   std::vector<char> tied;

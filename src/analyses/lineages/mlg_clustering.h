@@ -18,14 +18,13 @@
 // With whole-number distances several pairs are often equally close, and
 // for farthest and average linkage the order of such tied merges can decide
 // the groups. Two rules fix the order, so that the result is determined:
-//   - poppr's (the default): the groups are taken in the order of their
-//     first sampling unit in the file, and the first closest pair met in
-//     that order (smallest first group, then smallest second) is merged, the
-//     merged group keeping the place of the first: merging units in file
-//     order, identical units first, as poppr's mlg.filter is documented to.
-//     It gives poppr's groups wherever the order of tied merges does not
-//     decide and in many cases where it does, not in all (poppr's exact
-//     order is not documented): the tie line tells the user when it decides;
+//   - poppr's (the default): the MLGs are taken in poppr's order of its MLG
+//     numbers (PopprMlgOrder), and the first closest pair met in that order
+//     (smallest first group, then smallest second) is merged, the merged
+//     group keeping the place of the first. It gives poppr's groups wherever
+//     the order of tied merges does not decide and in most cases where it
+//     does, not in all (poppr's exact order of merges is not documented):
+//     the tie line tells the user when the order decides;
 //   - lowest MLG: the same with the groups in MLG-number order.
 // Average linkage weighs by units (poppr's: the mean over pairs of sampling
 // units, so a large clone counts for its size) or by MLGs (the mean over
@@ -63,15 +62,23 @@ struct ClusterOptions {
   Linkage linkage = Linkage::kFarthest;
   TieRule ties = TieRule::kPoppr;
   AverageWeight average = AverageWeight::kUnits;
-  // Per MLG (index m-1): its sampling units (clone size) and the file
-  // position (0-based) of its first unit. Empty: one unit each, first units
-  // in MLG order.
+  // Per MLG (index m-1): its sampling units (clone size) and its place in
+  // poppr's order (smaller first; ties keep MLG order). Empty: one unit
+  // each, MLG order.
   std::vector<int> units;
-  std::vector<int> firstUnit;
+  std::vector<int> popprRank;
 };
 
-// Fills `units` and `firstUnit` from the MLGs of the dataset.
-void SetUnitsOfMlgs(const MlgPartition& mlgs, ClusterOptions& options);
+// poppr's order of MLGs (0-based rank per MLG, index m-1): poppr numbers
+// MLGs by sorting the genotypes as rows of allele counts, written out locus
+// by locus, each locus's alleles in the order they first appear in the file
+// (unit by unit, smaller allele first); counts compare 0 < 1 < 2 < missing,
+// and a locus missing an allele is missing whole (adegenet's rule). Costs
+// O(G log G · L) comparisons of short allele lists.
+std::vector<int> PopprMlgOrder(const Dataset& dataset, const MlgPartition& mlgs);
+
+// Fills `units` and `popprRank` from the MLGs of the dataset.
+void SetUnitsOfMlgs(const Dataset& dataset, const MlgPartition& mlgs, ClusterOptions& options);
 
 // Whether the order of tied merges decided the groups (farthest and average
 // linkage). A tie is "met" when a merge at distance h had another pair

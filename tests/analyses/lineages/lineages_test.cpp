@@ -212,13 +212,13 @@ namespace vireltan {
 namespace {
 
 TEST(MlgClustering, TieRuleAndTieReportOnAChain) {
-  // 1-2 and 2-3 one apart, 1-3 two apart; MLG 3's first unit comes first in
-  // the file, then MLG 1's, then MLG 2's.
+  // 1-2 and 2-3 one apart, 1-3 two apart; MLG 3 comes first in poppr's order,
+  // then MLG 1, then MLG 2.
   MatrixRows chain({{0, 1, 2}, {1, 0, 1}, {2, 1, 0}});
   NullProgressSink progress;
   ClusterOptions options;
   options.units = {1, 1, 1};
-  options.firstUnit = {5, 9, 0};
+  options.popprRank = {1, 2, 0};
   struct Case {
     TieRule ties;
     std::vector<int> groups;
@@ -266,7 +266,7 @@ TEST(MlgClustering, AverageLinkageWeighsByUnitsOrByMlgs) {
   ClusterOptions options;
   options.linkage = Linkage::kAverage;
   options.units = {10, 1, 1};
-  options.firstUnit = {0, 10, 11};
+  options.popprRank = {0, 1, 2};
   for (AverageWeight w : {AverageWeight::kUnits, AverageWeight::kMlgs}) {
     options.average = w;
     LineagePartition p;
