@@ -3,7 +3,7 @@
 // Format > GenAlEx on SNP data: the layout BuildGenAlExBook writes (and
 // ReadGenAlEx reads), as a comma-separated table, written row by row from
 // the packed calls: a workbook cannot hold it (a spreadsheet stops at 16,384
-// columns, 8,191 diploid SNPs), and no N x L table of cells is ever built,
+// columns, about 8,000 diploid SNPs), and no N x L table of cells is ever built,
 // only the row being written.
 //
 // Alleles are numbered 1 for the reference and 2 for the alternate, 0 for a

@@ -14,7 +14,10 @@
 // its two terms for the 3 x 3 pairs of called codes (memory O(L), never an
 // N x L table). The rules (which loci count for a pair, the zero
 // denominators) are those of the allele-table calculator, so both give the
-// same coefficients for the same genotypes.
+// same coefficients for the same genotypes. The run keeps one cell per pair
+// of genets (growing with N², see KinshipTable) and asks the memory guard
+// first (RunSpatialAutocorrelation); a pair costs O(L), so the table of
+// pairs is polled for cancellation along its rows.
 #include <array>
 #include <string>
 #include <vector>
