@@ -109,8 +109,8 @@ TEST(SnpCommands, AutocorrelationAndGenAlExRunOnLineages) {
       << err;
   EXPECT_TRUE(std::filesystem::exists(out.file("clonal.spatialcomponents.xlsx")));
   const std::string table = ReadWholeFile(out.file("clonal.genalex.csv"));
-  // Row 1: 300 SNPs, one sample per lineage and population.
-  EXPECT_EQ(table.rfind("300,", 0), 0u) << table.substr(0, 80);
+  // Row 1: 300 SNPs, one sample per lineage (20 genets, each in one population).
+  EXPECT_EQ(table.rfind("300,20,", 0), 0u) << table.substr(0, 80);
   EXPECT_NE(table.find("\nSample,Pop,"), std::string::npos);
 }
 

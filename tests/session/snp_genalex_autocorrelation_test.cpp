@@ -92,31 +92,6 @@ TEST(SnpGenAlEx, RoundTripGivesTheSameMlgsAndHexp) {
   EXPECT_NEAR(*summary.rows.back().hexp, *hexp, 1e-12);
 }
 
-TEST(SnpGenAlEx, CloneCorrectedWritesOneSamplePerLineageAndPopulation) {
-  TempDir dir;
-  RecordingMessageSink messages;
-  NullProgressSink progress;
-  Session session{messages, progress};
-  OpenSnp(session, dir.path().string());
-  ASSERT_TRUE(session.Lineages(MlgDistanceKind::kAllelic, Linkage::kFarthest, 0.1).ok());
-  ASSERT_TRUE(session.CountLineages(true).ok());
-  ASSERT_TRUE(session.ExportGenAlEx(true).ok());
-  const Dataset back = ReadBack((dir.path() / "clonal.genalex.csv").string());
-  // Expected: the distinct (lineage, population) pairs.
-  const MlgPartition counted = session.CountedPartition();
-  const Dataset& samples = session.dataset();
-  std::map<std::pair<int, int>, int> firstOf;
-  for (int su = 0; su < samples.sampleCount; ++su)
-    firstOf.emplace(std::make_pair(counted.mlgOfSu[su], samples.populationOfSu[su]), su);
-  ASSERT_EQ(back.sampleCount, static_cast<int>(firstOf.size()));
-  for (int i = 0; i < back.sampleCount; ++i) {
-    const std::string name = back.designationText(i);
-    int su = 0;
-    while (samples.designationText(su) != name) ++su;
-    EXPECT_EQ(firstOf.at({counted.mlgOfSu[su], samples.populationOfSu[su]}), su) << name;
-  }
-}
-
 AutocorrelationOptions Options(bool central) {
   AutocorrelationOptions o;
   o.equalCountClasses = true;
@@ -167,31 +142,6 @@ TEST(SnpAutocorrelationSession, EqualsTheRunOnTheExportedAlleleTable) {
       }
     EXPECT_GT(numbers, 50);
   }
-}
-
-// With the lineages counted the run takes them as genets: the dataset
-// without replicates has one point per lineage.
-TEST(SnpAutocorrelationSession, RunsOnCountedLineages) {
-  TempDir dir;
-  RecordingMessageSink messages;
-  NullProgressSink progress;
-  Session session{messages, progress};
-  OpenSnp(session, dir.path().string());
-  ASSERT_TRUE(session.Lineages(MlgDistanceKind::kAllelic, Linkage::kFarthest, 0.1).ok());
-  ASSERT_TRUE(session.CountLineages(true).ok());
-  const Status s = session.SpatialAutocorrelation(Options(true));
-  ASSERT_TRUE(s.ok()) << s.message();
-  const Sheet& sheet = session.spatialResults.sheet(1);
-  // The pairs of the central block: L(L-1)/2 for L lineages.
-  const int lineages = session.lineages().partition.lineageCount;
-  double pairs = 0;
-  int header = 0;
-  for (int r = 1; r <= sheet.LastRow() && !header; ++r)
-    if (sheet.TextAt(r, 1) == "WITHOUT REPLICATES") header = r;
-  ASSERT_GT(header, 0);
-  for (int c = 1; c <= 5; ++c) pairs += sheet.NumberAt(header + c, 7);
-  EXPECT_EQ(pairs, lineages * (lineages - 1) / 2.0);
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "clonal.spatialcomponents.xlsx"));
 }
 
 }  // namespace

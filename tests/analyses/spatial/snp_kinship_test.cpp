@@ -222,12 +222,6 @@ TEST_P(SnpAutocorrelation, EqualsTheRunOnTheAlleleTable) {
   ASSERT_EQ(snp.hasResampling, table.hasResampling);
   ExpectSameValues(snp.resampling.observedLoiselle, table.resampling.observedLoiselle);
   ExpectSameValues(snp.resampling.permutedRitland, table.resampling.permutedRitland);
-  // The matrices sheet lists the same frequencies (alleles 1 and 2).
-  ASSERT_EQ(snp.matricesSheet.LastRow(), table.matricesSheet.LastRow());
-  for (int row = 1; row <= 12; ++row)
-    for (int col = 1; col <= 10; ++col)
-      EXPECT_EQ(snp.matricesSheet.TextAt(row, col), table.matricesSheet.TextAt(row, col))
-          << row << " " << col;
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, SnpAutocorrelation,
