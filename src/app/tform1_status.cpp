@@ -70,8 +70,13 @@ void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsB
   const int sheetsAfter = static_cast<int>(autocorrViews_.size());
   const std::string firstSheet = sheetsAfter > 0 ? session_->spatialResults.SheetName(1) : "";
   QStringList said;
-  for (const auto& [title, suffix] : kExportFiles)
-    if (what == title) said << "written to " + QString::fromStdString(session_->OutputPath(suffix));
+  for (const auto& [title, suffix] : kExportFiles) {
+    if (what != title) continue;
+    // SNP data go to GenAlEx as a comma-separated table (too wide for a workbook).
+    const bool snpTable = session_->hasSnpData() && std::string(suffix) == ".genalex.xlsx";
+    said << "written to " +
+                QString::fromStdString(session_->OutputPath(snpTable ? ".genalex.csv" : suffix));
+  }
   if (rowsAfter > resultsRowsBefore && resultsModel_->rowCount() >= rowsAfter) {
     // The new block: from the first new non-empty row to the last row.
     int first = resultsRowsBefore + 1;

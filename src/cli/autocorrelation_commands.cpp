@@ -42,7 +42,9 @@ std::vector<Command> AutocorrelationCommands() {
   return {
       {"autocorrelation",
        "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
-       "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx",
+       "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx. On "
+       "SNP data over the biallelic SNPs, with the lineages as genets once they are counted "
+       "(use-lineages)",
        {{"classes", true,
          "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true, 1},
         {"fixed", false, "distance classes with the upper limits of distances.txt"},

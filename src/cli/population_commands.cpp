@@ -28,7 +28,9 @@ std::vector<Command> PopulationCommands() {
        }},
       {"export-genalex",
        "Format > GenAlEx: the dataset with its populations as the GenAlEx workbook "
-       "<dataset>.genalex.xlsx (with coordinates when present).",
+       "<dataset>.genalex.xlsx (with coordinates when present); on SNP data the same layout "
+       "as the comma-separated <dataset>.genalex.csv, alleles 1 reference, 2 alternate, "
+       "0 missing.",
        {{"clone-correct", false, kCloneCorrectHelp}},
        [](Session& s, const Options& o) { return s.ExportGenAlEx(Has(o, "clone-correct")); }},
       {"export-genepop",

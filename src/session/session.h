@@ -264,9 +264,11 @@ class Session {
   // population of its designation in a designation/population table, then
   // appends the populations of each MLG to `results` and the log.
   Status LoadPopulations(const std::string& strataPath);
-  // Format > GenAlEx (".genalex.xlsx", with coordinates when present) and
+  // Format > GenAlEx (".genalex.xlsx", with coordinates when present; on
+  // SNP data ".genalex.csv", alleles 1 reference, 2 alternate, 0 missing) and
   // Format > Genepop (".genepop.gen"): all units or, `cloneCorrect`, one unit
-  // per MLG per population (the first in file order).
+  // per MLG (MLL while counting lineages) per population (the first in file
+  // order).
   Status ExportGenAlEx(bool cloneCorrect);
   Status ExportGenepop(bool cloneCorrect);
   // MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia
@@ -375,6 +377,9 @@ class Session {
   // export-vcf: the SNP data as PREFIX.vcf, all samples or, `cloneCorrect`,
   // one per MLG (MLL while counting lineages) per population.
   Status ExportSnpVcf(bool cloneCorrect);
+  // export-genalex on SNP data, streamed from the packed calls
+  // (session_populations.cpp).
+  Status ExportSnpGenAlEx(bool cloneCorrect);
   // summary on SNP data: the population summary with Hexp over the SNPs;
   // Ia and rbarD are left empty (not computed on SNP data yet).
   Status SnpPopulationSummary(int rarefyTo, bool cloneCorrect);

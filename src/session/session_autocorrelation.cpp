@@ -31,6 +31,16 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
   }
   input.dataset = &dataset();
   input.mlgs = &mlgs();
+  // SNP data: the calls stay packed; the units are grouped as the map and
+  // the other spatial commands group them (the lineages once counted).
+  MlgPartition snpPartition;
+  if (hasSnpData()) {
+    snpPartition = SpatialPartition();
+    input.mlgs = &snpPartition;
+    input.snpGenotypes = &snp().genotypes;
+    input.snpPloidy = snp().ploidy;
+    input.snpLocusNames = &info_.locusNames;
+  }
   input.datasetName = info_.datasetName;
   input.matricesSheetStage = matricesSheetStage_;
   input.runSeed = NewRunSeed();

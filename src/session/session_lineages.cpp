@@ -186,6 +186,22 @@ MlgPartition Session::CountedPartition() const {
   for (const std::vector<int>& members : l.members)
     representative.push_back(mlgs().representative[members.front() - 1]);
   p.representative = std::move(representative);
+  // The centroids of the lineages, each named by its last SU in
+  // designation order, as the MLGs' are.
+  p.centroidX.assign(p.mlgCount, 0.0);
+  p.centroidY.assign(p.mlgCount, 0.0);
+  p.centroidNamingSu.assign(p.mlgCount, -1);
+  const Dataset& d = dataset();
+  for (int su : p.designationOrder) {
+    const int k = p.mlgOfSu[su] - 1;
+    p.centroidX[k] += d.x[su];
+    p.centroidY[k] += d.y[su];
+    p.centroidNamingSu[k] = su;
+  }
+  for (int k = 0; k < p.mlgCount; ++k) {
+    p.centroidX[k] /= p.cloneSize[k];
+    p.centroidY[k] /= p.cloneSize[k];
+  }
   return p;
 }
 

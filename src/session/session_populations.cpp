@@ -8,6 +8,7 @@
 #include "dataset/import_common.h"
 #include "dataset/strata_reader.h"
 #include "export/population_exports.h"
+#include "export/snp_genalex_export.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
@@ -51,11 +52,26 @@ Status Session::LoadPopulations(const std::string& strataPath) {
 }
 
 Status Session::ExportGenAlEx(bool cloneCorrect) {
+  if (hasSnpData()) return ExportSnpGenAlEx(cloneCorrect);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   HideCharts();
   std::vector<int> units = UnitsToExport(dataset(), CountedPartition(), cloneCorrect);
   Book book = BuildGenAlExBook(dataset(), units, info_.datasetName, info_.spatialDims > 0);
   return WriteTableFile(book, OutputPath(".genalex.xlsx"), FileType::kXlsxWorkbook);
+}
+
+Status Session::ExportSnpGenAlEx(bool cloneCorrect) {
+  HideCharts();
+  SnpGenAlExInput input;
+  input.genotypes = &snp().genotypes;
+  input.ploidy = snp().ploidy;
+  input.samples = &dataset();
+  input.locusNames = &info_.locusNames;
+  input.units = UnitsToExport(dataset(), CountedPartition(), cloneCorrect);
+  input.title = info_.datasetName;
+  input.withCoordinates = info_.spatialDims > 0;
+  ProgressPanel panel(progress_);
+  return WriteSnpGenAlEx(input, OutputPath(".genalex.csv"), &progress_);
 }
 
 Status Session::ExportGenepop(bool cloneCorrect) {

@@ -42,9 +42,11 @@ std::string SnpDatasetName(const std::string& fileName) {
 // The commands that run on SNP data; every other one needs an allele table.
 const std::set<std::string>& SnpCommands() {
   static const std::set<std::string> commands = {
-      "allelic-distance", "mll",         "use-lineages", "msn",        "diversity", "pareto",
-      "export-vcf",       "map",         "save-map",     "save-graph", "close",     "summary",
-      "aggregation",      "edge-effect", "subrange"};
+      "allelic-distance", "mll",         "use-lineages", "msn",
+      "diversity",        "pareto",      "export-vcf",   "map",
+      "save-map",         "save-graph",  "close",        "summary",
+      "aggregation",      "edge-effect", "subrange",     "autocorrelation",
+      "export-genalex"};
   return commands;
 }
 
@@ -62,8 +64,8 @@ std::string NotOnSnpData(const std::string& what) {
   return what +
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (without Ia and "
-         "rbarD), map, aggregation, edge-effect, subrange (on the lineages once counted) and "
-         "export-vcf.";
+         "rbarD), map, aggregation, edge-effect, subrange, autocorrelation (on the lineages once "
+         "counted), export-vcf and export-genalex.";
 }
 
 }  // namespace

@@ -97,6 +97,23 @@ TEST(SnpCommands, ThresholdFromReplicatesRecoversTheGenets) {
   EXPECT_EQ(err.find("cannot separate"), std::string::npos) << err;
 }
 
+TEST(SnpCommands, AutocorrelationAndGenAlExRunOnLineages) {
+  TempDir out;
+  std::string err;
+  ASSERT_EQ(RunVireltan(
+                {kSheet, "--output-dir=" + out.path().string(), "--seed=3", kSnpDir + "clonal.vcf",
+                 "mll", "--from-replicates", "use-lineages", "autocorrelation", "--classes=4",
+                 "--procedure=central", "--permutations=20", "export-genalex", "--clone-correct"},
+                &err),
+            0)
+      << err;
+  EXPECT_TRUE(std::filesystem::exists(out.file("clonal.spatialcomponents.xlsx")));
+  const std::string table = ReadWholeFile(out.file("clonal.genalex.csv"));
+  // Row 1: 300 SNPs, one sample per lineage (20 genets, each in one population).
+  EXPECT_EQ(table.rfind("300,20,", 0), 0u) << table.substr(0, 80);
+  EXPECT_NE(table.find("\nSample,Pop,"), std::string::npos);
+}
+
 TEST(SnpCommands, BadInputStopsAndWritesNothing) {
   TempDir dir;
   std::ofstream(dir.file("short.csv")) << "sample\nP1G01_r1\nnobody\n";

@@ -55,8 +55,6 @@ TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
       {"resampling", session.ResampleLoci(10), "not available for SNP data yet"},
       {"microsat", session.MicrosatelliteDistances(), "not available for SNP data yet"},
       {"quorvex", session.ExportQuorvex(), "not available for SNP data yet"},
-      {"autocorrelation", session.SpatialAutocorrelation(AutocorrelationOptions()),
-       "not available for SNP data yet"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);

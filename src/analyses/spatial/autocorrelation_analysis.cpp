@@ -12,6 +12,7 @@
 #include "analyses/spatial/autocorrelation_permutation.h"
 #include "analyses/spatial/autocorrelation_resampling.h"
 #include "analyses/spatial/distance_ordered_pairs.h"
+#include "analyses/spatial/snp_kinship.h"
 #include "common/memory_guard.h"
 #include "common/parallel_for.h"
 #include "dataset/pairwise_matrices.h"
@@ -138,7 +139,7 @@ class ObservedPairs : public RankedPairVisitor {
   // as its 8 bytes per pair at N = 2G) and computes each pair's
   // coefficients from the genotypes instead, exactly as the table holds
   // them; the caller computes the table again afterwards.
-  const KinshipCalculator* calculator = nullptr;
+  const KinshipSource* calculator = nullptr;
   const std::vector<int>* representative = nullptr;
   bool tableReleased() const { return released_; }
 
@@ -403,7 +404,18 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   // frequencies of one genotype per MLG.
   std::vector<int> allSus(N);
   std::iota(allSus.begin(), allSus.end(), 0);
-  KinshipCalculator suCalculator(d, ComputeAlleleFrequencies(d, allSus));
+  // On SNP data from the packed calls, under the same reference sets.
+  auto calculatorFor = [&](const std::vector<int>& items) -> std::unique_ptr<KinshipSource> {
+    if (input.snpGenotypes)
+      return std::make_unique<SnpKinshipCalculator>(
+          *input.snpGenotypes, *input.snpLocusNames,
+          SnpAlleleFrequencies(*input.snpGenotypes, input.snpPloidy, items));
+    return std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, items));
+  };
+  const std::vector<std::string>& locusNames =
+      input.snpGenotypes ? *input.snpLocusNames : d.locusNames;
+  const std::unique_ptr<KinshipSource> suSource = calculatorFor(allSus);
+  const KinshipSource& suCalculator = *suSource;
   KinshipTable suTable;
   const KinshipLayout suLayout = KinshipLayoutFor(N, G);
   // One position per genet: theirs is always the triangle.
@@ -413,11 +425,10 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     Status s = ComputeKinshipTable(d, mlgs, suCalculator, true, "SUs", &stage, suTable, suLayout);
     if (!s) return s;
   }
-  std::unique_ptr<KinshipCalculator> genetCalculator;
+  std::unique_ptr<KinshipSource> genetCalculator;
   KinshipTable genetTable;
   if (genets) {
-    genetCalculator =
-        std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, mlgs.representative));
+    genetCalculator = calculatorFor(mlgs.representative);
     ProgressRange stage(progress, 2, 4);
     Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable,
                                    genetLayout);
@@ -471,7 +482,9 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   ClassTableBuilder weightedBuilder(rule, weightedEnds, weightedPairs);
   {
     ObservedPairs walk(N, suGroup, suTable);
-    walk.calculator = &suCalculator;
+    // On SNP data a pair reads thousands of loci: the table is kept rather
+    // than each pair computed again along the walk.
+    if (!input.snpGenotypes) walk.calculator = &suCalculator;
     walk.representative = &mlgs.representative;
     walk.all = ClassTableBuilder(rule, entireEnds, entirePairs);
     walk.classes = &entireTables;
@@ -496,7 +509,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
       if (path == PairWalkPath::kTied) {
         // Ties: the weighted list has its own heap-sort order.
         ObservedPairs keptWalk(N, suGroup, suTable);
-        keptWalk.calculator = &suCalculator;
+        if (!input.snpGenotypes) keptWalk.calculator = &suCalculator;
         keptWalk.representative = &mlgs.representative;
         keptWalk.all = ClassTableBuilder(rule, weightedEnds, weightedPairs);
         pairs.group = &suGroup;
@@ -519,7 +532,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     MatricesBlockInput block;
     block.title = "ENTIRE DATASET";
     block.frequencies = &suCalculator.frequencies();
-    block.locusNames = &d.locusNames;
+    block.locusNames = &locusNames;
     block.itemCount = N;
     block.coefficients = [&](int i, int j) { return suTable.at(suGroup[i - 1], suGroup[j - 1]); };
     block.distance = [&](int i, int j) {
@@ -536,7 +549,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     MatricesBlockInput block;
     block.title = "WITHOUT REPLICATES";
     block.frequencies = &genetCalculator->frequencies();
-    block.locusNames = &d.locusNames;
+    block.locusNames = &locusNames;
     block.itemCount = G;
     block.coefficients = [&](int i, int j) { return genetTable.at(i - 1, j - 1); };
     block.distance = [&](int i, int j) {

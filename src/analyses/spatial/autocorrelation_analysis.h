@@ -20,6 +20,7 @@
 #include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
+#include "dataset/snp/packed_genotypes.h"
 #include "sheet/sheet.h"
 
 namespace vireltan {
@@ -27,6 +28,13 @@ namespace vireltan {
 struct AutocorrelationInput {
   const Dataset* dataset = nullptr;
   const MlgPartition* mlgs = nullptr;
+  // SNP data: the packed calls of the dataset's samples (the dataset then
+  // holds the samples without an allele table), their ploidy and the locus
+  // names. An SU stands for its group's representative, as on an allele
+  // table, where the members of an MLG share its genotype.
+  const PackedGenotypes* snpGenotypes = nullptr;
+  int snpPloidy = 2;
+  const std::vector<std::string>* snpLocusNames = nullptr;
   std::string datasetName;
   // 0: the "all freq& dist matrices" sheet does not exist yet; 1: it holds
   // the entire-dataset block; 2: the block without replicates too.

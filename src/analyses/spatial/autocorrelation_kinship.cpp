@@ -167,7 +167,7 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int locus,
-                           const Dataset& dataset) {
+                           const std::vector<std::string>& locusNames) {
   const std::string start = "Spatial autocorrelation stopped: ";
   switch (problem) {
     case KinshipProblem::kNoCommonLocus:
@@ -180,8 +180,8 @@ std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int 
              "kinship coefficients are undefined (division by zero).";
     case KinshipProblem::kSingleCopy:
       return start + "the locus " +
-             Quoted(locus >= 0 && locus < static_cast<int>(dataset.locusNames.size())
-                        ? dataset.locusNames[locus]
+             Quoted(locus >= 0 && locus < static_cast<int>(locusNames.size())
+                        ? locusNames[locus]
                         : std::to_string(locus + 1)) +
              " has a single typed gene copy in the sample, so the Loiselle kinship "
              "coefficient of " +
@@ -195,7 +195,7 @@ std::string ProblemMessage(KinshipProblem problem, const std::string& pair, int 
 }  // namespace
 
 Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
-                           const KinshipCalculator& calculator, bool withClonePairs,
+                           const KinshipSource& calculator, bool withClonePairs,
                            const std::string& itemWord, ProgressSink* progress, KinshipTable& table,
                            KinshipLayout layout) {
   const int g = mlgs.mlgCount;
@@ -246,17 +246,20 @@ Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
         KinshipPair self;
         KinshipProblem p = calculator.Pair(a, a, self, &locus);
         if (p != KinshipProblem::kNone) {
-          fail(r, ProblemMessage(p, describe(a, second[r], r, r), locus, dataset));
+          fail(r, ProblemMessage(p, describe(a, second[r], r, r), locus, calculator.locusNames()));
           return;
         }
         row[0] = self;
       }
       for (int h = r + 1; h < g; ++h) {
+        // A row reads G genotype pairs of L loci each (thousands of SNPs):
+        // the cancel flag is polled along it too.
+        if (progress && (h & 63) == 0 && progress->Cancelled()) return;
         KinshipPair pair;
         const int b = mlgs.representative[h];
         KinshipProblem p = calculator.Pair(a, b, pair, &locus);
         if (p != KinshipProblem::kNone) {
-          fail(r, ProblemMessage(p, describe(a, b, r, h), locus, dataset));
+          fail(r, ProblemMessage(p, describe(a, b, r, h), locus, calculator.locusNames()));
           return;
         }
         row[h - r] = pair;
@@ -264,8 +267,14 @@ Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
       }
     }
   };
-  // Rows shrink along the triangle: small chunks keep the threads even.
-  bool finished = ParallelFor(g, work, progress, std::max(1, g / 64));
+  // Rows shrink along the triangle: small chunks keep the threads even, and
+  // a chunk stays near 2·10^7 locus steps (a few hundredths of a second) so
+  // that progress moves and a cancel is seen within moments on thousands of
+  // loci.
+  const double rowSteps = static_cast<double>(g) * std::max(1, calculator.locusCount());
+  const int chunk =
+      static_cast<int>(std::clamp(2e7 / rowSteps, 1.0, static_cast<double>(std::max(1, g / 64))));
+  bool finished = ParallelFor(g, work, progress, chunk);
   if (failedRow < g) return Status::Error(failure);
   if (!finished) return Status::Cancelled();
   return Status::Ok();

@@ -57,18 +57,33 @@ enum class KinshipProblem {
   kSingleCopy,     // a counted locus has a single typed gene copy in the sample
 };
 
-// Precomputed per-locus terms and per-genotype allele positions, so that a
-// pair costs a few operations per locus.
-class KinshipCalculator {
+// Where the coefficients of a pair of SUs come from: an allele table
+// (KinshipCalculator below) or packed biallelic SNP calls (snp_kinship.h).
+class KinshipSource {
  public:
-  KinshipCalculator(const Dataset& dataset, std::vector<LocusFrequencies> frequencies);
-
-  const std::vector<LocusFrequencies>& frequencies() const { return frequencies_; }
-
+  virtual ~KinshipSource() = default;
+  // The frequencies the coefficients are computed under, one per locus.
+  virtual const std::vector<LocusFrequencies>& frequencies() const = 0;
+  // Locus names (0-based), for the messages and the matrices sheet.
+  virtual const std::vector<std::string>& locusNames() const = 0;
   // Coefficients of SUs `a` and `b` (file order; a == b allowed: an SU with
   // itself stands for two SUs of one clone). On a zero denominator returns
   // the problem (and `locus`, 0-based, for kSingleCopy) and leaves `out`.
-  KinshipProblem Pair(int a, int b, KinshipPair& out, int* locus = nullptr) const;
+  virtual KinshipProblem Pair(int a, int b, KinshipPair& out, int* locus = nullptr) const = 0;
+  // Loci a pair reads: the cost of Pair in steps.
+  virtual int locusCount() const = 0;
+};
+
+// Precomputed per-locus terms and per-genotype allele positions, so that a
+// pair costs a few operations per locus.
+class KinshipCalculator final : public KinshipSource {
+ public:
+  KinshipCalculator(const Dataset& dataset, std::vector<LocusFrequencies> frequencies);
+
+  const std::vector<LocusFrequencies>& frequencies() const override { return frequencies_; }
+  const std::vector<std::string>& locusNames() const override { return dataset_.locusNames; }
+  KinshipProblem Pair(int a, int b, KinshipPair& out, int* locus = nullptr) const override;
+  int locusCount() const override { return loci_; }
 
  private:
   const Dataset& dataset_;
@@ -120,8 +135,8 @@ class KinshipTable {
   KinshipPair MeanOverDistinctPairs() const;
 
  private:
-  friend Status ComputeKinshipTable(const Dataset&, const MlgPartition&, const KinshipCalculator&,
-                                    bool, const std::string&, ProgressSink*, KinshipTable&,
+  friend Status ComputeKinshipTable(const Dataset&, const MlgPartition&, const KinshipSource&, bool,
+                                    const std::string&, ProgressSink*, KinshipTable&,
                                     KinshipLayout);
   // Offset of cell (g, g) in the triangle: the rows before it hold
   // G + (G−1) + ... + (G−g+1) cells.
@@ -135,7 +150,7 @@ class KinshipTable {
 // the two SUs (or MLGs, when `itemWord` is "MLGs") and what is missing.
 // Returns Status::Cancelled() when `progress` is cancelled meanwhile.
 Status ComputeKinshipTable(const Dataset& dataset, const MlgPartition& mlgs,
-                           const KinshipCalculator& calculator, bool withClonePairs,
+                           const KinshipSource& calculator, bool withClonePairs,
                            const std::string& itemWord, ProgressSink* progress, KinshipTable& table,
                            KinshipLayout layout = KinshipLayout::kSquare);
 
