@@ -11,6 +11,7 @@
 #include <random>
 
 #include "analyses/clonality/snp_association.h"
+#include "peak_memory.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ void ObservedIndex(benchmark::State& state) {
   AssociationResult r;
   for (auto _ : state) r = SnpIndexOfAssociation(g, 2, AllUnits(), IaMissing::kPoppr);
   state.counters["rbarD"] = r.rbarD.value_or(-1);
+  state.counters["peak_MB"] = PeakMegabytes();
 }
 BENCHMARK(ObservedIndex)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -70,6 +72,7 @@ void Permutations(benchmark::State& state) {
   // The observed pass is one permutation's worth of pairs.
   state.counters["per_permutation_s"] = seconds / (kPermutations + 1);
   state.counters["p"] = test.pRbarD.value_or(-1);
+  state.counters["peak_MB"] = PeakMegabytes();
 }
 BENCHMARK(Permutations)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
