@@ -48,7 +48,7 @@ class Permuter {
         shuffled_(p.rows.size()),
         calls_(static_cast<std::size_t>(kCallsPerWord) * p.n),
         classes_(static_cast<std::size_t>(p.loci)) {
-    pool_.reserve(2 * static_cast<std::size_t>(p.n));
+    pool_.resize(2 * static_cast<std::size_t>(p.n));
   }
 
   const std::vector<std::uint64_t>& shuffled() const { return shuffled_; }
@@ -64,7 +64,12 @@ class Permuter {
       for (int k = 0; k < count; ++k) {
         std::uint8_t* calls = calls_.data() + static_cast<std::size_t>(k) * n;
         const std::uint64_t* column = c_.column(first + k);
-        for (int u = 0; u < n; ++u) calls[u] = CallAt(column, u);
+        for (int u0 = 0; u0 < n; u0 += kCallsPerWord) {
+          std::uint64_t word = column[u0 / kCallsPerWord];
+          const int last = std::min(n, u0 + kCallsPerWord);
+          for (int u = u0; u < last; ++u, word >>= 2)
+            calls[u] = static_cast<std::uint8_t>(word & 3);
+        }
         if (null == IaNull::kGenotypes) {
           for (int u = n - 1; u > 0; --u) std::swap(calls[u], calls[random.Below(u + 1)]);
         } else {
@@ -90,31 +95,32 @@ class Permuter {
   // (one by one for haploids) to the called units; missing calls stay.
   void DealAlleles(std::uint8_t* calls, RandomGenerator& random, SnpCallClasses& classes) {
     const int n = p_.n;
-    pool_.clear();
+    std::uint8_t* pool = pool_.data();
+    int size = 0;
     for (int u = 0; u < n; ++u) {
       const SnpCall c = calls[u];
       if (c == kMissingCall) continue;
-      if (p_.haploid) {
-        pool_.push_back(c == kHomAltCall);
-      } else {
-        pool_.push_back(c == kHomAltCall);
-        pool_.push_back(c != kHomRefCall);
-      }
+      if (!p_.haploid) pool[size++] = c == kHomAltCall;
+      pool[size++] = c != kHomRefCall;
     }
-    for (int i = static_cast<int>(pool_.size()) - 1; i > 0; --i)
-      std::swap(pool_[i], pool_[random.Below(i + 1)]);
-    classes = SnpCallClasses();
-    std::size_t next = 0;
+    for (int i = size - 1; i > 0; --i) std::swap(pool[i], pool[random.Below(i + 1)]);
+    // Alternate copies dealt to a unit -> its code (a haploid's one copy
+    // counts as two).
+    constexpr SnpCall kCodeOf[3] = {kHomRefCall, kHetCall, kHomAltCall};
+    std::int64_t count[3] = {0, 0, 0};
+    std::int64_t missing = 0;
+    int next = 0;
     for (int u = 0; u < n; ++u) {
       if (calls[u] == kMissingCall) {
-        ++classes.missing;
+        ++missing;
         continue;
       }
-      const int x = pool_[next++];
-      const int alt = p_.haploid ? 2 * x : x + pool_[next++];
-      calls[u] = alt == 0 ? kHomRefCall : alt == 1 ? kHetCall : kHomAltCall;
-      ++(alt == 0 ? classes.ref : alt == 1 ? classes.het : classes.alt);
+      int alt = pool[next++];
+      alt = p_.haploid ? 2 * alt : alt + pool[next++];
+      calls[u] = kCodeOf[alt];
+      ++count[alt];
     }
+    classes = {count[0], count[1], count[2], missing};
   }
 
   const PackedUnits& p_;
