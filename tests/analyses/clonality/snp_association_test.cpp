@@ -157,28 +157,6 @@ TEST(SnpAssociation, EqualsTheDirectComputation) {
     }
 }
 
-TEST(SnpAssociation, LocusSumsFromClassCounts) {
-  // 3 ref, 2 het, 4 alt, 1 missing among 10 diploid units: pairs with
-  // d = 1: 3·2 + 2·4 = 14; with d = 2: 3·4 = 12.
-  const SnpCallClasses c{3, 2, 4, 1};
-  const LocusPairSums poppr = SnpLocusPairSums(c, 10, false, IaMissing::kPoppr);
-  EXPECT_EQ(poppr.pairs, 45);
-  EXPECT_EQ(poppr.sum, 14 + 24);
-  EXPECT_EQ(poppr.sumSquares, 14 + 48);
-  EXPECT_EQ(SnpLocusPairSums(c, 10, false, IaMissing::kTypedPairs).pairs, 36);
-  const LocusPairSums haploid = SnpLocusPairSums({3, 0, 4, 1}, 8, true, IaMissing::kPoppr);
-  EXPECT_EQ(haploid.sum, 12);
-  EXPECT_EQ(haploid.sumSquares, 12);
-}
-
-TEST(SnpAssociation, CrossTermIsZeroWithOneVaryingLocus) {
-  std::vector<LocusPairSums> sums(5);
-  sums[2] = {10, 3, 3};
-  EXPECT_EQ(SnpLocusCrossTerm(sums), 0.0);
-  sums[4] = {10, 5, 7};
-  EXPECT_NEAR(SnpLocusCrossTerm(sums), std::sqrt(sums[2].variance() * sums[4].variance()), 1e-15);
-}
-
 TEST(SnpAssociation, PermutationsMatchTheAlleleTableTests) {
   for (const Case& k : {kCases[0], kCases[1], kCases[2]})
     for (IaNull null : {IaNull::kAlleles, IaNull::kGenotypes})
