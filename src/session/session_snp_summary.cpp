@@ -66,7 +66,7 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
     if (permutations > 0)
       if (Status fits = CheckMemory(
               "The test of clonality", static_cast<int>(units.back().size()),
-              [&](int n) { return SnpAssociationTestBytes(n, g.locusCount()); },
+              [&](int n) { return SnpAssociationTestBytes(n, g.locusCount(), permutations); },
               AvailableMemoryBytes());
           !fits)
         return fits;

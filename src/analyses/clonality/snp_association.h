@@ -60,11 +60,12 @@ AssociationResult SnpIndexOfAssociation(const PackedGenotypes& genotypes, int pl
                                         const std::vector<int>& units, IaMissing missing,
                                         ProgressSink* progress = nullptr);
 
-// Bytes the test over `units` units and `loci` SNPs holds at once: the
-// units' packed rows and columns, and per thread a shuffled copy and the
-// unpacked columns of 32 loci. Linear in N (the pair pass is O(N²) in time
-// only): the memory guard's estimate.
-double SnpAssociationTestBytes(int units, int loci);
+// Bytes the test over `units` units, `loci` SNPs and `permutations`
+// permutations holds at once: the units' packed rows and columns, per
+// thread a shuffled copy and the unpacked columns of 32 loci, and the
+// permuted values. Linear in N (the pair pass is O(N²) in time only): the
+// memory guard's estimate.
+double SnpAssociationTestBytes(int units, int loci, int permutations);
 
 // The permutation test under `null` (association_permutation.h): P
 // permutations, permutation i drawing from RandomGenerator::ForStream(

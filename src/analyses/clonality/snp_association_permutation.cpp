@@ -25,15 +25,26 @@ struct LocusColumns {
   const std::uint64_t* column(int locus) const { return data.data() + locus * words; }
 };
 
-LocusColumns Transpose(const PackedUnits& p) {
-  LocusColumns c;
+// Cancelled (`cancel` polled every 64 units): false.
+bool Transpose(const PackedUnits& p, const ProgressSink* cancel, LocusColumns& c) {
   c.words = WordsForCalls(p.n);
-  c.data.assign(c.words * p.loci, kAllMissingWord);
+  // Calls are ORed into zeroed words; the tail of a column past the last
+  // unit is never read.
+  c.data.assign(c.words * p.loci, 0);
   for (int u = 0; u < p.n; ++u) {
+    if (u % 64 == 0 && cancel && cancel->Cancelled()) return false;
     const std::uint64_t* row = p.rows.data() + u * p.words;
-    for (int j = 0; j < p.loci; ++j) SetCallAt(c.data.data() + j * c.words, u, CallAt(row, j));
+    const std::size_t at = static_cast<std::size_t>(u) / kCallsPerWord;
+    const int shift = 2 * (u % kCallsPerWord);
+    for (std::size_t w = 0; w < p.words; ++w) {
+      std::uint64_t word = row[w];
+      const int first = static_cast<int>(w) * kCallsPerWord;
+      const int last = std::min(p.loci, first + kCallsPerWord);
+      for (int j = first; j < last; ++j, word >>= 2)
+        c.data[j * c.words + at] |= (word & 3) << shift;
+    }
   }
-  return c;
+  return true;
 }
 
 // One thread's permutation: the shuffled packed rows, the unpacked calls of
@@ -55,10 +66,12 @@ class Permuter {
   const std::vector<SnpCallClasses>& classes() const { return classes_; }
 
   // Loci in order, each drawing from `random` as the allele-table test
-  // draws for the same locus (same order of draws, same bounds).
-  void Shuffle(IaNull null, RandomGenerator& random) {
+  // draws for the same locus (same order of draws, same bounds). Polls
+  // `cancel` every 2,048 loci; false when it was set.
+  bool Shuffle(IaNull null, RandomGenerator& random, const ProgressSink* cancel) {
     const int n = p_.n;
     for (std::size_t w = 0; w < p_.words; ++w) {
+      if (w % 64 == 0 && cancel && cancel->Cancelled()) return false;
       const int first = static_cast<int>(w) * kCallsPerWord;
       const int count = std::min(kCallsPerWord, p_.loci - first);
       for (int k = 0; k < count; ++k) {
@@ -86,6 +99,7 @@ class Permuter {
         shuffled_[u * p_.words + w] = word;
       }
     }
+    return true;
   }
 
  private:
@@ -133,12 +147,13 @@ class Permuter {
 
 }  // namespace
 
-double SnpAssociationTestBytes(int units, int loci) {
+double SnpAssociationTestBytes(int units, int loci, int permutations) {
   const double packed = 2.0 * WordsForCalls(loci) * 8.0 * units;  // rows and columns
   const double threads = std::max(1u, std::thread::hardware_concurrency());
   const double perThread = WordsForCalls(loci) * 8.0 * units + 34.0 * units + 16.0 * loci +
                            32.0 * 32 * 8 + 2.0 * 32 * 256 * 8;
-  return packed + threads * perThread;
+  // Ia and rbarD of every permutation, and the permuted rbarD kept.
+  return packed + threads * perThread + 40.0 * permutations;
 }
 
 Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
@@ -169,7 +184,8 @@ Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
     return Status::Ok();
   }
   out.observedRbarD = observed.rbarD;
-  const LocusColumns columns = Transpose(p);
+  LocusColumns columns;
+  if (!Transpose(p, progress, columns)) return Status::Cancelled();
   std::vector<std::optional<double>> permutedIa(permutations), permutedRbarD(permutations);
   std::atomic<bool> stopped{false};
   const bool finished = ParallelFor(
@@ -179,9 +195,9 @@ Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
         for (int i = begin; i < end; ++i) {
           RandomGenerator random =
               RandomGenerator::ForStream(runSeed, static_cast<std::uint64_t>(i));
-          permuter.Shuffle(null, random);
           std::int64_t d = 0, d2 = 0;
-          if (!PackedPairDistanceSums(permuter.shuffled().data(), n, p.words, false, progress, d,
+          if (!permuter.Shuffle(null, random, progress) ||
+              !PackedPairDistanceSums(permuter.shuffled().data(), n, p.words, false, progress, d,
                                       d2)) {
             stopped = true;
             return;
