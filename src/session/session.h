@@ -38,6 +38,8 @@
 
 namespace vireltan {
 
+struct PopulationSummaryResult;
+
 // What Open loads: the dataset, its MLGs and the matrices over them. Held
 // by pointer so that a new Open can be built aside and swapped in whole.
 struct LoadedData {
@@ -380,9 +382,13 @@ class Session {
   // export-genalex on SNP data, streamed from the packed calls
   // (session_populations.cpp).
   Status ExportSnpGenAlEx(bool cloneCorrect);
-  // summary on SNP data: the population summary with Hexp over the SNPs;
-  // Ia and rbarD are left empty (not computed on SNP data yet).
-  Status SnpPopulationSummary(int rarefyTo, bool cloneCorrect);
+  // summary on SNP data (session_snp_summary.cpp): the population summary
+  // with Hexp, Ia and rbarD over the SNPs on the packed calls and, when
+  // `permutations` > 0, the test of clonality under `null` as
+  // PopulationSummaryTest gives it on allele tables.
+  Status SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations = false,
+                              IaMissing missing = IaMissing::kPoppr, int permutations = 0,
+                              IaNull null = IaNull::kAlleles);
   // MLG > Count lineages instead of genotypes: needs a grouping first.
   Status CountLineages(bool on);
   const LineageState& lineages() const { return lineages_; }
@@ -457,6 +463,12 @@ class Session {
   // results log.
   Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
                             const std::vector<std::string>& notes);
+  // The tested summary's block (p.Ia after Ia, p.rD after rbarD; `tests`
+  // one per row of `summary`, empty where not run), the histograms of the
+  // permuted rbarD, then AppendSummaryBlock.
+  Status AppendTestedSummary(const PopulationSummaryResult& summary,
+                             const std::vector<std::optional<AssociationTest>>& tests,
+                             bool cloneCorrect, const std::vector<std::string>& notes);
 
   // Every message leaves through here, control characters escaped.
   EscapingMessageSink messages_;

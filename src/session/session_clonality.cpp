@@ -76,6 +76,9 @@ std::vector<std::string> Session::AssociationRuleNotes(IaMissing missing,
 
 Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
                                       bool sortPopulations, IaMissing missing, IaNull null) {
+  if (hasSnpData() && permutations >= 1)
+    return SnpPopulationSummary(rarefyTo, cloneCorrect, sortPopulations, missing, permutations,
+                                null);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (permutations < 1)
     return Status::Error("The number of permutations must be a whole number of at least 1.");
@@ -133,6 +136,12 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     }
   }
 
+  return AppendTestedSummary(summary, tests, cloneCorrect, AssociationRuleNotes(missing, null));
+}
+
+Status Session::AppendTestedSummary(const PopulationSummaryResult& summary,
+                                    const std::vector<std::optional<AssociationTest>>& tests,
+                                    bool cloneCorrect, const std::vector<std::string>& notes) {
   // The summary block with p.Ia after Ia and p.rD after rbarD.
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   block.InsertColumns(12, 1);
@@ -153,7 +162,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   // for all units (the last row).
   for (std::size_t k = 0; k < tests.size(); ++k) {
     const bool total = k + 1 == tests.size();
-    if (!total && !d.populationsGiven) continue;
+    if (!total && !dataset().populationsGiven) continue;
     if (!tests[k] || !tests[k]->observedRbarD || !tests[k]->pRbarD) continue;
     associationCharts_.push_back(
         AssociationChart(*tests[k], summary.rows[k].name, info_.datasetName));
@@ -163,7 +172,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     if (!total) suffix = ".ia." + UniqueFileNameTag(summary.rows[k].name, usedTags) + ".svg";
     associationSuffixes_.push_back(suffix);
   }
-  return AppendSummaryBlock(block, cloneCorrect, AssociationRuleNotes(missing, null));
+  return AppendSummaryBlock(block, cloneCorrect, notes);
 }
 
 }  // namespace vireltan

@@ -87,7 +87,7 @@ Status Session::ExportGenepop(bool cloneCorrect) {
 
 Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations,
                                   IaMissing missing) {
-  if (hasSnpData()) return SnpPopulationSummary(rarefyTo, cloneCorrect);
+  if (hasSnpData()) return SnpPopulationSummary(rarefyTo, cloneCorrect, sortPopulations, missing);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (rarefyTo < 0)
     return Status::Error(

@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <set>
 
-#include "analyses/clonality/population_summary.h"
-#include "analyses/clonality/snp_gene_diversity.h"
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/snp_distance_histogram.h"
 #include "dataset/dataset_reader.h"
@@ -63,9 +61,9 @@ const char kPsexOnSnpData[] =
 std::string NotOnSnpData(const std::string& what) {
   return what +
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
-         "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (without Ia and "
-         "rbarD), map, aggregation, edge-effect, subrange, autocorrelation (on the lineages once "
-         "counted), export-vcf and export-genalex.";
+         "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
+         "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
+         "(on the lineages once counted), export-vcf and export-genalex.";
 }
 
 }  // namespace
@@ -333,37 +331,6 @@ Status Session::ExportSnpVcf(bool cloneCorrect) {
   HideCharts();
   return WriteSnpVcf(snp(), UnitsToExport(dataset(), CountedPartition(), cloneCorrect),
                      info_.datasetName, path);
-}
-
-Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect) {
-  if (rarefyTo < 0)
-    return Status::Error(
-        "The subsample size of the rarefaction must be a whole number of at least 1.");
-  PopulationSummaryOptions options;
-  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
-  options.cloneCorrect = cloneCorrect;
-  // The indices of association over thousands of SNPs are not computed
-  // here yet: their columns stay empty.
-  options.withAssociation = false;
-  const MlgPartition counted = CountedPartition();
-  PopulationSummaryResult summary;
-  {
-    ProgressPanel panel(progress_);
-    summary = SummarisePopulations(dataset(), counted, options, &progress_);
-    if (progress_.Cancelled()) return Status::Cancelled();
-    // Rows: the populations in order, then Total over all of their units.
-    const std::vector<std::vector<int>> units = PopulationUnits(dataset(), counted, cloneCorrect);
-    std::vector<int> all;
-    for (std::size_t p = 0; p < units.size() && p < summary.rows.size(); ++p) {
-      summary.rows[p].hexp = SnpMeanGeneDiversity(snp().genotypes, snp().ploidy, units[p]);
-      all.insert(all.end(), units[p].begin(), units[p].end());
-      if (progress_.Cancelled()) return Status::Cancelled();
-    }
-    summary.rows.back().hexp = SnpMeanGeneDiversity(snp().genotypes, snp().ploidy, all);
-  }
-  Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
-  HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect, {"Ia and rbarD not computed on SNP data yet"});
 }
 
 }  // namespace vireltan

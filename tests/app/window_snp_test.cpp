@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SNP data in the window: a VCF opens with the sample sheet beside it and
-// the data page shows the summary, not a grid of calls.
+// the data page shows the summary, not a grid of calls; the test of
+// clonality runs on the SNPs.
 #include <gtest/gtest.h>
 
 #include <QtCore/QTimer>
@@ -55,6 +56,20 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   button->click();
   form->WaitUntilIdle();
   EXPECT_EQ(s.lineages().partition.lineageCount, 20);
+
+  // MLG > Test of clonality runs on the SNPs: p-values and a histogram per
+  // population and for all samples.
+  form->findChild<QAction*>("Testofclonality1")->trigger();
+  form->WaitUntilIdle();
+  form->findChild<QLineEdit*>("IaPermutationsEdit")->setText("19");
+  form->findChild<QPushButton*>("IaRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_GE(s.associationCharts().size(), 2u);
+  const Sheet& results = s.results.first();
+  bool header = false;
+  for (int row = 1; row <= results.LastRow(); ++row)
+    header = header || (results.TextAt(row, 12) == "p.Ia" && results.TextAt(row, 14) == "p.rD");
+  EXPECT_TRUE(header);
   for (const std::string& m : messages.messages) ADD_FAILURE() << m;
 }
 

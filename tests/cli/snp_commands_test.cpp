@@ -241,5 +241,27 @@ TEST(SnpCommands, CloneCorrectedVcfAndNetworkOverLineages) {
   EXPECT_GE(std::count(edges.begin(), edges.end(), '\n'), 20);  // header + at least 19 edges
 }
 
+TEST(SnpCommands, TestOfClonalityOnLineagesIsReproducibleWithTheSeed) {
+  std::string err;
+  std::string summaries[2];
+  for (std::string& summary : summaries) {
+    TempDir out;
+    ASSERT_EQ(RunVireltan({"--seed=3", kSheet, "--output-dir=" + out.path().string(),
+                           kSnpDir + "clonal.vcf", "mll", "--from-replicates", "use-lineages",
+                           "summary", "--permutations=19", "--null=genotypes",
+                           "--missing=typed-pairs", "--clone-correct"},
+                          &err),
+              0)
+        << err;
+    summary = ReadWholeFile(out.file("clonal.summary.csv"));
+  }
+  EXPECT_EQ(summaries[0], summaries[1]);
+  EXPECT_NE(summaries[0].find("Pop,N,MLG,eMLG,SE,H,G,lambda,E.5,Hexp,Ia,p.Ia,rbarD,p.rD"),
+            std::string::npos)
+      << summaries[0];
+  EXPECT_NE(summaries[0].find("poppr method 4"), std::string::npos);
+  EXPECT_NE(summaries[0].find("each locus over the pairs typed there"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vireltan

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The population summary on SNP data: Hexp, Ia and rbarD over the SNPs on
+// the packed calls, and the test of clonality on them.
+#include <algorithm>
+#include <bit>
+
+#include "analyses/clonality/population_summary.h"
+#include "analyses/clonality/snp_association.h"
+#include "analyses/clonality/snp_gene_diversity.h"
+#include "common/memory_guard.h"
+#include "dataset/population_units.h"
+#include "session/session.h"
+
+namespace vireltan {
+
+namespace {
+
+// Whether any kept call is missing (the padding of the rows aside).
+bool HasMissingCalls(const PackedGenotypes& g) {
+  const std::int64_t padding =
+      static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - g.locusCount();
+  for (int i = 0; i < g.sampleCount(); ++i) {
+    std::int64_t missing = -padding;
+    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
+      missing += std::popcount(MissingLowBits(g.row(i)[w]));
+    if (missing > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations,
+                                     IaMissing missing, int permutations, IaNull null) {
+  if (rarefyTo < 0)
+    return Status::Error(
+        "The subsample size of the rarefaction must be a whole number of at least 1.");
+  PopulationSummaryOptions options;
+  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
+  options.cloneCorrect = cloneCorrect;
+  options.sortPopulations = sortPopulations;
+  options.missing = missing;
+  // The SNP dataset holds no allele table: Ia and rbarD are computed below
+  // on the packed calls.
+  options.withAssociation = false;
+  const MlgPartition counted = CountedPartition();
+  const PackedGenotypes& g = snp().genotypes;
+  const int ploidy = snp().ploidy;
+  PopulationSummaryResult summary;
+  std::vector<std::optional<AssociationTest>> tests;
+  {
+    ProgressPanel panel(progress_);
+    summary = SummarisePopulations(dataset(), counted, options, &progress_);
+    if (progress_.Cancelled()) return Status::Cancelled();
+    // The units of each row as the summary took them: populations (in the
+    // summary's order), then all of them in file order, as the allele-table
+    // summary takes them (the test then draws the same permutations).
+    const std::vector<std::vector<int>> byPopulation =
+        PopulationUnits(dataset(), counted, cloneCorrect);
+    std::vector<std::vector<int>> units;
+    for (int p : summary.populationOrder) units.push_back(byPopulation[p]);
+    std::vector<int> all;
+    for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
+    std::sort(all.begin(), all.end());
+    units.push_back(std::move(all));
+    if (permutations > 0)
+      if (Status fits = CheckMemory(
+              "The test of clonality", static_cast<int>(units.back().size()),
+              [&](int n) { return SnpAssociationTestBytes(n, g.locusCount(), permutations); },
+              AvailableMemoryBytes());
+          !fits)
+        return fits;
+    const std::uint32_t runSeed = NewRunSeed();
+    for (std::size_t k = 0; k < units.size() && k < summary.rows.size(); ++k) {
+      PopulationSummaryRow& row = summary.rows[k];
+      row.hexp = SnpMeanGeneDiversity(g, ploidy, units[k]);
+      tests.emplace_back();
+      if (units[k].size() < 3) continue;
+      // O(N² L / 32) word operations per row, on both cores.
+      const AssociationResult r = SnpIndexOfAssociation(g, ploidy, units[k], missing, &progress_);
+      if (progress_.Cancelled()) return Status::Cancelled();
+      row.ia = r.ia;
+      row.rbarD = r.rbarD;
+      if (permutations < 1) continue;
+      // Every row draws from the same streams: a population that holds all
+      // the units gets the p-values of the total.
+      AssociationTest test;
+      if (Status run = TestSnpAssociation(g, ploidy, units[k], missing, null, permutations, runSeed,
+                                          &progress_, test);
+          !run)
+        return run;
+      tests.back() = std::move(test);
+    }
+  }
+  std::vector<std::string> notes;
+  if (HasMissingCalls(g))
+    notes.push_back(missing == IaMissing::kPoppr
+                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
+                        : "Ia: each locus over the pairs typed there");
+  if (permutations > 0)
+    notes.push_back(null == IaNull::kAlleles
+                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
+                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
+  notes.push_back("with many SNPs read rbarD: Ia grows with the number of loci");
+  if (permutations > 0) return AppendTestedSummary(summary, tests, cloneCorrect, notes);
+  Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
+  HideCharts();
+  return AppendSummaryBlock(block, cloneCorrect, notes);
+}
+
+}  // namespace vireltan
