@@ -104,7 +104,13 @@ Status ReplicatesFrom(Session& session, const CommandInputs& in) {
   Linkage linkage = Linkage::kFarthest;
   const std::string word = Field(in, "MllLinkageBox");
   ParseLinkage(word.substr(0, word.find(' ')), linkage);
-  return session.SnpLineagesFromReplicates(linkage);
+  TieRule ties = TieRule::kPoppr;
+  const std::string tieWord = Field(in, "MllTiesBox");
+  ParseTieRule(tieWord.substr(0, tieWord.find(' ')), ties);
+  AverageWeight average = AverageWeight::kUnits;
+  const std::string averageWord = Field(in, "MllAverageBox");
+  ParseAverageWeight(averageWord.substr(0, averageWord.find(' ')), average);
+  return session.SnpLineagesFromReplicates(linkage, ties, average);
 }
 
 Status NetworkFrom(Session& session, const CommandInputs& in) {

@@ -32,10 +32,16 @@ Status RunLineages(Session& s, const Options& o) {
   if (s.hasSnpData() && o.count("distance"))
     return Status::Error(
         "mll: on SNP data the distance is the SNP distance; leave out --distance.");
-  Linkage chosen = Linkage::kFarthest;
-  if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, chosen))
+  Linkage linkage = Linkage::kFarthest;
+  if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
     return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
-  if (o.count("from-replicates")) return s.SnpLineagesFromReplicates(chosen);
+  TieRule ties = TieRule::kPoppr;
+  if (auto t = o.find("ties"); t != o.end() && !ParseTieRule(t->second, ties))
+    return Status::Error("--ties=" + t->second + ": poppr or lowest-mlg is expected.");
+  AverageWeight average = AverageWeight::kUnits;
+  if (auto a = o.find("average"); a != o.end() && !ParseAverageWeight(a->second, average))
+    return Status::Error("--average=" + a->second + ": units or mlgs is expected.");
+  if (o.count("from-replicates")) return s.SnpLineagesFromReplicates(linkage, ties, average);
   if (o.count("suggest") && s.hasSnpData()) {
     if (o.count("threshold") || o.count("linkage"))
       return Status::Error("mll: give either --suggest or --threshold=T, not both.");
@@ -51,16 +57,6 @@ Status RunLineages(Session& s, const Options& o) {
   std::optional<double> threshold = ParseDecimal(t->second);
   if (!threshold || !std::isfinite(*threshold) || *threshold < 0)
     return Status::Error("--threshold=" + t->second + ": a number of at least 0 is expected.");
-  Linkage linkage = Linkage::kFarthest;
-  if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
-    return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
-  if (s.hasSnpData()) return s.SnpLineages(linkage, *threshold);
-  TieRule ties = TieRule::kPoppr;
-  if (auto t = o.find("ties"); t != o.end() && !ParseTieRule(t->second, ties))
-    return Status::Error("--ties=" + t->second + ": poppr or lowest-mlg is expected.");
-  AverageWeight average = AverageWeight::kUnits;
-  if (auto a = o.find("average"); a != o.end() && !ParseAverageWeight(a->second, average))
-    return Status::Error("--average=" + a->second + ": units or mlgs is expected.");
   return s.Lineages(kind, linkage, *threshold, ties, average);
 }
 

@@ -370,11 +370,15 @@ class Session {
   // results; draws the distance histogram with the suggestion marked.
   Status SuggestLineageThreshold(MlgDistanceKind distance);
   // The same on SNP data (session_snp_lineages.cpp), on the SNP distance
-  // between MLGs (share of differing alleles, 0..1).
-  Status SnpLineages(Linkage linkage, double threshold);
+  // between MLGs (share of differing alleles, 0..1). SNP data have no
+  // allele table to number MLGs as poppr does: both tie rules take the
+  // MLGs in MLG order.
+  Status SnpLineages(Linkage linkage, double threshold, TieRule ties = TieRule::kPoppr,
+                     AverageWeight average = AverageWeight::kUnits);
   // mll --from-replicates: the threshold from the replicate pairs of the
   // sample sheet, then the grouping at it.
-  Status SnpLineagesFromReplicates(Linkage linkage);
+  Status SnpLineagesFromReplicates(Linkage linkage, TieRule ties = TieRule::kPoppr,
+                                   AverageWeight average = AverageWeight::kUnits);
   Status SuggestSnpLineageThreshold();
   // export-vcf: the SNP data as PREFIX.vcf, all samples or, `cloneCorrect`,
   // one per MLG (MLL while counting lineages) per population.
@@ -456,7 +460,12 @@ class Session {
   Status SnpDistances(const SnpDistanceMatrix*& matrix);
   Status SnpAllelicDistances(const std::string& matrixFilePath);
   // Writes the MLL block of a SNP grouping and remembers it.
-  Status FinishSnpLineages(Linkage linkage, double threshold, LineagePartition partition);
+  Status FinishSnpLineages(const ClusterOptions& options, double threshold,
+                           LineagePartition partition);
+  // The rows under a lineage block from `row` on: the tie rule, the average's
+  // weights, and whether the order of tied merges decided the groups
+  // (farthest and average linkage). Returns the rows written.
+  int WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties);
   // Appends a population summary block to `results` under a title row
   // naming the dataset, the clone correction and what is counted (MLGs or
   // the lineages), writes the title and block to ".summary.csv", then the

@@ -41,9 +41,23 @@ std::string TieSentence(const TieCheck& ties) {
 
 }  // namespace
 
+int Session::WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties) {
+  if (options.linkage == Linkage::kNearest) return 0;
+  Sheet& sheet = results.first();
+  sheet.SetTextAt(row, 1, "ties");
+  sheet.SetTextAt(row, 2, TieRuleName(options.ties));
+  if (options.linkage == Linkage::kAverage) {
+    sheet.SetTextAt(row, 3, "average over");
+    sheet.SetTextAt(row, 4, AverageWeightName(options.average));
+  }
+  sheet.SetTextAt(row + 1, 1, "tied merges");
+  sheet.SetTextAt(row + 1, 2, TieSentence(ties));
+  return 2;
+}
+
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold, TieRule ties,
                          AverageWeight average) {
-  if (hasSnpData()) return SnpLineages(linkage, threshold);
+  if (hasSnpData()) return SnpLineages(linkage, threshold, ties, average);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
     return Status::Error("The MLL threshold must be a number of at least 0.");
@@ -89,18 +103,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
     int col = 3;
     for (int m : partition.members[l - 1]) sheet.SetNumberAt(row + 1 + l, col++, m);
   }
-  if (linkage != Linkage::kNearest) {
-    // How ties were broken, and whether their order decided the groups.
-    const int tieRow = row + 2 + partition.lineageCount;
-    sheet.SetTextAt(tieRow, 1, "ties");
-    sheet.SetTextAt(tieRow, 2, TieRuleName(ties));
-    if (linkage == Linkage::kAverage) {
-      sheet.SetTextAt(tieRow, 3, "average over");
-      sheet.SetTextAt(tieRow, 4, AverageWeightName(average));
-    }
-    sheet.SetTextAt(tieRow + 1, 1, "tied merges");
-    sheet.SetTextAt(tieRow + 1, 2, TieSentence(partition.ties));
-  }
+  WriteTieRows(row + 2 + partition.lineageCount, options, partition.ties);
 
   lineages_.grouped = true;
   lineages_.distance = distance;

@@ -64,7 +64,9 @@ ReplicateThreshold ChooseThreshold(const std::vector<float>& sorted, double larg
 
 }  // namespace
 
-Status Session::FinishSnpLineages(Linkage linkage, double threshold, LineagePartition partition) {
+Status Session::FinishSnpLineages(const ClusterOptions& options, double threshold,
+                                  LineagePartition partition) {
+  const Linkage linkage = options.linkage;
   std::vector<int> units(static_cast<std::size_t>(partition.lineageCount), 0);
   for (int m = 1; m <= info_.mlgCount; ++m)
     units[partition.lineageOfMlg[m - 1] - 1] += mlgs().cloneSize[m - 1];
@@ -89,6 +91,7 @@ Status Session::FinishSnpLineages(Linkage linkage, double threshold, LineagePart
     int col = 3;
     for (int su : samplesOf[l - 1]) sheet.SetTextAt(row + 1 + l, col++, snp().sampleNames[su]);
   }
+  WriteTieRows(row + 2 + partition.lineageCount, options, partition.ties);
   lineages_.grouped = true;
   lineages_.distance = MlgDistanceKind::kAllelic;
   lineages_.linkage = linkage;
@@ -98,24 +101,40 @@ Status Session::FinishSnpLineages(Linkage linkage, double threshold, LineagePart
   return WriteResultsLog();
 }
 
-Status Session::SnpLineages(Linkage linkage, double threshold) {
+namespace {
+
+ClusterOptions SnpClusterOptions(Linkage linkage, TieRule ties, AverageWeight average,
+                                 const MlgPartition& mlgs) {
+  ClusterOptions options;
+  options.linkage = linkage;
+  options.ties = ties;
+  options.average = average;
+  options.units = mlgs.cloneSize;  // no poppr numbering: MLG order
+  return options;
+}
+
+}  // namespace
+
+Status Session::SnpLineages(Linkage linkage, double threshold, TieRule ties,
+                            AverageWeight average) {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0 || threshold > 1)
     return Status::Error(
         "On SNP data the MLL threshold is a share of differing alleles, from 0 to 1.");
   const SnpDistanceMatrix* matrix = nullptr;
   if (Status s = SnpDistances(matrix); !s) return s;
+  const ClusterOptions options = SnpClusterOptions(linkage, ties, average, mlgs());
   LineagePartition partition;
   {
     ProgressPanel panel(progress_);
-    if (Status run = ClusterMlgs(*matrix, linkage, threshold, progress_, partition); !run)
+    if (Status run = ClusterMlgs(*matrix, options, threshold, progress_, partition); !run)
       return run;
   }
   HideCharts();
-  return FinishSnpLineages(linkage, threshold, std::move(partition));
+  return FinishSnpLineages(options, threshold, std::move(partition));
 }
 
-Status Session::SnpLineagesFromReplicates(Linkage linkage) {
+Status Session::SnpLineagesFromReplicates(Linkage linkage, TieRule ties, AverageWeight average) {
   if (Status allowed = Require(CommandGroup::kMlgMenu); !allowed) return allowed;
   if (!hasSnpData())
     return Status::Error(
@@ -159,7 +178,9 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage) {
   LineagePartition partition;
   {
     ProgressPanel panel(progress_);
-    if (Status run = ClusterMlgs(*matrix, linkage, chosen.threshold, progress_, partition); !run)
+    if (Status run = ClusterMlgs(*matrix, SnpClusterOptions(linkage, ties, average, mlgs()),
+                                 chosen.threshold, progress_, partition);
+        !run)
       return run;
   }
 
@@ -192,7 +213,8 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage) {
         "): the data cannot separate clones from genotyping error at this call rate. The "
         "threshold is set to the largest replicate distance; raise the call rate filters or "
         "add replicates.");
-  return FinishSnpLineages(linkage, chosen.threshold, std::move(partition));
+  return FinishSnpLineages(SnpClusterOptions(linkage, ties, average, mlgs()), chosen.threshold,
+                           std::move(partition));
 }
 
 Status Session::SuggestSnpLineageThreshold() {
