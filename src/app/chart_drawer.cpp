@@ -357,6 +357,8 @@ QString ChartObjectName(ChartRole role) {
       return "Correlogram";
     case ChartRole::kAssociation:
       return "Iahistogram";
+    case ChartRole::kCallRate:
+      return "CallRate";
   }
   return {};
 }

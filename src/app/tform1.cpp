@@ -219,8 +219,20 @@ void TForm1::BuildPages() {
     return member;
   };
   usersModel_ = new SheetModel(this);
-  grid(userswindow, "userswindow", PageControl1)->setModel(usersModel_);
-  PageControl1->addTab(userswindow, "dataset");
+  // The data page: the dataset grid, under the call-rate chart of SNP data.
+  auto* datasetPage = new QWidget(PageControl1);
+  datasetPage->setObjectName("DatasetPage");
+  auto* datasetLayout = new QVBoxLayout(datasetPage);
+  datasetLayout->setContentsMargins(0, 0, 0, 0);
+  callRateView = new QChartView(new QChart, datasetPage);
+  callRateView->setObjectName("callRateChart");
+  callRateView->setRenderHint(QPainter::Antialiasing);
+  callRateView->setMinimumHeight(300);
+  callRateView->hide();
+  datasetLayout->addWidget(callRateView, 2);
+  grid(userswindow, "userswindow", datasetPage)->setModel(usersModel_);
+  datasetLayout->addWidget(userswindow, 3);
+  PageControl1->addTab(datasetPage, "dataset");
   resultsModel_ = new SheetModel(this);
   grid(results, "results", PageControl1)->setModel(resultsModel_);
   PageControl1->addTab(results, "results");

@@ -185,6 +185,9 @@ class TForm1 : public QMainWindow {
   // --- Pages, worksheets, dialogs ---
   QTabWidget* PageControl1 = nullptr;
   QTableView* userswindow = nullptr;
+  // SNP data: the histogram of sample call rates above the data page's
+  // summary (the session's call-rate chart); hidden for allele tables.
+  QChartView* callRateView = nullptr;
   QTableView* results = nullptr;
   QTabWidget* autocorr = nullptr;  // one page per sheet of the spatial workbook
   // Scratch books of the original layout: the engine computes on typed

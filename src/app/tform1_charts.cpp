@@ -40,7 +40,8 @@ constexpr ChartRole kKeptRoles[] = {ChartRole::kMap,
                                     ChartRole::kAllelicHistogram,
                                     ChartRole::kMicrosatHistogram,
                                     ChartRole::kSubrange,
-                                    ChartRole::kCorrelogram};
+                                    ChartRole::kCorrelogram,
+                                    ChartRole::kCallRate};
 
 // ".ia.svg" -> ".ia": the renderer adds the extension of each format.
 std::string WithoutSvgExtension(std::string suffix) {

@@ -15,9 +15,9 @@ namespace vireltan::app {
 
 std::vector<ChartRole> TForm1::ShownGraphs() {
   std::vector<ChartRole> shown;
-  for (ChartRole role :
-       {ChartRole::kPareto, ChartRole::kSamplingEffort, ChartRole::kAllelicHistogram,
-        ChartRole::kMicrosatHistogram, ChartRole::kSubrange, ChartRole::kCorrelogram})
+  for (ChartRole role : {ChartRole::kPareto, ChartRole::kSamplingEffort,
+                         ChartRole::kAllelicHistogram, ChartRole::kMicrosatHistogram,
+                         ChartRole::kSubrange, ChartRole::kCorrelogram, ChartRole::kCallRate})
     if (session_->chart(role).visible) shown.push_back(role);
   return shown;
 }

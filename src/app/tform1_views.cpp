@@ -87,6 +87,13 @@ void FitColumns(QTableView* view) {
 
 void TForm1::RefreshSheets() {
   usersModel_->SetSheet(session_->datasetGrid.first());
+  // The call-rate chart stays on the data page for as long as the SNP data
+  // are open, whatever the later commands draw.
+  const ChartData& callRates = session_->chart(ChartRole::kCallRate);
+  const bool snp = session_->hasSnpData() && !callRates.series.empty() &&
+                   !callRates.series.front().points.empty();
+  if (snp) ShowChart(*callRateView, callRates);
+  callRateView->setVisible(snp);
   resultsModel_->SetSheet(session_->results.first());
   std::vector<std::pair<int, int>> matrices;
   for (const Session::MatrixBlock& m : session_->resultsMatrixBlocks())

@@ -44,6 +44,7 @@ ChartData DefaultChart(ChartRole role) {
       break;
     case ChartRole::kSubrange:
     case ChartRole::kCorrelogram:
+    case ChartRole::kCallRate:
       // Built whole by their analyses.
       break;
   }

@@ -94,8 +94,9 @@ enum class ChartRole {
   kSubrange,           // F(r), the share of same-MLG pairs, by distance class
   kCorrelogram,        // mean kinship by distance class with its envelope
   kAssociation,        // permuted rbarD of the test of clonality, observed value marked
+  kCallRate,           // SNP data: samples by call rate, drawn at Open on the data page
 };
-inline constexpr int kChartRoleCount = 8;
+inline constexpr int kChartRoleCount = 9;
 
 struct ChartData {
   ChartRole role = ChartRole::kMap;

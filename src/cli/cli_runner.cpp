@@ -278,6 +278,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   };
   if (!session.Report(session.SetOutputDirectory(outputDirectory)).ok()) return 1;
   if (int status = step("open", [&] { return session.Open(dataFile); }); status != 0) return status;
+  // Open of SNP data draws the call-rate histogram: save-graph writes it too.
+  session.NoteChartsShown();
   for (const PlannedCommand& planned : plan) {
     int status = step(planned.command->name, [&] {
       if (Status snp = session.RequireOnSnpData(planned.command->name); !snp) return snp;

@@ -89,6 +89,8 @@ std::string Session::ChartFileSuffix(ChartRole role) const {
       return ".subrange";
     case ChartRole::kCorrelogram:
       return ".correlogram";
+    case ChartRole::kCallRate:
+      return ".callrate";
     case ChartRole::kAssociation:
       break;  // named per population when saved (".ia", ".<population>.ia")
   }

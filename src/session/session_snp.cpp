@@ -10,6 +10,7 @@
 
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/snp_distance_histogram.h"
+#include "analyses/snp/call_rates.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/population_units.h"
 #include "dataset/snp/snp_study.h"
@@ -226,19 +227,16 @@ void Session::WriteSnpSummary() {
 
 void Session::BuildSnpDataPage() {
   // A grid of 100,000 SNP columns would say nothing: the data page holds
-  // the summary, the histogram of sample call rates in classes of 5%, and
-  // one row per sample (name, population, coordinates, call rate).
+  // the summary, the histogram of sample call rates in classes of 5% (as
+  // numbers, and as the call-rate chart drawn above them, which save-graph
+  // writes as .callrate), and one row per sample (name, population,
+  // coordinates, call rate).
   const SnpStudy& s = snp();
   const PackedGenotypes& g = s.genotypes;
   const int n = g.sampleCount(), l = g.locusCount();
-  const std::int64_t padding = static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - l;
-  std::vector<double> rate(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    std::int64_t missing = -padding;
-    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
-      missing += std::popcount(MissingLowBits(g.row(i)[w]));
-    rate[i] = 1.0 - static_cast<double>(missing) / l;
-  }
+  const std::vector<double> rate = SampleCallRates(g);
+  const std::vector<int> counts = CallRateClassCounts(rate);
+  FillCallRateChart(counts, info_.datasetName, chart(ChartRole::kCallRate));
   Sheet page;
   page.SetTextAt(1, 1, "SNP data");
   page.SetTextAt(1, 2, info_.datasetName);
@@ -251,9 +249,7 @@ void Session::BuildSnpDataPage() {
   page.SetTextAt(6, 1, "sample call rate from");
   page.SetTextAt(6, 2, "to");
   page.SetTextAt(6, 3, "samples");
-  constexpr int kClasses = 20;
-  std::vector<int> counts(kClasses, 0);
-  for (double r : rate) ++counts[std::min(kClasses - 1, static_cast<int>(r * kClasses))];
+  constexpr int kClasses = kCallRateClasses;
   for (int c = 0; c < kClasses; ++c) {
     page.SetNumberAt(7 + c, 1, static_cast<double>(c) / kClasses);
     page.SetNumberAt(7 + c, 2, static_cast<double>(c + 1) / kClasses);

@@ -46,6 +46,15 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   for (int row = 7; row < 27; ++row) samples += page.NumberAt(row, 3);
   EXPECT_EQ(samples, 39);
   EXPECT_LE(page.LastCol(), 6);
+  // The same classes drawn as the call-rate chart above the grid.
+  const ChartData& callRates = s.chart(ChartRole::kCallRate);
+  ASSERT_EQ(callRates.series.size(), 1u);
+  ASSERT_EQ(callRates.series[0].points.size(), 20u);
+  for (int c = 0; c < 20; ++c) EXPECT_EQ(callRates.series[0].points[c].y, page.NumberAt(7 + c, 3));
+  ASSERT_NE(form->callRateView, nullptr);
+  EXPECT_FALSE(form->callRateView->isHidden());
+  EXPECT_EQ(form->callRateView->chart()->objectName(), "CallRate");
+  EXPECT_FALSE(form->callRateView->chart()->series().isEmpty());
 
   // MLG > Multilocus lineages, "T from replicates": the 20 true genets.
   form->findChild<QAction*>("Multilocuslineages1")->trigger();
@@ -56,6 +65,8 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   button->click();
   form->WaitUntilIdle();
   EXPECT_EQ(s.lineages().partition.lineageCount, 20);
+  // The chart stays on the data page after other commands.
+  EXPECT_FALSE(form->callRateView->isHidden());
 
   // MLG > Test of clonality runs on the SNPs: p-values and a histogram per
   // population and for all samples.
@@ -71,6 +82,14 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
     header = header || (results.TextAt(row, 12) == "p.Ia" && results.TextAt(row, 14) == "p.rD");
   EXPECT_TRUE(header);
   for (const std::string& m : messages.messages) ADD_FAILURE() << m;
+
+  // An allele table opened next has no call rates: the chart goes.
+  std::filesystem::copy_file(std::string(VIRELTAN_EXAMPLES_DIR) + "/seagrass_meadow.txt",
+                             dir.file("meadow.txt"));
+  form->OpenPath(QString::fromStdString(dir.file("meadow.txt")));
+  form->WaitUntilIdle();
+  ASSERT_FALSE(s.hasSnpData());
+  EXPECT_TRUE(form->callRateView->isHidden());
 }
 
 TEST(WindowSnp, OpenDialogGivesSheetAndFilters) {

@@ -65,5 +65,25 @@ TEST_F(FigureCommands, AnImageBeyondThePixelLimitIsRefusedAndNothingWritten) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("meadow.png")));
 }
 
+// SNP data: Open draws the histogram of sample call rates, which save-graph
+// writes as .callrate beside the charts of the commands after it.
+TEST(SnpFigureCommands, SaveGraphWritesTheCallRates) {
+  TempDir dir;
+  std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.vcf.gz",
+                             dir.file("clonal.vcf.gz"));
+  const std::string line =
+      std::string(VIRELTAN_CLI_PATH) + " --quiet '" + dir.file("clonal.vcf.gz") +
+      "' allelic-distance save-graph --format=svg 2>'" + dir.file("err.txt") + "'";
+  const int status = std::system(line.c_str());
+  if (ReadWholeFile(dir.file("err.txt")).find("built without") != std::string::npos)
+    GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWholeFile(dir.file("err.txt"));
+  const std::string svg = ReadWholeFile(dir.file("clonal.callrate.svg"));
+  EXPECT_NE(svg.find("Sample call rates"), std::string::npos);
+  EXPECT_NE(svg.find("Number of samples"), std::string::npos);
+  EXPECT_NE(svg.find("Sample call rate (share of the SNPs called)"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("clonal.gendist.svg")));
+}
+
 }  // namespace
 }  // namespace vireltan

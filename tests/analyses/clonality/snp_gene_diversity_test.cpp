@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vireltan {
 namespace {
 
@@ -31,6 +33,36 @@ TEST(SnpGeneDiversity, MatchesHandValues) {
   EXPECT_NEAR(*SnpMeanGeneDiversity(h, 1, {0, 1, 2}), 2.0 / 3, 1e-12);
   // One haploid unit: no locus has two copies.
   EXPECT_FALSE(SnpMeanGeneDiversity(h, 1, {0}).has_value());
+}
+
+// Random calls over several words (loci not a multiple of 32) against the
+// formula applied call by call.
+TEST(SnpGeneDiversity, EqualsACallByCallCount) {
+  std::mt19937 rng(7);
+  const SnpCall codes[] = {kHomRefCall, kHetCall, kHomAltCall, kMissingCall};
+  for (int loci : {1, 32, 33, 101}) {
+    PackedGenotypes g(12, loci);
+    for (int i = 0; i < 12; ++i)
+      for (int k = 0; k < loci; ++k) g.set(i, k, codes[rng() % 4]);
+    const std::vector<int> units = {0, 2, 3, 5, 7, 8, 11};
+    double sum = 0;
+    int counted = 0;
+    for (int k = 0; k < loci; ++k) {
+      double copies = 0, alternate = 0;
+      for (int u : units) {
+        const SnpCall c = g.call(u, k);
+        if (c == kMissingCall) continue;
+        copies += 2;
+        alternate += AltAlleleCount(c);
+      }
+      if (copies < 2) continue;
+      const double p = alternate / copies;
+      sum += copies / (copies - 1) * (1 - p * p - (1 - p) * (1 - p));
+      ++counted;
+    }
+    ASSERT_TRUE(SnpMeanGeneDiversity(g, 2, units).has_value()) << loci;
+    EXPECT_NEAR(*SnpMeanGeneDiversity(g, 2, units), sum / counted, 1e-12) << loci;
+  }
 }
 
 }  // namespace

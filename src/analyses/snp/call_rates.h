@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Call rates of SNP samples: the share of the study's SNPs called in each
+// sample, counted on the packed rows (one popcount per word of 32 calls),
+// and their histogram in classes of 0.05 as the data page and its chart
+// show it. A sample with a low call rate has fewer loci to compare with
+// the others, so its distances are less precise: the histogram tells at a
+// glance whether --min-call-rate-sample is worth setting.
+#include <string>
+#include <vector>
+
+#include "charts/chart_data.h"
+#include "dataset/snp/packed_genotypes.h"
+
+namespace vireltan {
+
+// Classes of the call-rate histogram: [0, 0.05), [0.05, 0.1), ...,
+// [0.95, 1], the last one closed so that fully called samples count in it.
+inline constexpr int kCallRateClasses = 20;
+inline constexpr const char* kCallRateBarsSeries = "samples by call rate";
+
+// Share of the locusCount() SNPs called in each sample, in [0, 1]; every
+// rate is 0 when there is no SNP.
+std::vector<double> SampleCallRates(const PackedGenotypes& genotypes);
+
+// Samples per class of width 1 / kCallRateClasses (kCallRateClasses
+// counts); a rate is first rounded to 1e-9 so that 0.05 exactly opens its
+// class whatever the rounding of called / loci.
+std::vector<int> CallRateClassCounts(const std::vector<double>& rates);
+
+// The histogram as a bar chart of the number of samples per class, every
+// class drawn (empty ones at height 0), titled with the dataset's name.
+void FillCallRateChart(const std::vector<int>& classCounts, const std::string& datasetName,
+                       ChartData& chart);
+
+}  // namespace vireltan
