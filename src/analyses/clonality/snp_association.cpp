@@ -11,6 +11,7 @@
 
 #include "analyses/clonality/snp_association_internal.h"
 #include "common/parallel_for.h"
+#include "common/popcount_kernel.h"
 
 namespace vireltan {
 
@@ -137,9 +138,14 @@ void ChunkPortable(const std::uint64_t* rows, std::size_t words, std::size_t fro
 }
 
 ChunkKernel ChooseKernel() {
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq"))
-    return ChunkWide;
-  if (__builtin_cpu_supports("popcnt")) return ChunkPopcnt;
+  switch (ChoosePopcountKernel()) {
+    case PopcountKernel::kAvx512:
+      return ChunkWide;
+    case PopcountKernel::kPopcnt:
+      return ChunkPopcnt;
+    case PopcountKernel::kPortable:
+      break;
+  }
   return ChunkPortable;
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/memory_guard.h"
 #include "common/parallel_for.h"
+#include "common/popcount_kernel.h"
 
 namespace vireltan {
 
@@ -145,9 +146,10 @@ Status ComputeSnpDistances(const PackedGenotypes& genotypes, const std::vector<i
   SnpDistanceMatrix result;
   result.n_ = n;
   result.cells_.assign(static_cast<std::size_t>(SnpDistanceMatrixBytes(n) / sizeof(float)), 0.0f);
-  const auto kernel = __builtin_cpu_supports("avx512vpopcntdq") ? TileKernelAvx512
-                      : __builtin_cpu_supports("popcnt")        ? TileKernelPopcnt
-                                                                : TileKernelPortable;
+  const PopcountKernel chosen = ChoosePopcountKernel();
+  const auto kernel = chosen == PopcountKernel::kAvx512   ? TileKernelAvx512
+                      : chosen == PopcountKernel::kPopcnt ? TileKernelPopcnt
+                                                          : TileKernelPortable;
   const int blocks = (n + kTileRows - 1) / kTileRows;
   // One work item per tile (I, J), I <= J, in row-major order of the upper
   // triangle of tiles; each writes only its own cells.

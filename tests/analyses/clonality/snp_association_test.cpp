@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <random>
 
 namespace vireltan {
@@ -135,26 +136,30 @@ struct Case {
 const Case kCases[] = {{40, 70, 2}, {40, 45, 1}, {75, 130, 2}, {75, 64, 1}, {7, 8300, 2}};
 
 TEST(SnpAssociation, EqualsTheDirectComputation) {
-  for (const Case& k : kCases)
-    for (IaMissing rule : {IaMissing::kPoppr, IaMissing::kTypedPairs}) {
-      SCOPED_TRACE(std::to_string(k.n) + " units, " + std::to_string(k.loci) + " SNPs, ploidy " +
-                   std::to_string(k.ploidy) + ", " + IaMissingName(rule));
-      const Calls c = Simulate(k.n, k.loci, k.ploidy, static_cast<std::uint32_t>(k.n + k.loci));
-      const std::vector<int> units = SomeUnits(k.n);
-      const Direct want = DirectIndex(c, units, rule);
-      const AssociationResult got = SnpIndexOfAssociation(Pack(c), k.ploidy, units, rule);
-      ASSERT_TRUE(want.ia && want.rbarD && got.ia && got.rbarD);
-      EXPECT_NEAR(*got.ia, *want.ia, 1e-10);
-      EXPECT_NEAR(*got.rbarD, *want.rbarD, 1e-10);
-      EXPECT_GT(*got.rbarD, 0.01);  // clonal: clearly associated
+  // Every kernel the processor has (the widest by default, then capped).
+  for (const char* kernel : {"", "popcnt", "portable"})
+    for (const Case& k : kCases)
+      for (IaMissing rule : {IaMissing::kPoppr, IaMissing::kTypedPairs}) {
+        setenv("VIRELTAN_POPCOUNT", kernel, 1);
+        SCOPED_TRACE(std::to_string(k.n) + " units, " + std::to_string(k.loci) + " SNPs, ploidy " +
+                     std::to_string(k.ploidy) + ", " + IaMissingName(rule) + ", kernel " + kernel);
+        const Calls c = Simulate(k.n, k.loci, k.ploidy, static_cast<std::uint32_t>(k.n + k.loci));
+        const std::vector<int> units = SomeUnits(k.n);
+        const Direct want = DirectIndex(c, units, rule);
+        const AssociationResult got = SnpIndexOfAssociation(Pack(c), k.ploidy, units, rule);
+        ASSERT_TRUE(want.ia && want.rbarD && got.ia && got.rbarD);
+        EXPECT_NEAR(*got.ia, *want.ia, 1e-10);
+        EXPECT_NEAR(*got.rbarD, *want.rbarD, 1e-10);
+        EXPECT_GT(*got.rbarD, 0.01);  // clonal: clearly associated
 
-      // The allele-table version on the same genotypes.
-      const Dataset d = AsAlleles(c);
-      const AssociationInput in = PrepareAssociation(d, units);
-      const AssociationResult table = IndexOfAssociation(in, ComputeLocusPairSums(in, rule));
-      EXPECT_NEAR(*got.ia, *table.ia, 1e-10);
-      EXPECT_NEAR(*got.rbarD, *table.rbarD, 1e-10);
-    }
+        // The allele-table version on the same genotypes.
+        const Dataset d = AsAlleles(c);
+        const AssociationInput in = PrepareAssociation(d, units);
+        const AssociationResult table = IndexOfAssociation(in, ComputeLocusPairSums(in, rule));
+        EXPECT_NEAR(*got.ia, *table.ia, 1e-10);
+        EXPECT_NEAR(*got.rbarD, *table.rbarD, 1e-10);
+      }
+  unsetenv("VIRELTAN_POPCOUNT");
 }
 
 TEST(SnpAssociation, PermutationsMatchTheAlleleTableTests) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "analyses/distance/snp_distance_histogram.h"
@@ -57,28 +58,34 @@ TEST(SnpDistance, EqualsDirectCountWithMissingCalls) {
                         {33, 8300, 2, 0.05},
                         {5, 31, 1, 0.0},
                         {40, 64, 2, 0.9}};
-  std::uint32_t seed = 1;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.n << " x " << c.loci << " ploidy " << c.ploidy);
-    PackedGenotypes packed;
-    auto calls = RandomCalls(c.n, c.loci, c.ploidy, c.missing, seed++, packed);
-    std::vector<int> rows(c.n);
-    for (int i = 0; i < c.n; ++i) rows[i] = i;
-    NullProgressSink progress;
-    SnpDistanceMatrix m;
-    ASSERT_TRUE(ComputeSnpDistances(packed, rows, progress, m).ok());
-    ASSERT_EQ(m.mlgCount(), c.n);
-    for (int i = 0; i < c.n; ++i)
-      for (int j = 0; j < c.n; ++j) {
-        const double expected = i == j ? 0 : DirectDistance(calls[i], calls[j], c.ploidy);
-        ASSERT_NEAR(m.Distance(i + 1, j + 1), expected, 1e-6) << i << " " << j;
-        if (i < j) {
-          AlleleMismatch single =
-              CompareSnpRows(packed.row(i), packed.row(j), packed.wordsPerSample());
-          ASSERT_NEAR(SnpDistanceOf(single), expected, 1e-12);
+  // Every kernel the processor has (the widest by default, then capped).
+  for (const char* kernel : {"", "popcnt", "portable"}) {
+    setenv("VIRELTAN_POPCOUNT", kernel, 1);
+    std::uint32_t seed = 1;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message()
+                   << c.n << " x " << c.loci << " ploidy " << c.ploidy << " kernel " << kernel);
+      PackedGenotypes packed;
+      auto calls = RandomCalls(c.n, c.loci, c.ploidy, c.missing, seed++, packed);
+      std::vector<int> rows(c.n);
+      for (int i = 0; i < c.n; ++i) rows[i] = i;
+      NullProgressSink progress;
+      SnpDistanceMatrix m;
+      ASSERT_TRUE(ComputeSnpDistances(packed, rows, progress, m).ok());
+      ASSERT_EQ(m.mlgCount(), c.n);
+      for (int i = 0; i < c.n; ++i)
+        for (int j = 0; j < c.n; ++j) {
+          const double expected = i == j ? 0 : DirectDistance(calls[i], calls[j], c.ploidy);
+          ASSERT_NEAR(m.Distance(i + 1, j + 1), expected, 1e-6) << i << " " << j;
+          if (i < j) {
+            AlleleMismatch single =
+                CompareSnpRows(packed.row(i), packed.row(j), packed.wordsPerSample());
+            ASSERT_NEAR(SnpDistanceOf(single), expected, 1e-12);
+          }
         }
-      }
+    }
   }
+  unsetenv("VIRELTAN_POPCOUNT");
 }
 
 TEST(SnpDistance, NodesFollowTheRowsGiven) {
