@@ -226,6 +226,8 @@ Status Session::SuggestSnpLineageThreshold() {
     ProgressPanel panel(progress_);
     if (Status s = SuggestThreshold(*matrix, progress_, suggestion); !s) return s;
   }
+  // The distances are given to 7 decimals, so their middle has 8.
+  suggestion.threshold = std::round(suggestion.threshold * 1e8) / 1e8;
   std::vector<double> replicateDistances;
   const std::vector<int>& partner = snp().samples.replicateOf;
   for (std::size_t i = 0; i < partner.size(); ++i)
@@ -252,7 +254,9 @@ Status Session::SuggestSnpLineageThreshold() {
   sheet.SetTextAt(row + 1, 3, "from");
   sheet.SetTextAt(row + 1, 4, "to");
   sheet.SetNumberAt(row + 2, 1, suggestion.threshold);
-  sheet.SetNumberAt(row + 2, 2, suggestion.gap());
+  // The distances are given to 7 decimals: so is their difference (a bare
+  // subtraction shows binary noise, 0.20377769999999998).
+  sheet.SetNumberAt(row + 2, 2, std::round(suggestion.gap() * 1e7) / 1e7);
   sheet.SetNumberAt(row + 2, 3, suggestion.below);
   sheet.SetNumberAt(row + 2, 4, suggestion.above);
   lineages_.suggestion = suggestion;

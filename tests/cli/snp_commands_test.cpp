@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -218,9 +219,15 @@ TEST(SnpCommands, SuggestWritesItsBlock) {
                         &err),
             0)
       << err;
-  EXPECT_NE(ReadWholeFile(out.file("clonal.outvireltan.txt"))
-                .find("Multilocus lineages threshold suggestion\tSNP distance"),
-            std::string::npos);
+  const std::string log = ReadWholeFile(out.file("clonal.outvireltan.txt"));
+  const auto block = log.find("Multilocus lineages threshold suggestion\tSNP distance");
+  ASSERT_NE(block, std::string::npos);
+  // Threshold, gap and the two distances, without binary noise (at most
+  // eight decimals: the distances have seven, their middle one more).
+  const auto header = log.find("threshold\tgap\tfrom\tto\n", block);
+  ASSERT_NE(header, std::string::npos);
+  const std::string numbers = log.substr(header + 23, log.find('\n', header + 23) - (header + 23));
+  EXPECT_TRUE(std::regex_match(numbers, std::regex("([0-9.]{1,10}\t){3}[0-9.]{1,10}"))) << numbers;
 }
 
 TEST(SnpCommands, CloneCorrectedVcfAndNetworkOverLineages) {
