@@ -47,6 +47,7 @@ double SmallestGap(std::vector<double> xs, double fallback) {
 }
 
 double BarWidth(const ChartSeries& s) {
+  if (s.barWidth > 0) return s.barWidth;
   std::vector<double> xs;
   for (const ChartPoint& p : s.points) xs.push_back(p.x);
   return SmallestGap(xs, 1.0);

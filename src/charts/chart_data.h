@@ -54,6 +54,9 @@ struct ChartSeries {
   std::vector<ChartPoint> points;
   std::vector<BoxStats> boxes;  // kBoxes only
   bool showMarks = true;        // draw each point's label above it (kPoints)
+  // kBars: the width of a bar in x units; 0: the smallest gap between two
+  // bars (1 for a single bar), for bars at every class.
+  double barWidth = 0;
   // What the legend says about the series; empty: not in the legend.
   std::string legend;
   std::string color;                       // "" for the drawer's default of the kind

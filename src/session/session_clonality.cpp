@@ -22,9 +22,9 @@ namespace {
 ChartData AssociationChart(const AssociationTest& test, const std::string& population,
                            const std::string& datasetName) {
   ChartData chart = DefaultChart(ChartRole::kAssociation);
-  chart.title =
-      "rbarD of " + std::to_string(test.permutations) + " permutations (\"" + datasetName + "\")";
-  chart.subtitle = population;
+  // The population in the title: inside the plot it would cover the bars.
+  chart.title = "rbarD of " + std::to_string(test.permutations) + " permutations, " + population +
+                " (\"" + datasetName + "\")";
   chart.foot = "observed rbarD = " + FormatNumber(*test.observedRbarD) +
                ", p = " + FormatNumber(*test.pRbarD);
   double lo = *test.observedRbarD, hi = lo;
@@ -38,6 +38,7 @@ ChartData AssociationChart(const AssociationTest& test, const std::string& popul
   for (double r : test.permutedRbarD)
     ++counts[std::min(kClasses - 1, static_cast<int>((r - lo) / width))];
   ChartSeries& bars = *chart.findSeries(kAssociationBarsSeries);
+  bars.barWidth = width;  // a lone bar is one class wide, not the whole axis
   double top = 0;
   for (int c = 0; c < kClasses; ++c) {
     const double percent = 100.0 * counts[c] / test.permutations;

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "app/chart_axes.h"
 #include "app/qt_chart_renderer.h"
 #include "support/sheet_builder.h"
 
@@ -228,6 +229,23 @@ TEST(DrawChart, HistogramBarsAreGrey) {
   QColor c = bars->brush().color();
   EXPECT_EQ(c.red(), c.green());
   EXPECT_EQ(c.green(), c.blue());
+}
+
+// A bar is one class wide: the class width the analysis gives, else the
+// smallest gap between bars. A lone class of the permuted rbarD (0.0002
+// wide) once spread over the whole axis.
+TEST(DrawChart, BarsAreOneClassWide) {
+  struct Case {
+    std::vector<double> xs;
+    double given, width;
+  };
+  for (const Case& c : {Case{{1, 2, 3}, 0, 1}, Case{{0.5}, 0, 1}, Case{{0.0001}, 0.0002, 0.0002},
+                        Case{{0.0025, 0.0475}, 0.005, 0.005}}) {
+    ChartSeries bars{"bars", Kind::kBars};
+    for (double x : c.xs) bars.points.push_back({x, 1, "", ""});
+    bars.barWidth = c.given;
+    EXPECT_DOUBLE_EQ(BarWidth(bars), c.width) << c.xs.size() << " bars";
+  }
 }
 
 TEST(DrawChart, UndefinedValuesAreNotDrawn) {

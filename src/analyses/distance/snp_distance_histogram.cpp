@@ -33,6 +33,7 @@ void FillSnpDistanceChart(const SnpDistanceHistogram& histogram,
   chart.left.title = "Percentage of MLG pairs (%)";
   ChartSeries bars{kAllelicBarsSeries, ChartSeries::Kind::kBars};
   bars.legend = "MLG pairs in each class of 0.005";
+  bars.barWidth = kSnpDistanceClassWidth;  // empty classes are left out
   double highest = 0, last = kSnpDistanceClassWidth;
   for (std::size_t c = 0; c < histogram.counts.size(); ++c) {
     if (histogram.counts[c] == 0 || histogram.pairCount == 0) continue;

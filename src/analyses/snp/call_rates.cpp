@@ -43,6 +43,7 @@ void FillCallRateChart(const std::vector<int>& classCounts, const std::string& d
   constexpr double width = 1.0 / kCallRateClasses;
   ChartSeries bars{kCallRateBarsSeries, ChartSeries::Kind::kBars};
   bars.legend = "samples in each class of 0.05";
+  bars.barWidth = width;
   int highest = 0;
   for (std::size_t c = 0; c < classCounts.size(); ++c) {
     bars.points.push_back(
