@@ -77,23 +77,35 @@ class NetworkCanvas : public QWidget {
   double zoom_ = 1;
 };
 
+// The linkage, tie rule and average weights chosen on the lineage panel
+// (each box's first word is the command line's).
+struct ClusterChoices {
+  Linkage linkage = Linkage::kFarthest;
+  TieRule ties = TieRule::kPoppr;
+  AverageWeight average = AverageWeight::kUnits;
+};
+
+ClusterChoices ClusterChoicesOf(const CommandInputs& in) {
+  auto firstWord = [&](const char* box) {
+    const std::string word = Field(in, box);
+    return word.substr(0, word.find(' '));
+  };
+  ClusterChoices c;
+  ParseLinkage(firstWord("MllLinkageBox"), c.linkage);
+  ParseTieRule(firstWord("MllTiesBox"), c.ties);
+  ParseAverageWeight(firstWord("MllAverageBox"), c.average);
+  return c;
+}
+
 }  // namespace
 
 Status LineagesFrom(Session& session, const CommandInputs& in) {
   const std::string text = Field(in, "MllThresholdEdit");
   std::optional<double> threshold = ParseDecimal(text);
   if (!threshold) return Status::Error("'" + text + "' is not a valid floating point value");
-  Linkage linkage = Linkage::kFarthest;
-  const std::string word = Field(in, "MllLinkageBox");
-  ParseLinkage(word.substr(0, word.find(' ')), linkage);
-  TieRule ties = TieRule::kPoppr;
-  const std::string tieWord = Field(in, "MllTiesBox");
-  ParseTieRule(tieWord.substr(0, tieWord.find(' ')), ties);
-  AverageWeight average = AverageWeight::kUnits;
-  const std::string averageWord = Field(in, "MllAverageBox");
-  ParseAverageWeight(averageWord.substr(0, averageWord.find(' ')), average);
-  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), linkage, *threshold, ties,
-                          average);
+  const ClusterChoices c = ClusterChoicesOf(in);
+  return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), c.linkage, *threshold, c.ties,
+                          c.average);
 }
 
 Status SuggestionFrom(Session& session, const CommandInputs& in) {
@@ -101,16 +113,8 @@ Status SuggestionFrom(Session& session, const CommandInputs& in) {
 }
 
 Status ReplicatesFrom(Session& session, const CommandInputs& in) {
-  Linkage linkage = Linkage::kFarthest;
-  const std::string word = Field(in, "MllLinkageBox");
-  ParseLinkage(word.substr(0, word.find(' ')), linkage);
-  TieRule ties = TieRule::kPoppr;
-  const std::string tieWord = Field(in, "MllTiesBox");
-  ParseTieRule(tieWord.substr(0, tieWord.find(' ')), ties);
-  AverageWeight average = AverageWeight::kUnits;
-  const std::string averageWord = Field(in, "MllAverageBox");
-  ParseAverageWeight(averageWord.substr(0, averageWord.find(' ')), average);
-  return session.SnpLineagesFromReplicates(linkage, ties, average);
+  const ClusterChoices c = ClusterChoicesOf(in);
+  return session.SnpLineagesFromReplicates(c.linkage, c.ties, c.average);
 }
 
 Status NetworkFrom(Session& session, const CommandInputs& in) {
