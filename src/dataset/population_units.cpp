@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dataset/population_units.h"
 
+#include <algorithm>
+
 namespace vireltan {
 
 std::vector<std::vector<int>> PopulationUnits(const Dataset& d, const MlgPartition& mlgs,
@@ -16,6 +18,19 @@ std::vector<std::vector<int>> PopulationUnits(const Dataset& d, const MlgPartiti
     }
     units[p].push_back(su);
   }
+  return units;
+}
+
+std::vector<std::vector<int>> SummaryRowUnits(const Dataset& d, const MlgPartition& mlgs,
+                                              bool cloneCorrect,
+                                              const std::vector<int>& populationOrder) {
+  const std::vector<std::vector<int>> byPopulation = PopulationUnits(d, mlgs, cloneCorrect);
+  std::vector<std::vector<int>> units;
+  for (int p : populationOrder) units.push_back(byPopulation[p]);
+  std::vector<int> all;
+  for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
+  std::sort(all.begin(), all.end());
+  units.push_back(std::move(all));
   return units;
 }
 

@@ -13,4 +13,11 @@ namespace vireltan {
 std::vector<std::vector<int>> PopulationUnits(const Dataset& dataset, const MlgPartition& mlgs,
                                               bool cloneCorrect);
 
+// The units of each row of a population summary: the populations in the
+// summary's `populationOrder`, then all of their units in file order (the
+// Total row).
+std::vector<std::vector<int>> SummaryRowUnits(const Dataset& dataset, const MlgPartition& mlgs,
+                                              bool cloneCorrect,
+                                              const std::vector<int>& populationOrder);
+
 }  // namespace vireltan

@@ -440,13 +440,6 @@ class Session {
   // Empties every chart and forgets which effort curve was shown.
   void ResetCharts();
   void WriteMlgSummary();
-  // Appends to the last row of a population summary block the rule Ia and
-  // rbarD took for missing genotypes (when the data have any) and the null
-  // model of the permutations (when tested).
-  // The title row's words on how Ia and rbarD treat missing genotypes (when
-  // the data have some) and on the test's null model (when it ran).
-  std::vector<std::string> AssociationRuleNotes(IaMissing missing,
-                                                std::optional<IaNull> null) const;
   void WriteOneAlleleListing();
   void WriteMlgPopulations(int firstRow);
   // SNP data (session_snp.cpp).
@@ -464,8 +457,8 @@ class Session {
                            LineagePartition partition);
   // The rows under a lineage block from `row` on: the tie rule, the average's
   // weights, and whether the order of tied merges decided the groups
-  // (farthest and average linkage). Returns the rows written.
-  int WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties);
+  // (farthest and average linkage).
+  void WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties);
   // Appends a population summary block to `results` under a title row
   // naming the dataset, the clone correction and what is counted (MLGs or
   // the lineages), writes the title and block to ".summary.csv", then the

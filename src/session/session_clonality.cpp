@@ -61,20 +61,6 @@ ChartData AssociationChart(const AssociationTest& test, const std::string& popul
 
 }  // namespace
 
-std::vector<std::string> Session::AssociationRuleNotes(IaMissing missing,
-                                                       std::optional<IaNull> null) const {
-  std::vector<std::string> notes;
-  if (dataset().hasMissingData)
-    notes.push_back(missing == IaMissing::kPoppr
-                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
-                        : "Ia: each locus over the pairs typed there");
-  if (null)
-    notes.push_back(*null == IaNull::kAlleles
-                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
-                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
-  return notes;
-}
-
 Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permutations,
                                       bool sortPopulations, IaMissing missing, IaNull null) {
   if (hasSnpData() && permutations >= 1)
@@ -83,14 +69,10 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (permutations < 1)
     return Status::Error("The number of permutations must be a whole number of at least 1.");
-  if (rarefyTo < 0)
-    return Status::Error(
-        "The subsample size of the rarefaction must be a whole number of at least 1.");
   PopulationSummaryOptions options;
-  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
-  options.cloneCorrect = cloneCorrect;
-  options.sortPopulations = sortPopulations;
-  options.missing = missing;
+  if (Status ok = MakeSummaryOptions(rarefyTo, cloneCorrect, sortPopulations, missing, options);
+      !ok)
+    return ok;
   const MlgPartition counted = CountedPartition();
   const Dataset& d = dataset();
   PopulationSummaryResult summary;
@@ -99,15 +81,9 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     ProgressPanel panel(progress_);
     summary = SummarisePopulations(d, counted, options, &progress_);
     if (progress_.Cancelled()) return Status::Cancelled();
-    // The units of each row as the summary took them: populations (in the
-    // summary's order), then all.
-    const std::vector<std::vector<int>> byPopulation = PopulationUnits(d, counted, cloneCorrect);
-    std::vector<std::vector<int>> units;
-    for (int p : summary.populationOrder) units.push_back(byPopulation[p]);
-    std::vector<int> all;
-    for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
-    std::sort(all.begin(), all.end());
-    units.push_back(std::move(all));
+    // The units of each row as the summary took them.
+    const std::vector<std::vector<int>> units =
+        SummaryRowUnits(d, counted, cloneCorrect, summary.populationOrder);
     // The genotype shuffle's tables grow with N² when genotypes are rare.
     if (null == IaNull::kGenotypes) {
       AssociationInput whole = PrepareAssociation(d, units.back(), false);
@@ -137,7 +113,8 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     }
   }
 
-  return AppendTestedSummary(summary, tests, cloneCorrect, AssociationRuleNotes(missing, null));
+  return AppendTestedSummary(summary, tests, cloneCorrect,
+                             AssociationRuleNotes(d.hasMissingData, missing, null));
 }
 
 Status Session::AppendTestedSummary(const PopulationSummaryResult& summary,

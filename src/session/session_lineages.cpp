@@ -41,8 +41,8 @@ std::string TieSentence(const TieCheck& ties) {
 
 }  // namespace
 
-int Session::WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties) {
-  if (options.linkage == Linkage::kNearest) return 0;
+void Session::WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties) {
+  if (options.linkage == Linkage::kNearest) return;
   Sheet& sheet = results.first();
   sheet.SetTextAt(row, 1, "ties");
   sheet.SetTextAt(row, 2, TieRuleName(options.ties));
@@ -52,7 +52,6 @@ int Session::WriteTieRows(int row, const ClusterOptions& options, const TieCheck
   }
   sheet.SetTextAt(row + 1, 1, "tied merges");
   sheet.SetTextAt(row + 1, 2, TieSentence(ties));
-  return 2;
 }
 
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold, TieRule ties,

@@ -89,15 +89,10 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopu
                                   IaMissing missing) {
   if (hasSnpData()) return SnpPopulationSummary(rarefyTo, cloneCorrect, sortPopulations, missing);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
-  if (rarefyTo < 0)
-    return Status::Error(
-        "The subsample size of the rarefaction must be a whole number of at "
-        "least 1.");
   PopulationSummaryOptions options;
-  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
-  options.cloneCorrect = cloneCorrect;
-  options.sortPopulations = sortPopulations;
-  options.missing = missing;
+  if (Status ok = MakeSummaryOptions(rarefyTo, cloneCorrect, sortPopulations, missing, options);
+      !ok)
+    return ok;
   PopulationSummaryResult summary;
   {
     ProgressPanel panel(progress_);
@@ -106,8 +101,9 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopu
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect,
-                            AssociationRuleNotes(summary.missing, std::nullopt));
+  return AppendSummaryBlock(
+      block, cloneCorrect,
+      AssociationRuleNotes(dataset().hasMissingData, summary.missing, std::nullopt));
 }
 
 }  // namespace vireltan

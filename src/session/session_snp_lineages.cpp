@@ -175,12 +175,11 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage, TieRule ties, Average
   const ReplicateThreshold chosen = ChooseThreshold(sorted, largest, info_.locusCount);
   sorted = {};
 
+  const ClusterOptions options = SnpClusterOptions(linkage, ties, average, mlgs());
   LineagePartition partition;
   {
     ProgressPanel panel(progress_);
-    if (Status run = ClusterMlgs(*matrix, SnpClusterOptions(linkage, ties, average, mlgs()),
-                                 chosen.threshold, progress_, partition);
-        !run)
+    if (Status run = ClusterMlgs(*matrix, options, chosen.threshold, progress_, partition); !run)
       return run;
   }
 
@@ -213,8 +212,7 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage, TieRule ties, Average
         "): the data cannot separate clones from genotyping error at this call rate. The "
         "threshold is set to the largest replicate distance; raise the call rate filters or "
         "add replicates.");
-  return FinishSnpLineages(SnpClusterOptions(linkage, ties, average, mlgs()), chosen.threshold,
-                           std::move(partition));
+  return FinishSnpLineages(options, chosen.threshold, std::move(partition));
 }
 
 Status Session::SuggestSnpLineageThreshold() {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The population summary on SNP data: Hexp, Ia and rbarD over the SNPs on
 // the packed calls, and the test of clonality on them.
-#include <algorithm>
 #include <bit>
 
 #include "analyses/clonality/population_summary.h"
@@ -32,14 +31,10 @@ bool HasMissingCalls(const PackedGenotypes& g) {
 
 Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations,
                                      IaMissing missing, int permutations, IaNull null) {
-  if (rarefyTo < 0)
-    return Status::Error(
-        "The subsample size of the rarefaction must be a whole number of at least 1.");
   PopulationSummaryOptions options;
-  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
-  options.cloneCorrect = cloneCorrect;
-  options.sortPopulations = sortPopulations;
-  options.missing = missing;
+  if (Status ok = MakeSummaryOptions(rarefyTo, cloneCorrect, sortPopulations, missing, options);
+      !ok)
+    return ok;
   // The SNP dataset holds no allele table: Ia and rbarD are computed below
   // on the packed calls.
   options.withAssociation = false;
@@ -52,17 +47,10 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
     ProgressPanel panel(progress_);
     summary = SummarisePopulations(dataset(), counted, options, &progress_);
     if (progress_.Cancelled()) return Status::Cancelled();
-    // The units of each row as the summary took them: populations (in the
-    // summary's order), then all of them in file order, as the allele-table
-    // summary takes them (the test then draws the same permutations).
-    const std::vector<std::vector<int>> byPopulation =
-        PopulationUnits(dataset(), counted, cloneCorrect);
-    std::vector<std::vector<int>> units;
-    for (int p : summary.populationOrder) units.push_back(byPopulation[p]);
-    std::vector<int> all;
-    for (const auto& u : units) all.insert(all.end(), u.begin(), u.end());
-    std::sort(all.begin(), all.end());
-    units.push_back(std::move(all));
+    // The units of each row as the allele-table summary takes them (the
+    // test then draws the same permutations).
+    const std::vector<std::vector<int>> units =
+        SummaryRowUnits(dataset(), counted, cloneCorrect, summary.populationOrder);
     if (permutations > 0)
       if (Status fits = CheckMemory(
               "The test of clonality", static_cast<int>(units.back().size()),
@@ -92,15 +80,8 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
       tests.back() = std::move(test);
     }
   }
-  std::vector<std::string> notes;
-  if (HasMissingCalls(g))
-    notes.push_back(missing == IaMissing::kPoppr
-                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
-                        : "Ia: each locus over the pairs typed there");
-  if (permutations > 0)
-    notes.push_back(null == IaNull::kAlleles
-                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
-                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
+  std::vector<std::string> notes = AssociationRuleNotes(
+      HasMissingCalls(g), missing, permutations > 0 ? std::optional<IaNull>(null) : std::nullopt);
   notes.push_back("with many SNPs read rbarD: Ia grows with the number of loci");
   if (permutations > 0) return AppendTestedSummary(summary, tests, cloneCorrect, notes);
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);

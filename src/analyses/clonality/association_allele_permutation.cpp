@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "analyses/clonality/association_permutation.h"
+#include "common/word_choice.h"
 #include "numeric/random.h"
 
 namespace vireltan {
@@ -69,14 +70,7 @@ const char* IaNullName(IaNull null) {
 }
 
 bool ParseIaNull(const std::string& word, IaNull& null) {
-  if (word == "genotypes") {
-    null = IaNull::kGenotypes;
-  } else if (word == "alleles") {
-    null = IaNull::kAlleles;
-  } else {
-    return false;
-  }
-  return true;
+  return ParseByName(word, {IaNull::kGenotypes, IaNull::kAlleles}, IaNullName, null);
 }
 
 Status TestAssociationAlleles(const Dataset& dataset, const std::vector<int>& units,

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "common/parallel_for.h"
+#include "common/word_choice.h"
 
 namespace vireltan {
 
@@ -110,14 +111,7 @@ const char* IaMissingName(IaMissing rule) {
 }
 
 bool ParseIaMissing(const std::string& word, IaMissing& rule) {
-  if (word == "poppr") {
-    rule = IaMissing::kPoppr;
-  } else if (word == "typed-pairs") {
-    rule = IaMissing::kTypedPairs;
-  } else {
-    return false;
-  }
-  return true;
+  return ParseByName(word, {IaMissing::kPoppr, IaMissing::kTypedPairs}, IaMissingName, rule);
 }
 
 std::vector<LocusPairSums> ComputeLocusPairSums(const AssociationInput& in, IaMissing missing) {

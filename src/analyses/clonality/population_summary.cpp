@@ -103,6 +103,33 @@ void SetOptional(Sheet& sheet, int row, int col, const std::optional<double>& va
 
 }  // namespace
 
+Status MakeSummaryOptions(int rarefyTo, bool cloneCorrect, bool sortPopulations, IaMissing missing,
+                          PopulationSummaryOptions& options) {
+  if (rarefyTo < 0)
+    return Status::Error(
+        "The subsample size of the rarefaction must be a whole number of at least 1.");
+  options = PopulationSummaryOptions();
+  if (rarefyTo > 0) options.rarefyTo = rarefyTo;
+  options.cloneCorrect = cloneCorrect;
+  options.sortPopulations = sortPopulations;
+  options.missing = missing;
+  return Status::Ok();
+}
+
+std::vector<std::string> AssociationRuleNotes(bool missingData, IaMissing missing,
+                                              std::optional<IaNull> null) {
+  std::vector<std::string> notes;
+  if (missingData)
+    notes.push_back(missing == IaMissing::kPoppr
+                        ? "Ia: a locus missing in either unit counts as no difference (poppr)"
+                        : "Ia: each locus over the pairs typed there");
+  if (null)
+    notes.push_back(*null == IaNull::kAlleles
+                        ? "p-values: alleles permuted among units per locus (poppr method 1)"
+                        : "p-values: genotypes permuted among units per locus (poppr method 4)");
+  return notes;
+}
+
 Rarefaction RarefyMlgs(const std::vector<int>& cloneSizes, int n) {
   Rarefaction r;
   long long total = 0;

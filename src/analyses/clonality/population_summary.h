@@ -20,8 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "analyses/clonality/association_permutation.h"
 #include "analyses/clonality/index_of_association.h"
 #include "common/progress_sink.h"
+#include "common/status.h"
 #include "dataset/dataset.h"
 #include "dataset/population_units.h"
 #include "sheet/sheet.h"
@@ -47,6 +49,16 @@ struct PopulationSummaryOptions {
   bool sortPopulations = false;  // rows by population name instead of file order
   IaMissing missing = IaMissing::kPoppr;  // var(d_j) with missing genotypes
 };
+
+// The options of the summary command; an error when rarefyTo is negative
+// (0: poppr's default n).
+Status MakeSummaryOptions(int rarefyTo, bool cloneCorrect, bool sortPopulations, IaMissing missing,
+                          PopulationSummaryOptions& options);
+
+// The title row's words on how Ia and rbarD treat missing genotypes (when
+// the data have some) and on the test's null model (when it ran).
+std::vector<std::string> AssociationRuleNotes(bool missingData, IaMissing missing,
+                                              std::optional<IaNull> null);
 
 struct PopulationSummaryRow {
   std::string name;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <map>
 
+#include "common/word_choice.h"
 #include "numeric/random.h"
 
 namespace vireltan {
@@ -298,13 +299,8 @@ std::string LinkageTitle(Linkage linkage) {
 }
 
 bool ParseLinkage(const std::string& word, Linkage& linkage) {
-  for (Linkage l : {Linkage::kFarthest, Linkage::kAverage, Linkage::kNearest}) {
-    if (word == LinkageName(l)) {
-      linkage = l;
-      return true;
-    }
-  }
-  return false;
+  return ParseByName(word, {Linkage::kFarthest, Linkage::kAverage, Linkage::kNearest}, LinkageName,
+                     linkage);
 }
 
 const char* DistanceKindName(MlgDistanceKind kind) {
@@ -312,14 +308,8 @@ const char* DistanceKindName(MlgDistanceKind kind) {
 }
 
 bool ParseDistanceKind(const std::string& word, MlgDistanceKind& kind) {
-  if (word == "allelic") {
-    kind = MlgDistanceKind::kAllelic;
-  } else if (word == "microsat") {
-    kind = MlgDistanceKind::kMicrosat;
-  } else {
-    return false;
-  }
-  return true;
+  return ParseByName(word, {MlgDistanceKind::kAllelic, MlgDistanceKind::kMicrosat},
+                     DistanceKindName, kind);
 }
 
 const char* TieRuleName(TieRule rule) {
@@ -327,14 +317,7 @@ const char* TieRuleName(TieRule rule) {
 }
 
 bool ParseTieRule(const std::string& word, TieRule& rule) {
-  if (word == "poppr") {
-    rule = TieRule::kPoppr;
-  } else if (word == "lowest-mlg") {
-    rule = TieRule::kLowestMlg;
-  } else {
-    return false;
-  }
-  return true;
+  return ParseByName(word, {TieRule::kPoppr, TieRule::kLowestMlg}, TieRuleName, rule);
 }
 
 const char* AverageWeightName(AverageWeight weight) {
@@ -342,14 +325,8 @@ const char* AverageWeightName(AverageWeight weight) {
 }
 
 bool ParseAverageWeight(const std::string& word, AverageWeight& weight) {
-  if (word == "units") {
-    weight = AverageWeight::kUnits;
-  } else if (word == "mlgs") {
-    weight = AverageWeight::kMlgs;
-  } else {
-    return false;
-  }
-  return true;
+  return ParseByName(word, {AverageWeight::kUnits, AverageWeight::kMlgs}, AverageWeightName,
+                     weight);
 }
 
 std::vector<int> PopprMlgOrder(const Dataset& dataset, const MlgPartition& mlgs) {

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "common/word_choice.h"
+
 namespace vireltan {
 
 namespace {
@@ -72,13 +74,8 @@ const char* NetworkTiesName(NetworkTies ties) {
 }
 
 bool ParseNetworkTies(const std::string& word, NetworkTies& ties) {
-  for (NetworkTies t : {NetworkTies::kAll, NetworkTies::kPoppr, NetworkTies::kNone}) {
-    if (word == NetworkTiesName(t)) {
-      ties = t;
-      return true;
-    }
-  }
-  return false;
+  return ParseByName(word, {NetworkTies::kAll, NetworkTies::kPoppr, NetworkTies::kNone},
+                     NetworkTiesName, ties);
 }
 
 double SpanningNetworkBytes(double n) {
