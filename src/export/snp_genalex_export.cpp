@@ -6,27 +6,15 @@
 
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
+#include "sheet/text_table_writer.h"
 
 namespace vireltan {
 
 namespace {
 
-// A text cell of a comma-separated table: quoted (inner quotes doubled)
-// when it holds a separator, a quote or a line end, as spreadsheets and
-// the program's own table reader expect.
+// A text cell of the comma-separated table, quoted where it must be.
 std::string CsvText(const std::string& text) {
-  if (text.find_first_of(",\"\t\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-std::string CsvCell(const Cell& cell) {
-  if (cell.isNumber()) return FormatNumber(cell.number());
-  return CsvText(cell.text());
+  return FormatTextCell(Cell::Text(text), ',');
 }
 
 }  // namespace
@@ -68,7 +56,7 @@ Status FormatSnpGenAlEx(const SnpGenAlExInput& in, ProgressSink* progress,
     if (progress && progress->Cancelled()) return Status::Cancelled();
     text.clear();
     text.reserve(static_cast<std::size_t>(loci) * 2 * perLocus + 64);
-    text += CsvCell(d.designations[su]);
+    text += FormatTextCell(d.designations[su], ',');
     text += "," + CsvText(d.populationNames[d.populationOfSu[su]]);
     const std::uint64_t* row = g.row(su);
     for (int k = 0; k < loci; ++k) text += cells[CallAt(row, k)];

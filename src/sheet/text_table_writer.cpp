@@ -25,21 +25,21 @@ std::string Quoted(const std::string& text) {
   return out;
 }
 
-std::string FormatCell(const Cell& cell, char separator) {
+}  // namespace
+
+std::string FormatTextCell(const Cell& cell, char separator) {
   if (cell.isNumber() && !cell.hasSourceText()) return FormatNumber(cell.number());
   if (cell.isText() || cell.hasSourceText())
     return NeedsQuotes(cell.text(), separator) ? Quoted(cell.text()) : cell.text();
   return "";
 }
 
-}  // namespace
-
 std::string FormatTextTable(const Sheet& sheet, char separator) {
   std::string out;
   std::vector<std::string> fields;
   for (const auto& cells : sheet.rows()) {
     fields.clear();
-    for (const Cell& cell : cells) fields.push_back(FormatCell(cell, separator));
+    for (const Cell& cell : cells) fields.push_back(FormatTextCell(cell, separator));
     // A NaN at the end of a row prints as nothing; no trailing tabs for it.
     while (!fields.empty() && fields.back().empty()) fields.pop_back();
     for (size_t i = 0; i < fields.size(); ++i) {

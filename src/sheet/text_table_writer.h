@@ -18,6 +18,8 @@ namespace vireltan {
 // the table back gives the same cells. With a `separator` other than a tab
 // (',' for CSV), texts holding it or a double quote are quoted too.
 std::string FormatTextTable(const Sheet& sheet, char separator = '\t');
+// One cell as FormatTextTable writes it (for tables written row by row).
+std::string FormatTextCell(const Cell& cell, char separator = '\t');
 
 // Writes FormatTextTable(sheet) to `path`, replacing any file there only once
 // the whole table is written.
