@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <map>
 
 #include "common/word_choice.h"
 #include "numeric/random.h"
+#include "numeric/repeated_sum.h"
 
 namespace vireltan {
 
@@ -26,31 +29,52 @@ class LinkageMatrix {
  public:
   explicit LinkageMatrix(int g) : g_(g), cells_(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) / 2) {}
   Cell& at(int i, int j) {  // i < j
-    return cells_[static_cast<size_t>(i) * g_ - static_cast<size_t>(i) * (i + 1) / 2 + (j - i - 1)];
+    return cells_[Index(i, j)];
   }
+  Cell at(int i, int j) const { return cells_[Index(i, j)]; }
   Cell* row(int i) {  // cells (i, i+1) .. (i, g-1)
     return &at(i, i + 1);
   }
 
  private:
+  size_t Index(int i, int j) const {
+    return static_cast<size_t>(i) * g_ - static_cast<size_t>(i) * (i + 1) / 2 + (j - i - 1);
+  }
   int g_;
   std::vector<Cell> cells_;
 };
 
 // Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based).
+//
+// With `rounded` (average linkage, poppr's ties), merges whose mean
+// distances are exactly equal are ordered as poppr orders them. poppr takes
+// the mean between two groups by adding d / n for each of the n pairs of
+// units, and the roundings of that sum make one of two equal means the
+// smaller: at T = 1 on the P. ramorum data half of the merges are decided so.
+// The exact mean still decides everything else, the threshold included.
+// This keeps the MLG distances and each group's rows, another G^2/2 doubles.
 template <typename Cell>
 class Clusterer {
  public:
-  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight)
+  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight, bool rounded)
       : g_(static_cast<int>(mlgOfRow.size())),
         linkage_(linkage),
+        rounded_(rounded && linkage == Linkage::kAverage),
         mlgOfRow_(std::move(mlgOfRow)),
         matrix_(g_),
-        size_(std::move(weight)),
+        size_(weight),
+        rowWeight_(std::move(weight)),
         active_(g_, 1),
         parent_(g_),
         nearest_(g_, -1),
-        nearestKey_(g_, 0) {}
+        nearestKey_(g_, 0),
+        nearestRounded_(g_, kUnknown),
+        distance_(rounded_ ? g_ : 0) {
+    if (rounded_) {
+      members_.resize(static_cast<size_t>(g_));
+      for (int r = 0; r < g_; ++r) members_[r] = {r};
+    }
+  }
 
   Status Fill(const MlgDistanceRows& table, ProgressSink& progress) {
     std::vector<int> rowOfMlg(static_cast<size_t>(g_));
@@ -64,6 +88,7 @@ class Clusterer {
         int a = rowOfMlg[m], b = rowOfMlg[k];
         if (a > b) std::swap(a, b);
         matrix_.at(a, b) = static_cast<Cell>(average ? row[k] * size_[a] * size_[b] : row[k]);
+        if (rounded_) distance_.at(a, b) = row[k];
       }
     }
     for (int i = 0; i < g_; ++i) parent_[i] = i;
@@ -78,9 +103,13 @@ class Clusterer {
     for (int merges = 0; merges + 1 < g_; ++merges) {
       if (progress.Cancelled()) return Status::Cancelled();
       int best = -1;
-      for (int i = 0; i + 1 < g_; ++i)
-        if (active_[i] && nearest_[i] >= 0 && (best < 0 || nearestKey_[i] < nearestKey_[best]))
+      for (int i = 0; i + 1 < g_; ++i) {
+        if (!active_[i] || nearest_[i] < 0) continue;
+        if (best < 0 || nearestKey_[i] < nearestKey_[best] ||
+            (rounded_ && nearestKey_[i] == nearestKey_[best] &&
+             RecordRounded(i) < RecordRounded(best)))
           best = i;
+      }
       if (best < 0 || !(nearestKey_[best] <= threshold)) break;
       if (tied && linkage_ != Linkage::kNearest) NoteTies(best, nearest_[best], *tied);
       Merge(best, nearest_[best]);
@@ -127,9 +156,11 @@ class Clusterer {
       if (Root(r) == root) tied[r] = 1;
   }
 
-  // The closest active group after row i (ties: the smallest row).
+  // The closest active group after row i (ties: the smaller rounded mean,
+  // then the smallest row).
   void FindNearest(int i) {
     nearest_[i] = -1;
+    nearestRounded_[i] = kUnknown;
     const Cell* cells = matrix_.row(i);
     const bool average = linkage_ == Linkage::kAverage;
     const double si = size_[i];
@@ -140,9 +171,37 @@ class Clusterer {
       if (nearest_[i] < 0 || key < best) {
         best = key;
         nearest_[i] = j;
+        nearestRounded_[i] = kUnknown;
+      } else if (rounded_ && key == best) {
+        double rounded = RoundedMean(i, j);
+        if (rounded < RecordRounded(i)) {
+          nearest_[i] = j;
+          nearestRounded_[i] = rounded;
+        }
       }
     }
     nearestKey_[i] = best;
+  }
+
+  // poppr's mean distance between groups i < j: d / n added once per pair
+  // of units, the pairs taken MLG by MLG in row order (AddRepeatedly adds
+  // the units-by-units copies of one pair of MLGs). Costs O(gi gj) sums of
+  // O(log n) steps, gi and gj the MLGs of the two groups; needed only for
+  // exactly equal means.
+  double RoundedMean(int i, int j) const {
+    const double pairs = size_[i] * size_[j];
+    double sum = 0;
+    for (int a : members_[i])
+      for (int b : members_[j]) {
+        const double d = a < b ? distance_.at(a, b) : distance_.at(b, a);
+        const auto copies = static_cast<std::int64_t>(rowWeight_[a] * rowWeight_[b]);
+        sum = AddRepeatedly(sum, d / pairs, copies);
+      }
+    return sum;
+  }
+  double RecordRounded(int i) {
+    if (std::isnan(nearestRounded_[i])) nearestRounded_[i] = RoundedMean(i, nearest_[i]);
+    return nearestRounded_[i];
   }
 
   Cell Combine(Cell a, Cell b) const {
@@ -169,6 +228,14 @@ class Clusterer {
       ki = Combine(ki, kj);
     }
     size_[i] += size_[j];
+    if (rounded_) {
+      std::vector<int> both;
+      both.reserve(members_[i].size() + members_[j].size());
+      std::merge(members_[i].begin(), members_[i].end(), members_[j].begin(), members_[j].end(),
+                 std::back_inserter(both));
+      members_[i] = std::move(both);
+      members_[j].clear();
+    }
     active_[j] = 0;
     parent_[j] = i;
     nearest_[j] = -1;
@@ -179,23 +246,43 @@ class Clusterer {
         FindNearest(k);
       } else if (k < i) {
         double key = Key(k, i);
-        if (key < nearestKey_[k] || (key == nearestKey_[k] && i < nearest_[k])) {
+        if (key < nearestKey_[k]) {
           nearest_[k] = i;
           nearestKey_[k] = key;
+          nearestRounded_[k] = kUnknown;
+        } else if (key == nearestKey_[k]) {
+          if (!rounded_) {
+            if (i < nearest_[k]) nearest_[k] = i;
+            continue;
+          }
+          double rounded = RoundedMean(k, i);
+          double held = RecordRounded(k);
+          if (rounded < held || (rounded == held && i < nearest_[k])) {
+            nearest_[k] = i;
+            nearestRounded_[k] = rounded;
+          }
         }
       }
     }
   }
 
+  static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
   int g_;
   Linkage linkage_;
+  bool rounded_;
   std::vector<int> mlgOfRow_;
   LinkageMatrix<Cell> matrix_;
-  std::vector<double> size_;  // weight of each group: units, or MLGs
+  std::vector<double> size_;       // weight of each group: units, or MLGs
+  std::vector<double> rowWeight_;  // weight of each row's MLG
   std::vector<char> active_;
   std::vector<int> parent_;
   std::vector<int> nearest_;
   std::vector<double> nearestKey_;
+  std::vector<double>
+      nearestRounded_;              // poppr's mean of each record (rounded_), kUnknown until asked
+  LinkageMatrix<double> distance_;  // MLG distances between rows (rounded_ only)
+  std::vector<std::vector<int>> members_;  // rows of each group, ascending (rounded_ only)
 };
 
 // Groups as MLL numbers per MLG (0-based index), numbered by smallest MLG.
@@ -221,12 +308,12 @@ std::vector<int> LabelsOf(const Clusterer<Cell>& c, int g) {
 
 template <typename Cell>
 Status RunOnce(const MlgDistanceRows& table, Linkage linkage, const std::vector<int>& mlgOfRow,
-               const std::vector<double>& weightOfMlg, double threshold, ProgressSink& progress,
-               std::vector<int>& labels, std::vector<char>* tiedMlgs) {
+               const std::vector<double>& weightOfMlg, bool rounded, double threshold,
+               ProgressSink& progress, std::vector<int>& labels, std::vector<char>* tiedMlgs) {
   const int g = static_cast<int>(mlgOfRow.size());
   std::vector<double> weight(static_cast<size_t>(g));
   for (int r = 0; r < g; ++r) weight[r] = weightOfMlg[mlgOfRow[r]];
-  Clusterer<Cell> clusterer(linkage, mlgOfRow, std::move(weight));
+  Clusterer<Cell> clusterer(linkage, mlgOfRow, std::move(weight), rounded);
   if (Status filled = clusterer.Fill(table, progress); !filled) return filled;
   std::vector<char> tiedRows;
   if (tiedMlgs) tiedRows.assign(static_cast<size_t>(g), 0);
@@ -242,12 +329,12 @@ Status RunOnce(const MlgDistanceRows& table, Linkage linkage, const std::vector<
 
 Status RunOnceAnyCell(const MlgDistanceRows& table, Linkage linkage,
                       const std::vector<int>& mlgOfRow, const std::vector<double>& weightOfMlg,
-                      double threshold, ProgressSink& progress, std::vector<int>& labels,
-                      std::vector<char>* tiedMlgs) {
+                      bool rounded, double threshold, ProgressSink& progress,
+                      std::vector<int>& labels, std::vector<char>* tiedMlgs) {
   if (linkage == Linkage::kAverage)
-    return RunOnce<double>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
-                           tiedMlgs);
-  return RunOnce<float>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
+    return RunOnce<double>(table, linkage, mlgOfRow, weightOfMlg, rounded, threshold, progress,
+                           labels, tiedMlgs);
+  return RunOnce<float>(table, linkage, mlgOfRow, weightOfMlg, rounded, threshold, progress, labels,
                         tiedMlgs);
 }
 
@@ -396,10 +483,11 @@ void SetUnitsOfMlgs(const Dataset& dataset, const MlgPartition& mlgs, ClusterOpt
 }
 
 double ClusteringBytes(double g, Linkage linkage) {
-  const double cell = linkage == Linkage::kAverage ? 8 : 4;
-  // The triangle, the per-group records (about 40 bytes) and a row of the
+  // Average linkage: the sums and, for poppr's rounding, the MLG distances.
+  const double cell = linkage == Linkage::kAverage ? 16 : 4;
+  // The triangle, the per-group records (about 70 bytes) and a row of the
   // table (8 bytes per MLG).
-  return g * (g - 1) / 2 * cell + 48 * g;
+  return g * (g - 1) / 2 * cell + 80 * g;
 }
 
 Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, double threshold,
@@ -418,8 +506,11 @@ Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, 
   std::vector<int> labels;
   std::vector<char> tied;
   const bool check = options.linkage != Linkage::kNearest;
-  if (Status run = RunOnceAnyCell(table, options.linkage, order, weight, threshold, progress,
-                                  labels, check ? &tied : nullptr);
+  // poppr's rounding of equal means, where its order of MLGs is known.
+  const bool rounded =
+      options.ties == TieRule::kPoppr && static_cast<int>(options.popprRank.size()) == g;
+  if (Status run = RunOnceAnyCell(table, options.linkage, order, weight, rounded, threshold,
+                                  progress, labels, check ? &tied : nullptr);
       !run)
     return run;
   LineagePartition out = PartitionOf(labels);
@@ -439,8 +530,8 @@ Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, 
         for (int i = g - 1; i > 0; --i) std::swap(other[i], other[shuffler.Below(i + 1)]);
       }
       std::vector<int> otherLabels;
-      if (Status run = RunOnceAnyCell(table, options.linkage, other, weight, threshold, progress,
-                                      otherLabels, nullptr);
+      if (Status run = RunOnceAnyCell(table, options.linkage, other, weight, false, threshold,
+                                      progress, otherLabels, nullptr);
           !run)
         return run;
       ++ties.ordersTried;
@@ -463,7 +554,7 @@ Status ClusterMlgs(const MlgDistanceRows& table, Linkage linkage, double thresho
   for (int m = 0; m < g; ++m) order[m] = m;
   std::vector<int> labels;
   if (Status run = RunOnceAnyCell(table, linkage, order, std::vector<double>(order.size(), 1.0),
-                                  threshold, progress, labels, nullptr);
+                                  false, threshold, progress, labels, nullptr);
       !run)
     return run;
   result = PartitionOf(labels);

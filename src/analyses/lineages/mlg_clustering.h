@@ -21,7 +21,10 @@
 //   - poppr's (the default): the MLGs are taken in poppr's order of its MLG
 //     numbers (PopprMlgOrder), and the first closest pair met in that order
 //     (smallest first group, then smallest second) is merged, the merged
-//     group keeping the place of the first. It gives poppr's groups wherever
+//     group keeping the place of the first. Equal average distances are
+//     first told apart as poppr's arithmetic tells them apart: poppr sums
+//     d / n over the n pairs of units, and the rounding of that sum makes
+//     one of two equal means the smaller. It gives poppr's groups wherever
 //     the order of tied merges does not decide and in most cases where it
 //     does, not in all (poppr's exact order of merges is not documented):
 //     the tie line tells the user when the order decides;
@@ -102,10 +105,11 @@ struct LineagePartition {
 // Clusters the G MLGs of `table` and cuts the tree at `threshold`. Holds the
 // G(G-1)/2 linkage distances in memory once (4 bytes each for farthest and
 // nearest linkage, whose cells are distances of the table; 8 for average
-// linkage, whose cells are sums: 50 or 100 MB for 5,000 MLGs, see
-// ClusteringBytes) and costs O(G^2 L) to fill, O(G^2) time to merge in
-// practice, O(G^3) at worst; ties met cost up to four more runs. Polls
-// `progress` for cancellation at every row and merge.
+// linkage, whose cells are sums, and 8 more with poppr's ties, which keep
+// the MLG distances: 50 or 200 MB for 5,000 MLGs, see ClusteringBytes) and
+// costs O(G^2 L) to fill, O(G^2) time to merge in practice, O(G^3) at worst;
+// ties met cost up to four more runs. Polls `progress` for cancellation at
+// every row and merge.
 Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, double threshold,
                    ProgressSink& progress, LineagePartition& result);
 // The same with ties to the lowest MLG numbers, MLGs weighing one each, and
