@@ -11,8 +11,12 @@
 namespace vireltan {
 
 struct ChartPoint {
-  double x = 0;
-  double y = 0;
+  // Built as {x, y}, {x, y, label} ..., the fields left out empty.
+  ChartPoint(double x = 0, double y = 0, std::string label = {}, std::string color = {},
+             std::string marker = {})
+      : x(x), y(y), label(std::move(label)), color(std::move(color)), marker(std::move(marker)) {}
+  double x;
+  double y;
   std::string label;   // drawn above the point when not empty
   std::string color;   // "" for the series' default, else a name like "blue"
   std::string marker;  // kPoints: "" a circle, "square" or "triangle"
@@ -32,6 +36,8 @@ struct BoxStats {
 // A legend entry the drawer cannot derive from a series: one per colour of a
 // points series whose points carry several colours (the MLG map's clones).
 struct ColourLegend {
+  ColourLegend(std::string color = {}, std::string text = {}, std::string marker = {})
+      : color(std::move(color)), text(std::move(text)), marker(std::move(marker)) {}
   std::string color;
   std::string text;
   std::string marker;  // as ChartPoint::marker
