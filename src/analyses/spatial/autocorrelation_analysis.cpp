@@ -409,12 +409,13 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     if (input.snpGenotypes)
       return std::make_unique<SnpKinshipCalculator>(
           *input.snpGenotypes, *input.snpLocusNames,
-          SnpAlleleFrequencies(*input.snpGenotypes, input.snpPloidy, items));
+          SnpAlleleFrequencies(*input.snpGenotypes, input.snpPloidy, items, &progress));
     return std::make_unique<KinshipCalculator>(d, ComputeAlleleFrequencies(d, items));
   };
   const std::vector<std::string>& locusNames =
       input.snpGenotypes ? *input.snpLocusNames : d.locusNames;
   const std::unique_ptr<KinshipSource> suSource = calculatorFor(allSus);
+  if (progress.Cancelled()) return Status::Cancelled();
   const KinshipSource& suCalculator = *suSource;
   KinshipTable suTable;
   const KinshipLayout suLayout = KinshipLayoutFor(N, G);
@@ -429,6 +430,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   KinshipTable genetTable;
   if (genets) {
     genetCalculator = calculatorFor(mlgs.representative);
+    if (progress.Cancelled()) return Status::Cancelled();
     ProgressRange stage(progress, 2, 4);
     Status s = ComputeKinshipTable(d, mlgs, *genetCalculator, false, "MLGs", &stage, genetTable,
                                    genetLayout);

@@ -14,13 +14,15 @@ constexpr int kAltOfCode[4] = {0, 1, -1, 2};
 }  // namespace
 
 std::vector<LocusFrequencies> SnpAlleleFrequencies(const PackedGenotypes& genotypes, int ploidy,
-                                                   const std::vector<int>& items) {
+                                                   const std::vector<int>& items,
+                                                   const ProgressSink* cancel) {
   const int loci = genotypes.locusCount();
   // Called samples and alternate copies (counted as stored: 0, 1 or 2) per
   // locus, one row after the other.
   std::vector<std::int64_t> called(loci, 0), alternate(loci, 0);
-  for (int su : items) {
-    const std::uint64_t* row = genotypes.row(su);
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (cancel && i % 64 == 0 && cancel->Cancelled()) return {};
+    const std::uint64_t* row = genotypes.row(items[i]);
     for (int l = 0; l < loci; ++l) {
       const int alt = kAltOfCode[CallAt(row, l)];
       if (alt < 0) continue;
