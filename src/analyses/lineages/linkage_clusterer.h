@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The agglomeration behind ClusterMlgs (mlg_clustering.h): the triangle of
+// linkage distances between the current groups and the closest-pair merges,
+// with nearest-neighbour records so that a merge costs O(G) in practice.
+// Internal to the lineage analyses.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <vector>
+
+#include "analyses/distance/mlg_distance_table.h"
+#include "analyses/lineages/mlg_clustering.h"
+#include "common/progress_sink.h"
+#include "common/status.h"
+#include "numeric/repeated_sum.h"
+
+namespace vireltan::clustering {
+
+// The linkage distances between the current groups, upper triangle only,
+// addressed by the row of each group's first member (0-based, rows in the
+// tie order). Farthest and nearest linkage keep distances of the table
+// (whole or half numbers, or proportions of loci: a float holds them as
+// closely as the comparisons need, and max/min never create new values), so
+// their cells are floats. For the average linkage a cell holds the weighted
+// sum of the distances between the two groups, a double; the mean is taken
+// only when groups are compared. This G^2/2 matrix is what bounds the size
+// of the problem.
+template <typename Cell>
+class LinkageMatrix {
+ public:
+  explicit LinkageMatrix(int g) : g_(g), cells_(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) / 2) {}
+  Cell& at(int i, int j) {  // i < j
+    return cells_[Index(i, j)];
+  }
+  Cell at(int i, int j) const { return cells_[Index(i, j)]; }
+  Cell* row(int i) {  // cells (i, i+1) .. (i, g-1)
+    return &at(i, i + 1);
+  }
+
+ private:
+  size_t Index(int i, int j) const {
+    return static_cast<size_t>(i) * g_ - static_cast<size_t>(i) * (i + 1) / 2 + (j - i - 1);
+  }
+  int g_;
+  std::vector<Cell> cells_;
+};
+
+// Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based).
+//
+// With `rounded` (average linkage, poppr's ties), merges whose mean
+// distances are exactly equal are ordered as poppr orders them. poppr takes
+// the mean between two groups by adding d / n for each of the n pairs of
+// units, and the roundings of that sum make one of two equal means the
+// smaller (with whole-number distances many merges are decided so). The
+// exact mean still decides everything else, the threshold included.
+// This keeps the MLG distances and each group's rows, another G^2/2 doubles.
+template <typename Cell>
+class Clusterer {
+ public:
+  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight, bool rounded)
+      : g_(static_cast<int>(mlgOfRow.size())),
+        linkage_(linkage),
+        rounded_(rounded && linkage == Linkage::kAverage),
+        mlgOfRow_(std::move(mlgOfRow)),
+        matrix_(g_),
+        size_(weight),
+        rowWeight_(std::move(weight)),
+        active_(g_, 1),
+        parent_(g_),
+        nearest_(g_, -1),
+        nearestKey_(g_, 0),
+        nearestRounded_(g_, kUnknown),
+        distance_(rounded_ ? g_ : 0) {
+    if (rounded_) {
+      members_.resize(static_cast<size_t>(g_));
+      for (int r = 0; r < g_; ++r) members_[r] = {r};
+    }
+  }
+
+  Status Fill(const MlgDistanceRows& table, ProgressSink& progress) {
+    std::vector<int> rowOfMlg(static_cast<size_t>(g_));
+    for (int r = 0; r < g_; ++r) rowOfMlg[mlgOfRow_[r]] = r;
+    std::vector<double> row(static_cast<size_t>(g_), 0.0);
+    const bool average = linkage_ == Linkage::kAverage;
+    for (int m = 0; m + 1 < g_; ++m) {
+      if (progress.Cancelled()) return Status::Cancelled();
+      table.FillRow(m + 1, m + 2, row);
+      for (int k = m + 1; k < g_; ++k) {
+        int a = rowOfMlg[m], b = rowOfMlg[k];
+        if (a > b) std::swap(a, b);
+        matrix_.at(a, b) = static_cast<Cell>(average ? row[k] * size_[a] * size_[b] : row[k]);
+        if (rounded_) distance_.at(a, b) = row[k];
+      }
+    }
+    for (int i = 0; i < g_; ++i) parent_[i] = i;
+    for (int i = 0; i + 1 < g_; ++i) FindNearest(i);
+    return Status::Ok();
+  }
+
+  // Merges groups while the closest pair is at most `threshold` apart;
+  // `tied` collects the rows met in ties (farthest and average linkage).
+  Status Run(double threshold, ProgressSink& progress, std::vector<char>* tied) {
+    int shown = -1;
+    for (int merges = 0; merges + 1 < g_; ++merges) {
+      if (progress.Cancelled()) return Status::Cancelled();
+      int best = -1;
+      for (int i = 0; i + 1 < g_; ++i) {
+        if (!active_[i] || nearest_[i] < 0) continue;
+        if (best < 0 || nearestKey_[i] < nearestKey_[best] ||
+            (rounded_ && nearestKey_[i] == nearestKey_[best] &&
+             RecordRounded(i) < RecordRounded(best)))
+          best = i;
+      }
+      if (best < 0 || !(nearestKey_[best] <= threshold)) break;
+      if (tied && linkage_ != Linkage::kNearest) NoteTies(best, nearest_[best], *tied);
+      Merge(best, nearest_[best]);
+      int percent = static_cast<int>(100.0 * merges / g_);
+      if (percent != shown) progress.SetPosition(shown = percent);
+    }
+    return Status::Ok();
+  }
+
+  // First row of the group holding row r.
+  int Root(int r) const {
+    while (parent_[r] != r) r = parent_[r];
+    return r;
+  }
+  int mlgOfRow(int r) const { return mlgOfRow_[r]; }
+
+ private:
+  double Key(int i, int j) {  // i < j
+    double cell = matrix_.at(i, j);
+    if (linkage_ != Linkage::kAverage) return cell;
+    return cell / (size_[i] * size_[j]);
+  }
+  double KeyAny(int i, int j) { return i < j ? Key(i, j) : Key(j, i); }
+
+  // Another active pair at the height of the merge (i, j) that shares i or
+  // j: the order of the two merges might matter. Marks the rows of the
+  // groups concerned.
+  void NoteTies(int i, int j, std::vector<char>& tied) {
+    const double h = Key(i, j);
+    bool any = false;
+    for (int k = 0; k < g_; ++k) {
+      if (!active_[k] || k == i || k == j) continue;
+      if (KeyAny(i, k) == h || KeyAny(j, k) == h) {
+        any = true;
+        MarkGroup(k, tied);
+      }
+    }
+    if (!any) return;
+    MarkGroup(i, tied);
+    MarkGroup(j, tied);
+  }
+  void MarkGroup(int root, std::vector<char>& tied) const {
+    for (int r = 0; r < g_; ++r)
+      if (Root(r) == root) tied[r] = 1;
+  }
+
+  // The closest active group after row i (ties: the smaller rounded mean,
+  // then the smallest row).
+  void FindNearest(int i) {
+    nearest_[i] = -1;
+    nearestRounded_[i] = kUnknown;
+    const Cell* cells = matrix_.row(i);
+    const bool average = linkage_ == Linkage::kAverage;
+    const double si = size_[i];
+    double best = 0;
+    for (int j = i + 1; j < g_; ++j) {
+      if (!active_[j]) continue;
+      double key = average ? cells[j - i - 1] / (si * size_[j]) : cells[j - i - 1];
+      if (nearest_[i] < 0 || key < best) {
+        best = key;
+        nearest_[i] = j;
+        nearestRounded_[i] = kUnknown;
+      } else if (rounded_ && key == best) {
+        double rounded = RoundedMean(i, j);
+        if (rounded < RecordRounded(i)) {
+          nearest_[i] = j;
+          nearestRounded_[i] = rounded;
+        }
+      }
+    }
+    nearestKey_[i] = best;
+  }
+
+  // poppr's mean distance between groups i < j: d / n added once per pair
+  // of units, the pairs taken MLG by MLG in row order (AddRepeatedly adds
+  // the units-by-units copies of one pair of MLGs). Costs O(gi gj) sums of
+  // O(log n) steps, gi and gj the MLGs of the two groups; needed only for
+  // exactly equal means.
+  double RoundedMean(int i, int j) const {
+    const double pairs = size_[i] * size_[j];
+    double sum = 0;
+    for (int a : members_[i])
+      for (int b : members_[j]) {
+        const double d = a < b ? distance_.at(a, b) : distance_.at(b, a);
+        const auto copies = static_cast<std::int64_t>(rowWeight_[a] * rowWeight_[b]);
+        sum = AddRepeatedly(sum, d / pairs, copies);
+      }
+    return sum;
+  }
+  double RecordRounded(int i) {
+    if (std::isnan(nearestRounded_[i])) nearestRounded_[i] = RoundedMean(i, nearest_[i]);
+    return nearestRounded_[i];
+  }
+
+  Cell Combine(Cell a, Cell b) const {
+    switch (linkage_) {
+      case Linkage::kFarthest:
+        return a > b ? a : b;
+      case Linkage::kNearest:
+        return a < b ? a : b;
+      case Linkage::kAverage:
+        break;
+    }
+    return a + b;
+  }
+
+  // Merges group j into group i (i < j) and brings the nearest-neighbour
+  // records up to date. Every linkage here is reducible (the distance to a
+  // merged group is never below the smaller of the two it replaces), so a
+  // record can only change when it pointed at i or j, or by a tie with i.
+  void Merge(int i, int j) {
+    for (int k = 0; k < g_; ++k) {
+      if (!active_[k] || k == i || k == j) continue;
+      Cell& ki = k < i ? matrix_.at(k, i) : matrix_.at(i, k);
+      Cell kj = k < j ? matrix_.at(k, j) : matrix_.at(j, k);
+      ki = Combine(ki, kj);
+    }
+    size_[i] += size_[j];
+    if (rounded_) {
+      std::vector<int> both;
+      both.reserve(members_[i].size() + members_[j].size());
+      std::merge(members_[i].begin(), members_[i].end(), members_[j].begin(), members_[j].end(),
+                 std::back_inserter(both));
+      members_[i] = std::move(both);
+      members_[j].clear();
+    }
+    active_[j] = 0;
+    parent_[j] = i;
+    nearest_[j] = -1;
+    FindNearest(i);
+    for (int k = 0; k < j; ++k) {
+      if (!active_[k] || k == i) continue;
+      if (nearest_[k] == i || nearest_[k] == j) {
+        FindNearest(k);
+      } else if (k < i) {
+        double key = Key(k, i);
+        if (key < nearestKey_[k]) {
+          nearest_[k] = i;
+          nearestKey_[k] = key;
+          nearestRounded_[k] = kUnknown;
+        } else if (key == nearestKey_[k]) {
+          if (!rounded_) {
+            if (i < nearest_[k]) nearest_[k] = i;
+            continue;
+          }
+          double rounded = RoundedMean(k, i);
+          double held = RecordRounded(k);
+          if (rounded < held || (rounded == held && i < nearest_[k])) {
+            nearest_[k] = i;
+            nearestRounded_[k] = rounded;
+          }
+        }
+      }
+    }
+  }
+
+  static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+  int g_;
+  Linkage linkage_;
+  bool rounded_;
+  std::vector<int> mlgOfRow_;
+  LinkageMatrix<Cell> matrix_;
+  std::vector<double> size_;       // weight of each group: units, or MLGs
+  std::vector<double> rowWeight_;  // weight of each row's MLG
+  std::vector<char> active_;
+  std::vector<int> parent_;
+  std::vector<int> nearest_;
+  std::vector<double> nearestKey_;
+  std::vector<double> nearestRounded_;     // poppr's mean of each record, kUnknown until asked
+  LinkageMatrix<double> distance_;         // MLG distances between rows (rounded_ only)
+  std::vector<std::vector<int>> members_;  // rows of each group, ascending (rounded_ only)
+};
+
+}  // namespace vireltan::clustering
