@@ -73,8 +73,8 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
       // Every row draws from the same streams: a population that holds all
       // the units gets the p-values of the total.
       AssociationTest test;
-      if (Status run = TestSnpAssociation(g, ploidy, units[k], missing, null, permutations, runSeed,
-                                          &progress_, test);
+      if (Status run = TestSnpAssociation(g, ploidy, units[k], missing, null, r, permutations,
+                                          runSeed, &progress_, test);
           !run)
         return run;
       tests.back() = std::move(test);

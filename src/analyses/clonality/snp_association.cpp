@@ -104,9 +104,8 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) void ChunkWide(
   }
 }
 
-// Pair by pair, word by word (the scalar popcount instruction, or
-// portable code).
-template <int kDummy>
+// Pair by pair, word by word: inlined into each caller below, so that it
+// is compiled with the scalar popcount instruction or as portable code.
 __attribute__((always_inline)) inline void ChunkBody(const std::uint64_t* rows, std::size_t words,
                                                      std::size_t from, std::size_t count,
                                                      int iFirst, int iCount, int jFirst, int jCount,
@@ -128,13 +127,13 @@ __attribute__((target("popcnt"))) void ChunkPopcnt(const std::uint64_t* rows, st
                                                    std::size_t from, std::size_t count, int iFirst,
                                                    int iCount, int jFirst, int jCount,
                                                    bool diagonal, PairTile& t) {
-  ChunkBody<1>(rows, words, from, count, iFirst, iCount, jFirst, jCount, diagonal, t);
+  ChunkBody(rows, words, from, count, iFirst, iCount, jFirst, jCount, diagonal, t);
 }
 
 void ChunkPortable(const std::uint64_t* rows, std::size_t words, std::size_t from,
                    std::size_t count, int iFirst, int iCount, int jFirst, int jCount, bool diagonal,
                    PairTile& t) {
-  ChunkBody<0>(rows, words, from, count, iFirst, iCount, jFirst, jCount, diagonal, t);
+  ChunkBody(rows, words, from, count, iFirst, iCount, jFirst, jCount, diagonal, t);
 }
 
 ChunkKernel ChooseKernel() {

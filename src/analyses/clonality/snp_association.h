@@ -76,9 +76,11 @@ double SnpAssociationTestBytes(int units, int loci, int permutations);
 // the called units dealt out again two by two (one by one for haploids),
 // missing calls kept in place. Permutations run in parallel, one per core;
 // the cancel flag is polled within each at least every tenth of a second.
+// `observed` is SnpIndexOfAssociation of the same units under `missing`
+// (its pair pass is not run again).
 Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
                           const std::vector<int>& units, IaMissing missing, IaNull null,
-                          int permutations, std::uint32_t runSeed, ProgressSink* progress,
-                          AssociationTest& test);
+                          const AssociationResult& observed, int permutations,
+                          std::uint32_t runSeed, ProgressSink* progress, AssociationTest& test);
 
 }  // namespace vireltan

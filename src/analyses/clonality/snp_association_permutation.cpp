@@ -158,24 +158,17 @@ double SnpAssociationTestBytes(int units, int loci, int permutations) {
 
 Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
                           const std::vector<int>& units, IaMissing missing, IaNull null,
-                          int permutations, std::uint32_t runSeed, ProgressSink* progress,
-                          AssociationTest& test) {
+                          const AssociationResult& observed, int permutations,
+                          std::uint32_t runSeed, ProgressSink* progress, AssociationTest& test) {
   using namespace snp_association;
   AssociationTest out;
   out.null = null;
   out.permutations = permutations;
-  const PackedUnits p = GatherUnits(genotypes, ploidy, units);
-  const int n = p.n;
+  const int n = static_cast<int>(units.size());
   if (n < 3 || permutations < 1) {
     test = out;
     return Status::Ok();
   }
-  const std::vector<LocusPairSums> sums =
-      PairSumsOf(CountClasses(p.rows.data(), n, p.words, p.loci), n, p.haploid, missing);
-  std::int64_t sumD = 0, sumD2 = 0;
-  if (!PackedPairDistanceSums(p.rows.data(), n, p.words, true, progress, sumD, sumD2))
-    return Status::Cancelled();
-  const AssociationResult observed = Assemble(sums, sumD, sumD2, n, p.haploid);
   // As the allele-table tests: under the genotype shuffle nothing but Σ D²
   // changes and the test needs rbarD defined; under the allele null Ia
   // and rbarD are counted apart (V_E changes with the genotypes).
@@ -184,6 +177,9 @@ Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
     return Status::Ok();
   }
   out.observedRbarD = observed.rbarD;
+  const PackedUnits p = GatherUnits(genotypes, ploidy, units);
+  const std::vector<LocusPairSums> sums =
+      PairSumsOf(CountClasses(p.rows.data(), n, p.words, p.loci), n, p.haploid, missing);
   LocusColumns columns;
   if (!Transpose(p, progress, columns)) return Status::Cancelled();
   std::vector<std::optional<double>> permutedIa(permutations), permutedRbarD(permutations);

@@ -188,8 +188,10 @@ TEST(SnpAssociation, PermutationsMatchTheAlleleTableTests) {
                           .ok());
         }
         AssociationTest snp;
-        ASSERT_TRUE(TestSnpAssociation(Pack(c), k.ploidy, units, rule, null, kPermutations, kSeed,
-                                       nullptr, snp)
+        const PackedGenotypes packed = Pack(c);
+        const AssociationResult observed = SnpIndexOfAssociation(packed, k.ploidy, units, rule);
+        ASSERT_TRUE(TestSnpAssociation(packed, k.ploidy, units, rule, null, observed, kPermutations,
+                                       kSeed, nullptr, snp)
                         .ok());
         ASSERT_EQ(snp.permutedRbarD.size(), table.permutedRbarD.size());
         for (std::size_t i = 0; i < snp.permutedRbarD.size(); ++i)
@@ -206,10 +208,11 @@ TEST(SnpAssociation, PermutationTestIsReproducibleWithItsSeed) {
   const Calls c = Simulate(60, 100, 2, 5u);
   const PackedGenotypes p = Pack(c);
   const std::vector<int> units = SomeUnits(c.n);
+  const AssociationResult observed = SnpIndexOfAssociation(p, 2, units, IaMissing::kPoppr);
   AssociationTest first, again, other;
   for (auto [seed, test] : {std::pair{7u, &first}, {7u, &again}, {8u, &other}})
-    ASSERT_TRUE(TestSnpAssociation(p, 2, units, IaMissing::kPoppr, IaNull::kAlleles, 30, seed,
-                                   nullptr, *test)
+    ASSERT_TRUE(TestSnpAssociation(p, 2, units, IaMissing::kPoppr, IaNull::kAlleles, observed, 30,
+                                   seed, nullptr, *test)
                     .ok());
   EXPECT_EQ(first.permutedRbarD, again.permutedRbarD);
   EXPECT_EQ(first.pRbarD, again.pRbarD);
@@ -223,8 +226,10 @@ TEST(SnpAssociation, CancelledTestSaysSo) {
   NullProgressSink progress;
   progress.RequestCancel();
   AssociationTest test;
+  const AssociationResult observed =
+      SnpIndexOfAssociation(Pack(c), 2, SomeUnits(c.n), IaMissing::kPoppr);
   const Status s = TestSnpAssociation(Pack(c), 2, SomeUnits(c.n), IaMissing::kPoppr,
-                                      IaNull::kGenotypes, 20, 1, &progress, test);
+                                      IaNull::kGenotypes, observed, 20, 1, &progress, test);
   EXPECT_TRUE(s.cancelled());
   EXPECT_FALSE(SnpIndexOfAssociation(Pack(c), 2, SomeUnits(c.n), IaMissing::kPoppr, &progress).ia);
 }
