@@ -2,7 +2,6 @@
 // SNP data (VCF, BCF, PLINK): Open, its summary in the results, which
 // commands run on it, and the distance command.
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
@@ -205,10 +204,7 @@ void Session::WriteSnpSummary() {
   double lowest = 1;
   int replicates = 0;
   for (int i = 0; i < n; ++i) {
-    std::int64_t m = 0;
-    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
-      m += std::popcount(MissingLowBits(g.row(i)[w]));
-    m -= static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - l;  // the padding
+    const std::int64_t m = MissingCallsOf(g, i);
     missing += m;
     lowest = std::min(lowest, 1.0 - static_cast<double>(m) / l);
     if (s.samples.replicateOf[i] >= 0) ++replicates;

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The population summary on SNP data: Hexp, Ia and rbarD over the SNPs on
 // the packed calls, and the test of clonality on them.
-#include <bit>
-
 #include "analyses/clonality/population_summary.h"
 #include "analyses/clonality/snp_association.h"
 #include "analyses/clonality/snp_gene_diversity.h"
+#include "analyses/snp/call_rates.h"
 #include "common/memory_guard.h"
 #include "dataset/population_units.h"
 #include "session/session.h"
@@ -14,16 +13,10 @@ namespace vireltan {
 
 namespace {
 
-// Whether any kept call is missing (the padding of the rows aside).
+// Whether any kept call is missing.
 bool HasMissingCalls(const PackedGenotypes& g) {
-  const std::int64_t padding =
-      static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - g.locusCount();
-  for (int i = 0; i < g.sampleCount(); ++i) {
-    std::int64_t missing = -padding;
-    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
-      missing += std::popcount(MissingLowBits(g.row(i)[w]));
-    if (missing > 0) return true;
-  }
+  for (int i = 0; i < g.sampleCount(); ++i)
+    if (MissingCallsOf(g, i) > 0) return true;
   return false;
 }
 

@@ -17,18 +17,11 @@ namespace vireltan {
 
 namespace {
 
-constexpr std::uint64_t kLowBits = 0x5555555555555555ULL;
 // Rows per tile side and words per chunk: 2 × 32 rows × 256 words × 8 bytes
 // of masks (128 kB) and the calls they mask stay in a core's L2 cache while
 // the 32 × 32 pairs of a tile walk over them.
 constexpr int kTileRows = 32;
 constexpr std::size_t kChunkWords = 256;
-
-// Both bits of every called locus of a word.
-inline std::uint64_t CalledMask(std::uint64_t word) {
-  const std::uint64_t calledLow = ~MissingLowBits(word) & kLowBits;
-  return calledLow | calledLow << 1;
-}
 
 struct PairTile {
   std::int64_t differing[kTileRows][kTileRows];

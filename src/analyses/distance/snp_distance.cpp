@@ -37,12 +37,6 @@ __attribute__((always_inline)) inline void AccumulateWords(const std::uint64_t* 
   called += both;
 }
 
-// Both bits of every called locus of a word: the mask of the loci it calls.
-inline std::uint64_t CalledMask(std::uint64_t word) {
-  const std::uint64_t calledLow = ~MissingLowBits(word) & kLowBits;
-  return calledLow | calledLow << 1;
-}
-
 // A tile's sums, and the called masks of its rows over the current chunk
 // (computed once per row and chunk rather than once per pair: the pair
 // loop then costs an AND, an XOR, an AND and two popcounts per word).

@@ -8,19 +8,22 @@
 
 namespace vireltan {
 
+std::int64_t MissingCallsOf(const PackedGenotypes& g, int sample) {
+  // The unused tail of each row holds missing codes: not loci of the study.
+  std::int64_t missing =
+      g.locusCount() - static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord;
+  const std::uint64_t* row = g.row(sample);
+  for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
+    missing += std::popcount(MissingLowBits(row[w]));
+  return missing;
+}
+
 std::vector<double> SampleCallRates(const PackedGenotypes& g) {
   const int n = g.sampleCount(), l = g.locusCount();
   std::vector<double> rates(static_cast<std::size_t>(n), 0.0);
   if (l == 0) return rates;
-  // The unused tail of each row holds missing codes: not loci of the study.
-  const std::int64_t padding = static_cast<std::int64_t>(g.wordsPerSample()) * kCallsPerWord - l;
-  for (int i = 0; i < n; ++i) {
-    std::int64_t missing = -padding;
-    const std::uint64_t* row = g.row(i);
-    for (std::size_t w = 0; w < g.wordsPerSample(); ++w)
-      missing += std::popcount(MissingLowBits(row[w]));
-    rates[static_cast<std::size_t>(i)] = 1.0 - static_cast<double>(missing) / l;
-  }
+  for (int i = 0; i < n; ++i)
+    rates[static_cast<std::size_t>(i)] = 1.0 - static_cast<double>(MissingCallsOf(g, i)) / l;
   return rates;
 }
 

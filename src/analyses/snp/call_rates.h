@@ -6,6 +6,7 @@
 // show it. A sample with a low call rate has fewer loci to compare with
 // the others, so its distances are less precise: the histogram tells at a
 // glance whether --min-call-rate-sample is worth setting.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ namespace vireltan {
 // [0.95, 1], the last one closed so that fully called samples count in it.
 inline constexpr int kCallRateClasses = 20;
 inline constexpr const char* kCallRateBarsSeries = "samples by call rate";
+
+// Missing calls of one sample among the study's SNPs (the padding of the
+// row aside): one popcount per word.
+std::int64_t MissingCallsOf(const PackedGenotypes& genotypes, int sample);
 
 // Share of the locusCount() SNPs called in each sample, in [0, 1]; every
 // rate is 0 when there is no SNP.

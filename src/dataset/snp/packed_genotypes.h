@@ -37,6 +37,13 @@ inline std::uint64_t MissingLowBits(std::uint64_t word) {
   return (word >> 1) & ~word & kLow;
 }
 
+// Both bits of every called locus of `word`: the mask of the loci it calls.
+inline std::uint64_t CalledMask(std::uint64_t word) {
+  constexpr std::uint64_t kLow = 0x5555555555555555ULL;
+  const std::uint64_t calledLow = ~MissingLowBits(word) & kLow;
+  return calledLow | calledLow << 1;
+}
+
 // Words of one packed row of `calls` calls.
 inline std::size_t WordsForCalls(std::int64_t calls) {
   return static_cast<std::size_t>((calls + kCallsPerWord - 1) / kCallsPerWord);
