@@ -14,6 +14,7 @@
 #include <string>
 
 #include "analyses/spatial/autocorrelation_analysis.h"
+#include "dataset/mlg_identification.h"
 #include "dataset/snp/snp_study.h"
 #include "peak_memory.h"
 
@@ -76,21 +77,12 @@ const Generated& Study() {
     p.designationOrder = p.keyOrder;
     p.cloneSize.assign(kGenets, 0);
     p.representative.assign(kGenets, -1);
-    p.centroidX.assign(kGenets, 0);
-    p.centroidY.assign(kGenets, 0);
-    p.centroidNamingSu.assign(kGenets, -1);
     for (int i = 0; i < n; ++i) {
       const int k = genetOf[i] - 1;
       if (p.representative[k] < 0) p.representative[k] = i;
       ++p.cloneSize[k];
-      p.centroidX[k] += s.x[i];
-      p.centroidY[k] += s.y[i];
-      p.centroidNamingSu[k] = i;
     }
-    for (int k = 0; k < kGenets; ++k) {
-      p.centroidX[k] /= p.cloneSize[k];
-      p.centroidY[k] /= p.cloneSize[k];
-    }
+    SetCentroids(out.samples, p);
     return out;
   }();
   return g;

@@ -50,13 +50,19 @@ MlgPartition IdentifyMlgs(const Dataset& d) {
     return CompareDesignations(d.designations[a], d.designations[b]) < 0;
   });
 
-  // Centroids. Walking the designation order, the last SU met of each MLG
-  // is the one that names the MLG in the centroid table.
+  SetCentroids(d, p);
+  return p;
+}
+
+void SetCentroids(const Dataset& d, MlgPartition& p) {
+  // Walking the designation order, the last SU met of each group is the
+  // one that names it in the centroid table.
+  const int m = p.mlgCount;
   p.centroidX.assign(m, 0.0);
   p.centroidY.assign(m, 0.0);
   p.centroidNamingSu.assign(m, -1);
   for (int su : p.designationOrder) {
-    int g = p.mlgOfSu[su] - 1;
+    const int g = p.mlgOfSu[su] - 1;
     p.centroidX[g] += d.x[su];
     p.centroidY[g] += d.y[su];
     p.centroidNamingSu[g] = su;
@@ -65,7 +71,6 @@ MlgPartition IdentifyMlgs(const Dataset& d) {
     p.centroidX[g] /= p.cloneSize[g];
     p.centroidY[g] /= p.cloneSize[g];
   }
-  return p;
 }
 
 }  // namespace vireltan

@@ -14,6 +14,11 @@ namespace vireltan {
 
 MlgPartition IdentifyMlgs(const Dataset& dataset);
 
+// Sets the centroid table of `p` from its mlgOfSu, cloneSize and
+// designationOrder: each group's mean position, named by its last SU in
+// designation order. For MLGs, SNP genotypes and counted lineages alike.
+void SetCentroids(const Dataset& dataset, MlgPartition& p);
+
 // Orders two designations as the worksheet sort does: numbers before texts,
 // numbers by value, texts by bytes. Returns <0, 0 or >0.
 int CompareDesignations(const Cell& a, const Cell& b);

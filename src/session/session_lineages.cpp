@@ -9,6 +9,7 @@
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
 #include "common/memory_guard.h"
+#include "dataset/mlg_identification.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
@@ -188,22 +189,7 @@ MlgPartition Session::CountedPartition() const {
   for (const std::vector<int>& members : l.members)
     representative.push_back(mlgs().representative[members.front() - 1]);
   p.representative = std::move(representative);
-  // The centroids of the lineages, each named by its last SU in
-  // designation order, as the MLGs' are.
-  p.centroidX.assign(p.mlgCount, 0.0);
-  p.centroidY.assign(p.mlgCount, 0.0);
-  p.centroidNamingSu.assign(p.mlgCount, -1);
-  const Dataset& d = dataset();
-  for (int su : p.designationOrder) {
-    const int k = p.mlgOfSu[su] - 1;
-    p.centroidX[k] += d.x[su];
-    p.centroidY[k] += d.y[su];
-    p.centroidNamingSu[k] = su;
-  }
-  for (int k = 0; k < p.mlgCount; ++k) {
-    p.centroidX[k] /= p.cloneSize[k];
-    p.centroidY[k] /= p.cloneSize[k];
-  }
+  SetCentroids(dataset(), p);  // the lineages', not their first MLG's
   return p;
 }
 

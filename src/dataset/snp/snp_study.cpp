@@ -155,19 +155,7 @@ MlgPartition IdentifyPackedMlgs(const SnpStudy& study, const Dataset& d) {
   std::stable_sort(p.designationOrder.begin(), p.designationOrder.end(), [&](int a, int b) {
     return CompareDesignations(d.designations[a], d.designations[b]) < 0;
   });
-  p.centroidX.assign(m, 0.0);
-  p.centroidY.assign(m, 0.0);
-  p.centroidNamingSu.assign(m, -1);
-  for (int su : p.designationOrder) {
-    const int k = p.mlgOfSu[su] - 1;
-    p.centroidX[k] += d.x[su];
-    p.centroidY[k] += d.y[su];
-    p.centroidNamingSu[k] = su;
-  }
-  for (int k = 0; k < m; ++k) {
-    p.centroidX[k] /= p.cloneSize[k];
-    p.centroidY[k] /= p.cloneSize[k];
-  }
+  SetCentroids(d, p);
   return p;
 }
 
