@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
@@ -258,15 +260,21 @@ TEST(MlgClustering, TiesThatDoNotDecideAreReportedAsSuch) {
   EXPECT_FALSE(p.ties.tiesMet);
 }
 
+// Average linkage over the given clone sizes, MLGs in poppr's order as numbered.
+ClusterOptions AverageOverUnits(std::vector<int> units) {
+  ClusterOptions options;
+  options.linkage = Linkage::kAverage;
+  for (int m = 0; m < static_cast<int>(units.size()); ++m) options.popprRank.push_back(m);
+  options.units = std::move(units);
+  return options;
+}
+
 TEST(MlgClustering, AverageLinkageWeighsByUnitsOrByMlgs) {
   // MLG 3 is 1 from MLG 1 (ten units) and 3 from MLG 2 (one unit); 1-2 at 1
   // join first. By units: (10·1 + 1·3) / 11 = 1.18; by MLGs: (1 + 3) / 2 = 2.
   MatrixRows t({{0, 1, 1}, {1, 0, 3}, {1, 3, 0}});
   NullProgressSink progress;
-  ClusterOptions options;
-  options.linkage = Linkage::kAverage;
-  options.units = {10, 1, 1};
-  options.popprRank = {0, 1, 2};
+  ClusterOptions options = AverageOverUnits({10, 1, 1});
   for (AverageWeight w : {AverageWeight::kUnits, AverageWeight::kMlgs}) {
     options.average = w;
     LineagePartition p;
@@ -282,10 +290,7 @@ TEST(MlgClustering, EqualMeansAreOrderedAsPopprRoundsThem) {
   // (3 + 60) / 33 from the pair. The exact rule joins 1-2, the first pair.
   MatrixRows t({{0, 1, 1}, {1, 0, 2}, {1, 2, 0}});
   NullProgressSink progress;
-  ClusterOptions options;
-  options.linkage = Linkage::kAverage;
-  options.units = {1, 3, 10};
-  options.popprRank = {0, 1, 2};
+  ClusterOptions options = AverageOverUnits({1, 3, 10});
   for (TieRule rule : {TieRule::kPoppr, TieRule::kLowestMlg}) {
     options.ties = rule;
     LineagePartition p;
@@ -349,12 +354,9 @@ TEST(MlgClustering, PopprRoundingAgreesWithThePlainComputation) {
   for (int trial = 0; trial < 60; ++trial) {
     const int g = 4 + trial % 7;
     MatrixRows t = RandomTable(g, rng);
-    ClusterOptions options;
-    options.linkage = Linkage::kAverage;
-    for (int m = 0; m < g; ++m) {
-      options.units.push_back(clone(rng));
-      options.popprRank.push_back(m);
-    }
+    std::vector<int> units(static_cast<size_t>(g));
+    for (int& n : units) n = clone(rng);
+    ClusterOptions options = AverageOverUnits(std::move(units));
     for (double threshold : {1.0, 2.0, 3.0}) {
       LineagePartition p;
       ASSERT_TRUE(ClusterMlgs(t, options, threshold, progress, p).ok());
