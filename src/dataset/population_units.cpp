@@ -5,6 +5,22 @@
 
 namespace vireltan {
 
+bool ParseCloneCorrection(const std::string& word, CloneCorrection& rule) {
+  if (word == "none") rule = CloneCorrection::kNone;
+  else if (word == "mlg") rule = CloneCorrection::kMlg;
+  else if (word == "mll") rule = CloneCorrection::kMll;
+  else return false;
+  return true;
+}
+
+const char* CloneCorrectionWord(CloneCorrection rule) {
+  switch (rule) {
+    case CloneCorrection::kMlg: return "mlg";
+    case CloneCorrection::kMll: return "mll";
+    default: return "none";
+  }
+}
+
 std::vector<std::vector<int>> PopulationUnits(const Dataset& d, const MlgPartition& mlgs,
                                               bool cloneCorrect) {
   std::vector<std::vector<int>> units(d.populationCount());

@@ -24,11 +24,13 @@
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
+#include "charts/heat_map_chart.h"
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
 #include "dataset/pairwise_matrices.h"
+#include "dataset/population_units.h"
 #include "dataset/snp/snp_study.h"
 #include "numeric/factorial_table.h"
 #include "numeric/random.h"
@@ -282,6 +284,35 @@ class Session {
   Status PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopulations = false,
                            IaMissing missing = IaMissing::kPoppr);
 
+  // Population genetics of the units counted (session_popgen.cpp,
+  // session_fstatistics.cpp, session_hardy_weinberg.cpp). Each appends its
+  // block(s) to `results` under a title row naming the dataset and the
+  // units counted, writes its CSV table(s) and the log; on failure nothing
+  // is written. On SNP data the same statistics come from the packed calls.
+  struct PopgenRequest {
+    CloneCorrection cloneCorrect = CloneCorrection::kNone;
+    int rarefyAlleles = 0;     // popgen: Ar's gene copies; 0 the smallest typed
+    int bootstraps = 1000;     // fstats: resamplings of loci for the 95 % interval
+    int permutations = 999;    // pairwise-fst (0: no test), hwe's Monte-Carlo test
+    bool sortPopulations = false;  // populations by name instead of file order
+  };
+  // Populations > Genetic diversity (`popgen`): the diversity table
+  // (".popgen.csv") and the locus table (".popgen.loci.csv").
+  Status GeneticDiversity(const PopgenRequest& request);
+  // Populations > F-statistics (`fstats`): Weir & Cockerham's θ, f and F
+  // per locus and overall with bootstrap intervals (".fstats.csv").
+  Status FStatistics(const PopgenRequest& request);
+  // Populations > Pairwise Fst (`pairwise-fst`): θ for every pair of
+  // populations with its permutation test (".pairwise-fst.csv") and the
+  // heat map (saved by SaveGraph as ".pairwise-fst.svg" ...).
+  Status PairwiseFst(const PopgenRequest& request);
+  // Populations > Hardy–Weinberg (`hwe`): χ² and exact tests per population
+  // and locus with Benjamini–Hochberg adjusted p (".hwe.csv"). The window
+  // and the command line default to one unit per MLG here.
+  Status HardyWeinberg(const PopgenRequest& request);
+  // The heat map of the last pairwise Fst, while shown.
+  const HeatMapChart& pairwiseFstChart() const { return pairwiseFstChart_; }
+
   // Tables to take away (session_tables.cpp).
   // MLG > Units table (`units-table`; also after every `mll`): each unit's
   // designation, population, MLG and MLL (empty before any grouping) to
@@ -495,6 +526,8 @@ class Session {
   std::vector<ChartData> associationCharts_;
   std::vector<MatrixBlock> matrixBlocks_;
   std::vector<std::string> associationSuffixes_;  // ".ia.svg" for all units
+  HeatMapChart pairwiseFstChart_;
+  bool heatMapToSave_ = false;  // the pairwise Fst heat map awaits SaveGraph
 };
 
 }  // namespace vireltan
