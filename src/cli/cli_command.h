@@ -22,6 +22,8 @@ struct OptionSpec {
   bool wholeNumber = false;
   // The smallest whole number accepted, checked with the same timing.
   int minimum = std::numeric_limits<int>::min();
+  // Takes "--name" alone as well as "--name=value" (a flag that grew values).
+  bool valueOptional = false;
 };
 
 // Options given to one command: name -> value ("" for flags).

@@ -116,7 +116,7 @@ std::string UsageText() {
   for (const Command& c : AllCommands()) {
     out << "  " << c.name;
     for (const OptionSpec& o : c.options)
-      out << " [--" << o.name << (o.takesValue ? "=..." : "") << "]";
+      out << " [--" << o.name << (o.valueOptional ? "[=...]" : o.takesValue ? "=..." : "") << "]";
     out << "\n      " << c.help << "\n";
     for (const OptionSpec& o : c.options) out << "      --" << o.name << ": " << o.help << "\n";
   }
@@ -229,7 +229,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
           << "\n";
       return 2;
     }
-    if (option->takesValue && (eq == std::string::npos || eq + 1 == body.size())) {
+    if (option->takesValue && (eq == std::string::npos || eq + 1 == body.size()) &&
+        !(option->valueOptional && eq == std::string::npos)) {
       err << "vireltan-cli: option --" << name << " needs a value (--" << name << "=...)\n";
       return 2;
     }

@@ -6,11 +6,64 @@ namespace vireltan::cli {
 namespace {
 
 const char kCloneCorrectHelp[] =
-    "one unit per MLG per population (the first in file order) instead of all units";
+    "none, mlg or mll: all units, or in each population only the first unit in file order of "
+    "each MLG or of each multilocus lineage of the last mll (poppr's clonecorrect); alone, "
+    "mlg (one per MLL while lineages are counted)";
+
+const char kPopgenCloneCorrectHelp[] =
+    "none (default), mlg or mll: all units, or in each population only the first unit in file "
+    "order of each MLG or of each multilocus lineage of the last mll (poppr's clonecorrect)";
 
 bool Has(const Options& options, const std::string& name) {
   return options.count(name) > 0;
 }
+
+OptionSpec CloneCorrectOption(const char* help = kCloneCorrectHelp) {
+  OptionSpec o{"clone-correct", true, help};
+  o.valueOptional = true;
+  return o;
+}
+
+// The older commands' clone correction: one unit per counted genotype (MLG,
+// or MLL while lineages are counted). A bare --clone-correct keeps that
+// meaning; a value must agree with what is counted.
+Status LegacyCloneCorrect(const Session& s, const Options& o, bool& cloneCorrect) {
+  cloneCorrect = false;
+  if (!Has(o, "clone-correct")) return Status::Ok();
+  const std::string& word = o.at("clone-correct");
+  CloneCorrection rule = CloneCorrection::kMlg;
+  if (!word.empty() && !ParseCloneCorrection(word, rule))
+    return Status::Error("--clone-correct=" + word + ": none, mlg or mll is expected.");
+  cloneCorrect = rule != CloneCorrection::kNone;
+  const bool counting = s.hasData() && s.lineages().counting;
+  if (!word.empty() && rule == CloneCorrection::kMll && !counting)
+    return Status::Error(
+        "--clone-correct=mll: this command keeps one unit per MLL while lineages are counted "
+        "(use-lineages); count them first.");
+  if (!word.empty() && rule == CloneCorrection::kMlg && counting)
+    return Status::Error(
+        "--clone-correct=mlg: lineages are counted, so this command would keep one unit per "
+        "MLL; give --clone-correct=mll, or stop counting lineages first.");
+  return Status::Ok();
+}
+
+// The options every population-genetics command shares.
+Status PopgenRequestOf(const Options& o, CloneCorrection fallback, Session::PopgenRequest& r) {
+  r.cloneCorrect = fallback;
+  if (Has(o, "clone-correct")) {
+    const std::string& word = o.at("clone-correct");
+    if (word.empty()) {
+      r.cloneCorrect = CloneCorrection::kMlg;
+    } else if (!ParseCloneCorrection(word, r.cloneCorrect)) {
+      return Status::Error("--clone-correct=" + word + ": none, mlg or mll is expected.");
+    }
+  }
+  r.sortPopulations = Has(o, "sort-populations");
+  return Status::Ok();
+}
+
+const OptionSpec kSortPopulationsOption{"sort-populations", false,
+                                        "populations by name instead of in file order"};
 
 }  // namespace
 
@@ -31,13 +84,21 @@ std::vector<Command> PopulationCommands() {
        "<dataset>.genalex.xlsx (with coordinates when present); on SNP data the same layout "
        "as the comma-separated <dataset>.genalex.csv, alleles 1 reference, 2 alternate, "
        "0 missing.",
-       {{"clone-correct", false, kCloneCorrectHelp}},
-       [](Session& s, const Options& o) { return s.ExportGenAlEx(Has(o, "clone-correct")); }},
+       {CloneCorrectOption()},
+       [](Session& s, const Options& o) {
+         bool cc = false;
+         if (Status st = LegacyCloneCorrect(s, o, cc); !st) return st;
+         return s.ExportGenAlEx(cc);
+       }},
       {"export-genepop",
        "Format > Genepop: the dataset with its populations as the Genepop file "
        "<dataset>.genepop.gen (three digits per allele).",
-       {{"clone-correct", false, kCloneCorrectHelp}},
-       [](Session& s, const Options& o) { return s.ExportGenepop(Has(o, "clone-correct")); }},
+       {CloneCorrectOption()},
+       [](Session& s, const Options& o) {
+         bool cc = false;
+         if (Status st = LegacyCloneCorrect(s, o, cc); !st) return st;
+         return s.ExportGenepop(cc);
+       }},
       {"summary",
        "MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia and rbarD per "
        "population and in total, appended to the results log and written to "
@@ -46,7 +107,7 @@ std::vector<Command> PopulationCommands() {
          "the subsample size n of eMLG (default, as poppr: the smallest population, but at least "
          "10)",
          true, 1},
-        {"clone-correct", false, kCloneCorrectHelp},
+        CloneCorrectOption(),
         {"sort-populations", false,
          "populations by name (as poppr lists them) instead of in file order"},
         {"permutations", true,
@@ -64,6 +125,8 @@ std::vector<Command> PopulationCommands() {
        [](Session& s, const Options& o) {
          int n = 0;
          if (Status st = IntegerOption(o, "rarefy-to", 0, n); !st) return st;
+         bool cc = false;
+         if (Status st = LegacyCloneCorrect(s, o, cc); !st) return st;
          IaMissing missing = IaMissing::kPoppr;
          if (Has(o, "missing") && !ParseIaMissing(o.at("missing"), missing))
            return Status::Error("--missing=" + o.at("missing") +
@@ -74,13 +137,79 @@ std::vector<Command> PopulationCommands() {
          if (Has(o, "permutations")) {
            int p = 0;
            if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
-           return s.PopulationSummaryTest(n, Has(o, "clone-correct"), p, Has(o, "sort-populations"),
+           return s.PopulationSummaryTest(n, cc, p, Has(o, "sort-populations"),
                                           missing, null);
          }
          if (Has(o, "null"))
            return Status::Error("summary: --null applies to the test (--permutations=P).");
-         return s.PopulationSummary(n, Has(o, "clone-correct"), Has(o, "sort-populations"),
+         return s.PopulationSummary(n, cc, Has(o, "sort-populations"),
                                     missing);
+       }},
+      {"popgen",
+       "Populations > Genetic diversity: per population and in total N, G (units counted), "
+       "mean n typed, Na, Ne, Ar (allelic richness, El Mousadik & Petit), Pa (private "
+       "alleles), Ho, Hs (Nei 1987, as hierfstat), uHe (GenAlEx) and Fis, each a mean over loci "
+       "with its SE; then per locus Ho, Hs, Ht, Dst, Htp, Dstp, Fst, Fstp, Fis and Dest as "
+       "hierfstat's basic.stats. Written to <dataset>.popgen.csv and <dataset>.popgen.loci.csv.",
+       {CloneCorrectOption(kPopgenCloneCorrectHelp),
+        {"rarefy-alleles", true,
+         "the gene copies Ar is rarefied to (default: the smallest number typed at a locus in "
+         "any population)",
+         true, 1},
+        kSortPopulationsOption},
+       [](Session& s, const Options& o) {
+         Session::PopgenRequest r;
+         if (Status st = PopgenRequestOf(o, CloneCorrection::kNone, r); !st) return st;
+         if (Status st = IntegerOption(o, "rarefy-alleles", 0, r.rarefyAlleles); !st) return st;
+         return s.GeneticDiversity(r);
+       }},
+      {"fstats",
+       "Populations > F-statistics: Weir & Cockerham's theta (Fst), f (Fis) and F (Fit) per "
+       "locus and overall (as hierfstat's wc), with 95% intervals from resampling loci; "
+       "<dataset>.fstats.csv. Needs two populations or more.",
+       {CloneCorrectOption(kPopgenCloneCorrectHelp),
+        {"bootstrap", true, "B resamplings of loci for the 95% interval (default 1000; 0 none)",
+         true, 0},
+        kSortPopulationsOption},
+       [](Session& s, const Options& o) {
+         Session::PopgenRequest r;
+         if (Status st = PopgenRequestOf(o, CloneCorrection::kNone, r); !st) return st;
+         if (Status st = IntegerOption(o, "bootstrap", 1000, r.bootstraps); !st) return st;
+         return s.FStatistics(r);
+       }},
+      {"pairwise-fst",
+       "Populations > Pairwise Fst: Weir & Cockerham's theta between every pair of populations "
+       "with a permutation test of units between the two, p = (b+1)/(P+1); "
+       "<dataset>.pairwise-fst.csv (pop1, pop2, Fst, p) and the heat map (save-graph: "
+       ".pairwise-fst.svg).",
+       {CloneCorrectOption(kPopgenCloneCorrectHelp),
+        {"permutations", true, "P permutations for each pair (default 999; 0 no test)", true, 0},
+        kSortPopulationsOption},
+       [](Session& s, const Options& o) {
+         Session::PopgenRequest r;
+         if (Status st = PopgenRequestOf(o, CloneCorrection::kNone, r); !st) return st;
+         if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
+         return s.PairwiseFst(r);
+       }},
+      {"hwe",
+       "Populations > Hardy-Weinberg: per population and locus the chi-square test over all "
+       "genotypes (as pegas's hw.test), the exact test (Wigginton et al. for two alleles, as "
+       "plink's --hardy; Monte-Carlo for more) and Benjamini-Hochberg adjusted p; "
+       "<dataset>.hwe.csv. Counts one unit per MLG by default: clones break Hardy-Weinberg "
+       "proportions by themselves.",
+       {CloneCorrectOption(
+            "none, mlg (default) or mll: all units, or one unit per MLG or per lineage in each "
+            "population"),
+        {"permutations", true,
+         "P permutations for the Monte-Carlo exact test of loci with more than two alleles "
+         "(default 999; 0 none)",
+         true, 0},
+        kSortPopulationsOption},
+       [](Session& s, const Options& o) {
+         Session::PopgenRequest r;
+         if (Status st = PopgenRequestOf(o, CloneCorrection::kMlg, r); !st) return st;
+         if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
+         return s.HardyWeinberg(r);
        }},
       {"units-table",
        "MLG > Units table: each sampling unit's designation, population, MLG and MLL (empty "

@@ -76,8 +76,14 @@ Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std
 Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
                         const std::string& basePath, const FigureOptions& options) {
   if (Status size = CheckFigureSize(options); !size) return size;
+  return SaveSvgDrawingFiles(renderer, NetworkSvg(network, options), basePath, options);
+}
+
+Status SaveSvgDrawingFiles(ChartRenderer& renderer, const std::string& svg,
+                           const std::string& basePath, const FigureOptions& options) {
+  if (Status size = CheckFigureSize(options); !size) return size;
   FigureBytes bytes;
-  bytes.svg = NetworkSvg(network, options);
+  bytes.svg = svg;
   if (!IsCompleteSvg(bytes.svg))
     return WriteError(basePath + ".svg", "the drawing could not be completed.");
   if (Status drawn = renderer.RenderSvgDrawing(bytes.svg, options, bytes); !drawn) return drawn;

@@ -24,6 +24,9 @@ Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std
 
 // The same for the minimum spanning network, which the engine draws as SVG
 // itself (the renderer converts it to PNG and PDF).
+// An SVG drawing the engine made (network, heat map) and its image twins.
+Status SaveSvgDrawingFiles(ChartRenderer& renderer, const std::string& svg,
+                           const std::string& basePath, const FigureOptions& options);
 Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
                         const std::string& basePath, const FigureOptions& options);
 

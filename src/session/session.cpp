@@ -71,6 +71,8 @@ void Session::ResetCharts() {
   chartsToSave_.clear();
   savedMap_.reset();
   networkToSave_ = false;
+  heatMapToSave_ = false;
+  pairwiseFstChart_ = {};
   associationToSave_ = false;
 }
 

@@ -21,6 +21,7 @@
 #include "analyses/distance/snp_distance.h"
 #include "analyses/effort/exhaustive_estimate.h"
 #include "analyses/lineages/spanning_network.h"
+#include "analyses/popgen/allele_count_table.h"
 #include "analyses/spatial/autocorrelation_options.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
@@ -36,6 +37,7 @@
 #include "numeric/random.h"
 #include "session/command_availability.h"
 #include "session/lineage_state.h"
+#include "session/population_selection.h"
 #include "sheet/book.h"
 
 namespace vireltan {
@@ -502,6 +504,20 @@ class Session {
   Status AppendTestedSummary(const PopulationSummaryResult& summary,
                              const std::vector<std::optional<AssociationTest>>& tests,
                              bool cloneCorrect, const std::vector<std::string>& notes);
+
+  // The units a population-genetics command counts (clone correction,
+  // population order); an error when the rule cannot apply (no lineages
+  // for `mll`).
+  Status SelectPopulations(const PopgenRequest& request, PopulationSelection& selection) const;
+  // The allele count table of the selection, from the allele table or the
+  // packed SNP calls; false when cancelled.
+  bool CountSelection(const PopulationSelection& selection, AlleleCountTable& table);
+  // Refuses commands between populations when there are fewer than two.
+  Status RequireTwoPopulations(const PopulationSelection& selection, const char* what) const;
+  // Appends a title row (what, dataset, units counted, notes) and `block`
+  // under it to `results`; returns the title's row.
+  int AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
+                        const std::vector<std::string>& notes, const Sheet& block);
 
   // Every message leaves through here, control characters escaped.
   EscapingMessageSink messages_;

@@ -58,6 +58,7 @@ void Session::HideCharts() {
                   [](const ChartSeries& s) { return s.name == kThresholdLineSeries; });
   for (ChartData& c : charts_) c.visible = false;
   lineages_.network.visible = false;
+  pairwiseFstChart_.visible = false;
   for (ChartData& c : associationCharts_) c.visible = false;
 }
 
@@ -130,7 +131,7 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
   const bool associationShown =
       associationToSave_ || std::any_of(associationCharts_.begin(), associationCharts_.end(),
                                         [](const ChartData& c) { return c.visible; });
-  if (chartsToSave_.empty() && !associationShown && !networkToSave_)
+  if (chartsToSave_.empty() && !associationShown && !networkToSave_ && !heatMapToSave_)
     return Status::Error(
         "There is no chart to save: no command has drawn one since the last save.");
   // Each chart is written once: the list empties as its files are written,
@@ -157,6 +158,14 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     if (Status s = SaveNetworkFiles(renderer, network, OutputPath(".msn"), options); !s) return s;
     networkToSave_ = false;
     lineages_.network.visible = false;
+  }
+  if (heatMapToSave_) {
+    if (Status s = SaveSvgDrawingFiles(renderer, HeatMapSvg(pairwiseFstChart_, options),
+                                       OutputPath(".pairwise-fst"), options);
+        !s)
+      return s;
+    heatMapToSave_ = false;
+    pairwiseFstChart_.visible = false;
   }
   // A saved chart is not saved again by the next Save Graph.
   effortCurve_ = EffortCurve::kNone;

@@ -18,10 +18,6 @@ namespace vireltan {
 
 namespace {
 
-const char* DistanceTitle(MlgDistanceKind kind) {
-  return kind == MlgDistanceKind::kAllelic ? "allelic distance" : "microsatellite distance";
-}
-
 // "1, 2, 3" for at most 30 MLGs, then how many more.
 std::string MlgList(const std::vector<int>& mlgs) {
   std::string text;

@@ -245,19 +245,44 @@ Status ReplaceFileAtomically(const std::string& targetPath,
   return Status::Ok();
 }
 
+namespace {
+
+Status WriteContent(const std::string& targetPath, const std::string& tempPath,
+                    const std::string& content) {
+  std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+  if (file == nullptr) return WriteError(targetPath, WriteFailureReason(errno));
+  bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  int writeError = errno;
+  // fclose flushes; a full disk often shows only here.
+  if (std::fclose(file) != 0 && written) {
+    written = false;
+    writeError = errno;
+  }
+  if (!written) return WriteError(targetPath, WriteFailureReason(writeError));
+  return Status::Ok();
+}
+
+// Files from `index` on: each one's temporary file holds the next ones'
+// writes, so that its rename comes only after theirs succeeded.
+Status WriteFilesFrom(const std::vector<std::pair<std::string, std::string>>& files,
+                      std::size_t index) {
+  if (index == files.size()) return Status::Ok();
+  const auto& [path, content] = files[index];
+  return ReplaceFileAtomically(path, [&](const std::string& tempPath) {
+    if (Status s = WriteContent(path, tempPath, content); !s) return s;
+    return WriteFilesFrom(files, index + 1);
+  });
+}
+
+}  // namespace
+
+Status WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files) {
+  return WriteFilesFrom(files, 0);
+}
+
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content) {
   return ReplaceFileAtomically(targetPath, [&](const std::string& tempPath) {
-    std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-    if (file == nullptr) return WriteError(targetPath, WriteFailureReason(errno));
-    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    int writeError = errno;
-    // fclose flushes; a full disk often shows only here.
-    if (std::fclose(file) != 0 && written) {
-      written = false;
-      writeError = errno;
-    }
-    if (!written) return WriteError(targetPath, WriteFailureReason(writeError));
-    return Status::Ok();
+    return WriteContent(targetPath, tempPath, content);
   });
 }
 

@@ -6,6 +6,8 @@
 // any point removes the temporary file and leaves the old target untouched.
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/status.h"
 
@@ -34,6 +36,11 @@ Status ReplaceFileAtomically(const std::string& targetPath,
 
 // The same for content already held in memory.
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content);
+
+// Several files written as one: each content goes to its temporary file,
+// and the targets are replaced only once every one is written whole (in
+// the list's order, the last first: a failing write leaves all untouched).
+Status WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files);
 
 // Temporary files are named ".<target name>.vireltan-<process id>-<n>.tmp".
 // Whether `fileName` (a name, not a path) is one, and of which process.

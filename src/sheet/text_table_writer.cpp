@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sheet/text_table_writer.h"
 
+#include <algorithm>
+
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
 
@@ -57,6 +59,24 @@ Status WriteTextTable(const Sheet& sheet, const std::string& path) {
 
 Status WriteCsvTable(const Sheet& sheet, const std::string& path) {
   return WriteFileAtomically(path, FormatTextTable(sheet, ','));
+}
+
+std::string FormatDataCsv(const Sheet& sheet) {
+  std::size_t width = 0;
+  for (const auto& cells : sheet.rows()) width = std::max(width, cells.size());
+  std::string out;
+  for (const auto& cells : sheet.rows()) {
+    for (std::size_t i = 0; i < width; ++i) {
+      if (i > 0) out += ',';
+      if (i < cells.size()) out += FormatTextCell(cells[i], ',');
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+Status WriteDataCsv(const Sheet& sheet, const std::string& path) {
+  return WriteFileAtomically(path, FormatDataCsv(sheet));
 }
 
 }  // namespace vireltan

@@ -26,5 +26,10 @@ std::string FormatTextCell(const Cell& cell, char separator = '\t');
 Status WriteTextTable(const Sheet& sheet, const std::string& path);
 // The same, comma-separated (the .csv tables R and spreadsheets read).
 Status WriteCsvTable(const Sheet& sheet, const std::string& path);
+// A data table for R's read.csv and pandas' read_csv without options: the
+// first row the header, every row given all of the table's fields (empty
+// ones as nothing between commas), comma-separated.
+std::string FormatDataCsv(const Sheet& sheet);
+Status WriteDataCsv(const Sheet& sheet, const std::string& path);
 
 }  // namespace vireltan

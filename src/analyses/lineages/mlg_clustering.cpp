@@ -332,4 +332,8 @@ Status SuggestThreshold(const MlgDistanceRows& table, ProgressSink& progress,
   return Status::Ok();
 }
 
+const char* DistanceTitle(MlgDistanceKind kind) {
+  return kind == MlgDistanceKind::kAllelic ? "allelic distance" : "microsatellite distance";
+}
+
 }  // namespace vireltan

@@ -48,6 +48,8 @@ enum class Linkage { kFarthest, kAverage, kNearest };
 const char* LinkageName(Linkage linkage);
 // "farthest neighbour", ... (the results' words for it).
 std::string LinkageTitle(Linkage linkage);
+// "allelic distance" or "microsatellite distance".
+const char* DistanceTitle(MlgDistanceKind kind);
 bool ParseLinkage(const std::string& word, Linkage& linkage);
 // "allelic", "microsat".
 const char* DistanceKindName(MlgDistanceKind kind);

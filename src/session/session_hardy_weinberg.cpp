@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Hardy–Weinberg tests per population and locus, with the false-discovery-
+// rate adjustment over the table.
+#include <algorithm>
+
+#include "analyses/popgen/hardy_weinberg.h"
+#include "common/parallel_for.h"
+#include "session/session.h"
+#include "sheet/text_table_writer.h"
+
+namespace vireltan {
+
+namespace {
+
+// The genotypes of `units` at `locus` as indices among the alleles they
+// carry (ascending sizes).
+LocusGenotypes GenotypesAt(const Dataset& d, const std::vector<int>& units, int locus) {
+  LocusGenotypes g;
+  std::vector<Allele> alleles;
+  for (int su : units) {
+    const Allele a0 = d.alleleAt(su, locus, 0), a1 = d.alleleAt(su, locus, 1);
+    if (a0 == kMissingAllele || a1 == kMissingAllele) continue;
+    alleles.push_back(a0);
+    alleles.push_back(a1);
+  }
+  std::sort(alleles.begin(), alleles.end());
+  alleles.erase(std::unique(alleles.begin(), alleles.end()), alleles.end());
+  g.alleles = static_cast<int>(alleles.size());
+  auto index = [&](Allele a) {
+    return static_cast<int>(std::lower_bound(alleles.begin(), alleles.end(), a) -
+                            alleles.begin());
+  };
+  for (int su : units) {
+    const Allele a0 = d.alleleAt(su, locus, 0), a1 = d.alleleAt(su, locus, 1);
+    if (a0 == kMissingAllele || a1 == kMissingAllele) continue;
+    g.units.emplace_back(index(a0), index(a1));
+  }
+  return g;
+}
+
+}  // namespace
+
+Status Session::HardyWeinberg(const PopgenRequest& request) {
+  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (request.permutations < 0)
+    return Status::Error("The number of permutations must be 0 (no Monte-Carlo test) or more.");
+  const bool haploid = hasSnpData() ? snp().ploidy == 1 : dataset().haploid();
+  if (haploid)
+    return Status::Error(
+        "Hardy–Weinberg proportions concern diploid genotypes; the dataset is haploid.");
+  PopulationSelection sel;
+  if (Status ok = SelectPopulations(request, sel); !ok) return ok;
+  const int P = static_cast<int>(sel.names.size());
+  const int L = hasSnpData() ? snp().locusCount() : dataset().locusCount;
+  std::vector<HweTest> tests(static_cast<std::size_t>(P) * L);
+  {
+    ProgressPanel panel(progress_);
+    if (hasSnpData()) {
+      AlleleCountTable table;
+      if (!CountSelection(sel, table)) return Status::Cancelled();
+      for (int p = 0; p < P; ++p)
+        for (int l = 0; l < L; ++l) {
+          const int het = table.Heterozygotes(l, p);
+          tests[static_cast<std::size_t>(p) * L + l] = TestHardyWeinbergBiallelic(
+              (table.Copies(l, 0, p) - het) / 2, het, (table.Copies(l, 1, p) - het) / 2);
+        }
+    } else {
+      // Cells spread over the cores, cell k drawing from stream k.
+      const std::uint32_t runSeed = NewRunSeed();
+      if (!ParallelFor(
+              P * L,
+              [&](int begin, int end) {
+                for (int k = begin; k < end; ++k) {
+                  RandomGenerator random = RandomGenerator::ForStream(runSeed, k);
+                  tests[k] = TestHardyWeinberg(GenotypesAt(dataset(), sel.kept[k / L], k % L),
+                                               request.permutations, random);
+                }
+              },
+              &progress_, 1))
+        return Status::Cancelled();
+    }
+  }
+  std::vector<std::optional<double>> exact;
+  for (const HweTest& t : tests) exact.push_back(t.pExact);
+  const std::vector<std::optional<double>> adjusted = AdjustFalseDiscoveryRate(exact);
+
+  Sheet block, csv;
+  static const char* kHeader[] = {"Pop",  "Locus",   "n",     "alleles", "chi2",
+                                  "df",   "p(chi2)", "p(exact)", "p(FDR)", "exact test"};
+  static const char* kCsvHeader[] = {"population", "locus",   "n",           "alleles",
+                                     "chi2",       "df",      "p_chi2",      "p_exact",
+                                     "p_fdr",      "exact_test", "permutations", "dataset",
+                                     "units_counted"};
+  for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
+  for (int c = 0; c < 13; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
+  int monomorphic = 0, untyped = 0;
+  const std::vector<std::string>& locusNames = info_.locusNames;
+  for (int p = 0; p < P; ++p)
+    for (int l = 0; l < L; ++l) {
+      const std::size_t k = static_cast<std::size_t>(p) * L + l;
+      const HweTest& t = tests[k];
+      const int row = static_cast<int>(k) + 2;
+      if (t.typed == 0) ++untyped;
+      else if (t.alleles < 2) ++monomorphic;
+      const char* method = !t.pExact ? ""
+                           : t.monteCarlo ? "Monte-Carlo"
+                                          : "exact (Wigginton)";
+      for (Sheet* s : {&block, &csv}) {
+        s->SetTextAt(row, 1, sel.names[p]);
+        s->SetTextAt(row, 2, locusNames[l]);
+        s->SetNumberAt(row, 3, t.typed);
+        s->SetNumberAt(row, 4, t.alleles);
+        if (t.chi2) s->SetNumberAt(row, 5, *t.chi2);
+        if (t.df) s->SetNumberAt(row, 6, *t.df);
+        if (t.pChi2) s->SetNumberAt(row, 7, *t.pChi2);
+        if (t.pExact) s->SetNumberAt(row, 8, *t.pExact);
+        if (adjusted[k]) s->SetNumberAt(row, 9, *adjusted[k]);
+        if (*method) s->SetTextAt(row, 10, method);
+      }
+      csv.SetNumberAt(row, 11, t.monteCarlo ? request.permutations : 0);
+      csv.SetTextAt(row, 12, info_.datasetName);
+      csv.SetTextAt(row, 13, sel.counted);
+    }
+  std::vector<std::string> notes = {
+      "chi2 over all genotypes, df = genotypes - alleles; exact test: Wigginton et al. for 2 "
+      "alleles, else Monte-Carlo with " +
+          std::to_string(request.permutations) + " permutations of alleles, (b+1)/(P+1)",
+      "p(FDR): Benjamini-Hochberg over the exact p-values of the table"};
+  if (request.cloneCorrect == CloneCorrection::kNone)
+    notes.push_back("all units counted: repeated ramets of one genet break Hardy-Weinberg "
+                    "proportions by themselves");
+  if (monomorphic > 0)
+    notes.push_back(std::to_string(monomorphic) + " monomorphic cell(s): no test");
+  if (untyped > 0) notes.push_back(std::to_string(untyped) + " cell(s) without typed units");
+  if (Status w = WriteDataCsv(csv, OutputPath(".hwe.csv")); !w) return w;
+  HideCharts();
+  AppendTitledBlock("Hardy-Weinberg", sel, notes, block);
+  return WriteResultsLog();
+}
+
+}  // namespace vireltan
