@@ -80,6 +80,40 @@ std::string Shorten(const std::string& text, size_t chars) {
   return Prefix(text, chars > 0 ? chars - 1 : 0) + "\u2026";
 }
 
+// The last `chars` characters of UTF-8 `text`, reading no further back.
+std::string Suffix(const std::string& text, size_t chars) {
+  size_t start = text.size(), count = 0;
+  while (start > 0 && count < chars) {
+    --start;
+    if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) ++count;
+  }
+  return text.substr(start);
+}
+
+// A group's name as far as it is ever drawn: its first and last characters
+// (both the whole name when it is short), read once however long it is.
+struct Name {
+  std::string head, tail;
+  bool whole = true;  // head is the whole name
+  explicit Name(const std::string& raw) {
+    head = Prefix(XmlSafeText(Prefix(raw, 4 * kLongestName)), kLongestName + 1);
+    whole = Utf8Length(head) <= kLongestName && raw.size() <= 4 * kLongestName;
+    if (!whole) {
+      head = Prefix(head, kLongestName);
+      tail = Suffix(XmlSafeText(Suffix(raw, 4 * kLongestName)), kLongestName);
+    }
+  }
+  // In at most `chars` characters: its start and its end about an "…",
+  // which keeps "Meadow…plot 1" and "Meadow…plot 2" apart.
+  std::string Shown(size_t chars) const {
+    if (whole && Utf8Length(head) <= chars) return head;
+    const std::string& end = whole ? head : tail;
+    chars = std::max<size_t>(chars, 3);
+    const size_t back = (chars - 1) / 2, front = chars - 1 - back;
+    return Prefix(head, front) + "\u2026" + Suffix(end, back);
+  }
+};
+
 // Lines of `text` wrapped at `chars` characters, at most `maxLines` of
 // them, the last shortened with "…" when there is more. Only the start of
 // a long text is read.
@@ -97,7 +131,11 @@ std::vector<std::string> WrapLines(const std::string& text, double chars, size_t
 }
 
 double TextWidth(const std::string& text, double points) {
-  return Utf8Length(text) * points * kUnitsPerPoint * kCharEms;
+  double ems = Utf8Length(text) * kCharEms;
+  // The ellipsis that ends a shortened name is a full em wide.
+  for (size_t at = text.find("\u2026"); at != std::string::npos; at = text.find("\u2026", at + 1))
+    ems += 1 - kCharEms;
+  return ems * points * kUnitsPerPoint;
 }
 
 // Width of a cell's value: digits are wider than the average character,
@@ -324,9 +362,9 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
   auto position = [&](double v) { return std::clamp((v - lo) / span, 0.0, 1.0); };
 
   // The names, read once (a long name costs only its first characters).
-  std::vector<std::string> names(n);
-  for (int i = 0; i < n; ++i)
-    names[i] = Prefix(XmlSafeText(Prefix(chart.groups[i], 4 * kLongestName)), kLongestName + 1);
+  std::vector<Name> names;
+  names.reserve(n);
+  for (const std::string& group : chart.groups) names.emplace_back(group);
 
   // The legend: its title, a bar with ticks, and a swatch for undefined
   // pairs. Its width is at most a quarter of the figure's.
@@ -380,7 +418,7 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
     const size_t chars = static_cast<size_t>(
         std::clamp(std::floor(0.3 * std::min(W, H) / (em * kCharEms)), 4.0, double(kLongestName)));
     l.shown.resize(n);
-    for (int i = 0; i < n; ++i) l.shown[i] = Shorten(names[i], chars);
+    for (int i = 0; i < n; ++i) l.shown[i] = names[i].Shown(chars);
     auto rowShown = [&](int r) { return r % step == 0; };
     double rowWidth = 0, colWidth = 0;
     for (int r = 0; r < m; ++r)
