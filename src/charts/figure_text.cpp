@@ -51,6 +51,29 @@ std::string XmlSafeText(const std::string& text) {
   return out;
 }
 
+std::string XmlEscapedText(const std::string& text) {
+  std::string out;
+  for (char c : XmlSafeText(text)) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 double Utf8Length(const std::string& text) {
   double count = 0;
   for (unsigned char c : text)

@@ -11,6 +11,9 @@ namespace vireltan {
 // XML 1.0 forbids or which no font draws: tabs and line ends become spaces,
 // others are dropped, invalid bytes become U+FFFD.
 std::string XmlSafeText(const std::string& text);
+// XmlSafeText(text) with &, <, > and " written as entities, fit for the
+// content of an element or a quoted attribute.
+std::string XmlEscapedText(const std::string& text);
 // Number of characters (code points) of UTF-8 `text`.
 double Utf8Length(const std::string& text);
 // Splits `text` into lines of at most `maxChars` characters at spaces; a

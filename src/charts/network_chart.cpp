@@ -34,26 +34,7 @@ std::string Num(double v) {
 }
 
 std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : XmlSafeText(text)) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return XmlEscapedText(text);
 }
 
 struct Box {

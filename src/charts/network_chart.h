@@ -51,6 +51,12 @@ struct NetworkChart {
 struct NetworkText {
   std::string text;
   double points = 0;
+  // Where it lies, when the drawing records it (the heat map does; all zero
+  // otherwise), in millimetres from the figure's top left corner: the top
+  // left corner of the text's box, the box's length along the baseline and
+  // its height across it, and the baseline's angle in degrees, clockwise
+  // from left-to-right as SVG turns (-90: reads upwards).
+  double x = 0, y = 0, width = 0, height = 0, angle = 0;
 };
 
 // The drawing as a standalone SVG document (UTF-8) of the figure's size in
