@@ -312,6 +312,10 @@ class Session {
   // and locus with Benjamini–Hochberg adjusted p (".hwe.csv"). The window
   // and the command line default to one unit per MLG here.
   Status HardyWeinberg(const PopgenRequest& request);
+  // The units a population-genetics command counts (clone correction,
+  // population order); an error when the rule cannot apply (no lineages
+  // for `mll`).
+  Status SelectPopulations(const PopgenRequest& request, PopulationSelection& selection) const;
   // The heat map of the last pairwise Fst, while shown.
   const HeatMapChart& pairwiseFstChart() const { return pairwiseFstChart_; }
 
@@ -505,10 +509,6 @@ class Session {
                              const std::vector<std::optional<AssociationTest>>& tests,
                              bool cloneCorrect, const std::vector<std::string>& notes);
 
-  // The units a population-genetics command counts (clone correction,
-  // population order); an error when the rule cannot apply (no lineages
-  // for `mll`).
-  Status SelectPopulations(const PopgenRequest& request, PopulationSelection& selection) const;
   // The allele count table of the selection, from the allele table or the
   // packed SNP calls; false when cancelled.
   bool CountSelection(const PopulationSelection& selection, AlleleCountTable& table);
