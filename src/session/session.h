@@ -512,6 +512,8 @@ class Session {
   // The allele count table of the selection, from the allele table or the
   // packed SNP calls; false when cancelled.
   bool CountSelection(const PopulationSelection& selection, AlleleCountTable& table);
+  // Ok when a dataset of either kind (allele table or SNP calls) is loaded.
+  Status RequireAnyData() const;
   // Refuses commands between populations when there are fewer than two.
   Status RequireTwoPopulations(const PopulationSelection& selection, const char* what) const;
   // Appends a title row (what, dataset, units counted, notes) and `block`

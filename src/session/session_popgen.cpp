@@ -87,6 +87,11 @@ bool Session::CountSelection(const PopulationSelection& selection, AlleleCountTa
   return !progress_.Cancelled();
 }
 
+Status Session::RequireAnyData() const {
+  if (availability_.dataset) return Status::Ok();
+  return Status::Error("No dataset is loaded: open a data file first.");
+}
+
 Status Session::RequireTwoPopulations(const PopulationSelection& selection,
                                       const char* what) const {
   if (selection.populations.size() >= 2) return Status::Ok();
@@ -110,7 +115,7 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
 }
 
 Status Session::GeneticDiversity(const PopgenRequest& request) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status allowed = RequireAnyData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
     return Status::Error("The rarefaction size of allelic richness must be 0 (the smallest "
                          "sample) or a number of gene copies.");
