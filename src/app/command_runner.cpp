@@ -4,6 +4,8 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMetaObject>
 
+#include "common/memory_guard.h"
+
 namespace vireltan::app {
 
 void RunOnThreadOf(QObject* context, const std::function<void()>& function) {
@@ -81,7 +83,7 @@ bool CommandRunner::Start(Job job, Done done) {
   QMetaObject::invokeMethod(
       worker_,
       [this, job = std::move(job), done = std::move(done)] {
-        Status status = job();
+        Status status = CatchingAllocationFailure(job);
         QMetaObject::invokeMethod(
             this,
             [this, status, done] {

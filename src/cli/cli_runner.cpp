@@ -7,6 +7,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/terminal_progress.h"
+#include "common/memory_guard.h"
 #include "common/message_sink.h"
 #include "common/progress_sink.h"
 #include "common/version.h"
@@ -267,7 +268,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   // notice it stops the run after that command.
   auto step = [&](const std::string& name, const std::function<Status()>& command) {
     progress.StartCommand(name);
-    Status status = command();
+    Status status = CatchingAllocationFailure(command);
     progress.FinishCommand();
     if (status.cancelled() || progress.Cancelled()) {
       progress.Print("vireltan-cli: interrupted: " +

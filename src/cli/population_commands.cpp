@@ -137,13 +137,11 @@ std::vector<Command> PopulationCommands() {
          if (Has(o, "permutations")) {
            int p = 0;
            if (Status st = IntegerOption(o, "permutations", 999, p); !st) return st;
-           return s.PopulationSummaryTest(n, cc, p, Has(o, "sort-populations"),
-                                          missing, null);
+           return s.PopulationSummaryTest(n, cc, p, Has(o, "sort-populations"), missing, null);
          }
          if (Has(o, "null"))
            return Status::Error("summary: --null applies to the test (--permutations=P).");
-         return s.PopulationSummary(n, cc, Has(o, "sort-populations"),
-                                    missing);
+         return s.PopulationSummary(n, cc, Has(o, "sort-populations"), missing);
        }},
       {"popgen",
        "Populations > Genetic diversity: per population and in total N, G (units counted), "

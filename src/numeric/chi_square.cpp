@@ -49,6 +49,8 @@ double UpperIncompleteGamma(double a, double x) {
   return UpperFraction(a, x);
 }
 
-double ChiSquareUpperTail(double x, int df) { return UpperIncompleteGamma(df / 2.0, x / 2.0); }
+double ChiSquareUpperTail(double x, int df) {
+  return UpperIncompleteGamma(df / 2.0, x / 2.0);
+}
 
 }  // namespace vireltan

@@ -9,11 +9,11 @@
 namespace vireltan {
 
 struct PopulationSelection {
-  std::vector<int> populations;          // population index of each row, in row order
-  std::vector<std::string> names;        // their names
-  std::vector<int> units;                // N: units of each population
-  std::vector<std::vector<int>> kept;    // units counted (file order) of each population
-  std::string counted;                   // "all units", "one unit per MLG" ...
+  std::vector<int> populations;        // population index of each row, in row order
+  std::vector<std::string> names;      // their names
+  std::vector<int> units;              // N: units of each population
+  std::vector<std::vector<int>> kept;  // units counted (file order) of each population
+  std::string counted;                 // "all units", "one unit per MLG" ...
   int keptTotal() const {
     int n = 0;
     for (const auto& k : kept) n += static_cast<int>(k.size());

@@ -89,7 +89,7 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
       AssociationInput whole = PrepareAssociation(d, units.back(), false);
       if (Status fits = CheckMemory(
               "The test of clonality", whole.unitCount,
-              [&](int n) { return AssociationTestBytes(whole, n); }, AvailableMemoryBytes());
+              [&](int n) { return AssociationTestBytes(whole, n); }, AvailableMemory());
           !fits)
         return fits;
     }

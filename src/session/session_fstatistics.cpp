@@ -40,8 +40,8 @@ Status Session::FStatistics(const PopgenRequest& request) {
   Sheet block, csv;
   static const char* kHeader[] = {"Locus", "Fst", "Fis", "Fit"};
   for (int c = 0; c < 4; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
-  static const char* kCsvHeader[] = {"locus", "Fst", "Fis", "Fit", "Fst_low", "Fst_high",
-                                     "Fis_low", "Fis_high", "Fit_low", "Fit_high",
+  static const char* kCsvHeader[] = {"locus",      "Fst",     "Fis",          "Fit",     "Fst_low",
+                                     "Fst_high",   "Fis_low", "Fis_high",     "Fit_low", "Fit_high",
                                      "bootstraps", "dataset", "units_counted"};
   for (int c = 0; c < 13; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
   int undefined = 0;
@@ -88,9 +88,10 @@ Status Session::FStatistics(const PopgenRequest& request) {
                     " resamplings of loci");
   if (table.haploid) notes.push_back("haploid data: only Fst is defined");
   if (undefined > 0)
-    notes.push_back(std::to_string(undefined) +
-                    (undefined == 1 ? " locus without variation: its" : " loci without variation: their") +
-                    " values are not defined (empty)");
+    notes.push_back(
+        std::to_string(undefined) +
+        (undefined == 1 ? " locus without variation: its" : " loci without variation: their") +
+        " values are not defined (empty)");
   if (Status w = WriteDataCsv(csv, OutputPath(".fstats.csv")); !w) return w;
   HideCharts();
   AppendTitledBlock("F-statistics", sel, notes, block);
@@ -121,8 +122,8 @@ Status Session::PairwiseFst(const PopgenRequest& request) {
   Sheet block, csv;
   block.SetTextAt(1, 1, "Pop");
   for (int j = 0; j < P; ++j) block.SetTextAt(1, j + 2, sel.names[j]);
-  static const char* kCsvHeader[] = {"pop1", "pop2", "Fst", "p", "permutations", "dataset",
-                                     "units_counted"};
+  static const char* kCsvHeader[] = {"pop1",         "pop2",    "Fst",          "p",
+                                     "permutations", "dataset", "units_counted"};
   for (int c = 0; c < 7; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
   int csvRow = 2;
   for (int i = 0; i < P; ++i) {
@@ -141,8 +142,9 @@ Status Session::PairwiseFst(const PopgenRequest& request) {
       ++csvRow;
     }
   }
-  std::vector<std::string> notes = {"Weir & Cockerham's theta of each pair of populations "
-                                    "(below the diagonal)"};
+  std::vector<std::string> notes = {
+      "Weir & Cockerham's theta of each pair of populations "
+      "(below the diagonal)"};
   if (tested)
     notes.push_back("above the diagonal: p from " + std::to_string(request.permutations) +
                     " permutations of units between the two populations, (b+1)/(P+1)");
@@ -165,8 +167,8 @@ Status Session::PairwiseFst(const PopgenRequest& request) {
     chart.marks.resize(result.p.size());
     for (std::size_t k = 0; k < result.p.size(); ++k)
       if (result.p[k] && *result.p[k] < 0.05) chart.marks[k] = "*";
-    chart.foot = "* p < 0.05 (" + std::to_string(request.permutations) + " permutations); " +
-                 sel.counted;
+    chart.foot =
+        "* p < 0.05 (" + std::to_string(request.permutations) + " permutations); " + sel.counted;
   } else {
     chart.foot = sel.counted;
   }

@@ -27,8 +27,7 @@ LocusGenotypes GenotypesAt(const Dataset& d, const std::vector<int>& units, int 
   alleles.erase(std::unique(alleles.begin(), alleles.end()), alleles.end());
   g.alleles = static_cast<int>(alleles.size());
   auto index = [&](Allele a) {
-    return static_cast<int>(std::lower_bound(alleles.begin(), alleles.end(), a) -
-                            alleles.begin());
+    return static_cast<int>(std::lower_bound(alleles.begin(), alleles.end(), a) - alleles.begin());
   };
   for (int su : units) {
     const Allele a0 = d.alleleAt(su, locus, 0), a1 = d.alleleAt(su, locus, 1);
@@ -85,12 +84,11 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
   const std::vector<std::optional<double>> adjusted = AdjustFalseDiscoveryRate(exact);
 
   Sheet block, csv;
-  static const char* kHeader[] = {"Pop",  "Locus",   "n",     "alleles", "chi2",
-                                  "df",   "p(chi2)", "p(exact)", "p(FDR)", "exact test"};
-  static const char* kCsvHeader[] = {"population", "locus",   "n",           "alleles",
-                                     "chi2",       "df",      "p_chi2",      "p_exact",
-                                     "p_fdr",      "exact_test", "permutations", "dataset",
-                                     "units_counted"};
+  static const char* kHeader[] = {"Pop", "Locus",   "n",        "alleles", "chi2",
+                                  "df",  "p(chi2)", "p(exact)", "p(FDR)",  "exact test"};
+  static const char* kCsvHeader[] = {
+      "population", "locus", "n",          "alleles",      "chi2",    "df",           "p_chi2",
+      "p_exact",    "p_fdr", "exact_test", "permutations", "dataset", "units_counted"};
   for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
   for (int c = 0; c < 13; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
   int monomorphic = 0, untyped = 0;
@@ -100,11 +98,11 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
       const std::size_t k = static_cast<std::size_t>(p) * L + l;
       const HweTest& t = tests[k];
       const int row = static_cast<int>(k) + 2;
-      if (t.typed == 0) ++untyped;
-      else if (t.alleles < 2) ++monomorphic;
-      const char* method = !t.pExact ? ""
-                           : t.monteCarlo ? "Monte-Carlo"
-                                          : "exact (Wigginton)";
+      if (t.typed == 0)
+        ++untyped;
+      else if (t.alleles < 2)
+        ++monomorphic;
+      const char* method = !t.pExact ? "" : t.monteCarlo ? "Monte-Carlo" : "exact (Wigginton)";
       for (Sheet* s : {&block, &csv}) {
         s->SetTextAt(row, 1, sel.names[p]);
         s->SetTextAt(row, 2, locusNames[l]);
@@ -127,8 +125,9 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
           std::to_string(request.permutations) + " permutations of alleles, (b+1)/(P+1)",
       "p(FDR): Benjamini-Hochberg over the exact p-values of the table"};
   if (request.cloneCorrect == CloneCorrection::kNone)
-    notes.push_back("all units counted: repeated ramets of one genet break Hardy-Weinberg "
-                    "proportions by themselves");
+    notes.push_back(
+        "all units counted: repeated ramets of one genet break Hardy-Weinberg "
+        "proportions by themselves");
   if (monomorphic > 0)
     notes.push_back(std::to_string(monomorphic) + " monomorphic cell(s): no test");
   if (untyped > 0) notes.push_back(std::to_string(untyped) + " cell(s) without typed units");

@@ -62,7 +62,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   if (Status fits = CheckMemory(
           "Multilocus lineages", info_.unitCount,
           [&](int units) { return ClusteringBytes(std::max(1.0, mlgShare * units), linkage); },
-          AvailableMemoryBytes());
+          AvailableMemory());
       !fits)
     return fits;
 
@@ -225,7 +225,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
             const double nodes = std::max(1.0, nodeShare * units);
             return SpanningNetworkBytes(nodes) * (overLineages ? 2 : 1);
           },
-          AvailableMemoryBytes());
+          AvailableMemory());
       !fits)
     return fits;
   MlgDistanceTable table(dataset(), mlgs(), distance);

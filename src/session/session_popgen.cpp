@@ -64,9 +64,8 @@ Status Session::SelectPopulations(const PopgenRequest& request,
   std::vector<int> order(d.populationCount());
   std::iota(order.begin(), order.end(), 0);
   if (request.sortPopulations)
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-      return d.populationNames[a] < d.populationNames[b];
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
   for (int p : order) {
     if (all[p].empty()) continue;  // a population no unit belongs to
     selection.populations.push_back(p);
@@ -117,8 +116,9 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
 Status Session::GeneticDiversity(const PopgenRequest& request) {
   if (Status allowed = RequireAnyData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
-    return Status::Error("The rarefaction size of allelic richness must be 0 (the smallest "
-                         "sample) or a number of gene copies.");
+    return Status::Error(
+        "The rarefaction size of allelic richness must be 0 (the smallest "
+        "sample) or a number of gene copies.");
   PopulationSelection sel;
   if (Status ok = SelectPopulations(request, sel); !ok) return ok;
   AlleleCountTable table;
@@ -149,10 +149,29 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     col += 2;
     if (std::string(name) == "Ar") block.SetTextAt(1, col++, "Pa");
   }
-  const std::vector<std::string> csvHeader = {
-      "population", "N",     "G",     "n",      "n_SE",    "Na",       "Na_SE",  "Ne",
-      "Ne_SE",      "Ar",    "Ar_SE", "Pa",     "Ho",      "Ho_SE",    "Hs",     "Hs_SE",
-      "uHe",        "uHe_SE", "Fis",  "Fis_SE", "dataset", "units_counted", "Ar_rarefied_to"};
+  const std::vector<std::string> csvHeader = {"population",
+                                              "N",
+                                              "G",
+                                              "n",
+                                              "n_SE",
+                                              "Na",
+                                              "Na_SE",
+                                              "Ne",
+                                              "Ne_SE",
+                                              "Ar",
+                                              "Ar_SE",
+                                              "Pa",
+                                              "Ho",
+                                              "Ho_SE",
+                                              "Hs",
+                                              "Hs_SE",
+                                              "uHe",
+                                              "uHe_SE",
+                                              "Fis",
+                                              "Fis_SE",
+                                              "dataset",
+                                              "units_counted",
+                                              "Ar_rarefied_to"};
   for (std::size_t c = 0; c < csvHeader.size(); ++c)
     csv.SetTextAt(1, static_cast<int>(c) + 1, csvHeader[c]);
   for (std::size_t r = 0; r < diversity.rows.size(); ++r) {
@@ -161,8 +180,9 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     for (Sheet* s : {&block, &csv}) {
       s->SetTextAt(row, 1, d.name);
       s->SetNumberAt(row, 2, d.units);
-      s->SetNumberAt(row, 3, r + 1 == diversity.rows.size() ? sel.keptTotal()
-                                                            : static_cast<int>(sel.kept[r].size()));
+      s->SetNumberAt(
+          row, 3,
+          r + 1 == diversity.rows.size() ? sel.keptTotal() : static_cast<int>(sel.kept[r].size()));
       SetMean(*s, row, 4, d.typed);
       SetMean(*s, row, 6, d.na);
       SetMean(*s, row, 8, d.ne);
@@ -182,8 +202,9 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     notes.push_back("Ar rarefied to " + std::to_string(diversity.rarefiedTo) + " gene copies");
   else
     notes.push_back("Ar not computed on SNP data");
-  notes.push_back("means over loci with their standard error over loci; Total: all units "
-                  "counted as one population");
+  notes.push_back(
+      "means over loci with their standard error over loci; Total: all units "
+      "counted as one population");
   if (haploid) notes.push_back("haploid data: Ho and Fis are not defined");
   if (diversity.cellsBelowTwoTyped > 0)
     notes.push_back(std::to_string(diversity.cellsBelowTwoTyped) +
@@ -195,7 +216,7 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
 
   // The locus table.
   Sheet lociBlock, lociCsv;
-  static const char* kLocusHeader[] = {"Locus", "alleles", "Ho",  "Hs",  "Ht",  "Dst",
+  static const char* kLocusHeader[] = {"Locus", "alleles", "Ho",  "Hs",   "Ht",  "Dst",
                                        "Htp",   "Dstp",    "Fst", "Fstp", "Fis", "Dest"};
   for (int c = 0; c < 12; ++c) {
     lociBlock.SetTextAt(1, c + 1, kLocusHeader[c]);
@@ -212,24 +233,26 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
       s->SetTextAt(row, 1, d.locus);
       s->SetNumberAt(row, 2, d.alleles);
       int c = 3;
-      for (auto field : {&LocusDiversity::ho, &LocusDiversity::hs, &LocusDiversity::ht,
-                         &LocusDiversity::dst, &LocusDiversity::htp, &LocusDiversity::dstp,
-                         &LocusDiversity::fst, &LocusDiversity::fstp, &LocusDiversity::fis,
-                         &LocusDiversity::dest})
+      for (auto field :
+           {&LocusDiversity::ho, &LocusDiversity::hs, &LocusDiversity::ht, &LocusDiversity::dst,
+            &LocusDiversity::htp, &LocusDiversity::dstp, &LocusDiversity::fst,
+            &LocusDiversity::fstp, &LocusDiversity::fis, &LocusDiversity::dest})
         SetOptional(*s, row, c++, d.*field);
     }
     lociCsv.SetTextAt(row, 13, info_.datasetName);
     lociCsv.SetTextAt(row, 14, sel.counted);
   }
-  std::vector<std::string> lociNotes = {"hierfstat's basic.stats per locus; Overall: means over "
-                                        "loci, then Fst, Fstp, Fis and Dest from the means"};
+  std::vector<std::string> lociNotes = {
+      "hierfstat's basic.stats per locus; Overall: means over "
+      "loci, then Fst, Fstp, Fis and Dest from the means"};
   if (monomorphic > 0)
-    lociNotes.push_back(std::to_string(monomorphic) +
-                        (monomorphic == 1 ? " monomorphic locus: its" : " monomorphic loci: their") +
-                        " Fst and Fis are not defined (empty)");
+    lociNotes.push_back(
+        std::to_string(monomorphic) +
+        (monomorphic == 1 ? " monomorphic locus: its" : " monomorphic loci: their") +
+        " Fst and Fis are not defined (empty)");
 
   if (Status w = WriteFilesAtomically({{OutputPath(".popgen.csv"), FormatDataCsv(csv)},
-                                        {OutputPath(".popgen.loci.csv"), FormatDataCsv(lociCsv)}});
+                                       {OutputPath(".popgen.loci.csv"), FormatDataCsv(lociCsv)}});
       !w)
     return w;
   HideCharts();

@@ -158,7 +158,7 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage, TieRule ties, Average
   // A sorted copy of the G(G-1)/2 distances (4 bytes each, as the matrix).
   const int g = matrix->mlgCount();
   if (Status fits = CheckMemory("Choosing the threshold from the replicates", g,
-                                SnpDistanceMatrixBytes, AvailableMemoryBytes());
+                                SnpDistanceMatrixBytes, AvailableMemory());
       !fits)
     return fits;
   std::vector<float> sorted;

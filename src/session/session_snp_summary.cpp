@@ -48,7 +48,7 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
       if (Status fits = CheckMemory(
               "The test of clonality", static_cast<int>(units.back().size()),
               [&](int n) { return SnpAssociationTestBytes(n, g.locusCount(), permutations); },
-              AvailableMemoryBytes());
+              AvailableMemory());
           !fits)
         return fits;
     const std::uint32_t runSeed = NewRunSeed();

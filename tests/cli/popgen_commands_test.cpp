@@ -98,8 +98,7 @@ TEST_F(PopgenCli, CloneCorrectionWords) {
   // The summary's bare flag still means one unit per MLG.
   std::string err;
   ASSERT_EQ(RunCli({"--quiet", data, "summary", "--clone-correct"}, &err), 0) << err;
-  EXPECT_NE(ReadWholeFile(dir.file("pram.summary.csv")).find("clone-corrected"),
-            std::string::npos);
+  EXPECT_NE(ReadWholeFile(dir.file("pram.summary.csv")).find("clone-corrected"), std::string::npos);
   EXPECT_EQ(RunCli({"--quiet", data, "summary", "--clone-correct=mll"}, &err), 1);
 }
 

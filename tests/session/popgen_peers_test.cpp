@@ -129,7 +129,8 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
   for (const auto& theirs : ReadCsv(peer + "popgen_loci_" + c.peerSuffix + ".csv").rows) {
     const auto* ours = Find(loci, "locus", theirs.at("locus"));
     ASSERT_TRUE(ours);
-    for (const char* column : {"Ho", "Hs", "Ht", "Dst", "Htp", "Dstp", "Fst", "Fstp", "Fis", "Dest"})
+    for (const char* column :
+         {"Ho", "Hs", "Ht", "Dst", "Htp", "Dstp", "Fst", "Fstp", "Fis", "Dest"})
       ExpectSame(ours->at(column), theirs.at(column), theirs.at("locus") + " " + column);
   }
   const auto* overall = Find(loci, "locus", "Overall");
@@ -171,12 +172,11 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Datasets, PopgenPeers,
-    ::testing::Values(PeerCase{"nancycats_colonies", CloneCorrection::kNone, "all_units"},
-                      PeerCase{"nancycats_colonies", CloneCorrection::kMlg, "one_per_mlg"},
-                      PeerCase{"pramorum_forest_nursery_nocoords", CloneCorrection::kNone,
-                               "all_units"},
-                      PeerCase{"pramorum_forest_nursery_nocoords", CloneCorrection::kMlg,
-                               "one_per_mlg"}));
+    ::testing::Values(
+        PeerCase{"nancycats_colonies", CloneCorrection::kNone, "all_units"},
+        PeerCase{"nancycats_colonies", CloneCorrection::kMlg, "one_per_mlg"},
+        PeerCase{"pramorum_forest_nursery_nocoords", CloneCorrection::kNone, "all_units"},
+        PeerCase{"pramorum_forest_nursery_nocoords", CloneCorrection::kMlg, "one_per_mlg"}));
 
 // Refusals: one population, lineages not grouped, a haploid Hardy–Weinberg;
 // nothing is written for them.

@@ -134,7 +134,7 @@ Status ComputeSnpDistances(const PackedGenotypes& genotypes, const std::vector<i
   const int n = static_cast<int>(rows.size());
   // The condensed matrix grows with n²: ask before allocating it.
   if (Status fits =
-          CheckMemory("The SNP distance matrix", n, SnpDistanceMatrixBytes, AvailableMemoryBytes());
+          CheckMemory("The SNP distance matrix", n, SnpDistanceMatrixBytes, AvailableMemory());
       !fits)
     return fits;
   SnpDistanceMatrix result;

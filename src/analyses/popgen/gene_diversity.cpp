@@ -89,7 +89,7 @@ DiversityTable ComputeDiversity(const AlleleCountTable& t, const std::vector<std
     for (int l = 0; l < L; ++l)
       for (int p = 0; p < P; ++p)
         if (t.Typed(l, p) > 0) smallest = std::min(smallest, t.GeneCopies(l, p));
-    out.rarefiedTo = options.rarefyTo > 0 ? options.rarefyTo
+    out.rarefiedTo = options.rarefyTo > 0                          ? options.rarefyTo
                      : smallest == std::numeric_limits<int>::max() ? 0
                                                                    : smallest;
   }
@@ -113,8 +113,7 @@ DiversityTable ComputeDiversity(const AlleleCountTable& t, const std::vector<std
     } else {
       r.units = units[row];
     }
-    std::vector<std::optional<double>> typed(L), na(L), ne(L), ar(L), ho(L), hs(L), uhe(L),
-        fis(L);
+    std::vector<std::optional<double>> typed(L), na(L), ne(L), ar(L), ho(L), hs(L), uhe(L), fis(L);
     int privateCount = 0;
     for (int l = 0; l < L; ++l) {
       const int n = s.Typed(l, pop);
@@ -209,10 +208,10 @@ LocusDiversityTable ComputeLocusDiversity(const AlleleCountTable& t,
       }
       if (!t.haploid) d.ho = ho;
       if (mn > 1) {
-        const double hs = t.haploid ? mn / (mn - 1) * (1 - sp2)
-                                    : mn / (mn - 1) * (1 - sp2 - ho / (2 * mn));
-        const double ht = t.haploid ? 1 - mp2 + hs / mn / np
-                                    : 1 - mp2 + hs / mn / np - ho / (2 * mn * np);
+        const double hs =
+            t.haploid ? mn / (mn - 1) * (1 - sp2) : mn / (mn - 1) * (1 - sp2 - ho / (2 * mn));
+        const double ht =
+            t.haploid ? 1 - mp2 + hs / mn / np : 1 - mp2 + hs / mn / np - ho / (2 * mn * np);
         d.hs = hs;
         d.ht = ht;
         d.dst = ht - hs;

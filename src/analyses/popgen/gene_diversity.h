@@ -56,7 +56,7 @@ struct DiversityTable {
   // Gene copies Ar is rarefied to; 0 when Ar is left out (SNP data).
   int rarefiedTo = 0;
   // Cells left empty, said in words for the block's notes.
-  int cellsBelowTwoTyped = 0;   // Hs, Fis: fewer than 2 units typed
+  int cellsBelowTwoTyped = 0;     // Hs, Fis: fewer than 2 units typed
   int cellsBelowRarefaction = 0;  // Ar: fewer gene copies than rarefiedTo
 };
 
@@ -66,7 +66,8 @@ struct DiversityOptions {
 };
 
 // `units[p]` and `kept[p]`: the N and G of population p; `names[p]` its name.
-DiversityTable ComputeDiversity(const AlleleCountTable& table, const std::vector<std::string>& names,
+DiversityTable ComputeDiversity(const AlleleCountTable& table,
+                                const std::vector<std::string>& names,
                                 const std::vector<int>& units, const DiversityOptions& options);
 
 struct LocusDiversity {

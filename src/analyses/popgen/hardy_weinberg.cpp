@@ -63,8 +63,8 @@ double HweExactP(int heterozygous, int homozygous1, int homozygous2) {
   std::vector<double> prob(rare + 1, 0.0);
   // Start at the most probable heterozygote count and walk both ways with
   // the ratio of successive probabilities (Wigginton et al. 2005).
-  int mid = static_cast<int>(static_cast<long long>(rare) * (2LL * genotypes - rare) /
-                             (2LL * genotypes));
+  int mid =
+      static_cast<int>(static_cast<long long>(rare) * (2LL * genotypes - rare) / (2LL * genotypes));
   if ((rare & 1) != (mid & 1)) ++mid;
   prob[mid] = 1;
   double sum = 1;
@@ -138,7 +138,8 @@ HweTest TestHardyWeinberg(const LocusGenotypes& g, int permutations, RandomGener
       const int a = copies[2 * u], b = copies[2 * u + 1];
       ++counts[std::min(a, b) * k + std::max(a, b)];
     }
-    if (LogConfigurationWeight(counts, k, logFactorial) <= observed + kTieTolerance) ++noMoreProbable;
+    if (LogConfigurationWeight(counts, k, logFactorial) <= observed + kTieTolerance)
+      ++noMoreProbable;
   }
   t.pExact = (noMoreProbable + 1.0) / (permutations + 1.0);
   return t;

@@ -71,7 +71,8 @@ AlleleCountTable EmptyColumn(const AlleleCountTable& t) {
 
 // Two columns of a pair table: the first `first`, the second the pair's
 // totals less it.
-void FillPair(const AlleleCountTable& first, const AlleleCountTable& totals, AlleleCountTable& pair) {
+void FillPair(const AlleleCountTable& first, const AlleleCountTable& totals,
+              AlleleCountTable& pair) {
   auto fill = [](const std::vector<int>& a, const std::vector<int>& sum, std::vector<int>& out) {
     for (std::size_t r = 0; r < a.size(); ++r) {
       out[2 * r] = a[r];

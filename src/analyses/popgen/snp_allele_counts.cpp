@@ -69,16 +69,16 @@ AlleleCountTable EmptySnpTable(int locusCount, int populations, bool haploid) {
 }  // namespace
 
 bool CountSnpAlleles(const PackedGenotypes& g, int ploidy,
-                     const std::vector<std::vector<int>>& unitsOfPopulation,
-                     ProgressSink* progress, AlleleCountTable& out) {
+                     const std::vector<std::vector<int>>& unitsOfPopulation, ProgressSink* progress,
+                     AlleleCountTable& out) {
   const int P = static_cast<int>(unitsOfPopulation.size());
   out = EmptySnpTable(g.locusCount(), P, ploidy == 1);
   std::vector<std::uint32_t> codes;
   for (int p = 0; p < P; ++p) {
     codes.assign(static_cast<std::size_t>(g.locusCount()) * 4, 0);
     bool cancelled = false;
-    TallyCalls(g, unitsOfPopulation[p].data(), static_cast<int>(unitsOfPopulation[p].size()),
-               codes, progress, cancelled);
+    TallyCalls(g, unitsOfPopulation[p].data(), static_cast<int>(unitsOfPopulation[p].size()), codes,
+               progress, cancelled);
     if (cancelled) return false;
     StoreTallies(codes, out.haploid, p, out);
     if (progress) progress->SetPosition(100 * (p + 1) / std::max(1, P));

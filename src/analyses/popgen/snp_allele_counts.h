@@ -16,8 +16,8 @@ namespace vireltan {
 
 // False when cancelled (`out` then incomplete); polled every 64 units.
 bool CountSnpAlleles(const PackedGenotypes& genotypes, int ploidy,
-                     const std::vector<std::vector<int>>& unitsOfPopulation,
-                     ProgressSink* progress, AlleleCountTable& out);
+                     const std::vector<std::vector<int>>& unitsOfPopulation, ProgressSink* progress,
+                     AlleleCountTable& out);
 
 // A counter for the permutation tests, reading the packed rows.
 UnitCounter SnpUnitCounter(const PackedGenotypes& genotypes, int ploidy);

@@ -27,9 +27,9 @@
 namespace vireltan {
 
 struct VarianceComponents {
-  double among = 0;   // σ²_a: among populations
-  double between = 0; // σ²_b: among units within populations
-  double within = 0;  // σ²_w: within units
+  double among = 0;      // σ²_a: among populations
+  double between = 0;    // σ²_b: among units within populations
+  double within = 0;     // σ²_w: within units
   bool defined = false;  // some allele of the locus gave components
 
   VarianceComponents& operator+=(const VarianceComponents& o) {
@@ -53,7 +53,7 @@ FStatistics RatiosOf(const VarianceComponents& sum, bool haploid);
 struct FStatisticsResult {
   std::vector<VarianceComponents> loci;  // per locus
   std::vector<FStatistics> perLocus;
-  FStatistics overall;                   // ratios of the sums over loci
+  FStatistics overall;  // ratios of the sums over loci
   // 95 % intervals from resampling loci with replacement (2.5 % and 97.5 %
   // quantiles, R's type 7), empty without bootstrap.
   std::optional<double> fstLow, fstHigh, fisLow, fisHigh, fitLow, fitHigh;

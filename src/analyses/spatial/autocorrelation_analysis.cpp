@@ -378,7 +378,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   // What the run will hold at once (see EstimateAutocorrelationBytes).
   // Refused up front rather than failing halfway (or worse, having the
   // system end the program).
-  const double available = AvailableMemoryBytes();
+  const MemoryBudget available = AvailableMemory();
   {
     const double genetShare = static_cast<double>(G) / N;
     Status fits = CheckMemory(
@@ -501,7 +501,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     PairWalk pairs;
     pairs.x = &suX;
     pairs.y = &suY;
-    pairs.memoryLimit = available;
+    pairs.memoryLimit = available.bytes;
     const PairWalkPath path = WalkPairsByDistance(pairs, &progress, walk);
     if (Status s = WalkStatus(path); !s) return s;
     entire.observed = walk.all.Finish();
@@ -587,7 +587,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     PairWalk pairs;
     pairs.x = &mlgs.centroidX;
     pairs.y = &mlgs.centroidY;
-    pairs.memoryLimit = available;
+    pairs.memoryLimit = available.bytes;
     if (Status s = WalkStatus(WalkPairsByDistance(pairs, &progress, walk)); !s) return s;
     other.observed = walk.all.Finish();
     if (Status s = FitObservedLines(other.observed, "dataset at central coordinates", other.lines);

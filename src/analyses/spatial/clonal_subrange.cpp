@@ -260,7 +260,7 @@ Status RunSubrange(const SpatialUnits& units, ProgressSink* progress, PairSortSt
   Status fits = CheckMemory(
       "The clonal subrange (with pairs tied at a class limit)", n,
       [](int units) { return 8.0 * units * (units - 1) / 2 + kSlicePairs * 16.0; },
-      AvailableMemoryBytes());
+      AvailableMemory());
   if (!fits) return fits;
   std::vector<ClonalPair> pairs;
   try {
