@@ -33,7 +33,7 @@ constexpr char kClonesAndHardyWeinberg[] =
 // One panel: its components' names start with `prefix`; its number field
 // says `numberCaption` and holds `value` within [minimum, maximum], the
 // minimum shown as `special` when given.
-struct PopgenPanelSpec {
+struct PopgenPanelDesign {
   const char* prefix;
   const char* title;
   const char* numberCaption;
@@ -45,7 +45,7 @@ struct PopgenPanelSpec {
   const char* help;       // a line under the options, or nullptr
 };
 
-const PopgenPanelSpec kPanels[] = {
+const PopgenPanelDesign kPanels[] = {
     {"Diversity", "Genetic diversity", "Rar&efy allelic richness to", "DiversityRarefySpin", 0,
      100000, 0, "smallest sample",
      "Allelic richness is counted in samples of this many gene copies per population and locus; "
@@ -138,10 +138,10 @@ void TForm1::BuildPopgenMenu() {
 void TForm1::BuildPopgenPanels(QVBoxLayout& layout) {
   QAction* items[] = {Geneticdiversity1, Fstatistics1, PairwiseFst1, HardyWeinberg1};
   int k = 0;
-  for (const PopgenPanelSpec& spec : kPanels) {
-    const QString prefix = spec.prefix;
+  for (const PopgenPanelDesign& design : kPanels) {
+    const QString prefix = design.prefix;
     QGroupBox* panel = nullptr;
-    AddPanel(layout, panel, (prefix + "Panel").toUtf8().constData(), spec.title);
+    AddPanel(layout, panel, (prefix + "Panel").toUtf8().constData(), design.title);
     auto* form = new QFormLayout(panel);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
 
@@ -158,8 +158,8 @@ void TForm1::BuildPopgenPanels(QVBoxLayout& layout) {
     for (const auto& [rule, caption] : choices) {
       auto* choice = new QRadioButton(caption, panel);
       choice->setObjectName(prefix + names[c++]);
-      choice->setChecked(rule == spec.units);
-      if (rule == spec.units) panel->setProperty("defaultUnits", choice->objectName());
+      choice->setChecked(rule == design.units);
+      if (rule == design.units) panel->setProperty("defaultUnits", choice->objectName());
       group->addButton(choice);
       units->addWidget(choice);
     }
@@ -176,23 +176,23 @@ void TForm1::BuildPopgenPanels(QVBoxLayout& layout) {
     form->addRow("", sorted);
 
     auto* number = new QSpinBox(panel);
-    number->setObjectName(spec.numberName);
-    number->setRange(spec.minimum, spec.maximum);
-    number->setValue(spec.value);
-    if (spec.special) number->setSpecialValueText(spec.special);
-    number->setToolTip(spec.numberTip);
+    number->setObjectName(design.numberName);
+    number->setRange(design.minimum, design.maximum);
+    number->setValue(design.value);
+    if (design.special) number->setSpecialValueText(design.special);
+    number->setToolTip(design.numberTip);
     number->setMinimumWidth(160);
-    auto* caption = new QLabel(spec.numberCaption, panel);
-    caption->setObjectName(QString(spec.numberName) + "Caption");
+    auto* caption = new QLabel(design.numberCaption, panel);
+    caption->setObjectName(QString(design.numberName) + "Caption");
     caption->setBuddy(number);
     form->addRow(caption, number);
 
-    if (spec.help) {
-      auto* help = new QLabel(spec.help, panel);
+    if (design.help) {
+      auto* help = new QLabel(design.help, panel);
       help->setObjectName(prefix + "Help");
       help->setWordWrap(true);
       form->addRow(help);
-      panel->setToolTip(spec.help);
+      panel->setToolTip(design.help);
     }
 
     QPushButton* run = nullptr;
