@@ -160,6 +160,7 @@ void TForm1::BuildMenus() {
   action(MLG1, populationItem, "Populationsummary1", "Population summary");
   action(MLG1, populationItem, "Unitstable1", "Units table");
   BuildLineageMenu();
+  BuildPopgenMenu();
 
   menu(Spatialcomponents2, "Spatialcomponents2", "Spatial components");
   QMenu* spatial = Spatialcomponents2;
@@ -206,6 +207,7 @@ void TForm1::BuildPanels(QWidget* host) {
   BuildAboutPanel(*layout);
   BuildAutocorrelationPanels(*layout);
   BuildLineagePanels(*layout);
+  BuildPopgenPanels(*layout);
   layout->addStretch(0);
 }
 

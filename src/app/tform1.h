@@ -35,6 +35,7 @@
 #include "app/command_runner.h"
 #include "app/sheet_model.h"
 #include "charts/chart_renderer.h"
+#include "charts/heat_map_chart.h"
 #include "charts/network_chart.h"
 #include "session/session.h"
 
@@ -67,8 +68,9 @@ class TForm1 : public QMainWindow {
   struct KeptChart {
     QString caption;     // its line in the charts page's list
     std::string suffix;  // file name after the dataset's prefix (".pareto", ".msn")
-    ChartData chart;     // the drawing, unless it is the network
+    ChartData chart;     // the drawing, unless it is the network or the heat map
     std::optional<NetworkChart> network;
+    std::optional<HeatMapChart> heatMap;  // pairwise Fst
   };
 
   // `messages`, when given, receives every message instead of a modal box
@@ -146,6 +148,10 @@ class TForm1 : public QMainWindow {
   QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
   QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
           *Minimumspanningnetwork1 = nullptr, *Testofclonality1 = nullptr;
+  // Populations: genetic diversity, F-statistics, pairwise Fst, Hardy–Weinberg.
+  QMenu* Populations1 = nullptr;
+  QAction *Geneticdiversity1 = nullptr, *Fstatistics1 = nullptr, *PairwiseFst1 = nullptr,
+          *HardyWeinberg1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
@@ -239,6 +245,15 @@ class TForm1 : public QMainWindow {
   void BuildLineageMenu();
   void BuildLineagePanels(QVBoxLayout& layout);
   void RefreshLineages();
+  // The population genetics items, their four panels and the heat map of
+  // pairwise Fst (popgen_panels.cpp).
+  void BuildPopgenMenu();
+  void BuildPopgenPanels(QVBoxLayout& layout);
+  void RefreshPopgen();
+  // Why an item of the Populations menu cannot run now beyond what the
+  // dataset allows (two populations for F-statistics and pairwise Fst);
+  // empty when it can.
+  QString PopgenDisabledReason(const QAction* item) const;
   void BuildPages();
   void BuildCharts(QWidget* host);
   void ConnectWiring();
@@ -323,6 +338,8 @@ class TForm1 : public QMainWindow {
   std::map<size_t, QChartView*> extraChartViews_;
   std::vector<QGroupBox*> lineagePanels_;
   QWidget* networkView_ = nullptr;  // the minimum spanning network, zoomable
+  std::vector<QGroupBox*> popgenPanels_;
+  QWidget* heatMapView_ = nullptr;  // the heat map of pairwise Fst, zoomable
   int shownSuggestion_ = 0;         // suggestions already copied into the panel
   int currentPage_ = 0;
   QString running_;  // what the running command does, for the status bar

@@ -167,6 +167,14 @@ void TForm1::KeepShownCharts() {
                                kept.suffix);
     note(Keep(std::move(kept)));
   }
+  const HeatMapChart& heatMap = session_->pairwiseFstChart();
+  if (heatMap.visible) {
+    KeptChart kept;
+    kept.heatMap = heatMap;
+    kept.suffix = ".pairwise-fst";
+    kept.caption = ListCaption(heatMap.title.empty() ? "Pairwise Fst" : heatMap.title, kept.suffix);
+    note(Keep(std::move(kept)));
+  }
   if (firstShown >= 0) shownKept_ = firstShown;
   if (ChartList->currentRow() < 0 && !keptCharts_.empty()) ChartList->setCurrentRow(0);
 }
@@ -174,8 +182,10 @@ void TForm1::KeepShownCharts() {
 void TForm1::ShowKeptChart(int index) {
   if (index < 0 || index >= static_cast<int>(keptCharts_.size())) return;
   const KeptChart& kept = keptCharts_[static_cast<std::size_t>(index)];
-  if (kept.network) {
-    QSvgRenderer svg(QByteArray::fromStdString(NetworkSvg(*kept.network)));
+  if (kept.network || kept.heatMap) {
+    // The engine's own drawings: shown as a picture of their SVG.
+    QSvgRenderer svg(QByteArray::fromStdString(kept.network ? NetworkSvg(*kept.network)
+                                                            : HeatMapSvg(*kept.heatMap)));
     QPixmap picture(svg.isValid() ? svg.defaultSize() : QSize(1, 1));
     picture.fill(Qt::white);
     if (svg.isValid()) {
@@ -197,8 +207,9 @@ Status TForm1::SaveKeptChart(int index, const std::string& basePath, const Figur
     return Status::Error("There is no such chart to save.");
   const KeptChart& kept = keptCharts_[static_cast<std::size_t>(index)];
   QtChartRenderer renderer;
-  if (!kept.network) return SaveChartFiles(renderer, kept.chart, basePath, options);
-  return SaveNetworkFiles(renderer, *kept.network, basePath, options);
+  if (kept.network) return SaveNetworkFiles(renderer, *kept.network, basePath, options);
+  if (kept.heatMap) return SaveHeatMapFiles(renderer, *kept.heatMap, basePath, options);
+  return SaveChartFiles(renderer, kept.chart, basePath, options);
 }
 
 void TForm1::SaveKeptChartWithDialog(int index) {

@@ -5,8 +5,11 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QSpinBox>
 #include <QtWidgets/QStatusBar>
 #include <charconv>
+#include <string>
 
 #include "app/tform1_internal.h"
 
@@ -80,6 +83,11 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
        [](Session& s, In) { return s.CountLineages(!s.lineages().counting); }},
       {"MsnRunButton", "MsnRunButtonClick", NetworkFrom},
       {"IaRunButton", "IaRunButtonClick", ClonalityTestFrom},
+      // Populations
+      {"DiversityRunButton", "DiversityRunButtonClick", GeneticDiversityFrom},
+      {"FstatsRunButton", "FstatsRunButtonClick", FStatisticsFrom},
+      {"PairwiseFstRunButton", "PairwiseFstRunButtonClick", PairwiseFstFrom},
+      {"HweRunButton", "HweRunButtonClick", HardyWeinbergFrom},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
       {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
@@ -106,6 +114,10 @@ const std::vector<PanelOpener>& PanelOpeners() {
       {"Multilocuslineages1", {"MllRunButton", "MllSuggestButton", "MllReplicatesButton"}},
       {"Minimumspanningnetwork1", {"MsnRunButton"}},
       {"Testofclonality1", {"IaRunButton"}},
+      {"Geneticdiversity1", {"DiversityRunButton"}},
+      {"Fstatistics1", {"FstatsRunButton"}},
+      {"PairwiseFst1", {"PairwiseFstRunButton"}},
+      {"HardyWeinberg1", {"HweRunButton"}},
   };
   return openers;
 }
@@ -125,6 +137,11 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Countlineages1", CommandGroup::kDataset},
       {"Minimumspanningnetwork1", CommandGroup::kDataset},
       {"Testofclonality1", CommandGroup::kDataset},
+      // F-statistics and pairwise Fst also need two populations (RefreshPopgen).
+      {"Geneticdiversity1", CommandGroup::kDataset},
+      {"Fstatistics1", CommandGroup::kDataset},
+      {"PairwiseFst1", CommandGroup::kDataset},
+      {"HardyWeinberg1", CommandGroup::kDataset},
       {"MLGmap1", CommandGroup::kSpatialMenu},
       {"Clonalsubrange1", CommandGroup::kSpatialMenu},
       {"Spatialautocorrelation1", CommandGroup::kSpatialMenu},
@@ -216,13 +233,19 @@ CommandInputs TForm1::CollectInputs() {
   in.CheckBox3 = CheckBox3->isChecked();
   in.CheckBox4 = CheckBox4->isChecked();
   in.CheckBox5 = CheckBox5->isChecked();
-  for (QGroupBox* panel : lineagePanels_) {
+  std::vector<QGroupBox*> panels = lineagePanels_;
+  panels.insert(panels.end(), popgenPanels_.begin(), popgenPanels_.end());
+  for (QGroupBox* panel : panels) {
     for (auto* e : panel->findChildren<QLineEdit*>())
       in.fields[e->objectName().toStdString()] = e->text().toStdString();
     for (auto* c : panel->findChildren<QComboBox*>())
       in.fields[c->objectName().toStdString()] = c->currentText().toStdString();
     for (auto* c : panel->findChildren<QCheckBox*>())
       in.fields[c->objectName().toStdString()] = c->isChecked() ? "1" : "";
+    for (auto* r : panel->findChildren<QRadioButton*>())
+      in.fields[r->objectName().toStdString()] = r->isChecked() ? "1" : "";
+    for (auto* n : panel->findChildren<QSpinBox*>())
+      in.fields[n->objectName().toStdString()] = std::to_string(n->value());
   }
   in.renderer = renderer_.get();
   return in;

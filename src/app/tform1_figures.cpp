@@ -62,8 +62,9 @@ void TForm1::Saveas1Click() {
   int index = -1;
   if (PageControl1->currentWidget() == findChild<QWidget*>("ChartsPage"))
     index = ChartList->currentRow();
-  else if (shownKept_ >= 0 && (!ShownGraphs().empty() || session_->lineages().network.visible ||
-                               !associationView_->isHidden()))
+  else if (shownKept_ >= 0 &&
+           (!ShownGraphs().empty() || session_->lineages().network.visible ||
+            session_->pairwiseFstChart().visible || !associationView_->isHidden()))
     index = shownKept_;
   if (index < 0) {
     if (keptCharts_.empty()) {

@@ -43,6 +43,13 @@ Status ReplicatesFrom(Session& session, const CommandInputs& in);
 Status NetworkFrom(Session& session, const CommandInputs& in);
 Status ClonalityTestFrom(Session& session, const CommandInputs& in);
 
+// The population genetics commands with the options of their panels
+// (popgen_panels.cpp).
+Status GeneticDiversityFrom(Session& session, const CommandInputs& in);
+Status FStatisticsFrom(Session& session, const CommandInputs& in);
+Status PairwiseFstFrom(Session& session, const CommandInputs& in);
+Status HardyWeinbergFrom(Session& session, const CommandInputs& in);
+
 // The autocorrelation options as the two panels hold them.
 AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);
 

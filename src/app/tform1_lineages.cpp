@@ -2,9 +2,6 @@
 // MLG > Multilocus lineages, Count lineages instead of genotypes and Minimum
 // spanning network: their menu items, their two option panels, and the
 // zoomable view of the network.
-#include <QtGui/QPainter>
-#include <QtGui/QWheelEvent>
-#include <QtSvg/QSvgRenderer>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFormLayout>
@@ -13,6 +10,7 @@
 #include <QtWidgets/QScrollArea>
 #include <cmath>
 
+#include "app/svg_canvas.h"
 #include "app/tform1_internal.h"
 #include "charts/network_chart.h"
 #include "sheet/sheet.h"
@@ -30,52 +28,6 @@ std::string Field(const CommandInputs& in, const char* name) {
 MlgDistanceKind DistanceOf(const std::string& text) {
   return text == "microsatellite" ? MlgDistanceKind::kMicrosat : MlgDistanceKind::kAllelic;
 }
-
-// The network drawing, scaled by the zoom factor; the wheel zooms, a
-// double click (and each new network) shows it at its own size again.
-class NetworkCanvas : public QWidget {
- public:
-  explicit NetworkCanvas(QWidget* parent) : QWidget(parent) {
-    setToolTip(tr("Wheel: zoom; double click: the whole network at its own size"));
-  }
-  void SetDrawing(const std::string& svg) {
-    if (svg == svg_) return;
-    svg_ = svg;
-    renderer_.load(QByteArray::fromStdString(svg));
-    zoom_ = 1;
-    Resize();
-  }
-  void Zoom(double factor) {
-    zoom_ = std::clamp(zoom_ * factor, 0.1, 20.0);
-    Resize();
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (renderer_.isValid()) renderer_.render(&painter, QRectF(rect()));
-  }
-  void wheelEvent(QWheelEvent* event) override {
-    Zoom(event->angleDelta().y() > 0 ? 1.25 : 0.8);
-    event->accept();
-  }
-  void mouseDoubleClickEvent(QMouseEvent* event) override {
-    zoom_ = 1;
-    Resize();
-    event->accept();
-  }
-
- private:
-  void Resize() {
-    QSize base = renderer_.isValid() ? renderer_.defaultSize() : QSize(400, 300);
-    setFixedSize(static_cast<int>(base.width() * zoom_), static_cast<int>(base.height() * zoom_));
-    update();
-  }
-  QSvgRenderer renderer_;
-  std::string svg_;
-  double zoom_ = 1;
-};
 
 // The linkage, tie rule and average weights chosen on the lineage panel
 // (each box's first word is the command line's).
@@ -236,7 +188,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());
   scroll->setObjectName("networkView");
   scroll->setMinimumHeight(420);
-  scroll->setWidget(new NetworkCanvas(scroll));
+  scroll->setWidget(new SvgCanvas(tr("the whole network"), scroll));
   scroll->hide();
   networkView_ = scroll;
 
@@ -265,7 +217,7 @@ void TForm1::RefreshLineages() {
     chartArea_->layout()->addWidget(networkView_);
   }
   auto* scroll = static_cast<QScrollArea*>(networkView_);
-  auto* canvas = static_cast<NetworkCanvas*>(scroll->widget());
+  auto* canvas = static_cast<SvgCanvas*>(scroll->widget());
   if (state.network.visible) canvas->SetDrawing(NetworkSvg(state.network));
   networkView_->setVisible(state.network.visible);
   if (shownSuggestion_ && !busy()) {

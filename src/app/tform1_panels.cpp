@@ -87,6 +87,7 @@ void TForm1::HidePanels() {
        {GroupBox2, GroupBox3, GroupBox4, GroupBox5, GroupBox6, GroupBox7, GroupBox9, GroupBox10})
     panel->hide();
   for (QGroupBox* panel : lineagePanels_) panel->hide();
+  for (QGroupBox* panel : popgenPanels_) panel->hide();
   UpdateSidePane();
 }
 

@@ -32,6 +32,10 @@ const std::pair<const char*, const char*> kCommandTitles[] = {
     {"Button7", "Edge effect"},
     {"Quorvex1", "Export for Quorvex"},
     {"Arlequin1", "Export for Arlequin"},
+    {"DiversityRunButton", "Genetic diversity"},
+    {"FstatsRunButton", "F-statistics"},
+    {"PairwiseFstRunButton", "Pairwise Fst"},
+    {"HweRunButton", "Hardy\u2013Weinberg tests"},
 };
 
 // The file each export writes, after the dataset's prefix: the status bar
@@ -102,7 +106,8 @@ void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsB
     currentPage_ = PageControl1->currentIndex();
     autocorr->setCurrentIndex(0);
   }
-  if (!ShownGraphs().empty()) said << "chart shown (File > Save Graph saves it)";
+  if (!ShownGraphs().empty() || session_->pairwiseFstChart().visible)
+    said << "chart shown (File > Save Graph saves it)";
   if (session_->chart(ChartRole::kMap).visible && what == "MLG map")
     said << "map shown (File > Save map saves it)";
   statusBar()->showMessage(what + ": " + (said.isEmpty() ? QString("done") : said.join("; ")));

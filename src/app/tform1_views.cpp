@@ -70,6 +70,7 @@ void TForm1::Refresh() {
   RefreshCharts();
   RefreshMenus();
   RefreshLineages();
+  RefreshPopgen();
   UpdateSidePane();
   UpdateTitle();
 }
@@ -215,7 +216,9 @@ void TForm1::UpdateSidePane() {
   for (auto& [name, view] : extraChartViews_) shown = shown || !view->isHidden();
   shown = shown || !associationView_->isHidden();
   for (QGroupBox* panel : lineagePanels_) shown = shown || !panel->isHidden();
+  for (QGroupBox* panel : popgenPanels_) shown = shown || !panel->isHidden();
   if (networkView_) shown = shown || !networkView_->isHidden();
+  if (heatMapView_) shown = shown || !heatMapView_->isHidden();
   sidePane_->setVisible(shown);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/chart_files.h"
 
+#include <utility>
 #include <vector>
 
 #include "sheet/atomic_file.h"
@@ -73,21 +74,32 @@ Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std
   return WriteFigure(basePath, options, bytes);
 }
 
-Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
-                        const std::string& basePath, const FigureOptions& options) {
-  if (Status size = CheckFigureSize(options); !size) return size;
-  return SaveSvgDrawingFiles(renderer, NetworkSvg(network, options), basePath, options);
-}
+namespace {
 
-Status SaveSvgDrawingFiles(ChartRenderer& renderer, const std::string& svg,
-                           const std::string& basePath, const FigureOptions& options) {
-  if (Status size = CheckFigureSize(options); !size) return size;
+// Writes an SVG drawing of the engine with the image twins the renderer
+// makes of it.
+Status SaveDrawingFiles(ChartRenderer& renderer, std::string svg, const std::string& basePath,
+                        const FigureOptions& options) {
   FigureBytes bytes;
-  bytes.svg = svg;
+  bytes.svg = std::move(svg);
   if (!IsCompleteSvg(bytes.svg))
     return WriteError(basePath + ".svg", "the drawing could not be completed.");
   if (Status drawn = renderer.RenderSvgDrawing(bytes.svg, options, bytes); !drawn) return drawn;
   return WriteFigure(basePath, options, bytes);
+}
+
+}  // namespace
+
+Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
+                        const std::string& basePath, const FigureOptions& options) {
+  if (Status size = CheckFigureSize(options); !size) return size;
+  return SaveDrawingFiles(renderer, NetworkSvg(network, options), basePath, options);
+}
+
+Status SaveHeatMapFiles(ChartRenderer& renderer, const HeatMapChart& heatMap,
+                        const std::string& basePath, const FigureOptions& options) {
+  if (Status size = CheckFigureSize(options); !size) return size;
+  return SaveDrawingFiles(renderer, HeatMapSvg(heatMap, options), basePath, options);
 }
 
 }  // namespace vireltan

@@ -12,6 +12,7 @@
 
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
+#include "charts/heat_map_chart.h"
 #include "charts/network_chart.h"
 #include "common/status.h"
 
@@ -24,10 +25,11 @@ Status SaveChartFiles(ChartRenderer& renderer, const ChartData& chart, const std
 
 // The same for the minimum spanning network, which the engine draws as SVG
 // itself (the renderer converts it to PNG and PDF).
-// An SVG drawing the engine made (network, heat map) and its image twins.
-Status SaveSvgDrawingFiles(ChartRenderer& renderer, const std::string& svg,
-                           const std::string& basePath, const FigureOptions& options);
 Status SaveNetworkFiles(ChartRenderer& renderer, const NetworkChart& network,
+                        const std::string& basePath, const FigureOptions& options);
+
+// The same for the pairwise Fst heat map, also an SVG drawing of the engine.
+Status SaveHeatMapFiles(ChartRenderer& renderer, const HeatMapChart& heatMap,
                         const std::string& basePath, const FigureOptions& options);
 
 // Whether `bytes` hold a complete SVG document (closed, and without the

@@ -160,8 +160,8 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     lineages_.network.visible = false;
   }
   if (heatMapToSave_) {
-    if (Status s = SaveSvgDrawingFiles(renderer, HeatMapSvg(pairwiseFstChart_, options),
-                                       OutputPath(".pairwise-fst"), options);
+    if (Status s = SaveHeatMapFiles(renderer, pairwiseFstChart_, OutputPath(".pairwise-fst"),
+                                    options);
         !s)
       return s;
     heatMapToSave_ = false;

@@ -68,7 +68,8 @@ TEST_F(WindowKeysTest, NoMnemonicIsSharedWithinWhatIsReachableAtOnce) {
       if (label->buddy()) Claim(scope, label->text(), panel->objectName());
   }
   for (const char* name : {"Button1", "Button2", "Button3", "Button4", "Button7", "Button11",
-                           "MllRunButton", "MsnRunButton", "IaRunButton"})
+                           "MllRunButton", "MsnRunButton", "IaRunButton", "DiversityRunButton",
+                           "FstatsRunButton", "PairwiseFstRunButton", "HweRunButton"})
     EXPECT_EQ(form->findChild<QPushButton*>(name)->text(), "&Run") << name;
 }
 

@@ -130,6 +130,12 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
         {"Countlineages1", "&Count lineages instead of genotypes"},
         {"Minimumspanningnetwork1", "Minimum spanning &network\u2026"},
         {"Testofclonality1", "&Test of clonality (index of association)\u2026"}}},
+      {"Populations1",
+       "Pop&ulations",
+       {{"Geneticdiversity1", "&Genetic diversity\u2026"},
+        {"Fstatistics1", "&F-statistics\u2026"},
+        {"PairwiseFst1", "&Pairwise Fst\u2026"},
+        {"HardyWeinberg1", "&Hardy\u2013Weinberg\u2026"}}},
       {"Spatialcomponents2",
        "&Spatial components",
        {{"MLGmap1", "MLG &map"},
@@ -148,7 +154,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
   };
   form->OpenRecent1->menuAction()->setObjectName("OpenRecent1Action");
   QList<QAction*> bar = form->menuBar()->actions();
-  ASSERT_EQ(bar.size(), 6);
+  ASSERT_EQ(bar.size(), 7);
   for (size_t m = 0; m < tree.size(); ++m) {
     auto* menu = form->findChild<QMenu*>(tree[m].name);
     ASSERT_NE(menu, nullptr) << tree[m].name;
