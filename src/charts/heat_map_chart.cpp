@@ -22,8 +22,13 @@ constexpr double kUnitsPerMm = 96.0 / 25.4;
 constexpr double kCharEms = 0.6;
 // A line's box around its baseline, in ems: ascent above, descent below.
 constexpr double kAscentEms = 0.75, kDescentEms = 0.25;
-// Names shrink down to this size before every other one is left out.
+// Names shrink down to this size before every other one is left out;
+// values and marks in the cells down to it before they are left out.
 constexpr double kSmallestNamePoints = 5;
+constexpr double kSmallestValuePoints = 5;
+// Where the ink of an asterisk lies (DejaVu Sans, in ems above the
+// baseline): 0.29 to 0.74; a mark of asterisks alone is centred on it.
+constexpr double kStarLowEms = 0.29, kStarHighEms = 0.74;
 // No more of a name is ever laid out (in characters), however long it is.
 constexpr size_t kLongestName = 40;
 // Cells are never larger than this (mm) on either side, so that a few
@@ -72,12 +77,6 @@ std::string Prefix(const std::string& text, size_t chars) {
     ++end;
   }
   return text.substr(0, end);
-}
-
-// `text` in at most `chars` characters, its end replaced by "…" when cut.
-std::string Shorten(const std::string& text, size_t chars) {
-  if (Utf8Length(text) <= chars) return text;
-  return Prefix(text, chars > 0 ? chars - 1 : 0) + "\u2026";
 }
 
 // The last `chars` characters of UTF-8 `text`, reading no further back.
@@ -130,21 +129,44 @@ std::vector<std::string> WrapLines(const std::string& text, double chars, size_t
   return lines;
 }
 
+// Advances of the printable ASCII characters (space to tilde) in DejaVu
+// Sans, the widest of the faces the drawing names, in thousandths of an em.
+constexpr short kAsciiAdvance[95] = {
+    318, 403, 460, 838, 637, 950, 780, 275, 390, 390, 500, 838, 318, 362,  318, 335, 637, 637, 637,
+    637, 637, 637, 637, 637, 637, 637, 335, 335, 838, 838, 838, 532, 1000, 713, 688, 698, 770, 630,
+    575, 775, 750, 295, 295, 657, 557, 863, 747, 787, 603, 787, 695, 635,  595, 730, 685, 990, 685,
+    613, 685, 390, 335, 390, 838, 500, 500, 613, 635, 550, 635, 615, 350,  635, 635, 277, 277, 580,
+    277, 975, 635, 610, 635, 635, 395, 522, 392, 635, 590, 818, 590, 590,  525, 637, 335, 637, 838,
+};
+
+// Width of a line of text from its characters' advances, 2% wider for
+// safety (texts are measured without a font engine): other characters
+// 0.7 em up to U+0FFF, a full em from U+1000 on (CJK, and the ellipsis
+// that ends a shortened name).
 double TextWidth(const std::string& text, double points) {
-  double ems = Utf8Length(text) * kCharEms;
-  // The ellipsis that ends a shortened name is a full em wide.
-  for (size_t at = text.find("\u2026"); at != std::string::npos; at = text.find("\u2026", at + 1))
-    ems += 1 - kCharEms;
-  return ems * points * kUnitsPerPoint;
+  double ems = 0;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c >= 0x20 && c < 0x7F)
+      ems += kAsciiAdvance[c - 0x20] / 1000.0;
+    else if (c >= 0xE1)  // U+1000 and on
+      ems += 1;
+    else if (c >= 0xC0)  // U+0080 to U+0FFF
+      ems += 0.7;
+  }
+  return 1.02 * ems * points * kUnitsPerPoint;
 }
 
-// Width of a cell's value: digits are wider than the average character,
-// the point and the minus sign narrower (DejaVu Sans: 0.64 and 0.32-0.36 em).
-double NumberWidth(const std::string& text, double points) {
-  double ems = 0;
-  for (char c : text)
-    ems += (c >= '0' && c <= '9') ? 0.64 : (c == '.' || c == '-') ? 0.37 : kCharEms;
-  return ems * points * kUnitsPerPoint;
+// `text` as drawn at `points` within `room`: whole when it fits, else as
+// much of its start as does, ended by "…".
+std::string Fitted(const std::string& text, double points, double room) {
+  room += 1e-9 * (1 + room);  // (the room may be the text's width give or take rounding)
+  if (TextWidth(text, points) <= room) return text;
+  for (size_t chars = Utf8Length(text); chars-- > 0;) {
+    const std::string cut = Prefix(text, chars) + "\u2026";
+    if (chars == 0 || TextWidth(cut, points) <= room) return cut;
+  }
+  return "\u2026";
 }
 
 struct Rgb {
@@ -206,9 +228,11 @@ class SvgWriter {
   std::string svg;
 
   // A line of text with its baseline's anchor at (x, y), turned by `angle`
-  // degrees about it.
+  // degrees about it; recorded as covering `ascent` ems above the baseline
+  // down to `descent` ems below it.
   void Text(double x, double y, const std::string& text, double points, const char* anchor,
-            bool bold = false, const char* fill = "black", double angle = 0) {
+            bool bold = false, const char* fill = "black", double angle = 0,
+            double ascent = kAscentEms, double descent = kDescentEms) {
     svg += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) +
            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" +
            Num(points * kUnitsPerPoint) + "\" text-anchor=\"" + anchor + "\" fill=\"" + fill +
@@ -220,10 +244,10 @@ class SvgWriter {
     const std::string safe = XmlSafeText(text);
     const double em = points * kUnitsPerPoint, width = TextWidth(safe, points);
     const double a = angle * M_PI / 180, c = std::cos(a), s = std::sin(a);
-    const double lx = AnchorStart(anchor, width), ly = -kAscentEms * em;
+    const double lx = AnchorStart(anchor, width), ly = -ascent * em;
     texts_->push_back({safe, points, (x + lx * c - ly * s) / kUnitsPerMm,
                        (y + lx * s + ly * c) / kUnitsPerMm, width / kUnitsPerMm,
-                       (kAscentEms + kDescentEms) * em / kUnitsPerMm, angle});
+                       (ascent + descent) * em / kUnitsPerMm, angle});
   }
   void Rect(double x, double y, double w, double h, const std::string& fill,
             const std::string& stroke = "", double strokeWidth = 0) {
@@ -255,31 +279,74 @@ class SvgWriter {
   std::vector<NetworkText>* texts_;
 };
 
-// The colour scale's ticks: 3 to 5 multiples of a round step (1, 2, 2.5 or
-// 5 times a power of ten) within lo..hi, the step at least `least` (so
-// that the labels stay apart), else lo, the middle and hi to three
-// significant digits.
-std::vector<double> Ticks(double lo, double hi, double least) {
-  const double range = hi - lo;
-  const int decade = static_cast<int>(std::floor(std::log10(range)));
-  for (int e = decade - 2; e <= decade + 1; ++e)
-    for (double mult : {1.0, 2.0, 2.5, 5.0}) {
-      const double step = mult * std::pow(10.0, e);
-      const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
-      const int count = static_cast<int>(last - first) + 1;
-      if (step < least || count < 3 || count > 5) continue;
-      std::vector<double> ticks;
-      for (int k = 0; k < count; ++k) ticks.push_back((first + k) * step);
-      return ticks;
-    }
-  std::vector<double> ends{lo, (lo + hi) / 2, hi};
-  for (double& t : ends) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3g", t);
-    t = std::strtod(buffer, nullptr);
+// The colour scale's ticks and their labels.
+struct Ticks {
+  double step = 0;
+  std::vector<double> values;
+  std::vector<std::string> labels;
+};
+
+// `value` with `decimals` decimals at most, trailing zeros dropped ("0.06",
+// "0", "-0.03").
+std::string TickLabel(double value, int decimals) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  std::string s = buffer;
+  if (s.find('.') != std::string::npos) {
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
   }
-  if (ends[0] < ends[1] && ends[1] < ends[2]) return ends;
-  return {lo, (lo + hi) / 2, hi};
+  return s == "-0" ? "0" : s;
+}
+
+// Every set of round ticks within lo..hi in the order they are preferred:
+// 3 to 5 multiples of a step of 1, 2 or 5 times a power of ten, then of 3
+// or 4 times one (-0.03, 0, 0.03, 0.06, 0.09 between -0.038 and 0.099, where
+// steps of 0.02 give six ticks and of 0.05 two), then two multiples of a
+// step of 1, 2 or 5 times one; each kind the finest step first. Labelled
+// with the decimals of the step's power of ten.
+std::vector<Ticks> RoundTicks(double lo, double hi) {
+  std::vector<Ticks> all;
+  const double range = hi - lo;
+  if (!(range > 0) || !std::isfinite(range)) return all;
+  const int decade = static_cast<int>(std::floor(std::log10(range)));
+  auto add = [&](std::initializer_list<double> multiples, int fewest, int most) {
+    for (int e = decade - 2; e <= decade + 1; ++e)
+      for (double multiple : multiples) {
+        const double power = std::pow(10.0, e), step = multiple * power;
+        const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
+        const int count = static_cast<int>(last - first) + 1;
+        if (count < fewest || count > most) continue;
+        Ticks ticks;
+        ticks.step = step;
+        for (int k = 0; k < count; ++k) {
+          // From the integer multiple of the power of ten, which keeps 0.3
+          // from reading 0.30000000000000004.
+          const double units = std::round((first + k) * multiple);
+          ticks.values.push_back(e >= 0 ? units * power : units / std::pow(10.0, -e));
+          ticks.labels.push_back(TickLabel(ticks.values.back(), std::max(0, -e)));
+        }
+        all.push_back(std::move(ticks));
+      }
+  };
+  add({1, 2, 5}, 3, 5);
+  add({3, 4}, 3, 5);
+  add({1, 2, 5}, 2, 2);
+  return all;
+}
+
+// The ticks of a scale from lo to hi, at least `least` apart so that their
+// labels stay apart: the first round ones that are, else (a bar too short)
+// lo, the middle and hi.
+Ticks ScaleTicks(double lo, double hi, double least) {
+  for (Ticks& ticks : RoundTicks(lo, hi))
+    if (ticks.step >= least) return ticks;
+  Ticks ends;
+  for (double t : {lo, (lo + hi) / 2, hi}) {
+    ends.values.push_back(t);
+    ends.labels.push_back(FigureNumber(t));
+  }
+  return ends;
 }
 
 }  // namespace
@@ -340,8 +407,9 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
     return at < chart.marks.size() ? Prefix(chart.marks[at], 3) : std::string();
   };
   double lo = 0, hi = 0;
-  bool anyValue = false, anyUndefined = false;
-  double widestValue = 0;
+  bool anyValue = false, anyUndefined = false, starsOnly = true;
+  // The widest value with its mark and the widest mark alone, per point.
+  double widestValue = 0, widestMark = 0;
   for (int i = 1; i < n; ++i)
     for (int j = 0; j < i; ++j) {
       const std::optional<double> v = valueAt(i, j);
@@ -352,8 +420,10 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
       lo = std::min(lo, *v);
       hi = anyValue ? std::max(hi, *v) : *v;
       anyValue = true;
-      widestValue = std::max(
-          widestValue, NumberWidth(XmlSafeText(CellNumber(*v) + markAt(i, j)), options.fontPoints));
+      const std::string mark = XmlSafeText(markAt(i, j));
+      widestValue = std::max(widestValue, TextWidth(CellNumber(*v) + mark, 1));
+      widestMark = std::max(widestMark, TextWidth(mark, 1));
+      starsOnly = starsOnly && mark.find_first_not_of('*') == std::string::npos;
     }
   hi = std::max(hi, lo);
   // All values alike: a tiny range, every cell the lightest colour.
@@ -379,12 +449,10 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
   if (flat) {
     legendWidth += TextWidth(FigureNumber(lo), options.fontPoints);
   } else {
-    for (double t : {lo, (lo + hi) / 2, hi})
-      legendWidth =
-          std::max(legendWidth, barWidth + gap + TextWidth(FigureNumber(t), options.fontPoints));
-    for (double t : Ticks(lo, hi, 0))
-      legendWidth =
-          std::max(legendWidth, barWidth + gap + TextWidth(FigureNumber(t), options.fontPoints));
+    // Room for the labels of whichever round ticks the bar's length allows.
+    for (const Ticks& ticks : RoundTicks(lo, hi))
+      for (const std::string& label : ticks.labels)
+        legendWidth = std::max(legendWidth, barWidth + gap + TextWidth(label, options.fontPoints));
   }
   for (const std::string& line : legendTitle)
     legendWidth = std::max(legendWidth, TextWidth(line, options.fontPoints));
@@ -394,7 +462,16 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
   legendWidth = std::min(legendWidth, legendMaxWidth);
   const double legendFixed =
       legendTitle.size() * font * 1.2 + 0.5 * font + 0.5 * font + (anyUndefined ? 1.6 * font : 0);
-  const double smallestBar = flat ? font : 2.4 * font;
+  // The bar is long enough for 3 or more round ticks with their labels apart
+  // (the coarsest such ticks, up to 8 lines), and never shorter than 2.4.
+  const double tickSpacing = 1.15 * font;
+  double smallestBar = flat ? font : 2.4 * font;
+  if (!flat) {
+    double enough = 8 * font;
+    for (const Ticks& ticks : RoundTicks(lo, hi))
+      if (ticks.values.size() >= 3) enough = std::min(enough, tickSpacing * (hi - lo) / ticks.step);
+    smallestBar = std::max(smallestBar, enough);
+  }
 
   struct Layout {
     double namePoints = 0;
@@ -403,7 +480,8 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
     double angle = 0;
     double x0 = 0, y0 = 0, cellW = 0, cellH = 0;
     double legendX = 0, legendY = 0, barHeight = 0;
-    bool numbers = false;
+    double valuePoints = 0;          // values (with their marks) in the cells, 0: none
+    double markPoints = 0;           // marks alone in the cells (no values), 0: none
     std::vector<std::string> shown;  // names as drawn
   };
   // Lays the grid out with names at `points`, every `step`-th name shown,
@@ -487,7 +565,18 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
     l.cellH = cellH;
     l.legendX = corner ? l.x0 + m * cellW - legendWidth : l.x0 + m * cellW + 2 * gap;
     l.legendY = l.y0;
-    l.numbers = anyValue && widestValue + 0.1 * font <= cellW && 1.05 * font <= cellH;
+    // The values as large as the cells let them be, down to 5 points; else
+    // the marks alone.
+    const double smallest = std::min(kSmallestValuePoints, options.fontPoints);
+    auto fitting = [&](double perPoint, double tallEms) {
+      const double fit = std::min(cellW / (perPoint + 0.1 * u), cellH / (tallEms * u));
+      const double points =
+          fit >= options.fontPoints ? options.fontPoints : std::floor(2 * fit + 1e-9) / 2;
+      return points >= smallest - 1e-9 ? points : 0.0;
+    };
+    if (anyValue) l.valuePoints = fitting(widestValue, 1.1);
+    if (anyValue && l.valuePoints == 0 && widestMark > 0)
+      l.markPoints = fitting(widestMark, starsOnly ? 1.1 * (kStarHighEms - kStarLowEms) : 1.1);
     return true;
   };
   // Largest names first, all of them shown if they can be; the legend in
@@ -515,10 +604,21 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
       }
       const Rgb fill = RampColour(position(*v));
       out.Rect(x, y, layout.cellW, layout.cellH, Hex(fill), "white", stroke);
-      if (layout.numbers)
-        out.Text(x + layout.cellW / 2, y + layout.cellH / 2 + 0.3 * font,
-                 CellNumber(*v) + markAt(r + 1, c), options.fontPoints, "middle", false,
-                 TextColourOn(fill));
+      const double cx = x + layout.cellW / 2, cy = y + layout.cellH / 2;
+      if (layout.valuePoints > 0) {
+        out.Text(cx, cy + 0.3 * layout.valuePoints * u, CellNumber(*v) + markAt(r + 1, c),
+                 layout.valuePoints, "middle", false, TextColourOn(fill));
+      } else if (layout.markPoints > 0 && !markAt(r + 1, c).empty()) {
+        // The mark alone, its ink (asterisks) or its line centred in the cell.
+        const double markEm = layout.markPoints * u;
+        if (starsOnly)
+          out.Text(cx, cy + 0.5 * (kStarLowEms + kStarHighEms) * markEm, markAt(r + 1, c),
+                   layout.markPoints, "middle", false, TextColourOn(fill), 0, kStarHighEms + 0.02,
+                   -kStarLowEms + 0.02);
+        else
+          out.Text(cx, cy + 0.3 * markEm, markAt(r + 1, c), layout.markPoints, "middle", false,
+                   TextColourOn(fill));
+      }
     }
   // Names: rows at the left, columns below.
   for (int r = 0; r < m; r += layout.step)
@@ -549,12 +649,12 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
   y += 0.5 * font;
   const double barTop = y, barHeight = layout.barHeight;
   const double labelRoom = legendWidth - barWidth - gap;
-  const auto tickText = [&](double v) {
-    return Shorten(FigureNumber(v), static_cast<size_t>(labelRoom / (font * kCharEms)));
+  const auto tickText = [&](const std::string& label) {
+    return Fitted(label, options.fontPoints, labelRoom);
   };
   if (flat) {
     out.Rect(lx, barTop, barWidth, barHeight, Hex(RampColour(0)), "black", 0.3 * u);
-    out.Text(lx + barWidth + gap, barTop + barHeight / 2 + 0.3 * font, tickText(lo),
+    out.Text(lx + barWidth + gap, barTop + barHeight / 2 + 0.3 * font, tickText(FigureNumber(lo)),
              options.fontPoints, "start");
   } else {
     out.svg +=
@@ -564,10 +664,12 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
                  Hex({double(kRamp[k][0]), double(kRamp[k][1]), double(kRamp[k][2])}) + "\"/>";
     out.svg += "</linearGradient></defs>\n";
     out.Rect(lx, barTop, barWidth, barHeight, "url(#vireltan-heat-scale)", "black", 0.3 * u);
-    for (double t : Ticks(lo, hi, 1.15 * font * (hi - lo) / barHeight)) {
-      const double ty = barTop + barHeight * (1 - position(t));
+    const Ticks ticks = ScaleTicks(lo, hi, (1 - 1e-9) * tickSpacing * (hi - lo) / barHeight);
+    for (size_t k = 0; k < ticks.values.size(); ++k) {
+      const double ty = barTop + barHeight * (1 - position(ticks.values[k]));
       out.Line(lx + barWidth, ty, lx + barWidth + 0.25 * gap + 0.1 * font, ty, "black", 0.3 * u);
-      out.Text(lx + barWidth + gap, ty + 0.3 * font, tickText(t), options.fontPoints, "start");
+      out.Text(lx + barWidth + gap, ty + 0.3 * font, tickText(ticks.labels[k]), options.fontPoints,
+               "start");
     }
   }
   y = barTop + barHeight + 0.5 * font;
@@ -575,8 +677,7 @@ std::string HeatMapSvg(const HeatMapChart& chart, const FigureOptions& options,
     y += 0.3 * font;
     out.Hatched(lx, y, barWidth, font);
     out.Text(lx + barWidth + gap, y + 0.8 * font,
-             Shorten(undefinedText, static_cast<size_t>(labelRoom / (font * kCharEms))),
-             options.fontPoints, "start");
+             Fitted(undefinedText, options.fontPoints, labelRoom), options.fontPoints, "start");
   }
   out.svg += "</svg>\n";
   return out.svg;

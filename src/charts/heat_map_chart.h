@@ -2,10 +2,12 @@
 #pragma once
 // A triangular heat map of a symmetric table between groups (pairwise Fst
 // between populations): one cell per pair below the diagonal, its colour from
-// a sequential scale and its value printed in it, the group names along the
-// left and bottom edges and a colour legend. Like the network, it is not a
-// plot over axes: the engine writes it as an SVG drawing laid out for the
-// figure's printed size, and front ends show or convert that drawing.
+// a sequential scale and its value printed in it (as large as the cells let
+// it be, down to 5 points; smaller cells show their marks alone), the group
+// names along the left and bottom edges and a colour legend with round
+// ticks. Like the network, it is not a plot over axes: the engine writes it
+// as an SVG drawing laid out for the figure's printed size, and front ends
+// show or convert that drawing.
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,8 +19,8 @@ namespace vireltan {
 
 struct HeatMapChart {
   bool visible = false;
-  std::string title;        // "Pairwise Fst (θ), \"dataset\""
-  std::string legendTitle;  // what the colours stand for ("Fst")
+  std::string title;                // "Pairwise Fst (θ), \"dataset\""
+  std::string legendTitle;          // what the colours stand for ("Fst")
   std::vector<std::string> groups;  // row and column names, in order
   // The value of the pair (i, j), i > j, at index i * (i - 1) / 2 + j:
   // the lower triangle row by row. Empty where undefined (drawn hatched
