@@ -478,6 +478,10 @@ class Session {
   // SNP data (session_snp.cpp).
   // Ok for the command groups that run on SNP data; else why not.
   Status RequireGroupOnSnpData(CommandGroup group) const;
+  // The population-genetics commands (popgen, fstats, pairwise-fst, hwe):
+  // any loaded dataset, SNP data included (their allele counts come from
+  // the packed calls).
+  Status RequirePopulationGeneticsData() const;
   Status OpenSnp(const std::string& path);
   void WriteSnpSummary();
   // The data page of SNP data: summary, call-rate histogram, samples.

@@ -41,7 +41,7 @@ LocusGenotypes GenotypesAt(const Dataset& d, const std::vector<int>& units, int 
 }  // namespace
 
 Status Session::HardyWeinberg(const PopgenRequest& request) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.permutations < 0)
     return Status::Error("The number of permutations must be 0 (no Monte-Carlo test) or more.");
   const bool haploid = hasSnpData() ? snp().ploidy == 1 : dataset().haploid();

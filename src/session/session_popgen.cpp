@@ -110,7 +110,7 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
 }
 
 Status Session::GeneticDiversity(const PopgenRequest& request) {
-  if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
     return Status::Error("The rarefaction size of allelic richness must be 0 (the smallest "
                          "sample) or a number of gene copies.");
