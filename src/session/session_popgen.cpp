@@ -109,6 +109,19 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
   return row;
 }
 
+int Session::AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
+                               const std::vector<std::string>& notes, Sheet&& block) {
+  Sheet& sheet = results.first();
+  const int row = NextResultsBlockRow();
+  sheet.SetTextAt(row, 1, what);
+  sheet.SetTextAt(row, 2, info_.datasetName);
+  sheet.SetTextAt(row, 3, selection.counted);
+  int col = 4;
+  for (const std::string& note : notes) sheet.SetTextAt(row, col++, note);
+  sheet.MoveBlockIn(std::move(block), row + 1);
+  return row;
+}
+
 Status Session::GeneticDiversity(const PopgenRequest& request) {
   if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
@@ -229,7 +242,7 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     return w;
   HideCharts();
   AppendTitledBlock("Genetic diversity", sel, notes, block);
-  AppendTitledBlock("Genetic diversity by locus", sel, lociNotes, lociBlock);
+  AppendTitledBlock("Genetic diversity by locus", sel, lociNotes, std::move(lociBlock));
   return WriteResultsLog();
 }
 
