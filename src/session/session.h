@@ -482,6 +482,10 @@ class Session {
   // SNP data (session_snp.cpp).
   // Ok for the command groups that run on SNP data; else why not.
   Status RequireGroupOnSnpData(CommandGroup group) const;
+  // The population-genetics commands (popgen, fstats, pairwise-fst, hwe):
+  // any loaded dataset, SNP data included (their allele counts come from
+  // the packed calls).
+  Status RequirePopulationGeneticsData() const;
   Status OpenSnp(const std::string& path);
   void WriteSnpSummary();
   // The data page of SNP data: summary, call-rate histogram, samples.
@@ -512,14 +516,15 @@ class Session {
   // The allele count table of the selection, from the allele table or the
   // packed SNP calls; false when cancelled.
   bool CountSelection(const PopulationSelection& selection, AlleleCountTable& table);
-  // Ok when a dataset of either kind (allele table or SNP calls) is loaded.
-  Status RequireAnyData() const;
   // Refuses commands between populations when there are fewer than two.
   Status RequireTwoPopulations(const PopulationSelection& selection, const char* what) const;
   // Appends a title row (what, dataset, units counted, notes) and `block`
   // under it to `results`; returns the title's row.
   int AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
                         const std::vector<std::string>& notes, const Sheet& block);
+  // The same, `block` moved in rather than copied (tables of a million rows).
+  int AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
+                        const std::vector<std::string>& notes, Sheet&& block);
 
   // Every message leaves through here, control characters escaped.
   EscapingMessageSink messages_;

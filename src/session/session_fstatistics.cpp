@@ -23,7 +23,7 @@ void SetOptional(Sheet& s, int row, int col, const std::optional<T>& v) {
 }  // namespace
 
 Status Session::FStatistics(const PopgenRequest& request) {
-  if (Status allowed = RequireAnyData(); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.bootstraps < 0)
     return Status::Error("The number of bootstrap resamplings must be 0 (none) or more.");
   PopulationSelection sel;
@@ -99,7 +99,7 @@ Status Session::FStatistics(const PopgenRequest& request) {
 }
 
 Status Session::PairwiseFst(const PopgenRequest& request) {
-  if (Status allowed = RequireAnyData(); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.permutations < 0)
     return Status::Error("The number of permutations must be 0 (no test) or more.");
   PopulationSelection sel;

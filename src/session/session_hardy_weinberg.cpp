@@ -6,6 +6,8 @@
 #include "analyses/popgen/hardy_weinberg.h"
 #include "common/parallel_for.h"
 #include "session/session.h"
+#include "sheet/atomic_file.h"
+#include "sheet/table_file.h"
 #include "sheet/text_table_writer.h"
 
 namespace vireltan {
@@ -40,7 +42,7 @@ LocusGenotypes GenotypesAt(const Dataset& d, const std::vector<int>& units, int 
 }  // namespace
 
 Status Session::HardyWeinberg(const PopgenRequest& request) {
-  if (Status allowed = RequireAnyData(); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.permutations < 0)
     return Status::Error("The number of permutations must be 0 (no Monte-Carlo test) or more.");
   const bool haploid = hasSnpData() ? snp().ploidy == 1 : dataset().haploid();
@@ -83,42 +85,71 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
   for (const HweTest& t : tests) exact.push_back(t.pExact);
   const std::vector<std::optional<double>> adjusted = AdjustFalseDiscoveryRate(exact);
 
-  Sheet block, csv;
-  static const char* kHeader[] = {"Pop", "Locus",   "n",        "alleles", "chi2",
-                                  "df",  "p(chi2)", "p(exact)", "p(FDR)",  "exact test"};
-  static const char* kCsvHeader[] = {
-      "population", "locus", "n",          "alleles",      "chi2",    "df",           "p_chi2",
-      "p_exact",    "p_fdr", "exact_test", "permutations", "dataset", "units_counted"};
+  // The CSV is written as text row by row: at 100,000 SNPs x 10
+  // populations a sheet of its million rows would take gigabytes of cells.
+  Sheet block;
+  static const char* kHeader[] = {"Pop",  "Locus",   "n",     "alleles", "chi2",
+                                  "df",   "p(chi2)", "p(exact)", "p(FDR)", "exact test"};
+  static const char* kCsvHeader[] = {"population", "locus",   "n",           "alleles",
+                                     "chi2",       "df",      "p_chi2",      "p_exact",
+                                     "p_fdr",      "exact_test", "permutations", "dataset",
+                                     "units_counted"};
   for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
-  for (int c = 0; c < 13; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
+  std::string csv;
+  for (int c = 0; c < 13; ++c) {
+    if (c > 0) csv += ',';
+    csv += kCsvHeader[c];
+  }
+  csv += '\n';
+  auto csvText = [](const std::string& text) { return FormatTextCell(Cell::Text(text), ','); };
+  const std::string datasetCell = csvText(info_.datasetName), countedCell = csvText(sel.counted);
   int monomorphic = 0, untyped = 0;
   const std::vector<std::string>& locusNames = info_.locusNames;
-  for (int p = 0; p < P; ++p)
+  for (int p = 0; p < P; ++p) {
+    const std::string popCell = csvText(sel.names[p]);
     for (int l = 0; l < L; ++l) {
       const std::size_t k = static_cast<std::size_t>(p) * L + l;
       const HweTest& t = tests[k];
       const int row = static_cast<int>(k) + 2;
-      if (t.typed == 0)
-        ++untyped;
-      else if (t.alleles < 2)
-        ++monomorphic;
-      const char* method = !t.pExact ? "" : t.monteCarlo ? "Monte-Carlo" : "exact (Wigginton)";
-      for (Sheet* s : {&block, &csv}) {
-        s->SetTextAt(row, 1, sel.names[p]);
-        s->SetTextAt(row, 2, locusNames[l]);
-        s->SetNumberAt(row, 3, t.typed);
-        s->SetNumberAt(row, 4, t.alleles);
-        if (t.chi2) s->SetNumberAt(row, 5, *t.chi2);
-        if (t.df) s->SetNumberAt(row, 6, *t.df);
-        if (t.pChi2) s->SetNumberAt(row, 7, *t.pChi2);
-        if (t.pExact) s->SetNumberAt(row, 8, *t.pExact);
-        if (adjusted[k]) s->SetNumberAt(row, 9, *adjusted[k]);
-        if (*method) s->SetTextAt(row, 10, method);
-      }
-      csv.SetNumberAt(row, 11, t.monteCarlo ? request.permutations : 0);
-      csv.SetTextAt(row, 12, info_.datasetName);
-      csv.SetTextAt(row, 13, sel.counted);
+      if (t.typed == 0) ++untyped;
+      else if (t.alleles < 2) ++monomorphic;
+      const char* method = !t.pExact ? ""
+                           : t.monteCarlo ? "Monte-Carlo"
+                                          : "exact (Wigginton)";
+      block.SetTextAt(row, 1, sel.names[p]);
+      block.SetTextAt(row, 2, locusNames[l]);
+      block.SetNumberAt(row, 3, t.typed);
+      block.SetNumberAt(row, 4, t.alleles);
+      if (t.chi2) block.SetNumberAt(row, 5, *t.chi2);
+      if (t.df) block.SetNumberAt(row, 6, *t.df);
+      if (t.pChi2) block.SetNumberAt(row, 7, *t.pChi2);
+      if (t.pExact) block.SetNumberAt(row, 8, *t.pExact);
+      if (adjusted[k]) block.SetNumberAt(row, 9, *adjusted[k]);
+      if (*method) block.SetTextAt(row, 10, method);
+      auto number = [&csv](const std::optional<double>& v) {
+        csv += ',';
+        if (v) csv += FormatNumber(*v);
+      };
+      csv += popCell;
+      csv += ',';
+      csv += csvText(locusNames[l]);
+      number(t.typed);
+      number(t.alleles);
+      number(t.chi2);
+      number(t.df ? std::optional<double>(*t.df) : std::nullopt);
+      number(t.pChi2);
+      number(t.pExact);
+      number(adjusted[k]);
+      csv += ',';
+      csv += method;
+      number(t.monteCarlo ? request.permutations : 0);
+      csv += ',';
+      csv += datasetCell;
+      csv += ',';
+      csv += countedCell;
+      csv += '\n';
     }
+  }
   std::vector<std::string> notes = {
       "chi2 over all genotypes, df = genotypes - alleles; exact test: Wigginton et al. for 2 "
       "alleles, else Monte-Carlo with " +
@@ -131,9 +162,9 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
   if (monomorphic > 0)
     notes.push_back(std::to_string(monomorphic) + " monomorphic cell(s): no test");
   if (untyped > 0) notes.push_back(std::to_string(untyped) + " cell(s) without typed units");
-  if (Status w = WriteDataCsv(csv, OutputPath(".hwe.csv")); !w) return w;
+  if (Status w = WriteFileAtomically(OutputPath(".hwe.csv"), csv); !w) return w;
   HideCharts();
-  AppendTitledBlock("Hardy-Weinberg", sel, notes, block);
+  AppendTitledBlock("Hardy-Weinberg", sel, notes, std::move(block));
   return WriteResultsLog();
 }
 

@@ -86,11 +86,6 @@ bool Session::CountSelection(const PopulationSelection& selection, AlleleCountTa
   return !progress_.Cancelled();
 }
 
-Status Session::RequireAnyData() const {
-  if (availability_.dataset) return Status::Ok();
-  return Status::Error("No dataset is loaded: open a data file first.");
-}
-
 Status Session::RequireTwoPopulations(const PopulationSelection& selection,
                                       const char* what) const {
   if (selection.populations.size() >= 2) return Status::Ok();
@@ -113,8 +108,21 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
   return row;
 }
 
+int Session::AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
+                               const std::vector<std::string>& notes, Sheet&& block) {
+  Sheet& sheet = results.first();
+  const int row = NextResultsBlockRow();
+  sheet.SetTextAt(row, 1, what);
+  sheet.SetTextAt(row, 2, info_.datasetName);
+  sheet.SetTextAt(row, 3, selection.counted);
+  int col = 4;
+  for (const std::string& note : notes) sheet.SetTextAt(row, col++, note);
+  sheet.MoveBlockIn(std::move(block), row + 1);
+  return row;
+}
+
 Status Session::GeneticDiversity(const PopgenRequest& request) {
-  if (Status allowed = RequireAnyData(); !allowed) return allowed;
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
     return Status::Error(
         "The rarefaction size of allelic richness must be 0 (the smallest "
@@ -257,7 +265,7 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     return w;
   HideCharts();
   AppendTitledBlock("Genetic diversity", sel, notes, block);
-  AppendTitledBlock("Genetic diversity by locus", sel, lociNotes, lociBlock);
+  AppendTitledBlock("Genetic diversity by locus", sel, lociNotes, std::move(lociBlock));
   return WriteResultsLog();
 }
 

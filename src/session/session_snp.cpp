@@ -64,8 +64,8 @@ std::string NotOnSnpData(const std::string& what) {
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
          "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
-         "(on the lineages once counted), export-vcf, export-genalex, popgen, fstats, "
-         "pairwise-fst and hwe.";
+         "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, export-vcf and "
+         "export-genalex.";
 }
 
 }  // namespace
@@ -87,6 +87,11 @@ Status Session::RequireGroupOnSnpData(CommandGroup group) const {
     default:
       return Status::Ok();
   }
+}
+
+Status Session::RequirePopulationGeneticsData() const {
+  if (hasSnpData()) return Status::Ok();
+  return Require(CommandGroup::kDataset);
 }
 
 Status Session::OpenSnp(const std::string& path) {

@@ -205,6 +205,17 @@ void Sheet::SortRows(int r1, int r2, const std::vector<int>& keyColumns) {
   while (!rows_.empty() && rows_.back().empty()) rows_.pop_back();
 }
 
+void Sheet::MoveBlockIn(Sheet&& source, int dr) {
+  if (dr <= LastRow() || dr < 1) {
+    CopyBlock(source, 1, 1, source.LastRow(), source.LastCol(), dr, 1);
+    return;
+  }
+  if (source.rows_.empty()) return;
+  rows_.resize(static_cast<std::size_t>(dr) - 1 + source.rows_.size());
+  std::move(source.rows_.begin(), source.rows_.end(), rows_.begin() + (dr - 1));
+  source.rows_.clear();
+}
+
 void Sheet::CopyBlock(const Sheet& source, int sr1, int sc1, int sr2, int sc2, int dr, int dc) {
   if (sr2 < sr1 || sc2 < sc1) return;
   // Copy through a buffer so that overlapping blocks of one sheet work. The

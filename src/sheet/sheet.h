@@ -53,6 +53,10 @@ class Sheet {
   // Copies the block [sr1..sr2] x [sc1..sc2] of `source` to this sheet with
   // its top-left corner at (dr, dc). `source` may be this sheet.
   void CopyBlock(const Sheet& source, int sr1, int sc1, int sr2, int sc2, int dr, int dc);
+  // The whole of `source` moved to rows dr.. from column 1 on, its rows
+  // taken over without copying their cells when dr lies below this sheet's
+  // last row (a results block appended); else the same as CopyBlock.
+  void MoveBlockIn(Sheet&& source, int dr);
 
   // Column headings shown above the grid (only the user's grid uses them).
   std::string ColumnHeading(int col) const;

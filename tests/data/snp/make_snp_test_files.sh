@@ -16,3 +16,5 @@ bcftools view -Ob -o clonal.bcf clonal.vcf
 plink1.9 --vcf clonal.vcf --keep-allele-order --double-id --allow-extra-chr \
   --make-bed --out clonal > /dev/null
 rm -f clonal.log clonal.nosex
+# The population-genetics study: PLINK fileset and sheet written directly.
+python3 make_popgen_study.py --prefix popgen --seed 31
