@@ -58,19 +58,42 @@ Status Session::SelectPopulations(const PopgenRequest& request,
       break;
     }
   }
-  const std::vector<std::vector<int>> all = PopulationUnits(d, partition, false);
-  const std::vector<std::vector<int>> kept =
-      request.cloneCorrect == CloneCorrection::kNone ? all : PopulationUnits(d, partition, true);
-  std::vector<int> order(d.populationCount());
+  const bool ownGroups = !request.groupOfSu.empty();
+  const std::vector<std::string>& names = ownGroups ? request.groupNames : d.populationNames;
+  std::vector<std::vector<int>> all, kept;
+  if (ownGroups) {
+    // The same rule on the request's groups: the first unit in file order
+    // of each MLG (or MLL) within a group.
+    all.assign(names.size(), {});
+    kept.assign(names.size(), {});
+    std::vector<std::vector<bool>> seen(names.size());
+    for (int su = 0; su < d.sampleCount; ++su) {
+      const int g = request.groupOfSu[su];
+      all[g].push_back(su);
+      const int m = partition.mlgOfSu[su];
+      if (request.cloneCorrect == CloneCorrection::kNone) {
+        kept[g].push_back(su);
+        continue;
+      }
+      if (seen[g].size() <= static_cast<std::size_t>(m)) seen[g].resize(m + 1, false);
+      if (!seen[g][m]) {
+        seen[g][m] = true;
+        kept[g].push_back(su);
+      }
+    }
+  } else {
+    all = PopulationUnits(d, partition, false);
+    kept =
+        request.cloneCorrect == CloneCorrection::kNone ? all : PopulationUnits(d, partition, true);
+  }
+  std::vector<int> order(names.size());
   std::iota(order.begin(), order.end(), 0);
   if (request.sortPopulations)
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-      return d.populationNames[a] < d.populationNames[b];
-    });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
   for (int p : order) {
     if (all[p].empty()) continue;  // a population no unit belongs to
     selection.populations.push_back(p);
-    selection.names.push_back(d.populationNames[p]);
+    selection.names.push_back(names[p]);
     selection.units.push_back(static_cast<int>(all[p].size()));
     selection.kept.push_back(kept[p]);
   }
@@ -117,8 +140,9 @@ int Session::AppendTitledBlock(const std::string& what, const PopulationSelectio
 Status Session::GeneticDiversity(const PopgenRequest& request) {
   if (Status allowed = RequireAnyData(); !allowed) return allowed;
   if (request.rarefyAlleles < 0)
-    return Status::Error("The rarefaction size of allelic richness must be 0 (the smallest "
-                         "sample) or a number of gene copies.");
+    return Status::Error(
+        "The rarefaction size of allelic richness must be 0 (the smallest "
+        "sample) or a number of gene copies.");
   PopulationSelection sel;
   if (Status ok = SelectPopulations(request, sel); !ok) return ok;
   AlleleCountTable table;
@@ -149,10 +173,29 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     col += 2;
     if (std::string(name) == "Ar") block.SetTextAt(1, col++, "Pa");
   }
-  const std::vector<std::string> csvHeader = {
-      "population", "N",     "G",     "n",      "n_SE",    "Na",       "Na_SE",  "Ne",
-      "Ne_SE",      "Ar",    "Ar_SE", "Pa",     "Ho",      "Ho_SE",    "Hs",     "Hs_SE",
-      "uHe",        "uHe_SE", "Fis",  "Fis_SE", "dataset", "units_counted", "Ar_rarefied_to"};
+  const std::vector<std::string> csvHeader = {"population",
+                                              "N",
+                                              "G",
+                                              "n",
+                                              "n_SE",
+                                              "Na",
+                                              "Na_SE",
+                                              "Ne",
+                                              "Ne_SE",
+                                              "Ar",
+                                              "Ar_SE",
+                                              "Pa",
+                                              "Ho",
+                                              "Ho_SE",
+                                              "Hs",
+                                              "Hs_SE",
+                                              "uHe",
+                                              "uHe_SE",
+                                              "Fis",
+                                              "Fis_SE",
+                                              "dataset",
+                                              "units_counted",
+                                              "Ar_rarefied_to"};
   for (std::size_t c = 0; c < csvHeader.size(); ++c)
     csv.SetTextAt(1, static_cast<int>(c) + 1, csvHeader[c]);
   for (std::size_t r = 0; r < diversity.rows.size(); ++r) {
@@ -161,8 +204,9 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     for (Sheet* s : {&block, &csv}) {
       s->SetTextAt(row, 1, d.name);
       s->SetNumberAt(row, 2, d.units);
-      s->SetNumberAt(row, 3, r + 1 == diversity.rows.size() ? sel.keptTotal()
-                                                            : static_cast<int>(sel.kept[r].size()));
+      s->SetNumberAt(
+          row, 3,
+          r + 1 == diversity.rows.size() ? sel.keptTotal() : static_cast<int>(sel.kept[r].size()));
       SetMean(*s, row, 4, d.typed);
       SetMean(*s, row, 6, d.na);
       SetMean(*s, row, 8, d.ne);
@@ -182,8 +226,9 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
     notes.push_back("Ar rarefied to " + std::to_string(diversity.rarefiedTo) + " gene copies");
   else
     notes.push_back("Ar not computed on SNP data");
-  notes.push_back("means over loci with their standard error over loci; Total: all units "
-                  "counted as one population");
+  notes.push_back(
+      "means over loci with their standard error over loci; Total: all units "
+      "counted as one population");
   if (haploid) notes.push_back("haploid data: Ho and Fis are not defined");
   if (diversity.cellsBelowTwoTyped > 0)
     notes.push_back(std::to_string(diversity.cellsBelowTwoTyped) +
@@ -195,7 +240,7 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
 
   // The locus table.
   Sheet lociBlock, lociCsv;
-  static const char* kLocusHeader[] = {"Locus", "alleles", "Ho",  "Hs",  "Ht",  "Dst",
+  static const char* kLocusHeader[] = {"Locus", "alleles", "Ho",  "Hs",   "Ht",  "Dst",
                                        "Htp",   "Dstp",    "Fst", "Fstp", "Fis", "Dest"};
   for (int c = 0; c < 12; ++c) {
     lociBlock.SetTextAt(1, c + 1, kLocusHeader[c]);
@@ -212,24 +257,26 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
       s->SetTextAt(row, 1, d.locus);
       s->SetNumberAt(row, 2, d.alleles);
       int c = 3;
-      for (auto field : {&LocusDiversity::ho, &LocusDiversity::hs, &LocusDiversity::ht,
-                         &LocusDiversity::dst, &LocusDiversity::htp, &LocusDiversity::dstp,
-                         &LocusDiversity::fst, &LocusDiversity::fstp, &LocusDiversity::fis,
-                         &LocusDiversity::dest})
+      for (auto field :
+           {&LocusDiversity::ho, &LocusDiversity::hs, &LocusDiversity::ht, &LocusDiversity::dst,
+            &LocusDiversity::htp, &LocusDiversity::dstp, &LocusDiversity::fst,
+            &LocusDiversity::fstp, &LocusDiversity::fis, &LocusDiversity::dest})
         SetOptional(*s, row, c++, d.*field);
     }
     lociCsv.SetTextAt(row, 13, info_.datasetName);
     lociCsv.SetTextAt(row, 14, sel.counted);
   }
-  std::vector<std::string> lociNotes = {"hierfstat's basic.stats per locus; Overall: means over "
-                                        "loci, then Fst, Fstp, Fis and Dest from the means"};
+  std::vector<std::string> lociNotes = {
+      "hierfstat's basic.stats per locus; Overall: means over "
+      "loci, then Fst, Fstp, Fis and Dest from the means"};
   if (monomorphic > 0)
-    lociNotes.push_back(std::to_string(monomorphic) +
-                        (monomorphic == 1 ? " monomorphic locus: its" : " monomorphic loci: their") +
-                        " Fst and Fis are not defined (empty)");
+    lociNotes.push_back(
+        std::to_string(monomorphic) +
+        (monomorphic == 1 ? " monomorphic locus: its" : " monomorphic loci: their") +
+        " Fst and Fis are not defined (empty)");
 
   if (Status w = WriteFilesAtomically({{OutputPath(".popgen.csv"), FormatDataCsv(csv)},
-                                        {OutputPath(".popgen.loci.csv"), FormatDataCsv(lociCsv)}});
+                                       {OutputPath(".popgen.loci.csv"), FormatDataCsv(lociCsv)}});
       !w)
     return w;
   HideCharts();
