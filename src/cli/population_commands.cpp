@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cstdlib>
+
 #include "cli/cli_command.h"
 
 namespace vireltan::cli {
@@ -208,6 +210,67 @@ std::vector<Command> PopulationCommands() {
          if (Status st = PopgenRequestOf(o, CloneCorrection::kMlg, r); !st) return st;
          if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
          return s.HardyWeinberg(r);
+       }},
+      {"amova",
+       "Populations > AMOVA: the analysis of molecular variance (Excoffier et al. 1992) on "
+       "squared Euclidean distances between allele-count vectors over a hierarchy of strata "
+       "columns, with the within-individual level for diploids (as poppr's poppr.amova): df, "
+       "SS, MS, sigma2 and % per source, the Phi statistics and a permutation test of each "
+       "sigma2 (as ade4's randtest.amova); <dataset>.amova.csv.",
+       {{"hierarchy", true,
+         "strata columns from the top down, e.g. Region/Population (default: the population "
+         "alone); columns beyond the population come from a strata table with a header row"},
+        {"no-within", false, "no within-individual level (units are not split)"},
+        CloneCorrectOption(
+            "none (default), mlg or mll: all units, or only the first unit in file order of each "
+            "MLG or lineage in each group of the lowest level"),
+        {"max-missing", true,
+         "loci missing in more than this fraction of units are left out, then units still "
+         "missing one (default 0.05)"},
+        {"scale", true,
+         "poppr (default: between two allele sets d2 = 2 x loci differing) or arlequin (half: "
+         "Arlequin's and GenAlEx's SS, MS and sigma2)"},
+        {"permutations", true, "P permutations for each sigma2 (default 999; 0 no test)", true, 0},
+        kSortPopulationsOption},
+       [](Session& s, const Options& o) {
+         Session::PopgenRequest base;
+         if (Status st = PopgenRequestOf(o, CloneCorrection::kNone, base); !st) return st;
+         Session::AmovaRequest r;
+         r.cloneCorrect = base.cloneCorrect;
+         r.sortPopulations = base.sortPopulations;
+         r.within = !Has(o, "no-within");
+         if (Has(o, "hierarchy")) {
+           const std::string& text = o.at("hierarchy");
+           std::size_t start = 0;
+           for (;;) {
+             const std::size_t slash = text.find('/', start);
+             const std::string name = text.substr(start, slash - start);
+             if (name.empty())
+               return Status::Error("--hierarchy=" + text +
+                                    ": strata column names separated by '/' are expected.");
+             r.hierarchy.push_back(name);
+             if (slash == std::string::npos) break;
+             start = slash + 1;
+           }
+         }
+         if (Has(o, "max-missing")) {
+           const std::string& text = o.at("max-missing");
+           char* end = nullptr;
+           const double v = std::strtod(text.c_str(), &end);
+           if (text.empty() || *end != '\0' || !(v >= 0 && v <= 1))
+             return Status::Error("--max-missing=" + text +
+                                  ": a fraction between 0 and 1 is expected (0.05: 5 %).");
+           r.maxMissing = v;
+         }
+         if (Has(o, "scale")) {
+           const std::string& word = o.at("scale");
+           if (word == "arlequin")
+             r.arlequinScale = true;
+           else if (word != "poppr")
+             return Status::Error("--scale=" + word + ": poppr or arlequin is expected.");
+         }
+         if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
+         return s.Amova(r);
        }},
       {"units-table",
        "MLG > Units table: each sampling unit's designation, population, MLG and MLL (empty "

@@ -50,6 +50,13 @@ struct Dataset {
   std::vector<std::string> populationNames;
   bool populationsGiven = false;
   int populationCount() const { return static_cast<int>(populationNames.size()); }
+  // Every stratum column of the last strata table loaded (the population
+  // first, then the columns its header names, e.g. a region): names, the
+  // value of each SU, and the table row of each SU (for messages). Empty
+  // when no strata table was loaded.
+  std::vector<std::string> strataNames;
+  std::vector<std::vector<std::string>> strataOfSu;  // [column][SU]
+  std::vector<int> strataRowOfSu;
 
   bool haploid() const { return ploidy % 2 != 0; }
   // Allele `which` (0 = smaller, 1 = larger) of SU `su` at locus `locus`

@@ -293,10 +293,14 @@ class Session {
   // is written. On SNP data the same statistics come from the packed calls.
   struct PopgenRequest {
     CloneCorrection cloneCorrect = CloneCorrection::kNone;
-    int rarefyAlleles = 0;     // popgen: Ar's gene copies; 0 the smallest typed
-    int bootstraps = 1000;     // fstats: resamplings of loci for the 95 % interval
-    int permutations = 999;    // pairwise-fst (0: no test), hwe's Monte-Carlo test
+    int rarefyAlleles = 0;         // popgen: Ar's gene copies; 0 the smallest typed
+    int bootstraps = 1000;         // fstats: resamplings of loci for the 95 % interval
+    int permutations = 999;        // pairwise-fst (0: no test), hwe's Monte-Carlo test
     bool sortPopulations = false;  // populations by name instead of file order
+    // Groups other than the dataset's populations (AMOVA's lowest level):
+    // the group of every SU and the groups' names; empty: the populations.
+    std::vector<int> groupOfSu;
+    std::vector<std::string> groupNames;
   };
   // Populations > Genetic diversity (`popgen`): the diversity table
   // (".popgen.csv") and the locus table (".popgen.loci.csv").
@@ -312,6 +316,19 @@ class Session {
   // and locus with Benjamini–Hochberg adjusted p (".hwe.csv"). The window
   // and the command line default to one unit per MLG here.
   Status HardyWeinberg(const PopgenRequest& request);
+  // Populations > AMOVA (`amova`): the analysis of molecular variance over
+  // a hierarchy of strata columns (session_amova.cpp): the table of sources
+  // with σ², their permutation tests and the Φ statistics (".amova.csv").
+  struct AmovaRequest {
+    std::vector<std::string> hierarchy;  // strata column names, top first; empty: the population
+    bool within = true;                  // diploids: each unit split into its two allele sets
+    CloneCorrection cloneCorrect = CloneCorrection::kNone;  // at the lowest level
+    double maxMissing = 0.05;    // loci missing in more than this fraction of units are left out
+    bool arlequinScale = false;  // sums of squares and σ² halved, as Arlequin and GenAlEx
+    int permutations = 999;      // of each σ²; 0 no test
+    bool sortPopulations = false;
+  };
+  Status Amova(const AmovaRequest& request);
   // The units a population-genetics command counts (clone correction,
   // population order); an error when the rule cannot apply (no lineages
   // for `mll`).

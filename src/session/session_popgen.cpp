@@ -58,18 +58,42 @@ Status Session::SelectPopulations(const PopgenRequest& request,
       break;
     }
   }
-  const std::vector<std::vector<int>> all = PopulationUnits(d, partition, false);
-  const std::vector<std::vector<int>> kept =
-      request.cloneCorrect == CloneCorrection::kNone ? all : PopulationUnits(d, partition, true);
-  std::vector<int> order(d.populationCount());
+  const bool ownGroups = !request.groupOfSu.empty();
+  const std::vector<std::string>& names = ownGroups ? request.groupNames : d.populationNames;
+  std::vector<std::vector<int>> all, kept;
+  if (ownGroups) {
+    // The same rule on the request's groups: the first unit in file order
+    // of each MLG (or MLL) within a group.
+    all.assign(names.size(), {});
+    kept.assign(names.size(), {});
+    std::vector<std::vector<bool>> seen(names.size());
+    for (int su = 0; su < d.sampleCount; ++su) {
+      const int g = request.groupOfSu[su];
+      all[g].push_back(su);
+      const int m = partition.mlgOfSu[su];
+      if (request.cloneCorrect == CloneCorrection::kNone) {
+        kept[g].push_back(su);
+        continue;
+      }
+      if (seen[g].size() <= static_cast<std::size_t>(m)) seen[g].resize(m + 1, false);
+      if (!seen[g][m]) {
+        seen[g][m] = true;
+        kept[g].push_back(su);
+      }
+    }
+  } else {
+    all = PopulationUnits(d, partition, false);
+    kept =
+        request.cloneCorrect == CloneCorrection::kNone ? all : PopulationUnits(d, partition, true);
+  }
+  std::vector<int> order(names.size());
   std::iota(order.begin(), order.end(), 0);
   if (request.sortPopulations)
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
   for (int p : order) {
     if (all[p].empty()) continue;  // a population no unit belongs to
     selection.populations.push_back(p);
-    selection.names.push_back(d.populationNames[p]);
+    selection.names.push_back(names[p]);
     selection.units.push_back(static_cast<int>(all[p].size()));
     selection.kept.push_back(kept[p]);
   }

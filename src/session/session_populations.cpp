@@ -36,11 +36,14 @@ void Session::WriteMlgPopulations(int firstRow) {
 
 Status Session::LoadPopulations(const std::string& strataPath) {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
-  std::vector<std::string> names;
-  Status read = ReadStrata(strataPath, dataset(), names);
+  StrataTable strata;
+  Status read = ReadStrataTable(strataPath, dataset(), strata);
   if (!read) return read;
   Dataset& d = loaded_->dataset;
-  import::AssignPopulations(d, names);
+  import::AssignPopulations(d, strata.valueOfSu.front());
+  d.strataNames = std::move(strata.names);
+  d.strataOfSu = std::move(strata.valueOfSu);
+  d.strataRowOfSu = std::move(strata.rowOfSu);
   // The grid's population column is its last one.
   Sheet& grid = datasetGrid.first();
   const int column = grid.LastCol();

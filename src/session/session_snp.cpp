@@ -45,7 +45,7 @@ const std::set<std::string>& SnpCommands() {
       "save-map",         "save-graph",  "close",        "summary",
       "aggregation",      "edge-effect", "subrange",     "autocorrelation",
       "export-genalex",   "popgen",      "fstats",       "pairwise-fst",
-      "hwe"};
+      "hwe",              "amova"};
   return commands;
 }
 
@@ -64,7 +64,7 @@ std::string NotOnSnpData(const std::string& what) {
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
          "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
-         "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, export-vcf and "
+         "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, amova, export-vcf and "
          "export-genalex.";
 }
 
