@@ -310,12 +310,17 @@ Status Session::Amova(const AmovaRequest& request) {
           ? "Arlequin's and GenAlEx's scale: SS, MS and sigma2 half of poppr's (Phi the same)"
           : "poppr's scale: squared Euclidean distance between the units' allele frequency "
             "vectors (between two allele sets 2 x the loci where they differ); Arlequin and "
-            "GenAlEx report half of SS, MS and sigma2 (Phi the same): --scale=arlequin",
+            "GenAlEx report half of SS, MS and sigma2 (Phi the same)",
       std::to_string(complete.loci.size()) + " of " + std::to_string(allLoci) +
           " loci kept (missing in at most " + FormatNumber(100 * request.maxMissing) +
           " % of the units counted), then " + std::to_string(U) + " of " +
           std::to_string(counted.size()) + " units kept (typed at every locus kept)"};
   if (request.within && !diploid) head.push_back("haploid data: no within-individual level");
+  // Thousands of SNPs with scattered missing calls leave few units typed at
+  // every one: say how to keep them.
+  if (2 * static_cast<std::size_t>(U) < counted.size())
+    head.push_back("most units miss a call at some locus kept: a missing-data limit of 0 per "
+                   "locus keeps every unit and only the loci typed in all");
   if (tested)
     head.push_back("p from " + std::to_string(result.permutations) +
                    " permutations as ade4's randtest.amova, (b+1)/(P+1); the within-" +
