@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// vireltan-screenshots OUTDIR DATAFILE NAME: drives the window through the
+// vireltan-screenshots OUTDIR DATAFILE NAME [POPULATIONS]: drives the window through the
 // commands that draw a chart on DATAFILE and saves a picture of the window
 // after each, as OUTDIR/NAME-<step>.png, for the README and the user guide
 // (scripts/screenshots.sh runs it under a virtual display). Every chart
 // drawn is then saved as a figure at a journal column (80 x 60 mm) and a
 // page width (170 x 120 mm), as OUTDIR/figures/NAME-<chart>-<size>.png.
+// With a POPULATIONS table it loads it and shows the Populations menu's
+// commands instead (diversity, F-statistics, pairwise Fst, Hardy-Weinberg).
 #include <QtCore/QDir>
 #include <QtCore/QSettings>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QThread>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
@@ -34,8 +37,8 @@ void Settle() {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: vireltan-screenshots OUTDIR DATAFILE NAME\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: vireltan-screenshots OUTDIR DATAFILE NAME [POPULATIONS]\n");
     return 2;
   }
   // A fresh window: no remembered size or options.
@@ -70,9 +73,64 @@ int main(int argc, char** argv) {
     form.WaitUntilIdle();
   };
 
+  // Each chart as a figure at two printed sizes.
+  auto saveFigures = [&] {
+    const QString figures = outDir + "/figures";
+    QDir().mkpath(figures);
+    const std::vector<TForm1::KeptChart>& kept = form.keptCharts();
+    for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
+      for (const auto& [width, height] : {std::pair{80.0, 60.0}, std::pair{170.0, 120.0}}) {
+        vireltan::FigureOptions options;
+        options.svg = false;
+        options.png = true;
+        options.widthMm = width;
+        options.heightMm = height;
+        options.dpi = 150;
+        const QString base = QString("%1/%2-%3-%4x%5")
+                                 .arg(figures, name,
+                                      QString::fromStdString(kept[static_cast<size_t>(i)].suffix)
+                                          .mid(1)
+                                          .replace('.', '-'))
+                                 .arg(width)
+                                 .arg(height);
+        if (vireltan::Status saved = form.SaveKeptChart(i, base.toStdString(), options); !saved) {
+          std::fprintf(stderr, "%s\n", saved.message().c_str());
+          ++failures;
+        }
+      }
+    }
+  };
+
   form.OpenPath(QString::fromLocal8Bit(argv[2]));
   form.WaitUntilIdle();
   if (!form.session().hasData()) return 1;
+  if (argc == 5) {
+    // The population-genetics commands on the genets, each with its panel
+    // shown over the results it gave.
+    const std::string strata = argv[4];
+    form.Run("Load populations",
+             [strata](vireltan::Session& s) { return s.LoadPopulations(strata); });
+    form.WaitUntilIdle();
+    const std::pair<QAction*, const char*> steps[] = {{form.Geneticdiversity1, "Diversity"},
+                                                      {form.Fstatistics1, "Fstats"},
+                                                      {form.HardyWeinberg1, "Hwe"},
+                                                      {form.PairwiseFst1, "PairwiseFst"}};
+    const char* names[] = {"popgen-diversity", "popgen-fstats", "popgen-hwe",
+                           "popgen-pairwise-fst"};
+    int k = 0;
+    for (const auto& [item, prefix] : steps) {
+      run(item);
+      if (auto* mlg = form.findChild<QAbstractButton*>(QString(prefix) + "UnitsMlg"))
+        mlg->setChecked(true);
+      form.findChild<QPushButton*>(QString(prefix) + "RunButton")->click();
+      form.WaitUntilIdle();
+      if (k < 3) run(item);  // the panel again, over its results
+      shot(names[k++]);
+    }
+    saveFigures();
+    for (const std::string& m : messages.messages) std::fprintf(stderr, "%s\n", m.c_str());
+    return failures == 0 ? 0 : 1;
+  }
   shot("dataset");
   run(form.Psex1);
   shot("psex");
@@ -137,31 +195,7 @@ int main(int argc, char** argv) {
     guide->close();
   }
 
-  // Each chart as a figure at two printed sizes.
-  const QString figures = outDir + "/figures";
-  QDir().mkpath(figures);
-  const std::vector<TForm1::KeptChart>& kept = form.keptCharts();
-  for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
-    for (const auto& [width, height] : {std::pair{80.0, 60.0}, std::pair{170.0, 120.0}}) {
-      vireltan::FigureOptions options;
-      options.svg = false;
-      options.png = true;
-      options.widthMm = width;
-      options.heightMm = height;
-      options.dpi = 150;
-      const QString base = QString("%1/%2-%3-%4x%5")
-                               .arg(figures, name,
-                                    QString::fromStdString(kept[static_cast<size_t>(i)].suffix)
-                                        .mid(1)
-                                        .replace('.', '-'))
-                               .arg(width)
-                               .arg(height);
-      if (vireltan::Status saved = form.SaveKeptChart(i, base.toStdString(), options); !saved) {
-        std::fprintf(stderr, "%s\n", saved.message().c_str());
-        ++failures;
-      }
-    }
-  }
+  saveFigures();
   for (const std::string& m : messages.messages) std::fprintf(stderr, "%s\n", m.c_str());
   return failures == 0 ? 0 : 1;
 }
