@@ -11,6 +11,7 @@ packages=(
   libxlsxwriter-dev libfreexl-dev libzip-dev libexpat1-dev libigraph-dev libhts-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libspectra-dev
+  plink1.9
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   xvfb xauth fonts-dejavu-core
   help2man file

@@ -81,41 +81,51 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
         return Status::Cancelled();
     }
   }
-  std::vector<std::optional<double>> exact;
-  for (const HweTest& t : tests) exact.push_back(t.pExact);
-  const std::vector<std::optional<double>> adjusted = AdjustFalseDiscoveryRate(exact);
+  std::vector<std::optional<double>> adjusted;
+  {
+    std::vector<std::optional<double>> exact;
+    exact.reserve(tests.size());
+    for (const HweTest& t : tests) exact.push_back(t.pExact);
+    adjusted = AdjustFalseDiscoveryRate(exact);
+  }
 
-  // The CSV is written as text row by row: at 100,000 SNPs x 10
-  // populations a sheet of its million rows would take gigabytes of cells.
+  // The CSV goes to its file row by row and only small tables go whole into
+  // the results: at 100,000 SNPs x 10 populations the million rows would
+  // take gigabytes as cells, and as much again as one text.
+  constexpr std::size_t kMostRowsShown = 5000;
+  const bool whole = tests.size() <= kMostRowsShown;
   Sheet block;
-  static const char* kHeader[] = {"Pop",  "Locus",   "n",     "alleles", "chi2",
-                                  "df",   "p(chi2)", "p(exact)", "p(FDR)", "exact test"};
+  static const char* kHeader[] = {"Pop",  "Locus",   "n",        "alleles", "chi2",
+                                  "df",   "p(chi2)", "p(exact)", "p(FDR)",  "exact test"};
+  static const char* kSummaryHeader[] = {"Pop", "loci tested", "p(exact) < 0.05",
+                                         "p(FDR) < 0.05"};
+  if (whole) {
+    for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
+  } else {
+    for (int c = 0; c < 4; ++c) block.SetTextAt(1, c + 1, kSummaryHeader[c]);
+  }
   static const char* kCsvHeader[] = {"population", "locus",   "n",           "alleles",
                                      "chi2",       "df",      "p_chi2",      "p_exact",
                                      "p_fdr",      "exact_test", "permutations", "dataset",
                                      "units_counted"};
-  for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
-  std::string csv;
-  for (int c = 0; c < 13; ++c) {
-    if (c > 0) csv += ',';
-    csv += kCsvHeader[c];
-  }
-  csv += '\n';
   auto csvText = [](const std::string& text) { return FormatTextCell(Cell::Text(text), ','); };
   const std::string datasetCell = csvText(info_.datasetName), countedCell = csvText(sel.counted);
   int monomorphic = 0, untyped = 0;
   const std::vector<std::string>& locusNames = info_.locusNames;
   for (int p = 0; p < P; ++p) {
-    const std::string popCell = csvText(sel.names[p]);
+    int tested = 0, below = 0, belowFdr = 0;
     for (int l = 0; l < L; ++l) {
       const std::size_t k = static_cast<std::size_t>(p) * L + l;
       const HweTest& t = tests[k];
-      const int row = static_cast<int>(k) + 2;
       if (t.typed == 0) ++untyped;
       else if (t.alleles < 2) ++monomorphic;
-      const char* method = !t.pExact ? ""
-                           : t.monteCarlo ? "Monte-Carlo"
-                                          : "exact (Wigginton)";
+      if (t.pExact) {
+        ++tested;
+        below += *t.pExact < 0.05;
+        belowFdr += adjusted[k] && *adjusted[k] < 0.05;
+      }
+      if (!whole) continue;
+      const int row = static_cast<int>(k) + 2;
       block.SetTextAt(row, 1, sel.names[p]);
       block.SetTextAt(row, 2, locusNames[l]);
       block.SetNumberAt(row, 3, t.typed);
@@ -125,31 +135,50 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
       if (t.pChi2) block.SetNumberAt(row, 7, *t.pChi2);
       if (t.pExact) block.SetNumberAt(row, 8, *t.pExact);
       if (adjusted[k]) block.SetNumberAt(row, 9, *adjusted[k]);
-      if (*method) block.SetTextAt(row, 10, method);
-      auto number = [&csv](const std::optional<double>& v) {
-        csv += ',';
-        if (v) csv += FormatNumber(*v);
-      };
-      csv += popCell;
-      csv += ',';
-      csv += csvText(locusNames[l]);
-      number(t.typed);
-      number(t.alleles);
-      number(t.chi2);
-      number(t.df ? std::optional<double>(*t.df) : std::nullopt);
-      number(t.pChi2);
-      number(t.pExact);
-      number(adjusted[k]);
-      csv += ',';
-      csv += method;
-      number(t.monteCarlo ? request.permutations : 0);
-      csv += ',';
-      csv += datasetCell;
-      csv += ',';
-      csv += countedCell;
-      csv += '\n';
+      if (t.pExact) block.SetTextAt(row, 10, t.monteCarlo ? "Monte-Carlo" : "exact (Wigginton)");
+    }
+    if (!whole) {
+      block.SetTextAt(p + 2, 1, sel.names[p]);
+      block.SetNumberAt(p + 2, 2, tested);
+      block.SetNumberAt(p + 2, 3, below);
+      block.SetNumberAt(p + 2, 4, belowFdr);
     }
   }
+  auto produce = [&](const PieceWriter& write) {
+    std::string line;
+    for (int c = 0; c < 13; ++c) line += (c > 0 ? "," : "") + std::string(kCsvHeader[c]);
+    write(line + "\n");
+    for (int p = 0; p < P; ++p) {
+      const std::string popCell = csvText(sel.names[p]);
+      for (int l = 0; l < L; ++l) {
+        const std::size_t k = static_cast<std::size_t>(p) * L + l;
+        const HweTest& t = tests[k];
+        auto number = [&line](const std::optional<double>& v) {
+          line += ',';
+          if (v) line += FormatNumber(*v);
+        };
+        line = popCell;
+        line += ',';
+        line += csvText(locusNames[l]);
+        number(t.typed);
+        number(t.alleles);
+        number(t.chi2);
+        number(t.df ? std::optional<double>(*t.df) : std::nullopt);
+        number(t.pChi2);
+        number(t.pExact);
+        number(adjusted[k]);
+        line += ',';
+        if (t.pExact) line += t.monteCarlo ? "Monte-Carlo" : "exact (Wigginton)";
+        number(t.monteCarlo ? request.permutations : 0);
+        line += ',';
+        line += datasetCell;
+        line += ',';
+        line += countedCell;
+        line += '\n';
+        write(line);
+      }
+    }
+  };
   std::vector<std::string> notes = {
       "chi2 over all genotypes, df = genotypes - alleles; exact test: Wigginton et al. for 2 "
       "alleles, else Monte-Carlo with " +
@@ -162,7 +191,10 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
   if (monomorphic > 0)
     notes.push_back(std::to_string(monomorphic) + " monomorphic cell(s): no test");
   if (untyped > 0) notes.push_back(std::to_string(untyped) + " cell(s) without typed units");
-  if (Status w = WriteFileAtomically(OutputPath(".hwe.csv"), csv); !w) return w;
+  if (!whole)
+    notes.push_back("per population: loci tested and how many depart at 5 %; every locus in " +
+                    info_.datasetName + ".hwe.csv");
+  if (Status w = WriteFileAtomicallyInPieces(OutputPath(".hwe.csv"), produce); !w) return w;
   HideCharts();
   AppendTitledBlock("Hardy-Weinberg", sel, notes, std::move(block));
   return WriteResultsLog();

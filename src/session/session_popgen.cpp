@@ -246,45 +246,63 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
                     " population-locus cells with fewer gene copies than the rarefaction size "
                     "left out of Ar");
 
-  // The locus table.
-  Sheet lociBlock, lociCsv;
+  // The locus table: its CSV row by row, and in the results every locus
+  // only up to a few thousand (SNP data: the Overall line alone).
+  constexpr std::size_t kMostLociShown = 5000;
+  const bool everyLocus = loci.loci.size() <= kMostLociShown;
+  Sheet lociBlock;
   static const char* kLocusHeader[] = {"Locus", "alleles", "Ho",  "Hs",   "Ht",  "Dst",
                                        "Htp",   "Dstp",    "Fst", "Fstp", "Fis", "Dest"};
-  for (int c = 0; c < 12; ++c) {
-    lociBlock.SetTextAt(1, c + 1, kLocusHeader[c]);
-    lociCsv.SetTextAt(1, c + 1, c == 0 ? "locus" : kLocusHeader[c]);
-  }
-  lociCsv.SetTextAt(1, 13, "dataset");
-  lociCsv.SetTextAt(1, 14, "units_counted");
+  for (int c = 0; c < 12; ++c) lociBlock.SetTextAt(1, c + 1, kLocusHeader[c]);
+  static constexpr std::optional<double> LocusDiversity::*kLocusFields[] = {
+      &LocusDiversity::ho,   &LocusDiversity::hs,  &LocusDiversity::ht,   &LocusDiversity::dst,
+      &LocusDiversity::htp,  &LocusDiversity::dstp, &LocusDiversity::fst, &LocusDiversity::fstp,
+      &LocusDiversity::fis,  &LocusDiversity::dest};
   int monomorphic = 0;
+  for (const LocusDiversity& d : loci.loci) monomorphic += d.alleles < 2;
+  int row = 2;
   for (std::size_t k = 0; k <= loci.loci.size(); ++k) {
+    if (k < loci.loci.size() && !everyLocus) continue;
     const LocusDiversity& d = k < loci.loci.size() ? loci.loci[k] : loci.overall;
-    if (k < loci.loci.size() && d.alleles < 2) ++monomorphic;
-    const int row = static_cast<int>(k) + 2;
-    for (Sheet* s : {&lociBlock, &lociCsv}) {
-      s->SetTextAt(row, 1, d.locus);
-      s->SetNumberAt(row, 2, d.alleles);
-      int c = 3;
-      for (auto field :
-           {&LocusDiversity::ho, &LocusDiversity::hs, &LocusDiversity::ht, &LocusDiversity::dst,
-            &LocusDiversity::htp, &LocusDiversity::dstp, &LocusDiversity::fst,
-            &LocusDiversity::fstp, &LocusDiversity::fis, &LocusDiversity::dest})
-        SetOptional(*s, row, c++, d.*field);
-    }
-    lociCsv.SetTextAt(row, 13, info_.datasetName);
-    lociCsv.SetTextAt(row, 14, sel.counted);
+    lociBlock.SetTextAt(row, 1, d.locus);
+    lociBlock.SetNumberAt(row, 2, d.alleles);
+    int c = 3;
+    for (auto field : kLocusFields) SetOptional(lociBlock, row, c++, d.*field);
+    ++row;
   }
+  auto lociCsv = [&](const PieceWriter& write) {
+    auto text = [](const std::string& t) { return FormatTextCell(Cell::Text(t), ','); };
+    const std::string tail = "," + text(info_.datasetName) + "," + text(sel.counted) + "\n";
+    std::string line = "locus";
+    for (int c = 1; c < 12; ++c) line += std::string(",") + kLocusHeader[c];
+    write(line + ",dataset,units_counted\n");
+    for (std::size_t k = 0; k <= loci.loci.size(); ++k) {
+      const LocusDiversity& d = k < loci.loci.size() ? loci.loci[k] : loci.overall;
+      line = text(d.locus) + "," + std::to_string(d.alleles);
+      for (auto field : kLocusFields) {
+        line += ',';
+        if (d.*field) line += FormatNumber(*(d.*field));
+      }
+      write(line + tail);
+    }
+  };
   std::vector<std::string> lociNotes = {
       "hierfstat's basic.stats per locus; Overall: means over "
       "loci, then Fst, Fstp, Fis and Dest from the means"};
+  if (!everyLocus)
+    lociNotes.push_back("every locus in " + info_.datasetName + ".popgen.loci.csv");
   if (monomorphic > 0)
     lociNotes.push_back(
         std::to_string(monomorphic) +
         (monomorphic == 1 ? " monomorphic locus: its" : " monomorphic loci: their") +
         " Fst and Fis are not defined (empty)");
 
-  if (Status w = WriteFilesAtomically({{OutputPath(".popgen.csv"), FormatDataCsv(csv)},
-                                       {OutputPath(".popgen.loci.csv"), FormatDataCsv(lociCsv)}});
+  // Both files or neither: the diversity table's rename waits for the
+  // locus table's.
+  const std::string diversityCsv = FormatDataCsv(csv);
+  if (Status w = WriteFilesAtomically(std::vector<std::pair<std::string, FileProducer>>{
+          {OutputPath(".popgen.csv"), [&](const PieceWriter& write) { write(diversityCsv); }},
+          {OutputPath(".popgen.loci.csv"), lociCsv}});
       !w)
     return w;
   HideCharts();

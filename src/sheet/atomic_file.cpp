@@ -262,22 +262,57 @@ Status WriteContent(const std::string& targetPath, const std::string& tempPath,
   return Status::Ok();
 }
 
+// Writes `produce`'s pieces to an open temporary file; the error names
+// `targetPath`.
+Status WritePieces(const std::string& targetPath, const std::string& tempPath,
+                   const std::function<void(const PieceWriter&)>& produce) {
+  std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+  if (file == nullptr) return WriteError(targetPath, WriteFailureReason(errno));
+  bool written = true;
+  int writeError = 0;
+  produce([&](const std::string& piece) {
+    if (!written) return;
+    if (std::fwrite(piece.data(), 1, piece.size(), file) != piece.size()) {
+      written = false;
+      writeError = errno;
+    }
+  });
+  // fclose flushes; a full disk often shows only here.
+  if (std::fclose(file) != 0 && written) {
+    written = false;
+    writeError = errno;
+  }
+  if (!written) return WriteError(targetPath, WriteFailureReason(writeError));
+  return Status::Ok();
+}
+
 // Files from `index` on: each one's temporary file holds the next ones'
 // writes, so that its rename comes only after theirs succeeded.
-Status WriteFilesFrom(const std::vector<std::pair<std::string, std::string>>& files,
-                      std::size_t index) {
+Status WriteProducedFrom(const std::vector<std::pair<std::string, FileProducer>>& files,
+                         std::size_t index) {
   if (index == files.size()) return Status::Ok();
-  const auto& [path, content] = files[index];
+  const auto& [path, produce] = files[index];
   return ReplaceFileAtomically(path, [&](const std::string& tempPath) {
-    if (Status s = WriteContent(path, tempPath, content); !s) return s;
-    return WriteFilesFrom(files, index + 1);
+    if (Status s = WritePieces(path, tempPath, produce); !s) return s;
+    return WriteProducedFrom(files, index + 1);
   });
 }
 
 }  // namespace
 
+Status WriteFileAtomicallyInPieces(const std::string& targetPath, const FileProducer& produce) {
+  return WriteProducedFrom({{targetPath, produce}}, 0);
+}
+
 Status WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files) {
-  return WriteFilesFrom(files, 0);
+  std::vector<std::pair<std::string, FileProducer>> produced;
+  for (const auto& [path, content] : files)
+    produced.emplace_back(path, [&content](const PieceWriter& write) { write(content); });
+  return WriteProducedFrom(produced, 0);
+}
+
+Status WriteFilesAtomically(const std::vector<std::pair<std::string, FileProducer>>& files) {
+  return WriteProducedFrom(files, 0);
 }
 
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content) {

@@ -37,10 +37,18 @@ Status ReplaceFileAtomically(const std::string& targetPath,
 // The same for content already held in memory.
 Status WriteFileAtomically(const std::string& targetPath, const std::string& content);
 
+// Content too large to hold whole (a million-row table): `produce` hands
+// its pieces to the writer in order, and they go straight to the temporary
+// file.
+using PieceWriter = std::function<void(const std::string& piece)>;
+using FileProducer = std::function<void(const PieceWriter& write)>;
+Status WriteFileAtomicallyInPieces(const std::string& targetPath, const FileProducer& produce);
+
 // Several files written as one: each content goes to its temporary file,
 // and the targets are replaced only once every one is written whole (in
 // the list's order, the last first: a failing write leaves all untouched).
 Status WriteFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files);
+Status WriteFilesAtomically(const std::vector<std::pair<std::string, FileProducer>>& files);
 
 // Temporary files are named ".<target name>.vireltan-<process id>-<n>.tmp".
 // Whether `fileName` (a name, not a path) is one, and of which process.
