@@ -533,6 +533,10 @@ class Session {
   // The allele count table of the selection, from the allele table or the
   // packed SNP calls; false when cancelled.
   bool CountSelection(const PopulationSelection& selection, AlleleCountTable& table);
+  // The checks and selection of a command between populations: data that
+  // allow it, the units counted, and two populations or more.
+  Status SelectBetweenPopulations(const PopgenRequest& request, const char* what,
+                                  PopulationSelection& selection) const;
   // Refuses commands between populations when there are fewer than two.
   Status RequireTwoPopulations(const PopulationSelection& selection, const char* what) const;
   // Appends a title row (what, dataset, units counted, notes) and `block`

@@ -23,12 +23,10 @@ void SetOptional(Sheet& s, int row, int col, const std::optional<T>& v) {
 }  // namespace
 
 Status Session::FStatistics(const PopgenRequest& request) {
-  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.bootstraps < 0)
     return Status::Error("The number of bootstrap resamplings must be 0 (none) or more.");
   PopulationSelection sel;
-  if (Status ok = SelectPopulations(request, sel); !ok) return ok;
-  if (Status two = RequireTwoPopulations(sel, "F-statistics"); !two) return two;
+  if (Status ok = SelectBetweenPopulations(request, "F-statistics", sel); !ok) return ok;
   AlleleCountTable table;
   FStatisticsResult f;
   {
@@ -99,12 +97,10 @@ Status Session::FStatistics(const PopgenRequest& request) {
 }
 
 Status Session::PairwiseFst(const PopgenRequest& request) {
-  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.permutations < 0)
     return Status::Error("The number of permutations must be 0 (no test) or more.");
   PopulationSelection sel;
-  if (Status ok = SelectPopulations(request, sel); !ok) return ok;
-  if (Status two = RequireTwoPopulations(sel, "Pairwise Fst"); !two) return two;
+  if (Status ok = SelectBetweenPopulations(request, "Pairwise Fst", sel); !ok) return ok;
   AlleleCountTable table;
   PairwiseFstResult result;
   {

@@ -95,19 +95,17 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
   constexpr std::size_t kMostRowsShown = 5000;
   const bool whole = tests.size() <= kMostRowsShown;
   Sheet block;
-  static const char* kHeader[] = {"Pop",  "Locus",   "n",        "alleles", "chi2",
-                                  "df",   "p(chi2)", "p(exact)", "p(FDR)",  "exact test"};
-  static const char* kSummaryHeader[] = {"Pop", "loci tested", "p(exact) < 0.05",
-                                         "p(FDR) < 0.05"};
+  static const char* kHeader[] = {"Pop", "Locus",   "n",        "alleles", "chi2",
+                                  "df",  "p(chi2)", "p(exact)", "p(FDR)",  "exact test"};
+  static const char* kSummaryHeader[] = {"Pop", "loci tested", "p(exact) < 0.05", "p(FDR) < 0.05"};
   if (whole) {
     for (int c = 0; c < 10; ++c) block.SetTextAt(1, c + 1, kHeader[c]);
   } else {
     for (int c = 0; c < 4; ++c) block.SetTextAt(1, c + 1, kSummaryHeader[c]);
   }
-  static const char* kCsvHeader[] = {"population", "locus",   "n",           "alleles",
-                                     "chi2",       "df",      "p_chi2",      "p_exact",
-                                     "p_fdr",      "exact_test", "permutations", "dataset",
-                                     "units_counted"};
+  static const char* kCsvHeader[] = {
+      "population", "locus", "n",          "alleles",      "chi2",    "df",           "p_chi2",
+      "p_exact",    "p_fdr", "exact_test", "permutations", "dataset", "units_counted"};
   auto csvText = [](const std::string& text) { return FormatTextCell(Cell::Text(text), ','); };
   const std::string datasetCell = csvText(info_.datasetName), countedCell = csvText(sel.counted);
   int monomorphic = 0, untyped = 0;
@@ -117,8 +115,10 @@ Status Session::HardyWeinberg(const PopgenRequest& request) {
     for (int l = 0; l < L; ++l) {
       const std::size_t k = static_cast<std::size_t>(p) * L + l;
       const HweTest& t = tests[k];
-      if (t.typed == 0) ++untyped;
-      else if (t.alleles < 2) ++monomorphic;
+      if (t.typed == 0)
+        ++untyped;
+      else if (t.alleles < 2)
+        ++monomorphic;
       if (t.pExact) {
         ++tested;
         below += *t.pExact < 0.05;

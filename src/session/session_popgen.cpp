@@ -110,6 +110,13 @@ bool Session::CountSelection(const PopulationSelection& selection, AlleleCountTa
   return !progress_.Cancelled();
 }
 
+Status Session::SelectBetweenPopulations(const PopgenRequest& request, const char* what,
+                                         PopulationSelection& selection) const {
+  if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
+  if (Status ok = SelectPopulations(request, selection); !ok) return ok;
+  return RequireTwoPopulations(selection, what);
+}
+
 Status Session::RequireTwoPopulations(const PopulationSelection& selection,
                                       const char* what) const {
   if (selection.populations.size() >= 2) return Status::Ok();
@@ -121,15 +128,7 @@ Status Session::RequireTwoPopulations(const PopulationSelection& selection,
 
 int Session::AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
                                const std::vector<std::string>& notes, const Sheet& block) {
-  Sheet& sheet = results.first();
-  const int row = NextResultsBlockRow();
-  sheet.SetTextAt(row, 1, what);
-  sheet.SetTextAt(row, 2, info_.datasetName);
-  sheet.SetTextAt(row, 3, selection.counted);
-  int col = 4;
-  for (const std::string& note : notes) sheet.SetTextAt(row, col++, note);
-  sheet.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row + 1, 1);
-  return row;
+  return AppendTitledBlock(what, selection, notes, Sheet(block));
 }
 
 int Session::AppendTitledBlock(const std::string& what, const PopulationSelection& selection,
@@ -255,9 +254,9 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
                                        "Htp",   "Dstp",    "Fst", "Fstp", "Fis", "Dest"};
   for (int c = 0; c < 12; ++c) lociBlock.SetTextAt(1, c + 1, kLocusHeader[c]);
   static constexpr std::optional<double> LocusDiversity::*kLocusFields[] = {
-      &LocusDiversity::ho,   &LocusDiversity::hs,  &LocusDiversity::ht,   &LocusDiversity::dst,
-      &LocusDiversity::htp,  &LocusDiversity::dstp, &LocusDiversity::fst, &LocusDiversity::fstp,
-      &LocusDiversity::fis,  &LocusDiversity::dest};
+      &LocusDiversity::ho,  &LocusDiversity::hs,   &LocusDiversity::ht,  &LocusDiversity::dst,
+      &LocusDiversity::htp, &LocusDiversity::dstp, &LocusDiversity::fst, &LocusDiversity::fstp,
+      &LocusDiversity::fis, &LocusDiversity::dest};
   int monomorphic = 0;
   for (const LocusDiversity& d : loci.loci) monomorphic += d.alleles < 2;
   int row = 2;
@@ -289,8 +288,7 @@ Status Session::GeneticDiversity(const PopgenRequest& request) {
   std::vector<std::string> lociNotes = {
       "hierfstat's basic.stats per locus; Overall: means over "
       "loci, then Fst, Fstp, Fis and Dest from the means"};
-  if (!everyLocus)
-    lociNotes.push_back("every locus in " + info_.datasetName + ".popgen.loci.csv");
+  if (!everyLocus) lociNotes.push_back("every locus in " + info_.datasetName + ".popgen.loci.csv");
   if (monomorphic > 0)
     lociNotes.push_back(
         std::to_string(monomorphic) +

@@ -15,6 +15,7 @@
 
 #include "analyses/popgen/amova.h"
 #include "session/session.h"
+#include "support/opened_session.h"
 #include "support/sheet_builder.h"
 #include "support/strict_csv.h"
 
@@ -22,17 +23,12 @@ namespace vireltan {
 namespace {
 
 using testing::ReadStrictCsv;
+using testing::ReadStrictCsvFile;
 using testing::ReadWholeFile;
 using testing::StrictCsv;
 
 const std::string kPeers = std::string(VIRELTAN_TEST_DATA_DIR) + "/peers/amova/";
 constexpr double kTolerance = 1e-9;
-
-StrictCsv ReadCsv(const std::string& path) {
-  StrictCsv csv = ReadStrictCsv(ReadWholeFile(path));
-  EXPECT_TRUE(csv.ok) << path << ": " << csv.error;
-  return csv;
-}
 
 double Number(const std::string& text, const std::string& what) {
   char* end = nullptr;
@@ -55,25 +51,19 @@ class AmovaPeers : public ::testing::TestWithParam<PeerCase> {};
 
 TEST_P(AmovaPeers, TableSigmaAndPhiEqualPoppr) {
   const PeerCase& c = GetParam();
-  testing::TempDir dir;
-  std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/" + c.dataset + ".txt",
-                             dir.file(c.dataset + ".txt"));
-  RecordingMessageSink messages;
-  NullProgressSink progress;
-  Session s(messages, progress);
-  s.SetSeed(1);
-  ASSERT_TRUE(s.Open(dir.file(c.dataset + ".txt")).ok());
-  ASSERT_TRUE(s.LoadPopulations(kPeers + c.dataset + ".populations.txt").ok());
+  testing::OpenedSession opened(c.dataset, kPeers + c.dataset + ".populations.txt");
+  ASSERT_TRUE(opened.opened());
+  Session& s = opened.session();
   Session::AmovaRequest request;
   request.cloneCorrect = c.rule;
   request.within = c.within;
   request.permutations = 0;
   ASSERT_TRUE(s.Amova(request).ok());
-  const StrictCsv ours = ReadCsv(dir.file(c.dataset + ".amova.csv"));
+  const StrictCsv ours = ReadStrictCsvFile(opened.file(c.dataset + ".amova.csv"));
   const std::string peer = kPeers + c.dataset + ".amova_";
-  const StrictCsv table = ReadCsv(peer + "table_" + c.suffix + ".csv");
-  const StrictCsv sigma = ReadCsv(peer + "sigma_" + c.suffix + ".csv");
-  const StrictCsv phi = ReadCsv(peer + "phi_" + c.suffix + ".csv");
+  const StrictCsv table = ReadStrictCsvFile(peer + "table_" + c.suffix + ".csv");
+  const StrictCsv sigma = ReadStrictCsvFile(peer + "sigma_" + c.suffix + ".csv");
+  const StrictCsv phi = ReadStrictCsvFile(peer + "phi_" + c.suffix + ".csv");
   const std::size_t sources = table.rows.size();
   ASSERT_EQ(ours.rows.size(), sources + phi.rows.size());
   double largest = 0;
@@ -129,9 +119,9 @@ TEST_P(AmovaKept, UnitsAndLociArePopprs) {
   std::vector<std::string> units, loci, theirUnits, theirLoci;
   for (int su : kept.units) units.push_back(d.designationText(su));
   for (int l : kept.loci) loci.push_back(d.locusNames[l]);
-  for (const auto& row : ReadCsv(kPeers + dataset + ".amova_units_kept.csv").rows)
+  for (const auto& row : ReadStrictCsvFile(kPeers + dataset + ".amova_units_kept.csv").rows)
     theirUnits.push_back(row.at("designation"));
-  for (const auto& row : ReadCsv(kPeers + dataset + ".amova_loci_kept.csv").rows)
+  for (const auto& row : ReadStrictCsvFile(kPeers + dataset + ".amova_loci_kept.csv").rows)
     theirLoci.push_back(row.at("locus"));
   std::sort(units.begin(), units.end());
   std::sort(theirUnits.begin(), theirUnits.end());
@@ -184,7 +174,7 @@ TEST(AmovaHierarchy, RegionsFromAHeaderedStrataTable) {
   request.hierarchy = {"Region", "Population"};
   request.permutations = 99;
   ASSERT_TRUE(o.s.Amova(request).ok());
-  const StrictCsv first = ReadCsv(dir.file("nancycats_colonies.amova.csv"));
+  const StrictCsv first = ReadStrictCsvFile(dir.file("nancycats_colonies.amova.csv"));
   ASSERT_EQ(first.rows.size(), 5u + 4u);  // 4 sources and the total; 4 Phi
   EXPECT_EQ(first.rows[0].at("source"), "Between Region");
   EXPECT_EQ(first.rows[1].at("source"), "Between Population Within Region");
@@ -193,7 +183,7 @@ TEST(AmovaHierarchy, RegionsFromAHeaderedStrataTable) {
   EXPECT_EQ(first.rows[0].at("df"), "1");
   EXPECT_EQ(first.rows[1].at("df"), "15");
   // The total and within-samples lines do not depend on the regions.
-  const StrictCsv peer = ReadCsv(kPeers + "nancycats_colonies.amova_table_all_units.csv");
+  const StrictCsv peer = ReadStrictCsvFile(kPeers + "nancycats_colonies.amova_table_all_units.csv");
   EXPECT_NEAR(Number(first.rows[4].at("sum_sq"), "total"),
               Number(peer.rows[3].at("sum_sq"), "poppr total"), kTolerance);
   EXPECT_NEAR(Number(first.rows[3].at("sum_sq"), "within"),
@@ -209,13 +199,13 @@ TEST(AmovaHierarchy, RegionsFromAHeaderedStrataTable) {
   // Seeded: the same p-values again.
   o.s.SetSeed(5);
   ASSERT_TRUE(o.s.Amova(request).ok());
-  const StrictCsv second = ReadCsv(dir.file("nancycats_colonies.amova.csv"));
+  const StrictCsv second = ReadStrictCsvFile(dir.file("nancycats_colonies.amova.csv"));
   for (std::size_t r = 0; r < 4; ++r) EXPECT_EQ(first.rows[r].at("p"), second.rows[r].at("p"));
   // Arlequin's scale halves SS and sigma2, not Phi.
   request.arlequinScale = true;
   request.permutations = 0;
   ASSERT_TRUE(o.s.Amova(request).ok());
-  const StrictCsv half = ReadCsv(dir.file("nancycats_colonies.amova.csv"));
+  const StrictCsv half = ReadStrictCsvFile(dir.file("nancycats_colonies.amova.csv"));
   for (std::size_t r = 0; r < 5; ++r) {
     EXPECT_NEAR(2 * Number(half.rows[r].at("sum_sq"), ""), Number(first.rows[r].at("sum_sq"), ""),
                 kTolerance);
@@ -258,7 +248,7 @@ TEST(AmovaHierarchy, RefusalsWriteNothing) {
   for (const std::string& m : o.messages.messages)
     warned = warned || m.find("Region has one group") != std::string::npos;
   EXPECT_TRUE(warned);
-  EXPECT_EQ(ReadCsv(dir.file("nancycats_colonies.amova.csv")).rows.at(0).at("source"),
+  EXPECT_EQ(ReadStrictCsvFile(dir.file("nancycats_colonies.amova.csv")).rows.at(0).at("source"),
             "Between Population");
 }
 

@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "session/session.h"
+#include "support/opened_session.h"
 #include "support/sheet_builder.h"
 #include "support/strict_csv.h"
 
@@ -17,17 +18,12 @@ namespace vireltan {
 namespace {
 
 using testing::ReadStrictCsv;
+using testing::ReadStrictCsvFile;
 using testing::ReadWholeFile;
 using testing::StrictCsv;
 
 const std::string kPeers = std::string(VIRELTAN_TEST_DATA_DIR) + "/peers/popgen/";
 constexpr double kTolerance = 1e-9;
-
-StrictCsv ReadCsv(const std::string& path) {
-  StrictCsv csv = ReadStrictCsv(ReadWholeFile(path));
-  EXPECT_TRUE(csv.ok) << path << ": " << csv.error;
-  return csv;
-}
 
 // A peer's value against ours: "NA" on their side is an empty cell on ours.
 void ExpectSame(const std::string& ours, const std::string& theirs, const std::string& what) {
@@ -64,15 +60,9 @@ class PopgenPeers : public ::testing::TestWithParam<PeerCase> {};
 
 TEST_P(PopgenPeers, TablesEqualThePeersValues) {
   const PeerCase& c = GetParam();
-  testing::TempDir dir;
-  std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/" + c.dataset + ".txt",
-                             dir.file(c.dataset + ".txt"));
-  RecordingMessageSink messages;
-  NullProgressSink progress;
-  Session s(messages, progress);
-  s.SetSeed(1);
-  ASSERT_TRUE(s.Open(dir.file(c.dataset + ".txt")).ok());
-  ASSERT_TRUE(s.LoadPopulations(kPeers + c.dataset + ".populations.txt").ok());
+  testing::OpenedSession opened(c.dataset, kPeers + c.dataset + ".populations.txt");
+  ASSERT_TRUE(opened.opened());
+  Session& s = opened.session();
   Session::PopgenRequest request;
   request.cloneCorrect = c.rule;
   request.bootstraps = 20;
@@ -87,7 +77,7 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
       for (int su : selection.kept[p])
         kept.push_back(s.dataset().designationText(su) + "/" + selection.names[p]);
     std::vector<std::string> expected;
-    for (const auto& row : ReadCsv(kPeers + c.dataset + ".clonecorrect_units.csv").rows)
+    for (const auto& row : ReadStrictCsvFile(kPeers + c.dataset + ".clonecorrect_units.csv").rows)
       expected.push_back(row.at("designation") + "/" + row.at("population"));
     std::sort(kept.begin(), kept.end());
     std::sort(expected.begin(), expected.end());
@@ -98,11 +88,11 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
   ASSERT_TRUE(s.FStatistics(request).ok());
   ASSERT_TRUE(s.PairwiseFst(request).ok());
   ASSERT_TRUE(s.HardyWeinberg(request).ok());
-  const std::string prefix = dir.file(c.dataset);
+  const std::string prefix = opened.file(c.dataset);
   const std::string peer = kPeers + c.dataset + ".";
 
-  const StrictCsv popgen = ReadCsv(prefix + ".popgen.csv");
-  for (const auto& theirs : ReadCsv(peer + "popgen_" + c.peerSuffix + ".csv").rows) {
+  const StrictCsv popgen = ReadStrictCsvFile(prefix + ".popgen.csv");
+  for (const auto& theirs : ReadStrictCsvFile(peer + "popgen_" + c.peerSuffix + ".csv").rows) {
     const auto* ours = Find(popgen, "population", theirs.at("population"));
     ASSERT_TRUE(ours) << theirs.at("population");
     // Where a population is typed at no unit of a locus, the peers' Ne and
@@ -125,8 +115,8 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
       ExpectSame(ours->at(column), theirs.at(theirColumn), theirs.at("population") + " " + column);
     }
   }
-  const StrictCsv loci = ReadCsv(prefix + ".popgen.loci.csv");
-  for (const auto& theirs : ReadCsv(peer + "popgen_loci_" + c.peerSuffix + ".csv").rows) {
+  const StrictCsv loci = ReadStrictCsvFile(prefix + ".popgen.loci.csv");
+  for (const auto& theirs : ReadStrictCsvFile(peer + "popgen_loci_" + c.peerSuffix + ".csv").rows) {
     const auto* ours = Find(loci, "locus", theirs.at("locus"));
     ASSERT_TRUE(ours);
     for (const char* column :
@@ -135,18 +125,20 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
   }
   const auto* overall = Find(loci, "locus", "Overall");
   ASSERT_TRUE(overall);
-  for (const auto& theirs : ReadCsv(peer + "popgen_overall_" + c.peerSuffix + ".csv").rows)
+  for (const auto& theirs :
+       ReadStrictCsvFile(peer + "popgen_overall_" + c.peerSuffix + ".csv").rows)
     ExpectSame(overall->at(theirs.at("stat")), theirs.at("value"), "overall " + theirs.at("stat"));
 
-  const StrictCsv fstats = ReadCsv(prefix + ".fstats.csv");
+  const StrictCsv fstats = ReadStrictCsvFile(prefix + ".fstats.csv");
   const auto* wc = Find(fstats, "locus", "Overall");
   ASSERT_TRUE(wc);
-  for (const auto& theirs : ReadCsv(peer + "wc_" + c.peerSuffix + ".csv").rows)
+  for (const auto& theirs : ReadStrictCsvFile(peer + "wc_" + c.peerSuffix + ".csv").rows)
     ExpectSame(wc->at(theirs.at("stat")), theirs.at("value"), "wc " + theirs.at("stat"));
 
-  const StrictCsv pairs = ReadCsv(prefix + ".pairwise-fst.csv");
+  const StrictCsv pairs = ReadStrictCsvFile(prefix + ".pairwise-fst.csv");
   int pairsChecked = 0;
-  for (const auto& theirs : ReadCsv(peer + "pairwise_wcfst_" + c.peerSuffix + ".csv").rows)
+  for (const auto& theirs :
+       ReadStrictCsvFile(peer + "pairwise_wcfst_" + c.peerSuffix + ".csv").rows)
     for (const auto& ours : pairs.rows)
       if ((ours.at("pop1") == theirs.at("pop1") && ours.at("pop2") == theirs.at("pop2")) ||
           (ours.at("pop1") == theirs.at("pop2") && ours.at("pop2") == theirs.at("pop1"))) {
@@ -155,9 +147,9 @@ TEST_P(PopgenPeers, TablesEqualThePeersValues) {
       }
   EXPECT_EQ(pairsChecked, static_cast<int>(pairs.rows.size()));
 
-  const StrictCsv hwe = ReadCsv(prefix + ".hwe.csv");
+  const StrictCsv hwe = ReadStrictCsvFile(prefix + ".hwe.csv");
   int cellsChecked = 0;
-  for (const auto& theirs : ReadCsv(peer + "hwe_" + c.peerSuffix + ".csv").rows)
+  for (const auto& theirs : ReadStrictCsvFile(peer + "hwe_" + c.peerSuffix + ".csv").rows)
     for (const auto& ours : hwe.rows)
       if (ours.at("population") == theirs.at("population") &&
           ours.at("locus") == theirs.at("locus")) {
@@ -201,7 +193,7 @@ TEST(PopgenRefusals, SayWhyAndWriteNothing) {
   // Haploid data: Ho and Fis empty, with the note.
   request.cloneCorrect = CloneCorrection::kNone;
   ASSERT_TRUE(s.GeneticDiversity(request).ok());
-  const StrictCsv popgen = ReadCsv(dir.file("mon.popgen.csv"));
+  const StrictCsv popgen = ReadStrictCsvFile(dir.file("mon.popgen.csv"));
   EXPECT_EQ(popgen.rows.at(0).at("Ho"), "");
   EXPECT_EQ(popgen.rows.at(0).at("Fis"), "");
   EXPECT_NE(popgen.rows.at(0).at("Hs"), "");

@@ -4,10 +4,14 @@
 // read_csv take them without options: one header row of distinct names,
 // every row with exactly as many fields, quotes only around whole fields.
 // Rows come back as maps from column name to text.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/sheet_builder.h"
 
 namespace vireltan::testing {
 
@@ -89,6 +93,14 @@ inline StrictCsv ReadStrictCsv(const std::string& text) {
   }
   out.ok = true;
   return out;
+}
+
+// The table in the file at `path`, failing the test (with the reason) when
+// it is not strictly well-formed.
+inline StrictCsv ReadStrictCsvFile(const std::string& path) {
+  StrictCsv csv = ReadStrictCsv(ReadWholeFile(path));
+  EXPECT_TRUE(csv.ok) << path << ": " << csv.error;
+  return csv;
 }
 
 }  // namespace vireltan::testing
