@@ -10,6 +10,7 @@
 #include "dataset/mlg_identification.h"
 #include "dataset/one_allele_pairs.h"
 #include "numeric/rounding.h"
+#include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
@@ -294,7 +295,25 @@ int Session::MaxMicrosatDistance() {
 }
 
 Status Session::WriteResultsLog() {
-  return WriteTableFile(results, ResultsLogPath(), FileType::kTextTable);
+  const std::string path = ResultsLogPath();
+  std::error_code ec;
+  std::string key = std::filesystem::absolute(path, ec).lexically_normal().string();
+  if (ec) key = path;
+  if (!resultsLogsWritten_.contains(key)) {
+    // A log from an earlier run: its results stay, under a dated name.
+    std::string kept;
+    if (Status status = KeepWithModificationTime(path, kept); !status)
+      return Status::Error(status.message() +
+                           " The results log from an earlier run could not be kept under "
+                           "another name, so it was not replaced.");
+    if (!kept.empty()) {
+      messages_.Note("The results log from an earlier run, \"" + path + "\", was kept as \"" +
+                     kept + "\"; the results of this session go to a new log.");
+    }
+  }
+  Status written = WriteTableFile(results, path, FileType::kTextTable);
+  if (written) resultsLogsWritten_.insert(key);
+  return written;
 }
 
 Status Session::SaveSpatialWorkbook() {

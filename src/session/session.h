@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -209,7 +210,11 @@ class Session {
   // Output file names.
   std::string ResultsLogPath() const { return info_.outputPrefix + ".outvireltan.txt"; }
   std::string OutputPath(const std::string& suffix) const { return info_.outputPrefix + suffix; }
-  // Rewrites the results log from the results worksheet.
+  // Rewrites the results log from the results worksheet. A log at that path
+  // that this session has not written (left by an earlier run) is first
+  // kept under its name dated with its modification time (see
+  // KeepWithModificationTime; for a symbolic link, its target is renamed and
+  // the link left as it is), and a note says where it went.
   Status WriteResultsLog();
   // First row of a new results block: two rows below the last used row,
   // leaving one empty row between blocks.
@@ -552,6 +557,11 @@ class Session {
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
   std::string outputDirectory_;
+  // The results logs this session has written (absolute paths): those are
+  // rewritten; any other file found at a log's path is kept first. Close
+  // keeps the list, so that opening the same data again in this session
+  // rewrites its log without another copy.
+  std::set<std::string> resultsLogsWritten_;
   SnpOpenOptions snpOpenOptions_;
   CommandAvailability availability_;
   std::unique_ptr<LoadedData> loaded_;

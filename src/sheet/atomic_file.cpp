@@ -2,6 +2,7 @@
 #include "sheet/atomic_file.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 
@@ -212,6 +214,52 @@ Status ResolveOutputTarget(const std::string& targetPath, std::string& resolved)
   }
   resolved = target.string();
   return Status::Ok();
+}
+
+Status KeepWithModificationTime(const std::string& targetPath, std::string& keptPath) {
+  keptPath.clear();
+  std::string resolved;
+  if (!ResolveOutputTarget(targetPath, resolved)) return Status::Ok();
+  struct stat info;
+  if (::stat(resolved.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+    return Status::Ok();
+  std::tm local{};
+  const time_t modified = info.st_mtime;
+  if (!localtime_r(&modified, &local)) return WriteError(targetPath, "its date is unreadable.");
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+
+  const fs::path file(resolved);
+  const std::string stem = file.stem().string();
+  const std::string extension = file.extension().string();
+  for (int n = 1; n < 10000; ++n) {
+    const std::string suffix = n == 1 ? "" : "-" + std::to_string(n);
+    const fs::path candidate = file.parent_path() / (stem + "." + stamp + suffix + extension);
+    // A hard link never replaces an existing name; the old name then goes.
+    if (::link(resolved.c_str(), candidate.c_str()) == 0) {
+      if (::unlink(resolved.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(candidate.c_str());
+        return WriteError(targetPath, WriteFailureReason(error) + ".");
+      }
+      keptPath = candidate.string();
+      return Status::Ok();
+    }
+    const int error = errno;
+    if (error == EEXIST) continue;
+    // File systems without hard links: rename, after checking the name is
+    // free.
+    if (error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EXDEV) {
+      std::error_code ec;
+      if (fs::exists(fs::symlink_status(candidate, ec))) continue;
+      if (::rename(resolved.c_str(), candidate.c_str()) != 0)
+        return WriteError(targetPath, WriteFailureReason(errno) + ".");
+      keptPath = candidate.string();
+      return Status::Ok();
+    }
+    return WriteError(targetPath, WriteFailureReason(error) + ".");
+  }
+  return WriteError(targetPath, "too many earlier copies with the same date.");
 }
 
 Status ReplaceFileAtomically(const std::string& targetPath,

@@ -24,6 +24,18 @@ std::string WriteFailureReason(int error);
 // missing folder.
 Status ResolveOutputTarget(const std::string& targetPath, std::string& resolved);
 
+// Keeping a file that a new one is about to replace. The file that writing
+// `targetPath` would replace (the target of a symbolic link, followed as
+// ResolveOutputTarget follows it; the link itself stays as it is) is
+// renamed, in its own folder, to its name with its modification time (local
+// time) before the last extension: "meadow.outvireltan.txt" becomes
+// "meadow.outvireltan.2026-12-08_10-31-05.txt". An existing file of that
+// name is never replaced: "-2", "-3", ... follow the time instead. Sets
+// `keptPath` to the new name, or to "" when there is nothing to keep (no
+// file, an empty file, or one that is not a regular file: the write then
+// reports it). An error means the file is where it was.
+Status KeepWithModificationTime(const std::string& targetPath, std::string& keptPath);
+
 // Calls `fill` with the path of a fresh, empty temporary file next to
 // `targetPath`; `fill` writes the whole content there (it may reopen and
 // truncate the file) and returns its own error, which is passed on. On

@@ -47,6 +47,24 @@ TEST_F(CliTest, OpensTheDatasetAndWritesTheLogBesideIt) {
   EXPECT_NE(log.find("MLGs distant"), std::string::npos);
 }
 
+TEST_F(CliTest, ASecondRunKeepsTheFirstRunsLogAndSaysWhere) {
+  ASSERT_EQ(RunCli({example}).status, 0);
+  const std::string first = ReadWholeFile(dir.file("seagrass_meadow.outvireltan.txt"));
+  CliResult again = RunCli({example});
+  EXPECT_EQ(again.status, 0) << again.err;
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("seagrass_meadow.outvireltan.20", 0) == 0) kept.push_back(entry.path());
+  }
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(ReadWholeFile(kept[0]), first);
+  // Standard error names the kept file; the log holds the second run.
+  EXPECT_NE(again.err.find(kept[0]), std::string::npos) << again.err;
+  EXPECT_NE(ReadWholeFile(dir.file("seagrass_meadow.outvireltan.txt")).find("G (richness)"),
+            std::string::npos);
+}
+
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;

@@ -83,12 +83,23 @@ class ProgressTerminal : public ::testing::Test {
     args = {"--seed=1", dir.file("curry.txt"), "aggregation", "--permutations=100000000"};
   }
   // Only the data file and the results log of Open: no workbook, no
-  // temporary file left by the interrupted run.
-  void ExpectOnlyTheLogWritten() {
+  // temporary file left by the interrupted run; besides them, the logs of
+  // `earlierRuns` earlier runs, each kept under a dated name
+  // (curry.outvireltan.YYYY-MM-DD_HH-MM-SS[-n].txt).
+  void ExpectOnlyTheLogWritten(int earlierRuns = 0) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-      names.insert(entry.path().filename().string());
+    int dated = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("curry.outvireltan.20", 0) == 0 && name.ends_with(".txt")) {
+        ++dated;
+        EXPECT_NE(testing::ReadWholeFile(entry.path()).find("curry"), std::string::npos) << name;
+        continue;
+      }
+      names.insert(name);
+    }
     EXPECT_EQ(names, (std::set<std::string>{"curry.txt", "curry.outvireltan.txt"}));
+    EXPECT_EQ(dated, earlierRuns);
   }
 };
 
@@ -105,6 +116,7 @@ TEST_F(ProgressTerminal, LineUnderATerminalAndCtrlCStopsCleanly) {
 }
 
 TEST_F(ProgressTerminal, NothingInAPipeOrWithQuiet) {
+  int runs = 0;
   for (bool terminal : {false, true}) {
     if (terminal) args.insert(args.begin(), "--quiet");
     Child child = Spawn(args, terminal);
@@ -116,7 +128,8 @@ TEST_F(ProgressTerminal, NothingInAPipeOrWithQuiet) {
       kill(child.pid, SIGINT);
     EXPECT_EQ(Finish(child, text), 130) << text;
     EXPECT_EQ(text.find("elapsed"), std::string::npos) << text;
-    ExpectOnlyTheLogWritten();
+    // The second run keeps the first run's log.
+    ExpectOnlyTheLogWritten(runs++);
   }
 }
 

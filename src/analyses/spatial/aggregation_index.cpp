@@ -3,6 +3,7 @@
 
 #include "analyses/spatial/nearest_neighbours.h"
 #include "analyses/spatial/position_permutation.h"
+#include "numeric/permutation_p.h"
 
 namespace vireltan {
 
@@ -42,22 +43,22 @@ Status ComputeAggregationIndex(const SpatialUnits& units, int permutations, std:
   result.pNn = static_cast<double>(result.differentNeighbourCount) / n;
   result.ac = (result.pAll - result.pNn) / result.pAll;
 
-  // Ac_t > Ac exactly when fewer units have a nearest neighbour of another
+  // Ac_t >= Ac exactly when no more units have a nearest neighbour of another
   // MLG than observed (p_all does not change), so the counts are compared as
-  // integers, free of rounding.
+  // integers, free of rounding, and ties count as at least as extreme.
   const int observedCount = result.differentNeighbourCount;
-  int greater = 0;
+  int atLeast = 0;
   const bool finished = CountPermutations<NearestNeighbourIndex::Workspace>(
       n, permutations, runSeed, progress,
       [&](const std::vector<int>& slotOf, NearestNeighbourIndex::Workspace& scratch) {
-        return index.CountDifferentMlgNeighbours(slotOf, units.mlg, scratch) < observedCount;
+        return index.CountDifferentMlgNeighbours(slotOf, units.mlg, scratch) <= observedCount;
       },
-      greater);
+      atLeast);
   if (!finished) return Status::Cancelled();
 
   result.permutations = permutations;
-  result.greaterCount = greater;
-  result.pValue = static_cast<double>(greater) / permutations;
+  result.atLeastCount = atLeast;
+  result.pValue = PermutationPValue(atLeast, permutations);
   return Status::Ok();
 }
 

@@ -10,9 +10,11 @@
 //
 // 1 when every unit's nearest neighbour is of its own MLG, about 0 when
 // clones are scattered at random, negative when neighbours tend to differ.
-// Significance: the positions are reassigned at random among the units, and
-// p (Ac) is the share of permutations whose Ac is strictly greater than the
-// observed one.
+// Significance: the positions are reassigned at random among the units. The
+// test is one-sided, towards aggregation: with b the permutations whose Ac is
+// at least the observed one, p (Ac) = (b + 1)/(P + 1), the observed
+// arrangement counting as one of the P + 1. It is never 0; an Ac that no
+// permutation reaches gives 1/(P + 1).
 //
 // Memory: O(N) beyond the nearest-neighbour index (see
 // nearest_neighbours.h); no table grows with N².
@@ -30,8 +32,8 @@ struct AggregationResult {
   double ac = 0;
   int differentNeighbourCount = 0;  // units counted in p_nn
   int permutations = 0;
-  int greaterCount = 0;  // permutations with Ac_t > Ac
-  double pValue = 0;     // greaterCount / permutations
+  int atLeastCount = 0;  // permutations with Ac_t >= Ac
+  double pValue = 0;     // (atLeastCount + 1) / (permutations + 1)
 };
 
 // Computes Ac and its permutation test over `permutations` (>= 1)

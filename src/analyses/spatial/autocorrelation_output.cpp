@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "numeric/permutation_p.h"
+
 namespace vireltan {
 
 namespace {
@@ -195,11 +197,15 @@ void WriteResamplingBlock(Sheet& sheet, const ResamplingResults& r) {
                           "p[(min obs) => (max exp)]",
                           "p[(max obs) <=(min exp)]"};
   for (int i = 0; i < 16; ++i) sheet.SetTextAt(w + 3 + i, 12, labels[i]);
+  // p[(min obs) => (max exp)]: one-sided, b = permuted slopes at or below the
+  // lower bound of the observed ones; p[(max obs) <=(min exp)]: b = permuted
+  // slopes at or above their upper bound. Each is (b + 1)/(n + 1), the bound
+  // counting as one of the n + 1 values, as in every permutation test here.
   auto share = [n](const std::vector<double>& values, auto predicate) {
     int hits = 0;
     for (double v : values)
       if (predicate(v)) ++hits;
-    return n > 0 ? static_cast<double>(hits) / n : 0.0;
+    return n > 0 ? PermutationPValue(hits, n) : 0.0;
   };
   for (int s = 0; s < 4; ++s) {
     const int col = 13 + s;

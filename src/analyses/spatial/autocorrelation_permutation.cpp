@@ -10,6 +10,7 @@
 
 #include "common/parallel_for.h"
 #include "numeric/line_fit.h"
+#include "numeric/permutation_p.h"
 #include "numeric/random.h"
 #include "numeric/rounding.h"
 
@@ -494,16 +495,16 @@ SeriesSummary SummarizeSeries(const std::vector<double>& values) {
 SlopeTest CompareWithPermuted(double observed, const std::vector<double>& permuted) {
   SlopeTest t;
   if (permuted.empty()) return t;
-  int below = 0, above = 0, equal = 0;
+  long long atOrAbove = 0, atOrBelow = 0, equal = 0;
   for (double v : permuted) {
-    if (observed < v) ++below;
-    if (observed > v) ++above;
-    if (observed == v) ++equal;
+    if (v >= observed) ++atOrAbove;
+    if (v <= observed) ++atOrBelow;
+    if (v == observed) ++equal;
   }
-  const double n = static_cast<double>(permuted.size());
-  t.below = below / n;
-  t.above = above / n;
-  t.equal = equal / n;
+  const long long n = static_cast<long long>(permuted.size());
+  t.below = PermutationPValue(atOrAbove, n);
+  t.above = PermutationPValue(atOrBelow, n);
+  t.equal = PermutationPValue(equal, n);
   return t;
 }
 
@@ -516,7 +517,7 @@ double OneSidedClassP(double observed, double overallMean, const double* permute
     const double v = permuted[static_cast<size_t>(x) * stride];
     if (upper ? v >= observed : v <= observed) ++hits;
   }
-  return static_cast<double>(hits) / count;
+  return PermutationPValue(hits, count);
 }
 
 namespace {

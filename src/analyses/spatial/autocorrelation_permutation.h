@@ -213,18 +213,24 @@ BoundPositions BoundPositionsFor(int n);
 // are read from the series sorted by HeapSortReals.
 SeriesSummary SummarizeSeries(const std::vector<double>& values);
 
-// p(obs<exp), p(obs>exp), p(obs=exp): shares of permuted values above,
-// below and equal to the observed one.
+// p(obs<exp), p(obs>exp), p(obs=exp) of a slope, each (b + 1)/(P + 1) over
+// the P permuted slopes, the observed slope counting as one of the P + 1:
+//   p(obs<exp): one-sided, b = permuted slopes >= observed (small when the
+//               observed slope lies above the permuted ones);
+//   p(obs>exp): one-sided, b = permuted slopes <= observed (small when it
+//               lies below them);
+//   p(obs=exp): b = permuted slopes equal to the observed one.
+// Ties count on both sides. No permuted values: all three 0 (no test).
 struct SlopeTest {
-  double below = 0;  // observed < permuted
-  double above = 0;  // observed > permuted
-  double equal = 0;
+  double below = 0;  // p(obs<exp)
+  double above = 0;  // p(obs>exp)
+  double equal = 0;  // p(obs=exp)
 };
 SlopeTest CompareWithPermuted(double observed, const std::vector<double>& permuted);
 
-// One-sided p-value of a class mean, on the side of the overall mean: when
-// observed ≥ overall, the share of permuted values ≥ observed, else the
-// share ≤ observed.
+// One-sided p-value of a class mean, on the side of the overall mean:
+// (b + 1)/(count + 1) with b the permuted values ≥ observed when observed ≥
+// overall, else the permuted values ≤ observed. No permuted values: 0.
 double OneSidedClassP(double observed, double overallMean, const double* permuted, int count,
                       int stride);
 

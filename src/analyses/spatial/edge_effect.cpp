@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analyses/spatial/position_permutation.h"
+#include "numeric/permutation_p.h"
 #include "sheet/table_file.h"
 
 namespace vireltan {
@@ -110,7 +111,7 @@ Status ComputeEdgeEffect(const SpatialUnits& units, ReferencePoint reference, in
 
   result.permutations = permutations;
   result.atLeastCount = atLeast;
-  result.pValue = static_cast<double>(atLeast) / permutations;
+  result.pValue = PermutationPValue(atLeast, permutations);
   return Status::Ok();
 }
 

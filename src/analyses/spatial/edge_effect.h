@@ -11,8 +11,10 @@
 //
 // -1 when the single-unit MLGs all sit at the reference point, 0 when they
 // are as far out as the average unit, 1 when twice as far. Significance: the
-// positions are reassigned at random among the units, and p (Ee) is the
-// share of permutations whose Ee is greater than or equal to the observed one.
+// positions are reassigned at random among the units. The test is one-sided,
+// towards the margin: with b the permutations whose Ee is greater than or
+// equal to the observed one, p (Ee) = (b + 1)/(P + 1), the observed
+// arrangement counting as one of the P + 1 (never 0).
 //
 // Memory and time per permutation: O(N) (one distance per unit, from the
 // reference point); no table grows with N².
@@ -47,7 +49,7 @@ struct EdgeEffectResult {
   int singleCount = 0;  // units labelled "s"
   int permutations = 0;
   int atLeastCount = 0;  // permutations with Ee_t >= Ee
-  double pValue = 0;     // atLeastCount / permutations
+  double pValue = 0;     // (atLeastCount + 1) / (permutations + 1)
 };
 
 // Labels of the units: true ("s") when the unit's MLG has no other unit.

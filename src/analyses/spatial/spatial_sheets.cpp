@@ -59,6 +59,17 @@ double RoundedIndexValue(double value) {
   return rounded == 0 ? 0.0 : rounded;
 }
 
+// A p value at four decimals too, except one so small that four decimals
+// would write 0 (P of 20,000 and more): a permutation p is never 0, so that
+// one keeps four significant digits.
+double RoundedPValue(double p) {
+  const double rounded = RoundedIndexValue(p);
+  if (rounded != 0 || !(p > 0)) return rounded;
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3e", p);
+  return std::strtod(buffer, nullptr);
+}
+
 Sheet IndexSheet(const std::string& title, const std::string& indexName, double index,
                  const std::string& pName, double p, int permutations) {
   Sheet sheet;
@@ -71,7 +82,7 @@ Sheet IndexSheet(const std::string& title, const std::string& indexName, double 
   // decimals the index has always been reported with.
   if (std::isfinite(index)) {
     sheet.SetNumberAt(3, 1, RoundedIndexValue(index));
-    sheet.SetNumberAt(3, 2, RoundedIndexValue(p));
+    sheet.SetNumberAt(3, 2, RoundedPValue(p));
   }
   sheet.SetTextAt(2, 3, "Nb perm");
   sheet.SetNumberAt(3, 3, permutations);

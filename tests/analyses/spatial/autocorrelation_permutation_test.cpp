@@ -54,21 +54,52 @@ TEST(AutocorrelationSummary, BoundPositions) {
   EXPECT_EQ(s.upper90, 95);
 }
 
+struct SideCase {
+  double observed;
+  double overallMean;  // for the class p: the side is that of the overall mean
+  std::vector<double> permuted;
+};
+
+// (b + 1)/(P + 1) with b counted here, one value at a time.
+double CountedP(const std::vector<double>& permuted, bool (*extreme)(double, double),
+                double observed) {
+  int b = 0;
+  for (double v : permuted) b += extreme(v, observed) ? 1 : 0;
+  return (b + 1.0) / (static_cast<double>(permuted.size()) + 1.0);
+}
+
 TEST(AutocorrelationSummary, PValuesCountTiesOnTheTestedSide) {
-  const SlopeTest t = CompareWithPermuted(0.5, {0.1, 0.5, 0.9, 0.7});
-  EXPECT_DOUBLE_EQ(t.below, 0.5);  // observed < permuted
-  EXPECT_DOUBLE_EQ(t.above, 0.25);
-  EXPECT_DOUBLE_EQ(t.equal, 0.25);
-  const double permuted[] = {0.1, 0.5, 0.9, 0.7};
-  // Above the overall mean: share of permuted >= observed (ties count).
-  EXPECT_DOUBLE_EQ(OneSidedClassP(0.5, 0.2, permuted, 4, 1), 0.75);
-  // Below it: share <= observed.
-  EXPECT_DOUBLE_EQ(OneSidedClassP(0.5, 0.8, permuted, 4, 1), 0.5);
-  // Equal to the overall mean: the upper side.
-  EXPECT_DOUBLE_EQ(OneSidedClassP(0.5, 0.5, permuted, 4, 1), 0.75);
-  // Strided reading of a permutations x classes array.
+  const std::vector<SideCase> cases = {
+      {0.5, 0.2, {0.1, 0.5, 0.9, 0.7}},  // above the overall mean, one tie
+      {0.5, 0.8, {0.1, 0.5, 0.9, 0.7}},  // below it
+      {0.5, 0.5, {0.1, 0.5, 0.9, 0.7}},  // equal to it: the upper side
+      {2.0, 0.0, {0.1, 0.5, 0.9, 0.7}},  // beyond every permuted value
+      {-1.0, 0.0, {0.1, 0.5, 0.9}},      // below every permuted value
+      {0.3, 0.0, {0.3, 0.3, 0.3}},       // all ties
+  };
+  auto atOrAbove = [](double v, double o) { return v >= o; };
+  auto atOrBelow = [](double v, double o) { return v <= o; };
+  auto equal = [](double v, double o) { return v == o; };
+  for (const SideCase& c : cases) {
+    const SlopeTest t = CompareWithPermuted(c.observed, c.permuted);
+    EXPECT_DOUBLE_EQ(t.below, CountedP(c.permuted, atOrAbove, c.observed)) << c.observed;
+    EXPECT_DOUBLE_EQ(t.above, CountedP(c.permuted, atOrBelow, c.observed)) << c.observed;
+    EXPECT_DOUBLE_EQ(t.equal, CountedP(c.permuted, equal, c.observed)) << c.observed;
+    // Ties sit on both sides, so the two one-sided p less the tied share is 1.
+    EXPECT_NEAR(t.below + t.above - t.equal, 1.0, 1e-12) << c.observed;
+    const bool upper = c.observed >= c.overallMean;
+    const int count = static_cast<int>(c.permuted.size());
+    EXPECT_DOUBLE_EQ(OneSidedClassP(c.observed, c.overallMean, c.permuted.data(), count, 1),
+                     CountedP(c.permuted, upper ? +atOrAbove : +atOrBelow, c.observed))
+        << c.observed;
+  }
+  // Strided reading of a permutations x classes array: 20 and 30 of
+  // {10, 20, 30} are >= 20.
   const double grid[] = {1, 10, 2, 20, 3, 30};
-  EXPECT_DOUBLE_EQ(OneSidedClassP(20, 0, grid + 1, 3, 2), 2.0 / 3.0);
+  EXPECT_DOUBLE_EQ(OneSidedClassP(20, 0, grid + 1, 3, 2), 3.0 / 4.0);
+  // No permutations: no test, nothing claimed.
+  EXPECT_EQ(OneSidedClassP(1, 0, grid, 0, 1), 0.0);
+  EXPECT_EQ(CompareWithPermuted(1, {}).below, 0.0);
 }
 
 // The straightforward way: place the units at their positions, recompute

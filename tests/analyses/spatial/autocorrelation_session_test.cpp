@@ -131,9 +131,22 @@ TEST_F(AutocorrelationSession, CentralCoordinatesLayout) {
   EXPECT_EQ(s.TextAt(8, 1), "average");
   EXPECT_EQ(Texts(s, 4, 12, 12), std::vector<std::string>{"Observed values"});
   EXPECT_EQ(s.TextAt(13, 12), "p(obs=exp)");
-  // Each slope's p-values add up to 1.
-  for (int col = 13; col <= 16; ++col)
-    EXPECT_NEAR(s.NumberAt(11, col) + s.NumberAt(12, col) + s.NumberAt(13, col), 1.0, 1e-12);
+  // Each slope's p-values are (b + 1)/21 over 20 permutations; ties count on
+  // both one-sided p, so p(obs<exp) + p(obs>exp) - p(obs=exp) = 1.
+  for (int col = 13; col <= 16; ++col) {
+    for (int row = 11; row <= 13; ++row) {
+      const double b1 = s.NumberAt(row, col) * 21;
+      EXPECT_NEAR(b1, std::round(b1), 1e-9) << row << "," << col;
+      EXPECT_GE(std::round(b1), 1) << row << "," << col;
+    }
+    EXPECT_NEAR(s.NumberAt(11, col) + s.NumberAt(12, col) - s.NumberAt(13, col), 1.0, 1e-12);
+  }
+  for (int c = 1; c <= 4; ++c)
+    for (int col : {9, 11}) {
+      const double b1 = s.NumberAt(3 + c, col) * 21;
+      EXPECT_NEAR(b1, std::round(b1), 1e-9) << c << "," << col;
+      EXPECT_GE(std::round(b1), 1) << c << "," << col;
+    }
   // The genets at their centroids: 15 pairs as 4, 4, 4, 3.
   EXPECT_EQ(s.TextAt(16, 1), "WITHOUT REPLICATES");
   EXPECT_EQ(s.TextAt(17, 1), "Central coordinates");
@@ -373,6 +386,14 @@ TEST_F(AutocorrelationSession, ResamplingBlockAndConfidenceTables) {
   EXPECT_EQ(s.TextAt(w + 3, 12), "Mean(observed values)");
   EXPECT_EQ(s.TextAt(w + 13, 12), "p[(min obs) => (max exp)]");
   EXPECT_EQ(s.TextAt(w + 18, 12), "p[(max obs) <=(min exp)]");
+  // Their values are (b + 1)/31 over the 30 replicates, never 0.
+  for (int col = 13; col <= 16; ++col)
+    for (int row : {w + 13, w + 14, w + 17, w + 18}) {
+      const double b1 = s.NumberAt(row, col) * 31;
+      EXPECT_NEAR(b1, std::round(b1), 1e-9) << row << "," << col;
+      EXPECT_GE(std::round(b1), 1) << row << "," << col;
+      EXPECT_LE(std::round(b1), 31) << row << "," << col;
+    }
   // Mean slope written, and the observed intercepts' summary.
   EXPECT_NE(s.TextAt(w + 3, 13), "");
   EXPECT_NE(s.TextAt(w + 8, 21), "");

@@ -55,8 +55,17 @@ TEST(EdgeEffectTest, SingleUnitMlgsTwiceAsFarGiveOne) {
   EXPECT_DOUBLE_EQ(r.meanSingle, 4.0);
   EXPECT_DOUBLE_EQ(r.ee, 1.0);
   EXPECT_EQ(FormatIndexValue(r.ee), "1.0000");
-  // Only arrangements putting the single unit at distance 4 reach Ee = 1:
-  // about a quarter of them.
+  // Only arrangements putting the single unit (the last) at distance 4 reach
+  // Ee = 1: about a quarter of them, plus the observed one.
+  int atLeast = 0;
+  for (int t = 0; t < 100; ++t) {
+    RandomGenerator generator = RandomGenerator::ForStream(3, t);
+    std::vector<int> slotOf;
+    RandomArrangement(generator, 4, slotOf);
+    atLeast += slotOf[3] == 3 ? 1 : 0;
+  }
+  EXPECT_EQ(r.atLeastCount, atLeast);
+  EXPECT_DOUBLE_EQ(r.pValue, (atLeast + 1) / 101.0);
   EXPECT_NEAR(r.pValue, 0.25, 0.15);
 }
 
@@ -119,6 +128,7 @@ TEST(EdgeEffectTest, PValueMatchesAnIndependentCount) {
   ASSERT_TRUE(ComputeEdgeEffect(units, ref, permutations, 77, nullptr, r).ok());
   EXPECT_NEAR(r.ee, observed, 1e-12);
   EXPECT_EQ(r.atLeastCount, atLeast);
+  EXPECT_DOUBLE_EQ(r.pValue, (atLeast + 1.0) / (permutations + 1.0));
 }
 
 TEST(EdgeEffectTest, ReferencePointStaysInsideTheSampledArea) {
