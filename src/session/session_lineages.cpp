@@ -236,10 +236,12 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     if (Status s = SnpDistances(snpDistances); !s) return s;
     distances = snpDistances;
   }
-  // poppr's order of the nodes: its MLG numbers, or the lineages in the
-  // order of their numbers; SNP data have no poppr numbering.
-  std::vector<int> rank;
-  if (!hasSnpData() && !overLineages) rank = PopprMlgOrder(dataset(), mlgs());
+  // poppr's order of the nodes: as their first units come in the file.
+  std::vector<int> nodeOfUnit = mlgs().mlgOfSu;
+  if (overLineages)
+    for (int& node : nodeOfUnit) node = lineages_.partition.lineageOfMlg[node - 1];
+  const std::vector<int> rank =
+      PopprNodeOrder(nodeOfUnit, overLineages ? lineages_.partition.lineageCount : info_.mlgCount);
   vireltan::SpanningNetwork network;
   {
     ProgressPanel panel(progress_);
@@ -247,7 +249,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     if (overLineages) {
       GroupDistanceRows rows(*distances, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
-      built = BuildSpanningNetwork(rows, ties, progress_, network);
+      built = BuildSpanningNetwork(rows, ties, rank, progress_, network);
     } else {
       built = BuildSpanningNetwork(*distances, ties, rank, progress_, network);
     }

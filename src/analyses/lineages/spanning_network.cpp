@@ -266,6 +266,16 @@ bool ParseNetworkTies(const std::string& word, NetworkTies& ties) {
                      NetworkTiesName, ties);
 }
 
+std::vector<int> PopprNodeOrder(const std::vector<int>& nodeOfUnit, int n) {
+  std::vector<int> rank(static_cast<size_t>(n), -1);
+  int next = 0;
+  for (int node : nodeOfUnit)
+    if (rank[node - 1] < 0) rank[node - 1] = next++;
+  for (int& r : rank)  // nodes without units, if any, last
+    if (r < 0) r = next++;
+  return rank;
+}
+
 double SpanningNetworkBytes(double n, NetworkTies ties) {
   // The float triangle, a row of the table (8 bytes per node) and the
   // per-node records of the tree, tie search and layout (about 100 bytes);

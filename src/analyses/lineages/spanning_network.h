@@ -12,9 +12,10 @@
 //     could replace that edge), beside a tree of Prim's (ties to the lowest
 //     node number);
 //   - poppr (the default, poppr's msn with its ties): the tree poppr draws,
-//     igraph's Prim tree with the nodes in poppr's order, and then, at each
-//     node in that order, every pair with a later node as short as the
-//     node's shortest tree edge;
+//     igraph's Prim tree with the nodes in poppr's order (PopprNodeOrder:
+//     as their first units come in the file), and then, at each node in
+//     that order, every pair with a later node as short as the node's
+//     shortest tree edge;
 //   - none: poppr's tree alone.
 // poppr leaves distinct MLGs at distance 0 (they differ only where alleles
 // are missing) unconnected; here they are joined at length 0.
@@ -51,8 +52,14 @@ struct SpanningNetwork {
   std::vector<double> x, y;
 };
 
+// poppr's order of the nodes of a network (0-based rank per node, index
+// k-1): the order in which their first units come in the file. nodeOfUnit
+// holds each unit's node (1..n), in file order.
+std::vector<int> PopprNodeOrder(const std::vector<int>& nodeOfUnit, int n);
+
 // Builds the network over nodes 1..n of `distances`; `nodeRank` (0-based
-// per node, index k-1) is poppr's order of the nodes, empty for node order.
+// per node, index k-1) is the order of the nodes for poppr's tree and ties,
+// empty for node order.
 // Holds the n(n-1)/2 distances once, as floats, and for poppr's tree
 // igraph's graph of every pair (see SpanningNetworkBytes: 50 MB at
 // n = 5,000 with every tied edge, about 1.1 GB with poppr's); the tree and

@@ -412,7 +412,8 @@ namespace {
 
 TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
   // A square of sides 1 (1-2, 2-3, 3-4, 4-1) with diagonals 2, and node 5
-  // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5.
+  // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5
+  // (igraph's Prim from node 1 takes 1-4, 4-3, 3-2, then 1-5).
   MatrixRows t(
       {{0, 1, 2, 1, 3}, {1, 0, 1, 2, 3}, {2, 1, 0, 1, 4}, {1, 2, 1, 0, 4}, {3, 3, 4, 4, 0}});
   NullProgressSink progress;
@@ -420,10 +421,11 @@ TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
     NetworkTies ties;
     std::vector<std::pair<int, int>> edges;  // all edges kept
   };
-  const Case cases[] = {{NetworkTies::kNone, {{1, 2}, {1, 4}, {1, 5}, {2, 3}}},
-                        // Node 5's shortest edges (3) go to 1 and 2; the fourth side is each
-                        // of its ends' shortest.
-                        {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}},
+  const Case cases[] = {{NetworkTies::kNone, {{1, 4}, {1, 5}, {2, 3}, {3, 4}}},
+                        // Node 1's shortest tree edge is 1: the fourth side 1-2 joins. 2-5
+                        // is as short as node 5's shortest tree edge, but poppr looks only
+                        // at later nodes, and node 5 is the last.
+                        {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {3, 4}}},
                         // Some tree holds any side and either of 1-5, 2-5.
                         {NetworkTies::kAll, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}}};
   for (const Case& c : cases) {

@@ -11,12 +11,10 @@
 #include <tuple>
 
 #include "analyses/distance/mlg_distance_table.h"
-#include "analyses/lineages/mlg_clustering.h"
 #include "analyses/lineages/spanning_network.h"
 #include "dataset/dataset_reader.h"
 #include "dataset/mlg_identification.h"
 #include "sheet/table_file.h"
-#include "support/sheet_builder.h"
 
 namespace vireltan {
 namespace {
@@ -37,21 +35,6 @@ std::vector<std::string> CsvCells(const std::string& line) {
   return cells;
 }
 
-// The data file's units in the order given, written as a data file.
-std::string Reordered(const std::string& source, const std::vector<std::string>& samples,
-                      const std::string& target) {
-  std::ifstream in(source);
-  std::string header, line;
-  std::getline(in, header);
-  std::map<std::string, std::string> rowOf;
-  while (std::getline(in, line))
-    if (!line.empty()) rowOf[line.substr(0, line.find('\t'))] = line;
-  std::ofstream out(target);
-  out << samples.size() << header.substr(header.find('\t')) << '\n';
-  for (const std::string& s : samples) out << rowOf.at(s) << '\n';
-  return target;
-}
-
 // An edge as the pair of MLG numbers it joins, smaller first, and its
 // distance.
 using Edge = std::tuple<int, int, double>;
@@ -69,23 +52,10 @@ class PopprNetworks : public ::testing::TestWithParam<Case> {};
 
 TEST_P(PopprNetworks, SameEdgesAsPoppr) {
   const Case& c = GetParam();
-  // The units in poppr's order (as in poppr_mll_partitions.csv): poppr's
-  // MLG numbers, the order of the nodes, follow from it.
-  std::vector<std::string> samples;
-  {
-    std::ifstream order(std::string(VIRELTAN_TEST_DATA_DIR) + "/poppr_mll_partitions.csv");
-    std::string line;
-    while (std::getline(order, line)) {
-      const std::vector<std::string> cell = CsvCells(line);
-      if (cell.size() == 6 && cell[0] == c.dataset && cell[2] == "farthest" && cell[3] == "1")
-        samples.push_back(cell[4]);
-    }
-  }
-  testing::TempDir dir;
-  const std::string source =
-      std::string(c.example ? VIRELTAN_EXAMPLES_DIR : VIRELTAN_TEST_DATA_DIR) + "/" + c.file;
   Book book;
-  ASSERT_TRUE(ReadTableFile(Reordered(source, samples, dir.file("d.txt")), book).ok());
+  const std::string path =
+      std::string(c.example ? VIRELTAN_EXAMPLES_DIR : VIRELTAN_TEST_DATA_DIR) + "/" + c.file;
+  ASSERT_TRUE(ReadTableFile(path, book).ok());
   Dataset dataset;
   DatasetReadReport report;
   ASSERT_TRUE(ReadDataset(book.first(), "d", dataset, report).ok());
@@ -112,8 +82,9 @@ TEST_P(PopprNetworks, SameEdgesAsPoppr) {
   MlgDistanceTable table(dataset, mlgs, MlgDistanceKind::kAllelic);
   NullProgressSink progress;
   SpanningNetwork network;
-  ASSERT_TRUE(
-      BuildSpanningNetwork(table, ties, PopprMlgOrder(dataset, mlgs), progress, network).ok());
+  ASSERT_TRUE(BuildSpanningNetwork(table, ties, PopprNodeOrder(mlgs.mlgOfSu, mlgs.mlgCount),
+                                   progress, network)
+                  .ok());
   std::set<Edge> ours;
   size_t tree = 0;
   for (const SpanningEdge& e : network.edges) {
