@@ -72,7 +72,7 @@ void BM_Msn(benchmark::State& state) {
   TimeWithEstimate(
       state,
       [](Session& session) { return session.SpanningNetwork(MlgDistanceKind::kAllelic, false); },
-      [](int g) { return SpanningNetworkBytes(g); });
+      [](int g) { return SpanningNetworkBytes(g, NetworkTies::kPoppr); });
 }
 BENCHMARK(BM_Msn)->Arg(10000)->Arg(50000)->Unit(benchmark::kSecond)->Iterations(1);
 

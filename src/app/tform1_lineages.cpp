@@ -123,8 +123,8 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   form->addRow("linkage", linkage);
   auto* ties = new QComboBox(mll);
   ties->setObjectName("MllTiesBox");
-  ties->addItems({"poppr (poppr's MLG order)", "lowest-mlg (MLG number order)"});
-  ties->setToolTip("Which of equally close pairs is merged first");
+  ties->addItems({"poppr (poppr's merges and lineage numbers)", "lowest-mlg (MLG number order)"});
+  ties->setToolTip("Which of equally close pairs is merged first, and how lineages are numbered");
   form->addRow("ties", ties);
   auto* average = new QComboBox(mll);
   average->setObjectName("MllAverageBox");
@@ -150,8 +150,9 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   row->addWidget(lineages);
   auto* networkTies = new QComboBox(msn);
   networkTies->setObjectName("MsnTiesBox");
-  networkTies->addItems({"poppr (ties at each node's shortest edge)",
-                         "all (every edge of some minimum spanning tree)", "none (one tree)"});
+  networkTies->addItems({"poppr (poppr's tree, ties at each node's shortest tree edge)",
+                         "all (every edge of some minimum spanning tree)",
+                         "none (poppr's tree alone)"});
   row->addWidget(networkTies);
   auto* sortPopulations = new QCheckBox("populations by name", msn);
   sortPopulations->setObjectName("MsnSortPopulationsCheck");

@@ -74,8 +74,9 @@ std::vector<Command> LineageCommands() {
         {"linkage", true,
          "farthest (default, complete linkage), average (UPGMA) or nearest (single linkage)"},
         {"ties", true,
-         "poppr (default: MLGs in the order of poppr's MLG numbers, genotypes sorted as "
-         "rows of allele counts) or lowest-mlg (in MLG-number order): which of equally "
+         "poppr (default: poppr's merges, groups in the order of poppr's MLG numbers, "
+         "genotypes sorted as rows of allele counts, and poppr's lineage numbers) or "
+         "lowest-mlg (in MLG-number order, lineages numbered 1, 2, ...): which of equally "
          "close pairs is merged first"},
         {"average", true,
          "units (default, poppr's: the mean over pairs of units, clone size counts) or mlgs "
@@ -101,9 +102,10 @@ std::vector<Command> LineageCommands() {
        {kDistance,
         {"lineages", false, "nodes are the MLLs of the last mll run"},
         {"ties", true,
-         "poppr (default: besides the tree, every edge at a node's shortest distance, as "
-         "poppr's msn), all (every edge of some minimum spanning tree) or none (the tree "
-         "alone)"},
+         "poppr (default: poppr's msn, igraph's Prim tree with the nodes in the order of "
+         "their first units, and at each node the edges to later nodes as short as its "
+         "shortest tree edge), all (every edge of some minimum spanning tree) or none "
+         "(poppr's tree alone)"},
         {"sort-populations", false,
          "the node table (.msn.nodes.csv) lists each node's populations by name (default: "
          "in the order of the file)"}},

@@ -94,7 +94,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   sheet.SetTextAt(row + 1, 2, "units");
   sheet.SetTextAt(row + 1, 3, "MLGs");
   for (int l = 1; l <= partition.lineageCount; ++l) {
-    sheet.SetNumberAt(row + 1 + l, 1, l);
+    sheet.SetNumberAt(row + 1 + l, 1, partition.numbers[l - 1]);
     sheet.SetNumberAt(row + 1 + l, 2, units[l - 1]);
     int col = 3;
     for (int m : partition.members[l - 1]) sheet.SetNumberAt(row + 1 + l, col++, m);
@@ -223,7 +223,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
           "The minimum spanning network", info_.unitCount,
           [&](int units) {
             const double nodes = std::max(1.0, nodeShare * units);
-            return SpanningNetworkBytes(nodes) * (overLineages ? 2 : 1);
+            return SpanningNetworkBytes(nodes, ties) + (overLineages ? nodes * nodes * 2 : 0);
           },
           AvailableMemory());
       !fits)
@@ -236,6 +236,12 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     if (Status s = SnpDistances(snpDistances); !s) return s;
     distances = snpDistances;
   }
+  // poppr's order of the nodes: as their first units come in the file.
+  std::vector<int> nodeOfUnit = mlgs().mlgOfSu;
+  if (overLineages)
+    for (int& node : nodeOfUnit) node = lineages_.partition.lineageOfMlg[node - 1];
+  const std::vector<int> rank =
+      PopprNodeOrder(nodeOfUnit, overLineages ? lineages_.partition.lineageCount : info_.mlgCount);
   vireltan::SpanningNetwork network;
   {
     ProgressPanel panel(progress_);
@@ -243,9 +249,9 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     if (overLineages) {
       GroupDistanceRows rows(*distances, lineages_.partition.lineageOfMlg,
                              lineages_.partition.lineageCount);
-      built = BuildSpanningNetwork(rows, ties, progress_, network);
+      built = BuildSpanningNetwork(rows, ties, rank, progress_, network);
     } else {
-      built = BuildSpanningNetwork(*distances, ties, progress_, network);
+      built = BuildSpanningNetwork(*distances, ties, rank, progress_, network);
     }
     if (!built) return built;
   }
@@ -255,11 +261,15 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   list.SetTextAt(1, 1, "from");
   list.SetTextAt(1, 2, "to");
   list.SetTextAt(1, 3, "distance");
+  // MLL nodes go by their lineage numbers.
+  auto numberOf = [&](int node) {
+    return overLineages ? lineages_.partition.numbers[node - 1] : node;
+  };
   int row = 1;
   for (const SpanningEdge& e : network.edges) {
     ++row;
-    list.SetNumberAt(row, 1, e.from);
-    list.SetNumberAt(row, 2, e.to);
+    list.SetNumberAt(row, 1, numberOf(e.from));
+    list.SetNumberAt(row, 2, numberOf(e.to));
     list.SetNumberAt(row, 3, e.distance);
   }
   if (Status written = WriteTableFile(edges, OutputPath(".msn.txt"), FileType::kTextTable);
@@ -287,7 +297,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   if (d.populationsGiven) chart.groups = d.populationNames;
   for (int k = 1; k <= n; ++k) {
     NetworkNode node;
-    node.number = k;
+    node.number = numberOf(k);
     node.units = overLineages ? lineages_.unitsOfLineage[k - 1] : mlgs().cloneSize[k - 1];
     node.x = network.x[k - 1];
     node.y = network.y[k - 1];

@@ -9,8 +9,13 @@ namespace vireltan {
 
 Status Session::WriteUnitsTable() {
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
-  const Sheet table = BuildUnitsTable(
-      dataset(), mlgs(), lineages_.grouped ? &lineages_.partition.lineageOfMlg : nullptr);
+  // Each MLG's lineage by the lineage's number (poppr's, with its ties).
+  std::vector<int> numberOfMlg;
+  const LineagePartition& l = lineages_.partition;
+  if (lineages_.grouped)
+    for (int lineage : l.lineageOfMlg) numberOfMlg.push_back(l.numbers[lineage - 1]);
+  const Sheet table =
+      BuildUnitsTable(dataset(), mlgs(), lineages_.grouped ? &numberOfMlg : nullptr);
   return WriteCsvTable(table, OutputPath(".units.csv"));
 }
 

@@ -15,7 +15,6 @@
 #include "analyses/lineages/mlg_clustering.h"
 #include "common/progress_sink.h"
 #include "common/status.h"
-#include "numeric/repeated_sum.h"
 
 namespace vireltan::clustering {
 
@@ -48,37 +47,22 @@ class LinkageMatrix {
   std::vector<Cell> cells_;
 };
 
-// Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based).
-//
-// With `rounded` (average linkage, poppr's ties), merges whose mean
-// distances are exactly equal are ordered as poppr orders them. poppr takes
-// the mean between two groups by adding d / n for each of the n pairs of
-// units, and the roundings of that sum make one of two equal means the
-// smaller (with whole-number distances many merges are decided so). The
-// exact mean still decides everything else, the threshold included.
-// This keeps the MLG distances and each group's rows, another G^2/2 doubles.
+// Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based). Of
+// equally close pairs the first in row order is merged, the merged group
+// keeping the place of the first. (poppr's own merges: poppr_merges.h.)
 template <typename Cell>
 class Clusterer {
  public:
-  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight, bool rounded)
+  Clusterer(Linkage linkage, std::vector<int> mlgOfRow, std::vector<double> weight)
       : g_(static_cast<int>(mlgOfRow.size())),
         linkage_(linkage),
-        rounded_(rounded && linkage == Linkage::kAverage),
         mlgOfRow_(std::move(mlgOfRow)),
         matrix_(g_),
-        size_(weight),
-        rowWeight_(std::move(weight)),
+        size_(std::move(weight)),
         active_(g_, 1),
         parent_(g_),
         nearest_(g_, -1),
-        nearestKey_(g_, 0),
-        nearestRounded_(g_, kUnknown),
-        distance_(rounded_ ? g_ : 0) {
-    if (rounded_) {
-      members_.resize(static_cast<size_t>(g_));
-      for (int r = 0; r < g_; ++r) members_[r] = {r};
-    }
-  }
+        nearestKey_(g_, 0) {}
 
   Status Fill(const MlgDistanceRows& table, ProgressSink& progress) {
     std::vector<int> rowOfMlg(static_cast<size_t>(g_));
@@ -92,7 +76,6 @@ class Clusterer {
         int a = rowOfMlg[m], b = rowOfMlg[k];
         if (a > b) std::swap(a, b);
         matrix_.at(a, b) = static_cast<Cell>(average ? row[k] * size_[a] * size_[b] : row[k]);
-        if (rounded_) distance_.at(a, b) = row[k];
       }
     }
     for (int i = 0; i < g_; ++i) parent_[i] = i;
@@ -109,10 +92,7 @@ class Clusterer {
       int best = -1;
       for (int i = 0; i + 1 < g_; ++i) {
         if (!active_[i] || nearest_[i] < 0) continue;
-        if (best < 0 || nearestKey_[i] < nearestKey_[best] ||
-            (rounded_ && nearestKey_[i] == nearestKey_[best] &&
-             RecordRounded(i) < RecordRounded(best)))
-          best = i;
+        if (best < 0 || nearestKey_[i] < nearestKey_[best]) best = i;
       }
       if (best < 0 || !(nearestKey_[best] <= threshold)) break;
       if (tied && linkage_ != Linkage::kNearest) NoteTies(best, nearest_[best], *tied);
@@ -160,11 +140,9 @@ class Clusterer {
       if (Root(r) == root) tied[r] = 1;
   }
 
-  // The closest active group after row i (ties: the smaller rounded mean,
-  // then the smallest row).
+  // The closest active group after row i (ties: the smallest row).
   void FindNearest(int i) {
     nearest_[i] = -1;
-    nearestRounded_[i] = kUnknown;
     const Cell* cells = matrix_.row(i);
     const bool average = linkage_ == Linkage::kAverage;
     const double si = size_[i];
@@ -175,37 +153,9 @@ class Clusterer {
       if (nearest_[i] < 0 || key < best) {
         best = key;
         nearest_[i] = j;
-        nearestRounded_[i] = kUnknown;
-      } else if (rounded_ && key == best) {
-        double rounded = RoundedMean(i, j);
-        if (rounded < RecordRounded(i)) {
-          nearest_[i] = j;
-          nearestRounded_[i] = rounded;
-        }
       }
     }
     nearestKey_[i] = best;
-  }
-
-  // poppr's mean distance between groups i < j: d / n added once per pair
-  // of units, the pairs taken MLG by MLG in row order (AddRepeatedly adds
-  // the units-by-units copies of one pair of MLGs). Costs O(gi gj) sums of
-  // O(log n) steps, gi and gj the MLGs of the two groups; needed only for
-  // exactly equal means.
-  double RoundedMean(int i, int j) const {
-    const double pairs = size_[i] * size_[j];
-    double sum = 0;
-    for (int a : members_[i])
-      for (int b : members_[j]) {
-        const double d = a < b ? distance_.at(a, b) : distance_.at(b, a);
-        const auto copies = static_cast<std::int64_t>(rowWeight_[a] * rowWeight_[b]);
-        sum = AddRepeatedly(sum, d / pairs, copies);
-      }
-    return sum;
-  }
-  double RecordRounded(int i) {
-    if (std::isnan(nearestRounded_[i])) nearestRounded_[i] = RoundedMean(i, nearest_[i]);
-    return nearestRounded_[i];
   }
 
   Cell Combine(Cell a, Cell b) const {
@@ -232,14 +182,6 @@ class Clusterer {
       ki = Combine(ki, kj);
     }
     size_[i] += size_[j];
-    if (rounded_) {
-      std::vector<int> both;
-      both.reserve(members_[i].size() + members_[j].size());
-      std::merge(members_[i].begin(), members_[i].end(), members_[j].begin(), members_[j].end(),
-                 std::back_inserter(both));
-      members_[i] = std::move(both);
-      members_[j].clear();
-    }
     active_[j] = 0;
     parent_[j] = i;
     nearest_[j] = -1;
@@ -250,42 +192,23 @@ class Clusterer {
         FindNearest(k);
       } else if (k < i) {
         double key = Key(k, i);
-        if (key < nearestKey_[k]) {
+        if (key < nearestKey_[k] || (key == nearestKey_[k] && i < nearest_[k])) {
           nearest_[k] = i;
           nearestKey_[k] = key;
-          nearestRounded_[k] = kUnknown;
-        } else if (key == nearestKey_[k]) {
-          if (!rounded_) {
-            if (i < nearest_[k]) nearest_[k] = i;
-            continue;
-          }
-          double rounded = RoundedMean(k, i);
-          double held = RecordRounded(k);
-          if (rounded < held || (rounded == held && i < nearest_[k])) {
-            nearest_[k] = i;
-            nearestRounded_[k] = rounded;
-          }
         }
       }
     }
   }
 
-  static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
-
   int g_;
   Linkage linkage_;
-  bool rounded_;
   std::vector<int> mlgOfRow_;
   LinkageMatrix<Cell> matrix_;
-  std::vector<double> size_;       // weight of each group: units, or MLGs
-  std::vector<double> rowWeight_;  // weight of each row's MLG
+  std::vector<double> size_;  // weight of each group: units, or MLGs
   std::vector<char> active_;
   std::vector<int> parent_;
   std::vector<int> nearest_;
   std::vector<double> nearestKey_;
-  std::vector<double> nearestRounded_;     // poppr's mean of each record, kUnknown until asked
-  LinkageMatrix<double> distance_;         // MLG distances between rows (rounded_ only)
-  std::vector<std::vector<int>> members_;  // rows of each group, ascending (rounded_ only)
 };
 
 }  // namespace vireltan::clustering

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "analyses/lineages/linkage_clusterer.h"
+#include "analyses/lineages/poppr_merges.h"
 #include "common/word_choice.h"
 #include "numeric/random.h"
 
@@ -38,12 +39,12 @@ std::vector<int> LabelsOf(const Clusterer<Cell>& c, int g) {
 
 template <typename Cell>
 Status RunOnce(const MlgDistanceRows& table, Linkage linkage, const std::vector<int>& mlgOfRow,
-               const std::vector<double>& weightOfMlg, bool rounded, double threshold,
-               ProgressSink& progress, std::vector<int>& labels, std::vector<char>* tiedMlgs) {
+               const std::vector<double>& weightOfMlg, double threshold, ProgressSink& progress,
+               std::vector<int>& labels, std::vector<char>* tiedMlgs) {
   const int g = static_cast<int>(mlgOfRow.size());
   std::vector<double> weight(static_cast<size_t>(g));
   for (int r = 0; r < g; ++r) weight[r] = weightOfMlg[mlgOfRow[r]];
-  Clusterer<Cell> clusterer(linkage, mlgOfRow, std::move(weight), rounded);
+  Clusterer<Cell> clusterer(linkage, mlgOfRow, std::move(weight));
   if (Status filled = clusterer.Fill(table, progress); !filled) return filled;
   std::vector<char> tiedRows;
   if (tiedMlgs) tiedRows.assign(static_cast<size_t>(g), 0);
@@ -59,12 +60,12 @@ Status RunOnce(const MlgDistanceRows& table, Linkage linkage, const std::vector<
 
 Status RunOnceAnyCell(const MlgDistanceRows& table, Linkage linkage,
                       const std::vector<int>& mlgOfRow, const std::vector<double>& weightOfMlg,
-                      bool rounded, double threshold, ProgressSink& progress,
-                      std::vector<int>& labels, std::vector<char>* tiedMlgs) {
+                      double threshold, ProgressSink& progress, std::vector<int>& labels,
+                      std::vector<char>* tiedMlgs) {
   if (linkage == Linkage::kAverage)
-    return RunOnce<double>(table, linkage, mlgOfRow, weightOfMlg, rounded, threshold, progress,
-                           labels, tiedMlgs);
-  return RunOnce<float>(table, linkage, mlgOfRow, weightOfMlg, rounded, threshold, progress, labels,
+    return RunOnce<double>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
+                           tiedMlgs);
+  return RunOnce<float>(table, linkage, mlgOfRow, weightOfMlg, threshold, progress, labels,
                         tiedMlgs);
 }
 
@@ -94,6 +95,26 @@ LineagePartition PartitionOf(const std::vector<int>& labels) {
   out.members.assign(static_cast<size_t>(out.lineageCount), {});
   for (size_t m = 0; m < labels.size(); ++m)
     out.members[labels[m] - 1].push_back(static_cast<int>(m) + 1);
+  for (int l = 1; l <= out.lineageCount; ++l) out.numbers.push_back(l);
+  return out;
+}
+
+// The units poppr's average adds over, as their MLGs (0-based) in file
+// order: every unit (average over units), or one per MLG, taken where its
+// first unit comes. Without the units, MLG after MLG.
+std::vector<int> UnitsInFileOrder(const ClusterOptions& options, int g, bool byUnits) {
+  std::vector<int> out;
+  if (static_cast<int>(options.mlgOfUnit.size()) > 0) {
+    std::vector<char> seen(static_cast<size_t>(g), 0);
+    for (int m : options.mlgOfUnit) {
+      if (!byUnits && seen[m - 1]) continue;
+      seen[m - 1] = 1;
+      out.push_back(m - 1);
+    }
+    return out;
+  }
+  for (int m = 0; m < g; ++m)
+    for (int k = 0; k < (byUnits ? options.units[m] : 1); ++k) out.push_back(m);
   return out;
 }
 
@@ -210,6 +231,7 @@ std::vector<int> PopprMlgOrder(const Dataset& dataset, const MlgPartition& mlgs)
 void SetUnitsOfMlgs(const Dataset& dataset, const MlgPartition& mlgs, ClusterOptions& options) {
   options.units = mlgs.cloneSize;
   options.popprRank = PopprMlgOrder(dataset, mlgs);
+  options.mlgOfUnit = mlgs.mlgOfSu;
 }
 
 double ClusteringBytes(double g, Linkage linkage) {
@@ -224,26 +246,53 @@ Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, 
                    ProgressSink& progress, LineagePartition& result) {
   const int g = table.mlgCount();
   std::vector<double> weight(static_cast<size_t>(g), 1.0);
-  if (options.linkage == Linkage::kAverage && options.average == AverageWeight::kUnits &&
-      static_cast<int>(options.units.size()) == g)
+  const bool byUnits = options.linkage == Linkage::kAverage &&
+                       options.average == AverageWeight::kUnits &&
+                       static_cast<int>(options.units.size()) == g;
+  if (byUnits)
     for (int m = 0; m < g; ++m) weight[m] = options.units[m];
   std::vector<int> order(static_cast<size_t>(g));
   for (int m = 0; m < g; ++m) order[m] = m;
-  if (options.ties == TieRule::kPoppr && static_cast<int>(options.popprRank.size()) == g)
+  // poppr's merges, where its numbers of the MLGs are known.
+  const bool poppr =
+      options.ties == TieRule::kPoppr && static_cast<int>(options.popprRank.size()) == g;
+  if (poppr)
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return options.popprRank[a] < options.popprRank[b]; });
 
   std::vector<int> labels;
   std::vector<char> tied;
   const bool check = options.linkage != Linkage::kNearest;
-  // poppr's rounding of equal means, where its order of MLGs is known.
-  const bool rounded =
-      options.ties == TieRule::kPoppr && static_cast<int>(options.popprRank.size()) == g;
-  if (Status run = RunOnceAnyCell(table, options.linkage, order, weight, rounded, threshold,
-                                  progress, labels, check ? &tied : nullptr);
-      !run)
-    return run;
-  LineagePartition out = PartitionOf(labels);
+  LineagePartition out;
+  if (poppr) {
+    clustering::PopprMergeInput input;
+    input.linkage = options.linkage;
+    input.slotOfMlg = options.popprRank;
+    input.mlgOfUnit = UnitsInFileOrder(options, g, byUnits);
+    clustering::PopprMergeResult merged;
+    if (Status run = clustering::RunPopprMerges(table, input, threshold, progress, merged); !run)
+      return run;
+    // Lineages in the order of their numbers: the slots that kept them.
+    std::vector<int> lineageOfSlot(static_cast<size_t>(g), 0);
+    for (int m = 0; m < g; ++m) lineageOfSlot[merged.slotOfMlg[m]] = 1;
+    std::vector<int> numbers;
+    for (int s = 0; s < g; ++s)
+      if (lineageOfSlot[s]) {
+        numbers.push_back(s + 1);
+        lineageOfSlot[s] = static_cast<int>(numbers.size());
+      }
+    labels.resize(static_cast<size_t>(g));
+    for (int m = 0; m < g; ++m) labels[m] = lineageOfSlot[merged.slotOfMlg[m]];
+    out = PartitionOf(labels);
+    out.numbers = std::move(numbers);
+    if (check) tied = std::move(merged.tiedMlgs);
+  } else {
+    if (Status run = RunOnceAnyCell(table, options.linkage, order, weight, threshold, progress,
+                                    labels, check ? &tied : nullptr);
+        !run)
+      return run;
+    out = PartitionOf(labels);
+  }
 
   TieCheck& ties = out.ties;
   ties.tiesMet = std::find(tied.begin(), tied.end(), 1) != tied.end();
@@ -260,8 +309,8 @@ Status ClusterMlgs(const MlgDistanceRows& table, const ClusterOptions& options, 
         for (int i = g - 1; i > 0; --i) std::swap(other[i], other[shuffler.Below(i + 1)]);
       }
       std::vector<int> otherLabels;
-      if (Status run = RunOnceAnyCell(table, options.linkage, other, weight, false, threshold,
-                                      progress, otherLabels, nullptr);
+      if (Status run = RunOnceAnyCell(table, options.linkage, other, weight, threshold, progress,
+                                      otherLabels, nullptr);
           !run)
         return run;
       ++ties.ordersTried;
@@ -284,7 +333,7 @@ Status ClusterMlgs(const MlgDistanceRows& table, Linkage linkage, double thresho
   for (int m = 0; m < g; ++m) order[m] = m;
   std::vector<int> labels;
   if (Status run = RunOnceAnyCell(table, linkage, order, std::vector<double>(order.size(), 1.0),
-                                  false, threshold, progress, labels, nullptr);
+                                  threshold, progress, labels, nullptr);
       !run)
     return run;
   result = PartitionOf(labels);

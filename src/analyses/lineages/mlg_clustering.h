@@ -18,21 +18,22 @@
 // With whole-number distances several pairs are often equally close, and
 // for farthest and average linkage the order of such tied merges can decide
 // the groups. Two rules fix the order, so that the result is determined:
-//   - poppr's (the default): the MLGs are taken in poppr's order of its MLG
-//     numbers (PopprMlgOrder), and the first closest pair met in that order
-//     (smallest first group, then smallest second) is merged, the merged
-//     group keeping the place of the first. Equal average distances are
-//     first told apart as poppr's arithmetic tells them apart: poppr sums
-//     d / n over the n pairs of units, and the rounding of that sum makes
-//     one of two equal means the smaller. It gives poppr's groups wherever
-//     the order of tied merges does not decide and in most cases where it
-//     does, not in all (poppr's exact order of merges is not documented):
-//     the tie line tells the user when the order decides;
-//   - lowest MLG: the same with the groups in MLG-number order.
+//   - poppr's (the default): the merges poppr's mlg.filter makes, one for
+//     one (poppr_merges.h): the groups sit in slots numbered as poppr
+//     numbers the MLGs (PopprMlgOrder), the first closest pair in slot
+//     order is merged, poppr's average is its sum of d / n over the pairs
+//     of units in file order (whose roundings tell equal means apart), and
+//     poppr's rule chooses the slot that keeps the merged group. The groups
+//     and poppr's lineage numbers (the number of the MLG whose slot kept the
+//     lineage) are poppr's;
+//   - lowest MLG: the first closest pair in MLG-number order, the merged
+//     group keeping the place of the first.
+// The tie line tells the user when the order of tied merges decides.
 // Average linkage weighs by units (poppr's: the mean over pairs of sampling
 // units, so a large clone counts for its size) or by MLGs (the mean over
 // pairs of MLGs). Nearest linkage gives the same groups whatever the order.
-// MLLs are numbered 1, 2, ... in the order of their smallest MLG number.
+// MLLs are numbered 1, 2, ... in the order of their smallest MLG number,
+// or, with poppr's ties, by poppr's numbers (LineagePartition::numbers).
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ struct ClusterOptions {
   // each, MLG order.
   std::vector<int> units;
   std::vector<int> popprRank;
+  // Per sampling unit in file order: its MLG number (poppr's average adds
+  // over the pairs of units in this order). Empty: MLG after MLG.
+  std::vector<int> mlgOfUnit;
 };
 
 // poppr's order of MLGs (0-based rank per MLG, index m-1): poppr numbers
@@ -82,7 +86,7 @@ struct ClusterOptions {
 // O(G log G · L) comparisons of short allele lists.
 std::vector<int> PopprMlgOrder(const Dataset& dataset, const MlgPartition& mlgs);
 
-// Fills `units` and `popprRank` from the MLGs of the dataset.
+// Fills `units`, `popprRank` and `mlgOfUnit` from the MLGs of the dataset.
 void SetUnitsOfMlgs(const Dataset& dataset, const MlgPartition& mlgs, ClusterOptions& options);
 
 // Whether the order of tied merges decided the groups (farthest and average
@@ -99,8 +103,11 @@ struct TieCheck {
 
 struct LineagePartition {
   int lineageCount = 0;                   // number of MLLs
-  std::vector<int> lineageOfMlg;          // MLL number (1..) of MLG m at index m-1
+  std::vector<int> lineageOfMlg;          // MLL (1..lineageCount) of MLG m at index m-1
   std::vector<std::vector<int>> members;  // MLG numbers of MLL l at index l-1, ascending
+  // The number shown for MLL l at index l-1: l, or with poppr's ties the
+  // number poppr gives it (ascending with l).
+  std::vector<int> numbers;
   TieCheck ties;
 };
 

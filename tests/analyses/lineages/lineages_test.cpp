@@ -302,53 +302,80 @@ TEST(MlgClustering, EqualMeansAreOrderedAsPopprRoundsThem) {
   }
 }
 
-// Average linkage as poppr computes it, written out plainly: every pair of
-// groups compared by its exact mean, then by d / n added once per pair of
-// units, then by place; O(G^3) pairs of units per merge.
-std::vector<int> PopprAverageByHand(const MatrixRows& t, const std::vector<int>& units,
-                                    double threshold) {
+// poppr's merges written out plainly, rule by rule: groups in slots
+// numbered as poppr numbers the MLGs (here MLG order), units MLG after MLG;
+// every round recomputes each pair's distance over the pairs of units in
+// file order (the largest, or d / (na nb) added pair by pair), merges the
+// first pair at the smallest distance in row-by-row order while it is at
+// most T, and keeps the group in the slot with the smaller sum of its
+// positive distances to the first c slots, each over c (c: the groups
+// before the merge; the lower slot on equal sums). Returns each MLG's
+// lineage number: the slot that kept its group, plus 1. O(N^2) per pair
+// and round.
+std::vector<int> PopprMergesByHand(const MatrixRows& t, const std::vector<int>& units,
+                                   Linkage linkage, double threshold) {
   const int g = t.mlgCount();
-  std::vector<std::vector<int>> groups;
-  for (int m = 0; m < g; ++m) groups.push_back({m});
-  auto unitsOf = [&](const std::vector<int>& group) {
-    int n = 0;
-    for (int m : group) n += units[m];
-    return n;
+  std::vector<int> mlgOfUnit;
+  for (int m = 0; m < g; ++m)
+    for (int k = 0; k < units[m]; ++k) mlgOfUnit.push_back(m);
+  const int n = static_cast<int>(mlgOfUnit.size());
+  std::vector<int> slotOfUnit = mlgOfUnit;
+  std::vector<char> occupied(static_cast<size_t>(g), 1);
+  auto distance = [&](int a, int b) {  // slots a != b
+    int na = 0, nb = 0;
+    for (int s : slotOfUnit) {
+      na += s == a;
+      nb += s == b;
+    }
+    double d = linkage == Linkage::kNearest ? 1e300 : 0;
+    for (int i = 0; i < n; ++i)
+      for (int j = i + 1; j < n; ++j) {
+        const int si = slotOfUnit[i], sj = slotOfUnit[j];
+        if (!((si == a && sj == b) || (si == b && sj == a))) continue;
+        const double dij = t.at(mlgOfUnit[i], mlgOfUnit[j]);
+        if (linkage == Linkage::kAverage) d += dij / (static_cast<double>(na) * nb);
+        if (linkage == Linkage::kFarthest) d = std::max(d, dij);
+        if (linkage == Linkage::kNearest) d = std::min(d, dij);
+      }
+    return d;
   };
-  while (groups.size() > 1) {
-    size_t bi = 0, bj = 0;
-    double bestMean = 0, bestSum = 0;
-    for (size_t i = 0; i < groups.size(); ++i)
-      for (size_t j = i + 1; j < groups.size(); ++j) {
-        const double n = static_cast<double>(unitsOf(groups[i])) * unitsOf(groups[j]);
-        double total = 0, sum = 0;
-        for (int a : groups[i])
-          for (int b : groups[j]) {
-            total += units[a] * units[b] * t.at(a, b);
-            for (int k = 0; k < units[a] * units[b]; ++k) sum += t.at(a, b) / n;
-          }
-        const double mean = total / n;
-        if (bj == 0 || mean < bestMean || (mean == bestMean && sum < bestSum)) {
+  for (int groups = g; groups > 1; --groups) {
+    int bi = -1, bj = -1;
+    double best = 0;
+    for (int i = 0; i < g; ++i)
+      for (int j = i + 1; j < g; ++j) {
+        if (!occupied[i] || !occupied[j]) continue;
+        const double d = distance(i, j);
+        if (bi < 0 || d < best) {
           bi = i;
           bj = j;
-          bestMean = mean;
-          bestSum = sum;
+          best = d;
         }
       }
-    if (bestMean > threshold) break;
-    groups[bi].insert(groups[bi].end(), groups[bj].begin(), groups[bj].end());
-    std::sort(groups[bi].begin(), groups[bi].end());
-    groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(bj));
+    if (best > threshold + 1e-9) break;
+    auto sum = [&](int s) {
+      double total = 0;
+      for (int k = 0; k < groups; ++k) {
+        if (k == s || !occupied[k]) continue;
+        const double d = distance(s, k);
+        if (d > 0) total += d / groups;
+      }
+      return total;
+    };
+    const int keeper = sum(bj) < sum(bi) ? bj : bi;
+    const int other = keeper == bi ? bj : bi;
+    for (int& s : slotOfUnit)
+      if (s == other) s = keeper;
+    occupied[other] = 0;
   }
-  std::vector<int> label(static_cast<size_t>(g));
-  for (size_t l = 0; l < groups.size(); ++l)
-    for (int m : groups[l]) label[m] = static_cast<int>(l) + 1;
-  return label;
+  std::vector<int> number(static_cast<size_t>(g));
+  for (int u = 0; u < n; ++u) number[mlgOfUnit[u]] = slotOfUnit[u] + 1;
+  return number;
 }
 
-TEST(MlgClustering, PopprRoundingAgreesWithThePlainComputation) {
+TEST(MlgClustering, PopprMergesAgreeWithThePlainComputation) {
   std::mt19937 rng(77);
-  std::uniform_int_distribution<int> clone(1, 12);
+  std::uniform_int_distribution<int> clone(1, 6);
   NullProgressSink progress;
   int differFromExact = 0;
   for (int trial = 0; trial < 60; ++trial) {
@@ -356,20 +383,25 @@ TEST(MlgClustering, PopprRoundingAgreesWithThePlainComputation) {
     MatrixRows t = RandomTable(g, rng);
     std::vector<int> units(static_cast<size_t>(g));
     for (int& n : units) n = clone(rng);
-    ClusterOptions options = AverageOverUnits(std::move(units));
-    for (double threshold : {1.0, 2.0, 3.0}) {
-      LineagePartition p;
-      ASSERT_TRUE(ClusterMlgs(t, options, threshold, progress, p).ok());
-      EXPECT_EQ(p.lineageOfMlg, PopprAverageByHand(t, options.units, threshold))
-          << "trial " << trial << ", T = " << threshold;
-      options.ties = TieRule::kLowestMlg;
-      LineagePartition exact;
-      ASSERT_TRUE(ClusterMlgs(t, options, threshold, progress, exact).ok());
-      differFromExact += exact.lineageOfMlg != p.lineageOfMlg;
-      options.ties = TieRule::kPoppr;
+    for (Linkage linkage : {Linkage::kFarthest, Linkage::kAverage, Linkage::kNearest}) {
+      ClusterOptions options = AverageOverUnits(units);
+      options.linkage = linkage;
+      for (double threshold : {1.0, 2.0, 3.0}) {
+        LineagePartition p;
+        ASSERT_TRUE(ClusterMlgs(t, options, threshold, progress, p).ok());
+        std::vector<int> numbers;
+        for (int l : p.lineageOfMlg) numbers.push_back(p.numbers[l - 1]);
+        EXPECT_EQ(numbers, PopprMergesByHand(t, options.units, linkage, threshold))
+            << "trial " << trial << ", " << LinkageName(linkage) << ", T = " << threshold;
+        options.ties = TieRule::kLowestMlg;
+        LineagePartition lowest;
+        ASSERT_TRUE(ClusterMlgs(t, options, threshold, progress, lowest).ok());
+        differFromExact += lowest.lineageOfMlg != p.lineageOfMlg;
+        options.ties = TieRule::kPoppr;
+      }
     }
   }
-  EXPECT_GT(differFromExact, 0);  // the rounding did decide somewhere
+  EXPECT_GT(differFromExact, 0);  // poppr's order of merges did decide somewhere
 }
 
 }  // namespace
@@ -380,7 +412,8 @@ namespace {
 
 TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
   // A square of sides 1 (1-2, 2-3, 3-4, 4-1) with diagonals 2, and node 5
-  // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5.
+  // at 3 from 1 and 2, 4 from 3 and 4. The tree: three sides and 1-5
+  // (igraph's Prim from node 1 takes 1-4, 4-3, 3-2, then 1-5).
   MatrixRows t(
       {{0, 1, 2, 1, 3}, {1, 0, 1, 2, 3}, {2, 1, 0, 1, 4}, {1, 2, 1, 0, 4}, {3, 3, 4, 4, 0}});
   NullProgressSink progress;
@@ -388,10 +421,11 @@ TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
     NetworkTies ties;
     std::vector<std::pair<int, int>> edges;  // all edges kept
   };
-  const Case cases[] = {{NetworkTies::kNone, {{1, 2}, {1, 4}, {1, 5}, {2, 3}}},
-                        // Node 5's shortest edges (3) go to 1 and 2; the fourth side is each
-                        // of its ends' shortest.
-                        {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}},
+  const Case cases[] = {{NetworkTies::kNone, {{1, 4}, {1, 5}, {2, 3}, {3, 4}}},
+                        // Node 1's shortest tree edge is 1: the fourth side 1-2 joins. 2-5
+                        // is as short as node 5's shortest tree edge, but poppr looks only
+                        // at later nodes, and node 5 is the last.
+                        {NetworkTies::kPoppr, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {3, 4}}},
                         // Some tree holds any side and either of 1-5, 2-5.
                         {NetworkTies::kAll, {{1, 2}, {1, 4}, {1, 5}, {2, 3}, {2, 5}, {3, 4}}}};
   for (const Case& c : cases) {
@@ -411,13 +445,16 @@ TEST(SpanningNetwork, TieRulesKeepTheTreeAndMarkAlternatives) {
 
 // mll at N = 200,000 ended in bad_alloc and msn passed 12 GB at N =
 // 50,000: both hold the G(G-1)/2 distances once, as floats (doubles for
-// average linkage's sums), and the guard refuses what does not fit.
+// average linkage's sums; msn with poppr's tree also igraph's graph of every
+// pair), and the guard refuses what does not fit.
 TEST(LineageMemory, EstimatesHoldTheTriangleOnceAndTheGuardRefuses) {
   for (double g : {5000.0, 25000.0, 100000.0}) {
     const double pairs = g * (g - 1) / 2;
     EXPECT_NEAR(ClusteringBytes(g, Linkage::kFarthest) / (4 * pairs), 1.0, 0.01) << g;
     EXPECT_NEAR(ClusteringBytes(g, Linkage::kAverage) / (16 * pairs), 1.0, 0.01) << g;
-    EXPECT_NEAR(SpanningNetworkBytes(g) / (4 * pairs), 1.0, 0.02) << g;
+    EXPECT_NEAR(SpanningNetworkBytes(g, NetworkTies::kAll) / (4 * pairs), 1.0, 0.02) << g;
+    // poppr's tree: igraph's graph of every pair besides.
+    EXPECT_NEAR(SpanningNetworkBytes(g, NetworkTies::kPoppr) / (88 * pairs), 1.0, 0.01) << g;
   }
   // N = 200,000 units of 100,000 MLGs need 20 GB: refused with 8 GB free,
   // naming the size that would fit.
