@@ -359,6 +359,10 @@ QString ChartObjectName(ChartRole role) {
       return "Iahistogram";
     case ChartRole::kCallRate:
       return "CallRate";
+    case ChartRole::kOrdination:
+      return "Ordination";
+    case ChartRole::kIsolationByDistance:
+      return "IsolationByDistance";
   }
   return {};
 }

@@ -104,8 +104,10 @@ enum class ChartRole {
   kCorrelogram,        // mean kinship by distance class with its envelope
   kAssociation,        // permuted rbarD of the test of clonality, observed value marked
   kCallRate,           // SNP data: samples by call rate, drawn at Open on the data page
+  kOrdination,         // units, genets or populations on the first two principal axes
+  kIsolationByDistance,  // genetic against geographic distance of every pair, with the fit
 };
-inline constexpr int kChartRoleCount = 9;
+inline constexpr int kChartRoleCount = 11;
 
 struct ChartData {
   ChartRole role = ChartRole::kMap;
