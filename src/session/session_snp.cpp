@@ -45,7 +45,7 @@ const std::set<std::string>& SnpCommands() {
       "save-map",         "save-graph",  "close",        "summary",
       "aggregation",      "edge-effect", "subrange",     "autocorrelation",
       "export-genalex",   "popgen",      "fstats",       "pairwise-fst",
-      "hwe"};
+      "hwe",              "pcoa",        "ibd",          "shared-mlgs"};
   return commands;
 }
 
@@ -65,7 +65,7 @@ std::string NotOnSnpData(const std::string& what) {
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
          "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
          "(on the lineages once counted), export-vcf, export-genalex, popgen, fstats, "
-         "pairwise-fst and hwe.";
+         "pairwise-fst, hwe, pcoa, ibd and shared-mlgs.";
 }
 
 }  // namespace
