@@ -242,12 +242,11 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   // The figure: the first two axes, coloured and shaped by population.
   ChartData chart = DefaultChart(ChartRole::kOrdination);
   chart.visible = true;
-  chart.title = (components ? "Principal components of \"" : "Principal coordinates of \"") +
-                info_.datasetName + "\"";
+  chart.title = (components ? "PCA of \"" : "PCoA of \"") + info_.datasetName + "\"";
   chart.bottom.title = axisWord + "1 (" + Percent(relative[0]) + " %)";
   chart.left.title = axisWord + "2 (" + Percent(relative[1]) + " %)";
   chart.legendTitle = "Population";
-  chart.foot = sel.counted + "; " + method;
+  chart.foot = sel.counted;
   ChartSeries points{"units", ChartSeries::Kind::kPoints, {}, {}, false};
   for (int i = 0; i < n; ++i) {
     const int p = amongPopulations ? i : populationRow[i];
