@@ -315,7 +315,8 @@ Status Session::SharedMlgs(bool sortPopulations) {
       if (rows[p].empty()) continue;
       block.SetTextAt(row, col++, sel.names[p] + " (" + std::to_string(rows[p].size()) + ")");
       std::string names;
-      for (int u : rows[p]) names += (names.empty() ? "" : " ") + dataset().designationText(u);
+      // Designations may hold spaces: "; " between them.
+      for (int u : rows[p]) names += (names.empty() ? "" : "; ") + dataset().designationText(u);
       csv.SetNumberAt(csvRow, 1, m);
       csv.SetTextAt(csvRow, 2, sel.names[p]);
       csv.SetNumberAt(csvRow, 3, static_cast<double>(rows[p].size()));
