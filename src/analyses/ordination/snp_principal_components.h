@@ -28,7 +28,8 @@ struct SnpPrincipalComponents {
   int polymorphic = 0;              // loci with 0 < p < 1 among the samples
   bool missingCalls = false;        // some sample analysed lacks a call
   int axes = 0;                     // components found
-  bool converged = true;            // false: the Lanczos iterations stopped short of 1e-12
+  bool converged = true;            // false: the Lanczos iterations stopped short of 1e-10
+  int products = 0;                 // products A x the Lanczos iterations asked for
   std::vector<double> eigenvalues;  // axes values, descending
   double trace = 0;                 // Σ_i A_ii: the total the eigenvalues share
   // n x axes, row-major: unit eigenvectors (plink's .eigenvec columns), the
