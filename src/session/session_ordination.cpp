@@ -74,10 +74,11 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
                          std::to_string(n) + ".");
   const bool components = snpData && !amongPopulations;
   if (!components) {
-    // The distance matrix and the decomposition grow with n².
+    // The distances between MLGs (at most n x n), between the items, and
+    // the decomposition grow with n².
     if (Status fits = CheckMemory(
             "Principal coordinates", n,
-            [](int m) { return PrincipalCoordinatesBytes(m) + 8.0 * m * m; },
+            [](int m) { return PrincipalCoordinatesBytes(m) + 2 * 8.0 * m * m; },
             AvailableMemoryBytes());
         !fits)
       return fits;

@@ -8,8 +8,9 @@
 // observed one (one-sided: the two distances grow together).
 //
 // Both matrices are held as condensed lower triangles: memory grows with
-// n² (16 bytes a pair, plus the ranks for Spearman's); callers ask the
-// memory guard with MantelBytes first. Permutation k draws from stream k
+// n²: the caller's two (16 bytes a pair), the test's copies or ranks of
+// them and the centred second one (24 bytes); callers ask the memory guard
+// with MantelBytes first. Permutation k draws from stream k
 // of `runSeed`, spread over the cores.
 #include <cstdint>
 #include <optional>
@@ -24,7 +25,7 @@ inline std::size_t PairIndex(int i, int j) {
   return static_cast<std::size_t>(i) * (i - 1) / 2 + static_cast<std::size_t>(j);
 }
 
-inline double MantelBytes(int n) { return 3.0 * static_cast<double>(n) * (n - 1) / 2 * 8; }
+inline double MantelBytes(int n) { return 5.0 * static_cast<double>(n) * (n - 1) / 2 * 8; }
 
 struct MantelResult {
   int n = 0;
