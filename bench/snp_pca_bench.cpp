@@ -21,7 +21,8 @@ using namespace vireltan;
 
 // VIRELTAN_PCA_LOCI in the environment: fewer SNPs for a quick look.
 const int kSamples = 5000, kPopulations = 5;
-const int kLoci = std::getenv("VIRELTAN_PCA_LOCI") ? std::atoi(std::getenv("VIRELTAN_PCA_LOCI")) : 100000;
+const int kLoci =
+    std::getenv("VIRELTAN_PCA_LOCI") ? std::atoi(std::getenv("VIRELTAN_PCA_LOCI")) : 100000;
 
 const PackedGenotypes& Study() {
   static const PackedGenotypes g = [] {

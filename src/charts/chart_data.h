@@ -95,16 +95,16 @@ struct ChartAxis {
 // What a chart shows. Each role has one chart in the session; Save Graph
 // names its file after the role.
 enum class ChartRole {
-  kMap,                // every sampling unit at its position, labelled with its MLG
-  kPareto,             // inverse cumulated clone-size frequencies, log-log, with the fit
-  kSamplingEffort,     // distinct MLGs against the number of loci or units
-  kAllelicHistogram,   // allelic distances between MLGs
-  kMicrosatHistogram,  // microsatellite (allele-size) distances between MLGs
-  kSubrange,           // F(r), the share of same-MLG pairs, by distance class
-  kCorrelogram,        // mean kinship by distance class with its envelope
-  kAssociation,        // permuted rbarD of the test of clonality, observed value marked
-  kCallRate,           // SNP data: samples by call rate, drawn at Open on the data page
-  kOrdination,         // units, genets or populations on the first two principal axes
+  kMap,                  // every sampling unit at its position, labelled with its MLG
+  kPareto,               // inverse cumulated clone-size frequencies, log-log, with the fit
+  kSamplingEffort,       // distinct MLGs against the number of loci or units
+  kAllelicHistogram,     // allelic distances between MLGs
+  kMicrosatHistogram,    // microsatellite (allele-size) distances between MLGs
+  kSubrange,             // F(r), the share of same-MLG pairs, by distance class
+  kCorrelogram,          // mean kinship by distance class with its envelope
+  kAssociation,          // permuted rbarD of the test of clonality, observed value marked
+  kCallRate,             // SNP data: samples by call rate, drawn at Open on the data page
+  kOrdination,           // units, genets or populations on the first two principal axes
   kIsolationByDistance,  // genetic against geographic distance of every pair, with the fit
 };
 inline constexpr int kChartRoleCount = 11;

@@ -5,7 +5,9 @@ namespace vireltan::cli {
 
 namespace {
 
-bool Has(const Options& options, const std::string& name) { return options.count(name) > 0; }
+bool Has(const Options& options, const std::string& name) {
+  return options.count(name) > 0;
+}
 
 Status DistanceOptions(const Options& o, MlgDistanceKind& distance, DistanceMissing& missing) {
   distance = MlgDistanceKind::kAllelic;
@@ -54,8 +56,9 @@ std::vector<Command> OrdinationCommands() {
        "or genets the principal components of the standardized genotypes (plink 1.9's --pca). "
        "Eigenvalues to <dataset>.pcoa.eigenvalues.csv, coordinates to <dataset>.pcoa.csv; the "
        "figure of the first two axes (save-graph: .pcoa.svg).",
-       {{"of", true, "units (default), genets (one unit per MLG in each population) or "
-                     "populations"},
+       {{"of", true,
+         "units (default), genets (one unit per MLG in each population) or "
+         "populations"},
         kDistanceOption,
         kMissingOption,
         {"axes", true, "coordinates kept (default 10, fewer when fewer axes exist)", true, 1},
@@ -76,8 +79,9 @@ std::vector<Command> OrdinationCommands() {
          }
          if (Status st = DistanceOptions(o, r.distance, r.missing); !st) return st;
          if (s.hasSnpData() && (Has(o, "distance") || Has(o, "missing")))
-           return Status::Error("pcoa: --distance and --missing apply to allele tables; SNP "
-                                "data give principal components of their genotypes.");
+           return Status::Error(
+               "pcoa: --distance and --missing apply to allele tables; SNP "
+               "data give principal components of their genotypes.");
          if (Status st = IntegerOption(o, "axes", 10, r.axes); !st) return st;
          r.sortPopulations = Has(o, "sort-populations");
          return s.PrincipalCoordinatesAnalysis(r);
@@ -107,7 +111,8 @@ std::vector<Command> OrdinationCommands() {
            }
          }
          if (Status st = DistanceOptions(o, r.distance, r.missing); !st) return st;
-         if (Has(o, "clone-correct") && !ParseCloneCorrection(o.at("clone-correct"), r.cloneCorrect))
+         if (Has(o, "clone-correct") &&
+             !ParseCloneCorrection(o.at("clone-correct"), r.cloneCorrect))
            return Status::Error("--clone-correct=" + o.at("clone-correct") +
                                 ": none, mlg or mll is expected.");
          r.logDistance = Has(o, "log-distance");

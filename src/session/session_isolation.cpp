@@ -21,7 +21,9 @@ namespace vireltan {
 namespace {
 
 // The file's "no coordinates" marker on both axes.
-bool HasCoordinates(const Dataset& d, int u) { return !(d.x[u] == 999 && d.y[u] == 999); }
+bool HasCoordinates(const Dataset& d, int u) {
+  return !(d.x[u] == 999 && d.y[u] == 999);
+}
 
 // At most this many pairs are drawn; the rest are in the CSV.
 constexpr std::size_t kDrawnPairs = 20000;
@@ -39,8 +41,9 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
   if (request.permutations < 0)
     return Status::Error("The number of permutations must be 0 (no test) or more.");
   if (info_.spatialDims < 1)
-    return Status::Error("Isolation by distance needs the coordinates of the units; the dataset "
-                         "has none.");
+    return Status::Error(
+        "Isolation by distance needs the coordinates of the units; the dataset "
+        "has none.");
   PopgenRequest popgen;
   popgen.cloneCorrect = request.cloneCorrect;
   popgen.sortPopulations = request.sortPopulations;
@@ -117,14 +120,15 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
           genetic[PairIndex(i, j)] = *t / (1 - *t);
         }
       geneticWord = "Fst/(1-Fst)";
-      method = "Weir & Cockerham's pairwise theta as Fst/(1-Fst) against the distance between "
-               "population centroids";
+      method =
+          "Weir & Cockerham's pairwise theta as Fst/(1-Fst) against the distance between "
+          "population centroids";
     } else if (hasSnpData()) {
       const PackedGenotypes& g = snp().genotypes;
       for (int i = 1; i < n; ++i) {
         for (int j = 0; j < i; ++j)
-          genetic[PairIndex(i, j)] = SnpDistanceOf(
-              CompareSnpRows(g.row(units[i]), g.row(units[j]), g.wordsPerSample()));
+          genetic[PairIndex(i, j)] =
+              SnpDistanceOf(CompareSnpRows(g.row(units[i]), g.row(units[j]), g.wordsPerSample()));
         if (progress_.Cancelled()) return Status::Cancelled();
       }
       geneticWord = "SNP distance";
@@ -138,11 +142,12 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
         if (progress_.Cancelled()) return Status::Cancelled();
       }
       geneticWord = request.distance == MlgDistanceKind::kAllelic ? "Allelic distance"
-                                                                    : "Allele-size distance";
-      method = geneticWord + (request.missing == DistanceMissing::kPoppr
-                                  ? " (missing loci as no difference)"
-                                  : " (rescaled over the loci typed in both)") +
-               " against the distance between units";
+                                                                  : "Allele-size distance";
+      method =
+          geneticWord +
+          (request.missing == DistanceMissing::kPoppr ? " (missing loci as no difference)"
+                                                      : " (rescaled over the loci typed in both)") +
+          " against the distance between units";
     }
     std::size_t samePlace = 0;
     for (int i = 1; i < n; ++i)
@@ -161,7 +166,8 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
   }
   if (!mantel.r)
     return Status::Error("One of the two distances is the same for every pair: no correlation.");
-  const std::string geoWord = request.logDistance ? "ln geographic distance" : "geographic distance";
+  const std::string geoWord =
+      request.logDistance ? "ln geographic distance" : "geographic distance";
   const std::string rWord = request.spearman ? "Spearman's rho" : "Pearson's r";
 
   // Least-squares line of the genetic on the geographic distance.
@@ -181,9 +187,9 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
   const double intercept = my - slope * mx;
 
   Sheet csv, block;
-  static const char* kHeader[] = {"item1", "item2", "geographic", "genetic", "r", "p",
-                                  "permutations", "correlation", "method", "dataset",
-                                  "units_counted"};
+  static const char* kHeader[] = {"item1",  "item2",   "geographic",   "genetic",
+                                  "r",      "p",       "permutations", "correlation",
+                                  "method", "dataset", "units_counted"};
   for (int c = 0; c < 11; ++c) csv.SetTextAt(1, c + 1, kHeader[c]);
   if (!request.amongPopulations) {
     csv.SetTextAt(1, 1, "unit1");
@@ -222,9 +228,10 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
   block.SetNumberAt(2, 6, slope);
   block.SetNumberAt(2, 7, intercept);
   std::vector<std::string> notes = {method};
-  notes.push_back(rWord + "; p one-sided (r at least the observed), (b+1)/(P+1) from " +
-                  std::to_string(request.permutations) +
-                  " permutations of the genetic matrix's rows and columns (ade4's mantel.randtest)");
+  notes.push_back(
+      rWord + "; p one-sided (r at least the observed), (b+1)/(P+1) from " +
+      std::to_string(request.permutations) +
+      " permutations of the genetic matrix's rows and columns (ade4's mantel.randtest)");
   if (request.logDistance) notes.push_back("geographic distance as ln d");
   if (withoutCoordinates > 0)
     notes.push_back(std::to_string(withoutCoordinates) + " unit(s) without coordinates left out");
@@ -248,8 +255,10 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
     hi = std::max(hi, geographic[k]);
     if (k % step == 0) scatter.points.push_back({geographic[k], genetic[k]});
   }
-  ChartSeries line{"fitted line", ChartSeries::Kind::kLine,
-                   {{lo, intercept + slope * lo}, {hi, intercept + slope * hi}}, {}};
+  ChartSeries line{"fitted line",
+                   ChartSeries::Kind::kLine,
+                   {{lo, intercept + slope * lo}, {hi, intercept + slope * hi}},
+                   {}};
   line.legend = "least-squares line";
   line.color = "#D55E00";
   chart.series = {std::move(scatter), std::move(line)};

@@ -28,8 +28,12 @@ constexpr const char* kPopulationPalette[] = {"#E69F00", "#0072B2", "#009E73", "
                                               "#D55E00", "#56B4E9", "#000000", "#F0E442"};
 constexpr const char* kPopulationMarkers[] = {"", "square", "triangle"};
 
-const char* PopulationColour(int p) { return kPopulationPalette[p % 8]; }
-const char* PopulationMarker(int p) { return kPopulationMarkers[(p / 8) % 3]; }
+const char* PopulationColour(int p) {
+  return kPopulationPalette[p % 8];
+}
+const char* PopulationMarker(int p) {
+  return kPopulationMarkers[(p / 8) % 3];
+}
 
 // A share in percent with one decimal (at most 4 significant digits below 1000 %).
 std::string Percent(double share) {
@@ -68,7 +72,8 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   }
   std::vector<int> units, populationRow;
   ListUnits(sel, units, populationRow);
-  const int n = amongPopulations ? static_cast<int>(sel.names.size()) : static_cast<int>(units.size());
+  const int n =
+      amongPopulations ? static_cast<int>(sel.names.size()) : static_cast<int>(units.size());
   if (n < 3)
     return Status::Error("Principal coordinates need at least 3 items to place; there are " +
                          std::to_string(n) + ".");
@@ -105,8 +110,9 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
       notes.push_back(std::to_string(pcs.polymorphic) + " of " + std::to_string(pcs.loci) +
                       " SNPs polymorphic among the units");
       if (pcs.missingCalls)
-        notes.push_back("missing calls set to the locus mean; relationship divided by all SNPs "
-                        "(plink 1.9 divides each pair by the SNPs called in both)");
+        notes.push_back(
+            "missing calls set to the locus mean; relationship divided by all SNPs "
+            "(plink 1.9 divides each pair by the SNPs called in both)");
     } else {
       std::vector<double> d(static_cast<std::size_t>(n) * n, 0.0);
       if (amongPopulations) {
@@ -133,8 +139,7 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
           }
         method = "Weir & Cockerham's pairwise theta";
         notes.push_back("distance: " + method + " (as pairwise-fst)");
-        if (negative > 0)
-          notes.push_back(std::to_string(negative) + " negative theta set to 0");
+        if (negative > 0) notes.push_back(std::to_string(negative) + " negative theta set to 0");
       } else {
         MlgDistanceTable table(dataset(), mlgs(), request.distance, request.missing);
         const int G = table.mlgCount();
@@ -150,12 +155,12 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
           for (int j = 0; j < n; ++j)
             d[static_cast<std::size_t>(i) * n + j] =
                 byMlg[mlgs().mlgOfSu[units[i]] - 1][mlgs().mlgOfSu[units[j]] - 1];
-        method = std::string(request.distance == MlgDistanceKind::kAllelic
-                                 ? "allelic distance (differing alleles)"
-                                 : "allele-size distance") +
-                 (request.missing == DistanceMissing::kPoppr
-                      ? ", missing loci as no difference (poppr)"
-                      : ", rescaled over the loci typed in both");
+        method =
+            std::string(request.distance == MlgDistanceKind::kAllelic
+                            ? "allelic distance (differing alleles)"
+                            : "allele-size distance") +
+            (request.missing == DistanceMissing::kPoppr ? ", missing loci as no difference (poppr)"
+                                                        : ", rescaled over the loci typed in both");
         notes.push_back("distance: " + method);
       }
       PrincipalCoordinates pco;
@@ -165,19 +170,21 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
       eigenvalues = pco.eigenvalues;
       for (int k = 0; k < n; ++k) relative.push_back(pco.relative(k));
       coordinates = pco.coordinates;
-      notes.push_back("classical scaling as ape's pcoa (correction none); coordinates: "
-                      "eigenvectors times the square root of their eigenvalue");
+      notes.push_back(
+          "classical scaling as ape's pcoa (correction none); coordinates: "
+          "eigenvectors times the square root of their eigenvalue");
       notes.push_back(std::to_string(pco.negative) + " negative eigenvalue(s)");
       if (axes < 2)
-        return Status::Error("The distances give fewer than 2 axes of positive eigenvalue: "
-                             "nothing to place.");
+        return Status::Error(
+            "The distances give fewer than 2 axes of positive eigenvalue: "
+            "nothing to place.");
     }
   }
   if (axes < 2 && components)
     return Status::Error("Fewer than 2 principal components: nothing to place.");
-  const std::string itemWord = amongPopulations                          ? "population"
+  const std::string itemWord = amongPopulations                      ? "population"
                                : request.of == OrdinationOf::kGenets ? "genet"
-                                                                      : "unit";
+                                                                     : "unit";
   const std::string axisWord = components ? "PC" : "PCo";
 
   // Coordinates.
@@ -214,7 +221,7 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   // say how far the distances are from Euclidean), the components found
   // for SNP data.
   Sheet eig, block;
-  static const char* kEigHeader[] = {"axis", "eigenvalue", "relative", "cumulative",
+  static const char* kEigHeader[] = {"axis",    "eigenvalue",    "relative", "cumulative",
                                      "dataset", "units_counted", "method"};
   for (int c = 0; c < 7; ++c) eig.SetTextAt(1, c + 1, kEigHeader[c]);
   block.SetTextAt(1, 1, "Axis");
@@ -264,7 +271,7 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   chart.series = {std::move(points)};
 
   if (Status w = WriteFilesAtomically({{OutputPath(".pcoa.csv"), FormatDataCsv(csv)},
-                                        {OutputPath(".pcoa.eigenvalues.csv"), FormatDataCsv(eig)}});
+                                       {OutputPath(".pcoa.eigenvalues.csv"), FormatDataCsv(eig)}});
       !w)
     return w;
   HideCharts();
@@ -296,8 +303,8 @@ Status Session::SharedMlgs(bool sortPopulations) {
   block.SetTextAt(1, 2, "units");
   block.SetTextAt(1, 3, "populations");
   block.SetTextAt(1, 4, "population (units)");
-  static const char* kHeader[] = {"MLG", "population", "units", "designations", "dataset",
-                                  "counted"};
+  static const char* kHeader[] = {"MLG",          "population", "units",
+                                  "designations", "dataset",    "counted"};
   for (int c = 0; c < 6; ++c) csv.SetTextAt(1, c + 1, c == 0 ? word : kHeader[c]);
   int row = 2, csvRow = 2, shared = 0;
   for (const auto& [m, rows] : units) {

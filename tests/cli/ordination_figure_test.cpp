@@ -57,8 +57,8 @@ Svg ReadSvg(const std::string& svg) {
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), item); it != std::sregex_iterator();
        ++it) {
     const std::smatch& m = *it;
-    const double a = std::stod(m[1]), b = std::stod(m[2]), c = std::stod(m[3]),
-                 d = std::stod(m[4]), e = std::stod(m[5]), f = std::stod(m[6]);
+    const double a = std::stod(m[1]), b = std::stod(m[2]), c = std::stod(m[3]), d = std::stod(m[4]),
+                 e = std::stod(m[5]), f = std::stod(m[6]);
     const double x = std::stod(m[7]), y = std::stod(m[8]);
     SvgText t;
     t.x = a * x + c * y + e;
@@ -95,11 +95,12 @@ TEST_P(OrdinationFigures, EveryTextIsOnThePage) {
                              dir.file("cats.txt"));
   const std::string populations =
       std::string(VIRELTAN_TEST_DATA_DIR) + "/peers/amova/nancycats_colonies.populations.txt";
-  const std::string line =
-      std::string(VIRELTAN_CLI_PATH) + " --quiet --seed=1 '" + dir.file("cats.txt") +
-      "' strata --file='" + populations + "' pcoa --of=genets ibd --among=populations "
-      "--permutations=99 save-graph --format=svg --width=" + std::to_string(page.width) +
-      " --height=" + std::to_string(page.height) + " 2>'" + dir.file("err.txt") + "'";
+  const std::string line = std::string(VIRELTAN_CLI_PATH) + " --quiet --seed=1 '" +
+                           dir.file("cats.txt") + "' strata --file='" + populations +
+                           "' pcoa --of=genets ibd --among=populations "
+                           "--permutations=99 save-graph --format=svg --width=" +
+                           std::to_string(page.width) + " --height=" + std::to_string(page.height) +
+                           " 2>'" + dir.file("err.txt") + "'";
   const int status = std::system(line.c_str());
   const std::string err = ReadWholeFile(dir.file("err.txt"));
   if (err.find("built without") != std::string::npos)
@@ -113,7 +114,8 @@ TEST_P(OrdinationFigures, EveryTextIsOnThePage) {
   const std::string axis2 =
       "PCo2 (" + OneDecimal(100 * std::stod(eig.rows.at(1).at("relative"))) + " %)";
   std::vector<std::string> populationNames;
-  for (int p = 1; p <= 17; ++p) populationNames.push_back((p < 10 ? "P0" : "P") + std::to_string(p));
+  for (int p = 1; p <= 17; ++p)
+    populationNames.push_back((p < 10 ? "P0" : "P") + std::to_string(p));
 
   struct Expected {
     std::string file;
@@ -134,7 +136,8 @@ TEST_P(OrdinationFigures, EveryTextIsOnThePage) {
     const Svg svg = ReadSvg(text);
     ASSERT_GT(svg.width, 0);
     ASSERT_FALSE(svg.texts.empty());
-    for (const std::string& t : figure.texts) EXPECT_TRUE(Contains(svg, t)) << t << " in: " << svg.all;
+    for (const std::string& t : figure.texts)
+      EXPECT_TRUE(Contains(svg, t)) << t << " in: " << svg.all;
     for (const SvgText& t : svg.texts) {
       // Anchors at the baseline's left end (rotated axis titles: the
       // baseline runs upwards); ascenders reach about 0.8 em above it,

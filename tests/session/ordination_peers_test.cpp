@@ -82,7 +82,8 @@ TEST_P(PcoaPeers, EigenvaluesEqualApesOnPopprsDistance) {
   r.missing = DistanceMissing::kPoppr;
   ASSERT_TRUE(f.s.PrincipalCoordinatesAnalysis(r).ok());
   const StrictCsv ours = ReadCsv(f.prefix + ".pcoa.eigenvalues.csv");
-  const StrictCsv theirs = ReadCsv(kPeers + GetParam().dataset + ".pcoa_allelic_units_eigenvalues.csv");
+  const StrictCsv theirs =
+      ReadCsv(kPeers + GetParam().dataset + ".pcoa_allelic_units_eigenvalues.csv");
   ASSERT_EQ(theirs.rows.size(), 20u);
   ASSERT_GE(ours.rows.size(), 20u);
   double largest = 0;
@@ -129,7 +130,8 @@ TEST(IsolationByDistance, AmongColoniesRIsAde4s) {
   r.permutations = 99;
   ASSERT_TRUE(f.s.IsolationByDistance(r).ok());
   const StrictCsv ours = ReadCsv(f.prefix + ".ibd.csv");
-  const StrictCsv theirs = ReadCsv(kPeers + "nancycats_colonies.mantel_fst_vs_centroid_distance.csv");
+  const StrictCsv theirs =
+      ReadCsv(kPeers + "nancycats_colonies.mantel_fst_vs_centroid_distance.csv");
   const int colonies = 17;
   ASSERT_EQ(ours.rows.size(), static_cast<std::size_t>(colonies * (colonies - 1) / 2));
   EXPECT_NEAR(Number(ours.rows[0].at("r")), Number(theirs.rows[0].at("value")), 1e-9);
@@ -278,7 +280,8 @@ void WriteStudy(const std::string& prefix, int n, int loci, std::uint32_t seed) 
       const int count = (random.Uniform() < f) + (random.Uniform() < f);
       bytes[i / 4] |= kBits[count] << (2 * (i % 4));
     }
-    bed.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bed.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
 }
 
@@ -303,8 +306,8 @@ TEST_P(PlinkComponents, EqualPlinksPca) {
   TempDir dir;
   const std::string prefix = dir.file("study");
   WriteStudy(prefix, c.n, c.loci, 2024 + c.n);
-  const std::string plink = "plink1.9 --bfile '" + prefix + "' --pca 10 --out '" + prefix +
-                            "' > /dev/null 2>&1";
+  const std::string plink =
+      "plink1.9 --bfile '" + prefix + "' --pca 10 --out '" + prefix + "' > /dev/null 2>&1";
   ASSERT_EQ(std::system(plink.c_str()), 0) << plink;
   RecordingMessageSink messages;
   NullProgressSink progress;
@@ -353,7 +356,8 @@ TEST_P(PlinkComponents, EqualPlinksPca) {
   ASSERT_EQ(std::system(rel.c_str()), 0) << rel;
   std::ifstream bin(prefix + ".rel.bin", std::ios::binary);
   std::vector<double> a(static_cast<std::size_t>(c.n) * c.n);
-  bin.read(reinterpret_cast<char*>(a.data()), static_cast<std::streamsize>(a.size() * sizeof(double)));
+  bin.read(reinterpret_cast<char*>(a.data()),
+           static_cast<std::streamsize>(a.size() * sizeof(double)));
   ASSERT_TRUE(bin.good());
   double worstResidual = 0;
   for (int k = 0; k < 10; ++k) {

@@ -25,7 +25,9 @@ inline std::size_t PairIndex(int i, int j) {
   return static_cast<std::size_t>(i) * (i - 1) / 2 + static_cast<std::size_t>(j);
 }
 
-inline double MantelBytes(int n) { return 5.0 * static_cast<double>(n) * (n - 1) / 2 * 8; }
+inline double MantelBytes(int n) {
+  return 5.0 * static_cast<double>(n) * (n - 1) / 2 * 8;
+}
 
 struct MantelResult {
   int n = 0;

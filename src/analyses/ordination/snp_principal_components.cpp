@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analyses/ordination/snp_principal_components.h"
 
-#include <Eigen/Dense>
 #include <Spectra/SymEigsSolver.h>
+
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 
@@ -103,9 +104,9 @@ class RelationshipOperator {
   }
 
  private:
-  static constexpr int kSamplesPerBlock = 256;  // 64 bytes of a locus-major row
-  static constexpr int kLociPerBlock = 512;     // 16 words of a sample's row
-  static constexpr int kLociPerChunk = 1024;    // loci one worker takes at a time in Zᵀx
+  static constexpr int kSamplesPerBlock = 256;        // 64 bytes of a locus-major row
+  static constexpr int kLociPerBlock = 512;           // 16 words of a sample's row
+  static constexpr int kLociPerChunk = 1024;          // loci one worker takes at a time in Zᵀx
   static constexpr double kDosage[4] = {0, 1, 0, 2};  // by code: 00, 01, 10 (missing), 11
   static constexpr double kCalled[4] = {1, 1, 0, 1};
 

@@ -83,7 +83,7 @@ std::vector<double> GowerCentred(const std::vector<double>& d, int n) {
 
 struct DistanceCase {
   int n;
-  int dimensions;   // points in this many dimensions; 0: random distances (not Euclidean)
+  int dimensions;  // points in this many dimensions; 0: random distances (not Euclidean)
   std::uint32_t seed;
 };
 
@@ -209,7 +209,8 @@ std::vector<double> Relationship(const std::vector<int>& g, int n, int loci) {
     const double p = sum / (2 * called);
     if (!(p > 0 && p < 1)) continue;
     for (int i = 0; i < n; ++i)
-      if (g[i * loci + l] >= 0) z[i * loci + l] = (g[i * loci + l] - 2 * p) / std::sqrt(2 * p * (1 - p));
+      if (g[i * loci + l] >= 0)
+        z[i * loci + l] = (g[i * loci + l] - 2 * p) / std::sqrt(2 * p * (1 - p));
   }
   std::vector<double> a(static_cast<std::size_t>(n) * n, 0.0);
   for (int i = 0; i < n; ++i)
@@ -310,9 +311,9 @@ TEST(Mantel, MidRanksShareTies) {
 }
 
 struct BoundCase {
-  double sign;     // the second matrix is sign × the first
+  double sign;  // the second matrix is sign × the first
   int permutations;
-  double p;        // (b + 1)/(P + 1) the test must give
+  double p;  // (b + 1)/(P + 1) the test must give
 };
 
 class MantelBounds : public ::testing::TestWithParam<BoundCase> {};
