@@ -20,6 +20,7 @@ struct ChartPoint {
   std::string label;   // drawn above the point when not empty
   std::string color;   // "" for the series' default, else a name like "blue"
   std::string marker;  // kPoints: "" a circle, "square" or "triangle"
+  double size = 1;     // kPoints: marker width in multiples of the usual one
 };
 
 // One box of a box plot: the statistics drawn, at position x.

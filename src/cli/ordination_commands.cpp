@@ -62,6 +62,9 @@ std::vector<Command> OrdinationCommands() {
         kDistanceOption,
         kMissingOption,
         {"axes", true, "coordinates kept (default 10, fewer when fewer axes exist)", true, 1},
+        {"size-by-clone", false,
+         "with --of=genets: the figure draws each genet with an area in proportion to its "
+         "clone's units (up to 9)"},
         kSortOption},
        [](Session& s, const Options& o) {
          Session::OrdinationRequest r;
@@ -84,6 +87,7 @@ std::vector<Command> OrdinationCommands() {
                "data give principal components of their genotypes.");
          if (Status st = IntegerOption(o, "axes", 10, r.axes); !st) return st;
          r.sortPopulations = Has(o, "sort-populations");
+         r.sizeByClone = Has(o, "size-by-clone");
          return s.PrincipalCoordinatesAnalysis(r);
        }},
       {"ibd",

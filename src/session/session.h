@@ -331,6 +331,7 @@ class Session {
     MlgDistanceKind distance = MlgDistanceKind::kAllelic;
     DistanceMissing missing = DistanceMissing::kRescale;
     int axes = 10;              // coordinates kept (fewer when fewer axes exist)
+    bool sizeByClone = false;   // the figure draws each genet by the size of its clone
     bool sortPopulations = false;
   };
   // Populations > Principal coordinates (`pcoa`): classical scaling of the

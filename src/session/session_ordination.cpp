@@ -28,6 +28,10 @@ constexpr const char* kPopulationPalette[] = {"#E69F00", "#0072B2", "#009E73", "
                                               "#D55E00", "#56B4E9", "#000000", "#F0E442"};
 constexpr const char* kPopulationMarkers[] = {"", "square", "triangle"};
 
+// Clones drawn larger up to this many units (a marker 3 times as wide);
+// larger ones are drawn at that size.
+constexpr int kLargestDrawnClone = 9;
+
 const char* PopulationColour(int p) {
   return kPopulationPalette[p % 8];
 }
@@ -58,6 +62,9 @@ void ListUnits(const PopulationSelection& sel, std::vector<int>& units,
 Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   if (Status allowed = RequireAnyData(); !allowed) return allowed;
   if (request.axes < 1) return Status::Error("The number of axes must be 1 or more.");
+  if (request.sizeByClone && request.of != OrdinationOf::kGenets)
+    return Status::Error("Sizing by clone applies to genets (--of=genets): each unit or "
+                         "population is one point of its own.");
   const bool snpData = hasSnpData();
   const bool amongPopulations = request.of == OrdinationOf::kPopulations;
   PopgenRequest popgen;
@@ -256,18 +263,32 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   chart.legendTitle = "Population";
   chart.foot = sel.counted;
   ChartSeries points{"units", ChartSeries::Kind::kPoints, {}, {}, false};
+  // Genets by clone size: marker area in proportion to the units of the
+  // clone (its MLG or MLL in all populations), up to kLargestDrawnClone.
+  const bool sized = request.sizeByClone && request.of == OrdinationOf::kGenets;
+  std::vector<int> cloneSize;
+  if (sized) {
+    cloneSize.assign(static_cast<std::size_t>(counted.mlgCount) + 1, 0);
+    for (int m : counted.mlgOfSu) ++cloneSize[m];
+  }
   for (int i = 0; i < n; ++i) {
     const int p = amongPopulations ? i : populationRow[i];
     ChartPoint point(coordinates[static_cast<std::size_t>(i) * axes],
                      coordinates[static_cast<std::size_t>(i) * axes + 1],
                      amongPopulations ? sel.names[i] : "", PopulationColour(p),
                      PopulationMarker(p));
+    if (sized)
+      point.size = std::sqrt(static_cast<double>(
+          std::min(cloneSize[counted.mlgOfSu[units[i]]], kLargestDrawnClone)));
     points.points.push_back(std::move(point));
   }
   for (std::size_t p = 0; p < sel.names.size(); ++p)
     points.colourLegend.push_back({PopulationColour(static_cast<int>(p)), sel.names[p],
                                    PopulationMarker(static_cast<int>(p))});
   points.showMarks = amongPopulations;
+  if (sized)
+    chart.foot += "; marker area in proportion to the clone's units (up to " +
+                  std::to_string(kLargestDrawnClone) + ")";
   chart.series = {std::move(points)};
 
   if (Status w = WriteFilesAtomically({{OutputPath(".pcoa.csv"), FormatDataCsv(csv)},

@@ -380,3 +380,38 @@ INSTANTIATE_TEST_SUITE_P(Studies, PlinkComponents,
 
 }  // namespace
 }  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+// --size-by-clone: each genet's marker is √(units of its MLG) wide, at most
+// √9; units and populations are refused.
+TEST(OrdinationFigure, GenetsAreSizedByTheirClone) {
+  Fixture f;
+  f.Open("pramorum_forest_nursery_nocoords");
+  Session::OrdinationRequest r;
+  r.of = Session::OrdinationOf::kGenets;
+  r.sizeByClone = true;
+  ASSERT_TRUE(f.s.PrincipalCoordinatesAnalysis(r).ok());
+  const ChartData& chart = f.s.chart(ChartRole::kOrdination);
+  ASSERT_TRUE(chart.visible);
+  ASSERT_EQ(chart.series.size(), 1u);
+  const StrictCsv genets = ReadCsv(f.prefix + ".pcoa.csv");
+  ASSERT_EQ(chart.series[0].points.size(), genets.rows.size());
+  std::map<int, int> units;
+  for (int m : f.s.mlgs().mlgOfSu) ++units[m];
+  for (std::size_t i = 0; i < genets.rows.size(); ++i) {
+    const int mlg = static_cast<int>(Number(genets.rows[i].at("MLG")));
+    EXPECT_NEAR(chart.series[0].points[i].size, std::sqrt(std::min(units[mlg], 9)), 1e-12);
+    EXPECT_NEAR(chart.series[0].points[i].x, Number(genets.rows[i].at("axis1")), 1e-12);
+  }
+  // One entry per population in the legend, in the order of the file.
+  ASSERT_EQ(chart.series[0].colourLegend.size(), f.s.dataset().populationNames.size());
+  EXPECT_EQ(chart.series[0].colourLegend[0].text, f.s.dataset().populationNames[0]);
+  EXPECT_NE(chart.bottom.title.find("PCo1 ("), std::string::npos);
+  r.of = Session::OrdinationOf::kUnits;
+  EXPECT_FALSE(f.s.PrincipalCoordinatesAnalysis(r).ok());
+}
+
+}  // namespace
+}  // namespace vireltan
