@@ -96,7 +96,10 @@ bool MantelTest(const std::vector<double>& first, const std::vector<double>& sec
           atLeast[k] = cross >= observed;
         }
       },
-      progress);
+      // One permutation costs n²/2 products: past a few hundred items the
+      // workers take one at a time, so that the cancel flag is polled
+      // within a second whatever n.
+      progress, n > 400 ? 1 : 0);
   if (!done) return false;
   out.permutations = permutations;
   out.atLeast = static_cast<int>(std::count(atLeast.begin(), atLeast.end(), 1));
