@@ -24,7 +24,7 @@ constexpr int kDenseSamples = 64;
 //            Σ x_i [called], read along a locus-major copy of the calls;
 //   A x = Z t / L  per sample: tables over pairs of loci of Σ t_l z_l,
 //            read along the sample's own row.
-// The tables are built per block (256 samples, 512 loci: 32 kB) so that
+// The tables are built per block (128 samples, 256 loci: 16 kB) so that
 // they stay in the core's first-level cache. The locus-major copy holds the samples analysed as
 // packed calls, n L / 4 bytes (125 MB at 5,000 x 100,000): no table of
 // doubles grows with n L or n².
@@ -104,8 +104,8 @@ class RelationshipOperator {
   }
 
  private:
-  static constexpr int kSamplesPerBlock = 256;        // 64 bytes of a locus-major row
-  static constexpr int kLociPerBlock = 512;           // 16 words of a sample's row
+  static constexpr int kSamplesPerBlock = 128;  // 32 bytes of a locus-major row
+  static constexpr int kLociPerBlock = 256;     // 8 words of a sample's row
   static constexpr int kLociPerChunk = 1024;          // loci one worker takes at a time in Zᵀx
   static constexpr double kDosage[4] = {0, 1, 0, 2};  // by code: 00, 01, 10 (missing), 11
   static constexpr double kCalled[4] = {1, 1, 0, 1};
