@@ -104,8 +104,8 @@ class RelationshipOperator {
   }
 
  private:
-  static constexpr int kSamplesPerBlock = 128;  // 32 bytes of a locus-major row
-  static constexpr int kLociPerBlock = 256;     // 8 words of a sample's row
+  static constexpr int kSamplesPerBlock = 128;        // 32 bytes of a locus-major row
+  static constexpr int kLociPerBlock = 256;           // 8 words of a sample's row
   static constexpr int kLociPerChunk = 1024;          // loci one worker takes at a time in Zᵀx
   static constexpr double kDosage[4] = {0, 1, 0, 2};  // by code: 00, 01, 10 (missing), 11
   static constexpr double kCalled[4] = {1, 1, 0, 1};
