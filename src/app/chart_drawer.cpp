@@ -19,6 +19,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <tuple>
 #include <set>
 #include <vector>
 
@@ -63,20 +64,24 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
   // One Qt series per colour and marker, the first carrying the series'
   // name; the legend names each as the analysis says (a clone), in its
   // order.
-  std::map<std::pair<std::string, std::string>, QScatterSeries*> byKey;
+  // Points drawn larger than usual (genets by clone size) go to series of
+  // their own size, which the legend leaves out.
+  std::map<std::tuple<std::string, std::string, double>, QScatterSeries*> byKey;
   std::vector<QScatterSeries*> order;
   std::vector<QString> legends;
   std::vector<std::string> markers;
-  auto seriesFor = [&](const std::string& colour, const std::string& marker) {
-    auto it = byKey.find({colour, marker});
+  std::vector<double> sizes;
+  auto seriesFor = [&](const std::string& colour, const std::string& marker, double size = 1) {
+    if (!(size > 0)) size = 1;
+    auto it = byKey.find({colour, marker, size});
     if (it != byKey.end()) return it->second;
     auto* q = new QScatterSeries;
     q->setObjectName(order.empty() ? SeriesObjectName(s.name)
                                    : SeriesObjectName(s.name) + " " + ToQ(colour) +
                                          (marker.empty() ? QString() : " " + ToQ(marker)));
-    QString legend = ToQ(s.legend);
+    QString legend = size == 1 ? ToQ(s.legend) : QString();
     for (const ColourLegend& entry : s.colourLegend)
-      if (entry.color == colour && entry.marker == marker) legend = ToQ(entry.text);
+      if (size == 1 && entry.color == colour && entry.marker == marker) legend = ToQ(entry.text);
     QColor c = ColorOr(colour, ColorOr(s.color, kDefaultPointColor));
     q->setName(legend);
     q->setColor(c);
@@ -84,10 +89,11 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     q->setMarkerShape(marker == "square"     ? QScatterSeries::MarkerShapeRectangle
                       : marker == "triangle" ? QScatterSeries::MarkerShapeTriangle
                                              : QScatterSeries::MarkerShapeCircle);
-    byKey[{colour, marker}] = q;
+    byKey[{colour, marker, size}] = q;
     order.push_back(q);
     legends.push_back(legend);
     markers.push_back(marker);
+    sizes.push_back(size);
     return q;
   };
   for (const ColourLegend& entry : s.colourLegend) seriesFor(entry.color, entry.marker);
@@ -97,7 +103,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
   std::vector<std::pair<QScatterSeries*, const ChartPoint*>> placed;
   for (const ChartPoint& p : s.points) {
     if (!Finite(p.x, p.y)) continue;
-    QScatterSeries* q = seriesFor(p.color, p.marker);
+    QScatterSeries* q = seriesFor(p.color, p.marker, p.size);
     q->append(p.x, p.y);
     if (labelled && !p.label.empty()) placed.push_back({q, &p});
   }
@@ -107,7 +113,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     QScatterSeries* q = order[k];
     // Labelled points are small dots under their label; bare points are
     // circles that stand out on their own.
-    q->setMarkerSize(style.Units(labelled ? 3.5 : 4));
+    q->setMarkerSize(style.Units(labelled ? 3.5 : 4) * sizes[k]);
     QPen border(labelled ? q->color().darker(160) : q->color());
     border.setWidthF(style.Units(0.4));
     q->setPen(border);
@@ -359,6 +365,10 @@ QString ChartObjectName(ChartRole role) {
       return "Iahistogram";
     case ChartRole::kCallRate:
       return "CallRate";
+    case ChartRole::kOrdination:
+      return "Ordination";
+    case ChartRole::kIsolationByDistance:
+      return "IsolationByDistance";
   }
   return {};
 }

@@ -41,7 +41,9 @@ constexpr ChartRole kKeptRoles[] = {ChartRole::kMap,
                                     ChartRole::kMicrosatHistogram,
                                     ChartRole::kSubrange,
                                     ChartRole::kCorrelogram,
-                                    ChartRole::kCallRate};
+                                    ChartRole::kCallRate,
+                                    ChartRole::kOrdination,
+                                    ChartRole::kIsolationByDistance};
 
 // ".ia.svg" -> ".ia": the renderer adds the extension of each format.
 std::string WithoutSvgExtension(std::string suffix) {

@@ -17,7 +17,8 @@ std::vector<ChartRole> TForm1::ShownGraphs() {
   std::vector<ChartRole> shown;
   for (ChartRole role : {ChartRole::kPareto, ChartRole::kSamplingEffort,
                          ChartRole::kAllelicHistogram, ChartRole::kMicrosatHistogram,
-                         ChartRole::kSubrange, ChartRole::kCorrelogram, ChartRole::kCallRate})
+                         ChartRole::kSubrange, ChartRole::kCorrelogram, ChartRole::kCallRate,
+                         ChartRole::kOrdination, ChartRole::kIsolationByDistance})
     if (session_->chart(role).visible) shown.push_back(role);
   return shown;
 }

@@ -45,6 +45,8 @@ ChartData DefaultChart(ChartRole role) {
     case ChartRole::kSubrange:
     case ChartRole::kCorrelogram:
     case ChartRole::kCallRate:
+    case ChartRole::kOrdination:
+    case ChartRole::kIsolationByDistance:
       // Built whole by their analyses.
       break;
   }

@@ -20,6 +20,7 @@ struct ChartPoint {
   std::string label;   // drawn above the point when not empty
   std::string color;   // "" for the series' default, else a name like "blue"
   std::string marker;  // kPoints: "" a circle, "square" or "triangle"
+  double size = 1;     // kPoints: marker width in multiples of the usual one
 };
 
 // One box of a box plot: the statistics drawn, at position x.
@@ -95,17 +96,19 @@ struct ChartAxis {
 // What a chart shows. Each role has one chart in the session; Save Graph
 // names its file after the role.
 enum class ChartRole {
-  kMap,                // every sampling unit at its position, labelled with its MLG
-  kPareto,             // inverse cumulated clone-size frequencies, log-log, with the fit
-  kSamplingEffort,     // distinct MLGs against the number of loci or units
-  kAllelicHistogram,   // allelic distances between MLGs
-  kMicrosatHistogram,  // microsatellite (allele-size) distances between MLGs
-  kSubrange,           // F(r), the share of same-MLG pairs, by distance class
-  kCorrelogram,        // mean kinship by distance class with its envelope
-  kAssociation,        // permuted rbarD of the test of clonality, observed value marked
-  kCallRate,           // SNP data: samples by call rate, drawn at Open on the data page
+  kMap,                  // every sampling unit at its position, labelled with its MLG
+  kPareto,               // inverse cumulated clone-size frequencies, log-log, with the fit
+  kSamplingEffort,       // distinct MLGs against the number of loci or units
+  kAllelicHistogram,     // allelic distances between MLGs
+  kMicrosatHistogram,    // microsatellite (allele-size) distances between MLGs
+  kSubrange,             // F(r), the share of same-MLG pairs, by distance class
+  kCorrelogram,          // mean kinship by distance class with its envelope
+  kAssociation,          // permuted rbarD of the test of clonality, observed value marked
+  kCallRate,             // SNP data: samples by call rate, drawn at Open on the data page
+  kOrdination,           // units, genets or populations on the first two principal axes
+  kIsolationByDistance,  // genetic against geographic distance of every pair, with the fit
 };
-inline constexpr int kChartRoleCount = 9;
+inline constexpr int kChartRoleCount = 11;
 
 struct ChartData {
   ChartRole role = ChartRole::kMap;

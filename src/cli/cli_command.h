@@ -53,5 +53,6 @@ std::vector<Command> AutocorrelationCommands();  // autocorrelation_commands.cpp
 std::vector<Command> PopulationCommands();  // population_commands.cpp: strata, exports, summary
 std::vector<Command> LineageCommands();     // lineage_commands.cpp: mll, use-lineages, msn
 std::vector<Command> SnpCommands();         // snp_commands.cpp: export-vcf
+std::vector<Command> OrdinationCommands();  // ordination_commands.cpp: pcoa, ibd, shared-mlgs
 
 }  // namespace vireltan::cli

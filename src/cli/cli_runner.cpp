@@ -75,7 +75,7 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,
                      DistanceCommands, LineageCommands, SpatialCommands, AutocorrelationCommands,
-                     PopulationCommands, SnpCommands}) {
+                     PopulationCommands, OrdinationCommands, SnpCommands}) {
     auto commands = group();
     all.insert(all.end(), commands.begin(), commands.end());
   }

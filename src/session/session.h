@@ -341,6 +341,44 @@ class Session {
   // The heat map of the last pairwise Fst, while shown.
   const HeatMapChart& pairwiseFstChart() const { return pairwiseFstChart_; }
 
+  // Ordination, isolation by distance and MLGs shared among populations
+  // (session_ordination.cpp, session_isolation.cpp). Same rules as the
+  // population-genetics commands: a title row, CSV table(s), nothing
+  // written on failure.
+  enum class OrdinationOf { kUnits, kGenets, kPopulations };
+  struct OrdinationRequest {
+    // Units: every unit; genets: one unit per MLG (per MLL while lineages
+    // are counted) in each population; populations: pairwise θ between them.
+    OrdinationOf of = OrdinationOf::kUnits;
+    MlgDistanceKind distance = MlgDistanceKind::kAllelic;
+    DistanceMissing missing = DistanceMissing::kRescale;
+    int axes = 10;              // coordinates kept (fewer when fewer axes exist)
+    bool sizeByClone = false;   // the figure draws each genet by the size of its clone
+    bool sortPopulations = false;
+  };
+  // Populations > Principal coordinates (`pcoa`): classical scaling of the
+  // distances (allele tables) or principal components of the standardized
+  // genotypes (SNP data); ".pcoa.csv" (coordinates), ".pcoa.eigenvalues.csv"
+  // and the figure (Save Graph: ".pcoa.svg"...).
+  Status PrincipalCoordinatesAnalysis(const OrdinationRequest& request);
+  struct IsolationRequest {
+    bool amongPopulations = false;  // Fst/(1−Fst) against centroid distance
+    MlgDistanceKind distance = MlgDistanceKind::kAllelic;
+    DistanceMissing missing = DistanceMissing::kRescale;
+    CloneCorrection cloneCorrect = CloneCorrection::kNone;
+    bool logDistance = false;  // ln of the geographic distance
+    bool spearman = false;     // Spearman's rank correlation instead of Pearson's
+    int permutations = 999;
+    bool sortPopulations = false;
+  };
+  // Populations > Isolation by distance (`ibd`): the Mantel test of genetic
+  // against geographic distance (".ibd.csv") and its scatter (".ibd.svg").
+  Status IsolationByDistance(const IsolationRequest& request);
+  // Populations > Shared MLGs (`shared-mlgs`): every MLG (MLL while
+  // lineages are counted) found in more than one population, with its units
+  // per population (".shared-mlgs.csv").
+  Status SharedMlgs(bool sortPopulations = false);
+
   // Tables to take away (session_tables.cpp).
   // MLG > Units table (`units-table`; also after every `mll`): each unit's
   // designation, population, MLG and MLL (empty before any grouping) to

@@ -92,6 +92,10 @@ std::string Session::ChartFileSuffix(ChartRole role) const {
       return ".correlogram";
     case ChartRole::kCallRate:
       return ".callrate";
+    case ChartRole::kOrdination:
+      return ".pcoa";
+    case ChartRole::kIsolationByDistance:
+      return ".ibd";
     case ChartRole::kAssociation:
       break;  // named per population when saved (".ia", ".<population>.ia")
   }

@@ -45,7 +45,8 @@ const std::set<std::string>& SnpCommands() {
       "save-map",         "save-graph",  "close",        "summary",
       "aggregation",      "edge-effect", "subrange",     "autocorrelation",
       "export-genalex",   "popgen",      "fstats",       "pairwise-fst",
-      "hwe",              "amova"};
+      "hwe",              "amova",       "pcoa",         "ibd",
+      "shared-mlgs"};
   return commands;
 }
 
@@ -64,8 +65,8 @@ std::string NotOnSnpData(const std::string& what) {
          " is not available for SNP data yet: it works on allele tables. On SNP data: "
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
          "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
-         "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, amova, export-vcf and "
-         "export-genalex.";
+         "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, amova, pcoa, ibd, "
+         "shared-mlgs, export-vcf and export-genalex.";
 }
 
 }  // namespace

@@ -34,12 +34,13 @@ bool Typed(const Allele* a, const Allele* b, int l) {
 }  // namespace
 
 MlgDistanceTable::MlgDistanceTable(const Dataset& dataset, const MlgPartition& mlgs,
-                                   MlgDistanceKind kind)
+                                   MlgDistanceKind kind, DistanceMissing missing)
     : kind_(kind),
       mlgCount_(mlgs.mlgCount),
       loci_(dataset.locusCount),
       width_(dataset.locusCount * 2),
-      haploid_(dataset.haploid()) {
+      haploid_(dataset.haploid()),
+      rescale_(missing == DistanceMissing::kRescale) {
   genotypes_.resize(static_cast<size_t>(mlgCount_) * width_);
   for (int m = 1; m <= mlgCount_; ++m) {
     const Allele* source = dataset.allelesOf(mlgs.representative[m - 1]);
@@ -76,8 +77,8 @@ double MlgDistanceTable::ScaledDistance(const Allele* a, const Allele* b) const 
                ? AllelicSum(a + l, b + l, 1)
                : PairwiseMatrices::MicrosatDistanceSum(a + l, b + l, 1);
   }
+  if (!rescale_ || typed == loci_) return Finish(sum);
   if (typed == 0) return Finish(farthestSum_);
-  if (typed == loci_) return Finish(sum);
   return Finish(sum) * loci_ / typed;
 }
 

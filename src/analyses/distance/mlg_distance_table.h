@@ -26,6 +26,10 @@
 // sum over loci of twice the locus's allele-size range for the size
 // distance, so that lineages never join on no evidence. Datasets without
 // missing alleles give exactly the unscaled values above.
+//
+// DistanceMissing::kPoppr instead counts a locus untyped in either genotype
+// as no difference and does not rescale (poppr's diss.dist): two genotypes
+// with no locus typed in both are then at distance 0.
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +38,7 @@
 namespace vireltan {
 
 enum class MlgDistanceKind { kAllelic, kMicrosat };
+enum class DistanceMissing { kRescale, kPoppr };
 
 // A symmetric distance matrix over MLGs 1..G read one row at a time, the
 // way the histogram, the results block and the matrix file consume it.
@@ -49,7 +54,8 @@ class MlgDistanceRows {
 
 class MlgDistanceTable : public MlgDistanceRows {
  public:
-  MlgDistanceTable(const Dataset& dataset, const MlgPartition& mlgs, MlgDistanceKind kind);
+  MlgDistanceTable(const Dataset& dataset, const MlgPartition& mlgs, MlgDistanceKind kind,
+                   DistanceMissing missing = DistanceMissing::kRescale);
 
   MlgDistanceKind kind() const { return kind_; }
   int mlgCount() const override { return mlgCount_; }
@@ -72,6 +78,7 @@ class MlgDistanceTable : public MlgDistanceRows {
   int width_ = 0;  // 2L allele codes per MLG
   bool haploid_ = false;
   bool missing_ = false;  // some allele of some MLG is missing
+  bool rescale_ = true;   // DistanceMissing::kRescale
   int farthestSum_ = 0;   // unhalved distance of a pair with no locus typed in both
   std::vector<Allele> genotypes_;
 };
