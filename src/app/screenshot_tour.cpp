@@ -6,7 +6,8 @@
 // drawn is then saved as a figure at a journal column (80 x 60 mm) and a
 // page width (170 x 120 mm), as OUTDIR/figures/NAME-<chart>-<size>.png.
 // With a POPULATIONS table it loads it and shows the Populations menu's
-// commands instead (diversity, F-statistics, pairwise Fst, Hardy-Weinberg).
+// commands instead (diversity, F-statistics, Hardy-Weinberg, AMOVA, pairwise
+// Fst).
 #include <QtCore/QDir>
 #include <QtCore/QSettings>
 #include <QtCore/QTemporaryDir>
@@ -16,6 +17,7 @@
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QSpinBox>
 #include <QtWidgets/QSplitter>
 #include <cstdio>
 #include <functional>
@@ -114,17 +116,22 @@ int main(int argc, char** argv) {
     const std::pair<QAction*, const char*> steps[] = {{form.Geneticdiversity1, "Diversity"},
                                                       {form.Fstatistics1, "Fstats"},
                                                       {form.HardyWeinberg1, "Hwe"},
+                                                      {form.Amova1, "Amova"},
                                                       {form.PairwiseFst1, "PairwiseFst"}};
-    const char* names[] = {"popgen-diversity", "popgen-fstats", "popgen-hwe",
+    const char* names[] = {"popgen-diversity", "popgen-fstats", "popgen-hwe", "popgen-amova",
                            "popgen-pairwise-fst"};
     int k = 0;
     for (const auto& [item, prefix] : steps) {
       run(item);
       if (auto* mlg = form.findChild<QAbstractButton*>(QString(prefix) + "UnitsMlg"))
         mlg->setChecked(true);
+      // The AMOVA's permutation tests kept short.
+      if (auto* permutations = form.findChild<QSpinBox*>("AmovaPermutationsSpin");
+          item == form.Amova1 && permutations)
+        permutations->setValue(99);
       form.findChild<QPushButton*>(QString(prefix) + "RunButton")->click();
       form.WaitUntilIdle();
-      if (k < 3) run(item);  // the panel again, over its results
+      if (k < 4) run(item);  // the panel again, over its results
       shot(names[k++]);
     }
     saveFigures();

@@ -148,10 +148,11 @@ class TForm1 : public QMainWindow {
   QAction *diversityindices1 = nullptr, *Pareto1 = nullptr;
   QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
           *Minimumspanningnetwork1 = nullptr, *Testofclonality1 = nullptr;
-  // Populations: genetic diversity, F-statistics, pairwise Fst, Hardy–Weinberg.
+  // Populations: genetic diversity, F-statistics, pairwise Fst, Hardy–Weinberg,
+  // AMOVA.
   QMenu* Populations1 = nullptr;
   QAction *Geneticdiversity1 = nullptr, *Fstatistics1 = nullptr, *PairwiseFst1 = nullptr,
-          *HardyWeinberg1 = nullptr;
+          *HardyWeinberg1 = nullptr, *Amova1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
@@ -245,14 +246,17 @@ class TForm1 : public QMainWindow {
   void BuildLineageMenu();
   void BuildLineagePanels(QVBoxLayout& layout);
   void RefreshLineages();
-  // The population genetics items, their four panels and the heat map of
+  // The population genetics items, their five panels and the heat map of
   // pairwise Fst (popgen_panels.cpp).
   void BuildPopgenMenu();
   void BuildPopgenPanels(QVBoxLayout& layout);
   void RefreshPopgen();
+  // The AMOVA panel's hierarchies (from the strata table loaded) and its
+  // within-individual level (diploid data only).
+  void RefreshAmovaChoices();
   // Why an item of the Populations menu cannot run now beyond what the
-  // dataset allows (two populations for F-statistics and pairwise Fst);
-  // empty when it can.
+  // dataset allows (two populations for F-statistics, pairwise Fst and the
+  // AMOVA); empty when it can.
   QString PopgenDisabledReason(const QAction* item) const;
   void BuildPages();
   void BuildCharts(QWidget* host);

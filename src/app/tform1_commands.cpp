@@ -88,6 +88,7 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"FstatsRunButton", "FstatsRunButtonClick", FStatisticsFrom},
       {"PairwiseFstRunButton", "PairwiseFstRunButtonClick", PairwiseFstFrom},
       {"HweRunButton", "HweRunButtonClick", HardyWeinbergFrom},
+      {"AmovaRunButton", "AmovaRunButtonClick", AmovaFrom},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
       {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
@@ -118,6 +119,7 @@ const std::vector<PanelOpener>& PanelOpeners() {
       {"Fstatistics1", {"FstatsRunButton"}},
       {"PairwiseFst1", {"PairwiseFstRunButton"}},
       {"HardyWeinberg1", {"HweRunButton"}},
+      {"Amova1", {"AmovaRunButton"}},
   };
   return openers;
 }
@@ -137,11 +139,13 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Countlineages1", CommandGroup::kDataset},
       {"Minimumspanningnetwork1", CommandGroup::kDataset},
       {"Testofclonality1", CommandGroup::kDataset},
-      // F-statistics and pairwise Fst also need two populations (RefreshPopgen).
+      // F-statistics, pairwise Fst and the AMOVA also need two populations
+      // (RefreshPopgen).
       {"Geneticdiversity1", CommandGroup::kDataset},
       {"Fstatistics1", CommandGroup::kDataset},
       {"PairwiseFst1", CommandGroup::kDataset},
       {"HardyWeinberg1", CommandGroup::kDataset},
+      {"Amova1", CommandGroup::kDataset},
       {"MLGmap1", CommandGroup::kSpatialMenu},
       {"Clonalsubrange1", CommandGroup::kSpatialMenu},
       {"Spatialautocorrelation1", CommandGroup::kSpatialMenu},

@@ -49,6 +49,7 @@ Status GeneticDiversityFrom(Session& session, const CommandInputs& in);
 Status FStatisticsFrom(Session& session, const CommandInputs& in);
 Status PairwiseFstFrom(Session& session, const CommandInputs& in);
 Status HardyWeinbergFrom(Session& session, const CommandInputs& in);
+Status AmovaFrom(Session& session, const CommandInputs& in);
 
 // The autocorrelation options as the two panels hold them.
 AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);

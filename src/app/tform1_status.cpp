@@ -36,6 +36,7 @@ const std::pair<const char*, const char*> kCommandTitles[] = {
     {"FstatsRunButton", "F-statistics"},
     {"PairwiseFstRunButton", "Pairwise Fst"},
     {"HweRunButton", "Hardy\u2013Weinberg tests"},
+    {"AmovaRunButton", "Analysis of molecular variance"},
 };
 
 // The file each export writes, after the dataset's prefix: the status bar

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Populations menu of the window: each item opens its panel with the
 // keyboard in it, Enter runs it, Escape closes it; the comparisons of
-// populations wait for a second population.
+// populations wait for a second population; the AMOVA offers the
+// hierarchies of the strata table loaded.
 #include <gtest/gtest.h>
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QRadioButton>
+#include <QtWidgets/QSpinBox>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -28,17 +32,24 @@ class WindowPopulationsTest : public ::testing::Test {
 
   // A copy of the forest and nursery sample (its results go beside it),
   // its units dealt in turn into `populations` populations.
-  void OpenWithPopulations(int populations) {
+  // With `regions`, a header row and a third column: the populations dealt
+  // in turn into that many regions.
+  void OpenWithPopulations(int populations, int regions = 0,
+                           const char* sample = "pramorum_forest_nursery_nocoords.txt") {
     const fs::path data = dir.path() / "forest.txt";
-    fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "pramorum_forest_nursery_nocoords.txt", data);
+    fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / sample, data);
     form->OpenPath(QString::fromStdString(data.string()));
     form->WaitUntilIdle();
     std::ifstream in(data);
     std::ofstream strata(dir.path() / "strata.txt");
     std::string line;
     std::getline(in, line);
-    for (int unit = 0; std::getline(in, line); ++unit)
-      strata << line.substr(0, line.find('\t')) << "\tsite" << unit % populations << '\n';
+    if (regions > 0) strata << "designation\tPopulation\tRegion\n";
+    for (int unit = 0; std::getline(in, line); ++unit) {
+      strata << line.substr(0, line.find('\t')) << "\tsite" << unit % populations;
+      if (regions > 0) strata << "\tregion" << unit % populations % regions;
+      strata << '\n';
+    }
     strata.close();
     const std::string file = dir.file("strata.txt");
     form->Run("Load populations", [file](Session& s) { return s.LoadPopulations(file); });
@@ -56,7 +67,8 @@ TEST_F(WindowPopulationsTest, EachItemOpensItsPanelEnterRunsItEscapeClosesIt) {
   const std::pair<QAction*, const char*> items[] = {{form->Geneticdiversity1, "DiversityPanel"},
                                                     {form->Fstatistics1, "FstatsPanel"},
                                                     {form->PairwiseFst1, "PairwiseFstPanel"},
-                                                    {form->HardyWeinberg1, "HwePanel"}};
+                                                    {form->HardyWeinberg1, "HwePanel"},
+                                                    {form->Amova1, "AmovaPanel"}};
   for (const auto& [item, name] : items) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(item->isEnabled());
@@ -90,10 +102,41 @@ TEST_F(WindowPopulationsTest, ComparisonsOfPopulationsWaitForASecondOne) {
   OpenWithPopulations(1);
   EXPECT_TRUE(form->Geneticdiversity1->isEnabled());
   EXPECT_TRUE(form->HardyWeinberg1->isEnabled());
-  for (QAction* item : {form->Fstatistics1, form->PairwiseFst1}) {
+  for (QAction* item : {form->Fstatistics1, form->PairwiseFst1, form->Amova1}) {
     EXPECT_FALSE(item->isEnabled());
     EXPECT_FALSE(item->toolTip().isEmpty());
   }
+}
+
+TEST_F(WindowPopulationsTest, AmovaOffersTheHierarchiesOfTheStrataTable) {
+  OpenWithPopulations(4, 2);
+  auto* hierarchy = form->findChild<QComboBox*>("AmovaHierarchyCombo");
+  // Each population lies in one region, a region holds two populations.
+  ASSERT_EQ(hierarchy->count(), 2);
+  EXPECT_EQ(hierarchy->itemText(0), "Populations");
+  EXPECT_EQ(hierarchy->itemText(1), "Region / Population");
+  EXPECT_TRUE(hierarchy->isEnabled());
+  form->Amova1->trigger();
+  hierarchy->setCurrentIndex(1);
+  form->findChild<QSpinBox*>("AmovaPermutationsSpin")->setValue(9);
+  const int rows = form->session().results.first().LastRow();
+  form->findChild<QPushButton*>("AmovaRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_GT(form->session().results.first().LastRow(), rows);
+  // The choice stays while the table does.
+  EXPECT_EQ(hierarchy->currentText(), "Region / Population");
+  EXPECT_TRUE(form->findChild<QCheckBox*>("AmovaWithinCheck")->isEnabled());
+}
+
+TEST_F(WindowPopulationsTest, AmovaOffersThePopulationsAloneAndNoSplitOfHaploids) {
+  OpenWithPopulations(2, 0, "monilinia_haploid.txt");
+  auto* hierarchy = form->findChild<QComboBox*>("AmovaHierarchyCombo");
+  EXPECT_EQ(hierarchy->count(), 1);
+  EXPECT_FALSE(hierarchy->isEnabled());
+  EXPECT_FALSE(hierarchy->toolTip().isEmpty());
+  auto* within = form->findChild<QCheckBox*>("AmovaWithinCheck");
+  EXPECT_FALSE(within->isEnabled());
+  EXPECT_FALSE(within->toolTip().isEmpty());
 }
 
 }  // namespace
