@@ -84,12 +84,17 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     // The units of each row as the summary took them.
     const std::vector<std::vector<int>> units =
         SummaryRowUnits(d, counted, cloneCorrect, summary.populationOrder);
-    // The genotype shuffle's tables grow with N² when genotypes are rare.
-    if (null == IaNull::kGenotypes) {
+    // The tables of distances grow with N² when genotypes are rare (or,
+    // under the allele null, when a locus has many alleles).
+    {
       AssociationInput whole = PrepareAssociation(d, units.back(), false);
       if (Status fits = CheckMemory(
               "The test of clonality", whole.unitCount,
-              [&](int n) { return AssociationTestBytes(whole, n); }, AvailableMemory());
+              [&](int n) {
+                return null == IaNull::kGenotypes ? AssociationTestBytes(whole, n)
+                                                  : AssociationAlleleTestBytes(whole, n);
+              },
+              AvailableMemory());
           !fits)
         return fits;
     }

@@ -5,22 +5,18 @@
 //
 // Under that null hypothesis the genotype a unit carries at one locus says
 // nothing about its genotype at another, so each permutation shuffles the
-// genotypes among the units independently at each locus and recomputes the
-// index. A shuffle leaves the multiset of genotypes at every locus as it
-// was, hence V_E, the mean of D and the denominator of rbarD: only
-// Σ D² over the pairs changes, and rbarD (like Ia) grows with it. The
-// p-value is p = (b + 1)/(P + 1), b counting the permuted rbarD at or
-// above the observed one (the same b serves Ia, an increasing function of
-// the same sum).
+// genotypes among the units typed at each locus, independently from locus
+// to locus (a missing genotype stays with its unit), and recomputes the
+// index. A shuffle leaves the multiset of genotypes at every locus and the
+// pairs typed there as they were, hence V_E, the mean of D and the
+// denominator of rbarD: only Σ D² over the pairs changes, and rbarD (like
+// Ia) grows with it. The p-value is p = (b + 1)/(P + 1), b counting the
+// permuted rbarD at or above the observed one (the same b serves Ia, an
+// increasing function of the same sum). With a single varying locus Ia
+// cannot move (V_O = V_E whatever the shuffle): p(Ia) = (P + 1)/(P + 1) = 1.
 //
-// Speed: for a shuffle of locus j, the contribution d_j(a, b) of every pair
-// is row g_j(a) of a table R_j[x][b] = d_j(x, shuffled genotype of b),
-// built in O(G_j N) per locus. The pair sums D(a, ·) of one unit are then a
-// sum of L contiguous byte rows, which the compiler turns into vector
-// additions: O(N² L) simple operations per permutation, with no table
-// look-up in the inner loop. The R_j take Σ_j (G_j + 1) N bytes per thread
-// (grows with N² when every genotype is rare: 20 MB at N = 1,000, L = 20);
-// beyond kRowTableBudget the plain pair-by-pair pass is used instead.
+// Both null models compute Σ D² by the pass of association_pair_pass.h,
+// O(N² L) simple operations per permutation on byte rows of distances.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -59,9 +55,13 @@ std::int64_t SumOfSquaredPairDistances(const AssociationInput& input);
 // permutation deals the alleles of every locus out again among the units
 // typed there (units missing a locus stay missing), recomputes Ia and
 // rbarD with `missing`'s rule, and counts the permuted values at or above
-// the observed ones (separately: V_E changes with the genotypes). O(N² L)
-// per permutation on all cores; the cancel flag is polled between
-// permutations.
+// the observed ones (separately: V_E changes with the genotypes). The
+// dealt genotypes of a locus are recoded as classes (the unordered pairs
+// of its alleles that occur), whose distances feed the same pass as the
+// genotype shuffle: O(N² L) per permutation, permutations spread over the
+// cores, each drawing from its own stream RandomGenerator::ForStream(runSeed,
+// i); the cancel flag is polled between chunks and within a permutation.
+// A permutation whose Ia (rbarD) is undefined counts as below.
 Status TestAssociationAlleles(const Dataset& dataset, const std::vector<int>& units,
                               IaMissing missing, int permutations, std::uint32_t runSeed,
                               ProgressSink* progress, AssociationTest& test);
@@ -72,6 +72,10 @@ Status TestAssociationAlleles(const Dataset& dataset, const std::vector<int>& un
 // grow with N² when genotypes are rare, up to a fixed budget per thread).
 // The memory guard's estimate.
 double AssociationTestBytes(const AssociationInput& input, int units);
+
+// The same for the allele null model: a locus with k alleles can form up to
+// k(k+1)/2 genotypes (k for haploids) once its alleles are dealt out.
+double AssociationAlleleTestBytes(const AssociationInput& input, int units);
 
 // Permutations handed out at once: few enough that the cancel flag, polled
 // between them, is seen within a fraction of a second (one at N = 5,000).
@@ -86,5 +90,14 @@ int PermutationsPerChunk(int units, int loci);
 Status TestAssociation(const AssociationInput& input, const std::vector<LocusPairSums>& locusSums,
                        int permutations, std::uint32_t runSeed, ProgressSink* progress,
                        AssociationTest& test);
+
+// What permutation `permutation` of a run seeded `runSeed` hands each
+// unit, for checking the draws: the genotype null's columns
+// (columns[j * n + u], ids of `input`), and the allele null's dealt table
+// (unit i of `units` is unit i of the result).
+std::vector<std::uint32_t> ShuffledGenotypeColumns(const AssociationInput& input,
+                                                   std::uint32_t runSeed, int permutation);
+Dataset DealtAlleles(const Dataset& dataset, const std::vector<int>& units, std::uint32_t runSeed,
+                     int permutation);
 
 }  // namespace vireltan

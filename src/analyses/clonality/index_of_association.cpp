@@ -11,12 +11,7 @@
 
 namespace vireltan {
 
-namespace {
-
-// Alleles of two genotypes that cannot be paired with an equal allele of
-// the other: 0, 1 or 2 for diploids (a haploid genotype repeats its allele,
-// so it differs by 0 or 2, halved to 0 or 1).
-int DifferingAlleles(Allele a1, Allele a2, Allele b1, Allele b2, bool haploid) {
+int GenotypeDistance(Allele a1, Allele a2, Allele b1, Allele b2, bool haploid) {
   if (haploid) return a1 == b1 ? 0 : 1;
   int shared = 0;
   bool usedB1 = false, usedB2 = false;
@@ -32,13 +27,11 @@ int DifferingAlleles(Allele a1, Allele a2, Allele b1, Allele b2, bool haploid) {
   return 2 - shared;
 }
 
-}  // namespace
-
 int AssociationInput::Distance(int j, std::uint32_t g, std::uint32_t h) const {
   if (!distance[j].empty()) return distance[j][static_cast<size_t>(g) * genotypeCount[j] + h];
   const auto& a = alleles[j][g];
   const auto& b = alleles[j][h];
-  return DifferingAlleles(a.first, a.second, b.first, b.second, haploid);
+  return GenotypeDistance(a.first, a.second, b.first, b.second, haploid);
 }
 
 double LocusPairSums::variance() const {
@@ -100,7 +93,7 @@ AssociationInput PrepareAssociation(const Dataset& d, const std::vector<int>& un
     in.distance[j].resize(static_cast<size_t>(g) * g);
     for (int x = 0; x < g; ++x)
       for (int y = 0; y < g; ++y)
-        in.distance[j][static_cast<size_t>(x) * g + y] = static_cast<std::uint8_t>(DifferingAlleles(
+        in.distance[j][static_cast<size_t>(x) * g + y] = static_cast<std::uint8_t>(GenotypeDistance(
             pairs[x].first, pairs[x].second, pairs[y].first, pairs[y].second, d.haploid()));
   }
   return in;

@@ -38,6 +38,11 @@
 
 namespace vireltan {
 
+// d_j of two genotypes: their alleles that cannot be paired with an equal
+// allele of the other, 0, 1 or 2 for diploids (a haploid genotype repeats
+// its allele, so it differs by 0 or 2, halved to 0 or 1).
+int GenotypeDistance(Allele a1, Allele a2, Allele b1, Allele b2, bool haploid);
+
 // The units' genotypes recoded per locus as small ids, and per locus the
 // table of d_j between any two ids. A row stands for `weight[row]` units
 // with that same multilocus genotype (clonemates): their pairs have D = 0,

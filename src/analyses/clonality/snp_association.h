@@ -71,8 +71,8 @@ double SnpAssociationTestBytes(int units, int loci, int permutations);
 // permutations, permutation i drawing from RandomGenerator::ForStream(
 // runSeed, i) exactly as the allele-table test does on the same units, so
 // that the two give the same p-values for the same seed. Genotypes: each
-// locus's column of calls (missing ones with them) shuffled among the
-// units, the locus sums unchanged. Alleles: each locus's allele copies of
+// locus's calls shuffled among the units called there (missing calls
+// stay), the locus sums unchanged. Alleles: each locus's allele copies of
 // the called units dealt out again two by two (one by one for haploids),
 // missing calls kept in place. Permutations run in parallel, one per core;
 // the cancel flag is polled within each at least every tenth of a second.

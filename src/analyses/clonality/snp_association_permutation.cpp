@@ -84,7 +84,7 @@ class Permuter {
             calls[u] = static_cast<std::uint8_t>(word & 3);
         }
         if (null == IaNull::kGenotypes) {
-          for (int u = n - 1; u > 0; --u) std::swap(calls[u], calls[random.Below(u + 1)]);
+          ShuffleCalled(calls, random);
         } else {
           DealAlleles(calls, random, classes_[first + k]);
         }
@@ -103,6 +103,21 @@ class Permuter {
   }
 
  private:
+  // The calls of the called units, in unit order, shuffled (Fisher-Yates
+  // from the last) and given back to the called units in unit order;
+  // missing calls stay with their units.
+  void ShuffleCalled(std::uint8_t* calls, RandomGenerator& random) {
+    const int n = p_.n;
+    std::uint8_t* called = pool_.data();
+    int size = 0;
+    for (int u = 0; u < n; ++u)
+      if (calls[u] != kMissingCall) called[size++] = calls[u];
+    for (int i = size - 1; i > 0; --i) std::swap(called[i], called[random.Below(i + 1)]);
+    int next = 0;
+    for (int u = 0; u < n; ++u)
+      if (calls[u] != kMissingCall) calls[u] = called[next++];
+  }
+
   // The allele copies of the called units in unit order (a genotype's
   // copies sorted, reference first, as an allele table with the reference
   // allele coded lower holds them), shuffled, dealt out again two by two
@@ -170,9 +185,16 @@ Status TestSnpAssociation(const PackedGenotypes& genotypes, int ploidy,
     return Status::Ok();
   }
   // As the allele-table tests: under the genotype shuffle nothing but Σ D²
-  // changes and the test needs rbarD defined; under the allele null Ia
-  // and rbarD are counted apart (V_E changes with the genotypes).
-  if (null == IaNull::kGenotypes ? !observed.rbarD : !observed.rbarD && !observed.ia) {
+  // changes, and with rbarD undefined (at most one varying locus) Ia
+  // cannot move: every permuted Ia ties the observed one, p = 1. Under the
+  // allele null Ia and rbarD are counted apart (V_E changes with the
+  // genotypes).
+  if (null == IaNull::kGenotypes && !observed.rbarD) {
+    if (observed.ia) out.pIa = 1.0;
+    test = out;
+    return Status::Ok();
+  }
+  if (!observed.rbarD && !observed.ia) {
     test = out;
     return Status::Ok();
   }
