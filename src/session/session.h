@@ -539,8 +539,7 @@ class Session {
   // title's facts and `settings` in columns of their own (every row the
   // same), then the results log.
   Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
-                            const std::vector<std::string>& notes,
-                            const SummarySettings& settings);
+                            const std::vector<std::string>& notes, const SummarySettings& settings);
   // The ".summary.csv" table of a block AppendSummaryBlock appends: its
   // header and population rows, then the columns dataset, units_counted,
   // counted (MLG or MLL), mll_distance, mll_linkage, mll_threshold, eMLG_n,

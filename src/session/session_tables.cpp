@@ -32,7 +32,7 @@ Status Session::WriteNetworkNodeTable(bool sortPopulations) {
         "No minimum spanning network yet: build it first (MLG > Minimum spanning network, or "
         "msn).");
   return WriteDataCsv(BuildNetworkNodeTable(lineages_.network, sortPopulations),
-                       OutputPath(".msn.nodes.csv"));
+                      OutputPath(".msn.nodes.csv"));
 }
 
 Status Session::AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
@@ -50,8 +50,8 @@ Status Session::AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
     sheet.SetTextAt(row, static_cast<int>(sheet.rows()[row - 1].size()) + 1, note);
   sheet.CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row + 1, 1);
   MarkLineageBlock(row);
-  if (Status written = WriteDataCsv(SummaryCsvTable(block, cloneCorrect, settings),
-                                    OutputPath(".summary.csv"));
+  if (Status written =
+          WriteDataCsv(SummaryCsvTable(block, cloneCorrect, settings), OutputPath(".summary.csv"));
       !written) {
     sheet.DeleteRows(row, sheet.LastRow());  // the results stay as they were
     return written;
@@ -74,10 +74,9 @@ Sheet Session::SummaryCsvTable(const Sheet& block, bool cloneCorrect,
       {"dataset", text(info_.datasetName)},
       {"units_counted", text(cloneCorrect ? "clone-corrected" : "all units")},
       {"counted", text(mll ? "MLL" : "MLG")},
-      {"mll_distance",
-       text(!mll                ? ""
-            : hasSnpData()      ? "snp"
-                                : DistanceKindName(lineages_.distance))},
+      {"mll_distance", text(!mll           ? ""
+                            : hasSnpData() ? "snp"
+                                           : DistanceKindName(lineages_.distance))},
       {"mll_linkage", text(mll ? LinkageName(lineages_.linkage) : "")},
       {"mll_threshold", mll ? Cell::Number(lineages_.threshold) : Cell()},
       {"eMLG_n", Cell::Number(settings.rarefyTo)},
