@@ -49,7 +49,7 @@ std::optional<SummaryChoice> AskSummaryOptions(QWidget* parent) {
   auto* corrected = new QCheckBox("one unit per MLG per population", &dialog);
   layout->addRow("eMLG for a subsample of n =", rarefy);
   layout->addRow("Clone-corrected", corrected);
-  auto* sorted = new QCheckBox("by name, as poppr lists them (else in file order)", &dialog);
+  auto* sorted = new QCheckBox("by name (else in file order, as poppr keeps them)", &dialog);
   layout->addRow("Populations", sorted);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   layout->addRow(buttons);

@@ -116,6 +116,9 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   auto* form = new QFormLayout(mll);
   QLineEdit* threshold = nullptr;
   form->addRow("threshold T", MakeEdit(threshold, "MllThresholdEdit", "1", mll));
+  threshold->setToolTip(
+      "MLGs joined at a linkage distance of at most T form one lineage (poppr's mlg.filter "
+      "joins them only below T)");
   form->addRow("distance", distanceBox("MllDistanceBox", mll));
   auto* linkage = new QComboBox(mll);
   linkage->setObjectName("MllLinkageBox");

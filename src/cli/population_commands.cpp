@@ -104,14 +104,16 @@ std::vector<Command> PopulationCommands() {
       {"summary",
        "MLG > Population summary: N, MLG, eMLG, SE, H, G, lambda, E.5, Hexp, Ia and rbarD per "
        "population and in total, appended to the results log and written to "
-       "<dataset>.summary.csv under a title row (dataset, clone correction, MLGs or lineages).",
+       "<dataset>.summary.csv with the dataset, the units counted, MLG or MLL (with the "
+       "lineages' distance, linkage and threshold), n and the test's settings in columns of their "
+       "own.",
        {{"rarefy-to", true,
          "the subsample size n of eMLG (default, as poppr: the smallest population, but at least "
          "10)",
          true, 1},
         CloneCorrectOption(),
         {"sort-populations", false,
-         "populations by name (as poppr lists them) instead of in file order"},
+         "populations by name instead of in file order (the default, as poppr keeps them)"},
         {"permutations", true,
          "test of clonality: P permutations (see --null) give p.Ia and p.rD (columns after Ia "
          "and rbarD) and the histogram of the permuted rbarD (save-graph: .ia.svg)",

@@ -195,8 +195,9 @@ Status Session::Open(const std::string& path) {
       loci += (loci.empty() ? "" : ", ") + name;
     messages_.Show("!!Missing data: " + std::to_string(info.unitsWithMissingData) +
                    " sampling unit(s) lack an allele at one locus or more (loci: " + loci +
-                   "). MLG membership might be wrong, and the commands that need complete "
-                   "genotypes are not available.");
+                   "). MLG membership might be wrong; Psex, the diversity indices and the "
+                   "Pareto distribution are not available. The distances, lineages and the "
+                   "network use the loci typed in both units.");
   }
 
   WriteMlgSummary();

@@ -560,18 +560,37 @@ class Session {
   // weights, and whether the order of tied merges decided the groups
   // (farthest and average linkage).
   void WriteTieRows(int row, const ClusterOptions& options, const TieCheck& ties);
-  // Appends a population summary block to `results` under a title row
-  // naming the dataset, the clone correction and what is counted (MLGs or
-  // the lineages), writes the title and block to ".summary.csv", then the
-  // results log.
+  // How a summary was computed, for the columns of ".summary.csv": the
+  // subsample size n of eMLG, Ia's rule for missing genotypes (set only when
+  // some are missing), and the test of clonality's null model and
+  // permutations (set only when it ran).
+  struct SummarySettings {
+    int rarefyTo = 0;
+    std::optional<IaMissing> missing;
+    std::optional<IaNull> null;
+    int permutations = 0;
+  };
+  // Appends a population summary block (PopulationSummaryBlock, its last row
+  // the subsample size) to `results` under a title row naming the dataset,
+  // the clone correction, what is counted (MLGs or the lineages) and
+  // `notes`; writes the block's header and rows to ".summary.csv" with the
+  // title's facts and `settings` in columns of their own (every row the
+  // same), then the results log.
   Status AppendSummaryBlock(const Sheet& block, bool cloneCorrect,
-                            const std::vector<std::string>& notes);
+                            const std::vector<std::string>& notes, const SummarySettings& settings);
+  // The ".summary.csv" table of a block AppendSummaryBlock appends: its
+  // header and population rows, then the columns dataset, units_counted,
+  // counted (MLG or MLL), mll_distance, mll_linkage, mll_threshold, eMLG_n,
+  // Ia_missing, null and permutations (empty where they do not apply).
+  Sheet SummaryCsvTable(const Sheet& block, bool cloneCorrect,
+                        const SummarySettings& settings) const;
   // The tested summary's block (p.Ia after Ia, p.rD after rbarD; `tests`
   // one per row of `summary`, empty where not run), the histograms of the
   // permuted rbarD, then AppendSummaryBlock.
   Status AppendTestedSummary(const PopulationSummaryResult& summary,
                              const std::vector<std::optional<AssociationTest>>& tests,
-                             bool cloneCorrect, const std::vector<std::string>& notes);
+                             bool cloneCorrect, const std::vector<std::string>& notes,
+                             const SummarySettings& settings);
 
   // The allele count table of the selection, from the allele table or the
   // packed SNP calls; false when cancelled.

@@ -118,13 +118,16 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
     }
   }
 
+  SummarySettings settings{summary.rarefyTo, std::nullopt, null, permutations};
+  if (d.hasMissingData) settings.missing = missing;
   return AppendTestedSummary(summary, tests, cloneCorrect,
-                             AssociationRuleNotes(d.hasMissingData, missing, null));
+                             AssociationRuleNotes(d.hasMissingData, missing, null), settings);
 }
 
 Status Session::AppendTestedSummary(const PopulationSummaryResult& summary,
                                     const std::vector<std::optional<AssociationTest>>& tests,
-                                    bool cloneCorrect, const std::vector<std::string>& notes) {
+                                    bool cloneCorrect, const std::vector<std::string>& notes,
+                                    const SummarySettings& settings) {
   // The summary block with p.Ia after Ia and p.rD after rbarD.
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   block.InsertColumns(12, 1);
@@ -155,7 +158,7 @@ Status Session::AppendTestedSummary(const PopulationSummaryResult& summary,
     if (!total) suffix = ".ia." + UniqueFileNameTag(summary.rows[k].name, usedTags) + ".svg";
     associationSuffixes_.push_back(suffix);
   }
-  return AppendSummaryBlock(block, cloneCorrect, notes);
+  return AppendSummaryBlock(block, cloneCorrect, notes, settings);
 }
 
 }  // namespace vireltan

@@ -104,9 +104,11 @@ Status Session::PopulationSummary(int rarefyTo, bool cloneCorrect, bool sortPopu
   }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
+  SummarySettings settings{summary.rarefyTo, std::nullopt, std::nullopt, 0};
+  if (dataset().hasMissingData) settings.missing = summary.missing;
   return AppendSummaryBlock(
       block, cloneCorrect,
-      AssociationRuleNotes(dataset().hasMissingData, summary.missing, std::nullopt));
+      AssociationRuleNotes(dataset().hasMissingData, summary.missing, std::nullopt), settings);
 }
 
 }  // namespace vireltan

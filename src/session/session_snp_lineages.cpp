@@ -4,7 +4,7 @@
 //
 // With thousands of SNPs two libraries of one genet differ at a few loci by
 // genotyping error, so exact MLGs split every clone; lineages group the
-// MLGs closer than a threshold. Replicates (one sample genotyped twice)
+// MLGs at a distance of at most a threshold. Replicates (one sample genotyped twice)
 // show how far error alone moves two libraries.
 #include <algorithm>
 #include <cmath>

@@ -73,13 +73,20 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
       tests.back() = std::move(test);
     }
   }
+  const bool missingCalls = HasMissingCalls(g);
   std::vector<std::string> notes = AssociationRuleNotes(
-      HasMissingCalls(g), missing, permutations > 0 ? std::optional<IaNull>(null) : std::nullopt);
+      missingCalls, missing, permutations > 0 ? std::optional<IaNull>(null) : std::nullopt);
   notes.push_back("with many SNPs read rbarD: Ia grows with the number of loci");
-  if (permutations > 0) return AppendTestedSummary(summary, tests, cloneCorrect, notes);
+  SummarySettings settings{summary.rarefyTo, std::nullopt, std::nullopt, 0};
+  if (missingCalls) settings.missing = missing;
+  if (permutations > 0) {
+    settings.null = null;
+    settings.permutations = permutations;
+    return AppendTestedSummary(summary, tests, cloneCorrect, notes, settings);
+  }
   Sheet block = PopulationSummaryBlock(summary, cloneCorrect);
   HideCharts();
-  return AppendSummaryBlock(block, cloneCorrect, notes);
+  return AppendSummaryBlock(block, cloneCorrect, notes, settings);
 }
 
 }  // namespace vireltan

@@ -47,7 +47,10 @@ TEST(ExchangeTables, DesignationsAsWrittenAndTablesToTakeAway) {
             "node,units,populations\n1,2,south (2)\n2,1,north (1)\n3,1,north (1)\n");
   ASSERT_TRUE(s.PopulationSummary(0, false, true).ok());
   const std::string csv = ReadWholeFile(dir.file("bog.summary.csv"));
-  EXPECT_EQ(csv.substr(0, csv.find('\n')), "Population summary,bog,all units,counting MLGs");
+  EXPECT_EQ(csv.substr(0, csv.find('\n')),
+            "Pop,N,MLG,eMLG,SE,H,G,lambda,E.5,Hexp,Ia,rbarD,dataset,units_counted,counted,"
+            "mll_distance,mll_linkage,mll_threshold,eMLG_n,Ia_missing,null,permutations");
+  EXPECT_NE(csv.find(",bog,all units,MLG,,,,10,,,\n"), std::string::npos) << csv;
   EXPECT_LT(csv.find("\nnorth,"), csv.find("\nsouth,")) << csv;  // by name, not file order
 }
 

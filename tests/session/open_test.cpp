@@ -91,8 +91,9 @@ TEST_F(OpenTest, MissingDataAndNoCoordinatesRestrictCommands) {
   // The warning says how many units lack data and at which loci.
   EXPECT_EQ(messages.messages[0],
             "!!Missing data: 1 sampling unit(s) lack an allele at one locus or more (loci: "
-            "locus1). MLG membership might be wrong, and the commands that need complete "
-            "genotypes are not available.");
+            "locus1). MLG membership might be wrong; Psex, the diversity indices and the "
+            "Pareto distribution are not available. The distances, lineages and the network "
+            "use the loci typed in both units.");
   EXPECT_EQ(session.info().unitsWithMissingData, 1);
   EXPECT_EQ(session.info().lociWithMissingData, std::vector<std::string>{"locus1"});
   const CommandAvailability& a = session.availability();

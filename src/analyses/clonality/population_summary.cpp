@@ -229,8 +229,7 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
   std::vector<int> all;
   summary.populationOrder.resize(d.populationCount());
   std::iota(summary.populationOrder.begin(), summary.populationOrder.end(), 0);
-  // poppr lists populations by name (its factor levels); the file's order
-  // is the default here.
+  // The file's order, as poppr keeps it; by name when asked.
   if (options.sortPopulations)
     std::stable_sort(summary.populationOrder.begin(), summary.populationOrder.end(),
                      [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
