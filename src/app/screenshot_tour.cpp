@@ -113,27 +113,36 @@ int main(int argc, char** argv) {
     form.Run("Load populations",
              [strata](vireltan::Session& s) { return s.LoadPopulations(strata); });
     form.WaitUntilIdle();
-    const std::pair<QAction*, const char*> steps[] = {{form.Geneticdiversity1, "Diversity"},
-                                                      {form.Fstatistics1, "Fstats"},
-                                                      {form.HardyWeinberg1, "Hwe"},
-                                                      {form.Amova1, "Amova"},
-                                                      {form.PairwiseFst1, "PairwiseFst"}};
-    const char* names[] = {"popgen-diversity", "popgen-fstats", "popgen-hwe", "popgen-amova",
-                           "popgen-pairwise-fst"};
-    int k = 0;
-    for (const auto& [item, prefix] : steps) {
+    // Each command with its panel shown over the results it gave, or with
+    // the chart it drew (the ordination, the isolation by distance and the
+    // pairwise Fst heat map).
+    auto step = [&](QAction* item, const char* prefix, const char* shotName, bool panelAgain,
+                    const std::function<void()>& choose) {
       run(item);
       if (auto* mlg = form.findChild<QAbstractButton*>(QString(prefix) + "UnitsMlg"))
         mlg->setChecked(true);
-      // The AMOVA's permutation tests kept short.
-      if (auto* permutations = form.findChild<QSpinBox*>("AmovaPermutationsSpin");
-          item == form.Amova1 && permutations)
-        permutations->setValue(99);
+      if (choose) choose();
       form.findChild<QPushButton*>(QString(prefix) + "RunButton")->click();
       form.WaitUntilIdle();
-      if (k < 4) run(item);  // the panel again, over its results
-      shot(names[k++]);
-    }
+      if (panelAgain) run(item);
+      shot(shotName);
+    };
+    step(form.Geneticdiversity1, "Diversity", "popgen-diversity", true, {});
+    step(form.Fstatistics1, "Fstats", "popgen-fstats", true, {});
+    step(form.HardyWeinberg1, "Hwe", "popgen-hwe", true, {});
+    // The AMOVA's permutation tests kept short.
+    step(form.Amova1, "Amova", "popgen-amova", true,
+         [&] { form.findChild<QSpinBox*>("AmovaPermutationsSpin")->setValue(99); });
+    // The genets, each drawn by the size of its clone.
+    step(form.Ordination1, "Ordination", "popgen-ordination", false, [&] {
+      form.findChild<QAbstractButton*>("OrdinationPointsGenets")->setChecked(true);
+      form.findChild<QAbstractButton*>("OrdinationSizeCheck")->setChecked(true);
+    });
+    // Only with coordinates.
+    if (form.Isolationbydistance1->isEnabled())
+      step(form.Isolationbydistance1, "Ibd", "popgen-ibd", false,
+           [&] { form.findChild<QSpinBox*>("IbdPermutationsSpin")->setValue(99); });
+    step(form.PairwiseFst1, "PairwiseFst", "popgen-pairwise-fst", false, {});
     saveFigures();
     for (const std::string& m : messages.messages) std::fprintf(stderr, "%s\n", m.c_str());
     return failures == 0 ? 0 : 1;

@@ -149,10 +149,11 @@ class TForm1 : public QMainWindow {
   QAction *Multilocuslineages1 = nullptr, *Countlineages1 = nullptr,
           *Minimumspanningnetwork1 = nullptr, *Testofclonality1 = nullptr;
   // Populations: genetic diversity, F-statistics, pairwise Fst, Hardy–Weinberg,
-  // AMOVA.
+  // AMOVA, ordination, isolation by distance, MLGs shared among populations.
   QMenu* Populations1 = nullptr;
   QAction *Geneticdiversity1 = nullptr, *Fstatistics1 = nullptr, *PairwiseFst1 = nullptr,
-          *HardyWeinberg1 = nullptr, *Amova1 = nullptr;
+          *HardyWeinberg1 = nullptr, *Amova1 = nullptr, *Ordination1 = nullptr,
+          *Isolationbydistance1 = nullptr, *SharedMlgs1 = nullptr;
   QMenu* Spatialcomponents2 = nullptr;
   QAction *MLGmap1 = nullptr, *Clonalsubrange1 = nullptr, *Spatialautocorrelation1 = nullptr,
           *Aggregationindex1 = nullptr, *Edgeeffect1 = nullptr;
@@ -246,7 +247,7 @@ class TForm1 : public QMainWindow {
   void BuildLineageMenu();
   void BuildLineagePanels(QVBoxLayout& layout);
   void RefreshLineages();
-  // The population genetics items, their five panels and the heat map of
+  // The population genetics items, their panels and the heat map of
   // pairwise Fst (popgen_panels.cpp).
   void BuildPopgenMenu();
   void BuildPopgenPanels(QVBoxLayout& layout);
@@ -254,9 +255,14 @@ class TForm1 : public QMainWindow {
   // The AMOVA panel's hierarchies (from the strata table loaded) and its
   // within-individual level (diploid data only).
   void RefreshAmovaChoices();
+  // The ordination's and the isolation by distance's choices: populations
+  // with two of them, a distance between units when one is computed (not
+  // between populations, nor for the ordination of SNP data), sizes for
+  // genets.
+  void RefreshOrdinationChoices();
   // Why an item of the Populations menu cannot run now beyond what the
-  // dataset allows (two populations for F-statistics, pairwise Fst and the
-  // AMOVA); empty when it can.
+  // dataset allows (two populations for F-statistics, pairwise Fst, the
+  // AMOVA and the shared MLGs); empty when it can.
   QString PopgenDisabledReason(const QAction* item) const;
   void BuildPages();
   void BuildCharts(QWidget* host);

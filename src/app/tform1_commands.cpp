@@ -89,6 +89,9 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"PairwiseFstRunButton", "PairwiseFstRunButtonClick", PairwiseFstFrom},
       {"HweRunButton", "HweRunButtonClick", HardyWeinbergFrom},
       {"AmovaRunButton", "AmovaRunButtonClick", AmovaFrom},
+      {"OrdinationRunButton", "OrdinationRunButtonClick", OrdinationFrom},
+      {"IbdRunButton", "IbdRunButtonClick", IsolationFrom},
+      {"SharedMlgs1", "SharedMlgs1Click", [](Session& s, In) { return s.SharedMlgs(); }},
       // Spatial components
       {"MLGmap1", "MLGmap1Click", [](Session& s, In) { return s.MlgMap(); }},
       {"Button3", "Button3Click", WithCount(&CommandInputs::Edit3, &Session::ClonalSubrange)},
@@ -120,6 +123,8 @@ const std::vector<PanelOpener>& PanelOpeners() {
       {"PairwiseFst1", {"PairwiseFstRunButton"}},
       {"HardyWeinberg1", {"HweRunButton"}},
       {"Amova1", {"AmovaRunButton"}},
+      {"Ordination1", {"OrdinationRunButton"}},
+      {"Isolationbydistance1", {"IbdRunButton"}},
   };
   return openers;
 }
@@ -139,13 +144,17 @@ const std::vector<MenuItemRule>& MenuItemRules() {
       {"Countlineages1", CommandGroup::kDataset},
       {"Minimumspanningnetwork1", CommandGroup::kDataset},
       {"Testofclonality1", CommandGroup::kDataset},
-      // F-statistics, pairwise Fst and the AMOVA also need two populations
-      // (RefreshPopgen).
+      // F-statistics, pairwise Fst, the AMOVA and the shared MLGs also need
+      // two populations (RefreshPopgen); the isolation by distance needs
+      // coordinates.
       {"Geneticdiversity1", CommandGroup::kDataset},
       {"Fstatistics1", CommandGroup::kDataset},
       {"PairwiseFst1", CommandGroup::kDataset},
       {"HardyWeinberg1", CommandGroup::kDataset},
       {"Amova1", CommandGroup::kDataset},
+      {"Ordination1", CommandGroup::kDataset},
+      {"Isolationbydistance1", CommandGroup::kSpatialMenu},
+      {"SharedMlgs1", CommandGroup::kDataset},
       {"MLGmap1", CommandGroup::kSpatialMenu},
       {"Clonalsubrange1", CommandGroup::kSpatialMenu},
       {"Spatialautocorrelation1", CommandGroup::kSpatialMenu},

@@ -50,6 +50,8 @@ Status FStatisticsFrom(Session& session, const CommandInputs& in);
 Status PairwiseFstFrom(Session& session, const CommandInputs& in);
 Status HardyWeinbergFrom(Session& session, const CommandInputs& in);
 Status AmovaFrom(Session& session, const CommandInputs& in);
+Status OrdinationFrom(Session& session, const CommandInputs& in);
+Status IsolationFrom(Session& session, const CommandInputs& in);
 
 // The autocorrelation options as the two panels hold them.
 AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in);

@@ -37,6 +37,9 @@ const std::pair<const char*, const char*> kCommandTitles[] = {
     {"PairwiseFstRunButton", "Pairwise Fst"},
     {"HweRunButton", "Hardy\u2013Weinberg tests"},
     {"AmovaRunButton", "Analysis of molecular variance"},
+    {"OrdinationRunButton", "Principal coordinates"},
+    {"IbdRunButton", "Isolation by distance"},
+    {"SharedMlgs1", "MLGs shared among populations"},
 };
 
 // The file each export writes, after the dataset's prefix: the status bar

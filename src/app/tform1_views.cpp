@@ -57,11 +57,13 @@ void TForm1::FindDrawnSeries() {
 
 std::vector<std::pair<const char*, const ChartData*>> TForm1::ExtraCharts() {
   // Charts that analyses add to the session beyond Chart1..Chart5: the
-  // clonal subrange and the correlogram of the autocorrelation, each shown
-  // by a view named after its session member.
+  // clonal subrange, the correlogram of the autocorrelation, the ordination
+  // and the isolation by distance, each shown by a view named after it.
   std::vector<std::pair<const char*, const ChartData*>> charts = {
       {"subrangeChart", &session_->chart(ChartRole::kSubrange)},
-      {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)}};
+      {"correlogramChart", &session_->chart(ChartRole::kCorrelogram)},
+      {"ordinationChart", &session_->chart(ChartRole::kOrdination)},
+      {"isolationChart", &session_->chart(ChartRole::kIsolationByDistance)}};
   return charts;
 }
 
