@@ -106,18 +106,19 @@ QWidget* AddChoiceRow(QGroupBox& panel, QFormLayout& form, const QString& name, 
 }
 
 // The genetic distance between units and its rule for loci missing in
-// either, for the panel of `prefix`.
+// either, for the panel of `prefix`; the captions of the choices carry the
+// Alt letters left free by the rest of the panel.
 void AddDistanceRows(QGroupBox& panel, QFormLayout& form, const QString& prefix,
-                     const char* allelic) {
+                     const char* allelic, const char* microsat, const char* rescale) {
   const QByteArray allelicName = (prefix + "DistanceAllelic").toUtf8();
   const QByteArray microsatName = (prefix + "DistanceMicrosat").toUtf8();
   AddChoiceRow(panel, form, prefix + "Distance", "Distance",
                {{allelicName.constData(), allelic, "The number of alleles that differ"},
-                {microsatName.constData(), "&Microsatellite", kMicrosatTip}});
+                {microsatName.constData(), microsat, kMicrosatTip}});
   const QByteArray rescaleName = (prefix + "MissingRescale").toUtf8();
   const QByteArray popprName = (prefix + "MissingPoppr").toUtf8();
   AddChoiceRow(panel, form, prefix + "Missing", "Missing loci",
-               {{rescaleName.constData(), "&Scale to all loci",
+               {{rescaleName.constData(), rescale,
                  "A locus missing in either unit is left out and the distance scaled up to all "
                  "the loci"},
                 {popprName.constData(), "Count as no &difference (poppr)",
@@ -128,12 +129,12 @@ void AddDistanceRows(QGroupBox& panel, QFormLayout& form, const QString& prefix,
 // The ordination's points, distance and sizes.
 void AddOrdinationRows(QGroupBox& panel, QFormLayout& form) {
   AddChoiceRow(panel, form, "OrdinationPoints", "Points",
-               {{"OrdinationPointsUnits", "&Units", "One point per sampling unit"},
+               {{"OrdinationPointsUnits", "Un&its", "One point per sampling unit"},
                 {"OrdinationPointsGenets", "&Genets (one per MLG in each population)",
                  "One point per MLG (per lineage while lineages are counted) in each population"},
                 {"OrdinationPointsPopulations", "&Populations (pairwise Fst between them)",
                  "One point per population, placed by the pairwise Fst between them"}});
-  AddDistanceRows(panel, form, "Ordination", "A&llelic");
+  AddDistanceRows(panel, form, "Ordination", "A&llelic", "Micros&atellite", "S&cale to all loci");
   auto* size = new QCheckBox("Si&ze genets by clone size", &panel);
   size->setObjectName("OrdinationSizeCheck");
   size->setToolTip(kSizeOfGenets);
@@ -143,14 +144,14 @@ void AddOrdinationRows(QGroupBox& panel, QFormLayout& form) {
 // The isolation by distance's items, distance and test.
 void AddIsolationRows(QGroupBox& panel, QFormLayout& form) {
   AddChoiceRow(panel, form, "IbdAmong", "Among",
-               {{"IbdAmongUnits", "&units",
+               {{"IbdAmongUnits", "units",
                  "The genetic against the geographic distance of "
                  "every two units"},
                 {"IbdAmongPopulations", "&populations",
                  "Fst/(1 − Fst) of every two populations against the distance between their "
                  "centres"}});
-  AddDistanceRows(panel, form, "Ibd", "Allel&ic");
-  auto* log = new QCheckBox("Log of geographic dis&tance", &panel);
+  AddDistanceRows(panel, form, "Ibd", "Allelic", "M&icrosatellite", "Scale to all loci");
+  auto* log = new QCheckBox("Log of geographi&c distance", &panel);
   log->setObjectName("IbdLogCheck");
   log->setToolTip(
       "The natural logarithm of the geographic distance (no two items may share a "

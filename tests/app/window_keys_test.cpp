@@ -67,10 +67,10 @@ TEST_F(WindowKeysTest, NoMnemonicIsSharedWithinWhatIsReachableAtOnce) {
     for (auto* label : panel->findChildren<QLabel*>())
       if (label->buddy()) Claim(scope, label->text(), panel->objectName());
   }
-  for (const char* name :
-       {"Button1", "Button2", "Button3", "Button4", "Button7", "Button11", "MllRunButton",
-        "MsnRunButton", "IaRunButton", "DiversityRunButton", "FstatsRunButton",
-        "PairwiseFstRunButton", "HweRunButton", "AmovaRunButton"})
+  for (const char* name : {"Button1", "Button2", "Button3", "Button4", "Button7", "Button11",
+                           "MllRunButton", "MsnRunButton", "IaRunButton", "DiversityRunButton",
+                           "FstatsRunButton", "PairwiseFstRunButton", "HweRunButton",
+                           "AmovaRunButton", "OrdinationRunButton", "IbdRunButton"})
     EXPECT_EQ(form->findChild<QPushButton*>(name)->text(), "&Run") << name;
 }
 
