@@ -25,10 +25,13 @@ trap 'rm -rf "$work"' EXIT
 cp "$here/examples/seagrass_meadow.txt" "$work/"
 cp "$here/tests/data/pramorum_curry.txt" "$work/"
 cp "$here/tests/data/pramorum_forest_nursery_nocoords.txt" "$work/"
+cp "$here/tests/data/nancycats_colonies.txt" "$work/"
 run() { xvfb-run -a -s "-screen 0 1600x1000x24" "$tour" "$out" "$work/$1" "$2" ${3:+"$3"}; }
 run seagrass_meadow.txt example
 run pramorum_curry.txt pramorum_curry
 # The Populations menu on the forest and nursery isolates with their sites.
 run pramorum_forest_nursery_nocoords.txt pramorum_sites \
   "$here/tests/data/peers/popgen/pramorum_forest_nursery_nocoords.populations.txt"
+# The cats' colonies have positions: isolation by distance too.
+run nancycats_colonies.txt cats "$here/tests/data/peers/popgen/nancycats_colonies.populations.txt"
 echo "Screenshots written to $out"
