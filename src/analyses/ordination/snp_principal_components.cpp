@@ -285,9 +285,14 @@ bool ComputeSnpPrincipalComponents(const PackedGenotypes& genotypes, const std::
     // A wide Krylov space: past the leading components the eigenvalues of
     // the noise lie close together, and a narrow space restarts many times.
     const int ncv = std::min(n, std::max(4 * k, 40));
+    // Residuals to 1e-8 of each eigenvalue: an eigenvalue's error is about
+    // the squared residual over its gap to the next (far below 1e-10 of
+    // it even where the noise's eigenvalues lie within 1 % of each other),
+    // a vector's about the residual over the gap.
+    constexpr double kResidualTolerance = 1e-8;
     Spectra::SymEigsSolver<RelationshipOperator> solver(op, k, ncv);
     solver.init();
-    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-10);
+    solver.compute(Spectra::SortRule::LargestAlge, 1000, kResidualTolerance);
     if (op.cancelled()) return false;
     out.converged = solver.info() == Spectra::CompInfo::Successful;
     out.products = op.products();
