@@ -29,6 +29,14 @@ MlgDistanceKind DistanceOf(const std::string& text) {
   return text == "microsatellite" ? MlgDistanceKind::kMicrosat : MlgDistanceKind::kAllelic;
 }
 
+// The "Missing loci" box of the lineage and network panels.
+const char kScaleToAllLoci[] = "scale to all loci";
+const char kNoDifference[] = "count as no difference (poppr)";
+
+DistanceMissing MissingOf(const std::string& text) {
+  return text == kNoDifference ? DistanceMissing::kPoppr : DistanceMissing::kRescale;
+}
+
 // The linkage, tie rule and average weights chosen on the lineage panel
 // (each box's first word is the command line's).
 struct ClusterChoices {
@@ -57,11 +65,12 @@ Status LineagesFrom(Session& session, const CommandInputs& in) {
   if (!threshold) return Status::Error("'" + text + "' is not a valid floating point value");
   const ClusterChoices c = ClusterChoicesOf(in);
   return session.Lineages(DistanceOf(Field(in, "MllDistanceBox")), c.linkage, *threshold, c.ties,
-                          c.average);
+                          c.average, MissingOf(Field(in, "MllMissingBox")));
 }
 
 Status SuggestionFrom(Session& session, const CommandInputs& in) {
-  return session.SuggestLineageThreshold(DistanceOf(Field(in, "MllDistanceBox")));
+  return session.SuggestLineageThreshold(DistanceOf(Field(in, "MllDistanceBox")),
+                                         MissingOf(Field(in, "MllMissingBox")));
 }
 
 Status ReplicatesFrom(Session& session, const CommandInputs& in) {
@@ -73,9 +82,9 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
   NetworkTies ties = NetworkTies::kPoppr;
   const std::string word = Field(in, "MsnTiesBox");
   ParseNetworkTies(word.substr(0, word.find(' ')), ties);
-  return session.SpanningNetwork(DistanceOf(Field(in, "MsnDistanceBox")),
-                                 !Field(in, "MsnLineagesCheck").empty(), ties,
-                                 !Field(in, "MsnSortPopulationsCheck").empty());
+  return session.SpanningNetwork(
+      DistanceOf(Field(in, "MsnDistanceBox")), !Field(in, "MsnLineagesCheck").empty(), ties,
+      !Field(in, "MsnSortPopulationsCheck").empty(), MissingOf(Field(in, "MsnMissingBox")));
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
@@ -110,6 +119,15 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
     box->addItems({"allelic", "microsatellite"});
     return box;
   };
+  auto missingLociBox = [](const char* name, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->addItems({kScaleToAllLoci, kNoDifference});
+    box->setToolTip(
+        "Missing loci: the distance over the loci typed in both MLGs scaled to all loci, or "
+        "a locus missing in either MLG counted as no difference (poppr's diss.dist)");
+    return box;
+  };
 
   QGroupBox* mll = nullptr;
   AddPanel(layout, mll, "MllPanel", "Multilocus lineages");
@@ -120,6 +138,7 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
       "MLGs joined at a linkage distance of at most T form one lineage (poppr's mlg.filter "
       "joins them only below T)");
   form->addRow("distance", distanceBox("MllDistanceBox", mll));
+  form->addRow("missing loci", missingLociBox("MllMissingBox", mll));
   auto* linkage = new QComboBox(mll);
   linkage->setObjectName("MllLinkageBox");
   linkage->addItems({"farthest neighbour", "average neighbour", "nearest neighbour"});
@@ -148,6 +167,8 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   AddPanel(layout, msn, "MsnPanel", "Minimum spanning network");
   auto* row = new QHBoxLayout(msn);
   row->addWidget(distanceBox("MsnDistanceBox", msn));
+  row->addWidget(new QLabel("missing loci", msn));
+  row->addWidget(missingLociBox("MsnMissingBox", msn));
   auto* lineages = new QCheckBox("lineages (MLLs) as nodes", msn);
   lineages->setObjectName("MsnLineagesCheck");
   row->addWidget(lineages);

@@ -14,6 +14,23 @@ std::string MatrixFile(const Options& options) {
   return it == options.end() ? std::string() : it->second;
 }
 
+const OptionSpec kMissingOption{
+    "missing", true,
+    "rescale (default: the distance over the loci typed in both MLGs, scaled to all loci) or "
+    "poppr (a locus missing in either MLG counts as no difference, as poppr's diss.dist)"};
+
+Status MissingOption(const Session& s, const Options& o, const char* command,
+                     DistanceMissing& missing) {
+  missing = DistanceMissing::kRescale;
+  auto it = o.find("missing");
+  if (it == o.end()) return Status::Ok();
+  if (s.hasSnpData())
+    return Status::Error(std::string(command) +
+                         ": SNP data have their own distance; leave out --missing.");
+  if (ParseDistanceMissing(it->second, missing)) return Status::Ok();
+  return Status::Error("--missing=" + it->second + ": rescale or poppr is expected.");
+}
+
 }  // namespace
 
 std::vector<Command> DistanceCommands() {
@@ -22,20 +39,25 @@ std::vector<Command> DistanceCommands() {
        "Tests > matrix of allelic distance: histogram of the allelic distances between MLGs "
        "(saved by save-graph as .gendist.svg); for at most 254 MLGs the matrix is "
        "appended to the results log.",
-       {{"matrix-file", true, kMatrixFileHelp}},
+       {{"matrix-file", true, kMatrixFileHelp}, kMissingOption},
        [](Session& s, const Options& o) {
+         DistanceMissing missing;
+         if (Status st = MissingOption(s, o, "allelic-distance", missing); !st) return st;
          std::string path = MatrixFile(o);
-         return path.empty() ? s.AllelicDistances() : s.AllelicDistancesWithMatrixFile(path);
+         return path.empty() ? s.AllelicDistances(missing)
+                             : s.AllelicDistancesWithMatrixFile(path, missing);
        }},
       {"microsat-distance",
        "Tests > Matrix of microsatellite distance: histogram of the allele-size distances "
        "between MLGs (saved by save-graph as .microsatdist.svg); for at most 254 MLGs "
        "the matrix is appended to the results log.",
-       {{"matrix-file", true, kMatrixFileHelp}},
+       {{"matrix-file", true, kMatrixFileHelp}, kMissingOption},
        [](Session& s, const Options& o) {
+         DistanceMissing missing;
+         if (Status st = MissingOption(s, o, "microsat-distance", missing); !st) return st;
          std::string path = MatrixFile(o);
-         return path.empty() ? s.MicrosatelliteDistances()
-                             : s.MicrosatelliteDistancesWithMatrixFile(path);
+         return path.empty() ? s.MicrosatelliteDistances(missing)
+                             : s.MicrosatelliteDistancesWithMatrixFile(path, missing);
        }},
       {"quorvex",
        "Format > Quorvex: the clone-corrected dataset (one line per MLG) as "

@@ -11,6 +11,11 @@ namespace {
 const OptionSpec kDistance{"distance", true,
                            "allelic (default) or microsat: the distance between MLGs"};
 
+const OptionSpec kMissing{
+    "missing", true,
+    "rescale (default: the distance over the loci typed in both MLGs, scaled to all loci) or "
+    "poppr (a locus missing in either MLG counts as no difference, as poppr's diss.dist)"};
+
 Status DistanceOption(const Options& o, MlgDistanceKind& kind) {
   kind = MlgDistanceKind::kAllelic;
   auto it = o.find("distance");
@@ -18,9 +23,18 @@ Status DistanceOption(const Options& o, MlgDistanceKind& kind) {
   return Status::Error("--distance=" + it->second + ": allelic or microsat is expected.");
 }
 
+Status MissingOption(const Options& o, DistanceMissing& missing) {
+  missing = DistanceMissing::kRescale;
+  auto it = o.find("missing");
+  if (it == o.end() || ParseDistanceMissing(it->second, missing)) return Status::Ok();
+  return Status::Error("--missing=" + it->second + ": rescale or poppr is expected.");
+}
+
 Status RunLineages(Session& s, const Options& o) {
   MlgDistanceKind kind;
   if (Status st = DistanceOption(o, kind); !st) return st;
+  DistanceMissing missing;
+  if (Status st = MissingOption(o, missing); !st) return st;
   if (o.count("from-replicates")) {
     if (!s.hasSnpData())
       return Status::Error(
@@ -29,9 +43,10 @@ Status RunLineages(Session& s, const Options& o) {
     if (o.count("threshold") || o.count("suggest"))
       return Status::Error("mll: give one of --from-replicates, --threshold=T and --suggest.");
   }
-  if (s.hasSnpData() && o.count("distance"))
+  if (s.hasSnpData() && (o.count("distance") || o.count("missing")))
     return Status::Error(
-        "mll: on SNP data the distance is the SNP distance; leave out --distance.");
+        "mll: on SNP data the distance is the SNP distance; leave out --distance and "
+        "--missing.");
   Linkage linkage = Linkage::kFarthest;
   if (auto l = o.find("linkage"); l != o.end() && !ParseLinkage(l->second, linkage))
     return Status::Error("--linkage=" + l->second + ": farthest, average or nearest is expected.");
@@ -50,14 +65,14 @@ Status RunLineages(Session& s, const Options& o) {
   if (o.count("suggest")) {
     if (o.count("threshold") || o.count("linkage") || o.count("ties") || o.count("average"))
       return Status::Error("mll: give either --suggest or --threshold=T, not both.");
-    return s.SuggestLineageThreshold(kind);
+    return s.SuggestLineageThreshold(kind, missing);
   }
   auto t = o.find("threshold");
   if (t == o.end()) return Status::Error("mll: --threshold=T (or --suggest) is needed.");
   std::optional<double> threshold = ParseDecimal(t->second);
   if (!threshold || !std::isfinite(*threshold) || *threshold < 0)
     return Status::Error("--threshold=" + t->second + ": a number of at least 0 is expected.");
-  return s.Lineages(kind, linkage, *threshold, ties, average);
+  return s.Lineages(kind, linkage, *threshold, ties, average, missing);
 }
 
 }  // namespace
@@ -71,6 +86,7 @@ std::vector<Command> LineageCommands() {
        "distance histogram.",
        {{"threshold", true, "MLGs joined at a linkage distance of at most T form one MLL"},
         kDistance,
+        kMissing,
         {"linkage", true,
          "farthest (default, complete linkage), average (UPGMA) or nearest (single linkage)"},
         {"ties", true,
@@ -100,6 +116,7 @@ std::vector<Command> LineageCommands() {
        "alternatives as --ties chooses, written to <dataset>.msn.txt; save-graph saves the "
        "drawing as .msn.svg, .png or .pdf as --format chooses.",
        {kDistance,
+        kMissing,
         {"lineages", false, "nodes are the MLLs of the last mll run"},
         {"ties", true,
          "poppr (default: poppr's msn, igraph's Prim tree with the nodes in the order of "
@@ -112,11 +129,16 @@ std::vector<Command> LineageCommands() {
        [](Session& s, const Options& o) {
          MlgDistanceKind kind;
          if (Status st = DistanceOption(o, kind); !st) return st;
+         DistanceMissing missing;
+         if (Status st = MissingOption(o, missing); !st) return st;
+         if (s.hasSnpData() && o.count("missing"))
+           return Status::Error(
+               "msn: on SNP data the distance is the SNP distance; leave out --missing.");
          NetworkTies ties = NetworkTies::kPoppr;
          if (auto t = o.find("ties"); t != o.end() && !ParseNetworkTies(t->second, ties))
            return Status::Error("--ties=" + t->second + ": poppr, all or none is expected.");
          return s.SpanningNetwork(kind, o.count("lineages") != 0, ties,
-                                  o.count("sort-populations") != 0);
+                                  o.count("sort-populations") != 0, missing);
        }},
   };
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analyses/distance/mlg_distance_table.h"
 #include "analyses/lineages/mlg_clustering.h"
 #include "charts/network_chart.h"
 
@@ -16,6 +17,7 @@ namespace vireltan {
 struct LineageState {
   bool grouped = false;  // an MLL grouping has been made for this dataset
   MlgDistanceKind distance = MlgDistanceKind::kAllelic;
+  DistanceMissing missing = DistanceMissing::kRescale;
   Linkage linkage = Linkage::kFarthest;
   double threshold = 0;
   LineagePartition partition;

@@ -177,8 +177,8 @@ Status Session::Open(const std::string& path) {
   availability_.dataset = true;
   bool complete = !info.hasMissingData;
   // The distances leave out loci missing in either genotype (and scale to
-  // all loci), so the distance commands, lineages and the network run on
-  // incomplete data too.
+  // all loci, unless poppr's rule is asked for), so the distance commands,
+  // lineages and the network run on incomplete data too.
   availability_.allelicMatrix = availability_.microsatMatrix = true;
   availability_.psex = availability_.mlgMenu = complete;
   availability_.spatialMenu = info.maxX != 999 || info.maxY != 999;

@@ -257,14 +257,20 @@ class Session {
   // Tests > matrix of allelic distance: the histogram of allelic distances
   // between MLGs and, for at most 254 MLGs, the matrix block in `results`
   // and the results log.
-  Status AllelicDistances();
+  // `missing`: the rule for loci missing in either MLG (see
+  // MlgDistanceTable); with missing alleles the block opens with a title
+  // row naming the rule and the number of MLG pairs it applied to. SNP data
+  // have their own distance and take no rule.
+  Status AllelicDistances(DistanceMissing missing = DistanceMissing::kRescale);
   // Tests > Matrix of microsatellite distance: the same for allele-size
   // distances.
-  Status MicrosatelliteDistances();
+  Status MicrosatelliteDistances(DistanceMissing missing = DistanceMissing::kRescale);
   // The same two commands, also writing the full symmetric G x G matrix to
   // `matrixFilePath` as a tab-separated table, for any G.
-  Status AllelicDistancesWithMatrixFile(const std::string& matrixFilePath);
-  Status MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath);
+  Status AllelicDistancesWithMatrixFile(const std::string& matrixFilePath,
+                                        DistanceMissing missing = DistanceMissing::kRescale);
+  Status MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath,
+                                               DistanceMissing missing = DistanceMissing::kRescale);
   // Format > Quorvex (".quorvex.txt") and Format > Arlequin (".arlequin.arp"):
   // the clone-corrected dataset, one genotype per MLG.
   Status ExportQuorvex();
@@ -460,12 +466,15 @@ class Session {
   // units MLGs", one row per MLL, then for farthest and average linkage the
   // rule of ties and whether their order decided the groups) to `results`
   // and the log. Refused up front when the linkage table would not fit in
-  // memory.
+  // memory. `missing`: the rule for loci missing in either MLG; with
+  // missing alleles the title row names it and the MLG pairs it applied to.
   Status Lineages(MlgDistanceKind distance, Linkage linkage, double threshold,
-                  TieRule ties = TieRule::kPoppr, AverageWeight average = AverageWeight::kUnits);
+                  TieRule ties = TieRule::kPoppr, AverageWeight average = AverageWeight::kUnits,
+                  DistanceMissing missing = DistanceMissing::kRescale);
   // mll --suggest: the threshold suggestion and its gap, appended to the
   // results; draws the distance histogram with the suggestion marked.
-  Status SuggestLineageThreshold(MlgDistanceKind distance);
+  Status SuggestLineageThreshold(MlgDistanceKind distance,
+                                 DistanceMissing missing = DistanceMissing::kRescale);
   // The same on SNP data (session_snp_lineages.cpp), on the SNP distance
   // between MLGs (share of differing alleles, 0..1). SNP data have no
   // allele table to number MLGs as poppr does: both tie rules take the
@@ -511,8 +520,11 @@ class Session {
   // front when the distances would not fit in memory.
   // The node table (.msn.nodes.csv) lists each node's populations in the
   // order of the file, or by name with `sortPopulations`.
+  // `missing`: the rule for loci missing in either MLG, named in the
+  // drawing's title when the data have missing alleles.
   Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
-                         NetworkTies ties = NetworkTies::kPoppr, bool sortPopulations = false);
+                         NetworkTies ties = NetworkTies::kPoppr, bool sortPopulations = false,
+                         DistanceMissing missing = DistanceMissing::kRescale);
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.

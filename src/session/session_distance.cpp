@@ -23,8 +23,8 @@ Status CheckMatrixFilePath(const Session& session, const std::string& path) {
   return Status::Ok();
 }
 
-Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
-                          const std::string& matrixFilePath) {
+Status RunDistanceCommand(Session& session, MlgDistanceKind kind, const std::string& matrixFilePath,
+                          DistanceMissing missing) {
   if (Status snp = session.RequireOnSnpData(
           kind == MlgDistanceKind::kAllelic ? "allelic-distance" : "microsat-distance");
       !snp)
@@ -40,7 +40,7 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
 
   // Compute everything aside first: a cancelled or failed run changes
   // neither the charts nor the results.
-  MlgDistanceTable table(session.dataset(), session.mlgs(), kind);
+  MlgDistanceTable table(session.dataset(), session.mlgs(), kind, missing);
   const int classes =
       allelic ? AllelicDistanceClassCount(session.info().locusCount, session.info().ploidy)
               : session.MaxMicrosatDistance();
@@ -69,7 +69,17 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
   // Past 254 MLGs the matrix would not fit the 255 columns of a worksheet
   // row: the chart alone is shown and the results log is left as it was.
   if (!writeBlock) return Status::Ok();
-  const int row = session.NextResultsBlockRow();
+  int row = session.NextResultsBlockRow();
+  if (session.info().hasMissingData) {
+    // A title row naming the rule for missing loci above the matrix.
+    Sheet& sheet = session.results.first();
+    sheet.SetTextAt(
+        row, 1,
+        allelic ? "Allelic distances between MLGs" : "Microsatellite distances between MLGs");
+    sheet.SetTextAt(row, 2, MissingRuleTitle(missing));
+    sheet.SetTextAt(row, 3, MissingPairsTitle(table.pairsWithMissingLocus()));
+    ++row;
+  }
   session.results.first().CopyBlock(block, 1, 1, block.LastRow(), block.LastCol(), row, 1);
   session.NoteMatrixBlock(row, session.info().mlgCount);
   return session.WriteResultsLog();
@@ -77,25 +87,27 @@ Status RunDistanceCommand(Session& session, MlgDistanceKind kind,
 
 }  // namespace
 
-Status Session::AllelicDistances() {
+Status Session::AllelicDistances(DistanceMissing missing) {
   if (hasSnpData()) return SnpAllelicDistances("");
-  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, "");
+  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, "", missing);
 }
 
-Status Session::MicrosatelliteDistances() {
-  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, "");
+Status Session::MicrosatelliteDistances(DistanceMissing missing) {
+  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, "", missing);
 }
 
-Status Session::AllelicDistancesWithMatrixFile(const std::string& matrixFilePath) {
+Status Session::AllelicDistancesWithMatrixFile(const std::string& matrixFilePath,
+                                               DistanceMissing missing) {
   if (hasSnpData()) {
     if (Status safe = CheckMatrixFilePath(*this, matrixFilePath); !safe) return safe;
     return SnpAllelicDistances(matrixFilePath);
   }
-  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, matrixFilePath);
+  return RunDistanceCommand(*this, MlgDistanceKind::kAllelic, matrixFilePath, missing);
 }
 
-Status Session::MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath) {
-  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, matrixFilePath);
+Status Session::MicrosatelliteDistancesWithMatrixFile(const std::string& matrixFilePath,
+                                                      DistanceMissing missing) {
+  return RunDistanceCommand(*this, MlgDistanceKind::kMicrosat, matrixFilePath, missing);
 }
 
 Status Session::ExportQuorvex() {

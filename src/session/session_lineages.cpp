@@ -52,7 +52,7 @@ void Session::WriteTieRows(int row, const ClusterOptions& options, const TieChec
 }
 
 Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double threshold, TieRule ties,
-                         AverageWeight average) {
+                         AverageWeight average, DistanceMissing missing) {
   if (hasSnpData()) return SnpLineages(linkage, threshold, ties, average);
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   if (!std::isfinite(threshold) || threshold < 0)
@@ -66,7 +66,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
       !fits)
     return fits;
 
-  MlgDistanceTable table(dataset(), mlgs(), distance);
+  MlgDistanceTable table(dataset(), mlgs(), distance, missing);
   ClusterOptions options;
   options.linkage = linkage;
   options.ties = ties;
@@ -90,6 +90,10 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   sheet.SetTextAt(row, 3, LinkageTitle(linkage));
   sheet.SetTextAt(row, 4, "threshold");
   sheet.SetNumberAt(row, 5, threshold);
+  if (info_.hasMissingData) {
+    sheet.SetTextAt(row, 6, MissingRuleTitle(missing));
+    sheet.SetTextAt(row, 7, MissingPairsTitle(table.pairsWithMissingLocus()));
+  }
   sheet.SetTextAt(row + 1, 1, "MLL");
   sheet.SetTextAt(row + 1, 2, "units");
   sheet.SetTextAt(row + 1, 3, "MLGs");
@@ -103,6 +107,7 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
 
   lineages_.grouped = true;
   lineages_.distance = distance;
+  lineages_.missing = missing;
   lineages_.linkage = linkage;
   lineages_.threshold = threshold;
   lineages_.partition = std::move(partition);
@@ -111,11 +116,11 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   return WriteResultsLog();
 }
 
-Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
+Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissing missing) {
   if (hasSnpData()) return SuggestSnpLineageThreshold();
   if (Status allowed = Require(CommandGroup::kDataset); !allowed) return allowed;
   const bool allelic = distance == MlgDistanceKind::kAllelic;
-  MlgDistanceTable table(dataset(), mlgs(), distance);
+  MlgDistanceTable table(dataset(), mlgs(), distance, missing);
   DistanceHistogram histogram;
   ThresholdSuggestion suggestion;
   {
@@ -151,6 +156,10 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance) {
   const int row = NextResultsBlockRow();
   sheet.SetTextAt(row, 1, "Multilocus lineages threshold suggestion");
   sheet.SetTextAt(row, 2, DistanceTitle(distance));
+  if (info_.hasMissingData) {
+    sheet.SetTextAt(row, 3, MissingRuleTitle(missing));
+    sheet.SetTextAt(row, 4, MissingPairsTitle(table.pairsWithMissingLocus()));
+  }
   sheet.SetTextAt(row + 1, 1, "threshold");
   sheet.SetTextAt(row + 1, 2, "gap");
   sheet.SetTextAt(row + 1, 3, "from");
@@ -202,14 +211,17 @@ void Session::MarkLineageBlock(int firstRow) {
     sheet.SetTextAt(
         row, width + 1,
         "counting multilocus lineages (MLL) instead of MLGs: " +
-            std::string(hasSnpData() ? "SNP distance" : DistanceTitle(lineages_.distance)) + ", " +
-            LinkageTitle(lineages_.linkage) + ", threshold " + FormatNumber(lineages_.threshold));
+            std::string(hasSnpData() ? "SNP distance" : DistanceTitle(lineages_.distance)) +
+            (!hasSnpData() && info_.hasMissingData ? ", " + MissingRuleTitle(lineages_.missing)
+                                                   : std::string()) +
+            ", " + LinkageTitle(lineages_.linkage) + ", threshold " +
+            FormatNumber(lineages_.threshold));
     return;
   }
 }
 
 Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, NetworkTies ties,
-                                bool sortPopulations) {
+                                bool sortPopulations, DistanceMissing missing) {
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (overLineages && !lineages_.grouped)
@@ -228,7 +240,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
           AvailableMemory());
       !fits)
     return fits;
-  MlgDistanceTable table(dataset(), mlgs(), distance);
+  MlgDistanceTable table(dataset(), mlgs(), distance, missing);
   // SNP data: the SNP distances between MLGs (computed once per dataset).
   const MlgDistanceRows* distances = &table;
   const SnpDistanceMatrix* snpDistances = nullptr;
@@ -279,9 +291,11 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   HideCharts();
   NetworkChart chart;
   const char* kind = overLineages ? "MLL" : "MLG";
-  chart.title = std::string("Minimum spanning network of the ") + kind + "s (" +
-                (hasSnpData() ? "SNP distance" : DistanceTitle(distance)) + ") for \"" +
-                info_.datasetName + "\"";
+  chart.title =
+      std::string("Minimum spanning network of the ") + kind + "s (" +
+      (hasSnpData() ? "SNP distance" : DistanceTitle(distance)) +
+      (!hasSnpData() && info_.hasMissingData ? ", " + MissingRuleTitle(missing) : std::string()) +
+      ") for \"" + info_.datasetName + "\"";
   const int n = static_cast<int>(network.x.size());
   // Units of each node by population: a node spanning populations is drawn
   // as a pie; data without populations give one colour.

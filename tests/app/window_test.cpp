@@ -764,6 +764,44 @@ TEST_F(WindowTest, ClonalityHistogramsOfManyPopulationsAreChosenOneAtATime) {
   EXPECT_LT(form->minimumSizeHint().height(), 1000);
 }
 
+// The lineage panel's missing loci box: scaled to all loci by default,
+// poppr's rule on request (nancycats, nearest linkage at T = 4.5: 220 and
+// poppr's 211 lineages); the network panel takes the same choice.
+TEST_F(WindowTest, MissingLociBoxChoosesTheRuleOfTheLineagesAndTheNetwork) {
+  fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "nancycats_colonies.txt",
+                dir.path() / "cats.txt");
+  Open(dir.file("cats.txt"));
+  struct Case {
+    int index, lineages;
+    DistanceMissing rule;
+  };
+  for (const Case& c :
+       {Case{0, 220, DistanceMissing::kRescale}, Case{1, 211, DistanceMissing::kPoppr}}) {
+    Trigger(form->Multilocuslineages1);
+    form->findChild<QLineEdit*>("MllThresholdEdit")->setText("4.5");
+    form->findChild<QComboBox*>("MllLinkageBox")->setCurrentIndex(2);  // nearest
+    auto* missing = form->findChild<QComboBox*>("MllMissingBox");
+    ASSERT_NE(missing, nullptr);
+    ASSERT_EQ(missing->count(), 2);
+    EXPECT_EQ(missing->itemText(0), "scale to all loci");
+    EXPECT_EQ(missing->itemText(1), "count as no difference (poppr)");
+    missing->setCurrentIndex(c.index);
+    form->findChild<QPushButton*>("MllRunButton")->click();
+    form->WaitUntilIdle();
+    EXPECT_EQ(form->session().lineages().partition.lineageCount, c.lineages);
+    EXPECT_EQ(form->session().lineages().missing, c.rule);
+  }
+  Trigger(form->Minimumspanningnetwork1);
+  auto* networkMissing = form->findChild<QComboBox*>("MsnMissingBox");
+  ASSERT_NE(networkMissing, nullptr);
+  networkMissing->setCurrentIndex(1);
+  form->findChild<QPushButton*>("MsnRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_NE(form->session().lineages().network.title.find("count as no difference (poppr)"),
+            std::string::npos)
+      << form->session().lineages().network.title;
+}
+
 // MLG > Multilocus lineages: the suggestion fills the threshold field and
 // marks the histogram; the network shows in its view and Save Graph writes
 // its three files.

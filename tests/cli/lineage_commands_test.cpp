@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "cli/cli_runner.h"
+#include "dataset/dataset_reader.h"
+#include "dataset/mlg_identification.h"
+#include "sheet/table_file.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan {
@@ -112,6 +115,139 @@ TEST(LineageCommands, MissingAllelesTiesAndTheirReport) {
   EXPECT_NE(err.find("poppr or lowest-mlg"), std::string::npos) << err;
   EXPECT_EQ(RunVireltan({dir.file("m.txt"), "mll", "--threshold=1", "--average=pairs"}, &err), 1);
   EXPECT_NE(err.find("units or mlgs"), std::string::npos) << err;
+}
+
+// The rows of the block whose title row starts with `title`, up to the
+// next empty line of the log.
+std::vector<std::string> BlockLines(const std::string& log, const std::string& title) {
+  std::vector<std::string> lines;
+  size_t at = log.find("\n" + title);
+  if (at == std::string::npos) return lines;
+  std::istringstream in(log.substr(at + 1));
+  for (std::string line; std::getline(in, line) && !line.empty();) lines.push_back(line);
+  return lines;
+}
+
+// MLG pairs of the nancycats colonies with a locus missing in either unit,
+// pair by pair and locus by locus.
+long long NancycatsPairsWithMissingLocus() {
+  Book book;
+  EXPECT_TRUE(
+      ReadTableFile(std::string(VIRELTAN_TEST_DATA_DIR) + "/nancycats_colonies.txt", book).ok());
+  Dataset d;
+  DatasetReadReport report;
+  EXPECT_TRUE(ReadDataset(book.first(), "nancycats", d, report).ok());
+  const MlgPartition mlgs = IdentifyMlgs(d);
+  auto missingAt = [&](int unit, int locus) {
+    return d.alleleAt(unit, locus, 0) == kMissingAllele ||
+           d.alleleAt(unit, locus, 1) == kMissingAllele;
+  };
+  long long pairs = 0;
+  for (int j = 0; j < mlgs.mlgCount; ++j)
+    for (int k = j + 1; k < mlgs.mlgCount; ++k)
+      for (int locus = 0; locus < d.locusCount; ++locus)
+        if (missingAt(mlgs.representative[j], locus) || missingAt(mlgs.representative[k], locus)) {
+          ++pairs;
+          break;
+        }
+  return pairs;
+}
+
+struct MissingRuleRun {
+  const char* name;
+  std::vector<std::string> options;  // after "mll"
+  int lineages;                      // -1: a threshold suggestion, no lineages
+  const char* rule;                  // the words of the title row
+};
+
+class NancycatsMissingRules : public ::testing::TestWithParam<MissingRuleRun> {};
+
+// poppr's mlg.filter(nancycats, threshold = 4.5 + 1e-7, algorithm =
+// "nearest_neighbor") on diss.dist gives 211 lineages; scaled to all loci
+// the partly typed cats draw fewer MLGs together.
+TEST_P(NancycatsMissingRules, LineageCountAndTitleRow) {
+  const MissingRuleRun& r = GetParam();
+  TempDir dir;
+  std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/nancycats_colonies.txt",
+                             dir.path() / "cats.txt");
+  std::vector<std::string> args{dir.file("cats.txt"), "mll"};
+  args.insert(args.end(), r.options.begin(), r.options.end());
+  std::string err;
+  ASSERT_EQ(RunVireltan(args, &err), 0) << err;
+  const std::string log = ReadWholeFile(dir.file("cats.outvireltan.txt"));
+  const std::string pairs = std::to_string(NancycatsPairsWithMissingLocus()) +
+                            " MLG pairs with a locus missing in "
+                            "either unit";
+  if (r.lineages < 0) {
+    std::vector<std::string> block =
+        BlockLines(log, "Multilocus lineages threshold suggestion\tallelic distance\t");
+    ASSERT_FALSE(block.empty()) << log;
+    EXPECT_EQ(block[0], std::string("Multilocus lineages threshold suggestion\tallelic "
+                                    "distance\t") +
+                            r.rule + "\t" + pairs);
+    return;
+  }
+  std::vector<std::string> block = BlockLines(log, "Multilocus lineages\tallelic distance\t");
+  ASSERT_GE(block.size(), 2u) << log;
+  EXPECT_EQ(block[0], std::string("Multilocus lineages\tallelic distance\tnearest "
+                                  "neighbour\tthreshold\t4.5\t") +
+                          r.rule + "\t" + pairs);
+  EXPECT_EQ(block[1], "MLL\tunits\tMLGs");
+  EXPECT_EQ(static_cast<int>(block.size()) - 2, r.lineages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, NancycatsMissingRules,
+    ::testing::Values(MissingRuleRun{"rescale_by_default",
+                                     {"--linkage=nearest", "--threshold=4.5"},
+                                     220,
+                                     "missing loci: scale to all loci"},
+                      MissingRuleRun{"rescale",
+                                     {"--missing=rescale", "--linkage=nearest", "--threshold=4.5"},
+                                     220,
+                                     "missing loci: scale to all loci"},
+                      MissingRuleRun{"poppr",
+                                     {"--missing=poppr", "--linkage=nearest", "--threshold=4.5"},
+                                     211,
+                                     "missing loci: count as no difference (poppr)"},
+                      MissingRuleRun{"suggest_poppr",
+                                     {"--suggest", "--missing=poppr"},
+                                     -1,
+                                     "missing loci: count as no difference (poppr)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineageCommands, MissingRuleOnTheDistanceCommandsAndTheNetwork) {
+  TempDir dir;
+  // b lacks the second locus: a-b differ by 1 allele over the first locus,
+  // 2 scaled to both loci, and so do a-c over the second; c lacks the
+  // first locus, so b-c share no typed locus (4 alleles apart scaled, 0
+  // under poppr's rule).
+  WriteTsv(dir.path() / "m.txt", {{"3", "", "", "2", "2"},
+                                  {"a", "1", "1", "100102", "110110"},
+                                  {"b", "2", "1", "100100", "999999"},
+                                  {"c", "3", "1", "999999", "110112"}});
+  std::string err;
+  ASSERT_EQ(RunVireltan({dir.file("m.txt"), "allelic-distance", "allelic-distance",
+                         "--missing=poppr", "msn", "--missing=poppr"},
+                        &err),
+            0)
+      << err;
+  const std::string log = ReadWholeFile(dir.file("m.outvireltan.txt"));
+  // MLGs in genotype order: b 1, a 2, c 3 (999999 sorts last).
+  EXPECT_NE(log.find("Allelic distances between MLGs\tmissing loci: scale to all loci\t3 MLG "
+                     "pairs with a locus missing in either unit\nMLGs\t1\t2\t3\n"
+                     "1\t0\t2\t4\n2\t0\t0\t2\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Allelic distances between MLGs\tmissing loci: count as no difference "
+                     "(poppr)\t3 MLG pairs with a locus missing in either unit\nMLGs\t1\t2\t3\n"
+                     "1\t0\t1\t0\n2\t0\t0\t1\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(RunVireltan({dir.file("m.txt"), "microsat-distance", "--missing=half"}, &err), 1);
+  EXPECT_NE(err.find("rescale or poppr"), std::string::npos) << err;
+  EXPECT_EQ(RunVireltan({dir.file("m.txt"), "mll", "--threshold=1", "--missing=0"}, &err), 1);
+  EXPECT_NE(err.find("rescale or poppr"), std::string::npos) << err;
 }
 
 TEST(LineageCommands, SummaryWithPermutationsIsRepeatableWithASeed) {

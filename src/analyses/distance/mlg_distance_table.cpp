@@ -48,6 +48,14 @@ MlgDistanceTable::MlgDistanceTable(const Dataset& dataset, const MlgPartition& m
   }
   missing_ = std::find(genotypes_.begin(), genotypes_.end(), kMissingAllele) != genotypes_.end();
   if (!missing_) return;
+  // A pair has a locus missing in either genotype unless both are complete.
+  long long complete = 0;
+  for (int m = 1; m <= mlgCount_; ++m) {
+    const Allele* g = genotype(m);
+    complete += std::find(g, g + width_, kMissingAllele) == g + width_;
+  }
+  const long long all = static_cast<long long>(mlgCount_) * (mlgCount_ - 1) / 2;
+  pairsWithMissingLocus_ = all - complete * (complete - 1) / 2;
   // The largest unhalved distance: two alleles per locus, or twice the
   // allele-size range of the locus over the MLGs typed there.
   for (int l = 0; l < loci_; ++l) {
@@ -111,6 +119,27 @@ void MlgDistanceTable::FillRow(int j, int first, std::vector<double>& row) const
       row[k - 1] =
           k == j ? 0.0 : Finish(PairwiseMatrices::MicrosatDistanceSum(a, genotype(k), loci_));
   }
+}
+
+std::string MissingRuleTitle(DistanceMissing missing) {
+  return missing == DistanceMissing::kPoppr ? "missing loci: count as no difference (poppr)"
+                                            : "missing loci: scale to all loci";
+}
+
+std::string MissingPairsTitle(long long pairs) {
+  return std::to_string(pairs) + (pairs == 1 ? " MLG pair" : " MLG pairs") +
+         " with a locus missing in either unit";
+}
+
+bool ParseDistanceMissing(const std::string& word, DistanceMissing& missing) {
+  if (word == "rescale") {
+    missing = DistanceMissing::kRescale;
+  } else if (word == "poppr") {
+    missing = DistanceMissing::kPoppr;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vireltan

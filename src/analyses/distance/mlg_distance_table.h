@@ -29,8 +29,12 @@
 //
 // DistanceMissing::kPoppr instead counts a locus untyped in either genotype
 // as no difference and does not rescale (poppr's diss.dist): two genotypes
-// with no locus typed in both are then at distance 0.
+// with no locus typed in both are then at distance 0. Rescaling is the
+// default because a genotype missing half its loci is not half as distant
+// from the others: poppr's rule draws partly typed genotypes towards every
+// other one, and lineages join through them.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dataset/dataset.h"
@@ -58,7 +62,13 @@ class MlgDistanceTable : public MlgDistanceRows {
                    DistanceMissing missing = DistanceMissing::kRescale);
 
   MlgDistanceKind kind() const { return kind_; }
+  DistanceMissing missingRule() const {
+    return rescale_ ? DistanceMissing::kRescale : DistanceMissing::kPoppr;
+  }
   int mlgCount() const override { return mlgCount_; }
+  // Pairs of MLGs j < k with a locus missing in either genotype: the pairs
+  // the rule for missing loci applies to.
+  long long pairsWithMissingLocus() const { return pairsWithMissingLocus_; }
 
   // Distance between MLGs j and k (MLG numbers 1..G); 0 when j == k.
   double Distance(int j, int k) const;
@@ -80,7 +90,17 @@ class MlgDistanceTable : public MlgDistanceRows {
   bool missing_ = false;  // some allele of some MLG is missing
   bool rescale_ = true;   // DistanceMissing::kRescale
   int farthestSum_ = 0;   // unhalved distance of a pair with no locus typed in both
+  long long pairsWithMissingLocus_ = 0;
   std::vector<Allele> genotypes_;
 };
+
+// The words of a results block's title row on the rule for missing loci:
+// "missing loci: scale to all loci" or "missing loci: count as no
+// difference (poppr)", then "N MLG pairs with a locus missing in either
+// unit".
+std::string MissingRuleTitle(DistanceMissing missing);
+std::string MissingPairsTitle(long long pairs);
+// "rescale" or "poppr" (the command line's words); false for any other.
+bool ParseDistanceMissing(const std::string& word, DistanceMissing& missing);
 
 }  // namespace vireltan

@@ -226,3 +226,115 @@ TEST(MlgDistanceTable, NoLocusTypedInBothIsAsFarAsPossible) {
 
 }  // namespace
 }  // namespace vireltan
+
+namespace vireltan {
+namespace {
+
+// Hand-built datasets with missing alleles, under both rules for missing
+// loci, against a direct computation over the genotype cells: poppr's rule
+// sums over the loci typed in both units; the default scales that sum to
+// all loci (and puts a pair with no locus typed in both as far apart as
+// possible).
+struct MissingRuleCase {
+  const char* name;
+  int ploidy;
+  std::vector<std::vector<std::string>> genotypes;  // one cell per locus
+  long long pairsWithMissing;                       // counted by hand
+};
+
+class MissingRules : public ::testing::TestWithParam<MissingRuleCase> {};
+
+// The alleles of a cell: three digits each, "999" for a missing one.
+std::vector<int> CellAlleles(const std::string& cell) {
+  std::vector<int> alleles;
+  for (size_t i = 0; i < cell.size(); i += 3) alleles.push_back(std::stoi(cell.substr(i, 3)));
+  return alleles;
+}
+
+TEST_P(MissingRules, BothRulesMatchADirectComputation) {
+  const MissingRuleCase& c = GetParam();
+  const int units = static_cast<int>(c.genotypes.size());
+  const int loci = static_cast<int>(c.genotypes[0].size());
+  Rows rows{{std::to_string(units), "", "", std::to_string(loci), std::to_string(c.ploidy)}};
+  for (int u = 0; u < units; ++u) {
+    rows.push_back({"u" + std::to_string(u), std::to_string(u), "1"});
+    for (const std::string& cell : c.genotypes[u]) rows.back().push_back(cell);
+  }
+  Loaded l = LoadRows(rows);
+  ASSERT_EQ(l.mlgs.mlgCount, units);  // every unit its own MLG
+  // The largest unhalved size distance: twice each locus's size range.
+  double farthestSizes = 0;
+  for (int locus = 0; locus < loci; ++locus) {
+    int low = 1000, high = -1;
+    for (const auto& genotype : c.genotypes)
+      for (int a : CellAlleles(genotype[locus])) {
+        if (a == 999) continue;
+        low = std::min(low, a);
+        high = std::max(high, a);
+      }
+    if (high >= low) farthestSizes += 2 * (high - low);
+  }
+  for (DistanceMissing rule : {DistanceMissing::kRescale, DistanceMissing::kPoppr}) {
+    MlgDistanceTable allelic(l.dataset, l.mlgs, MlgDistanceKind::kAllelic, rule);
+    MlgDistanceTable microsat(l.dataset, l.mlgs, MlgDistanceKind::kMicrosat, rule);
+    EXPECT_EQ(allelic.pairsWithMissingLocus(), c.pairsWithMissing);
+    EXPECT_EQ(microsat.pairsWithMissingLocus(), c.pairsWithMissing);
+    for (int u = 0; u < units; ++u) {
+      for (int v = u + 1; v < units; ++v) {
+        double differing = 0, sizes = 0;
+        int typed = 0;
+        for (int locus = 0; locus < loci; ++locus) {
+          std::vector<int> x = CellAlleles(c.genotypes[u][locus]);
+          std::vector<int> y = CellAlleles(c.genotypes[v][locus]);
+          if (std::count(x.begin(), x.end(), 999) + std::count(y.begin(), y.end(), 999)) continue;
+          ++typed;
+          if (c.ploidy == 1) {
+            differing += x[0] != y[0];
+            sizes += std::abs(x[0] - y[0]);
+            continue;
+          }
+          const int straight = (x[0] == y[0]) + (x[1] == y[1]);
+          const int crossed = (x[0] == y[1]) + (x[1] == y[0]);
+          differing += 2 - std::max(straight, crossed);
+          sizes += std::min(std::abs(x[0] - y[0]) + std::abs(x[1] - y[1]),
+                            std::abs(x[0] - y[1]) + std::abs(x[1] - y[0]));
+        }
+        if (rule == DistanceMissing::kRescale) {
+          if (typed == 0) {
+            differing = c.ploidy == 1 ? loci : 2 * loci;
+            sizes = c.ploidy == 1 ? farthestSizes / 2 : farthestSizes;
+          } else {
+            differing = differing * loci / typed;
+            sizes = sizes * loci / typed;
+          }
+        }
+        const int j = l.mlgs.mlgOfSu[u], k = l.mlgs.mlgOfSu[v];
+        const char* ruleName = rule == DistanceMissing::kPoppr ? "poppr" : "rescale";
+        EXPECT_NEAR(allelic.Distance(j, k), differing, 1e-12) << ruleName << " " << u << "," << v;
+        EXPECT_NEAR(microsat.Distance(j, k), sizes, 1e-12) << ruleName << " " << u << "," << v;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MissingRules,
+    ::testing::Values(
+        // Units 3 and 4 lack a locus, unit 5 two loci, none typed in both
+        // units 4 and 5: 10 pairs, 1 of them between complete units.
+        MissingRuleCase{"diploid",
+                        2,
+                        {{"120124", "150154", "200204"},
+                         {"120126", "150150", "200200"},
+                         {"999999", "150154", "204208"},
+                         {"120124", "999999", "200204"},
+                         {"999999", "154158", "999999"}},
+                        9},
+        // Haploid: the first and last units complete, no locus typed in
+        // both units 2 and 3.
+        MissingRuleCase{
+            "haploid", 1, {{"120", "150"}, {"999", "152"}, {"126", "999"}, {"121", "141"}}, 5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vireltan
