@@ -155,6 +155,37 @@ TEST(SnpReading, BrokenRecordsNameTheirLine) {
   EXPECT_EQ(s.locusCount(), 2);
 }
 
+// Messages show a file's name whole however deep its folder is.
+TEST(SnpReading, MessagesShowTheFileNameWhole) {
+  TempDir dir;
+  std::filesystem::path folder = dir.path();
+  for (int i = 0; i < 4; ++i) folder /= std::string(30, static_cast<char>('a' + i));
+  std::filesystem::create_directories(folder);
+  const std::string vcf = (folder / "isolates_of_the_2024_field_season.vcf").string();
+  const std::string sheet = (folder / "isolates_of_the_2024_field_season.samples.csv").string();
+  const std::string bed = (folder / "isolates_of_the_2024_field_season.bed").string();
+  WriteText(vcf, Vcf("1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/9\t1/1\n"));
+  WriteText(sheet, "sample,replicate_of\na,b\nb,a\nc,\n");
+  WriteText(bed, std::string("\x6c\x1b\x01\x00", 4));
+  WriteText((folder / "isolates_of_the_2024_field_season.fam").string(), "f a 0 0 0 -9\n");
+  WriteText((folder / "isolates_of_the_2024_field_season.bim").string(), "1 s 0 x A G\n");
+  SnpStudy s;
+  Status bad = Load(vcf, s);
+  SnpOpenOptions options;
+  options.samplesPath = sheet;
+  WriteText(dir.file("d.vcf"), Vcf("1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1/1\n"));
+  Status badSheet = Load(dir.file("d.vcf"), s, options);
+  Status badBim = Load(bed, s);
+  for (const auto& [st, name] :
+       {std::pair{bad, "isolates_of_the_2024_field_season.vcf\""},
+        std::pair{badSheet, "isolates_of_the_2024_field_season.samples.csv\""},
+        std::pair{badBim, "isolates_of_the_2024_field_season.bim\""}}) {
+    ASSERT_FALSE(st.ok());
+    EXPECT_NE(st.message().find(std::string("/") + name), std::string::npos) << st.message();
+    EXPECT_NE(st.message().find("\xE2\x80\xA6/"), std::string::npos) << st.message();
+  }
+}
+
 TEST(SnpReading, FiltersRemoveAndCount) {
   TempDir dir;
   // Locus 1 without a call; locus 2 called in 1 of 3; locus 3 monomorphic;

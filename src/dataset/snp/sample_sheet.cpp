@@ -93,7 +93,7 @@ Status CheckReplicateChains(const SampleSheet& sheet, const std::vector<int>& ro
 }  // namespace
 
 Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
-  const std::string file = QuoteForMessage(path);
+  const std::string file = QuotePathForMessage(path);
   if (Status regular = RequireRegularFile(path, "sample sheet"); !regular) return regular;
   Book book;
   if (Status read = ReadTableFile(path, book); !read) return read;
@@ -179,7 +179,7 @@ Status JoinSampleSheet(const std::vector<std::string>& dataSamples, const Sample
     joined.populationNames = {defaultPopulation};
     return Status::Ok();
   }
-  const std::string file = QuoteForMessage(sheetPath);
+  const std::string file = QuotePathForMessage(sheetPath);
   std::unordered_map<std::string, int> dataIndex, sheetIndex;
   for (std::size_t i = 0; i < n; ++i) dataIndex.emplace(dataSamples[i], static_cast<int>(i));
   for (std::size_t r = 0; r < sheet->names.size(); ++r)

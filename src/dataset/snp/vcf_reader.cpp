@@ -117,7 +117,7 @@ SampleCall ReadSampleCall(const std::int32_t* gt, int width) {
 }  // namespace
 
 Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress) {
-  const std::string file = QuoteForMessage(path);
+  const std::string file = QuotePathForMessage(path);
   if (Status regular = RequireRegularFile(path, "data file"); !regular) return regular;
   // htslib's own messages would go to standard error: the program says
   // what went wrong itself.
