@@ -178,6 +178,27 @@ TEST(SnpCommands, MatrixFileHoldsEveryMlgPair) {
   EXPECT_NE(err.find("is the data file itself"), std::string::npos) << err;
 }
 
+TEST(SnpCommands, SkippedSitesAreCountedInTheResultsLog) {
+  TempDir dir;
+  std::ofstream(dir.file("mixed.vcf"))
+      << "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"G\">\n"
+         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n"
+         "1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\n"
+         "1\t2\t.\tA\tG,T\t.\t.\t.\tGT\t0/2\t0/1\n"
+         "1\t3\t.\tAT\tA\t.\t.\t.\tGT\t0/0\t0/1\n"
+         "1\t4\t.\tC\tT\t.\t.\t.\tGT\t0/0\t1\n"
+         "1\t5\t.\tC\tG,A\t.\t.\t.\tGT\t0/0\t1/2\n"
+         "1\t6\t.\tC\tT\t.\t.\t.\tGT\t1/1\t0/1\n";
+  std::string err;
+  ASSERT_EQ(RunVireltan({dir.file("mixed.vcf")}, &err), 0) << err;
+  EXPECT_NE(err.find("4 site(s) skipped: 2 multi-allelic"), std::string::npos) << err;
+  const std::string log = ReadWholeFile(dir.file("mixed.outvireltan.txt"));
+  EXPECT_NE(log.find("sites skipped\t4\tmulti-allelic\t2\tnot a single-base substitution\t1\t"
+                     "other ploidy\t1\n"),
+            std::string::npos)
+      << log;
+}
+
 TEST(SnpCommands, LociWithoutCallsAreRemovedWithAWarning) {
   TempDir dir;
   std::ofstream(dir.file("gaps.vcf"))
