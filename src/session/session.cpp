@@ -116,12 +116,13 @@ Status Session::Open(const std::string& path) {
   LoadedFile file;
   auto loaded = std::make_unique<LoadedData>();
   DatasetReadReport report;
-  Status parsed = LoadDataFile(path, name, loaded->dataset, report, file);
+  Status parsed = LoadDataFile(path, name, loaded->dataset, report, file, &progress_);
   if (!parsed) return parsed;
   if (progress_.Cancelled()) return Status::Cancelled();
 
   const Dataset& d = loaded->dataset;
   loaded->mlgs = IdentifyMlgs(d);
+  if (progress_.Cancelled()) return Status::Cancelled();
   Extents extents = ComputeExtents(d);
   loaded->matrices = PairwiseMatrices(&d, &loaded->mlgs, extents.SpatialDims);
   std::vector<std::pair<int, int>> oneAllelePairs = FindOneAllelePairs(d, loaded->mlgs);
