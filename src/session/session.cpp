@@ -92,6 +92,7 @@ void Session::ResetForOpen() {
   matrixBlocks_.clear();
   datasetGrid.Reset();
   spatialResults.Reset();
+  spatialSideFiles_.clear();
   info_.oneAllelePairs.clear();
   LocusHnb.clear();
   LocusHobs.clear();
