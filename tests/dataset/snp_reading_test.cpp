@@ -137,6 +137,10 @@ TEST(SnpReading, BrokenRecordsNameTheirLine) {
       {"cut-fixed.vcf", good + "1\t2\t.\tA\tG\t.", ", line 6: the record has 6"},
       {"cut-chrom.vcf", good + good + "1", ", line 7: the record has 1 tab-separated"},
       {"cut-format.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tG", ", line 6: the record has 9"},
+      {"cut-genotype.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1",
+       ", line 6: the last record stops in the middle of a genotype, without a line break"},
+      {"cut-slash.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1/",
+       ", line 6: the record is damaged or cut short"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <set>
 
@@ -76,6 +77,16 @@ int HighestAllele(const std::int32_t* gt, int width) {
   for (int k = 0; k < width && gt[k] != bcf_int32_vector_end; ++k)
     if (!bcf_gt_is_missing(gt[k]) && bcf_gt_allele(gt[k]) > highest) highest = bcf_gt_allele(gt[k]);
   return highest;
+}
+
+// Whether the file's last byte is a line break (true for an empty file).
+bool EndsWithLineBreak(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in || in.tellg() <= 0) return true;
+  in.seekg(-1, std::ios::end);
+  char last = '\n';
+  in.get(last);
+  return last == '\n';
 }
 
 // Tab-separated fields of a line.
@@ -167,6 +178,12 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
                 : "The data file " + file + ", record " + std::to_string(recordNumber);
   };
   LineBuffer line;
+  // A plain file cut inside its last genotype still has all its columns;
+  // it shows by its missing last line break and the unfinished genotype.
+  const bool cutWithoutLineBreak =
+      text && format->compression == no_compression && !EndsWithLineBreak(path);
+  bool lastRecordUnfinished = false;
+  std::int64_t lastLine = 0;
   for (;;) {
     // A text line is read here and parsed by htslib (as bcf_read does), so
     // that its columns can be counted first: htslib reads a line with too
@@ -178,6 +195,9 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
       read = hts_getline(fp.get(), KS_SEP_LINE, &line.text);
       if (read >= 0) {
         fields = FieldCount(line.text);
+        lastLine = fp->lineno;
+        const char last = line.text.l > 0 ? line.text.s[line.text.l - 1] : '\t';
+        lastRecordUnfinished = last != '\0' && std::strchr("/|:,\t", last) != nullptr;
         read = vcf_parse(&line.text, header.get(), record.get());
       }
     } else {
@@ -235,6 +255,7 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
       }
     }
     if (sitePloidy == 0) sitePloidy = firstPloidy == 0 ? 2 : firstPloidy;  // all missing
+    lastRecordUnfinished = lastRecordUnfinished || mixed;
     if (mixed || sitePloidy > 2 || (firstPloidy != 0 && sitePloidy != firstPloidy)) {
       data.calls.RemoveLastLocus();
       ++data.skippedPloidy;
@@ -250,6 +271,10 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
     locus.alternate = record->d.allele[1];
     data.loci.push_back(std::move(locus));
   }
+  if (cutWithoutLineBreak && recordNumber > 0 && lastRecordUnfinished)
+    return Status::Error("The data file " + file + ", line " + std::to_string(lastLine) +
+                         ": the last record stops in the middle of a genotype, without a line "
+                         "break: the file is cut short.");
   data.ploidy = firstPloidy == 0 ? 2 : firstPloidy;
   return Status::Ok();
 }
