@@ -14,6 +14,8 @@
 #include <set>
 #include <vector>
 
+#include "charts/figure_text.h"
+
 namespace vireltan::app {
 
 namespace {
@@ -26,7 +28,7 @@ constexpr double kMaxTicks = 25;
 constexpr char kHomeMinProperty[] = "vireltanHomeMin";
 constexpr char kHomeMaxProperty[] = "vireltanHomeMax";
 QString ToQ(const std::string& text) {
-  return QString::fromStdString(text);
+  return QString::fromStdString(ShortFigureText(text));
 }
 }  // namespace
 

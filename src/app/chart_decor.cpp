@@ -18,25 +18,53 @@ namespace vireltan::app {
 namespace {
 
 // Greedy line breaking at spaces for `width` in layout units; a word
-// wider than a line is cut between characters. Never shortens a text.
+// wider than a line is cut between characters. Never shortens a text (the
+// texts come shortened to a few hundred characters by ChartTextForFigure).
+// Each word and character is measured once: the work grows with the
+// length of the text, not with its square.
 QStringList Wrap(const QString& text, const QFontMetricsF& metrics, double width) {
   QStringList lines;
   QString line;
-  for (QString word : text.split(' ', Qt::SkipEmptyParts)) {
-    const QString joined = line.isEmpty() ? word : line + ' ' + word;
-    if (metrics.horizontalAdvance(joined) <= width) {
-      line = joined;
+  double lineWidth = 0;
+  const double space = metrics.horizontalAdvance(' ');
+  for (const QString& word : text.split(' ', Qt::SkipEmptyParts)) {
+    const double wordWidth = metrics.horizontalAdvance(word);
+    if (line.isEmpty() && wordWidth <= width) {
+      line = word;
+      lineWidth = wordWidth;
+      continue;
+    }
+    if (!line.isEmpty() && lineWidth + space + wordWidth <= width) {
+      line += ' ' + word;
+      lineWidth += space + wordWidth;
       continue;
     }
     if (!line.isEmpty()) lines << line;
     line.clear();
-    while (word.size() > 1 && metrics.horizontalAdvance(word) > width) {
-      int cut = 1;
-      while (cut < word.size() && metrics.horizontalAdvance(word.left(cut + 1)) <= width) ++cut;
-      lines << word.left(cut);
-      word = word.mid(cut);
+    lineWidth = 0;
+    if (wordWidth <= width) {
+      line = word;
+      lineWidth = wordWidth;
+      continue;
     }
-    line = word;
+    // Cut between characters (a surrogate pair stays whole).
+    QString piece;
+    double pieceWidth = 0;
+    for (int i = 0; i < word.size();) {
+      const int length = word.at(i).isHighSurrogate() && i + 1 < word.size() ? 2 : 1;
+      const QString character = word.mid(i, length);
+      const double characterWidth = metrics.horizontalAdvance(character);
+      if (!piece.isEmpty() && pieceWidth + characterWidth > width) {
+        lines << piece;
+        piece.clear();
+        pieceWidth = 0;
+      }
+      piece += character;
+      pieceWidth += characterWidth;
+      i += length;
+    }
+    line = piece;
+    lineWidth = pieceWidth;
   }
   if (!line.isEmpty() || lines.isEmpty()) lines << line;
   return lines;

@@ -391,7 +391,8 @@ QAbstractSeries* FindSeries(QChart& chart, const QString& name) {
 }
 
 QString ChartTextForFigure(const std::string& text) {
-  return QString::fromStdString(RoundNumbersInText(XmlSafeText(text)));
+  // Shortened first: a text of megabytes is laid out as a short one.
+  return QString::fromStdString(RoundNumbersInText(ShortFigureText(text)));
 }
 
 void DrawChart(QChart& chart, const ChartData& data, const ChartStyle& style) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace vireltan {
 
@@ -81,36 +82,72 @@ double Utf8Length(const std::string& text) {
   return count;
 }
 
+std::string ShortFigureText(const std::string& text, size_t maxChars) {
+  // Only the head of a long text is cleaned: at most four bytes a
+  // character, and room for dropped control characters.
+  constexpr size_t kSlack = 4096;
+  const size_t headBytes = 4 * (maxChars + 1) + kSlack;
+  const bool longText = text.size() > headBytes;
+  std::string safe = XmlSafeText(longText ? text.substr(0, headBytes) : text);
+  size_t chars = 0, cut = safe.size();
+  for (size_t i = 0; i < safe.size(); ++i) {
+    if ((static_cast<unsigned char>(safe[i]) & 0xC0) == 0x80) continue;
+    if (chars == maxChars) {
+      cut = i;
+      break;
+    }
+    ++chars;
+  }
+  if (cut == safe.size() && !longText) return safe;
+  safe.resize(cut);
+  return safe + "\xE2\x80\xA6";  // …
+}
+
 std::vector<std::string> WrapText(const std::string& text, double maxChars) {
   const size_t limit = static_cast<size_t>(std::max(1.0, std::floor(maxChars)));
   std::vector<std::string> lines;
   std::string line;
+  size_t lineChars = 0;
   size_t start = 0;
   while (start < text.size()) {
     size_t space = text.find(' ', start);
     if (space == std::string::npos) space = text.size();
-    std::string word = text.substr(start, space - start);
+    const size_t wordStart = start, wordEnd = space;
     start = space + 1;
-    if (word.empty()) continue;
-    const std::string joined = line.empty() ? word : line + " " + word;
-    if (Utf8Length(joined) <= limit) {
-      line = joined;
+    if (wordEnd == wordStart) continue;
+    const std::string_view word(text.data() + wordStart, wordEnd - wordStart);
+    size_t wordChars = 0;
+    for (char c : word)
+      if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++wordChars;
+    if (line.empty() && wordChars <= limit) {
+      line.assign(word);
+      lineChars = wordChars;
       continue;
     }
-    if (!line.empty()) lines.push_back(line);
-    line.clear();
-    // A word longer than a line is cut at character boundaries.
-    while (Utf8Length(word) > limit) {
-      size_t cut = 0, chars = 0;
-      while (cut < word.size() && chars < limit) {
-        ++cut;
-        while (cut < word.size() && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) ++cut;
-        ++chars;
-      }
-      lines.push_back(word.substr(0, cut));
-      word = word.substr(cut);
+    if (!line.empty() && lineChars + 1 + wordChars <= limit) {
+      line += ' ';
+      line.append(word);
+      lineChars += 1 + wordChars;
+      continue;
     }
-    line = word;
+    if (!line.empty()) lines.push_back(std::move(line));
+    line.clear();
+    lineChars = 0;
+    // A word longer than a line is cut at character boundaries, in one pass.
+    size_t piece = 0, chars = 0;
+    for (size_t i = 0; i < word.size();) {
+      size_t next = i + 1;
+      while (next < word.size() && (static_cast<unsigned char>(word[next]) & 0xC0) == 0x80) ++next;
+      if (chars == limit) {
+        lines.emplace_back(word.substr(piece, i - piece));
+        piece = i;
+        chars = 0;
+      }
+      ++chars;
+      i = next;
+    }
+    line.assign(word.substr(piece));
+    lineChars = chars;
   }
   if (!line.empty() || lines.empty()) lines.push_back(line);
   return lines;

@@ -14,10 +14,19 @@ std::string XmlSafeText(const std::string& text);
 // XmlSafeText(text) with &, <, > and " written as entities, fit for the
 // content of an element or a quoted attribute.
 std::string XmlEscapedText(const std::string& text);
+// Most characters of one text drawn in a figure (a title, a legend entry,
+// an axis title, a label). The files beside a figure keep texts whole; a
+// drawing shows a longer text cut there with "…", so that a population
+// name of megabytes is laid out as quickly as any other.
+inline constexpr size_t kFigureTextCharacters = 300;
+// XmlSafeText(text), cut to `maxChars` characters with "…" when longer.
+// Linear in the length of `text`.
+std::string ShortFigureText(const std::string& text, size_t maxChars = kFigureTextCharacters);
 // Number of characters (code points) of UTF-8 `text`.
 double Utf8Length(const std::string& text);
 // Splits `text` into lines of at most `maxChars` characters at spaces; a
 // word longer than a line is cut across lines (never shortened with "…").
+// Linear in the length of `text`.
 std::vector<std::string> WrapText(const std::string& text, double maxChars);
 // `value` with at most four significant digits, no exponent for values
 // from 0.0001 to 999,999 ("0.1346", "12.5", "2500").

@@ -48,8 +48,9 @@ class SvgWriter {
       : options_(options), texts_(texts) {}
   std::string svg;
 
-  void Text(double x, double y, const std::string& text, double points, const char* anchor,
+  void Text(double x, double y, const std::string& raw, double points, const char* anchor,
             bool bold = false, const char* fill = "black") {
+    const std::string text = ShortFigureText(raw);
     svg += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) +
            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" +
            Num(points * kUnitsPerPoint) + "\" text-anchor=\"" + anchor + "\" fill=\"" + fill +
@@ -135,13 +136,14 @@ std::string NetworkSvg(const NetworkChart& source, const FigureOptions& options,
   out.svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(options.widthMm) +
              "mm\" height=\"" + Num(options.heightMm) + "mm\" viewBox=\"0 0 " + Num(W) + " " +
              Num(H) + "\">\n";
-  out.svg += "<title>" + Escape(chart.title) + "</title>\n";
+  out.svg += "<title>" + Escape(ShortFigureText(chart.title)) + "</title>\n";
   out.svg += "<rect width=\"" + Num(W) + "\" height=\"" + Num(H) + "\" fill=\"white\"/>\n";
 
   // Title, centred and wrapped, in the style of the other charts.
   double top = pad;
   if (options.showTitle && !chart.title.empty()) {
-    for (const std::string& line : WrapText(chart.title, (W - 2 * pad) / (titleFont * kCharEms))) {
+    for (const std::string& line :
+         WrapText(ShortFigureText(chart.title), (W - 2 * pad) / (titleFont * kCharEms))) {
       top += titleFont;
       out.Text(W / 2, top, line, options.titlePoints, "middle", true);
       top += titleFont * 0.25;
@@ -269,14 +271,15 @@ std::string NetworkSvg(const NetworkChart& source, const FigureOptions& options,
       for (const LegendEntry& e : row.entries)
         lineHeight = std::max(lineHeight, e.symbolHeight + 2);
       double x = pad;
-      const double headingWidth = row.heading.size() * font * kCharEms;
+      const double headingWidth = ShortFigureText(row.heading).size() * font * kCharEms;
       y += lineHeight;
       placedHeadings.push_back({x, y - lineHeight / 2, row.heading});
       x += headingWidth + gap;
       for (const LegendEntry& e : row.entries) {
         const double room = W - pad - x - e.symbolWidth - gap;
-        std::vector<std::string> lines = WrapText(
-            e.text, std::max(4.0, (W - 2 * pad - e.symbolWidth - gap) / (font * kCharEms)));
+        std::vector<std::string> lines =
+            WrapText(ShortFigureText(e.text),
+                     std::max(4.0, (W - 2 * pad - e.symbolWidth - gap) / (font * kCharEms)));
         double textWidth = 0;
         for (const std::string& l : lines)
           textWidth = std::max(textWidth, Utf8Length(l) * font * kCharEms);

@@ -38,6 +38,14 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
   return length;
 }
 
+// UTF-8 characters of `text` (lead bytes counted).
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t characters = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+  return characters;
+}
+
 }  // namespace
 
 std::string EscapeControlCharacters(std::string_view text, bool keepLineBreaks) {
@@ -73,6 +81,26 @@ std::string EscapeControlCharacters(std::string_view text, bool keepLineBreaks) 
   return out;
 }
 
+namespace {
+
+// The first `limit` characters of `text`, escaped, and whether it is cut.
+std::string EscapedHead(std::string_view text, std::size_t limit, bool& cut) {
+  std::size_t characters = 0;
+  std::size_t end = text.size();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters == limit) {
+      end = i;
+      break;
+    }
+    ++characters;
+  }
+  cut = end < text.size();
+  return EscapeControlCharacters(text.substr(0, end), false);
+}
+
+}  // namespace
+
 std::string QuoteForMessage(std::string_view text) {
   // Count characters by their lead bytes; a cut falls before a lead byte,
   // so a multi-byte character is never split.
@@ -86,6 +114,39 @@ std::string QuoteForMessage(std::string_view text) {
   if (characters <= kQuotedCharacters) return "\"" + EscapeControlCharacters(text, false) + "\"";
   return "\"" + EscapeControlCharacters(text.substr(0, cut), false) + "\xE2\x80\xA6\" (" +
          std::to_string(characters) + " characters)";
+}
+
+std::string QuotePathForMessage(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+  const std::size_t nameCharacters = CharacterCount(name);
+  const std::size_t folderCharacters = CharacterCount(folder);
+  if (folderCharacters + nameCharacters <= kQuotedPathCharacters)
+    return "\"" + EscapeControlCharacters(path, false) + "\"";
+  // No file system has names this long: such a text is no real name.
+  if (nameCharacters > kLongestFileName) {
+    bool cut = false;
+    const std::string head = EscapedHead(name, kLongestFileName, cut);
+    return "\"\xE2\x80\xA6/" + head + "\xE2\x80\xA6\" (a file name of " +
+           std::to_string(nameCharacters) + " characters)";
+  }
+  // Keep the folder's last characters, cut before a lead byte.
+  const std::size_t keep =
+      nameCharacters >= kQuotedPathCharacters ? 0 : kQuotedPathCharacters - nameCharacters;
+  std::size_t start = folder.size();
+  std::size_t kept = 0;
+  while (start > 0 && kept < keep) {
+    --start;
+    if ((static_cast<unsigned char>(folder[start]) & 0xC0) != 0x80) ++kept;
+  }
+  // Start the kept part at a folder boundary when one is near.
+  const std::size_t boundary = folder.find('/', start);
+  if (boundary != std::string_view::npos && boundary + 1 < folder.size()) start = boundary;
+  if (keep == 0) start = folder.size() - 1;  // "…/name"
+  return "\"\xE2\x80\xA6" + EscapeControlCharacters(folder.substr(start), false) +
+         EscapeControlCharacters(name, false) + "\"";
 }
 
 }  // namespace vireltan

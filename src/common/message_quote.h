@@ -22,6 +22,18 @@ inline constexpr std::size_t kQuotedCharacters = 40;
 // quoted text stays on one line).
 std::string QuoteForMessage(std::string_view text);
 
+// Characters of a file path quoted in full; a longer path keeps its file
+// name whole and shortens the folder part from the left: "…/data/run 3/a.vcf".
+inline constexpr std::size_t kQuotedPathCharacters = 80;
+// A file name longer than this is cut too (no file system allows one).
+inline constexpr std::size_t kLongestFileName = 255;
+
+// `path` in double quotes, control characters escaped as below; when it
+// has more than kQuotedPathCharacters characters, the folder part keeps its
+// last characters after "…" (the file name is always shown whole, as it is
+// what the user looks for), unless it is longer than kLongestFileName.
+std::string QuotePathForMessage(std::string_view path);
+
 // `text` safe to print on a terminal or show in a dialog: C0 control
 // characters (but line feed and tab unless `keepLineBreaks` is false),
 // DEL, the C1 controls U+0080..U+009F and bytes that are not UTF-8 are

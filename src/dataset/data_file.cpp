@@ -38,7 +38,7 @@ std::string AlleleCell(Allele a) {
 }  // namespace
 
 Status LoadDataFile(const std::string& path, const std::string& defaultPopulation, Dataset& dataset,
-                    DatasetReadReport& report, LoadedFile& file) {
+                    DatasetReadReport& report, LoadedFile& file, const ProgressSink* progress) {
   file = LoadedFile();
   if (Status regular = CheckInputFile(path); !regular) return regular;
   FileType type = FileType::kTextTable;
@@ -59,7 +59,8 @@ Status LoadDataFile(const std::string& path, const std::string& defaultPopulatio
     file.layout = DataFileLayout::kGenAlEx;
     return ReadGenAlEx(file.table.first(), path, dataset, report);
   }
-  Status parsed = ReadDataset(file.table.first(), path, dataset, report);
+  if (progress && progress->Cancelled()) return Status::Cancelled();
+  Status parsed = ReadDataset(file.table.first(), path, dataset, report, progress);
   if (!parsed) return parsed;
   dataset.populationNames = {defaultPopulation};
   dataset.populationOfSu.assign(dataset.sampleCount, 0);

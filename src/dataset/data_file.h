@@ -24,8 +24,11 @@ struct LoadedFile {
 // Reads `path` into `dataset`. A native file gets one population named
 // `defaultPopulation` (the dataset's name). Errors name the file, row and
 // column; on error `dataset` is unspecified.
+// `progress`, when given, is polled for cancellation between the steps
+// and while the rows are read.
 Status LoadDataFile(const std::string& path, const std::string& defaultPopulation, Dataset& dataset,
-                    DatasetReadReport& report, LoadedFile& file);
+                    DatasetReadReport& report, LoadedFile& file,
+                    const ProgressSink* progress = nullptr);
 
 // The grid the user sees: for a native file the file without its header
 // row, else one row per unit (designation, x, y, one genotype per locus as

@@ -107,7 +107,7 @@ bool ParseGenotype(const Cell& cell, bool haploid, Allele& a1, Allele& a2, bool&
 }  // namespace
 
 Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dataset,
-                   DatasetReadReport& report) {
+                   DatasetReadReport& report, const ProgressSink* progress) {
   dataset = Dataset();
   report = DatasetReadReport();
 
@@ -184,6 +184,7 @@ Status ReadDataset(const Sheet& sheet, const std::string& fileName, Dataset& dat
   dataset.y.reserve(rowsPresent);
   dataset.alleles.resize(static_cast<size_t>(rowsPresent) * loci * 2);
   for (int i = 0; i < rowsPresent; ++i) {
+    if (i % 4096 == 0 && progress && progress->Cancelled()) return Status::Cancelled();
     int row = i + 2;
     const Cell& designation = sheet.at(row, 1);
     if (designation.empty() ||

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/progress_sink.h"
 #include "common/status.h"
 #include "dataset/dataset.h"
 #include "sheet/sheet.h"
@@ -40,8 +41,10 @@ struct DatasetReadReport {
 // When the header disagrees with the table, the warnings are given and the
 // rows and loci actually present are analysed: a row the header promises but
 // the file lacks would otherwise enter every analysis as a phantom SU.
+// `progress`, when given, is polled for cancellation every few thousand
+// rows.
 Status ReadDataset(const Sheet& fileSheet, const std::string& fileName, Dataset& dataset,
-                   DatasetReadReport& report);
+                   DatasetReadReport& report, const ProgressSink* progress = nullptr);
 
 // Coordinate extents, each started at 0 as the analyses expect.
 struct Extents {

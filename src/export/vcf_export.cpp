@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/vcf_export.h"
 
-#include <fstream>
 #include <set>
 
 #include "common/version.h"
@@ -29,33 +28,36 @@ const char* CallText(SnpCall call, bool haploid) {
 Status WriteSnpVcf(const SnpStudy& study, const std::vector<int>& units,
                    const std::string& datasetName, const std::string& path) {
   const bool haploid = study.ploidy == 1;
-  return ReplaceFileAtomically(path, [&](const std::string& tempPath) {
-    std::ofstream out(tempPath, std::ios::binary);
-    if (!out) return Status::Error("The file \"" + path + "\" cannot be written.");
-    out << "##fileformat=VCFv4.2\n##source=" << kVersionLine << " (" << datasetName << ", "
-        << units.size() << " of " << study.sampleCount() << " samples)\n";
+  // The lines go to the file in pieces of about a megabyte; the writer
+  // says why a write failed (a full disk, a quota).
+  constexpr std::size_t kPieceBytes = 1 << 20;
+  return WriteFileAtomicallyInPieces(path, [&](const PieceWriter& write) {
+    std::string piece = "##fileformat=VCFv4.2\n##source=" + std::string(kVersionLine) + " (" +
+                        datasetName + ", " + std::to_string(units.size()) + " of " +
+                        std::to_string(study.sampleCount()) + " samples)\n";
     std::set<std::string> contigs;
     for (const SnpLocus& l : study.loci)
-      if (contigs.insert(l.chromosome).second) out << "##contig=<ID=" << l.chromosome << ">\n";
-    out << "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
-           "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
-    for (int su : units) out << '\t' << study.sampleNames[su];
-    out << '\n';
-    std::string line;
+      if (contigs.insert(l.chromosome).second) piece += "##contig=<ID=" + l.chromosome + ">\n";
+    piece +=
+        "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+        "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    for (int su : units) piece += '\t' + study.sampleNames[su];
+    piece += '\n';
     for (int k = 0; k < study.locusCount(); ++k) {
       const SnpLocus& l = study.loci[k];
-      line = l.chromosome + '\t' + std::to_string(l.position) + '\t' + l.id + '\t' + l.reference +
-             '\t' + (l.alternate == "0" ? "." : l.alternate) + "\t.\t.\t.\tGT";
+      piece += l.chromosome + '\t' + std::to_string(l.position) + '\t' + l.id + '\t' + l.reference +
+               '\t' + (l.alternate == "0" ? "." : l.alternate) + "\t.\t.\t.\tGT";
       for (int su : units) {
-        line += '\t';
-        line += CallText(study.genotypes.call(su, k), haploid);
+        piece += '\t';
+        piece += CallText(study.genotypes.call(su, k), haploid);
       }
-      line += '\n';
-      out << line;
+      piece += '\n';
+      if (piece.size() >= kPieceBytes) {
+        write(piece);
+        piece.clear();
+      }
     }
-    out.flush();
-    if (!out) return Status::Error("The file \"" + path + "\" could not be written whole.");
-    return Status::Ok();
+    write(piece);
   });
 }
 

@@ -2,6 +2,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "analyses/distance/mlg_distance_table.h"
@@ -12,6 +13,7 @@
 #include "numeric/rounding.h"
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
+#include "sheet/text_table_writer.h"
 
 namespace vireltan {
 
@@ -90,6 +92,7 @@ void Session::ResetForOpen() {
   matrixBlocks_.clear();
   datasetGrid.Reset();
   spatialResults.Reset();
+  spatialSideFiles_.clear();
   info_.oneAllelePairs.clear();
   LocusHnb.clear();
   LocusHobs.clear();
@@ -114,12 +117,13 @@ Status Session::Open(const std::string& path) {
   LoadedFile file;
   auto loaded = std::make_unique<LoadedData>();
   DatasetReadReport report;
-  Status parsed = LoadDataFile(path, name, loaded->dataset, report, file);
+  Status parsed = LoadDataFile(path, name, loaded->dataset, report, file, &progress_);
   if (!parsed) return parsed;
   if (progress_.Cancelled()) return Status::Cancelled();
 
   const Dataset& d = loaded->dataset;
   loaded->mlgs = IdentifyMlgs(d);
+  if (progress_.Cancelled()) return Status::Cancelled();
   Extents extents = ComputeExtents(d);
   loaded->matrices = PairwiseMatrices(&d, &loaded->mlgs, extents.SpatialDims);
   std::vector<std::pair<int, int>> oneAllelePairs = FindOneAllelePairs(d, loaded->mlgs);
@@ -317,13 +321,61 @@ Status Session::WriteResultsLog() {
   return written;
 }
 
+std::string Session::SpatialSideFilePath(const std::string& sheetName) const {
+  // Letters and digits kept, every other run of characters one "_".
+  std::string name;
+  for (unsigned char c : sheetName) {
+    if (std::isalnum(c) || c >= 0x80)
+      name += static_cast<char>(c);
+    else if (!name.empty() && name.back() != '_')
+      name += '_';
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  if (name.empty()) name = "sheet";
+  return info_.outputPrefix + "." + name + ".csv";
+}
+
 Status Session::SaveSpatialWorkbook() {
   // The workbook in memory starts with an empty sheet that the results push
   // back; the file holds the results only.
   Book saved = spatialResults;
   for (int i = saved.NumSheets(); i >= 1 && saved.NumSheets() > 1; --i)
     if (saved.sheet(i).LastRow() == 0 && saved.sheet(i).LastCol() == 0) saved.DeleteSheets(i, 1);
-  return WriteTableFile(saved, SpatialWorkbookPath(), FileType::kXlsxWorkbook);
+  // A table no workbook sheet can hold (the allele frequencies of more
+  // than 16,383 SNPs side by side) goes to a CSV file of its own; the sheet
+  // keeps a note where the table would be. The CSV is written first: the
+  // workbook never names a file that is not there.
+  std::vector<std::string> written;
+  std::map<std::string, std::pair<int, int>> sideFiles;
+  for (int i = 1; i <= saved.NumSheets(); ++i) {
+    Sheet& sheet = saved.sheet(i);
+    if (FitsXlsxSheet(sheet)) continue;
+    const std::string name = saved.SheetName(i);
+    const std::string path = SpatialSideFilePath(name);
+    const std::pair<int, int> size{sheet.LastRow(), sheet.LastCol()};
+    if (spatialSideFiles_.count(name) == 0 || spatialSideFiles_[name] != size) {
+      if (Status csv = WriteCsvTable(sheet, path); !csv) return csv;
+      written.push_back(path);
+    }
+    sideFiles[name] = size;
+    const std::string file = std::filesystem::path(path).filename().string();
+    const std::string where =
+        "This table (" + std::to_string(size.first) + " rows, " + std::to_string(size.second) +
+        " columns) is larger than a workbook sheet holds (" + std::to_string(kXlsxMaxRows) +
+        " rows, " + std::to_string(kXlsxMaxColumns) + " columns): it is in the file \"" + file +
+        "\" beside this workbook.";
+    sheet = Sheet();
+    sheet.SetTextAt(1, 1, where);
+  }
+  if (Status s = WriteTableFile(saved, SpatialWorkbookPath(), FileType::kXlsxWorkbook); !s)
+    return s;
+  spatialSideFiles_ = std::move(sideFiles);
+  for (const std::string& path : written)
+    messages_.Show(
+        "A table of the spatial results is larger than a workbook sheet holds: it is "
+        "written as \"" +
+        path + "\" beside the workbook \"" + SpatialWorkbookPath() + "\", whose sheet says so.");
+  return Status::Ok();
 }
 
 std::string Session::UniqueSpatialSheetName(const std::string& base) const {
@@ -345,6 +397,7 @@ Status Session::Close() {
   datasetGrid.Reset();
   // The spatial workbook is on disk already; its sheets leave the screen.
   spatialResults.Reset();
+  spatialSideFiles_.clear();
   loaded_.reset();
   availability_ = CommandAvailability();
   lineages_ = LineageState();

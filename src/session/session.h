@@ -11,6 +11,7 @@
 // blocks and files are written only once everything is computed.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -454,7 +455,12 @@ class Session {
   // The spatial results workbook: its file name, and a save of the whole
   // book (numbers as numbers, texts as texts).
   std::string SpatialWorkbookPath() const { return info_.outputPrefix + ".spatialcomponents.xlsx"; }
+  // A sheet too large for a workbook sheet (more than 16,384 columns or
+  // 1,048,576 rows) goes to PREFIX.<sheet name>.csv beside it, and the
+  // workbook's sheet holds a one-line note naming that file.
   Status SaveSpatialWorkbook();
+  // The CSV file beside the workbook for the sheet `sheetName`.
+  std::string SpatialSideFilePath(const std::string& sheetName) const;
   // `base` when no sheet of `spatialResults` has that name, else `base` followed by
   // " (2)", " (3)" ...: a workbook cannot hold two sheets of one name.
   std::string UniqueSpatialSheetName(const std::string& base) const;
@@ -645,6 +651,9 @@ class Session {
   bool associationToSave_ = false;  // the clonality histograms await SaveGraph
   int lastBlockRow_ = 0;
   int matricesSheetStage_ = 0;
+  // Sheets of the spatial workbook too large for a workbook sheet, written
+  // as CSV files beside it: sheet name -> size (rows, columns) written.
+  std::map<std::string, std::pair<int, int>> spatialSideFiles_;
   LineageState lineages_;
   std::vector<ChartData> associationCharts_;
   std::vector<MatrixBlock> matrixBlocks_;

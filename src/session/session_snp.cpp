@@ -191,6 +191,18 @@ void Session::WriteSnpSummary() {
   sheet.SetNumberAt(row, 4, f.lociRead);
   sheet.SetTextAt(row, 5, "ploidy");
   sheet.SetNumberAt(row, 6, s.ploidy);
+  // The sites left out, as the message at Open counts them.
+  if (const std::int64_t skipped = s.skippedNotBiallelic + s.skippedNotSnp + s.skippedPloidy;
+      skipped > 0) {
+    sheet.SetTextAt(++row, 1, "sites skipped");
+    sheet.SetNumberAt(row, 2, static_cast<double>(skipped));
+    sheet.SetTextAt(row, 3, "multi-allelic");
+    sheet.SetNumberAt(row, 4, static_cast<double>(s.skippedNotBiallelic));
+    sheet.SetTextAt(row, 5, "not a single-base substitution");
+    sheet.SetNumberAt(row, 6, static_cast<double>(s.skippedNotSnp));
+    sheet.SetTextAt(row, 7, "other ploidy");
+    sheet.SetNumberAt(row, 8, static_cast<double>(s.skippedPloidy));
+  }
   auto filterRow = [&](const std::string& what, double option, int removed) {
     sheet.SetTextAt(++row, 1, what);
     sheet.SetNumberAt(row, 2, option);

@@ -40,6 +40,13 @@ Status ReadTableFile(const std::string& path, Book& book, FileType* detectedType
 // writes every sheet, numbers as numbers and texts as texts.
 Status WriteTableFile(const Book& book, const std::string& path, FileType type);
 
+// The largest sheet an xlsx workbook holds.
+inline constexpr int kXlsxMaxRows = 1048576;
+inline constexpr int kXlsxMaxColumns = 16384;
+inline bool FitsXlsxSheet(const Sheet& sheet) {
+  return sheet.LastRow() <= kXlsxMaxRows && sheet.LastCol() <= kXlsxMaxColumns;
+}
+
 // Shortest decimal text that reads back to the same double (at most 17
 // significant digits, no exponent for ordinary magnitudes); "" for NaN/inf.
 std::string FormatNumber(double value);

@@ -9,12 +9,44 @@
 #include <set>
 
 #include "sheet/atomic_file.h"
+#include "sheet/zip_xml.h"
 
 namespace vireltan {
 
 namespace {
 
 constexpr size_t kMaxSheetNameChars = 31;
+
+// Failures of the device or its limits, which the system's error number
+// names better than the library's text.
+bool IsDiskError(int error) {
+#ifdef EDQUOT
+  if (error == EDQUOT) return true;
+#endif
+  return error == ENOSPC || error == EFBIG || error == EIO;
+}
+
+// Ignores what it is fed: parsing is the check.
+class NoXmlHandler : public XmlHandler {
+ public:
+  void StartElement(std::string_view, const char**) override {}
+  void EndElement(std::string_view) override {}
+  void CharacterData(std::string_view) override {}
+};
+
+// Whether the workbook at `path` opens as a zip archive whose shared
+// strings and `sheets` worksheets parse as whole XML documents.
+bool ReadsBackWhole(const std::string& path, int sheets) {
+  ZipArchive archive;
+  if (!archive.Open(path).ok()) return false;
+  NoXmlHandler handler;
+  for (int i = 1; i <= sheets; ++i) {
+    const std::string part = "xl/worksheets/sheet" + std::to_string(i) + ".xml";
+    if (!archive.Contains(part) || !archive.ParseXml(part, handler).ok()) return false;
+  }
+  return !archive.Contains("xl/sharedStrings.xml") ||
+         archive.ParseXml("xl/sharedStrings.xml", handler).ok();
+}
 
 Status WriteError(const std::string& path, const std::string& reason) {
   return Status::Error("Cannot write \"" + path + "\": " + reason);
@@ -117,10 +149,25 @@ Status WriteXlsxWorkbook(const Book& book, const std::string& path) {
     errno = 0;
     lxw_error closed = workbook_close(workbook);
     if (status.ok() && closed != LXW_NO_ERROR) {
-      // The library's own text does not tell a full disk from other
-      // failures; the system's error number does.
-      status = WriteError(path, errno == ENOSPC ? WriteFailureReason(errno)
-                                                : std::string(lxw_strerror(closed)) + ".");
+      // The library's own text does not tell a full disk (or quota, or a
+      // file size limit, or a failing device) from other failures; the
+      // system's error number does.
+      const int error = errno;
+      status = WriteError(path, IsDiskError(error) ? WriteFailureReason(error)
+                                                   : std::string(lxw_strerror(closed)) + ".");
+    } else if (status.ok()) {
+      // The library may report success when a write of its zip archive
+      // failed (a full disk, a file size limit): a whole archive ends
+      // with its directory, which a cut one lacks.
+      // The library may also write its parts through temporary files
+      // whose failed writes it does not notice: every part it wrote must
+      // read back as whole XML.
+      const int error = errno;
+      if (!ReadsBackWhole(tempPath, book.NumSheets()))
+        status =
+            WriteError(path, IsDiskError(error)
+                                 ? WriteFailureReason(error)
+                                 : "the workbook file came out incomplete (is the disk full?).");
     }
     return status;
   });

@@ -6,6 +6,7 @@
 
 #include <QtCharts/QChart>
 #include <QtCore/QRegularExpression>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -18,6 +19,7 @@
 namespace vireltan::app {
 namespace {
 
+using vireltan::testing::ReadWholeFile;
 using vireltan::testing::TempDir;
 
 FigureOptions Column() {
@@ -252,6 +254,44 @@ TEST(FigureBounds, ImagesBeyondThePixelLimitAreRefusedBeforeDrawing) {
   EXPECT_NE(s.message().find("20,000"), std::string::npos) << s.message();
   o.png = false;  // vector files have no pixels
   EXPECT_TRUE(CheckFigureSize(o).ok());
+}
+
+// A name of a mebibyte in a legend, a title and a network: laid out and
+// saved at once, drawn shortened with "…" (the bound only tells a
+// finished layout from one that runs for minutes).
+TEST(FigureBounds, AHugeNameIsDrawnShortened) {
+  const std::string huge = std::string(1 << 19, 'p') + " " + std::string(1 << 19, 'q');
+  const auto start = std::chrono::steady_clock::now();
+  ChartData map = DefaultChart(ChartRole::kMap);
+  map.title = "Map of " + huge;
+  map.series[0].points = {{0, 0, "1", ""}, {1, 1, "2", ""}};
+  map.series[0].legend = huge;
+  map.legendTitle = huge;
+  map.bottom.title = huge;
+  const auto laidOut = QtChartRenderer::LayOut(map, Column());
+  size_t shortened = 0;
+  for (const FigureText& t : QtChartRenderer::Texts(*laidOut)) {
+    EXPECT_LE(t.text.size(), 400) << t.text.left(50).toStdString();
+    shortened += t.text.contains(QChar(0x2026));
+  }
+  EXPECT_GE(shortened, 2u);
+  TempDir dir;
+  FigureOptions o = Column();
+  o.png = false;
+  QtChartRenderer renderer;
+  ASSERT_TRUE(SaveChartFiles(renderer, map, dir.file("map"), o).ok());
+  NetworkChart network;
+  network.title = huge;
+  network.groups = {huge, "two"};
+  network.nodes = {{1, 2, 0, 0, {{huge, 2}}}, {2, 1, 1, 1, {{"two", 1}}}};
+  network.edges = {{0, 1, 3}};
+  ASSERT_TRUE(SaveNetworkFiles(renderer, network, dir.file("net"), o).ok());
+  for (const char* file : {"map.svg", "net.svg"}) {
+    const std::string svg = ReadWholeFile(dir.file(file));
+    EXPECT_LT(svg.size(), 200000u) << file;
+    EXPECT_NE(svg.find("ppp\xE2\x80\xA6"), std::string::npos) << file;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));
 }
 
 // A population name holding byte 0x01 must not replace an earlier network

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/cli_runner.h"
+#include "sheet/zip_xml.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan {
@@ -176,6 +177,83 @@ TEST(SnpCommands, MatrixFileHoldsEveryMlgPair) {
                         &err),
             1);
   EXPECT_NE(err.find("is the data file itself"), std::string::npos) << err;
+}
+
+// The texts of an xlsx workbook's shared strings.
+class TextCollector : public XmlHandler {
+ public:
+  std::string text;
+  void StartElement(std::string_view, const char**) override {}
+  void EndElement(std::string_view) override { text += '\n'; }
+  void CharacterData(std::string_view data) override { text += data; }
+};
+
+// 8,193 SNPs: the allele frequency table is one column wider than a sheet.
+TEST(SnpCommands, AutocorrelationTableWiderThanASheetGoesToACsvFile) {
+  TempDir dir;
+  constexpr int kSamples = 12, kSnps = 8193;
+  {
+    std::ofstream vcf(dir.file("wide.vcf"));
+    vcf << "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"G\">\n"
+           "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    for (int i = 0; i < kSamples; ++i) vcf << "\ts" << i;
+    vcf << '\n';
+    const char* calls[] = {"0/0", "0/1", "1/1"};
+    for (int k = 0; k < kSnps; ++k) {
+      vcf << "1\t" << k + 1 << "\t.\tA\tG\t.\t.\t.\tGT";
+      for (int i = 0; i < kSamples; ++i) vcf << '\t' << calls[(i * 7 + k * 3 + i * k) % 3];
+      vcf << '\n';
+    }
+    std::ofstream sheet(dir.file("wide.csv"));
+    sheet << "sample,x,y\n";
+    for (int i = 0; i < kSamples; ++i) sheet << 's' << i << ',' << i % 4 << ',' << i / 4 << '\n';
+  }
+  std::string err;
+  ASSERT_EQ(RunVireltan({"--samples=" + dir.file("wide.csv"), dir.file("wide.vcf"),
+                         "autocorrelation", "--classes=2", "--permutations=9"},
+                        &err),
+            0)
+      << err;
+  const std::string csvPath = dir.file("wide.all_freq_dist_matrices.csv");
+  EXPECT_NE(err.find("written as \"" + csvPath + "\" beside the workbook"), std::string::npos)
+      << err;
+  const std::string csv = ReadWholeFile(csvPath);
+  std::size_t widest = 0;
+  std::istringstream lines(csv);
+  for (std::string line; std::getline(lines, line);)
+    widest = std::max<std::size_t>(widest, std::count(line.begin(), line.end(), ','));
+  EXPECT_GE(widest, static_cast<std::size_t>(kSnps));
+  // The workbook holds the result sheet and the note in place of the table.
+  ZipArchive workbook;
+  ASSERT_TRUE(workbook.Open(dir.file("wide.spatialcomponents.xlsx")).ok());
+  EXPECT_TRUE(workbook.Contains("xl/worksheets/sheet2.xml"));
+  TextCollector texts;
+  ASSERT_TRUE(workbook.ParseXml("xl/sharedStrings.xml", texts).ok());
+  EXPECT_NE(texts.text.find("columns) is larger than a workbook sheet holds (1048576 rows, 16384 "
+                            "columns): it is in the file \"wide.all_freq_dist_matrices.csv\" "
+                            "beside this workbook."),
+            std::string::npos);
+}
+
+TEST(SnpCommands, SkippedSitesAreCountedInTheResultsLog) {
+  TempDir dir;
+  std::ofstream(dir.file("mixed.vcf"))
+      << "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"G\">\n"
+         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n"
+         "1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\n"
+         "1\t2\t.\tA\tG,T\t.\t.\t.\tGT\t0/2\t0/1\n"
+         "1\t3\t.\tAT\tA\t.\t.\t.\tGT\t0/0\t0/1\n"
+         "1\t4\t.\tC\tT\t.\t.\t.\tGT\t0/0\t1\n"
+         "1\t5\t.\tC\tG,A\t.\t.\t.\tGT\t0/0\t1/2\n"
+         "1\t6\t.\tC\tT\t.\t.\t.\tGT\t1/1\t0/1\n";
+  std::string err;
+  ASSERT_EQ(RunVireltan({dir.file("mixed.vcf")}, &err), 0) << err;
+  EXPECT_NE(err.find("4 site(s) skipped: 2 multi-allelic"), std::string::npos) << err;
+  const std::string log = ReadWholeFile(dir.file("mixed.outvireltan.txt"));
+  EXPECT_NE(log.find("sites skipped\t4\tmulti-allelic\t2\tnot a single-base substitution\t1\t"
+                     "other ploidy\t1\n"),
+            std::string::npos)
+      << log;
 }
 
 TEST(SnpCommands, LociWithoutCallsAreRemovedWithAWarning) {

@@ -119,6 +119,77 @@ TEST(SnpReading, HostileFilesGiveClearErrors) {
   }
 }
 
+TEST(SnpReading, BrokenRecordsNameTheirLine) {
+  TempDir dir;
+  const std::string good = "1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1/1\n";
+  struct Case {
+    std::string name, records, expected;
+  };
+  // The header of Vcf() has four lines: the first record is line 5.
+  const Case cases[] = {
+      {"allele.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/5\t1/1\n",
+       ", line 6, sample \"b\" (column 11): the genotype \"0/5\" names allele 5, but the site "
+       "has 1 ALT allele(s)."},
+      {"phased.vcf", "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t2|1\n",
+       ", line 5, sample \"c\" (column 12): the genotype \"2|1\" names allele 2"},
+      {"cut-sample.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1",
+       ", line 6: the record has 11 tab-separated columns, but the header's #CHROM line gives 12"},
+      {"cut-fixed.vcf", good + "1\t2\t.\tA\tG\t.", ", line 6: the record has 6"},
+      {"cut-chrom.vcf", good + good + "1", ", line 7: the record has 1 tab-separated"},
+      {"cut-format.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tG", ", line 6: the record has 9"},
+      {"cut-genotype.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1",
+       ", line 6: the last record stops in the middle of a genotype, without a line break"},
+      {"cut-slash.vcf", good + "1\t2\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1/",
+       ", line 6: the record is damaged or cut short"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteText(dir.file(c.name), Vcf(c.records));
+    SnpStudy s;
+    Status st = Load(dir.file(c.name), s);
+    ASSERT_FALSE(st.ok());
+    EXPECT_NE(st.message().find(c.name), std::string::npos) << st.message();
+    EXPECT_NE(st.message().find(c.expected), std::string::npos) << st.message();
+  }
+  // A last line without its line break but whole still reads.
+  WriteText(dir.file("whole.vcf"), Vcf(good + good.substr(0, good.size() - 1)));
+  SnpStudy s;
+  Status st = Load(dir.file("whole.vcf"), s);
+  ASSERT_TRUE(st.ok()) << st.message();
+  EXPECT_EQ(s.locusCount(), 2);
+}
+
+// Messages show a file's name whole however deep its folder is.
+TEST(SnpReading, MessagesShowTheFileNameWhole) {
+  TempDir dir;
+  std::filesystem::path folder = dir.path();
+  for (int i = 0; i < 4; ++i) folder /= std::string(30, static_cast<char>('a' + i));
+  std::filesystem::create_directories(folder);
+  const std::string vcf = (folder / "isolates_of_the_2024_field_season.vcf").string();
+  const std::string sheet = (folder / "isolates_of_the_2024_field_season.samples.csv").string();
+  const std::string bed = (folder / "isolates_of_the_2024_field_season.bed").string();
+  WriteText(vcf, Vcf("1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/9\t1/1\n"));
+  WriteText(sheet, "sample,replicate_of\na,b\nb,a\nc,\n");
+  WriteText(bed, std::string("\x6c\x1b\x01\x00", 4));
+  WriteText((folder / "isolates_of_the_2024_field_season.fam").string(), "f a 0 0 0 -9\n");
+  WriteText((folder / "isolates_of_the_2024_field_season.bim").string(), "1 s 0 x A G\n");
+  SnpStudy s;
+  Status bad = Load(vcf, s);
+  SnpOpenOptions options;
+  options.samplesPath = sheet;
+  WriteText(dir.file("d.vcf"), Vcf("1\t1\t.\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\t1/1\n"));
+  Status badSheet = Load(dir.file("d.vcf"), s, options);
+  Status badBim = Load(bed, s);
+  for (const auto& [st, name] :
+       {std::pair{bad, "isolates_of_the_2024_field_season.vcf\""},
+        std::pair{badSheet, "isolates_of_the_2024_field_season.samples.csv\""},
+        std::pair{badBim, "isolates_of_the_2024_field_season.bim\""}}) {
+    ASSERT_FALSE(st.ok());
+    EXPECT_NE(st.message().find(std::string("/") + name), std::string::npos) << st.message();
+    EXPECT_NE(st.message().find("\xE2\x80\xA6/"), std::string::npos) << st.message();
+  }
+}
+
 TEST(SnpReading, FiltersRemoveAndCount) {
   TempDir dir;
   // Locus 1 without a call; locus 2 called in 1 of 3; locus 3 monomorphic;
@@ -181,6 +252,12 @@ TEST(SnpReading, SampleSheetJoinsByName) {
       {"sample,x\na,1\nb,1\nc,1\n", "an x column without a y column"},
       {"name\na\nb\nc\n", "no column named \"sample\""},
       {"sample\na\nb\nc\na\n", "lists the sample \"a\" twice"},
+      {"sample,replicate_of\na,b\nb,a\nc,\n",
+       "replicate_of column goes round in a circle: \"a\" (row 2) → \"b\" (row 3) → \"a\"."},
+      {"sample,replicate_of\nc,\na,b\nb,c\n", ""},  // a chain that ends: a -> b -> c
+      {"sample,replicate_of\nc,a\na,b\nb,c\n",
+       "goes round in a circle: \"c\" (row 2) → \"a\" (row 3) → \"b\" (row 4) → \"c\"."},
+      {"sample,replicate_of\na,\nb,c\nc,c\n", "name no other sample of the data: \"c → c\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sheet);

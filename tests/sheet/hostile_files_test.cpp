@@ -83,6 +83,31 @@ TEST(QuoteForMessage, CutsAtFortyCharactersNotBytes) {
             "\"" + accents.substr(0, 80) + "\xE2\x80\xA6\" (50 characters)");
 }
 
+TEST(QuotePathForMessage, KeepsTheFileNameWholeAndShortensTheFolder) {
+  const std::string deep = "/home/user/" + std::string(100, 'f') + "/field season/";
+  const std::string longName(300, 'n');
+  struct Case {
+    std::string path, expected;
+  };
+  const Case cases[] = {
+      {"data/a.vcf", "\"data/a.vcf\""},
+      {"a\x1b[31m.vcf", "\"a\\x1b[31m.vcf\""},
+      {deep + "isolates_2024_all_sites.vcf.gz",
+       "\"\xE2\x80\xA6/field season/isolates_2024_all_sites.vcf.gz\""},
+      {"/x/" + std::string(90, 'a') + ".vcf", "\"\xE2\x80\xA6/" + std::string(90, 'a') + ".vcf\""},
+      {"/x/" + longName, "\"\xE2\x80\xA6/" + std::string(255, 'n') +
+                             "\xE2\x80\xA6\" (a file name of 300 characters)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(QuotePathForMessage(c.path), c.expected);
+  }
+  // The folder keeps its last characters up to 80 in all.
+  const std::string quoted = QuotePathForMessage(deep + "b.vcf");
+  EXPECT_LE(quoted.size(), 80u + 5u);
+  EXPECT_NE(quoted.find("/field season/b.vcf\""), std::string::npos) << quoted;
+}
+
 // The legacy-workbook library crashes on some damaged files; it runs in a
 // child process, so the program only sees a message.
 TEST_F(HostileFilesTest, AReaderThatCrashesOrHangsGivesAMessage) {

@@ -163,6 +163,18 @@ double LocusCrossTerm(const std::vector<LocusPairSums>& locusSums) {
   return cross;
 }
 
+namespace {
+
+// Rows of pairs per chunk of the pair pass: about 4 million pairs, a
+// fraction of a second, so that a cancel is seen between chunks at once
+// however large the dataset.
+int RowsPerChunk(int rows) {
+  constexpr std::int64_t kPairsPerChunk = std::int64_t{1} << 22;
+  return static_cast<int>(std::clamp<std::int64_t>(kPairsPerChunk / std::max(rows, 1), 1, 256));
+}
+
+}  // namespace
+
 AssociationResult IndexOfAssociation(const AssociationInput& in,
                                      const std::vector<LocusPairSums>& locusSums,
                                      ProgressSink* progress) {
@@ -204,7 +216,7 @@ AssociationResult IndexOfAssociation(const AssociationInput& in,
         sumD += chunkSum;
         sumD2 += chunkSum2;
       },
-      progress);
+      progress, RowsPerChunk(n));
   if (!finished) return r;
   const double pairs = static_cast<double>(in.unitCount) * (in.unitCount - 1) / 2;
   const double mean = static_cast<double>(sumD) / pairs;

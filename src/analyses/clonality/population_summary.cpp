@@ -235,8 +235,10 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
                      [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
   for (int p : summary.populationOrder) {
     if (progress && progress->Cancelled()) return summary;
+    // Each population's pass polls for cancellation too (one population
+    // may hold nearly every unit).
     summary.rows.push_back(Summarise(d, mlgs, units[p], d.populationNames[p], summary.rarefyTo,
-                                     options.withAssociation, options.missing, nullptr));
+                                     options.withAssociation, options.missing, progress));
     all.insert(all.end(), units[p].begin(), units[p].end());
   }
   std::sort(all.begin(), all.end());

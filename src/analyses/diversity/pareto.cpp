@@ -81,8 +81,9 @@ std::string ParetoMessage(ParetoCase kind) {
     case ParetoCase::kAllDistinct:
       return "maximum genotypic diversity :1";
     case ParetoCase::kTwoSizes:
-      return "not enough groups of size  to compute Pareto, an approximation of c min or max will "
-             "be given in the result file";
+      // The line is fitted through one point per distinct clone size.
+      return "not enough groups of size (2 distinct clone sizes, 3 needed) to compute Pareto, an "
+             "approximation of c min or max will be given in the result file";
     case ParetoCase::kOneSize:
     case ParetoCase::kFull:
       break;

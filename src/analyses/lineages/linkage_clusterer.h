@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "analyses/distance/mlg_distance_table.h"
@@ -30,7 +31,12 @@ namespace vireltan::clustering {
 template <typename Cell>
 class LinkageMatrix {
  public:
-  explicit LinkageMatrix(int g) : g_(g), cells_(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) / 2) {}
+  // The cells are left unset (every fill writes each of them): zeroing
+  // gigabytes first would take seconds that no cancel can cut short.
+  explicit LinkageMatrix(int g)
+      : g_(g),
+        cells_(std::make_unique_for_overwrite<Cell[]>(static_cast<size_t>(g) * (g > 0 ? g - 1 : 0) /
+                                                      2)) {}
   Cell& at(int i, int j) {  // i < j
     return cells_[Index(i, j)];
   }
@@ -44,7 +50,7 @@ class LinkageMatrix {
     return static_cast<size_t>(i) * g_ - static_cast<size_t>(i) * (i + 1) / 2 + (j - i - 1);
   }
   int g_;
-  std::vector<Cell> cells_;
+  std::unique_ptr<Cell[]> cells_;
 };
 
 // Rows are the MLGs in tie order: row r holds MLG mlgOfRow[r] (0-based). Of
@@ -79,7 +85,10 @@ class Clusterer {
       }
     }
     for (int i = 0; i < g_; ++i) parent_[i] = i;
-    for (int i = 0; i + 1 < g_; ++i) FindNearest(i);
+    for (int i = 0; i + 1 < g_; ++i) {
+      if (i % 64 == 0 && progress.Cancelled()) return Status::Cancelled();
+      FindNearest(i);
+    }
     return Status::Ok();
   }
 

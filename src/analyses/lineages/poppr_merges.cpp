@@ -59,7 +59,10 @@ class PopprMerges {
         }
       }
     }
-    for (int i = 0; i + 1 < g_; ++i) FindNearest(i);
+    for (int i = 0; i + 1 < g_; ++i) {
+      if (i % 64 == 0 && progress.Cancelled()) return Status::Cancelled();
+      FindNearest(i);
+    }
     return Status::Ok();
   }
 

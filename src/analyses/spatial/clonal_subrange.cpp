@@ -62,6 +62,24 @@ class EqualCountSizes {
   std::int64_t remaining_;
 };
 
+// Pairs handled between two looks at the cancel flag: a few milliseconds.
+constexpr std::size_t kPairsPerCancelCheck = std::size_t{1} << 20;
+
+// Pairs of one slice of the walk for m pairs.
+std::size_t SlicePairs(std::int64_t m) {
+  return std::max<std::size_t>(kSlicePairs, static_cast<std::size_t>(m / 16));
+}
+
+// What the walk holds for n units: one slice of pairs (16 bytes each; the
+// whole list when it fits one slice), the units' coordinates and MLGs and
+// the grid that bins them (about 48 bytes a unit).
+double WalkBytes(int n) {
+  const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
+  const double slice =
+      static_cast<double>(std::min<std::int64_t>(m, static_cast<std::int64_t>(SlicePairs(m))));
+  return 16.0 * slice + 48.0 * n;
+}
+
 Status NeedPairs(const SpatialUnits& units) {
   if (units.size() < 2) {
     return Status::Error(
@@ -218,18 +236,23 @@ class SubrangeTabulator {
 // Feeds the pairs of a walk to a tabulator.
 class SubrangeFeed : public RankedPairVisitor {
  public:
-  SubrangeFeed(const SpatialUnits& units, SubrangeTabulator& tabulator)
-      : units_(units), tabulator_(tabulator) {}
+  SubrangeFeed(const SpatialUnits& units, SubrangeTabulator& tabulator, ProgressSink* progress)
+      : units_(units), tabulator_(tabulator), progress_(progress) {}
   void Start() override {}
+  // A slice may hold a billion pairs: a cancel ends the visit (the walk
+  // then stops too).
   void Visit(const RankedPair* pairs, std::size_t count) override {
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i % kPairsPerCancelCheck == 0 && Cancelled(progress_)) return;
       tabulator_.Add(
           PackClonalPair(pairs[i].distance, units_.mlg[pairs[i].a] != units_.mlg[pairs[i].b]));
+    }
   }
 
  private:
   const SpatialUnits& units_;
   SubrangeTabulator& tabulator_;
+  ProgressSink* progress_;
 };
 
 // Runs the table: first over pairs walked in ascending order in slices
@@ -241,14 +264,16 @@ Status RunSubrange(const SpatialUnits& units, ProgressSink* progress, PairSortSt
   const int n = units.size();
   const std::int64_t m = static_cast<std::int64_t>(n) * (n - 1) / 2;
   if (strategy == PairSortStrategy::kAuto) {
+    // Every slice costs a pass over all pairs: past a few slices, slices
+    // of 1/16 of the pairs (one byte per pair) keep the passes at about 20.
+    Status fits = CheckMemory("The clonal subrange", n, WalkBytes, AvailableMemory());
+    if (!fits) return fits;
     SubrangeTabulator tabulator = make();
-    SubrangeFeed feed(units, tabulator);
+    SubrangeFeed feed(units, tabulator, progress);
     PairWalk walk;
     walk.x = &units.x;
     walk.y = &units.y;
-    // Every slice costs a pass over all pairs: past a few slices, slices
-    // of 1/16 of the pairs (one byte per pair) keep the passes at about 20.
-    walk.slicePairs = std::max<std::size_t>(kSlicePairs, static_cast<std::size_t>(m / 16));
+    walk.slicePairs = SlicePairs(m);
     if (!WalkPairsAscending(walk, progress, feed)) return Status::Cancelled();
     result = tabulator.Finish();
     if (!tabulator.tiesCutByClassEnd()) {
@@ -271,7 +296,10 @@ Status RunSubrange(const SpatialUnits& units, ProgressSink* progress, PairSortSt
     return OutOfMemory(m);
   }
   SubrangeTabulator tabulator = make();
-  for (std::int64_t j = 1; j <= m; ++j) tabulator.Add(pairs[j]);
+  for (std::int64_t j = 1; j <= m; ++j) {
+    if (j % kPairsPerCancelCheck == 0 && Cancelled(progress)) return Status::Cancelled();
+    tabulator.Add(pairs[j]);
+  }
   result = tabulator.Finish();
   Report(progress, 100);
   return Status::Ok();

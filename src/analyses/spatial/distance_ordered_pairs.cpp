@@ -24,20 +24,31 @@ std::uint64_t KeyBits(const RankedPair& p) {
   return bits;  // a non-negative double's bits order like its value
 }
 
+// Pairs handled between two looks at the cancel flag: a few milliseconds.
+constexpr std::ptrdiff_t kPairsPerCancelCheck = std::ptrdiff_t{1} << 20;
+
 // Sorts by distance in place, most significant byte of the key first
 // (American flag sort); bytes shared by the whole range cost one counting
-// pass. The order of equal distances is left unspecified.
-void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
+// pass. The order of equal distances is left unspecified. A cancel leaves
+// the range in some order (the caller then stops).
+void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift,
+                         const ProgressSink* progress) {
   const std::ptrdiff_t n = end - begin;
   if (n < 256 || shift < 0) {
     std::sort(begin, end,
               [](const RankedPair& p, const RankedPair& q) { return p.distance < q.distance; });
     return;
   }
+  if (Cancelled(progress)) return;
   std::size_t count[256] = {};
-  for (RankedPair* p = begin; p != end; ++p) ++count[(KeyBits(*p) >> shift) & 255];
+  for (RankedPair* block = begin; block != end;) {
+    RankedPair* blockEnd = end - block > kPairsPerCancelCheck ? block + kPairsPerCancelCheck : end;
+    for (RankedPair* p = block; p != blockEnd; ++p) ++count[(KeyBits(*p) >> shift) & 255];
+    block = blockEnd;
+    if (block != end && Cancelled(progress)) return;
+  }
   if (count[(KeyBits(*begin) >> shift) & 255] == static_cast<std::size_t>(n)) {
-    RadixSortByDistance(begin, end, shift - 8);
+    RadixSortByDistance(begin, end, shift - 8, progress);
     return;
   }
   std::ptrdiff_t head[256], tail[256];
@@ -47,8 +58,10 @@ void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
     sum += static_cast<std::ptrdiff_t>(count[d]);
     tail[d] = sum;
   }
+  std::ptrdiff_t moved = 0;
   for (int d = 0; d < 256; ++d) {
     while (head[d] < tail[d]) {
+      if (++moved % kPairsPerCancelCheck == 0 && Cancelled(progress)) return;
       RankedPair v = begin[head[d]];
       int digit = static_cast<int>((KeyBits(v) >> shift) & 255);
       while (digit != d) {
@@ -62,9 +75,9 @@ void RadixSortByDistance(RankedPair* begin, RankedPair* end, int shift) {
   start[0] = 0;
   for (int d = 0; d < 256; ++d) start[d + 1] = start[d] + static_cast<std::ptrdiff_t>(count[d]);
   auto sortBuckets = [&](int from, int to) {
-    for (int d = from; d < to; ++d)
+    for (int d = from; d < to && !Cancelled(progress); ++d)
       if (start[d + 1] - start[d] > 1)
-        RadixSortByDistance(begin + start[d], begin + start[d + 1], shift - 8);
+        RadixSortByDistance(begin + start[d], begin + start[d + 1], shift - 8, progress);
   };
   // A whole slice: its buckets on all cores (they are disjoint).
   if (n >= (std::ptrdiff_t{1} << 20)) {
@@ -164,9 +177,12 @@ class PointGrid {
 
   // Calls take(a, b, squared distance) for every pair of points a < b at a
   // squared distance in (low, high] (and maybe a few more, which `take`
-  // filters), cell pair by cell pair.
+  // filters), cell pair by cell pair. Stops early, returning false, on a
+  // cancel (looked at every million or so pairs).
   template <typename Take>
-  void ForPairsWithin(double low, double high, std::vector<double>& buffer, Take take) const {
+  bool ForPairsWithin(double low, double high, std::vector<double>& buffer,
+                      const ProgressSink* progress, Take take) const {
+    std::ptrdiff_t sinceCheck = 0;
     for (size_t c = 0; c < cells_.size(); ++c) {
       const Cell& u = cells_[c];
       for (size_t e = c; e < cells_.size(); ++e) {
@@ -181,6 +197,10 @@ class PointGrid {
           const int from = c == e ? i + 1 : v.begin;
           const int n = v.end - from;
           if (n <= 0) continue;
+          if ((sinceCheck += n) >= kPairsPerCancelCheck) {
+            sinceCheck = 0;
+            if (Cancelled(progress)) return false;
+          }
           buffer.resize(std::max<size_t>(buffer.size(), n));
           const double xa = px_[i], ya = py_[i];
           const double* vx = px_.data() + from;
@@ -201,6 +221,7 @@ class PointGrid {
         }
       }
     }
+    return true;
   }
 
  private:
@@ -232,14 +253,16 @@ bool ForEachSlice(const PairWalk& w, std::int64_t kept, const ProgressSink* prog
     const double high = s + 1 == slices ? std::numeric_limits<double>::infinity() : limits[s];
     slice.clear();
     slice.reserve(slices == 1 ? static_cast<size_t>(kept) : w.slicePairs);
-    grid.ForPairsWithin(low, high, buffer, [&](int a, int b) {
+    const bool whole = grid.ForPairsWithin(low, high, buffer, progress, [&](int a, int b) {
       if (w.group && (*w.group)[a] == (*w.group)[b]) return;
       // The distance itself by std::hypot, as every distance of the
       // program (the squares only choose the slice).
       slice.push_back(RankedPair{std::hypot(x[a] - x[b], y[a] - y[b]),
                                  static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)});
     });
-    RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56);
+    if (!whole) return false;
+    RadixSortByDistance(slice.data(), slice.data() + slice.size(), 56, progress);
+    if (Cancelled(progress)) return false;
     if (stopAtTie) {
       for (const RankedPair& p : slice) {
         if (p.distance == previous) return false;
@@ -279,7 +302,7 @@ bool WalkPairsAscending(const PairWalk& w, const ProgressSink* progress,
   if (kept == 0) return true;
   ForEachSlice(w, kept, progress, false, [&](const std::vector<RankedPair>& s) {
     visitor.Visit(s.data(), s.size());
-    return true;
+    return !Cancelled(progress);
   });
   return !Cancelled(progress);
 }

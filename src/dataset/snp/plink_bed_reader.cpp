@@ -19,7 +19,7 @@ Status ReadFields(const std::string& path, int expectedFields,
                   std::vector<std::vector<std::string>>& lines) {
   if (Status regular = RequireRegularFile(path, "file"); !regular) return regular;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error("The file " + QuoteForMessage(path) + " cannot be opened.");
+  if (!in) return Status::Error("The file " + QuotePathForMessage(path) + " cannot be opened.");
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -30,13 +30,13 @@ Status ReadFields(const std::string& path, int expectedFields,
     for (std::string w; words >> w;) fields.push_back(std::move(w));
     if (fields.empty()) continue;
     if (static_cast<int>(fields.size()) != expectedFields)
-      return Status::Error("The file " + QuoteForMessage(path) + ", line " +
+      return Status::Error("The file " + QuotePathForMessage(path) + ", line " +
                            std::to_string(number) + ": " + std::to_string(expectedFields) +
                            " fields separated by spaces or tabs are expected, not " +
                            std::to_string(fields.size()) + ".");
     lines.push_back(std::move(fields));
   }
-  if (in.bad()) return Status::Error("The file " + QuoteForMessage(path) + " cannot be read.");
+  if (in.bad()) return Status::Error("The file " + QuotePathForMessage(path) + " cannot be read.");
   return Status::Ok();
 }
 
@@ -50,7 +50,7 @@ constexpr SnpCall kFromPlink[4] = {kHomAltCall, kMissingCall, kHetCall, kHomRefC
 }  // namespace
 
 Status ReadPlinkBed(const std::string& bedPath, RawSnpData& data, ProgressSink& progress) {
-  const std::string bed = QuoteForMessage(bedPath);
+  const std::string bed = QuotePathForMessage(bedPath);
   if (Status regular = RequireRegularFile(bedPath, "data file"); !regular) return regular;
   const std::string famPath = WithExtension(bedPath, ".fam");
   const std::string bimPath = WithExtension(bedPath, ".bim");
@@ -58,14 +58,14 @@ Status ReadPlinkBed(const std::string& bedPath, RawSnpData& data, ProgressSink& 
   if (Status s = ReadFields(famPath, 6, fam); !s) return s;
   if (Status s = ReadFields(bimPath, 6, bim); !s) return s;
   if (fam.empty())
-    return Status::Error("The file " + QuoteForMessage(famPath) + " lists no sample.");
+    return Status::Error("The file " + QuotePathForMessage(famPath) + " lists no sample.");
 
   data = RawSnpData();
   data.ploidy = 2;
   std::set<std::string> seen;
   for (const auto& f : fam) {
     if (!seen.insert(f[1]).second)
-      return Status::Error("The file " + QuoteForMessage(famPath) + " names the sample " +
+      return Status::Error("The file " + QuotePathForMessage(famPath) + " names the sample " +
                            QuoteForMessage(f[1]) + " twice.");
     data.sampleNames.push_back(f[1]);
   }
@@ -107,7 +107,7 @@ Status ReadPlinkBed(const std::string& bedPath, RawSnpData& data, ProgressSink& 
     std::int64_t position = 0;
     auto parsed = std::from_chars(b[3].data(), b[3].data() + b[3].size(), position);
     if (parsed.ec != std::errc() || parsed.ptr != b[3].data() + b[3].size() || position < 0)
-      return Status::Error("The file " + QuoteForMessage(bimPath) + ", line " +
+      return Status::Error("The file " + QuotePathForMessage(bimPath) + ", line " +
                            std::to_string(k + 1) + ", column 4: the position " +
                            QuoteForMessage(b[3]) + " is not a whole number.");
     locus.position = position;

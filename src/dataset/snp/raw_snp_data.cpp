@@ -22,9 +22,9 @@ Status RequireRegularFile(const std::string& path, const std::string& role) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status))
-    return Status::Error("The " + role + " " + QuoteForMessage(path) + " does not exist.");
+    return Status::Error("The " + role + " " + QuotePathForMessage(path) + " does not exist.");
   if (!std::filesystem::is_regular_file(status))
-    return Status::Error("The " + role + " " + QuoteForMessage(path) +
+    return Status::Error("The " + role + " " + QuotePathForMessage(path) +
                          " is not a regular file (a folder, pipe or device cannot be read).");
   return Status::Ok();
 }

@@ -44,10 +44,56 @@ std::string ListNames(const std::vector<std::string>& names) {
   return list;
 }
 
+// A replicate repeats another sample; following replicate_of from any
+// sample must end at a sample that repeats none. A chain that comes back
+// to where it started (a -> b -> a) would count its pairs twice and leave
+// no original. A sample naming itself is reported where names are joined.
+Status CheckReplicateChains(const SampleSheet& sheet, const std::vector<int>& rows,
+                            const std::string& file) {
+  const std::size_t count = sheet.names.size();
+  std::unordered_map<std::string, int> index;
+  for (std::size_t r = 0; r < count; ++r) index.emplace(sheet.names[r], static_cast<int>(r));
+  std::vector<int> next(count, -1);
+  for (std::size_t r = 0; r < count; ++r) {
+    auto found = index.find(sheet.replicateOf[r]);
+    if (found != index.end() && found->second != static_cast<int>(r)) next[r] = found->second;
+  }
+  // 0: not visited, 1: on the chain being followed, 2: ends well.
+  std::vector<char> state(count, 0);
+  for (std::size_t start = 0; start < count; ++start) {
+    int at = static_cast<int>(start);
+    while (at >= 0 && state[at] == 0) {
+      state[at] = 1;
+      at = next[at];
+    }
+    if (at >= 0 && state[at] == 1) {
+      // `at` is on a cycle: list it in order.
+      std::string chain;
+      int k = at, listed = 0, more = 0;
+      do {
+        if (listed < kNamesListed)
+          chain += QuoteForMessage(sheet.names[k]) + " (row " + std::to_string(rows[k]) + ") → ";
+        else
+          ++more;
+        ++listed;
+        k = next[k];
+      } while (k != at);
+      if (more > 0) chain += "… (" + std::to_string(more) + " more) → ";
+      chain += QuoteForMessage(sheet.names[at]);
+      return Status::Error("The sample sheet " + file +
+                           ": its replicate_of column goes round in a circle: " + chain +
+                           ". A replicate names the sample it repeats, and that sample names "
+                           "none (leave its replicate_of empty).");
+    }
+    for (at = static_cast<int>(start); at >= 0 && state[at] == 1; at = next[at]) state[at] = 2;
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
-  const std::string file = QuoteForMessage(path);
+  const std::string file = QuotePathForMessage(path);
   if (Status regular = RequireRegularFile(path, "sample sheet"); !regular) return regular;
   Book book;
   if (Status read = ReadTableFile(path, book); !read) return read;
@@ -77,6 +123,7 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
     return "The sample sheet " + file + ", row " + std::to_string(row) + ", column " +
            std::to_string(col);
   };
+  std::vector<int> rows;  // the sheet row of each sample
   for (int row = 2; row <= lastRow; ++row) {
     std::string name = TrimmedCellText(table.at(row, column["sample"]));
     if (name.empty()) {
@@ -86,6 +133,7 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
       return Status::Error(where(row, column["sample"]) + ": the sample name is empty.");
     }
     sheet.names.push_back(std::move(name));
+    rows.push_back(row);
     if (sheet.hasCoordinates) {
       for (const char* axis : {"x", "y"}) {
         const int col = column[axis];
@@ -112,6 +160,9 @@ Status ReadSampleSheet(const std::string& path, SampleSheet& sheet) {
     if (++seen[name] == 2)
       return Status::Error("The sample sheet " + file + " lists the sample " +
                            QuoteForMessage(name) + " twice.");
+  if (sheet.hasReplicates) {
+    if (Status cycle = CheckReplicateChains(sheet, rows, file); !cycle) return cycle;
+  }
   return Status::Ok();
 }
 
@@ -128,7 +179,7 @@ Status JoinSampleSheet(const std::vector<std::string>& dataSamples, const Sample
     joined.populationNames = {defaultPopulation};
     return Status::Ok();
   }
-  const std::string file = QuoteForMessage(sheetPath);
+  const std::string file = QuotePathForMessage(sheetPath);
   std::unordered_map<std::string, int> dataIndex, sheetIndex;
   for (std::size_t i = 0; i < n; ++i) dataIndex.emplace(dataSamples[i], static_cast<int>(i));
   for (std::size_t r = 0; r < sheet->names.size(); ++r)

@@ -94,6 +94,9 @@ Status LoadSnpStudy(const std::string& path, const SnpOpenOptions& options,
 
   study.ploidy = raw.ploidy;
   study.skippedSitesWarning = SkippedSitesWarning(raw);
+  study.skippedNotBiallelic = raw.skippedNotBiallelic;
+  study.skippedNotSnp = raw.skippedNotSnp;
+  study.skippedPloidy = raw.skippedPloidy;
   for (int k : keptLoci) study.loci.push_back(std::move(raw.loci[k]));
   // The sheet's information follows the kept samples; replicate indices
   // move to the kept numbering.

@@ -3,6 +3,7 @@
 // A SNP study as opened: the kept samples and loci, their packed calls and
 // what the sample sheet says of each sample; and the partition of its
 // samples into exact multilocus genotypes.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct SnpStudy {
   JoinedSamples samples;                 // sheet information of the kept samples
   SnpFilterReport filters;
   std::string skippedSitesWarning;  // "" when no site was skipped
+  // Sites of the data file left out, by cause (see RawSnpData).
+  std::int64_t skippedNotBiallelic = 0, skippedNotSnp = 0, skippedPloidy = 0;
   // Replicate pairs whose partner was removed by --min-call-rate-sample.
   int replicatePairsLost = 0;
 

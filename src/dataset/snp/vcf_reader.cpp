@@ -2,10 +2,12 @@
 #include "dataset/snp/vcf_reader.h"
 
 #include <htslib/hts.h>
+#include <htslib/kseq.h>
 #include <htslib/vcf.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <set>
 
@@ -59,6 +61,51 @@ struct SampleCall {
   SnpCall call = kMissingCall;
 };
 
+// The GT entry as written: "0/1", "1|0", "./.".
+std::string GenotypeText(const std::int32_t* gt, int width) {
+  std::string text;
+  for (int k = 0; k < width && gt[k] != bcf_int32_vector_end; ++k) {
+    if (k > 0) text += bcf_gt_is_phased(gt[k]) ? '|' : '/';
+    text += bcf_gt_is_missing(gt[k]) ? std::string(".") : std::to_string(bcf_gt_allele(gt[k]));
+  }
+  return text;
+}
+
+// The largest allele index of a GT entry, -1 when every allele is missing.
+int HighestAllele(const std::int32_t* gt, int width) {
+  int highest = -1;
+  for (int k = 0; k < width && gt[k] != bcf_int32_vector_end; ++k)
+    if (!bcf_gt_is_missing(gt[k]) && bcf_gt_allele(gt[k]) > highest) highest = bcf_gt_allele(gt[k]);
+  return highest;
+}
+
+// Whether the file's last byte is a line break (true for an empty file).
+bool EndsWithLineBreak(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in || in.tellg() <= 0) return true;
+  in.seekg(-1, std::ios::end);
+  char last = '\n';
+  in.get(last);
+  return last == '\n';
+}
+
+// Tab-separated fields of a line.
+std::size_t FieldCount(const kstring_t& line) {
+  if (line.l == 0) return 0;
+  std::size_t fields = 1;
+  for (std::size_t i = 0; i < line.l; ++i)
+    if (line.s[i] == '\t') ++fields;
+  return fields;
+}
+
+struct LineBuffer {
+  kstring_t text = KS_INITIALIZE;
+  LineBuffer() = default;
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+  ~LineBuffer() { ks_free(&text); }
+};
+
 SampleCall ReadSampleCall(const std::int32_t* gt, int width) {
   SampleCall result;
   int alt = 0;
@@ -81,7 +128,7 @@ SampleCall ReadSampleCall(const std::int32_t* gt, int width) {
 }  // namespace
 
 Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress) {
-  const std::string file = QuoteForMessage(path);
+  const std::string file = QuotePathForMessage(path);
   if (Status regular = RequireRegularFile(path, "data file"); !regular) return regular;
   // htslib's own messages would go to standard error: the program says
   // what went wrong itself.
@@ -123,18 +170,57 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
   GenotypeBuffer gt;
   int firstPloidy = 0;
   std::int64_t recordNumber = 0;
+  // A text VCF names its lines; a BCF, its records.
+  const bool text = format->format == vcf;
+  const std::size_t expectedFields = 9 + static_cast<std::size_t>(n);
+  auto where = [&]() {
+    return text ? "The data file " + file + ", line " + std::to_string(fp->lineno)
+                : "The data file " + file + ", record " + std::to_string(recordNumber);
+  };
+  LineBuffer line;
+  // A plain file cut inside its last genotype still has all its columns;
+  // it shows by its missing last line break and the unfinished genotype.
+  const bool cutWithoutLineBreak =
+      text && format->compression == no_compression && !EndsWithLineBreak(path);
+  bool lastRecordUnfinished = false;
+  std::int64_t lastLine = 0;
   for (;;) {
-    const int read = bcf_read(fp.get(), header.get(), record.get());
+    // A text line is read here and parsed by htslib (as bcf_read does), so
+    // that its columns can be counted first: htslib reads a line with too
+    // few columns as if the missing samples were missing calls, but such a
+    // line is a record cut short (a file copied or written only in part).
+    std::size_t fields = expectedFields;
+    int read = 0;
+    if (text) {
+      read = hts_getline(fp.get(), KS_SEP_LINE, &line.text);
+      if (read >= 0) {
+        fields = FieldCount(line.text);
+        lastLine = fp->lineno;
+        const char last = line.text.l > 0 ? line.text.s[line.text.l - 1] : '\t';
+        lastRecordUnfinished = last != '\0' && std::strchr("/|:,\t", last) != nullptr;
+        read = vcf_parse(&line.text, header.get(), record.get());
+      }
+    } else {
+      read = bcf_read(fp.get(), header.get(), record.get());
+    }
     if (read == -1) break;
     ++recordNumber;
+    if (fields != expectedFields)
+      return Status::Error(where() + ": the record has " + std::to_string(fields) +
+                           " tab-separated columns, but the header's #CHROM line gives " +
+                           std::to_string(expectedFields) +
+                           " (9 and one per sample): the record is broken or the file is cut "
+                           "short.");
     // A contig or tag missing from the header is common and harmless (htslib
     // adds it); anything else the parser flags means the line is damaged.
     const int serious = record->errcode & ~(BCF_ERR_CTG_UNDEF | BCF_ERR_TAG_UNDEF);
     if (read < -1 || serious != 0)
-      return Status::Error("The data file " + file + " is damaged or truncated at record " +
-                           std::to_string(recordNumber) +
-                           " (counting from the first line after the header): it cannot be "
-                           "read further.");
+      return Status::Error(
+          text ? where() + ": the record is damaged or cut short; the file cannot be read further."
+               : "The data file " + file + " is damaged or truncated at record " +
+                     std::to_string(recordNumber) +
+                     " (counting from the first record after the header): it cannot be read "
+                     "further.");
     if (recordNumber % kSitesPerCancelCheck == 0 && progress.Cancelled())
       return Status::Cancelled();
     bcf_unpack(record.get(), BCF_UN_STR | BCF_UN_FMT);
@@ -154,7 +240,14 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
     if (got > 0) {
       const int width = got / n;
       for (int i = 0; i < n && width > 0; ++i) {
-        SampleCall c = ReadSampleCall(gt.values + static_cast<std::ptrdiff_t>(i) * width, width);
+        const std::int32_t* entry = gt.values + static_cast<std::ptrdiff_t>(i) * width;
+        if (const int allele = HighestAllele(entry, width); allele >= record->n_allele)
+          return Status::Error(where() + ", sample " + QuoteForMessage(header->samples[i]) +
+                               " (column " + std::to_string(10 + i) + "): the genotype " +
+                               QuoteForMessage(GenotypeText(entry, width)) + " names allele " +
+                               std::to_string(allele) + ", but the site has " +
+                               std::to_string(record->n_allele - 1) + " ALT allele(s).");
+        SampleCall c = ReadSampleCall(entry, width);
         if (c.ploidy == 0) continue;
         if (sitePloidy == 0) sitePloidy = c.ploidy;
         if (c.ploidy != sitePloidy) mixed = true;
@@ -162,6 +255,7 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
       }
     }
     if (sitePloidy == 0) sitePloidy = firstPloidy == 0 ? 2 : firstPloidy;  // all missing
+    lastRecordUnfinished = lastRecordUnfinished || mixed;
     if (mixed || sitePloidy > 2 || (firstPloidy != 0 && sitePloidy != firstPloidy)) {
       data.calls.RemoveLastLocus();
       ++data.skippedPloidy;
@@ -177,6 +271,10 @@ Status ReadVcf(const std::string& path, RawSnpData& data, ProgressSink& progress
     locus.alternate = record->d.allele[1];
     data.loci.push_back(std::move(locus));
   }
+  if (cutWithoutLineBreak && recordNumber > 0 && lastRecordUnfinished)
+    return Status::Error("The data file " + file + ", line " + std::to_string(lastLine) +
+                         ": the last record stops in the middle of a genotype, without a line "
+                         "break: the file is cut short.");
   data.ploidy = firstPloidy == 0 ? 2 : firstPloidy;
   return Status::Ok();
 }

@@ -105,13 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "b<",
                   -2.321928,
                   "maximum genotypic diversity :1"},
-        BoundCase{"TwoSizes",
-                  {1, 4},
-                  ParetoCase::kTwoSizes,
-                  "b<",
-                  -0.160964,
-                  "not enough groups of size  to compute Pareto, an approximation of c min or max "
-                  "will be given in the result file"}),
+        BoundCase{
+            "TwoSizes",
+            {1, 4},
+            ParetoCase::kTwoSizes,
+            "b<",
+            -0.160964,
+            "not enough groups of size (2 distinct clone sizes, 3 needed) to compute Pareto, an "
+            "approximation of c min or max "
+            "will be given in the result file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pareto, OneCloneSizeWritesNothing) {
