@@ -157,9 +157,10 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
         geographic[PairIndex(i, j)] = request.logDistance && e > 0 ? std::log(e) : e;
       }
     if (samePlace > 0)
-      return Status::Error(std::to_string(samePlace) +
-                           " pair(s) share one position: ln d is not defined there. Leave out "
-                           "--log-distance, or count one unit per MLG.");
+      return Status::Error(
+          std::to_string(samePlace) +
+          " pair(s) share one position: ln d is not defined there. Use the distance "
+          "itself rather than its logarithm, or count one unit per MLG.");
     if (!MantelTest(genetic, geographic, n, request.spearman, request.permutations, NewRunSeed(),
                     &progress_, mantel))
       return Status::Cancelled();

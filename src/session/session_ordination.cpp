@@ -63,8 +63,9 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
   if (Status allowed = RequirePopulationGeneticsData(); !allowed) return allowed;
   if (request.axes < 1) return Status::Error("The number of axes must be 1 or more.");
   if (request.sizeByClone && request.of != OrdinationOf::kGenets)
-    return Status::Error("Sizing by clone applies to genets (--of=genets): each unit or "
-                         "population is one point of its own.");
+    return Status::Error(
+        "Sizing by clone applies to genets (one unit per MLG): each unit or "
+        "population is one point of its own.");
   const bool snpData = hasSnpData();
   const bool amongPopulations = request.of == OrdinationOf::kPopulations;
   PopgenRequest popgen;
@@ -278,8 +279,8 @@ Status Session::PrincipalCoordinatesAnalysis(const OrdinationRequest& request) {
                      amongPopulations ? sel.names[i] : "", PopulationColour(p),
                      PopulationMarker(p));
     if (sized)
-      point.size = std::sqrt(static_cast<double>(
-          std::min(cloneSize[counted.mlgOfSu[units[i]]], kLargestDrawnClone)));
+      point.size = std::sqrt(
+          static_cast<double>(std::min(cloneSize[counted.mlgOfSu[units[i]]], kLargestDrawnClone)));
     points.points.push_back(std::move(point));
   }
   for (std::size_t p = 0; p < sel.names.size(); ++p)
