@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "app/qt_chart_renderer.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "common/version.h"
 #include "sheet/atomic_file.h"
 

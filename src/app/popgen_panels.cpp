@@ -21,7 +21,7 @@
 #include <map>
 
 #include "app/svg_canvas.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 #include "charts/heat_map_chart.h"
 
 namespace vireltan::app {

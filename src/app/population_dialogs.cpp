@@ -12,7 +12,7 @@
 #include <QtWidgets/QSpinBox>
 #include <optional>
 
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 namespace vireltan::app {
 

@@ -22,7 +22,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 using vireltan::app::TForm1;
 

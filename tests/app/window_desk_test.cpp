@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "app/table_actions.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {

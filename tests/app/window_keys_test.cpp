@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {

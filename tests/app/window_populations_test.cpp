@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {

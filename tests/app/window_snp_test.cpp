@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "app/snp_open_dialog.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {

@@ -25,7 +25,7 @@
 
 #include "app/chart_drawer.h"
 #include "app/map_view.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {

@@ -9,7 +9,7 @@
 #include "app/chart_drawer.h"
 #include "app/figure_dialog.h"
 #include "app/map_view.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -5,7 +5,7 @@
 #include <QtWidgets/QStatusBar>
 #include <algorithm>
 
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -7,7 +7,7 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QStatusBar>
 
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The option panels of the sampling-effort commands: the number of random
 // draws of the two resampling curves.
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -4,7 +4,7 @@
 // clonal subrange.
 #include <QtWidgets/QHBoxLayout>
 
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -4,7 +4,7 @@
 // the numbers of classes and permutations.
 #include <QtWidgets/QFormLayout>
 
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

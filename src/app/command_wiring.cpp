@@ -11,7 +11,7 @@
 #include <charconv>
 #include <string>
 
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -243,7 +243,7 @@ class TForm1 : public QMainWindow {
   void BuildSpatialPanels(QVBoxLayout& layout);
   void BuildAboutPanel(QVBoxLayout& layout);
   void BuildAutocorrelationPanels(QVBoxLayout& layout);
-  // Multilocus lineages and the spanning network (tform1_lineages.cpp).
+  // Multilocus lineages and the spanning network (lineage_panels.cpp).
   void BuildLineageMenu();
   void BuildLineagePanels(QVBoxLayout& layout);
   void RefreshLineages();
@@ -268,9 +268,9 @@ class TForm1 : public QMainWindow {
   void BuildCharts(QWidget* host);
   void ConnectWiring();
   // Mnemonics, shortcuts, tooltips, Help menu, recent files, settings
-  // (tform1_desktop.cpp).
+  // (desktop_conventions.cpp).
   void ApplyDesktopConventions();
-  void BuildOutputFolderItems();  // tform1_output.cpp
+  void BuildOutputFolderItems();  // output_folder.cpp
   void RestoreSettings();
   void SaveSettings();
   void AddRecentFile(const QString& path);
@@ -320,7 +320,7 @@ class TForm1 : public QMainWindow {
   // Charts beyond the five of the main window that analyses fill.
   std::vector<std::pair<const char*, const ChartData*>> ExtraCharts();
 
-  // The kept charts (tform1_charts.cpp).
+  // The kept charts (charts_page.cpp).
   void BuildChartsPage();
   void BuildAssociationChooser(QVBoxLayout& layout);
   void RefreshAssociationChart();

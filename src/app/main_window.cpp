@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 #include <QtCore/QFileInfo>
 #include <QtCore/QMimeData>
@@ -21,7 +21,7 @@
 #include "app/chart_drawer.h"
 #include "app/population_dialogs.h"
 #include "app/table_actions.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

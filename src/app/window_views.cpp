@@ -10,7 +10,7 @@
 #include "app/chart_drawer.h"
 #include "app/map_view.h"
 #include "app/table_actions.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "app/snp_open_dialog.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 #include "dataset/snp/snp_study.h"
 
 namespace vireltan::app {

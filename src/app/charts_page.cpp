@@ -24,7 +24,7 @@
 #include "app/figure_dialog.h"
 #include "app/map_view.h"
 #include "app/qt_chart_renderer.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 #include "session/chart_files.h"
 #include "sheet/atomic_file.h"
 

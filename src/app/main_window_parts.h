@@ -2,14 +2,14 @@
 #pragma once
 // What the parts of the main window share: captions, the tables that say
 // which menu item opens which panel and what each item needs, and the
-// builders of the option panels. Private to src/app/tform1*.cpp.
+// builders of the option panels. Private to the main window's source files in src/app/.
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 #include <vector>
 
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 namespace vireltan::app {
 
@@ -36,7 +36,7 @@ struct MenuItemRule {
 };
 const std::vector<MenuItemRule>& MenuItemRules();
 
-// The lineage commands with the options of their panels (tform1_lineages.cpp).
+// The lineage commands with the options of their panels (lineage_panels.cpp).
 Status LineagesFrom(Session& session, const CommandInputs& in);
 Status SuggestionFrom(Session& session, const CommandInputs& in);
 Status ReplicatesFrom(Session& session, const CommandInputs& in);

@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "app/svg_canvas.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 #include "charts/network_chart.h"
 #include "sheet/sheet.h"
 #include "sheet/table_file.h"

@@ -16,7 +16,7 @@
 #include <algorithm>
 
 #include "app/map_view.h"
-#include "app/tform1_internal.h"
+#include "app/main_window_parts.h"
 #include "common/version.h"
 
 namespace vireltan::app {
