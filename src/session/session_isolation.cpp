@@ -11,6 +11,7 @@
 #include "analyses/popgen/pairwise_fst.h"
 #include "analyses/popgen/snp_allele_counts.h"
 #include "common/memory_guard.h"
+#include "numeric/line_fit.h"
 #include "session/session.h"
 #include "sheet/atomic_file.h"
 #include "sheet/table_file.h"
@@ -171,21 +172,11 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
       request.logDistance ? "ln geographic distance" : "geographic distance";
   const std::string rWord = request.spearman ? "Spearman's rho" : "Pearson's r";
 
-  // Least-squares line of the genetic on the geographic distance.
-  double mx = 0, my = 0;
-  for (std::size_t k = 0; k < pairs; ++k) {
-    mx += geographic[k];
-    my += genetic[k];
-  }
-  mx /= pairs;
-  my /= pairs;
-  double sxy = 0, sxx = 0;
-  for (std::size_t k = 0; k < pairs; ++k) {
-    sxy += (geographic[k] - mx) * (genetic[k] - my);
-    sxx += (geographic[k] - mx) * (geographic[k] - mx);
-  }
-  const double slope = sxx > 0 ? sxy / sxx : 0;
-  const double intercept = my - slope * mx;
+  // Least-squares line of the genetic on the geographic distance (slope 0
+  // through the mean when every geographic distance is the same).
+  const LineFit fit = FitStraightLine(geographic, genetic);
+  const double slope = fit.b;
+  const double intercept = fit.a;
 
   Sheet csv, block;
   static const char* kHeader[] = {"item1",  "item2",   "geographic",   "genetic",

@@ -10,25 +10,42 @@
 
 namespace vireltan {
 
+namespace {
+
+// Means and centred sums of squares and cross products of two series.
+struct CentredSums {
+  double meanA = 0, meanB = 0;
+  double ab = 0, aa = 0, bb = 0;
+};
+
+CentredSums SumCentred(const std::vector<double>& a, const std::vector<double>& b) {
+  CentredSums s;
+  const std::size_t m = a.size();
+  for (std::size_t k = 0; k < m; ++k) {
+    s.meanA += a[k];
+    s.meanB += b[k];
+  }
+  s.meanA /= m;
+  s.meanB /= m;
+  for (std::size_t k = 0; k < m; ++k) {
+    s.ab += (a[k] - s.meanA) * (b[k] - s.meanB);
+    s.aa += (a[k] - s.meanA) * (a[k] - s.meanA);
+    s.bb += (b[k] - s.meanB) * (b[k] - s.meanB);
+  }
+  return s;
+}
+
+std::optional<double> CorrelationOf(const CentredSums& s) {
+  if (!(s.aa > 0) || !(s.bb > 0)) return std::nullopt;
+  return s.ab / std::sqrt(s.aa * s.bb);
+}
+
+}  // namespace
+
 std::optional<double> PearsonCorrelation(const std::vector<double>& a,
                                          const std::vector<double>& b) {
-  const std::size_t m = a.size();
-  if (m < 2 || b.size() != m) return std::nullopt;
-  double ma = 0, mb = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    ma += a[k];
-    mb += b[k];
-  }
-  ma /= m;
-  mb /= m;
-  double sab = 0, saa = 0, sbb = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    sab += (a[k] - ma) * (b[k] - mb);
-    saa += (a[k] - ma) * (a[k] - ma);
-    sbb += (b[k] - mb) * (b[k] - mb);
-  }
-  if (!(saa > 0) || !(sbb > 0)) return std::nullopt;
-  return sab / std::sqrt(saa * sbb);
+  if (a.size() < 2 || b.size() != a.size()) return std::nullopt;
+  return CorrelationOf(SumCentred(a, b));
 }
 
 std::vector<double> MidRanks(const std::vector<double>& values) {
@@ -54,24 +71,16 @@ bool MantelTest(const std::vector<double>& first, const std::vector<double>& sec
   out.n = n;
   const std::vector<double> a = spearman ? MidRanks(first) : first;
   const std::vector<double> b = spearman ? MidRanks(second) : second;
-  out.r = PearsonCorrelation(a, b);
-  if (!out.r || permutations <= 0) return !(progress && progress->Cancelled());
+  if (a.size() < 2 || b.size() != a.size()) return !(progress && progress->Cancelled());
   // A permutation moves the pairs of `a` but keeps its values: only the
   // cross product changes, so the sums of `a` and `b` are found once.
+  const CentredSums sums = SumCentred(a, b);
+  out.r = CorrelationOf(sums);
+  if (!out.r || permutations <= 0) return !(progress && progress->Cancelled());
   const std::size_t m = a.size();
-  double ma = 0, mb = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    ma += a[k];
-    mb += b[k];
-  }
-  ma /= m;
-  mb /= m;
-  double sab = 0;
   std::vector<double> bc(m);
-  for (std::size_t k = 0; k < m; ++k) {
-    bc[k] = b[k] - mb;
-    sab += (a[k] - ma) * bc[k];
-  }
+  for (std::size_t k = 0; k < m; ++k) bc[k] = b[k] - sums.meanB;
+  const double sab = sums.ab;
   // The observed cross product, compared with a relative tolerance so that
   // a permutation giving back the same pairs counts as at least as large.
   const double observed = sab - 1e-12 * std::abs(sab) - 1e-300;
