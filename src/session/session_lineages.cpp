@@ -168,6 +168,10 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissin
   sheet.SetNumberAt(row + 2, 2, suggestion.gap());
   sheet.SetNumberAt(row + 2, 3, suggestion.below);
   sheet.SetNumberAt(row + 2, 4, suggestion.above);
+  if (const std::string note = EqualGapsNote(suggestion); !note.empty()) {
+    sheet.SetTextAt(row + 3, 1, note);
+    messages_.Show(note);
+  }
   lineages_.suggestion = suggestion;
   return WriteResultsLog();
 }

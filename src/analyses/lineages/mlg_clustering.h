@@ -133,14 +133,21 @@ double ClusteringBytes(double g, Linkage linkage);
 // consecutive distinct values among the smaller half (the ceil(P/2)
 // smallest) of the P = G(G-1)/2 pairwise distances. Found only when that
 // half holds two distinct values; the first widest gap wins.
+// `widestGaps` counts the gaps of that same width (to a relative 1e-9):
+// more than one means that no gap stands out, as on whole-number distances
+// that take every value from 1 up, and the suggestion is then only the
+// first of equals.
 struct ThresholdSuggestion {
   bool found = false;
   double threshold = 0;
   double below = 0;  // the distinct values either side of the gap
   double above = 0;
+  int widestGaps = 0;
   double gap() const { return above - below; }
 };
 Status SuggestThreshold(const MlgDistanceRows& table, ProgressSink& progress,
                         ThresholdSuggestion& suggestion);
+// A sentence warning that no gap stands out (empty when one does).
+std::string EqualGapsNote(const ThresholdSuggestion& suggestion);
 
 }  // namespace vireltan

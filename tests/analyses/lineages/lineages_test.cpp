@@ -128,6 +128,14 @@ TEST(ThresholdSuggestion, MiddleOfTheWidestGapInTheSmallerHalf) {
   ASSERT_TRUE(s.found);
   EXPECT_DOUBLE_EQ(s.threshold, 2.5);
   EXPECT_DOUBLE_EQ(s.gap(), 3);
+  EXPECT_EQ(s.widestGaps, 1);
+  // Whole numbers 1, 2, 3 in the smaller half (pairs 1, 2, 3, 3, 4, 5):
+  // gaps of 1 everywhere, so the first (1..2) is only the first of equals.
+  MatrixRows even({{0, 1, 2, 3}, {1, 0, 3, 4}, {2, 3, 0, 5}, {3, 4, 5, 0}});
+  ASSERT_TRUE(SuggestThreshold(even, progress, s).ok());
+  ASSERT_TRUE(s.found);
+  EXPECT_DOUBLE_EQ(s.threshold, 1.5);
+  EXPECT_EQ(s.widestGaps, 2);
   MatrixRows flat({{0, 2, 2}, {2, 0, 2}, {2, 2, 0}});
   ASSERT_TRUE(SuggestThreshold(flat, progress, s).ok());
   EXPECT_FALSE(s.found);
