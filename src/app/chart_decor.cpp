@@ -334,6 +334,12 @@ void ChartDecor::LayOutFrame() {
                                                       box.bottomRight(), box.bottomLeft()}),
                                            &chart_);
           break;
+        case Symbol::kDiamond:
+          shape = new QGraphicsPolygonItem(
+              QPolygonF({QPointF(box.center().x(), box.top()), QPointF(box.right(), cy),
+                         QPointF(box.center().x(), box.bottom()), QPointF(box.left(), cy)}),
+              &chart_);
+          break;
         case Symbol::kNone:
           break;
         case Symbol::kLine: {
@@ -397,7 +403,8 @@ void ChartDecor::FoldLegend(int kept) {
     series->setMarkerShape(
         look.symbol == LegendEntry::Symbol::kSquare     ? QScatterSeries::MarkerShapeRectangle
         : look.symbol == LegendEntry::Symbol::kTriangle ? QScatterSeries::MarkerShapeTriangle
-                                                        : QScatterSeries::MarkerShapeCircle);
+        : look.symbol == LegendEntry::Symbol::kDiamond ? QScatterSeries::MarkerShapeRotatedRectangle
+                                                       : QScatterSeries::MarkerShapeCircle);
   }
   for (LegendItem& l : legend_)
     if (l.entry.fold == Fold::kTargetIfFolded) l.shown = folded;

@@ -31,7 +31,16 @@ class ChartDecor : public QObject {
   };
   // What a legend entry's symbol looks like.
   struct LegendEntry {
-    enum class Symbol { kNone, kCircle, kSquare, kTriangle, kLine, kHollowBox, kFilledBox };
+    enum class Symbol {
+      kNone,
+      kCircle,
+      kSquare,
+      kTriangle,
+      kDiamond,
+      kLine,
+      kHollowBox,
+      kFilledBox
+    };
     Symbol symbol = Symbol::kCircle;
     QColor fill;
     QPen pen;

@@ -49,6 +49,20 @@ QColor ColorOr(const std::string& name, const QColor& fallback) {
   return c.isValid() ? c : fallback;
 }
 
+// The Qt marker and the legend symbol of a point's marker name.
+QScatterSeries::MarkerShape ShapeOf(const std::string& marker) {
+  return marker == "square"     ? QScatterSeries::MarkerShapeRectangle
+         : marker == "triangle" ? QScatterSeries::MarkerShapeTriangle
+         : marker == "diamond"  ? QScatterSeries::MarkerShapeRotatedRectangle
+                                : QScatterSeries::MarkerShapeCircle;
+}
+Symbol SymbolOf(const std::string& marker) {
+  return marker == "square"     ? Symbol::kSquare
+         : marker == "triangle" ? Symbol::kTriangle
+         : marker == "diamond"  ? Symbol::kDiamond
+                                : Symbol::kCircle;
+}
+
 bool Finite(double x, double y) {
   return std::isfinite(x) && std::isfinite(y);
 }
@@ -86,9 +100,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     q->setName(legend);
     q->setColor(c);
     q->setBorderColor(c);
-    q->setMarkerShape(marker == "square"     ? QScatterSeries::MarkerShapeRectangle
-                      : marker == "triangle" ? QScatterSeries::MarkerShapeTriangle
-                                             : QScatterSeries::MarkerShapeCircle);
+    q->setMarkerShape(ShapeOf(marker));
     byKey[{colour, marker, size}] = q;
     order.push_back(q);
     legends.push_back(legend);
@@ -113,7 +125,10 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
     QScatterSeries* q = order[k];
     // Labelled points are small dots under their label; bare points are
     // circles that stand out on their own.
-    q->setMarkerSize(style.Units(labelled ? 3.5 : 4) * sizes[k]);
+    q->setMarkerSize(style.Units(s.markerPoints > 0 ? s.markerPoints
+                                 : labelled         ? 3.5
+                                                    : 4) *
+                     sizes[k]);
     QPen border(labelled ? q->color().darker(160) : q->color());
     border.setWidthF(style.Units(0.4));
     q->setPen(border);
@@ -127,10 +142,7 @@ void DrawPoints(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstract
   for (size_t k = 0; k < order.size(); ++k) {
     if (legends[k].isEmpty()) continue;
     QPen pen(order[k]->pen());
-    LegendEntry entry{markers[k] == "square"     ? Symbol::kSquare
-                      : markers[k] == "triangle" ? Symbol::kTriangle
-                                                 : Symbol::kCircle,
-                      order[k]->color(), pen, legends[k]};
+    LegendEntry entry{SymbolOf(markers[k]), order[k]->color(), pen, legends[k]};
     if (foldable) {
       const bool isTarget = order[k]->color() == foldColour && markers[k].empty();
       entry.fold = isTarget ? LegendEntry::Fold::kTarget : LegendEntry::Fold::kFoldable;

@@ -28,6 +28,7 @@ constexpr int kRecentFileCount = 8;
 // Captions with their mnemonics (Alt + the underlined letter).
 const std::pair<const char*, const char*> kCaptions[] = {
     {"Open1", "&Open\u2026"},
+    {"Coordinateunit1", "Coordinate &unit\u2026"},
     {"Save1", "Save &map\u2026"},
     {"Saveas1", "Save &Graph\u2026"},
     {"SaveAllCharts1", "Save &all charts\u2026"},

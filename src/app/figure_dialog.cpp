@@ -163,6 +163,25 @@ void FigureDialog::Remember() const {
   settings.setValue("figure/showTitle", showTitle_->isChecked());
 }
 
+void FigureDialog::AddCoordinateUnitField(const QString& unit) {
+  if (unit_) return;
+  unit_ = new QLineEdit(unit, this);
+  unit_->setObjectName("FigureCoordinateUnit");
+  unit_->setMaxLength(20);
+  unit_->setPlaceholderText(tr("coordinate units"));
+  unit_->setToolTip(
+      tr("Unit of the coordinates, such as m or km, written in the axis titles (\"X (m)\"); "
+         "empty: coordinate units. Kept for every distance shown until changed (also File > "
+         "Coordinate unit\u2026)"));
+  auto* form = static_cast<QFormLayout*>(layout());
+  // Above the row of buttons, the last one.
+  form->insertRow(form->rowCount() - 1, tr("Coordinate &unit:"), unit_);
+}
+
+QString FigureDialog::coordinateUnit() const {
+  return unit_ ? unit_->text().trimmed() : QString();
+}
+
 std::string FigureDialog::basePath() const {
   QString path = file_->text().trimmed();
   for (const char* f : kFormats) {

@@ -27,6 +27,11 @@ class FigureDialog : public QDialog {
   // The chosen file name without extension, and the options (one format).
   std::string basePath() const;
   FigureOptions options() const;
+  // The map's dialog: a field for the unit of the coordinates, showing
+  // `unit` (the session's; empty: "coordinate units"), above the buttons.
+  void AddCoordinateUnitField(const QString& unit);
+  // The unit typed, trimmed; "" when the field is empty or absent.
+  QString coordinateUnit() const;
 
  private:
   void Browse();
@@ -42,6 +47,7 @@ class FigureDialog : public QDialog {
   QDoubleSpinBox* font_ = nullptr;
   QDoubleSpinBox* title_ = nullptr;
   QCheckBox* showTitle_ = nullptr;
+  QLineEdit* unit_ = nullptr;  // the map's only
 };
 
 // The extension of the single format `options` chooses (".svg" ...).

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Figures out of the window: File > Save map and File > Save Graph ask
 // where, in which format and at what size, then write the chart as shown;
-// the chart stays on screen and the status bar says where it went.
+// the chart stays on screen and the status bar says where it went. File >
+// Coordinate unit… (and the map's dialog) set the unit of the distances.
 #include <QtCore/QFileInfo>
+#include <QtWidgets/QInputDialog>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QStatusBar>
 #include <algorithm>
 
@@ -15,10 +18,10 @@ namespace vireltan::app {
 
 std::vector<ChartRole> TForm1::ShownGraphs() {
   std::vector<ChartRole> shown;
-  for (ChartRole role : {ChartRole::kPareto, ChartRole::kSamplingEffort,
-                         ChartRole::kAllelicHistogram, ChartRole::kMicrosatHistogram,
-                         ChartRole::kSubrange, ChartRole::kCorrelogram, ChartRole::kCallRate,
-                         ChartRole::kOrdination, ChartRole::kIsolationByDistance})
+  for (ChartRole role :
+       {ChartRole::kPareto, ChartRole::kSamplingEffort, ChartRole::kAllelicHistogram,
+        ChartRole::kMicrosatHistogram, ChartRole::kSubrange, ChartRole::kCorrelogram,
+        ChartRole::kCallRate, ChartRole::kOrdination, ChartRole::kIsolationByDistance})
     if (session_->chart(role).visible) shown.push_back(role);
   return shown;
 }
@@ -50,9 +53,42 @@ void TForm1::Save1Click() {
     return;
   }
   FigureDialog dialog("map", session_->OutputPath(""), this);
+  dialog.AddCoordinateUnitField(QString::fromStdString(session_->coordinateUnit()));
   if (dialog.exec() != QDialog::Accepted) return;
+  if (!ApplyCoordinateUnit(dialog.coordinateUnit())) return;
   Status saved = SaveFigure(ChartRole::kMap, dialog.basePath(), dialog.options());
   if (!saved) messages_->Show(saved.message());
+}
+
+bool TForm1::ApplyCoordinateUnit(const QString& unit) {
+  const std::string before = session_->coordinateUnit();
+  if (Status set = session_->SetCoordinateUnit(unit.toStdString()); !set) {
+    messages_->Show(set.message());
+    return false;
+  }
+  const std::string now = session_->coordinateUnit();
+  if (now == before) return true;
+  // The charts kept on the charts page were drawn with the old unit.
+  for (KeptChart& kept : keptCharts_)
+    if (!kept.network && !kept.heatMap) Session::RelabelDistances(kept.chart, before, now);
+  RefreshCharts();
+  if (ChartList->currentRow() >= 0) ShowKeptChart(ChartList->currentRow());
+  statusBar()->showMessage(
+      QString("Coordinate unit: %1").arg(now.empty() ? "coordinate units" : now.c_str()));
+  return true;
+}
+
+void TForm1::Coordinateunit1Click() {
+  if (busy()) return;
+  bool accepted = false;
+  const QString unit = QInputDialog::getText(
+      this, "Coordinate unit",
+      "Unit of the coordinates, such as m or km (empty: coordinate units).\nIt is written in the "
+      "axis titles of the map, the subrange chart and the correlogram,\nafter the clonal "
+      "subrange value and in the notes of the spatial sheets.",
+      QLineEdit::Normal, QString::fromStdString(session_->coordinateUnit()), &accepted);
+  if (!accepted) return;
+  ApplyCoordinateUnit(unit.trimmed());
 }
 
 void TForm1::Saveas1Click() {

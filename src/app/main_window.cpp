@@ -19,9 +19,9 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/chart_drawer.h"
+#include "app/main_window_parts.h"
 #include "app/population_dialogs.h"
 #include "app/table_actions.h"
-#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 
@@ -134,6 +134,8 @@ void TForm1::BuildMenus() {
   action(File1, Open1, "Open1", "Open");
   QAction* populationItem = nullptr;  // the population items live in population_dialogs.cpp
   action(File1, populationItem, "Loadpopulations1", "Load populations…");
+  QAction* coordinateUnit = nullptr;
+  action(File1, coordinateUnit, "Coordinateunit1", "Coordinate unit…");
   action(File1, Save1, "Save1", "Save map");
   action(File1, Saveas1, "Saveas1", "Save Graph");
   action(File1, SaveAllCharts1, "SaveAllCharts1", "Save all charts…");
@@ -182,6 +184,7 @@ void TForm1::BuildMenus() {
 
   connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
   connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+  connect(coordinateUnit, &QAction::triggered, this, [this] { Coordinateunit1Click(); });
   connect(Saveas1, &QAction::triggered, this, [this] { Saveas1Click(); });
   connect(SaveAllCharts1, &QAction::triggered, this, [this] { SaveAllCharts1Click(); });
   connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });

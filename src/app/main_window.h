@@ -113,6 +113,12 @@ class TForm1 : public QMainWindow {
   bool PageControl1Changing(int newIndex);
   void Open1Click();
   void Save1Click();
+  // File > Coordinate unit…: the unit of the coordinates for every
+  // distance shown (figure_saving.cpp).
+  void Coordinateunit1Click();
+  // Makes `unit` the session's coordinate unit and relabels the charts on
+  // show and kept; false (the message shown) when the session refuses it.
+  bool ApplyCoordinateUnit(const QString& unit);
   void Saveas1Click();
   void Close1Click();
   void Quit1Click();

@@ -19,7 +19,7 @@ struct ChartPoint {
   double y;
   std::string label;   // drawn above the point when not empty
   std::string color;   // "" for the series' default, else a name like "blue"
-  std::string marker;  // kPoints: "" a circle, "square" or "triangle"
+  std::string marker;  // kPoints: "" a circle, "triangle", "diamond" or "square"
   double size = 1;     // kPoints: marker width in multiples of the usual one
 };
 
@@ -77,6 +77,9 @@ struct ChartSeries {
   // there is none. Empty: every entry is always shown.
   std::string foldColour;
   std::string foldText;
+  // kPoints: the marker width in points (drawn filled), 0 for the drawer's
+  // default; the map's shapes need a few points to be told apart in print.
+  double markerPoints = 0;
 };
 
 struct AxisLabel {

@@ -40,23 +40,25 @@ Status RunAutocorrelation(Session& session, const Options& options) {
 
 std::vector<Command> AutocorrelationCommands() {
   return {
-      {"autocorrelation",
-       "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
-       "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx. On "
-       "SNP data over the biallelic SNPs, with the lineages as genets once they are counted "
-       "(use-lineages)",
-       {{"classes", true,
-         "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true, 1},
-        {"fixed", false, "distance classes with the upper limits of distances.txt"},
-        {"procedure", true,
-         "dataset without clonal replicates analysed after the entire one: central (genets at "
-         "their centroids), weighted (pairs within a genet left out) or resampling (one SU per "
-         "genet drawn at random, repeated); none: the entire dataset only"},
-        {"permutations", true,
-         "number of permutations and of resampling replicates (a whole number, at least 1; "
-         "default 1000)",
-         true, 1}},
-       RunAutocorrelation},
+      WithCoordinateUnit(
+          {"autocorrelation",
+           "Spatial autocorrelation of kinship (Loiselle) and relationship (Ritland) by distance "
+           "class, with permutation tests; adds a sheet to OutputPrefix.spatialcomponents.xlsx. On "
+           "SNP data over the biallelic SNPs, with the lineages as genets once they are counted "
+           "(use-lineages)",
+           {{"classes", true,
+             "K distance classes holding equal numbers of pairs (a whole number, at least 1)", true,
+             1},
+            {"fixed", false, "distance classes with the upper limits of distances.txt"},
+            {"procedure", true,
+             "dataset without clonal replicates analysed after the entire one: central (genets at "
+             "their centroids), weighted (pairs within a genet left out) or resampling (one SU per "
+             "genet drawn at random, repeated); none: the entire dataset only"},
+            {"permutations", true,
+             "number of permutations and of resampling replicates (a whole number, at least 1; "
+             "default 1000)",
+             true, 1}},
+           RunAutocorrelation}),
   };
 }
 

@@ -84,14 +84,14 @@ Status WithRenderer(Session& session, const Options& options,
 
 std::vector<Command> ChartCommands() {
   return {
-      {"map",
-       "Spatial components > MLG map: every sampling unit at its position, coloured by clone and "
-       "labelled with its MLG number (save it with save-map, whatever commands come between).",
-       {{"coordinate-unit", true, "unit of the coordinates for the axis titles, e.g. m or km"}},
-       [](Session& s, const Options& o) {
-         auto unit = o.find("coordinate-unit");
-         return s.MlgMap(unit == o.end() ? std::string() : unit->second.substr(0, 20));
-       }},
+      WithCoordinateUnit(
+          {"map",
+           "Spatial components > MLG map: every sampling unit at its position, the eight "
+           "largest clones each in its own colour and shape, labelled with its MLG number (MLL "
+           "once lineages are counted on SNP data); save it with save-map, whatever commands "
+           "come between.",
+           {},
+           [](Session& s, const Options&) { return s.MlgMap(); }}),
       {"save-map",
        "File > Save map: write the map to <data file without extension>.svg and .png (or the "
        "formats asked for); an error unless map came before.",

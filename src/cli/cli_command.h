@@ -40,6 +40,11 @@ struct Command {
 // when it is present but not a whole number.
 Status IntegerOption(const Options& options, const std::string& name, int fallback, int& value);
 
+// `command` taking --coordinate-unit= as well: the unit of the coordinates
+// for the distances it shows, set in the session before it runs and kept for
+// the commands after it (Session::SetCoordinateUnit).
+Command WithCoordinateUnit(Command command);
+
 // Every command of the command line, in the order --help lists them. Each
 // group of analyses contributes its own list.
 std::vector<Command> AllCommands();

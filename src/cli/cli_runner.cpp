@@ -71,6 +71,18 @@ Status IntegerOption(const Options& options, const std::string& name, int fallba
   return Status::Ok();
 }
 
+Command WithCoordinateUnit(Command command) {
+  command.options.push_back({"coordinate-unit", true,
+                             "unit of the coordinates for the distances shown, e.g. m or km "
+                             "(default: coordinate units); kept for the commands after it"});
+  command.run = [run = std::move(command.run)](Session& session, const Options& options) {
+    if (auto unit = options.find("coordinate-unit"); unit != options.end())
+      if (Status set = session.SetCoordinateUnit(unit->second); !set) return set;
+    return run(session, options);
+  };
+  return command;
+}
+
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (auto group : {FileCommands, ChartCommands, EffortCommands, IdentityCommands,

@@ -90,41 +90,42 @@ std::vector<Command> OrdinationCommands() {
          r.sizeByClone = Has(o, "size-by-clone");
          return s.PrincipalCoordinatesAnalysis(r);
        }},
-      {"ibd",
-       "Populations > Isolation by distance: the Mantel test (ade4's mantel.randtest) of "
-       "genetic against Euclidean geographic distance among units, or among populations "
-       "(Fst/(1-Fst) against the distance between centroids); the pairs, r and p to "
-       "<dataset>.ibd.csv and the scatter with its line (save-graph: .ibd.svg).",
-       {{"among", true, "units (default) or populations"},
-        kDistanceOption,
-        kMissingOption,
-        {"clone-correct", true,
-         "none (default), mlg or mll: all units, or one unit per MLG / MLL in each population"},
-        {"log-distance", false, "the geographic distance as ln d"},
-        {"spearman", false, "Spearman's rank correlation instead of Pearson's"},
-        {"permutations", true, "P permutations of the test (default 999; 0: r alone)", true, 0},
-        kSortOption},
-       [](Session& s, const Options& o) {
-         Session::IsolationRequest r;
-         if (Has(o, "among")) {
-           const std::string& w = o.at("among");
-           if (w == "populations") {
-             r.amongPopulations = true;
-           } else if (w != "units") {
-             return Status::Error("--among=" + w + ": units or populations is expected.");
-           }
-         }
-         if (Status st = DistanceOptions(o, r.distance, r.missing); !st) return st;
-         if (Has(o, "clone-correct") &&
-             !ParseCloneCorrection(o.at("clone-correct"), r.cloneCorrect))
-           return Status::Error("--clone-correct=" + o.at("clone-correct") +
-                                ": none, mlg or mll is expected.");
-         r.logDistance = Has(o, "log-distance");
-         r.spearman = Has(o, "spearman");
-         if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
-         r.sortPopulations = Has(o, "sort-populations");
-         return s.IsolationByDistance(r);
-       }},
+      WithCoordinateUnit(
+          {"ibd",
+           "Populations > Isolation by distance: the Mantel test (ade4's mantel.randtest) of "
+           "genetic against Euclidean geographic distance among units, or among populations "
+           "(Fst/(1-Fst) against the distance between centroids); the pairs, r and p to "
+           "<dataset>.ibd.csv and the scatter with its line (save-graph: .ibd.svg).",
+           {{"among", true, "units (default) or populations"},
+            kDistanceOption,
+            kMissingOption,
+            {"clone-correct", true,
+             "none (default), mlg or mll: all units, or one unit per MLG / MLL in each population"},
+            {"log-distance", false, "the geographic distance as ln d"},
+            {"spearman", false, "Spearman's rank correlation instead of Pearson's"},
+            {"permutations", true, "P permutations of the test (default 999; 0: r alone)", true, 0},
+            kSortOption},
+           [](Session& s, const Options& o) {
+             Session::IsolationRequest r;
+             if (Has(o, "among")) {
+               const std::string& w = o.at("among");
+               if (w == "populations") {
+                 r.amongPopulations = true;
+               } else if (w != "units") {
+                 return Status::Error("--among=" + w + ": units or populations is expected.");
+               }
+             }
+             if (Status st = DistanceOptions(o, r.distance, r.missing); !st) return st;
+             if (Has(o, "clone-correct") &&
+                 !ParseCloneCorrection(o.at("clone-correct"), r.cloneCorrect))
+               return Status::Error("--clone-correct=" + o.at("clone-correct") +
+                                    ": none, mlg or mll is expected.");
+             r.logDistance = Has(o, "log-distance");
+             r.spearman = Has(o, "spearman");
+             if (Status st = IntegerOption(o, "permutations", 999, r.permutations); !st) return st;
+             r.sortPopulations = Has(o, "sort-populations");
+             return s.IsolationByDistance(r);
+           }}),
       {"shared-mlgs",
        "Populations > Shared MLGs: every MLG (MLL while lineages are counted) found in more "
        "than one population, with its units in each (poppr's mlg.crosspop), in the results "

@@ -124,10 +124,28 @@ class Session {
   // every chart: what every command that shows a chart or a panel does first.
   void HideCharts();
   // Spatial components > MLG map: every sampling unit at its position,
-  // labelled with its MLG number; `coordinateUnit` ("m"), when given, goes
-  // into the axis titles. The map stays available to SaveMap until the next
+  // labelled with its MLG number (MLL while lineages make the clones); the
+  // eight largest clones keep one colour and shape in every figure. A
+  // `coordinateUnit` given ("m") becomes the session's unit first (see
+  // SetCoordinateUnit). The map stays available to SaveMap until the next
   // map or dataset, whatever commands follow.
   Status MlgMap(const std::string& coordinateUnit = "");
+  // The unit of the coordinates ("m", "km"; File > Coordinate unit…, the
+  // commands' --coordinate-unit=), kept for the session whatever datasets
+  // are opened: written into the distance axis titles of the map, the
+  // subrange chart and the correlogram, after the clonal subrange value,
+  // in the headings of the edge effect's distances and as a note in the
+  // title row of the subrange and autocorrelation sheets. Empty (the
+  // default, or "coordinate units"): "coordinate units", no note. Refused:
+  // more than 20 characters, or a tab or line break. The charts already
+  // drawn are relabelled.
+  Status SetCoordinateUnit(const std::string& unit);
+  const std::string& coordinateUnit() const { return coordinateUnit_; }
+  // Writes `unit` where `chart`, drawn with `oldUnit`, shows a distance
+  // (map axes, distance axes, the subrange value): for copies of charts
+  // kept outside the session, such as the window's charts page.
+  static void RelabelDistances(ChartData& chart, const std::string& oldUnit,
+                               const std::string& unit);
   // File > Save map: writes the shown map to outputPrefix + ".svg", ".png"
   // and/or ".pdf" as `options` choose; an error when no map is drawn. The
   // map stays drawn.
@@ -359,8 +377,8 @@ class Session {
     OrdinationOf of = OrdinationOf::kUnits;
     MlgDistanceKind distance = MlgDistanceKind::kAllelic;
     DistanceMissing missing = DistanceMissing::kRescale;
-    int axes = 10;              // coordinates kept (fewer when fewer axes exist)
-    bool sizeByClone = false;   // the figure draws each genet by the size of its clone
+    int axes = 10;             // coordinates kept (fewer when fewer axes exist)
+    bool sizeByClone = false;  // the figure draws each genet by the size of its clone
     bool sortPopulations = false;
   };
   // Populations > Principal coordinates (`pcoa`): classical scaling of the
@@ -647,6 +665,7 @@ class Session {
   std::vector<std::pair<std::string, ChartData>> chartsToSave_;
   // The last map drawn, for SaveMap; whether the network awaits SaveGraph.
   std::optional<ChartData> savedMap_;
+  std::string coordinateUnit_;  // "" for "coordinate units"
   bool networkToSave_ = false;
   bool associationToSave_ = false;  // the clonality histograms await SaveGraph
   int lastBlockRow_ = 0;

@@ -42,6 +42,7 @@ Status Session::SpatialAutocorrelation(const AutocorrelationOptions& options) {
     input.snpLocusNames = &info_.locusNames;
   }
   input.datasetName = info_.datasetName;
+  input.coordinateUnit = coordinateUnit_;
   input.matricesSheetStage = matricesSheetStage_;
   input.runSeed = NewRunSeed();
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "analyses/spatial/mlg_map.h"
+#include "analyses/spatial/spatial_sheets.h"
 #include "session/chart_files.h"
 #include "session/session.h"
 
@@ -62,11 +63,63 @@ void Session::HideCharts() {
   for (ChartData& c : associationCharts_) c.visible = false;
 }
 
+void Session::RelabelDistances(ChartData& chart, const std::string& oldUnit,
+                               const std::string& unit) {
+  switch (chart.role) {
+    case ChartRole::kMap:
+      SetMapAxisTitles(chart, unit);
+      break;
+    case ChartRole::kSubrange: {
+      chart.bottom.title = DistanceClassAxisTitle(unit);
+      // The foot ends with the subrange value and its unit.
+      const std::string old = " " + CoordinateUnitText(oldUnit);
+      if (chart.foot.size() >= old.size() &&
+          chart.foot.compare(chart.foot.size() - old.size(), old.size(), old) == 0)
+        chart.foot.replace(chart.foot.size() - old.size(), old.size(),
+                           " " + CoordinateUnitText(unit));
+      break;
+    }
+    case ChartRole::kCorrelogram:
+      chart.bottom.title = DistanceClassAxisTitle(unit);
+      break;
+    case ChartRole::kIsolationByDistance:
+      chart.bottom.title = GeographicDistanceTitle(chart.bottom.title.rfind("ln ", 0) == 0, unit);
+      break;
+    default:
+      break;
+  }
+}
+
+Status Session::SetCoordinateUnit(const std::string& unit) {
+  // Spaces around the unit are not part of it.
+  const size_t first = unit.find_first_not_of(' ');
+  const std::string trimmed =
+      first == std::string::npos ? "" : unit.substr(first, unit.find_last_not_of(' ') - first + 1);
+  if (trimmed.size() > 20)
+    return Status::Error("The coordinate unit \"" + trimmed.substr(0, 20) +
+                         "…\" is too long: give at most 20 characters, such as m or km.");
+  for (unsigned char c : trimmed)
+    if (c < 0x20 || c == 0x7f)
+      return Status::Error(
+          "The coordinate unit cannot hold a tab or a line break: give a short word such as m or "
+          "km.");
+  const std::string unitNow = trimmed == "coordinate units" ? "" : trimmed;
+  if (unitNow == coordinateUnit_) return Status::Ok();
+  for (ChartData& c : charts_) RelabelDistances(c, coordinateUnit_, unitNow);
+  if (savedMap_) RelabelDistances(*savedMap_, coordinateUnit_, unitNow);
+  for (auto& [suffix, c] : chartsToSave_) RelabelDistances(c, coordinateUnit_, unitNow);
+  coordinateUnit_ = unitNow;
+  return Status::Ok();
+}
+
 Status Session::MlgMap(const std::string& coordinateUnit) {
   if (Status allowed = Require(CommandGroup::kSpatialMenu); !allowed) return allowed;
+  if (!coordinateUnit.empty())
+    if (Status unit = SetCoordinateUnit(coordinateUnit); !unit) return unit;
   HideCharts();
   ChartData& map = chart(ChartRole::kMap);
-  FillMlgMap(dataset(), SpatialPartition(), info_.datasetName, map, coordinateUnit);
+  const bool lineages = hasSnpData() && lineages_.counting;
+  FillMlgMap(dataset(), SpatialPartition(), info_.datasetName, map, {coordinateUnit_, lineages});
   map.visible = true;
   savedMap_ = map;
   return Status::Ok();
@@ -164,8 +217,8 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     lineages_.network.visible = false;
   }
   if (heatMapToSave_) {
-    if (Status s = SaveHeatMapFiles(renderer, pairwiseFstChart_, OutputPath(".pairwise-fst"),
-                                    options);
+    if (Status s =
+            SaveHeatMapFiles(renderer, pairwiseFstChart_, OutputPath(".pairwise-fst"), options);
         !s)
       return s;
     heatMapToSave_ = false;

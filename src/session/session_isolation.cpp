@@ -10,6 +10,7 @@
 #include "analyses/ordination/mantel.h"
 #include "analyses/popgen/pairwise_fst.h"
 #include "analyses/popgen/snp_allele_counts.h"
+#include "analyses/spatial/spatial_sheets.h"
 #include "common/memory_guard.h"
 #include "numeric/line_fit.h"
 #include "session/session.h"
@@ -232,8 +233,7 @@ Status Session::IsolationByDistance(const IsolationRequest& request) {
   ChartData chart = DefaultChart(ChartRole::kIsolationByDistance);
   chart.visible = true;
   chart.title = "Isolation by distance, \"" + info_.datasetName + "\"";
-  chart.bottom.title = request.logDistance ? "ln geographic distance (ln of file units)"
-                                           : "Geographic distance (file units)";
+  chart.bottom.title = GeographicDistanceTitle(request.logDistance, coordinateUnit_);
   chart.left.title = request.amongPopulations ? "Fst/(1\u2212Fst)"
                      : hasSnpData()           ? "SNP distance (share of alleles)"
                                               : geneticWord + " (alleles)";

@@ -51,12 +51,12 @@ bool AlreadyInWorkbook(Session& session, const std::string& name) {
 
 // F(r) against the average distance of each class that holds pairs.
 void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
-                       const std::string& datasetName, ChartData& chart) {
+                       const std::string& datasetName, const std::string& unit, ChartData& chart) {
   chart = DefaultChart(ChartRole::kSubrange);
   chart.title =
       std::string("Clonal subrange, \"") + datasetName + "\" (" +
       (fixedClasses ? "distance classes from distances.txt" : "equal-size distance classes") + ")";
-  chart.bottom.title = "Average distance of the class (coordinate units)";
+  chart.bottom.title = DistanceClassAxisTitle(unit);
   chart.left.title = "F(r): share of pairs of one MLG";
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
@@ -64,7 +64,9 @@ void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
   char subrange[32];
   std::snprintf(subrange, sizeof subrange, result.subrange >= 100 ? "%.0f" : "%.3g",
                 result.subrange);
-  chart.foot = std::string("Clonal subrange (largest distance within an MLG): ") + subrange;
+  // The unit comes last: a change of unit replaces it.
+  chart.foot = std::string("Clonal subrange (largest distance within an MLG): ") + subrange + " " +
+               CoordinateUnitText(unit);
   ChartSeries line{"F(r)", ChartSeries::Kind::kLine, {}, {}};
   line.legend = "F(r) by distance class";
   line.markers = true;
@@ -117,7 +119,8 @@ Status Session::EdgeEffect(int permutations) {
                           permutations, NewRunSeed(), &progress(), result);
     if (!computed) return computed;
   }
-  Status saved = AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result));
+  Status saved =
+      AddSpatialSheet(*this, kEdgeEffectSheetName, EdgeEffectSheet(result, coordinateUnit_));
   if (!saved) return saved;
   messages().Note("permutations done");
   return Status::Ok();
@@ -138,9 +141,9 @@ Status Session::ClonalSubrange(int classCount) {
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kSubrangeSheetName),
-                                 ClonalSubrangeSheet(result, false));
+                                 ClonalSubrangeSheet(result, false, coordinateUnit_));
   if (!saved) return saved;
-  FillSubrangeChart(result, false, info_.datasetName, chart(ChartRole::kSubrange));
+  FillSubrangeChart(result, false, info_.datasetName, coordinateUnit_, chart(ChartRole::kSubrange));
   return Status::Ok();
 }
 
@@ -161,9 +164,9 @@ Status Session::ClonalSubrangeFixed() {
     if (!computed) return computed;
   }
   Status saved = AddSpatialSheet(*this, UniqueSpatialSheetName(kFixedSubrangeSheetName),
-                                 ClonalSubrangeSheet(result, true));
+                                 ClonalSubrangeSheet(result, true, coordinateUnit_));
   if (!saved) return saved;
-  FillSubrangeChart(result, true, info_.datasetName, chart(ChartRole::kSubrange));
+  FillSubrangeChart(result, true, info_.datasetName, coordinateUnit_, chart(ChartRole::kSubrange));
   if (result.outOfRange) {
     messages().Show("The dataset contains values out of the range defined in \"distances.txt\"!");
   }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "session/session.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan {
@@ -44,6 +45,32 @@ TEST_F(FigureCommands, TheMapSurvivesLaterCommands) {
   const std::string svg = ReadWholeFile(dir.file("meadow.svg"));
   EXPECT_NE(svg.find("width=\"80mm\" height=\"60mm\""), std::string::npos);
   EXPECT_NE(svg.find("X (m)"), std::string::npos);
+}
+
+// The unit given on one command is kept for the ones after it, and the
+// figures say what the session says.
+TEST_F(FigureCommands, TheCoordinateUnitReachesTheSubrangeAndTheCorrelogram) {
+  const int status = RunProgram(dir,
+                                "subrange --classes=5 --coordinate-unit=m autocorrelation "
+                                "--classes=4 --permutations=9 save-graph --format=svg");
+  if (status == -1) GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+  ASSERT_EQ(status, 0) << ReadWholeFile(dir.file("err.txt"));
+  const std::string subrange = ReadWholeFile(dir.file("meadow.subrange.svg"));
+  const std::string correlogram = ReadWholeFile(dir.file("meadow.correlogram.svg"));
+  EXPECT_NE(subrange.find("Average distance of the class (m)"), std::string::npos);
+  EXPECT_NE(correlogram.find("Average distance of the class (m)"), std::string::npos);
+  EXPECT_EQ(correlogram.find("coordinate units"), std::string::npos);
+
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session(messages, progress);
+  TempDir other;
+  std::filesystem::copy_file(dir.file("meadow.txt"), other.file("meadow.txt"));
+  ASSERT_TRUE(session.Open(other.file("meadow.txt")).ok());
+  ASSERT_TRUE(session.SetCoordinateUnit("m").ok());
+  ASSERT_TRUE(session.ClonalSubrange(5).ok());
+  const std::string& foot = session.chart(ChartRole::kSubrange).foot;
+  EXPECT_NE(subrange.find(foot), std::string::npos) << foot;
 }
 
 TEST_F(FigureCommands, TheNetworkSurvivesLaterCommands) {

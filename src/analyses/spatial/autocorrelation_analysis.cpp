@@ -13,6 +13,7 @@
 #include "analyses/spatial/autocorrelation_resampling.h"
 #include "analyses/spatial/distance_ordered_pairs.h"
 #include "analyses/spatial/snp_kinship.h"
+#include "analyses/spatial/spatial_sheets.h"
 #include "common/memory_guard.h"
 #include "common/parallel_for.h"
 #include "dataset/pairwise_matrices.h"
@@ -634,6 +635,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
   // The result sheet.
   Sheet& sheet = out.resultSheet;
   WriteResultHeader(sheet, input.datasetName, n);
+  if (!input.coordinateUnit.empty()) sheet.SetTextAt(1, 4, DistanceUnitNote(input.coordinateUnit));
   WriteTestedDataset(sheet, 3, entire);
   std::vector<SpRow> sp{{"ENTIRE DATASET", entire.lines.slope[1], entire.observed.loiselle[1]}};
   std::vector<CorrelogramSeries> curves{
@@ -675,7 +677,7 @@ Status RunSpatialAutocorrelation(const AutocorrelationInput& input, ProgressSink
     curves.push_back(std::move(s));
   }
   WriteSpBlock(sheet, sp);
-  out.correlogram = MakeCorrelogram(input.datasetName, curves);
+  out.correlogram = MakeCorrelogram(input.datasetName, curves, input.coordinateUnit);
   out.tested.push_back(std::move(entire));
   if (procedure == ReplicateProcedure::kWeighted || procedure == ReplicateProcedure::kCentral)
     out.tested.push_back(std::move(other));

@@ -36,6 +36,9 @@ struct AutocorrelationInput {
   int snpPloidy = 2;
   const std::vector<std::string>* snpLocusNames = nullptr;
   std::string datasetName;
+  // The unit of the coordinates ("m"), empty for none given: the
+  // correlogram's distance axis and a note in the result sheet's title row.
+  std::string coordinateUnit;
   // 0: the "all freq& dist matrices" sheet does not exist yet; 1: it holds
   // the entire-dataset block; 2: the block without replicates too.
   int matricesSheetStage = 0;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "analyses/spatial/spatial_sheets.h"
 #include "numeric/permutation_p.h"
 
 namespace vireltan {
@@ -329,11 +330,11 @@ Sheet BuildMatricesBlock(const MatricesBlockInput& in) {
 }
 
 ChartData MakeCorrelogram(const std::string& datasetName,
-                          const std::vector<CorrelogramSeries>& series) {
+                          const std::vector<CorrelogramSeries>& series, const std::string& unit) {
   ChartData chart;
   chart.role = ChartRole::kCorrelogram;
   chart.title = "Correlogram of kinship, \"" + datasetName + "\"";
-  chart.bottom.title = "Average distance of the class (coordinate units)";
+  chart.bottom.title = DistanceClassAxisTitle(unit);
   chart.left.title = "Kinship coefficient Fij (Loiselle)";
   using Kind = ChartSeries::Kind;
   // Each data set (entire, without replicates) in its own colour: its

@@ -80,6 +80,7 @@ struct CorrelogramSeries {
   std::vector<double> pairs;  // classes without pairs are not drawn
 };
 ChartData MakeCorrelogram(const std::string& datasetName,
-                          const std::vector<CorrelogramSeries>& series);
+                          const std::vector<CorrelogramSeries>& series,
+                          const std::string& unit = "");
 
 }  // namespace vireltan

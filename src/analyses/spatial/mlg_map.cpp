@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "sheet/table_file.h"
 
@@ -57,26 +58,34 @@ namespace {
 
 // Okabe and Ito's eight colours, which stay distinct under the common colour
 // vision deficiencies, ordered so that neighbours in the legend differ
-// most; past eight clones the colours come back with other marker shapes.
-constexpr int kCloneColours = 8;
-constexpr const char* kClonePalette[kCloneColours] = {"#E69F00", "#0072B2", "#009E73", "#CC79A7",
-                                                      "#D55E00", "#56B4E9", "#000000", "#F0E442"};
-constexpr const char* kCloneMarkers[] = {"", "square"};
-static_assert(kMapClonesColoured <= kCloneColours * 2);
+// most; each clone also has a shape, so that clones stay apart in print
+// and in black and white.
+constexpr const char* kClonePalette[kMapClonesColoured] = {
+    "#E69F00", "#0072B2", "#009E73", "#CC79A7", "#D55E00", "#56B4E9", "#000000", "#F0E442"};
+constexpr const char* kCloneMarkers[] = {"", "triangle", "diamond", "square"};
+constexpr int kCloneMarkerCount = 4;
 // Opaque light grey, drawn under the clones' colours.
 constexpr const char* kOtherMlgsColour = "#BBBBBB";
+// Marker width of the map's points in points: large enough at print size
+// for a circle, a triangle, a diamond and a square to be told apart.
+constexpr double kMapMarkerPoints = 5;
 
 const char* CloneColour(int rank) {
-  return kClonePalette[rank % kCloneColours];
+  return kClonePalette[rank % kMapClonesColoured];
 }
 const char* CloneMarker(int rank) {
-  return kCloneMarkers[rank / kCloneColours];
+  return kCloneMarkers[rank % kCloneMarkerCount];
 }
 
 }  // namespace
 
+void SetMapAxisTitles(ChartData& chart, const std::string& unit) {
+  chart.bottom.title = unit.empty() ? "X coordinate" : "X (" + unit + ")";
+  chart.left.title = unit.empty() ? "Y coordinate" : "Y (" + unit + ")";
+}
+
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
-                ChartData& chart, const std::string& unit) {
+                ChartData& chart, const MlgMapWording& wording) {
   ChartSeries* series = chart.findSeries(kMapUnitsSeries);
   if (!series) {
     chart.series.push_back({kMapUnitsSeries, ChartSeries::Kind::kPoints, {}, {}});
@@ -84,8 +93,11 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
   }
   series->points.clear();
   series->colourLegend.clear();
+  const std::string clone = wording.lineages ? "MLL" : "MLG";
 
-  // Clone sizes; the largest clones (of two units or more) get a colour.
+  // Clone sizes; the largest clones (of two units or more) get a colour,
+  // ties going to the lower number, so that the choice depends on the data
+  // alone.
   std::vector<int> size(static_cast<size_t>(mlgs.mlgCount) + 1, 0);
   for (int su : mlgs.keyOrder) ++size[mlgs.mlgOfSu[su]];
   std::vector<int> byRank;
@@ -93,42 +105,51 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
     if (size[g] >= 2) byRank.push_back(g);
   std::stable_sort(byRank.begin(), byRank.end(), [&](int a, int b) { return size[a] > size[b]; });
   if (byRank.size() > kMapClonesColoured) byRank.resize(kMapClonesColoured);
-  std::vector<int> rank(size.size(), -1);
+  std::vector<int> rank(size.size(), kMapClonesColoured);  // kMapClonesColoured: grey
   for (size_t i = 0; i < byRank.size(); ++i) rank[byRank[i]] = static_cast<int>(i);
 
-  // Units of one MLG at one position make one point labelled "MLG ×n".
+  // Units of one MLG at one position make one point; the units at each
+  // position are counted over all MLGs.
+  using Position = std::pair<double, double>;
   std::map<std::tuple<int, double, double>, int> stacked;
+  std::map<Position, int> unitsAt, mlgsAt;
   std::vector<std::tuple<int, double, double>> firstSeen;
   for (int su : mlgs.keyOrder) {
     auto key = std::make_tuple(mlgs.mlgOfSu[su], dataset.x[su], dataset.y[su]);
-    if (stacked[key]++ == 0) firstSeen.push_back(key);
+    if (stacked[key]++ == 0) {
+      firstSeen.push_back(key);
+      ++mlgsAt[{dataset.x[su], dataset.y[su]}];
+    }
+    ++unitsAt[{dataset.x[su], dataset.y[su]}];
   }
-  bool anyStack = false;
-  bool anyOther = false;
+  // Labels are placed in this order and a label that would cover another
+  // is left out: the largest clones come first.
+  std::stable_sort(firstSeen.begin(), firstSeen.end(), [&](const auto& a, const auto& b) {
+    return rank[std::get<0>(a)] < rank[std::get<0>(b)];
+  });
+  bool anyStack = false, anyShared = false, anyOther = false;
+  std::map<Position, bool> sharedLabelled;
   for (const auto& key : firstSeen) {
     const auto& [mlg, x, y] = key;
     const int count = stacked[key];
     std::string label = std::to_string(mlg);
-    if (count > 1) {
+    if (mlgsAt[{x, y}] > 1) {
+      // Several MLGs at one position: one label, the number of units
+      // there, on the point of the largest clone (drawn on top).
+      label.clear();
+      if (!sharedLabelled[{x, y}]) label = "\u00d7" + std::to_string(unitsAt[{x, y}]);
+      sharedLabelled[{x, y}] = true;
+      anyShared = true;
+    } else if (count > 1) {
       label += " \u00d7" + std::to_string(count);
       anyStack = true;
     }
     const int r = rank[mlg];
-    anyOther = anyOther || r < 0;
-    series->points.push_back({x, y, label, r >= 0 ? CloneColour(r) : kOtherMlgsColour});
-    if (r >= 0) series->points.back().marker = CloneMarker(r);
+    const bool coloured = r < kMapClonesColoured;
+    anyOther = anyOther || !coloured;
+    series->points.push_back({x, y, label, coloured ? CloneColour(r) : kOtherMlgsColour});
+    if (coloured) series->points.back().marker = CloneMarker(r);
   }
-  // Labels are placed in this order and a label that would cover another
-  // is left out: the largest clones come first.
-  std::stable_sort(series->points.begin(), series->points.end(),
-                   [&](const ChartPoint& a, const ChartPoint& b) {
-                     auto rankOf = [&](const ChartPoint& p) {
-                       int mlg = std::atoi(p.label.c_str());
-                       int r = mlg >= 0 && mlg < static_cast<int>(rank.size()) ? rank[mlg] : -1;
-                       return r < 0 ? kMapClonesColoured : r;
-                     };
-                     return rankOf(a) < rankOf(b);
-                   });
   for (size_t i = 0; i < byRank.size(); ++i)
     series->colourLegend.push_back(
         {CloneColour(static_cast<int>(i)),
@@ -136,17 +157,19 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
          CloneMarker(static_cast<int>(i))});
   if (anyOther)
     series->colourLegend.push_back(
-        {kOtherMlgsColour, byRank.empty() ? "MLGs (one unit each)" : "other MLGs"});
+        {kOtherMlgsColour, byRank.empty() ? clone + "s (one unit each)" : "other " + clone + "s"});
 
-  // A figure too small for every clone's entry colours fewer of them.
-  series->foldColour = kOtherMlgsColour;
-  series->foldText = "other MLGs";
-  // Compact entries under one heading, so that the legend of many clones
-  // fits beside the map of a journal column.
-  chart.legendTitle = byRank.empty() ? "" : "MLG (units)";
-  chart.title = "MLG map of \"" + datasetName + "\"";
-  chart.foot = anyStack ? "Labels: MLG number; \u00d7n: n units of the MLG at one position"
-                        : "Labels: MLG number";
+  // Every entry is always shown: a clone keeps its colour at any size.
+  series->foldColour.clear();
+  series->foldText.clear();
+  series->markerPoints = kMapMarkerPoints;
+  // Compact entries under one heading, so that the legend fits beside the
+  // map of a journal column.
+  chart.legendTitle = byRank.empty() ? "" : clone + " (units)";
+  chart.title = clone + " map of \"" + datasetName + "\"";
+  chart.foot = "Labels: " + clone + " number";
+  if (anyStack) chart.foot += "; g \u00d7n: n units of " + clone + " g at one position";
+  if (anyShared) chart.foot += "; \u00d7n alone: n units of several " + clone + "s at one position";
   chart.equalScale = true;
   chart.groupDigits = true;
   // The axes span the units with a margin (the drawer adds it), at one
@@ -156,8 +179,7 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
     axis->customLabels.clear();
     axis->increment = 0;
   }
-  chart.bottom.title = unit.empty() ? "X coordinate" : "X (" + unit + ")";
-  chart.left.title = unit.empty() ? "Y coordinate" : "Y (" + unit + ")";
+  SetMapAxisTitles(chart, wording.unit);
 }
 
 }  // namespace vireltan

@@ -21,20 +21,34 @@ namespace vireltan {
 // whatever the coordinates.
 std::vector<AxisLabel> MapAxisLabels(double minimum, double maximum, bool labelZero);
 
-// How many of the largest clones the map marks apart: eight colours, then
-// the same colours with square markers; the others are grey. More could
-// not be told apart. A figure whose legend has no room for them all (a
-// journal column) colours fewer: the smallest join "other MLGs"
-// (ChartSeries::foldColour).
-inline constexpr int kMapClonesColoured = 16;
+// How many of the largest clones (two units or more) the map marks apart,
+// each in one of Okabe and Ito's eight colours with one of four marker
+// shapes; the others are grey. The number is fixed, whatever the size of
+// the figure, so that a clone keeps its colour and shape in every figure
+// of a dataset.
+inline constexpr int kMapClonesColoured = 8;
+
+// The words of the map: the unit of the coordinates (e.g. "m"; empty: none
+// given) and whether the clones are multilocus lineages (MLLs) rather than
+// MLGs.
+struct MlgMapWording {
+  std::string unit;
+  bool lineages = false;
+};
 
 // Fills the map chart: its units series gets one point per position of an
-// MLG (units of one MLG at one position make one point labelled "MLG ×n"),
-// the largest clones of two or more units first, each in its own colour
-// with a legend entry "g (n)" under the legend title "MLG (units)", the other MLGs grey; axes
-// follow the data (the drawer adds a margin) at an equal scale. Leaves visibility and the other
-// series alone. `unit` (e.g. "m"), when given, is written in the axis titles: "X (m)".
+// MLG, the kMapClonesColoured largest clones first (ties by number), each
+// in its own colour and shape with a legend entry "g (n)" under the legend
+// title "MLG (units)", the other MLGs grey under "other MLGs" ("MLL" for
+// lineages). A point is labelled with its MLG number, "g ×n" for n units
+// of MLG g at one position; a position holding units of several MLGs is
+// labelled once, "×n" for its n units. Axes follow the data (the drawer
+// adds a margin) at an equal scale. Leaves visibility and the other series
+// alone. A unit, when given, is written in the axis titles: "X (m)".
 void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::string& datasetName,
-                ChartData& chart, const std::string& unit = "");
+                ChartData& chart, const MlgMapWording& wording = {});
+
+// The axis titles of the map for `unit` ("X (m)", or "X coordinate").
+void SetMapAxisTitles(ChartData& chart, const std::string& unit);
 
 }  // namespace vireltan

@@ -9,6 +9,24 @@
 
 namespace vireltan {
 
+std::string CoordinateUnitText(const std::string& unit) {
+  return unit.empty() ? "coordinate units" : unit;
+}
+
+std::string DistanceClassAxisTitle(const std::string& unit) {
+  return "Average distance of the class (" + CoordinateUnitText(unit) + ")";
+}
+
+std::string GeographicDistanceTitle(bool logDistance, const std::string& unit) {
+  const std::string inUnit = unit.empty() ? "file units" : unit;
+  return logDistance ? "ln geographic distance (ln of " + inUnit + ")"
+                     : "Geographic distance (" + inUnit + ")";
+}
+
+std::string DistanceUnitNote(const std::string& unit) {
+  return unit.empty() ? "" : "distances in " + unit;
+}
+
 std::string FormatIndexValue(double value) {
   if (!std::isfinite(value)) return "";
   // The decimal exponent after rounding to 5 significant digits (rounding
@@ -96,15 +114,26 @@ Sheet AggregationIndexSheet(const AggregationResult& result) {
                     result.permutations);
 }
 
-Sheet EdgeEffectSheet(const EdgeEffectResult& result) {
-  return IndexSheet(kEdgeEffectSheetName, "Ee", result.ee, "p (Ee)", result.pValue,
-                    result.permutations);
+Sheet EdgeEffectSheet(const EdgeEffectResult& result, const std::string& unit) {
+  Sheet sheet = IndexSheet(kEdgeEffectSheetName, "Ee", result.ee, "p (Ee)", result.pValue,
+                           result.permutations);
+  // The distances Ee compares, after the columns the sheet always had.
+  const std::string inUnit = " (" + CoordinateUnitText(unit) + ")";
+  sheet.SetTextAt(2, 4, "mean distance to the centre, single-unit MLGs" + inUnit);
+  sheet.SetTextAt(2, 5, "mean distance to the centre, all units" + inUnit);
+  if (std::isfinite(result.ee)) {
+    if (std::isfinite(result.meanSingle)) sheet.SetNumberAt(3, 4, result.meanSingle);
+    if (std::isfinite(result.meanAll)) sheet.SetNumberAt(3, 5, result.meanAll);
+  }
+  return sheet;
 }
 
-Sheet ClonalSubrangeSheet(const ClonalSubrangeResult& result, bool fixedClasses) {
+Sheet ClonalSubrangeSheet(const ClonalSubrangeResult& result, bool fixedClasses,
+                          const std::string& unit) {
   Sheet sheet;
   sheet.SetTextAt(1, 1, fixedClasses ? "CLONAL SUBRANGE" : "CLONAL SUBRANGE ");
   sheet.SetTextAt(1, 2, fixedClasses ? "Defined distance classes" : "N. distance classes ");
+  if (!unit.empty()) sheet.SetTextAt(1, 3, DistanceUnitNote(unit));
   const char* headings[] = {"clonal subrange",
                             "minimum distance",
                             "average distance",

@@ -138,7 +138,7 @@ TEST_F(MlgMapTest, UnitsOfOneMlgAtOnePositionMakeOnePointWithTheirCount) {
   Open({{"3", "", "", "1", "2"},
         {"a", "5", "5", "120124"},
         {"b", "5", "5", "120124"},
-        {"c", "5", "5", "120120"}});
+        {"c", "6", "5", "120120"}});
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(), "stack", chart);
   const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
@@ -148,27 +148,117 @@ TEST_F(MlgMapTest, UnitsOfOneMlgAtOnePositionMakeOnePointWithTheirCount) {
   EXPECT_NE(chart.foot.find("n units"), std::string::npos);
 }
 
-TEST_F(MlgMapTest, EightColoursThenSquaresForAtMost16Clones) {
-  Rows rows{{"50", "", "", "1", "2"}};
-  // 25 clones of two units each, at distinct genotypes.
-  for (int g = 0; g < 25; ++g)
+// `clones` clones of two units each, at distinct genotypes, then `singles`
+// units of MLGs of their own.
+Rows ClonesOfTwo(int clones, int singles) {
+  Rows rows{{std::to_string(2 * clones + singles), "", "", "1", "2"}};
+  for (int g = 0; g < clones; ++g)
     for (int copy = 0; copy < 2; ++copy)
       rows.push_back({"u" + std::to_string(2 * g + copy), std::to_string(g), std::to_string(copy),
                       std::to_string(100100 + 1001 * g)});
-  Open(rows);
+  for (int i = 0; i < singles; ++i)
+    rows.push_back({"s" + std::to_string(i), std::to_string(100 + i), "50",
+                    std::to_string(500500 + 1001 * i)});
+  return rows;
+}
+
+TEST_F(MlgMapTest, EightClonesEachInItsOwnColourAndShapeTheOthersGrey) {
+  Open(ClonesOfTwo(25, 0));
   ChartData chart;
   FillMlgMap(session.dataset(), session.mlgs(), "many", chart);
   const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
-  ASSERT_EQ(s->colourLegend.size(), 17u);  // 16 clones and "other MLGs"
+  ASSERT_EQ(s->colourLegend.size(), 9u);  // 8 clones and "other MLGs"
   EXPECT_EQ(s->colourLegend.back().text, "other MLGs");
-  std::set<std::string> colours;
+  std::set<std::string> colours, shapes;
   std::set<std::pair<std::string, std::string>> looks;
-  for (const ColourLegend& c : s->colourLegend) {
-    colours.insert(c.color);
-    looks.insert({c.color, c.marker});
+  for (size_t i = 0; i + 1 < s->colourLegend.size(); ++i) {
+    colours.insert(s->colourLegend[i].color);
+    shapes.insert(s->colourLegend[i].marker);
+    looks.insert({s->colourLegend[i].color, s->colourLegend[i].marker});
   }
-  EXPECT_EQ(colours.size(), 9u);  // eight colours and the grey
-  EXPECT_EQ(looks.size(), 17u);   // every clone told apart
+  EXPECT_EQ(colours.size(), 8u);
+  EXPECT_EQ(shapes, (std::set<std::string>{"", "triangle", "diamond", "square"}));
+  EXPECT_EQ(colours.count("#BBBBBB"), 0u);
+  // Nothing folds away in a small figure: the legend holds every clone.
+  EXPECT_TRUE(s->foldColour.empty());
+  EXPECT_GT(s->markerPoints, 0);
+  // The ninth clone on is grey circles.
+  int grey = 0;
+  for (const ChartPoint& p : s->points) {
+    if (p.color != "#BBBBBB") continue;
+    ++grey;
+    EXPECT_EQ(p.marker, "");
+  }
+  EXPECT_EQ(grey, 2 * (25 - 8));
+}
+
+// The colours follow the clone sizes, ties going to the lower MLG number,
+// whatever the order of the units in the file.
+TEST_F(MlgMapTest, ColoursGoToTheLargestClonesTiesByNumber) {
+  // MLG numbers follow the genotype keys: 1 "101101" (2 units), 2 "102102"
+  // (3 units), 3 "103103" (2 units), 4 "104104" (1 unit).
+  Open({{"8", "", "", "1", "2"},
+        {"a", "0", "0", "103103"},
+        {"b", "1", "0", "103103"},
+        {"c", "2", "0", "104104"},
+        {"d", "3", "0", "101101"},
+        {"e", "4", "0", "102102"},
+        {"f", "5", "0", "102102"},
+        {"g", "6", "0", "102102"},
+        {"h", "7", "0", "101101"}});
+  ChartData chart;
+  FillMlgMap(session.dataset(), session.mlgs(), "ties", chart);
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
+  ASSERT_EQ(s->colourLegend.size(), 4u);
+  EXPECT_EQ(s->colourLegend[0].text, "2 (3)");
+  EXPECT_EQ(s->colourLegend[1].text, "1 (2)");
+  EXPECT_EQ(s->colourLegend[2].text, "3 (2)");
+  EXPECT_EQ(s->colourLegend[3].text, "other MLGs");
+  EXPECT_EQ(s->colourLegend[0].marker, "");
+  EXPECT_EQ(s->colourLegend[1].marker, "triangle");
+  EXPECT_EQ(s->colourLegend[2].marker, "diamond");
+}
+
+// Units of several MLGs at one position: one label, their number, on the
+// point drawn on top (the largest clone's); the other points there bare.
+TEST_F(MlgMapTest, APositionSharedBySeveralMlgsIsLabelledWithItsUnits) {
+  Open({{"6", "", "", "1", "2"},
+        {"a", "5", "5", "120124"},
+        {"b", "5", "5", "120124"},
+        {"c", "5", "5", "130130"},
+        {"d", "5", "5", "140140"},
+        {"e", "9", "9", "130130"},
+        {"f", "1", "1", "150150"}});
+  ChartData chart;
+  FillMlgMap(session.dataset(), session.mlgs(), "shared", chart);
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
+  std::vector<std::string> labelsAt55;
+  for (const ChartPoint& p : s->points)
+    if (p.x == 5 && p.y == 5) labelsAt55.push_back(p.label);
+  // MLG 1 (a, b), MLG 2 (c), MLG 3 (d) at (5, 5): three points, one label.
+  ASSERT_EQ(labelsAt55.size(), 3u);
+  EXPECT_EQ(labelsAt55[0], "\u00d74");
+  EXPECT_EQ(labelsAt55[1], "");
+  EXPECT_EQ(labelsAt55[2], "");
+  // A unit alone at its position keeps its MLG number.
+  for (const ChartPoint& p : s->points)
+    if (p.x == 1) EXPECT_EQ(p.label, "4");
+  EXPECT_NE(chart.foot.find("\u00d7n alone: n units of several MLGs at one position"),
+            std::string::npos)
+      << chart.foot;
+}
+
+TEST_F(MlgMapTest, LineagesAreCalledMllsAndTheUnitGoesIntoTheAxisTitles) {
+  Open(kPlot);
+  ChartData chart;
+  FillMlgMap(session.dataset(), session.mlgs(), "plot", chart, {"m", true});
+  const ChartSeries* s = chart.findSeries(kMapUnitsSeries);
+  EXPECT_EQ(chart.legendTitle, "MLL (units)");
+  EXPECT_EQ(s->colourLegend.back().text, "other MLLs");
+  EXPECT_EQ(chart.title, "MLL map of \"plot\"");
+  EXPECT_EQ(chart.foot.rfind("Labels: MLL number", 0), 0u) << chart.foot;
+  EXPECT_EQ(chart.bottom.title, "X (m)");
+  EXPECT_EQ(chart.left.title, "Y (m)");
 }
 
 }  // namespace
