@@ -95,9 +95,12 @@ Status Session::SetCoordinateUnit(const std::string& unit) {
   const size_t first = unit.find_first_not_of(' ');
   const std::string trimmed =
       first == std::string::npos ? "" : unit.substr(first, unit.find_last_not_of(' ') - first + 1);
-  if (trimmed.size() > 20)
-    return Status::Error("The coordinate unit \"" + trimmed.substr(0, 20) +
-                         "…\" is too long: give at most 20 characters, such as m or km.");
+  // Characters, not bytes: "µm" is two.
+  const auto characters = std::count_if(trimmed.begin(), trimmed.end(),
+                                        [](unsigned char c) { return (c & 0xC0) != 0x80; });
+  if (characters > 20)
+    return Status::Error("The coordinate unit is too long (" + std::to_string(characters) +
+                         " characters): give at most 20, such as m or km.");
   for (unsigned char c : trimmed)
     if (c < 0x20 || c == 0x7f)
       return Status::Error(

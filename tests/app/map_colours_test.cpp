@@ -82,8 +82,8 @@ TEST(MapColours, EveryCloneKeepsItsColourAndShapeAtEverySize) {
     EXPECT_TRUE(colours.count("#bbbbbb"));
 
     for (const FigureOptions& size : {Size(170, 120, 1), Size(80, 60, 2), Size(170, 120, 2)}) {
-      SCOPED_TRACE(std::to_string(size.widthMm) + " mm, text " +
-                   std::to_string(size.fontPoints) + " pt");
+      SCOPED_TRACE(std::to_string(size.widthMm) + " mm, text " + std::to_string(size.fontPoints) +
+                   " pt");
       const auto laidOut = QtChartRenderer::LayOut(map, size);
       EXPECT_EQ(LooksOf(*laidOut), reference);
       EXPECT_EQ(LegendTexts(*laidOut), legend);

@@ -104,6 +104,7 @@ TEST_F(WindowTest, FormAndMenuTreeCarryTheirNamesAndCaptions) {
        {{"Open1", "&Open\u2026"},
         {"OpenRecent1Action", "Open &Recent"},
         {"Loadpopulations1", "Load &populations\u2026"},
+        {"Coordinateunit1", "Coordinate &unit\u2026"},
         {"Save1", "Save &map\u2026"},
         {"Saveas1", "Save &Graph\u2026"},
         {"SaveAllCharts1", "Save &all charts\u2026"},
@@ -282,6 +283,35 @@ TEST_F(WindowTest, SavingWithNothingShownSaysSo) {
   EXPECT_EQ(messages.messages[0].rfind("There is no map to save", 0), 0u);
   EXPECT_EQ(messages.messages[1].rfind("There is no chart to save", 0), 0u);
   EXPECT_FALSE(fs::exists(dir.file("plot.svg")));
+}
+
+// The Save map dialog's unit field sets the session's unit: the map saved,
+// the map on show and the map kept on the charts page say it.
+TEST_F(WindowTest, SaveMapDialogSetsTheCoordinateUnitForTheSession) {
+  Open(Write("plot.txt", kPlot));
+  Trigger(form->MLGmap1);
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    auto* box = dialog->findChild<QComboBox*>("FigureFormat");
+    box->setCurrentIndex(box->findData("svg"));
+    auto* unit = dialog->findChild<QLineEdit*>("FigureCoordinateUnit");
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(unit->text(), "");
+    unit->setText(" m ");
+    dialog->accept();
+  });
+  Trigger(form->Save1);
+  EXPECT_EQ(form->session().coordinateUnit(), "m");
+  const std::string svg = vireltan::testing::ReadWholeFile(dir.file("plot.svg"));
+  EXPECT_NE(svg.find("X (m)"), std::string::npos);
+  EXPECT_EQ(form->session().chart(ChartRole::kMap).left.title, "Y (m)");
+  ASSERT_EQ(form->keptCharts().size(), 1u);
+  EXPECT_EQ(form->keptCharts()[0].chart.bottom.title, "X (m)");
+  // Refused: the unit stays, nothing else changes.
+  EXPECT_FALSE(form->ApplyCoordinateUnit("m\tkm"));
+  EXPECT_EQ(form->session().coordinateUnit(), "m");
+  ASSERT_FALSE(messages.messages.empty());
+  EXPECT_NE(messages.messages.back().find("tab or a line break"), std::string::npos);
 }
 
 TEST_F(WindowTest, MlgMapDrawsEveryUnitWithItsLabelColourAndAxes) {

@@ -14,6 +14,35 @@ namespace {
 
 using testing::TempDir;
 
+// The map of SNP data names its clones MLLs once the lineages are counted,
+// the same lineages the spatial analyses use.
+TEST(SnpSession, TheMapSaysMllOnceLineagesAreCounted) {
+  TempDir dir;
+  RecordingMessageSink messages;
+  NullProgressSink progress;
+  Session session{messages, progress};
+  ASSERT_TRUE(session.SetOutputDirectory(dir.path().string()).ok());
+  SnpOpenOptions options;
+  options.samplesPath = std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.samples.csv";
+  session.SetSnpOpenOptions(options);
+  ASSERT_TRUE(session.Open(std::string(VIRELTAN_TEST_DATA_DIR) + "/snp/clonal.bcf").ok());
+  ASSERT_TRUE(session.MlgMap().ok());
+  EXPECT_EQ(session.chart(ChartRole::kMap).title.rfind("MLG map", 0), 0u);
+  ASSERT_TRUE(session.SnpLineages(Linkage::kFarthest, 0.1).ok());
+  ASSERT_TRUE(session.CountLineages(true).ok());
+  ASSERT_TRUE(session.MlgMap().ok());
+  const ChartData& map = session.chart(ChartRole::kMap);
+  EXPECT_EQ(map.title.rfind("MLL map", 0), 0u) << map.title;
+  EXPECT_EQ(map.legendTitle, "MLL (units)");
+  EXPECT_EQ(map.foot.rfind("Labels: MLL number", 0), 0u) << map.foot;
+  const ChartSeries* units = map.series.empty() ? nullptr : &map.series.front();
+  ASSERT_NE(units, nullptr);
+  // 20 lineages: the eight largest coloured, the others grey.
+  ASSERT_FALSE(units->colourLegend.empty());
+  EXPECT_LE(units->colourLegend.size(), 9u);
+  if (units->colourLegend.size() == 9u) EXPECT_EQ(units->colourLegend.back().text, "other MLLs");
+}
+
 TEST(SnpSession, WindowCommandsRunOrRefuseOnSnpData) {
   TempDir dir;
   RecordingMessageSink messages;

@@ -169,7 +169,7 @@ void FillMlgMap(const Dataset& dataset, const MlgPartition& mlgs, const std::str
   chart.title = clone + " map of \"" + datasetName + "\"";
   chart.foot = "Labels: " + clone + " number";
   if (anyStack) chart.foot += "; g \u00d7n: n units of " + clone + " g at one position";
-  if (anyShared) chart.foot += "; \u00d7n alone: n units of several " + clone + "s at one position";
+  if (anyShared) chart.foot += "; \u00d7n: n units of several " + clone + "s";
   chart.equalScale = true;
   chart.groupDigits = true;
   // The axes span the units with a margin (the drawer adds it), at one

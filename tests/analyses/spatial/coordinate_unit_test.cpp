@@ -99,9 +99,9 @@ TEST_F(CoordinateUnitTest, ChangingTheUnitRelabelsTheChartsDrawn) {
   EXPECT_EQ(session.coordinateUnit(), "km");
   const ChartData& subrange = session.chart(ChartRole::kSubrange);
   EXPECT_EQ(subrange.bottom.title, "Average distance of the class (km)");
-  EXPECT_EQ(subrange.foot,
-            footBefore.substr(0, footBefore.size() - std::string("coordinate units").size()) +
-                "km");
+  EXPECT_EQ(
+      subrange.foot,
+      footBefore.substr(0, footBefore.size() - std::string("coordinate units").size()) + "km");
   // Back to none: "coordinate units" typed is the same as empty.
   ASSERT_TRUE(session.SetCoordinateUnit("coordinate units").ok());
   EXPECT_EQ(session.coordinateUnit(), "");
@@ -113,7 +113,7 @@ TEST_F(CoordinateUnitTest, AUnitTooLongOrWithALineBreakIsRefused) {
   const struct {
     const char* unit;
     const char* says;
-  } cases[] = {{"metres metres metres metres", "at most 20 characters"},
+  } cases[] = {{"metres metres metres metres", "too long (27 characters)"},
                {"m\nkm", "line break"},
                {"m\tkm", "tab"}};
   for (const auto& c : cases) {
@@ -122,6 +122,11 @@ TEST_F(CoordinateUnitTest, AUnitTooLongOrWithALineBreakIsRefused) {
     EXPECT_NE(s.message().find(c.says), std::string::npos) << s.message();
     EXPECT_EQ(session.coordinateUnit(), "m") << "a refused unit leaves the unit as it was";
   }
+  // Twenty characters of two bytes each are twenty characters.
+  std::string twenty;
+  for (int i = 0; i < 20; ++i) twenty += "\u00b5";
+  EXPECT_TRUE(session.SetCoordinateUnit(twenty).ok());
+  EXPECT_FALSE(session.SetCoordinateUnit(twenty + "m").ok());
 }
 
 // The command line says the same as the session: the option on any spatial
