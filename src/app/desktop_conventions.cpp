@@ -11,12 +11,11 @@
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
-#include <QtWidgets/QTextBrowser>
-#include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 
-#include "app/map_view.h"
+#include "app/guide_window.h"
 #include "app/main_window_parts.h"
+#include "app/map_view.h"
 #include "common/version.h"
 
 namespace vireltan::app {
@@ -245,20 +244,8 @@ void TForm1::OpenUserGuide() {
   }
   // The guide is shown by the program itself (Markdown drawn by Qt, its
   // pictures found beside it), whatever viewers the desktop has.
-  auto* window = findChild<QDialog*>("UserGuideWindow");
-  if (!window) {
-    window = new QDialog(this, Qt::Window);
-    window->setObjectName("UserGuideWindow");
-    window->setWindowTitle("Vireltan user guide");
-    window->resize(900, 760);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* browser = new QTextBrowser(window);
-    browser->setObjectName("UserGuideText");
-    browser->setOpenExternalLinks(true);
-    layout->addWidget(browser);
-    browser->setSource(QUrl::fromLocalFile(guide), QTextDocument::MarkdownResource);
-  }
+  auto* window = findChild<GuideWindow*>("UserGuideWindow");
+  if (!window) window = new GuideWindow(guide, this);
   window->show();
   window->raise();
   window->activateWindow();
