@@ -225,7 +225,14 @@ bool GuideWindow::FindNext(bool backward) {
     return false;
   }
   browser_->setTextCursor(found);
-  browser_->ensureCursorVisible();
+  // A match out of sight is brought a third of the way down the view, with
+  // the lines before it to read.
+  const QRect at = browser_->cursorRect(found);
+  const int height = browser_->viewport()->height();
+  if (at.top() < 0 || at.bottom() > height) {
+    QScrollBar* scroll = browser_->verticalScrollBar();
+    scroll->setValue(scroll->value() + at.top() - height / 3);
+  }
   // The match stands out while the focus stays in the field.
   QTextEdit::ExtraSelection mark;
   mark.cursor = found;
@@ -287,6 +294,12 @@ void GuideWindow::FitPictures() {
         pictures.push_back(
             {fragment.position(), fragment.length(), fragment.charFormat().toImageFormat()});
     }
+  // One edit for all the pictures, then the whole text laid out again:
+  // Qt lays a long document out lazily, and pictures resized while that
+  // is under way would leave later blocks drawn at their old places.
+  QTextCursor edit(document);
+  edit.beginEditBlock();
+  bool changed = false;
   for (Picture& p : pictures) {
     const QSize natural = NaturalSize(p.format.name());
     if (!natural.isValid() || natural.width() <= 0) continue;
@@ -311,13 +324,15 @@ void GuideWindow::FitPictures() {
     const double width = std::max(16.0, std::min<double>(natural.width(), std::floor(room)));
     const double height = std::round(width * natural.height() / natural.width());
     if (p.format.width() == width && p.format.height() == height) continue;
-    QTextCursor picture(document);
-    picture.setPosition(p.position);
-    picture.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
+    edit.setPosition(p.position);
+    edit.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
     p.format.setWidth(width);
     p.format.setHeight(height);
-    picture.setCharFormat(p.format);
+    edit.setCharFormat(p.format);
+    changed = true;
   }
+  edit.endEditBlock();
+  if (changed) document->markContentsDirty(0, document->characterCount());
 }
 
 }  // namespace vireltan::app
