@@ -36,7 +36,7 @@ Status MissingOption(const Session& s, const Options& o, const char* command,
 std::vector<Command> DistanceCommands() {
   return {
       {"allelic-distance",
-       "Tests > matrix of allelic distance: histogram of the allelic distances between MLGs "
+       "Tests > Matrix of allelic distances: histogram of the allelic distances between MLGs "
        "(saved by save-graph as .gendist.svg); for at most 254 MLGs the matrix is "
        "appended to the results log.",
        {{"matrix-file", true, kMatrixFileHelp}, kMissingOption},
@@ -48,7 +48,7 @@ std::vector<Command> DistanceCommands() {
                              : s.AllelicDistancesWithMatrixFile(path, missing);
        }},
       {"microsat-distance",
-       "Tests > Matrix of microsatellite distance: histogram of the allele-size distances "
+       "Tests > Matrix of microsatellite distances: histogram of the allele-size distances "
        "between MLGs (saved by save-graph as .microsatdist.svg); for at most 254 MLGs "
        "the matrix is appended to the results log.",
        {{"matrix-file", true, kMatrixFileHelp}, kMissingOption},

@@ -14,7 +14,7 @@ const OptionSpec kPermutations{
 std::vector<Command> EffortCommands() {
   return {
       {"resample-loci",
-       "Tests > resampling1-l loci: distinct MLGs, alleles and gene diversity against the "
+       "Tests > Resampling of loci: distinct MLGs, alleles and gene diversity against the "
        "number of loci, over random subsets of loci (saved by save-graph as .permloc.svg).",
        {kPermutations},
        [](Session& s, const Options& o) {
@@ -23,7 +23,7 @@ std::vector<Command> EffortCommands() {
          return s.ResampleLoci(permutations);
        }},
       {"resample-individuals",
-       "Tests > resampling 1-n individuals: the same against the number of sampling units, "
+       "Tests > Resampling of sampling units: the same against the number of sampling units, "
        "over random subsets of units (saved by save-graph as .permind.svg).",
        {kPermutations},
        [](Session& s, const Options& o) {
@@ -32,16 +32,14 @@ std::vector<Command> EffortCommands() {
          return s.ResampleIndividuals(permutations);
        }},
       {"combine-loci",
-       "Tests > Combination 1-l loci: distinct MLGs over every subset of loci, and the smallest "
+       "Tests > Combinations of loci: distinct MLGs over every subset of loci, and the smallest "
        "combinations of loci that separate all MLGs (saved by save-graph as .combiloc.svg).",
        {{"force", false,
          "enumerate every subset even above 2^24 of them (otherwise the size and time are only "
          "estimated)"}},
-       [](Session& s, const Options& o) {
-         return s.CombineLoci(o.count("force") > 0);
-       }},
+       [](Session& s, const Options& o) { return s.CombineLoci(o.count("force") > 0); }},
       {"combine-individuals",
-       "Tests > Combination1-n individuals: distinct MLGs over every subset of sampling units "
+       "Tests > Combinations of sampling units: distinct MLGs over every subset of sampling units "
        "(saved by save-graph as .combiind.svg).",
        {},
        [](Session& s, const Options&) { return s.CombineIndividuals(); }},

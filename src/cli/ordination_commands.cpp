@@ -51,7 +51,7 @@ const OptionSpec kSortOption{"sort-populations", false,
 std::vector<Command> OrdinationCommands() {
   return {
       {"pcoa",
-       "Populations > Principal coordinates: classical scaling (ape's pcoa) of the distance "
+       "Populations > Ordination: classical scaling (ape's pcoa) of the distance "
        "between units, genets or populations (pairwise Fst theta); on SNP data between units "
        "or genets the principal components of the standardized genotypes (plink 1.9's --pca). "
        "Eigenvalues to <dataset>.pcoa.eigenvalues.csv, coordinates to <dataset>.pcoa.csv; the "
@@ -127,7 +127,8 @@ std::vector<Command> OrdinationCommands() {
              return s.IsolationByDistance(r);
            }}),
       {"shared-mlgs",
-       "Populations > Shared MLGs: every MLG (MLL while lineages are counted) found in more "
+       "Populations > MLGs shared among populations: every MLG (MLL while lineages are counted) "
+       "found in more "
        "than one population, with its units in each (poppr's mlg.crosspop), in the results "
        "and <dataset>.shared-mlgs.csv.",
        {kSortOption},

@@ -275,7 +275,8 @@ std::vector<Command> PopulationCommands() {
          return s.Amova(r);
        }},
       {"units-table",
-       "MLG > Units table: each sampling unit's designation, population, MLG and MLL (empty "
+       "MLG > Units table (MLG, MLL): each sampling unit's designation, population, MLG and MLL "
+       "(empty "
        "before mll) as <dataset>.units.csv; mll writes it too.",
        {},
        [](Session& s, const Options&) { return s.WriteUnitsTable(); }},

@@ -38,7 +38,7 @@ std::vector<Command> SpatialCommands() {
            }}),
       WithCoordinateUnit(
           {"subrange",
-           "Spatial components > Clonal sub range: the share of same-MLG pairs F(r) by distance "
+           "Spatial components > Clonal subrange: the share of same-MLG pairs F(r) by distance "
            "class and the largest distance within an MLG (workbook sheet \"clonal subrange\", or "
            "\"clonal subrange fix.\" with --fixed; a repeated run adds \" (2)\", ...).",
            {{"classes", true,
