@@ -82,13 +82,16 @@ GuideWindow::GuideWindow(const QString& guidePath, QWidget* parent) : QDialog(pa
   }
   findStatus_ = new QLabel(this);
   findStatus_->setObjectName("UserGuideFindStatus");
-  findStatus_->setMinimumWidth(
-      fontMetrics().horizontalAdvance("“a long search word” is not in the guide"));
+  // The field and the status share the row: a narrow window shortens the
+  // status (its whole text in the tooltip) rather than the field.
+  findStatus_->setMinimumWidth(fontMetrics().horizontalAdvance("Match 10 of 99"));
+  findStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  find_->setMinimumWidth(fontMetrics().horizontalAdvance("a word of the guide") + 40);
   findRow->addWidget(findLabel);
-  findRow->addWidget(find_, 1);
+  findRow->addWidget(find_, 3);
   findRow->addWidget(previous);
   findRow->addWidget(next);
-  findRow->addWidget(findStatus_);
+  findRow->addWidget(findStatus_, 2);
   layout->addLayout(findRow);
 
   browser_ = new QTextBrowser(this);
@@ -178,7 +181,7 @@ void GuideWindow::WrapCode() {
 
 bool GuideWindow::GoToHeading(const QString& anchor) {
   if (!anchors_.contains(anchor)) {
-    findStatus_->setText(QString("No heading “%1” in the guide").arg(anchor));
+    SayFound(QString("No heading “%1” in the guide").arg(anchor));
     return false;
   }
   // The cursor moves there too, so that a search goes on from the heading.
@@ -197,14 +200,19 @@ void GuideWindow::FollowLink(const QUrl& link) {
   }
   // Another file beside the guide, or a web page.
   if (!QDesktopServices::openUrl(target))
-    findStatus_->setText(QString("Could not open %1").arg(target.toDisplayString()));
+    SayFound(QString("Could not open %1").arg(target.toDisplayString()));
+}
+
+void GuideWindow::SayFound(const QString& words) {
+  findStatus_->setText(words);
+  findStatus_->setToolTip(words);
 }
 
 bool GuideWindow::FindNext(bool backward) {
   const QString text = find_->text();
   QTextDocument* document = browser_->document();
   if (text.isEmpty()) {
-    findStatus_->clear();
+    SayFound(QString());
     browser_->setExtraSelections({});
     return false;
   }
@@ -220,7 +228,7 @@ bool GuideWindow::FindNext(bool backward) {
     wrapped = true;
   }
   if (found.isNull()) {
-    findStatus_->setText(QString("“%1” is not in the guide").arg(text));
+    SayFound(QString("“%1” is not in the guide").arg(text));
     browser_->setExtraSelections({});
     return false;
   }
@@ -247,7 +255,7 @@ bool GuideWindow::FindNext(bool backward) {
   }
   QString status = QString("Match %1 of %2").arg(index).arg(count);
   if (wrapped) status += backward ? ", from the end again" : ", from the top again";
-  findStatus_->setText(status);
+  SayFound(status);
   return true;
 }
 

@@ -54,6 +54,7 @@ class GuideWindow : public QDialog {
   void WrapCode();
   void FitPictures();
   void FollowLink(const QUrl& link);
+  void SayFound(const QString& words);
   QSize NaturalSize(const QString& picture);
 
   QTextBrowser* browser_ = nullptr;

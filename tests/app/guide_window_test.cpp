@@ -61,6 +61,7 @@ struct GuideSource {
   QStringList anchors;     // every heading's anchor
   QStringList contents;    // the anchors the contents list links to
   QStringList innerLinks;  // every "(#anchor)" of the guide
+  QStringList pictures;    // every "![...](file)", in order
 };
 
 GuideSource ReadGuideSource() {
@@ -70,6 +71,7 @@ GuideSource ReadGuideSource() {
   const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
   const QRegularExpression heading("^(#{1,6}) +(.*?) *#* *$");
   const QRegularExpression link("\\]\\(#([^)]+)\\)");
+  const QRegularExpression picture("!\\[[^\\]]*\\]\\(([^)]+)\\)");
   QStringList headings;
   QList<int> levels;
   bool inCode = false, inContents = false;
@@ -83,6 +85,7 @@ GuideSource ReadGuideSource() {
       source.innerLinks << anchor;
       if (inContents) source.contents << anchor;
     }
+    for (auto m = picture.globalMatch(line); m.hasNext();) source.pictures << m.next().captured(1);
     if (const auto m = heading.match(line); m.hasMatch()) {
       headings << m.captured(2);
       levels << int(m.captured(1).size());
@@ -154,6 +157,17 @@ class GuideWindowTest : public ::testing::Test {
 
 TEST_F(GuideWindowTest, TheHeadingsShownHaveTheAnchorsTheSourceLinksTo) {
   EXPECT_EQ(window->anchors(), ReadGuideSource().anchors);
+}
+
+// Qt's Markdown reader places a picture when it reads its alternative
+// text: one written "![](file)" would be left out without a word.
+TEST_F(GuideWindowTest, EveryPictureOfTheSourceIsShown) {
+  QStringList shown;
+  for (QTextBlock b = text()->document()->begin(); b.isValid(); b = b.next())
+    for (auto it = b.begin(); !it.atEnd(); ++it)
+      if (it.fragment().charFormat().isImageFormat())
+        shown << it.fragment().charFormat().toImageFormat().name();
+  EXPECT_EQ(shown, ReadGuideSource().pictures);
 }
 
 TEST_F(GuideWindowTest, AContentsLinkScrollsToItsHeading) {
