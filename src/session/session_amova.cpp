@@ -263,8 +263,10 @@ Status Session::Amova(const AmovaRequest& request) {
                                      "units",
                                      "loci",
                                      "dataset",
-                                     "units_counted"};
-  for (int c = 0; c < 16; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
+                                     "units_counted",
+                                     "permuted_sigma2_mean",
+                                     "permuted_sigma2_sd"};
+  for (int c = 0; c < 18; ++c) csv.SetTextAt(1, c + 1, kCsvHeader[c]);
   int row = 2;
   auto common = [&](int r) {
     csv.SetNumberAt(r, 9, result.permutations);
@@ -287,6 +289,10 @@ Status Session::Amova(const AmovaRequest& request) {
       sheet->SetNumberAt(row, 5, scale * sigma);
       if (result.totalSigma2 != 0) sheet->SetNumberAt(row, 6, 100 * sigma / result.totalSigma2);
       if (tested && !total) sheet->SetNumberAt(row, 7, result.p[s]);
+    }
+    if (tested && !total) {
+      csv.SetNumberAt(row, 17, scale * result.permutedMean[s]);
+      csv.SetNumberAt(row, 18, scale * result.permutedSd[s]);
     }
     common(row);
   }
@@ -319,8 +325,9 @@ Status Session::Amova(const AmovaRequest& request) {
   // Thousands of SNPs with scattered missing calls leave few units typed at
   // every one: say how to keep them.
   if (2 * static_cast<std::size_t>(U) < counted.size())
-    head.push_back("most units miss a call at some locus kept: a missing-data limit of 0 per "
-                   "locus keeps every unit and only the loci typed in all");
+    head.push_back(
+        "most units miss a call at some locus kept: a missing-data limit of 0 per "
+        "locus keeps every unit and only the loci typed in all");
   if (tested)
     head.push_back("p from " + std::to_string(result.permutations) +
                    " permutations as ade4's randtest.amova, (b+1)/(P+1); the within-" +

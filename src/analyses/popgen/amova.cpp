@@ -441,6 +441,8 @@ bool ComputeAmova(const AmovaVectors& vectors, const AmovaDesign& design, int pe
   }
   result.permutations = permutations;
   result.p.assign(K + 1, 0);
+  result.permutedMean.assign(K + 1, 0);
+  result.permutedSd.assign(K + 1, 0);
   const double scale = std::abs(result.totalSigma2) + 1;
   for (int t = 0; t <= K; ++t) {
     std::vector<double> permuted(permutations);
@@ -466,6 +468,13 @@ bool ComputeAmova(const AmovaVectors& vectors, const AmovaDesign& design, int pe
     int b = 0;
     for (double v : permuted) b += t == K ? (v <= observed + tie) : (v >= observed - tie);
     result.p[t] = (b + 1.0) / (permutations + 1.0);
+    double mean = 0;
+    for (double v : permuted) mean += v;
+    mean /= permutations;
+    double squares = 0;
+    for (double v : permuted) squares += (v - mean) * (v - mean);
+    result.permutedMean[t] = mean;
+    result.permutedSd[t] = permutations > 1 ? std::sqrt(squares / (permutations - 1)) : 0;
   }
   return true;
 }

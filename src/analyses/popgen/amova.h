@@ -119,6 +119,9 @@ struct AmovaResult {
   // The permutation test of each σ² (K + 1 entries; empty when untested).
   int permutations = 0;
   std::vector<double> p;
+  // Mean and standard deviation (divisor P − 1) of each σ² over its
+  // permutations: ade4's expectation and √variance of randtest.amova.
+  std::vector<double> permutedMean, permutedSd;
 };
 
 // The variance components of `design` over `vectors`. `permutations` > 0
