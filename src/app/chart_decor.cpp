@@ -262,7 +262,10 @@ void ChartDecor::LayOutFrame() {
     const double column = std::min(widest, beside ? (legendBeside_ ? 0.45 : 0.3) * W : available);
     const double bottom = H - pad - footHeight;
     double x = 0, y = 0;
-    std::vector<double> rowEnds, rowHeights;  // below: where each row's next entry goes
+    // Below: where each row's next entry goes, its height, and whether it
+    // holds the heading.
+    std::vector<double> rowEnds, rowHeights;
+    std::vector<bool> rowHeaded;
     for (const LegendItem& l : legend_) {
       if (!l.shown) {
         out.texts << QString();
@@ -287,13 +290,19 @@ void ChartDecor::LayOutFrame() {
         // The first row with room for it (a short note may join the row
         // of a short entry above a long one); its place down is set once
         // every row's height is known.
+        // A note stays out of the row of a legend's heading, where it
+        // would read as one more entry.
+        const bool note = l.entry.symbol == LegendEntry::Symbol::kNone && !l.heading;
         size_t row = 0;
-        while (row < rowEnds.size() && rowEnds[row] > 0 && rowEnds[row] + own > available + 1e-6)
+        while (row < rowEnds.size() &&
+               (rowEnds[row] + own > available + 1e-6 || (note && rowHeaded[row])))
           ++row;
         if (row == rowEnds.size()) {
           rowEnds.push_back(0);
           rowHeights.push_back(0);
+          rowHeaded.push_back(false);
         }
+        rowHeaded[row] = rowHeaded[row] || l.heading;
         out.cells.push_back({rowEnds[row], static_cast<double>(row)});
         out.width = std::max(out.width, rowEnds[row] + own);
         rowEnds[row] += own + 2 * gap;
@@ -456,7 +465,10 @@ void ChartDecor::LayOutFrame() {
   // length would break it in two.
   titleRoom_ = QRectF(pad, top, W - 2 * pad - besideWidth,
                       std::max(0.0, H - top - pad - footHeight - belowHeight));
-  WrapAxisTitles(titleRoom_.width(), titleRoom_.height());
+  {
+    const QRectF x = AxisTitleRoom(true), y = AxisTitleRoom(false);
+    WrapAxisTitles(x.width(), y.height());
+  }
   xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
   yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
   const double titleLine = QFontMetricsF(Font(style_.titlePoints)).lineSpacing();
@@ -471,6 +483,16 @@ void ChartDecor::LayOutFrame() {
   chart_.setProperty(kBaseMarginsProperty, QVariant::fromValue(base));
   if (chart_.margins() != base) chart_.setMargins(base);
   footTop_ = H - pad - footHeight;
+}
+
+QRectF ChartDecor::AxisTitleRoom(bool xAxis) const {
+  // The lines each title's margin holds (set by LayOutFrame).
+  const double line = QFontMetricsF(Font(style_.titlePoints)).lineSpacing();
+  const double spacing = style_.Units(2);
+  QRectF room = titleRoom_;
+  if (xAxis && !yTitleLines_.empty()) room.setLeft(room.left() + yTitleRoom_ * line + spacing);
+  if (!xAxis && !xTitleLines_.empty()) room.setBottom(room.bottom() - xTitleRoom_ * line - spacing);
+  return room;
 }
 
 void ChartDecor::FoldLegend(int kept) {
@@ -539,10 +561,10 @@ void ChartDecor::PlaceAxisTitles(const QRectF& plot) {
   auto within = [](double start, double length, double lo, double hi) {
     return std::max(lo, std::min(start, hi - length));
   };
+  const QRectF xRoom = AxisTitleRoom(true), yRoom = AxisTitleRoom(false);
   for (auto* item : xTitleLines_) {
     const double length = metrics.horizontalAdvance(item->text());
-    item->setPos(
-        within(plot.center().x() - length / 2, length, titleRoom_.left(), titleRoom_.right()), y);
+    item->setPos(within(plot.center().x() - length / 2, length, xRoom.left(), xRoom.right()), y);
     y += line;
   }
   const int n = static_cast<int>(yTitleLines_.size());
@@ -552,8 +574,7 @@ void ChartDecor::PlaceAxisTitles(const QRectF& plot) {
     const double length = metrics.horizontalAdvance(item->text());
     item->setPos(
         margins.left() - spacing / 2 - (n - i) * line,
-        within(plot.center().y() - length / 2, length, titleRoom_.top(), titleRoom_.bottom()) +
-            length);
+        within(plot.center().y() - length / 2, length, yRoom.top(), yRoom.bottom()) + length);
   }
 }
 
@@ -566,7 +587,8 @@ void ChartDecor::Place() {
   const QRectF plot = chart_.plotArea();
   // Titles wrapped for the plot's actual size; lines beyond their margin's
   // room ask for a new frame (rooms only grow: a bounded number of times).
-  if (plot.width() > 0 && WrapAxisTitles(titleRoom_.width(), titleRoom_.height())) {
+  if (plot.width() > 0 &&
+      WrapAxisTitles(AxisTitleRoom(true).width(), AxisTitleRoom(false).height())) {
     xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
     yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
     LayOutFrame();

@@ -91,6 +91,9 @@ class ChartDecor : public QObject {
   // either needs more lines than its margin holds (a new frame is due).
   bool WrapAxisTitles(double across, double up);
   void PlaceAxisTitles(const QRectF& plot);
+  // Where an axis title may run: the x title right of the y title's lines,
+  // the y title above the x title's, both within titleRoom_.
+  QRectF AxisTitleRoom(bool xAxis) const;
   QFont Font(double points, bool bold = false) const;
   QGraphicsSimpleTextItem* NewText(const QString& text, const QFont& font);
 

@@ -9,7 +9,6 @@
 #include <QtCharts/QChart>
 #include <QtCore/QRegularExpression>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -174,8 +173,6 @@ TEST_F(FigureFitTest, EveryKindKeepsAPlotOfHalfTheColumnAndASmallLegend) {
     const double area = figure.width() * figure.height();
     const double axesShare = axes.width() * axes.height() / area;
     const double plotShare = plot.width() * plot.height() / area;
-    std::printf("MEASURE %s plot with axes %.3f plotting area %.3f\n", kind.name.c_str(),
-                axesShare, plotShare);
     EXPECT_GE(axesShare, 0.5);
     if (kind.chart.equalScale) {
       EXPECT_TRUE(plot.width() >= 0.5 * figure.width() || plot.height() >= 0.5 * figure.height())
