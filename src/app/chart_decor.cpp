@@ -273,8 +273,10 @@ void ChartDecor::LayOutFrame() {
         continue;
       }
       const double own = beside ? column : std::min(natural(l), available);
+      // (The words measured one by one may come out a unit or so wider
+      // than the whole text: an entry given its natural width stays whole.)
       const QStringList lines =
-          Wrap(l.entry.text, l.heading ? bold : plain, std::max(mark, own - indent(l)));
+          Wrap(l.entry.text, l.heading ? bold : plain, std::max(mark, own - indent(l)) * 1.01 + 1);
       out.texts << lines.join('\n');
       const double h = lines.size() * lineHeight;
       if (beside) {
