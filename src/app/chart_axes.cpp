@@ -152,6 +152,58 @@ int Roundness(const std::string& text) {
 constexpr double kHorizontalLabelGap = 0.035;
 constexpr double kVerticalLabelGap = 0.04;
 
+constexpr char kLabelValuesProperty[] = "vireltanLabelValues";
+constexpr char kLabelTextsProperty[] = "vireltanLabelTexts";
+
+// The custom labels kept at least `gap` (axis units) apart: round values
+// placed first, then the others wherever they do not crowd a label already
+// placed; in the order of their values.
+std::vector<std::pair<double, QString>> ThinLabels(const QVariantList& values,
+                                                   const QStringList& texts, double gap) {
+  std::vector<size_t> order(std::min<size_t>(values.size(), texts.size()));
+  std::vector<int> rank;
+  for (size_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+    rank.push_back(Roundness(texts[i].toStdString()));
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (rank[a] != rank[b]) return rank[a] < rank[b];
+    return values[a].toDouble() < values[b].toDouble();
+  });
+  std::map<double, QString> placed;
+  for (size_t i : order) {
+    const double v = values[i].toDouble();
+    auto next = placed.lower_bound(v);
+    if (next != placed.end() && next->first - v < gap) continue;
+    if (next != placed.begin() && v - std::prev(next)->first < gap) continue;
+    placed.emplace(v, texts[i]);
+  }
+  return {placed.begin(), placed.end()};
+}
+
+// Category labels must differ; an invisible suffix keeps repeats.
+std::vector<std::pair<double, QString>> Distinct(std::vector<std::pair<double, QString>> labels) {
+  std::set<QString> used;
+  for (auto& [value, text] : labels) {
+    while (used.count(text)) text += QChar(0x200B);
+    used.insert(text);
+  }
+  return labels;
+}
+
+// Replaces the labels of `axis` by `labels` unless they are the same
+// (each change asks for a new layout).
+void SetCategoryLabels(QCategoryAxis& axis, std::vector<std::pair<double, QString>> labels) {
+  labels = Distinct(std::move(labels));
+  const QStringList now = axis.categoriesLabels();
+  bool same = now.size() == static_cast<qsizetype>(labels.size());
+  for (size_t i = 0; same && i < labels.size(); ++i)
+    same = now[i] == labels[i].second && axis.endValue(now[i]) == labels[i].first;
+  if (same) return;
+  for (const QString& label : now) axis.remove(label);
+  for (const auto& [value, text] : labels) axis.append(text, value);
+}
+
 }  // namespace
 
 double SmallerNiceStep(double step) {
@@ -189,39 +241,20 @@ QAbstractAxis* MakeAxis(const ChartAxis& settings, const Extent& data, bool hori
     // a label stand on its very first value.
     category->setStartValue(lo - (hi - lo) * 1e-9);
     const double tolerance = (hi - lo) * 1e-9;
-    const double gap = (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap);
-    // Crowded labels are thinned: round values are placed first, then the
-    // others wherever they do not crowd a label already placed.
-    std::vector<const AxisLabel*> candidates;
+    QVariantList values;
+    QStringList texts;
     for (const AxisLabel& label : settings.customLabels)
       if (std::isfinite(label.value) && label.value >= lo - tolerance &&
-          label.value <= hi + tolerance)
-        candidates.push_back(&label);
-    std::vector<int> rank;
-    rank.reserve(candidates.size());
-    for (const AxisLabel* label : candidates) rank.push_back(Roundness(label->text));
-    std::vector<size_t> order(candidates.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      if (rank[a] != rank[b]) return rank[a] < rank[b];
-      return candidates[a]->value < candidates[b]->value;
-    });
-    std::map<double, const AxisLabel*> placed;
-    for (size_t i : order) {
-      const double v = candidates[i]->value;
-      auto next = placed.lower_bound(v);
-      if (next != placed.end() && next->first - v < gap) continue;
-      if (next != placed.begin() && v - std::prev(next)->first < gap) continue;
-      placed.emplace(v, candidates[i]);
-    }
-    std::set<QString> used;
-    for (const auto& [value, label] : placed) {
-      // Category labels must differ; an invisible suffix keeps repeats.
-      QString text = ToQ(label->text);
-      while (used.count(text)) text += QChar(0x200B);
-      used.insert(text);
-      category->append(text, value);
-    }
+          label.value <= hi + tolerance) {
+        values << label.value;
+        texts << ToQ(label.text);
+      }
+    // Kept for thinning them again once the axis's length is known.
+    category->setProperty(kLabelValuesProperty, values);
+    category->setProperty(kLabelTextsProperty, texts);
+    SetCategoryLabels(
+        *category, ThinLabels(values, texts,
+                              (hi - lo) * (horizontal ? kHorizontalLabelGap : kVerticalLabelGap)));
     axis = category;
   } else {
     auto* value = new QValueAxis;
@@ -276,10 +309,35 @@ double TickCount(double lo, double hi, double step) {
   return std::floor(hi / step + 1e-9) - std::ceil(lo / step - 1e-9) + 1;
 }
 
+// Thins the custom labels of `axis` for its length on the plot: labels a
+// line and a quarter apart up, their width and a half line across, so that
+// none overlaps (Qt Charts would hide one of two that do, often the roundest)
+// and, where the length allows, at least three are left.
+void ThinForLength(QCategoryAxis& axis, const QRectF& plot) {
+  const QVariantList values = axis.property(kLabelValuesProperty).toList();
+  const QStringList texts = axis.property(kLabelTextsProperty).toStringList();
+  const bool horizontal = axis.orientation() == Qt::Horizontal;
+  const double length = horizontal ? plot.width() : plot.height();
+  const double span = axis.max() - axis.min();
+  if (values.isEmpty() || !(length > 0) || !(span > 0)) return;
+  const QFontMetricsF metrics(axis.labelsFont());
+  double widest = 0;
+  for (const QString& text : texts) widest = std::max(widest, metrics.horizontalAdvance(text));
+  const double room = horizontal ? widest + metrics.height() / 2 : metrics.height() * 1.25;
+  const double tight = horizontal ? widest + metrics.height() / 4 : metrics.height() * 1.05;
+  auto labels = ThinLabels(values, texts, room / length * span);
+  if (labels.size() < 3) labels = ThinLabels(values, texts, tight / length * span);
+  SetCategoryLabels(axis, std::move(labels));
+}
+
 void Retick(QChart& chart) {
   const QRectF plot = chart.plotArea();
   const int minimumTicks = chart.property("vireltanEqualScale").toBool() ? 4 : 3;
   for (QAbstractAxis* a : chart.axes()) {
+    if (auto* category = qobject_cast<QCategoryAxis*>(a)) {
+      if (plot.width() > 0) ThinForLength(*category, plot);
+      continue;
+    }
     auto* axis = qobject_cast<QValueAxis*>(a);
     if (!axis) continue;
     const bool horizontal = axis->orientation() == Qt::Horizontal;
@@ -287,51 +345,80 @@ void Retick(QChart& chart) {
     if (!(span > 0) || !std::isfinite(span) || plot.width() <= 0) continue;
     const bool group = axis->property(kGroupDigitsProperty).toBool();
     const QFontMetricsF metrics(axis->labelsFont());
-    // Room a label needs: its widest text across, or a line and a half up;
-    // `tight` is the least that keeps neighbours apart (a third of a line
-    // between them), which the minimum number of ticks may use, never less:
-    // an axis too short for its labels has fewer ticks, not overlapping ones.
-    double step = NiceStep(span, 8);
     const double increment = axis->property(kIncrementProperty).toDouble();
     const double length = horizontal ? plot.width() : plot.height();
-    double room = 0, tight = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      const int decimals = DecimalsFor(step);
-      const QString widest =
-          QString(axis->min() < 0 ? "-" : "") +
-          QString::asprintf(group ? "%'.*f" : "%.*f", decimals,
-                            std::max(std::fabs(axis->min()), std::fabs(axis->max())));
-      const double across = metrics.horizontalAdvance(widest);
-      room = horizontal ? across + metrics.height() : metrics.height() * 1.6;
-      tight = horizontal ? across + metrics.height() / 3 : metrics.height() * 1.2;
-      const int fit = std::max(1, static_cast<int>(length / room));
-      step = NiceStep(span, fit);
-      if (increment > 0 && step < increment) step = increment;
-    }
     // Layout units between neighbouring ticks `s` apart.
     auto apart = [&](double s) { return s / span * length; };
-    // At least the minimum number of ticks, with round steps (a fixed
-    // number of halvings: bounded whatever the span), while they fit.
-    for (int k = 0; k < 12 && TickCount(axis->min(), axis->max(), step) < minimumTicks; ++k) {
-      const double smaller = SmallerNiceStep(step);
-      if (increment > 0 && smaller < increment) break;
-      if (apart(smaller) < tight) break;
-      step = smaller;
-    }
-    // A single tick gives no scale: a step of 4, 3, 2.5 or 1.5 times a
-    // power of ten (ticks still at round values) may give two that fit.
-    if (TickCount(axis->min(), axis->max(), step) < 2 && increment <= 0) {
-      const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-      for (double m : {4.0, 3.0, 2.5, 2.0, 1.5, 1.0}) {
-        // (2.5 and 1.5 below 1 would need one more decimal than the step's.)
-        if (power < 1 && (m == 2.5 || m == 1.5)) continue;
-        const double candidate = m * power;
-        if (candidate >= step * (1 - 1e-9) || apart(candidate) < tight) continue;
-        if (TickCount(axis->min(), axis->max(), candidate) >= 2) {
-          step = candidate;
-          break;
+    // The step for labels written across (`turned`: a horizontal axis's
+    // labels turned up, each then a line wide). Room a label needs: its
+    // widest text across, or a line and a half up; `tight` is the least
+    // that keeps neighbours apart (a third of a line between them), which
+    // the minimum number of ticks may use, never less: an axis too short
+    // for its labels has fewer ticks, not overlapping ones.
+    auto chooseStep = [&](bool turned) {
+      double step = NiceStep(span, 8);
+      double room = 0, tight = 0;
+      for (int attempt = 0; attempt < 3; ++attempt) {
+        const int decimals = DecimalsFor(step);
+        const QString widest =
+            QString(axis->min() < 0 ? "-" : "") +
+            QString::asprintf(group ? "%'.*f" : "%.*f", decimals,
+                              std::max(std::fabs(axis->min()), std::fabs(axis->max())));
+        const double across = turned ? metrics.height() : metrics.horizontalAdvance(widest);
+        room = horizontal ? across + metrics.height() : metrics.height() * 1.6;
+        tight = horizontal ? across + metrics.height() / 3 : metrics.height() * 1.2;
+        const int fit = std::max(1, static_cast<int>(length / room));
+        step = NiceStep(span, fit);
+        if (increment > 0 && step < increment) step = increment;
+      }
+      // At least the minimum number of ticks, with round steps (a fixed
+      // number of halvings: bounded whatever the span), while they fit.
+      for (int k = 0; k < 12 && TickCount(axis->min(), axis->max(), step) < minimumTicks; ++k) {
+        const double smaller = SmallerNiceStep(step);
+        if (increment > 0 && smaller < increment) break;
+        if (apart(smaller) < tight) break;
+        step = smaller;
+      }
+      // Too few ticks: a step of 4, 3, 2.5 or 1.5 times a power of ten
+      // (ticks still at round values) may give more that fit.
+      if (TickCount(axis->min(), axis->max(), step) < minimumTicks) {
+        const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        for (double m : {4.0, 3.0, 2.5, 2.0, 1.5, 1.0}) {
+          // (2.5 and 1.5 below 1 would need one more decimal than the step's.)
+          if (power < 1 && (m == 2.5 || m == 1.5)) continue;
+          const double candidate = m * power;
+          if (candidate >= step * (1 - 1e-9) || apart(candidate) < tight) continue;
+          // An axis of whole numbers keeps whole steps.
+          if (increment > 0 &&
+              (candidate < increment ||
+               std::fabs(candidate / increment - std::round(candidate / increment)) > 1e-9))
+            continue;
+          if (TickCount(axis->min(), axis->max(), candidate) >
+              TickCount(axis->min(), axis->max(), step)) {
+            step = candidate;
+            if (TickCount(axis->min(), axis->max(), step) >= minimumTicks) break;
+          }
         }
       }
+      return step;
+    };
+    double step = chooseStep(false);
+    // Labels too wide for three ticks across (map coordinates in the
+    // hundreds of thousands on a column's width) are turned up.
+    bool turned = false;
+    if (horizontal && TickCount(axis->min(), axis->max(), step) < minimumTicks) {
+      const double upright = chooseStep(true);
+      if (TickCount(axis->min(), axis->max(), upright) >
+          TickCount(axis->min(), axis->max(), step)) {
+        step = upright;
+        turned = true;
+      }
+    }
+    if (horizontal && (axis->labelsAngle() != 0) != turned) {
+      axis->setLabelsAngle(turned ? -90 : 0);
+      if (chart.layout())
+        QMetaObject::invokeMethod(
+            &chart, [&chart] { chart.layout()->invalidate(); }, Qt::QueuedConnection);
     }
     while (span / step > kMaxTicks) step *= 2;
     // Anchored at 0 when the axis crosses it, so that no rounding writes

@@ -130,7 +130,8 @@ void ChartDecor::SetLegendTitle(const QString& text) {
   LegendEntry heading;
   heading.symbol = LegendEntry::Symbol::kNone;
   heading.text = text;
-  legend_.insert(legend_.begin(), {heading, nullptr, NewText(text, Font(style_.fontPoints, true))});
+  legend_.insert(legend_.begin(),
+                 {heading, nullptr, NewText(text, Font(style_.fontPoints, true)), true, true});
 }
 
 void ChartDecor::SetSubtitle(const QString& text) {
@@ -138,8 +139,18 @@ void ChartDecor::SetSubtitle(const QString& text) {
 }
 
 void ChartDecor::SetFoot(const QString& text) {
-  if (!text.isEmpty()) foot_ = NewText(text, Font(style_.fontPoints));
-  if (foot_) foot_->setData(0, text);  // the unwrapped text
+  if (text.isEmpty()) return;
+  if (!legendBeside_) {
+    // A note of a chart other than a map is laid out as the legend's last
+    // entry (no symbol): beside the plot with it, or in its rows below.
+    LegendEntry note;
+    note.symbol = LegendEntry::Symbol::kNone;
+    note.text = text;
+    AddLegendEntry(note);
+    return;
+  }
+  foot_ = NewText(text, Font(style_.fontPoints));
+  foot_->setData(0, text);  // the unwrapped text
 }
 
 void ChartDecor::AddLegendEntry(const LegendEntry& entry) {
@@ -193,16 +204,35 @@ void ChartDecor::LayOutFrame() {
     top += gap;
   }
 
-  // Foot, wrapped, at the bottom.
+  // A map's foot, wrapped, at the bottom: up to a point and a half smaller
+  // (never under 6 pt) when that saves it a line, which the map's height
+  // needs more than the note its size.
   double footHeight = 0;
   if (foot_) {
-    const QStringList lines = Wrap(foot_->data(0).toString(), metrics, W - 2 * pad);
+    const QString text = foot_->data(0).toString();
+    QStringList lines = Wrap(text, metrics, W - 2 * pad);
+    double points = style_.fontPoints;
+    for (double smaller = style_.fontPoints - 0.5;
+         smaller >= std::max(6.0, style_.fontPoints - 1.5) - 1e-9; smaller -= 0.5) {
+      const QStringList fewer = Wrap(text, QFontMetricsF(Font(smaller)), W - 2 * pad);
+      if (fewer.size() < lines.size()) {
+        lines = fewer;
+        points = smaller;
+        break;
+      }
+    }
+    foot_->setFont(Font(points));
     foot_->setText(lines.join('\n'));
-    footHeight = lines.size() * line;
+    footHeight = lines.size() * QFontMetricsF(Font(points)).lineSpacing();
   }
 
-  // Legend entries: symbol a text's height wide, text wrapped; in columns
-  // beside the plot, or in a grid of rows below it.
+  // Legend entries (a chart's note among them, last): symbol a text's
+  // height wide, text wrapped; in columns beside the plot, or below it in
+  // rows where each entry takes its own width. A legend that would take
+  // more than a quarter of the figure's height below the plot, or more than
+  // a third of its width beside it, or that would save a row, is set a
+  // point or two smaller (never under 6 pt); of the layouts that fit, the
+  // one leaving the larger plot is chosen.
   const double symbol = metrics.ascent();
   const double spacing = style_.Units(2);
   struct Cell {
@@ -212,27 +242,43 @@ void ChartDecor::LayOutFrame() {
     std::vector<Cell> cells;
     QStringList texts;
     double width = 0, height = 0;
+    double points = 0;
   };
-  double natural = 0;
-  for (const LegendItem& l : legend_)
-    natural = std::max(
-        natural, symbol + spacing + QFontMetricsF(l.text->font()).horizontalAdvance(l.entry.text));
-  auto layOut = [&](bool beside) {
+  auto layOut = [&](bool beside, double points) {
     LegendLayout out;
+    out.points = points;
+    const QFontMetricsF plain(Font(points)), bold(Font(points, true));
+    const double lineHeight = plain.lineSpacing(), mark = plain.ascent();
+    auto indent = [&](const LegendItem& l) {
+      return l.entry.symbol == LegendEntry::Symbol::kNone ? 0.0 : mark + spacing;
+    };
+    auto natural = [&](const LegendItem& l) {
+      return indent(l) + (l.heading ? bold : plain).horizontalAdvance(l.entry.text);
+    };
+    double widest = 0;
+    for (const LegendItem& l : legend_)
+      if (l.shown) widest = std::max(widest, natural(l));
     const double available = W - 2 * pad;
-    const double column = std::min(natural, beside ? 0.45 * W : available);
+    const double column = std::min(widest, beside ? (legendBeside_ ? 0.45 : 0.3) * W : available);
     const double bottom = H - pad - footHeight;
-    double x = 0, y = 0, rowHeight = 0;
-    for (size_t i = 0; i < legend_.size(); ++i) {
-      if (!legend_[i].shown) {
+    double x = 0, y = 0;
+    // Below: where each row's next entry goes, its height, and whether it
+    // holds the heading.
+    std::vector<double> rowEnds, rowHeights;
+    std::vector<bool> rowHeaded;
+    for (const LegendItem& l : legend_) {
+      if (!l.shown) {
         out.texts << QString();
         out.cells.push_back({0, 0});
         continue;
       }
+      const double own = beside ? column : std::min(natural(l), available);
+      // (The words measured one by one may come out a unit or so wider
+      // than the whole text: an entry given its natural width stays whole.)
       const QStringList lines =
-          Wrap(legend_[i].entry.text, metrics, std::max(symbol, column - symbol - spacing));
+          Wrap(l.entry.text, l.heading ? bold : plain, std::max(mark, own - indent(l)) * 1.01 + 1);
       out.texts << lines.join('\n');
-      const double h = lines.size() * line;
+      const double h = lines.size() * lineHeight;
       if (beside) {
         if (y > 0 && top + y + h > bottom) {  // a new column
           x += column + gap;
@@ -243,21 +289,40 @@ void ChartDecor::LayOutFrame() {
         out.height = std::max(out.height, y);
         out.width = x + column;
       } else {
-        if (x > 0 && x + column > available + 1e-6) {  // a new row
-          x = 0;
-          y += rowHeight + spacing / 2;
-          rowHeight = 0;
+        // The first row with room for it (a short note may join the row
+        // of a short entry above a long one); its place down is set once
+        // every row's height is known.
+        // A note stays out of the row of a legend's heading, where it
+        // would read as one more entry.
+        const bool note = l.entry.symbol == LegendEntry::Symbol::kNone && !l.heading;
+        size_t row = 0;
+        while (row < rowEnds.size() &&
+               (rowEnds[row] + own > available + 1e-6 || (note && rowHeaded[row])))
+          ++row;
+        if (row == rowEnds.size()) {
+          rowEnds.push_back(0);
+          rowHeights.push_back(0);
+          rowHeaded.push_back(false);
         }
-        out.cells.push_back({x, y});
-        x += column + 2 * gap;
-        rowHeight = std::max(rowHeight, h);
-        out.height = y + rowHeight;
-        out.width = available;
+        rowHeaded[row] = rowHeaded[row] || l.heading;
+        out.cells.push_back({rowEnds[row], static_cast<double>(row)});
+        out.width = std::max(out.width, rowEnds[row] + own);
+        rowEnds[row] += own + 2 * gap;
+        rowHeights[row] = std::max(rowHeights[row], h);
       }
+    }
+    if (!beside) {
+      std::vector<double> rowTops(rowHeights.size(), 0);
+      for (size_t r = 1; r < rowHeights.size(); ++r)
+        rowTops[r] = rowTops[r - 1] + rowHeights[r - 1] + spacing / 2;
+      for (size_t i = 0; i < out.cells.size(); ++i)
+        if (legend_[i].shown) out.cells[i].y = rowTops[static_cast<size_t>(out.cells[i].y)];
+      out.height = rowHeights.empty() ? 0 : rowTops.back() + rowHeights.back();
     }
     return out;
   };
   double legendWidth = 0, legendHeight = 0;
+  double legendPoints = style_.fontPoints;
   if (!legend_.empty()) {
     // A map's clones too many for their room: as many as fit in one
     // column beside the plot, or in two rows below it, keep their entries.
@@ -269,6 +334,9 @@ void ChartDecor::LayOutFrame() {
       always += l.entry.fold != Fold::kFoldable && l.entry.fold != Fold::kTargetIfFolded;
       targetIfFolded = targetIfFolded || l.entry.fold == Fold::kTargetIfFolded;
     }
+    double natural = 0;
+    for (const LegendItem& l : legend_)
+      natural = std::max(natural, symbol + spacing + metrics.horizontalAdvance(l.entry.text));
     const int rowsBeside =
         static_cast<int>((H - top - pad - footHeight + spacing / 2) / (line + spacing / 2));
     const double columnBelow = std::min(natural, W - 2 * pad);
@@ -276,35 +344,63 @@ void ChartDecor::LayOutFrame() {
         std::max(1, static_cast<int>((W - 2 * pad + 2 * gap) / (columnBelow + 2 * gap)));
     const int keptBeside = KeptEntries(rowsBeside, always, foldable, targetIfFolded),
               keptBelow = KeptEntries(2 * columnsBelow, always, foldable, targetIfFolded);
-    if (foldable > 0) FoldLegend(keptBelow);
-    LegendLayout below = layOut(false);
+    // Room of the axes: labels of up to nine characters and a title
+    // across, a label and a title up.
+    const double across = 5 * line, up = 3 * line;
+    const double free = H - top - pad - footHeight;
+    // The plot a layout leaves: a map keeps the larger square, other charts
+    // the larger area.
+    auto plotLeft = [&](const LegendLayout& l, bool beside) {
+      const double w = W - 2 * pad - across - (beside ? l.width + gap : 0);
+      const double h = free - up - (beside ? 0 : l.height + gap);
+      if (w <= 0 || h <= 0) return 0.0;
+      return legendBeside_ ? std::min(w, h) : w * h;
+    };
+    auto fits = [&](const LegendLayout& l, bool beside) {
+      return beside ? l.width <= (legendBeside_ ? 0.5 : 0.35) * W && l.height <= free
+                    : l.height <= 0.25 * H;
+    };
+    LegendLayout chosen;
     bool beside = false;
-    LegendLayout chosen = below;
-    if (legendBeside_) {
-      // A map keeps the layout that leaves it the larger square.
-      if (foldable > 0) FoldLegend(keptBeside);
-      LegendLayout side = layOut(true);
-      // Room of the axes: labels of up to nine characters and a title
-      // across, a label and a title up.
-      const double across = 5 * line, up = 3 * line;
-      const double belowSide =
-          std::min(W - 2 * pad - across, H - top - pad - footHeight - below.height - gap - up);
-      const double besideSide =
-          std::min(W - 2 * pad - side.width - gap - across, H - top - pad - footHeight - up);
-      if (besideSide > belowSide) {
-        beside = true;
-        chosen = side;
+    double best = -1;
+    // Maps keep their texts' size (their legend folds instead).
+    const double smallest = legendBeside_
+                                ? style_.fontPoints
+                                : std::max(std::min(style_.fontPoints, 6.0), style_.fontPoints - 2);
+    // Each point of the legend's size is worth 1.5 % of the figure's area:
+    // a smaller legend is chosen only when it gives the plot more (a row
+    // saved), or when the larger one does not fit its room.
+    const double worthOfAPoint = legendBeside_ ? 0 : 0.015 * W * H;
+    for (double points = style_.fontPoints; points >= smallest - 1e-9; points -= 1) {
+      for (bool side : {false, true}) {
+        // Beside the plot only when the figure is wider than tall, or a map.
+        if (side && !legendBeside_ && W <= H) continue;
+        if (foldable > 0) FoldLegend(side ? keptBeside : keptBelow);
+        LegendLayout candidate = layOut(side, points);
+        const double score = plotLeft(candidate, side) + (fits(candidate, side) ? 1e12 : 0) +
+                             (points - smallest) * worthOfAPoint;
+        if (score > best) {
+          best = score;
+          chosen = candidate;
+          beside = side;
+        }
       }
     }
     if (foldable > 0) FoldLegend(beside ? keptBeside : keptBelow);
+    legendPoints = chosen.points;
     legendBesidePlot_ = beside;
     legendWidth = chosen.width;
     legendHeight = chosen.height;
     legendArea_ = beside ? QRectF(W - pad - legendWidth, top, legendWidth, legendHeight)
                          : QRectF(pad, H - pad - footHeight - legendHeight - (foot_ ? spacing : 0),
                                   legendWidth, legendHeight);
+    const QFontMetricsF legendMetrics(Font(legendPoints));
+    const double legendLine = legendMetrics.lineSpacing(), mark = legendMetrics.ascent();
     std::vector<Cell> cells = chosen.cells;
-    for (size_t i = 0; i < legend_.size(); ++i) legend_[i].text->setText(chosen.texts[i]);
+    for (size_t i = 0; i < legend_.size(); ++i) {
+      legend_[i].text->setFont(Font(legendPoints, legend_[i].heading));
+      legend_[i].text->setText(chosen.texts[i]);
+    }
     for (size_t i = 0; i < legend_.size(); ++i) {
       LegendItem& l = legend_[i];
       l.text->setVisible(l.shown);
@@ -312,22 +408,22 @@ void ChartDecor::LayOutFrame() {
       l.symbol = nullptr;
       if (!l.shown) continue;
       const QPointF at = legendArea_.topLeft() + QPointF(cells[i].x, cells[i].y);
-      l.text->setPos(at.x() + (l.entry.symbol == LegendEntry::Symbol::kNone ? 0 : symbol + spacing),
+      l.text->setPos(at.x() + (l.entry.symbol == LegendEntry::Symbol::kNone ? 0 : mark + spacing),
                      at.y());
-      const double cy = at.y() + line / 2;
-      const QRectF box(at.x(), cy - symbol / 2, symbol, symbol);
+      const double cy = at.y() + legendLine / 2;
+      const QRectF box(at.x(), cy - mark / 2, mark, mark);
       using Symbol = LegendEntry::Symbol;
       QAbstractGraphicsShapeItem* shape = nullptr;
       switch (l.entry.symbol) {
         case Symbol::kCircle:
           shape = new QGraphicsEllipseItem(
-              box.adjusted(symbol * 0.15, symbol * 0.15, -symbol * 0.15, -symbol * 0.15), &chart_);
+              box.adjusted(mark * 0.15, mark * 0.15, -mark * 0.15, -mark * 0.15), &chart_);
           break;
         case Symbol::kSquare:
         case Symbol::kHollowBox:
         case Symbol::kFilledBox:
           shape = new QGraphicsRectItem(
-              box.adjusted(symbol * 0.1, symbol * 0.1, -symbol * 0.1, -symbol * 0.1), &chart_);
+              box.adjusted(mark * 0.1, mark * 0.1, -mark * 0.1, -mark * 0.1), &chart_);
           break;
         case Symbol::kTriangle:
           shape = new QGraphicsPolygonItem(QPolygonF({QPointF(box.center().x(), box.top()),
@@ -365,8 +461,16 @@ void ChartDecor::LayOutFrame() {
   const double besideWidth = legendBesidePlot_ && !legend_.empty() ? legendWidth + gap : 0;
   const double belowHeight =
       !legendBesidePlot_ && !legend_.empty() ? legendHeight + gap + spacing : 0;
-  WrapAxisTitles(W - 2 * pad - besideWidth - 6 * line,
-                 H - top - pad - footHeight - belowHeight - 3 * line);
+  // An axis title may run past its axis's ends, centred on it, within the
+  // figure's room left of a legend beside the plot and above one below it:
+  // a title of a column's figure then takes one line where the plot's
+  // length would break it in two.
+  titleRoom_ = QRectF(pad, top, W - 2 * pad - besideWidth,
+                      std::max(0.0, H - top - pad - footHeight - belowHeight));
+  {
+    const QRectF x = AxisTitleRoom(true), y = AxisTitleRoom(false);
+    WrapAxisTitles(x.width(), y.height());
+  }
   xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
   yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
   const double titleLine = QFontMetricsF(Font(style_.titlePoints)).lineSpacing();
@@ -381,6 +485,16 @@ void ChartDecor::LayOutFrame() {
   chart_.setProperty(kBaseMarginsProperty, QVariant::fromValue(base));
   if (chart_.margins() != base) chart_.setMargins(base);
   footTop_ = H - pad - footHeight;
+}
+
+QRectF ChartDecor::AxisTitleRoom(bool xAxis) const {
+  // The lines each title's margin holds (set by LayOutFrame).
+  const double line = QFontMetricsF(Font(style_.titlePoints)).lineSpacing();
+  const double spacing = style_.Units(2);
+  QRectF room = titleRoom_;
+  if (xAxis && !yTitleLines_.empty()) room.setLeft(room.left() + yTitleRoom_ * line + spacing);
+  if (!xAxis && !xTitleLines_.empty()) room.setBottom(room.bottom() - xTitleRoom_ * line - spacing);
+  return room;
 }
 
 void ChartDecor::FoldLegend(int kept) {
@@ -445,16 +559,24 @@ void ChartDecor::PlaceAxisTitles(const QRectF& plot) {
   const QFontMetricsF metrics(Font(style_.titlePoints));
   const double line = metrics.lineSpacing(), spacing = style_.Units(2);
   double y = chart_.size().height() - margins.bottom() + spacing / 2;
+  // Centred on the axis, moved in where it would leave the title's room.
+  auto within = [](double start, double length, double lo, double hi) {
+    return std::max(lo, std::min(start, hi - length));
+  };
+  const QRectF xRoom = AxisTitleRoom(true), yRoom = AxisTitleRoom(false);
   for (auto* item : xTitleLines_) {
-    item->setPos(plot.center().x() - metrics.horizontalAdvance(item->text()) / 2, y);
+    const double length = metrics.horizontalAdvance(item->text());
+    item->setPos(within(plot.center().x() - length / 2, length, xRoom.left(), xRoom.right()), y);
     y += line;
   }
   const int n = static_cast<int>(yTitleLines_.size());
   for (int i = 0; i < n; ++i) {
     QGraphicsSimpleTextItem* item = yTitleLines_[i];
     // Turned up, the item's top-left corner is its bottom-left on the page.
-    item->setPos(margins.left() - spacing / 2 - (n - i) * line,
-                 plot.center().y() + metrics.horizontalAdvance(item->text()) / 2);
+    const double length = metrics.horizontalAdvance(item->text());
+    item->setPos(
+        margins.left() - spacing / 2 - (n - i) * line,
+        within(plot.center().y() - length / 2, length, yRoom.top(), yRoom.bottom()) + length);
   }
 }
 
@@ -467,7 +589,8 @@ void ChartDecor::Place() {
   const QRectF plot = chart_.plotArea();
   // Titles wrapped for the plot's actual size; lines beyond their margin's
   // room ask for a new frame (rooms only grow: a bounded number of times).
-  if (plot.width() > 0 && WrapAxisTitles(plot.width(), plot.height())) {
+  if (plot.width() > 0 &&
+      WrapAxisTitles(AxisTitleRoom(true).width(), AxisTitleRoom(false).height())) {
     xTitleRoom_ = std::max<int>(xTitleRoom_, xTitleLines_.size());
     yTitleRoom_ = std::max<int>(yTitleRoom_, yTitleLines_.size());
     LayOutFrame();

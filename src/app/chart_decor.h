@@ -2,10 +2,12 @@
 #pragma once
 // The texts and the legend drawn over a chart that Qt Charts does not place
 // itself, laid out for the chart's size in points: the title and the axis
-// titles (wrapped, never shortened), the legend (below the plot, or beside
-// a map, its entries wrapped; a map's smallest clones folded into "other
-// MLGs" when there is no room), one label per labelled point (following zoom
-// and pan, left out where it would cover another), a subtitle and a foot.
+// titles (wrapped, never shortened), the legend and the chart's note (below
+// the plot in compact rows, or beside it when that leaves the larger plot,
+// at most a quarter of the figure's height below it; a map's smallest
+// clones folded into "other MLGs" when there is no room), one label per
+// labelled point (following zoom and pan, left out where it would cover
+// another), a subtitle and a map's foot.
 // Private to the chart drawer.
 #include <QtCharts/QChart>
 #include <QtCharts/QScatterSeries>
@@ -73,6 +75,10 @@ class ChartDecor : public QObject {
   // Lays the frame out for the chart's size (when it changed) and places
   // every text for the current plot area and axis ranges.
   void Place();
+  // Where the legend (with a chart's note) is drawn, in chart coordinates;
+  // empty when there is none.
+  QRectF LegendArea() const { return legend_.empty() ? QRectF() : legendArea_; }
+  bool LegendBesidePlot() const { return legendBesidePlot_; }
 
   bool showLabels = true;
 
@@ -85,6 +91,9 @@ class ChartDecor : public QObject {
   // either needs more lines than its margin holds (a new frame is due).
   bool WrapAxisTitles(double across, double up);
   void PlaceAxisTitles(const QRectF& plot);
+  // Where an axis title may run: the x title right of the y title's lines,
+  // the y title above the x title's, both within titleRoom_.
+  QRectF AxisTitleRoom(bool xAxis) const;
   QFont Font(double points, bool bold = false) const;
   QGraphicsSimpleTextItem* NewText(const QString& text, const QFont& font);
 
@@ -93,6 +102,7 @@ class ChartDecor : public QObject {
     QGraphicsItem* symbol = nullptr;
     QGraphicsSimpleTextItem* text = nullptr;
     bool shown = true;
+    bool heading = false;  // the legend's title, in bold
   };
   QChart& chart_;
   ChartStyle style_;
@@ -112,6 +122,8 @@ class ChartDecor : public QObject {
   QSizeF laidOutFor_;
   // Where the legend block starts (chart coordinates), set by LayOutFrame.
   QRectF legendArea_;
+  // Where the axis titles may run (set by LayOutFrame).
+  QRectF titleRoom_;
   double footTop_ = 0;
 };
 

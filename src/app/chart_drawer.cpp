@@ -19,8 +19,8 @@
 #include <iterator>
 #include <limits>
 #include <map>
-#include <tuple>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "app/chart_axes.h"
@@ -174,7 +174,9 @@ void DrawLine(QChart& chart, const ChartSeries& s, QAbstractAxis* x, QAbstractAx
   q->setPen(pen);
   if (s.markers) {
     q->setPointsVisible(true);
-    q->setMarkerSize(style.Units(3));
+    // Qt Charts draws a line's markers with this as their radius: 3 pt
+    // across, a little wider than the line.
+    q->setMarkerSize(style.Units(1.5));
   }
   for (const ChartPoint& p : s.points)
     if (Finite(p.x, p.y)) q->append(p.x, p.y);

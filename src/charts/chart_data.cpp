@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charts/chart_data.h"
 
+#include <cmath>
+
 namespace vireltan {
 
 ChartData DefaultChart(ChartRole role) {
@@ -51,6 +53,15 @@ ChartData DefaultChart(ChartRole role) {
       break;
   }
   return chart;
+}
+
+double NiceAxisMaximum(double highest) {
+  if (!(highest > 0) || !std::isfinite(highest)) return 1;
+  const double wanted = highest * 1.02;
+  const double power = std::pow(10.0, std::floor(std::log10(wanted)));
+  for (double m : {1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0})
+    if (m * power >= wanted * (1 - 1e-12)) return m * power;
+  return 10 * power;
 }
 
 std::array<ChartData, kChartRoleCount> MakeDefaultCharts() {

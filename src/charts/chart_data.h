@@ -156,6 +156,13 @@ inline constexpr const char* kThresholdLineSeries = "suggested threshold";
 inline constexpr const char* kAssociationBarsSeries = "permuted rbarD";
 inline constexpr const char* kAssociationObservedSeries = "observed rbarD";
 
+// The top of an axis from 0 that shows values up to `highest` (> 0): the
+// smallest of 1, 1.2, 1.5, 2, 2.5, 3, 4, 5, 6, 8 times a power of ten at
+// least 2 % above it, so that the largest value sits just under a round
+// end (0.18 -> 0.2, 0.37 -> 0.4, 0.2 -> 0.25). 1 for a value that is not
+// positive and finite.
+double NiceAxisMaximum(double highest);
+
 // Every chart, indexed by its role, with its fixed series and titles.
 std::array<ChartData, kChartRoleCount> MakeDefaultCharts();
 // An empty chart of `role` as MakeDefaultCharts makes it.

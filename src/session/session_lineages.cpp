@@ -134,10 +134,14 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissin
   HideCharts();
   ChartData& chart =
       this->chart(allelic ? ChartRole::kAllelicHistogram : ChartRole::kMicrosatHistogram);
+  // Titled with the dataset as the distance commands title these charts.
+  const std::string of = ", \"" + info_.datasetName + "\"";
   if (allelic) {
     FillAllelicDistanceChart(histogram, chart);
+    chart.title = "Allelic distances between MLGs" + of;
   } else {
     FillMicrosatDistanceChart(histogram, info_.ploidy, chart);
+    chart.title = "Microsatellite distances between MLGs" + of;
   }
   if (!suggestion.found) {
     lineages_.suggestion.reset();

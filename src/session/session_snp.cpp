@@ -244,15 +244,15 @@ void Session::WriteSnpSummary() {
 void Session::BuildSnpDataPage() {
   // A grid of 100,000 SNP columns would say nothing: the data page holds
   // the summary, the histogram of sample call rates in classes of 5% (as
-  // numbers, and as the call-rate chart drawn above them, which save-graph
-  // writes as .callrate), and one row per sample (name, population,
-  // coordinates, call rate).
+  // numbers; the call-rate chart drawn above them, which save-graph writes
+  // as .callrate, has classes over the rates met), and one row per sample
+  // (name, population, coordinates, call rate).
   const SnpStudy& s = snp();
   const PackedGenotypes& g = s.genotypes;
   const int n = g.sampleCount(), l = g.locusCount();
   const std::vector<double> rate = SampleCallRates(g);
   const std::vector<int> counts = CallRateClassCounts(rate);
-  FillCallRateChart(counts, info_.datasetName, chart(ChartRole::kCallRate));
+  FillCallRateChart(rate, info_.datasetName, chart(ChartRole::kCallRate));
   Sheet page;
   page.SetTextAt(1, 1, "SNP data");
   page.SetTextAt(1, 2, info_.datasetName);

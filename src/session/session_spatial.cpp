@@ -2,6 +2,8 @@
 // The spatial structure commands: the aggregation index, the edge effect and
 // the clonal subrange. Each adds its sheet in front of the spatial results
 // workbook and saves the whole workbook beside the dataset.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -13,6 +15,7 @@
 #include "analyses/spatial/fixed_distance_classes.h"
 #include "analyses/spatial/spatial_sheets.h"
 #include "analyses/spatial/spatial_units.h"
+#include "charts/chart_data.h"
 #include "session/session.h"
 
 namespace vireltan {
@@ -58,9 +61,16 @@ void FillSubrangeChart(const ClonalSubrangeResult& result, bool fixedClasses,
       (fixedClasses ? "distance classes from distances.txt" : "equal-size distance classes") + ")";
   chart.bottom.title = DistanceClassAxisTitle(unit);
   chart.left.title = "F(r): share of pairs of one MLG";
+  // From 0 up to a round value just above the largest share (F(r) of a
+  // clonal survey often stays below 0.4): the curve fills the plot.
+  double highest = 0;
+  for (const SubrangeClass& cls : result.classes)
+    if (cls.pairs > 0 && std::isfinite(cls.same)) highest = std::max(highest, cls.same);
   chart.left.fixedRange = true;
   chart.left.minimum = 0;
-  chart.left.maximum = 1.05;
+  // (Shares near 1 keep the room above 1 that a marker at 1 needs.)
+  const double top = highest > 0 ? NiceAxisMaximum(highest) : 1.0;
+  chart.left.maximum = top > 1 ? 1.05 : top;
   char subrange[32];
   std::snprintf(subrange, sizeof subrange, result.subrange >= 100 ? "%.0f" : "%.3g",
                 result.subrange);

@@ -46,11 +46,15 @@ TEST(WindowSnp, OpensWithTheSheetBesideAndShowsTheSummary) {
   for (int row = 7; row < 27; ++row) samples += page.NumberAt(row, 3);
   EXPECT_EQ(samples, 39);
   EXPECT_LE(page.LastCol(), 6);
-  // The same classes drawn as the call-rate chart above the grid.
+  // The same samples drawn as the call-rate chart above the grid, in
+  // classes over the rates met: more than one bar.
   const ChartData& callRates = s.chart(ChartRole::kCallRate);
   ASSERT_EQ(callRates.series.size(), 1u);
-  ASSERT_EQ(callRates.series[0].points.size(), 20u);
-  for (int c = 0; c < 20; ++c) EXPECT_EQ(callRates.series[0].points[c].y, page.NumberAt(7 + c, 3));
+  double drawn = 0;
+  for (const ChartPoint& p : callRates.series[0].points) drawn += p.y;
+  EXPECT_EQ(drawn, 39);
+  EXPECT_GT(callRates.series[0].points.size(), 1u);
+  EXPECT_GT(callRates.bottom.minimum, 0);
   ASSERT_NE(form->callRateView, nullptr);
   EXPECT_FALSE(form->callRateView->isHidden());
   EXPECT_EQ(form->callRateView->chart()->objectName(), "CallRate");

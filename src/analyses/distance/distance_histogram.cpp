@@ -128,6 +128,8 @@ void FillAllelicDistanceChart(const DistanceHistogram& histogram, ChartData& cha
   // up to the longest one met (an empty tail of classes says nothing).
   FixRange(chart.left, 100.0 * histogram.maxCount / p * 1.05);
   FixRange(chart.bottom, LastFilledClass(histogram) + 0.5);
+  // Distances are whole numbers of alleles: ticks at whole numbers only.
+  chart.bottom.increment = 1;
   FillBars(histogram, bars);
 }
 
@@ -169,6 +171,8 @@ void FillMicrosatDistanceChart(const DistanceHistogram& histogram, int ploidy, C
   // ploidy (every bar is drawn).
   const int lastClassStart = 1 + (LastFilledClass(histogram) - 1) / width * width;
   FixRange(chart.bottom, lastClassStart + width - 0.5);
+  // Sums of allele sizes are whole numbers: ticks at whole numbers only.
+  chart.bottom.increment = 1;
 }
 
 void BuildMatrixBlock(const MlgDistanceRows& table, Sheet& block) {

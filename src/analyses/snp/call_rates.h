@@ -2,8 +2,8 @@
 #pragma once
 // Call rates of SNP samples: the share of the study's SNPs called in each
 // sample, counted on the packed rows (one popcount per word of 32 calls),
-// and their histogram in classes of 0.05 as the data page and its chart
-// show it. A sample with a low call rate has fewer loci to compare with
+// and their histogram: in classes of 0.05 on the data page, in classes
+// over the rates met on its chart. A sample with a low call rate has fewer loci to compare with
 // the others, so its distances are less precise: the histogram tells at a
 // glance whether --min-call-rate-sample is worth setting.
 #include <cstdint>
@@ -33,9 +33,25 @@ std::vector<double> SampleCallRates(const PackedGenotypes& genotypes);
 // class whatever the rounding of called / loci.
 std::vector<int> CallRateClassCounts(const std::vector<double>& rates);
 
-// The histogram as a bar chart of the number of samples per class, every
-// class drawn (empty ones at height 0), titled with the dataset's name.
-void FillCallRateChart(const std::vector<int>& classCounts, const std::string& datasetName,
+// The classes of the call-rate chart: `count` classes of `width` from
+// `from`, over the rates met (not the whole of 0..1: rates of a study
+// mostly lie within a few hundredths of 1).
+inline constexpr int kMaxCallRateBins = 20;
+struct CallRateBins {
+  double from = 0;
+  double width = 0.05;
+  int count = kCallRateClasses;
+};
+// A round width (1, 2, 2.5 or 5 times a power of ten, from 0.001 to 0.05)
+// giving at most kMaxCallRateBins classes between the lowest and highest
+// rate; edges on multiples of the width. Rates all alike make one class
+// (ending at 1 when they are 1).
+CallRateBins ChooseCallRateBins(const std::vector<double>& rates);
+
+// The histogram of the samples' call rates as a bar chart over the classes
+// ChooseCallRateBins gives, every class drawn (empty ones at height 0),
+// titled with the dataset's name.
+void FillCallRateChart(const std::vector<double>& rates, const std::string& datasetName,
                        ChartData& chart);
 
 }  // namespace vireltan

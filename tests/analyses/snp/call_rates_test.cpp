@@ -58,35 +58,65 @@ TEST(SnpCallRates, ClassesOpenAtTheirLowerEdge) {
   }
 }
 
-TEST(SnpCallRates, ChartHasEveryClassAndItsTitles) {
-  std::vector<int> counts(kCallRateClasses, 0);
-  counts[19] = 30;
-  counts[18] = 7;
-  counts[3] = 2;
+// Bars over the rates met: a study whose samples are called at 0.93 to 1
+// gets classes of a hundredth, not one bar at the end of 0..1.
+TEST(SnpCallRates, ChartClassesSpanTheRatesMet) {
+  struct Case {
+    std::vector<double> rates;
+    double from, width;
+    int count;
+  };
+  const Case cases[] = {
+      {{0.93, 0.95, 0.99, 1.0, 1.0}, 0.93, 0.005, 14},
+      {{0.2, 1.0}, 0.2, 0.05, 16},
+      {{0.0, 1.0}, 0.0, 0.05, 20},
+      {{1.0, 1.0, 1.0}, 0.999, 0.001, 1},  // every SNP called: one class ending at 1
+      {{0.5, 0.5}, 0.5, 0.001, 1},         // alike: one class starting at them
+      {{0.951, 0.952, 0.9525}, 0.951, 0.001, 2},
+      {{}, 0.0, 0.05, 20},  // no sample: the whole range
+  };
+  for (const Case& c : cases) {
+    const CallRateBins bins = ChooseCallRateBins(c.rates);
+    EXPECT_NEAR(bins.from, c.from, 1e-12) << c.rates.size();
+    EXPECT_NEAR(bins.width, c.width, 1e-12) << c.rates.size();
+    EXPECT_EQ(bins.count, c.count) << c.rates.size();
+    EXPECT_LE(bins.count, kMaxCallRateBins);
+    ChartData chart;
+    FillCallRateChart(c.rates, "study", chart);
+    ASSERT_EQ(chart.series.size(), 1u);
+    const ChartSeries& bars = chart.series[0];
+    ASSERT_EQ(bars.points.size(), static_cast<std::size_t>(bins.count));
+    double samples = 0;
+    for (const ChartPoint& p : bars.points) samples += p.y;
+    EXPECT_EQ(samples, static_cast<double>(c.rates.size()));  // every sample in a class
+    // The axis holds exactly the classes, and every rate lies within it.
+    EXPECT_NEAR(chart.bottom.minimum, bins.from, 1e-12);
+    EXPECT_NEAR(chart.bottom.maximum, bins.from + bins.count * bins.width, 1e-9);
+    for (double r : c.rates) {
+      EXPECT_GE(r, chart.bottom.minimum - 1e-12);
+      EXPECT_LE(r, chart.bottom.maximum + 1e-12);
+    }
+  }
+}
+
+TEST(SnpCallRates, ChartHasItsTitlesAndARateOnAnEdgeOpensItsClass) {
+  // 0.95 is not exact in binary; it still opens the class [0.95, 0.955).
+  const std::vector<double> rates{0.93, 0.95, 0.95, 1.0};
   ChartData chart;
-  FillCallRateChart(counts, "study", chart);
+  FillCallRateChart(rates, "study", chart);
   EXPECT_EQ(chart.role, ChartRole::kCallRate);
   EXPECT_TRUE(chart.visible);
   EXPECT_EQ(chart.title, "Sample call rates, \"study\"");
   EXPECT_FALSE(chart.bottom.title.empty());
   EXPECT_FALSE(chart.left.title.empty());
-  ASSERT_EQ(chart.series.size(), 1u);
-  const ChartSeries& bars = chart.series[0];
+  const ChartSeries& bars = chart.series.at(0);
   EXPECT_EQ(bars.kind, ChartSeries::Kind::kBars);
-  EXPECT_FALSE(bars.legend.empty());
-  ASSERT_EQ(bars.points.size(), static_cast<std::size_t>(kCallRateClasses));
-  double samples = 0;
-  for (int k = 0; k < kCallRateClasses; ++k) {
-    // Each bar at the middle of its class, as tall as its count.
-    EXPECT_NEAR(bars.points[k].x, 0.05 * k + 0.025, 1e-12);
-    EXPECT_EQ(bars.points[k].y, counts[k]);
-    samples += bars.points[k].y;
-  }
-  EXPECT_EQ(samples, 39);
-  // The axes hold the whole range of rates and the tallest bar.
-  EXPECT_EQ(chart.bottom.minimum, 0);
-  EXPECT_EQ(chart.bottom.maximum, 1);
-  EXPECT_GE(chart.left.maximum, 30);
+  EXPECT_EQ(bars.legend, "samples in each class of 0.005");
+  ASSERT_EQ(bars.points.size(), 14u);
+  EXPECT_NEAR(bars.points[4].x, 0.9525, 1e-12);
+  EXPECT_EQ(bars.points[4].y, 2);
+  EXPECT_EQ(bars.points[13].y, 1);  // 1 in the last, closed class
+  EXPECT_GE(chart.left.maximum, 2);
 }
 
 }  // namespace
