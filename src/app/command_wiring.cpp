@@ -284,7 +284,12 @@ void TForm1::RunMenuCommand(const std::string& component) {
 void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
                  std::function<void(const Status&)> after) {
   if (busy()) return;
+  if (interceptRuns_) {
+    interceptRuns_(what);
+    return;
+  }
   progress_->ResetCancel();
+  session_->ClearLastSummary();
   SetBusy(true);
   running_ = what;
   statusBar()->showMessage(what + "…");

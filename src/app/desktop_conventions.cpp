@@ -188,6 +188,9 @@ void TForm1::RestoreSettings() {
   QSettings settings;
   if (settings.contains("window/geometry"))
     restoreGeometry(settings.value("window/geometry").toByteArray());
+  // Saved on a larger screen (or at another scale factor): brought back
+  // within this one.
+  FitToScreen();
   for (QLineEdit* field : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7}) {
     const QString key = "options/" + field->objectName();
     if (settings.contains(key)) field->setText(settings.value(key).toString());

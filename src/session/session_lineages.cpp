@@ -127,8 +127,10 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissin
     ProgressPanel panel(progress_);
     const int classes = allelic ? AllelicDistanceClassCount(info_.locusCount, info_.ploidy)
                                 : info_.maxMicrosatDistance;
-    if (Status s = TabulateMlgDistances(table, classes, progress_, histogram); !s) return s;
-    if (Status s = SuggestThreshold(table, progress_, suggestion); !s) return s;
+    // The histogram, then the suggestion: each half of the bar.
+    ProgressRange histogramPhase(progress_, 0, 50), suggestionPhase(progress_, 50, 100);
+    if (Status s = TabulateMlgDistances(table, classes, histogramPhase, histogram); !s) return s;
+    if (Status s = SuggestThreshold(table, suggestionPhase, suggestion); !s) return s;
   }
 
   HideCharts();
@@ -180,9 +182,8 @@ Status Session::CountLineages(bool on) {
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (on && !lineages_.grouped)
-    return Status::Error(
-        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
-        "--threshold=T).");
+    return Status::Error(std::string("No multilocus lineages yet: group the MLGs first (") +
+                         InWords("MLG > Multilocus lineages", "mll --threshold=T") + ").");
   lineages_.counting = on;
   return Status::Ok();
 }
@@ -229,9 +230,8 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (overLineages && !lineages_.grouped)
-    return Status::Error(
-        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
-        "--threshold=T).");
+    return Status::Error(std::string("No multilocus lineages yet: group the MLGs first (") +
+                         InWords("MLG > Multilocus lineages", "mll --threshold=T") + ").");
   // The distances between the nodes grow with G^2 (G: MLGs, in proportion
   // to the units; the MLL network holds the MLL distances besides).
   const double nodeShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);
