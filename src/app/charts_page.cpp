@@ -94,6 +94,13 @@ void TForm1::BuildChartsPage() {
   scroll->setWidget(keptNetwork_);
   scroll->setWidgetResizable(false);
   keptStack_->addWidget(scroll);
+  // Until a command draws a chart, a word rather than an empty frame.
+  auto* none = new QLabel("No chart yet: run a command that draws one", keptStack_);
+  none->setObjectName("NoChartYet");
+  none->setAlignment(Qt::AlignCenter);
+  none->setWordWrap(true);
+  keptStack_->addWidget(none);
+  keptStack_->setCurrentWidget(none);
   page->addWidget(left);
   page->addWidget(keptStack_);
   page->setStretchFactor(0, 1);
@@ -117,6 +124,7 @@ void TForm1::ClearKeptCharts() {
   ChartList->clear();
   ShowChart(*KeptChartView, ChartData());
   keptNetwork_->clear();
+  keptStack_->setCurrentWidget(keptStack_->findChild<QLabel*>("NoChartYet"));
 }
 
 int TForm1::Keep(KeptChart kept) {

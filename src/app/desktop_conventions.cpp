@@ -7,11 +7,14 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QUrl>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTabBar>
 #include <algorithm>
+#include <utility>
 
 #include "app/guide_window.h"
 #include "app/main_window_parts.h"
@@ -147,6 +150,23 @@ void TForm1::ApplyDesktopConventions() {
   connect(Userguide1, &QAction::triggered, this, [this] { OpenUserGuide(); });
   Help1->addAction(About1);
   About1->setText("&About Vireltan");
+
+  // Ctrl+Tab and Ctrl+Shift+Tab (or Ctrl+Page Down / Up) go to the next and
+  // previous page, wherever the keyboard is.
+  auto turnPage = [this](int step) {
+    const int count = PageControl1->count();
+    if (count > 0 && PageControl1->tabBar()->isEnabled())
+      PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
+  };
+  for (const auto& [keys, step] :
+       {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [turnPage, step = step] { turnPage(step); });
+  }
 
   // Escape stops the running command, as its Cancel button does.
   CancelCommand1 = new QAction("Cancel the running command", this);

@@ -669,6 +669,8 @@ class Session {
   std::string outputDirectory_;
   FrontEnd frontEnd_ = FrontEnd::kCommandLine;
   std::string lastSummary_;
+  // Sets lastSummary_ to "N lineages of G MLGs at T = t" after a grouping.
+  void SummariseLineages();
   // `window` or `commandLine`, as the front end names a thing to do.
   const char* InWords(const char* window, const char* commandLine) const {
     return frontEnd_ == FrontEnd::kWindow ? window : commandLine;

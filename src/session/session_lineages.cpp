@@ -3,6 +3,7 @@
 // lineages instead of genotypes, and the minimum spanning network.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/mlg_distance_table.h"
@@ -113,7 +114,17 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   lineages_.partition = std::move(partition);
   lineages_.unitsOfLineage = std::move(units);
   if (Status table = WriteUnitsTable(); !table) return table;
+  SummariseLineages();
   return WriteResultsLog();
+}
+
+void Session::SummariseLineages() {
+  // The threshold at four significant digits, as the window shows numbers.
+  char threshold[32];
+  std::snprintf(threshold, sizeof threshold, "%.4g", lineages_.threshold);
+  const int count = lineages_.partition.lineageCount;
+  lastSummary_ = std::to_string(count) + (count == 1 ? " lineage" : " lineages") + " of " +
+                 std::to_string(info_.mlgCount) + " MLGs at T = " + threshold;
 }
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissing missing) {

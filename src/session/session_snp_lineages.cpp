@@ -98,6 +98,7 @@ Status Session::FinishSnpLineages(const ClusterOptions& options, double threshol
   lineages_.threshold = threshold;
   lineages_.partition = std::move(partition);
   lineages_.unitsOfLineage = std::move(units);
+  SummariseLineages();
   return WriteResultsLog();
 }
 

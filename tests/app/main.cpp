@@ -3,7 +3,8 @@
 // settings (recent files, remembered options) kept in memory only, so that
 // tests neither read the user's nor leave any behind. The offscreen
 // platform is given a laptop's screens: 1366 x 768 at scale factor 1 (the
-// primary screen) and the same area at scale factor 2 beside it.
+// primary screen) and 2732 x 1536 pixels at scale factor 2 (192 dpi) beside
+// it, the same area in device-independent pixels.
 #include <gtest/gtest.h>
 
 #include <QtCore/QFile>
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
         {"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
         {"name": "laptop-scaled", "x": 1366, "y": 0, "width": 2732, "height": 1536,
-         "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 2}]})");
+         "logicalDpi": 192, "logicalBaseDpi": 96, "dpr": 1}]})");
       file.close();
       qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toUtf8());
     } else {

@@ -33,7 +33,8 @@ class WindowFitTest : public ::testing::Test {
   // so that every item that opens a panel is enabled.
   void OpenColonies() {
     const fs::path data = dir.path() / "cats.txt";
-    fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "nancycats_colonies.txt", data);
+    fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "nancycats_colonies.txt", data,
+                  fs::copy_options::overwrite_existing);
     form->OpenPath(QString::fromStdString(data.string()));
     form->WaitUntilIdle();
     const std::string strata =
