@@ -7,6 +7,7 @@
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QRadioButton>
@@ -211,6 +212,44 @@ TEST_F(WindowFitTest, SessionMessagesInTheWindowNameMenuPaths) {
   ASSERT_FALSE(refused.ok());
   EXPECT_NE(refused.message().find("Format > VCF"), std::string::npos) << refused.message();
   EXPECT_EQ(refused.message().find("export-vcf"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vireltan::app
+
+namespace vireltan::app {
+namespace {
+
+// The status bar says what a command found; the charts page a word before
+// any chart; the autocorrelation runs on the entire dataset alone; Ctrl+Tab
+// turns the pages.
+TEST_F(WindowFitTest, FeedbackInWords) {
+  fs::copy_file(fs::path(VIRELTAN_EXAMPLES_DIR) / "seagrass_meadow.txt", dir.path() / "m.txt");
+  form->OpenPath(QString::fromStdString(dir.file("m.txt")));
+  form->WaitUntilIdle();
+  auto* charts = form->findChild<QWidget*>("NoChartYet");
+  ASSERT_NE(charts, nullptr);
+  EXPECT_TRUE(charts->isVisibleTo(charts->parentWidget()));
+
+  form->Multilocuslineages1->trigger();
+  form->findChild<QPushButton*>("MllRunButton")->click();
+  form->WaitUntilIdle();
+  const QString said = form->statusBar()->currentMessage();
+  EXPECT_TRUE(said.contains(" lineages of ") && said.contains("at T = 1")) << said.toStdString();
+  EXPECT_FALSE(said.contains("rows added")) << said.toStdString();
+
+  form->Spatialautocorrelation1Click();
+  form->CheckBox1->setChecked(true);
+  form->findChild<QRadioButton*>("AutocorrelationEntireOnly")->setChecked(true);
+  messages.messages.clear();
+  form->Button9Click();
+  EXPECT_TRUE(messages.messages.empty()) << messages.messages.front();
+  EXPECT_FALSE(form->GroupBox10->isHidden());
+
+  bool nextPage = false;
+  for (QShortcut* shortcut : form->findChildren<QShortcut*>())
+    nextPage = nextPage || shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Tab);
+  EXPECT_TRUE(nextPage);
 }
 
 }  // namespace
