@@ -5,6 +5,7 @@
 // out is disabled with the reason in the window's words.
 #include <gtest/gtest.h>
 
+#include <QtCore/QSettings>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
 #include <QtGui/QShortcut>
@@ -152,6 +153,25 @@ TEST_F(WindowFitTest, WindowAndRunButtonsStayOnALaptopScreen) {
   if (checked == 0) GTEST_SKIP() << "no screen of 1366 x 768 or less on this platform";
   // The test platform's two laptop screens (scale factors 1 and 2).
   if (screens.size() == 2) EXPECT_EQ(checked, 2);
+}
+
+// A size and place remembered from a larger screen are brought back
+// within this one.
+TEST_F(WindowFitTest, RestoredGeometryIsClampedToTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  {
+    TForm1 large(&messages);
+    large.show();
+    large.setGeometry(area.x() + 600, area.y() + 500, area.width() + 500, area.height() + 400);
+    QSettings().setValue("window/geometry", large.saveGeometry());
+  }
+  TForm1 again(&messages);
+  again.show();
+  QApplication::processEvents();
+  QSettings().remove("window/geometry");
+  EXPECT_TRUE(area.contains(again.frameGeometry()))
+      << again.frameGeometry().x() << "," << again.frameGeometry().y() << " "
+      << again.frameGeometry().width() << "x" << again.frameGeometry().height();
 }
 
 // Items the kind of data rules out, with a reason free of command-line
