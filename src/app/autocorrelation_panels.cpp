@@ -15,6 +15,8 @@ AutocorrelationOptions AutocorrelationFrom(const CommandInputs& in) {
   options.centralCoordinates = in.CheckBox3;
   options.genetsWeighted = in.CheckBox4;
   options.genetsResampled = in.CheckBox5;
+  options.entireDatasetOnly = in.fields.count("AutocorrelationEntireOnly") &&
+                              in.fields.at("AutocorrelationEntireOnly") == "1";
   options.classCountText = in.Edit6;
   options.permutationsText = in.Edit7;
   return options;
@@ -45,6 +47,12 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
     radio(CheckBox3, replicates, "CheckBox3", "&Central coordinates");
     radio(CheckBox4, replicates, "CheckBox4", "Genets &weighted");
     radio(CheckBox5, replicates, "CheckBox5", "Genets with &resampling");
+    // The entire dataset alone, replicates as they are (the command line's
+    // procedure "none").
+    QRadioButton* entireOnly = nullptr;
+    radio(entireOnly, replicates, "AutocorrelationEntireOnly", "&Entire dataset only");
+    entireOnly->setToolTip(
+        "No second analysis: every sampling unit as it is, clonal replicates included");
     column->addWidget(MakeButton(Button9, "Button9", "&Next", GroupBox9), 0, Qt::AlignLeft);
     connect(CheckBox1, &QRadioButton::clicked, this, [this] { CheckBox1Click(); });
     connect(CheckBox2, &QRadioButton::clicked, this, [this] { CheckBox2Click(); });
@@ -69,7 +77,8 @@ void TForm1::BuildAutocorrelationPanels(QVBoxLayout& layout) {
 void TForm1::Spatialautocorrelation1Click() {
   HideChartsAndPanels();
   ClearAutocorrelationChoices();
-  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
+  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
+                          findChild<QRadioButton*>("AutocorrelationEntireOnly")}) {
     c->setEnabled(true);
     c->show();
   }
@@ -81,7 +90,8 @@ void TForm1::Spatialautocorrelation1Click() {
 
 void TForm1::ClearAutocorrelationChoices() {
   // Radio buttons of a group cannot all be unticked while exclusive.
-  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
+  for (QRadioButton* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
+                          findChild<QRadioButton*>("AutocorrelationEntireOnly")}) {
     c->setAutoExclusive(false);
     c->setChecked(false);
     c->setAutoExclusive(true);

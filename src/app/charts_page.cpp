@@ -5,7 +5,9 @@
 // show, File > Save all charts writes every kept chart in one go with one
 // set of size options. The histograms of the test of clonality are shown
 // one at a time with a population chooser.
+#include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
 #include <QtGui/QPainter>
 #include <QtSvg/QSvgRenderer>
 #include <QtWidgets/QComboBox>
@@ -19,12 +21,13 @@
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "app/chart_drawer.h"
 #include "app/figure_dialog.h"
+#include "app/main_window_parts.h"
 #include "app/map_view.h"
 #include "app/qt_chart_renderer.h"
-#include "app/main_window_parts.h"
 #include "session/chart_files.h"
 #include "sheet/atomic_file.h"
 
@@ -91,6 +94,13 @@ void TForm1::BuildChartsPage() {
   scroll->setWidget(keptNetwork_);
   scroll->setWidgetResizable(false);
   keptStack_->addWidget(scroll);
+  // Until a command draws a chart, a word rather than an empty frame.
+  auto* none = new QLabel("No chart yet: run a command that draws one", keptStack_);
+  none->setObjectName("NoChartYet");
+  none->setAlignment(Qt::AlignCenter);
+  none->setWordWrap(true);
+  keptStack_->addWidget(none);
+  keptStack_->setCurrentWidget(none);
   page->addWidget(left);
   page->addWidget(keptStack_);
   page->setStretchFactor(0, 1);
@@ -114,6 +124,7 @@ void TForm1::ClearKeptCharts() {
   ChartList->clear();
   ShowChart(*KeptChartView, ChartData());
   keptNetwork_->clear();
+  keptStack_->setCurrentWidget(keptStack_->findChild<QLabel*>("NoChartYet"));
 }
 
 int TForm1::Keep(KeptChart kept) {
@@ -244,25 +255,73 @@ void TForm1::SaveAllCharts1Click() {
   FigureDialog dialog(QString("all %1 charts (file names start with)").arg(keptCharts_.size()),
                       session_->OutputPath(""), this);
   if (dialog.exec() != QDialog::Accepted) return;
-  const std::string prefix = dialog.basePath();
-  const FigureOptions options = dialog.options();
-  int written = 0;
-  for (int i = 0; i < static_cast<int>(keptCharts_.size()); ++i) {
-    Status saved =
-        SaveKeptChart(i, prefix + keptCharts_[static_cast<std::size_t>(i)].suffix, options);
-    if (!saved) {
-      statusBar()->showMessage(
-          QString("Save all charts: %1 of %2 saved").arg(written).arg(keptCharts_.size()));
-      messages_->Show(saved.message());
-      return;
+  // The charts are Qt graphics scenes, drawn on the window's thread: one
+  // chart per turn of the event loop, so that the window stays responsive
+  // (a chart at 600 dpi takes about a second), with the progress panel and
+  // its Cancel button.
+  struct SaveAll {
+    std::string prefix;
+    FigureOptions options;
+    int next = 0;
+  };
+  auto job = std::make_shared<SaveAll>(SaveAll{dialog.basePath(), dialog.options()});
+  const int total = static_cast<int>(keptCharts_.size());
+  savingCharts_ = true;
+  progress_->ResetCancel();
+  SetBusy(true);
+  running_ = "Saving all charts";
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  GroupBox1->show();
+  UpdateSidePane();
+  statusBar()->showMessage(QString("Saving all charts: 0 of %1").arg(total));
+  auto* turn = new QTimer(this);
+  turn->setInterval(0);
+  connect(turn, &QTimer::timeout, this, [this, job, total, turn] {
+    auto finish = [&](const QString& said) {
+      turn->stop();
+      turn->deleteLater();
+      savingCharts_ = false;
+      GroupBox1->hide();
+      SetBusy(false);
+      running_.clear();
+      UpdateSidePane();
+      statusBar()->showMessage(said);
+    };
+    if (progress_->Cancelled()) {
+      finish(
+          QString("Save all charts: cancelled; %1 of %2 charts saved").arg(job->next).arg(total));
+    } else if (job->next >= total || job->next >= static_cast<int>(keptCharts_.size())) {
+      const QString prefix = QString::fromStdString(job->prefix);
+      finish(QString("%1 charts saved to %2 (%3*%4)")
+                 .arg(job->next)
+                 .arg(QFileInfo(prefix).absolutePath(), QFileInfo(prefix).fileName(),
+                      FigureExtension(job->options)));
+    } else {
+      const int i = job->next;
+      Status saved = SaveKeptChart(i, job->prefix + keptCharts_[static_cast<std::size_t>(i)].suffix,
+                                   job->options);
+      if (!saved) {
+        finish(QString("Save all charts: %1 of %2 saved").arg(i).arg(total));
+        messages_->Show(saved.message());
+      } else {
+        job->next = i + 1;
+        ProgressBar1->setValue(100 * job->next / total);
+        statusBar()->showMessage(QString("Saving all charts: %1 of %2").arg(job->next).arg(total));
+        return;
+      }
     }
-    ++written;
-  }
-  const QString folder = QFileInfo(QString::fromStdString(prefix)).absolutePath();
-  statusBar()->showMessage(QString("%1 charts saved to %2 (%3*%4)")
-                               .arg(written)
-                               .arg(folder, QFileInfo(QString::fromStdString(prefix)).fileName(),
-                                    FigureExtension(options)));
+    if (closeAfterRun_) {
+      closeAfterRun_ = false;
+      close();
+    }
+  });
+  turn->start();
+}
+
+void TForm1::WaitUntilIdle() {
+  runner_->WaitUntilIdle();
+  while (savingCharts_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 void TForm1::BuildAssociationChooser(QVBoxLayout& layout) {

@@ -89,7 +89,12 @@ void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsB
     // The new block: from the first new non-empty row to the last row.
     int first = resultsRowsBefore + 1;
     while (first < rowsAfter && emptyRow(first)) ++first;
-    said << QString("%1 rows added to the results").arg(rowsAfter - first + 1);
+    // What the command found, when it says; else how much it added.
+    if (session_->lastSummary().empty()) {
+      said << QString("%1 rows added to the results").arg(rowsAfter - first + 1);
+    } else {
+      said << QString::fromStdString(session_->lastSummary());
+    }
     QSignalBlocker block(PageControl1);
     PageControl1->setCurrentWidget(results);
     currentPage_ = PageControl1->currentIndex();
@@ -110,6 +115,9 @@ void TForm1::ShowOutcome(const QString& what, int resultsRowsBefore, int sheetsB
     currentPage_ = PageControl1->currentIndex();
     autocorr->setCurrentIndex(0);
   }
+  // A file written without a block of results (the units table).
+  if (said.isEmpty() && !session_->lastSummary().empty())
+    said << QString::fromStdString(session_->lastSummary());
   if (!ShownGraphs().empty() || session_->pairwiseFstChart().visible)
     said << "chart shown (File > Save Graph saves it)";
   if (session_->chart(ChartRole::kMap).visible && what == "MLG map")

@@ -200,10 +200,16 @@ void TForm1::ConnectWiring() {
           GroupBox9->hide();
           // A run, finished or not, ends the choice of options: a new run
           // starts from the menu command.
-          after = [this](const Status&) {
-            ClearAutocorrelationChoices();
+          // A run that failed (a wrong number, a file missing) opens the
+          // choices again as they were, to be corrected.
+          after = [this](const Status& status) {
             GroupBox10->hide();
             Button11->setEnabled(false);
+            if (status.ok() || status.cancelled()) {
+              ClearAutocorrelationChoices();
+            } else {
+              ShowPanel(GroupBox9, {Button9});
+            }
           };
         }
         UpdateSidePane();
@@ -248,6 +254,8 @@ CommandInputs TForm1::CollectInputs() {
   in.CheckBox5 = CheckBox5->isChecked();
   std::vector<QGroupBox*> panels = lineagePanels_;
   panels.insert(panels.end(), popgenPanels_.begin(), popgenPanels_.end());
+  if (auto* entireOnly = findChild<QRadioButton*>("AutocorrelationEntireOnly"))
+    in.fields["AutocorrelationEntireOnly"] = entireOnly->isChecked() ? "1" : "";
   for (QGroupBox* panel : panels) {
     for (auto* e : panel->findChildren<QLineEdit*>())
       in.fields[e->objectName().toStdString()] = e->text().toStdString();
@@ -284,7 +292,12 @@ void TForm1::RunMenuCommand(const std::string& component) {
 void TForm1::Run(const QString& what, std::function<Status(Session&)> job,
                  std::function<void(const Status&)> after) {
   if (busy()) return;
+  if (interceptRuns_) {
+    interceptRuns_(what);
+    return;
+  }
   progress_->ResetCancel();
+  session_->ClearLastSummary();
   SetBusy(true);
   running_ = what;
   statusBar()->showMessage(what + "…");

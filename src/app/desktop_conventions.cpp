@@ -7,11 +7,14 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QUrl>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTabBar>
 #include <algorithm>
+#include <utility>
 
 #include "app/guide_window.h"
 #include "app/main_window_parts.h"
@@ -148,6 +151,23 @@ void TForm1::ApplyDesktopConventions() {
   Help1->addAction(About1);
   About1->setText("&About Vireltan");
 
+  // Ctrl+Tab and Ctrl+Shift+Tab (or Ctrl+Page Down / Up) go to the next and
+  // previous page, wherever the keyboard is.
+  auto turnPage = [this](int step) {
+    const int count = PageControl1->count();
+    if (count > 0 && PageControl1->tabBar()->isEnabled())
+      PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
+  };
+  for (const auto& [keys, step] :
+       {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [turnPage, step = step] { turnPage(step); });
+  }
+
   // Escape stops the running command, as its Cancel button does.
   CancelCommand1 = new QAction("Cancel the running command", this);
   CancelCommand1->setObjectName("CancelCommand1");
@@ -188,6 +208,9 @@ void TForm1::RestoreSettings() {
   QSettings settings;
   if (settings.contains("window/geometry"))
     restoreGeometry(settings.value("window/geometry").toByteArray());
+  // Saved on a larger screen (or at another scale factor): brought back
+  // within this one.
+  FitToScreen();
   for (QLineEdit* field : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7}) {
     const QString key = "options/" + field->objectName();
     if (settings.contains(key)) field->setText(settings.value(key).toString());

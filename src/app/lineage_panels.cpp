@@ -10,8 +10,8 @@
 #include <QtWidgets/QScrollArea>
 #include <cmath>
 
-#include "app/svg_canvas.h"
 #include "app/main_window_parts.h"
+#include "app/svg_canvas.h"
 #include "charts/network_chart.h"
 #include "sheet/sheet.h"
 #include "sheet/table_file.h"
@@ -158,6 +158,9 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   buttons->addWidget(MakeButton(run, "MllRunButton", "&Run", mll));
   // SNP data: T from the replicate pairs of the sample sheet, then the run.
   buttons->addWidget(MakeButton(replicates, "MllReplicatesButton", "T from re&plicates", mll));
+  replicates->setToolTip(
+      "T from the replicate pairs of the sample sheet (the largest distance between two "
+      "replicates of one sample), then the grouping at it");
   buttons->addStretch(1);
   form->addRow(buttons);
   // A suggestion is copied into the threshold field once it has run.
@@ -165,49 +168,52 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
 
   QGroupBox* msn = nullptr;
   AddPanel(layout, msn, "MsnPanel", "Minimum spanning network");
-  auto* row = new QHBoxLayout(msn);
-  row->addWidget(distanceBox("MsnDistanceBox", msn));
-  row->addWidget(new QLabel("missing loci", msn));
-  row->addWidget(missingLociBox("MsnMissingBox", msn));
+  // One option a row, as the other panels: the panel fits a narrow pane.
+  auto* row = new QFormLayout(msn);
+  row->addRow("distance", distanceBox("MsnDistanceBox", msn));
+  row->addRow("missing loci", missingLociBox("MsnMissingBox", msn));
   auto* lineages = new QCheckBox("lineages (MLLs) as nodes", msn);
   lineages->setObjectName("MsnLineagesCheck");
-  row->addWidget(lineages);
+  row->addRow(lineages);
   auto* networkTies = new QComboBox(msn);
   networkTies->setObjectName("MsnTiesBox");
   networkTies->addItems({"poppr (poppr's tree, ties at each node's shortest tree edge)",
                          "all (every edge of some minimum spanning tree)",
                          "none (poppr's tree alone)"});
-  row->addWidget(networkTies);
+  row->addRow("ties", networkTies);
   auto* sortPopulations = new QCheckBox("populations by name", msn);
   sortPopulations->setObjectName("MsnSortPopulationsCheck");
   sortPopulations->setToolTip(
       "The node table lists each node's populations by name rather than in the file's order");
-  row->addWidget(sortPopulations);
+  row->addRow(sortPopulations);
   QPushButton* draw = nullptr;
-  row->addWidget(MakeButton(draw, "MsnRunButton", "&Run", msn));
-  row->addStretch(1);
+  auto* drawRow = new QHBoxLayout;
+  drawRow->addWidget(MakeButton(draw, "MsnRunButton", "&Run", msn));
+  drawRow->addStretch(1);
+  row->addRow(drawRow);
 
   QGroupBox* ia = nullptr;
   AddPanel(layout, ia, "IaPanel", "Test of clonality");
-  auto* iaRow = new QHBoxLayout(ia);
-  iaRow->addWidget(new QLabel("N. permutations", ia));
+  auto* iaRows = new QFormLayout(ia);
   QLineEdit* permutations = nullptr;
-  iaRow->addWidget(MakeEdit(permutations, "IaPermutationsEdit", "999", ia));
+  iaRows->addRow("N. permutations", MakeEdit(permutations, "IaPermutationsEdit", "999", ia));
   auto* corrected = new QCheckBox("clone-corrected", ia);
   corrected->setObjectName("IaCloneCorrectCheck");
-  iaRow->addWidget(corrected);
+  iaRows->addRow(corrected);
   auto* nullBox = new QComboBox(ia);
   nullBox->setObjectName("IaNullBox");
   nullBox->addItems({"alleles permuted (poppr method 1)", "genotypes permuted (poppr method 4)"});
-  iaRow->addWidget(nullBox);
+  iaRows->addRow("null model", nullBox);
   auto* missingBox = new QComboBox(ia);
   missingBox->setObjectName("IaMissingBox");
   missingBox->addItems(
       {"poppr (missing = no difference)", "typed-pairs (each locus over its typed pairs)"});
-  iaRow->addWidget(missingBox);
+  iaRows->addRow("missing data", missingBox);
   QPushButton* test = nullptr;
+  auto* iaRow = new QHBoxLayout;
   iaRow->addWidget(MakeButton(test, "IaRunButton", "&Run", ia));
   iaRow->addStretch(1);
+  iaRows->addRow(iaRow);
   lineagePanels_ = {mll, msn, ia};
 
   auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());

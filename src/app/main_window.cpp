@@ -14,6 +14,7 @@
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QScrollArea>
 #include <QtWidgets/QSplitter>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
@@ -56,7 +57,9 @@ TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
   setObjectName("Form1");
   setWindowTitle(kCaption);
   setAcceptDrops(true);
-  resize(1400, 860);
+  // 1400 x 860 where the screen has room, else what the screen offers
+  // (a 1366 x 768 laptop): the status bar and every Run button stay on it.
+  resize(FirstSize());
 
   if (!messages) {
     ownMessages_ = std::make_unique<BoxMessageSink>(this);
@@ -79,30 +82,42 @@ TForm1::TForm1(MessageSink* messages, QWidget* parent) : QMainWindow(parent) {
                                        [this] { ProgressBar1->setValue(100); }});
   renderer_ = std::make_unique<GuiChartRenderer>(this);
   session_ = std::make_unique<Session>(*messages_, *progress_);
+  // Messages name menu paths, not command-line options.
+  session_->SetFrontEnd(FrontEnd::kWindow);
   runner_ = new CommandRunner(this);
 
   BuildMenus();
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   splitter->setObjectName("MainSplitter");
   setCentralWidget(splitter);
+  // Neither side is ever squeezed out of sight by the other.
+  splitter->setChildrenCollapsible(false);
   PageControl1 = new QTabWidget(splitter);
   PageControl1->setObjectName("PageControl1");
   BuildPages();
-  sidePane_ = new QWidget(splitter);
-  sidePane_->setObjectName("SidePane");
-  auto* side = new QVBoxLayout(sidePane_);
+  // The panels and charts scroll within their pane: a wide panel or two
+  // charts one above the other never make the window larger than the screen.
+  auto* sideScroll = new QScrollArea(splitter);
+  sideScroll->setObjectName("SidePane");
+  sideScroll->setWidgetResizable(true);
+  sideScroll->setFrameShape(QFrame::NoFrame);
+  sidePane_ = sideScroll;
+  auto* sideContent = new QWidget(sideScroll);
+  sideContent->setObjectName("SidePaneContent");
+  auto* side = new QVBoxLayout(sideContent);
   side->setContentsMargins(4, 0, 0, 0);
-  auto* panels = new QWidget(sidePane_);
+  auto* panels = new QWidget(sideContent);
   panels->setObjectName("Panels");
   side->addWidget(panels);
   BuildPanels(panels);
-  chartArea_ = new QWidget(sidePane_);
+  chartArea_ = new QWidget(sideContent);
   chartArea_->setObjectName("ChartArea");
   side->addWidget(chartArea_, 1);
   BuildCharts(chartArea_);
+  sideScroll->setWidget(sideContent);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
-  splitter->setSizes({560, 840});
+  splitter->setSizes({width() * 2 / 5, width() * 3 / 5});
   statusBar()->showMessage("Choose File > Open to load a dataset.");
 
   ConnectWiring();
@@ -221,6 +236,9 @@ void TForm1::BuildPages() {
     member->setAlternatingRowColors(true);
     member->horizontalHeader()->setDefaultSectionSize(80);
     member->verticalHeader()->setDefaultSectionSize(22);
+    // A grid narrowed by the panels scrolls sideways, never hides columns.
+    member->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    member->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return member;
   };
   usersModel_ = new SheetModel(this);

@@ -80,12 +80,13 @@ class TForm1 : public QMainWindow {
 
   Session& session() { return *session_; }
   CommandRunner& runner() { return *runner_; }
-  bool busy() const { return runner_->busy(); }
+  // A command runs, or File > Save all charts is writing its charts.
+  bool busy() const { return runner_->busy() || savingCharts_; }
   // Resets the window and the session as Open does, then loads `path`
   // through the runner (a file given on the command line or dropped on the
   // window).
   void OpenPath(const QString& path);
-  void WaitUntilIdle() { runner_->WaitUntilIdle(); }
+  void WaitUntilIdle();
   // Writes the chart of `role` (as shown, labels included) to `basePath`
   // with the extensions `options` choose, on the window's thread; the chart
   // stays on screen and the status bar says where the files went. What
@@ -107,6 +108,12 @@ class TForm1 : public QMainWindow {
   // of every view on the window's thread.
   void Run(const QString& what, std::function<Status(Session&)> job,
            std::function<void(const Status&)> after = {});
+
+  // Tests of the panels: each run is handed to `stub` (with what the
+  // status bar would call it) instead of being started; empty: run again.
+  void InterceptRuns(std::function<void(const QString& what)> stub) {
+    interceptRuns_ = std::move(stub);
+  }
 
   // --- Handlers ---
   void FormCreate();
@@ -227,6 +234,9 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // On the first show, once the window manager's frame is known, the
+  // window is fitted within the screen's available area (FitToScreen).
+  void showEvent(QShowEvent* event) override;
   // Enter and Escape in an option panel (run it, close it).
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -242,6 +252,14 @@ class TForm1 : public QMainWindow {
   const Wiring* FindWiring(const std::string& component) const;
   bool IsWired(const std::string& component) const;
 
+  // The size the window opens at: 1400 x 860 where the screen has room,
+  // else the screen's available area less an allowance for the frame
+  // (window_geometry.cpp).
+  QSize FirstSize() const;
+  // Moves and shrinks the window so that its frame lies within the
+  // available area of its screen (a geometry restored from another,
+  // larger screen; a frame taller than allowed for).
+  void FitToScreen();
   void BuildMenus();
   void BuildPanels(QWidget* host);
   void BuildProgressPanel(QVBoxLayout& layout);
@@ -284,6 +302,10 @@ class TForm1 : public QMainWindow {
   void OpenUserGuide();
   // Why a menu item needing `group` is disabled now, for its tooltip.
   QString DisabledReason(CommandGroup group) const;
+  // Why the menu item or button `component` cannot run on the kind of data
+  // open (SNP data or an allele table), in the window's words; empty when
+  // it can (command_reasons.cpp).
+  QString DataKindReason(const std::string& component) const;
   // Checks the number field of the panel holding `run`; an invalid value is
   // shown beside the field and the panel stays open.
   bool PanelValueIsValid(QPushButton* run);
@@ -360,6 +382,10 @@ class TForm1 : public QMainWindow {
   int currentPage_ = 0;
   QString running_;  // what the running command does, for the status bar
   bool quitting_ = false;
+  bool fittedOnShow_ = false;
+  bool savingCharts_ = false;
+  std::function<void(const QString&)>
+      interceptRuns_;  // File > Save all charts at work, one chart at a time
   bool closeAfterRun_ = false;
   std::vector<KeptChart> keptCharts_;
   int shownKept_ = -1;  // the kept chart on show beside the pages, if any

@@ -62,6 +62,9 @@ QGroupBox* AddPanel(QVBoxLayout& layout, QGroupBox*& member, const char* name, c
 QPushButton* MakeButton(QPushButton*& member, const char* name, const char* caption,
                         QWidget* parent);
 QLineEdit* MakeEdit(QLineEdit*& member, const char* name, const char* text, QWidget* parent);
+// Gives the keyboard to a panel just shown: its first field, else its
+// first choice, else its default button.
+void FocusPanel(QGroupBox* panel);
 // A panel holding one number field and its "run" button.
 void AddNumberPanel(QVBoxLayout& layout, QGroupBox*& box, const char* boxName, const char* caption,
                     QLineEdit*& field, const char* fieldName, const char* fieldCaption,

@@ -2,9 +2,12 @@
 // The option panels in general: how they are built, shown and hidden, with
 // the progress panel and the About panel.
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QAbstractSpinBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressBar>
+#include <QtWidgets/QRadioButton>
 #include <QtWidgets/QStatusBar>
 
 #include "app/main_window_parts.h"
@@ -99,6 +102,13 @@ void TForm1::HideChartsAndPanels() {
 }
 
 void TForm1::ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled) {
+  // Long choices ("poppr (poppr's tree, ties at each node's shortest tree
+  // edge)") are cut to a readable width in the closed box, whole in its
+  // list: the panel never widens the pane.
+  for (QComboBox* box : panel->findChildren<QComboBox*>()) {
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(24);
+  }
   for (QWidget* w : enabled) {
     w->show();
     // A run button whose command is not built yet stays disabled.
@@ -106,9 +116,52 @@ void TForm1::ShowPanel(QGroupBox* panel, std::initializer_list<QWidget*> enabled
     bool wired = !button || !FindWiring(w->objectName().toStdString()) ||
                  IsWired(w->objectName().toStdString());
     w->setEnabled(wired);
+    // A button the data open rule out says why.
+    if (button && wired) {
+      const QString ruledOut = DataKindReason(w->objectName().toStdString());
+      // Its own tooltip is kept aside while the reason shows.
+      const QVariant usual = w->property("usualToolTip");
+      if (!ruledOut.isEmpty()) {
+        if (!usual.isValid()) w->setProperty("usualToolTip", w->toolTip());
+        w->setEnabled(false);
+        w->setToolTip(ruledOut);
+      } else if (usual.isValid()) {
+        w->setToolTip(usual.toString());
+      }
+    }
   }
   panel->show();
   Refresh();
+  FocusPanel(panel);
+}
+
+void FocusPanel(QGroupBox* panel) {
+  // The keyboard goes to the panel: its first field to type in (selected,
+  // so that typing replaces it), else its first choice, else its default
+  // button; Enter then runs it and Escape closes it (eventFilter).
+  QWidget* target = nullptr;
+  QPushButton* fallback = nullptr;
+  for (QWidget* w : panel->findChildren<QWidget*>()) {
+    if (w->isHidden() || !w->isEnabled() || !w->isVisibleTo(panel)) continue;
+    if (w->focusPolicy() == Qt::NoFocus) continue;
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+      if (edit->isReadOnly()) continue;
+      edit->selectAll();
+      target = edit;
+      break;
+    }
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
+      spin->selectAll();
+      target = spin;
+      break;
+    }
+    if (qobject_cast<QRadioButton*>(w) && !target) target = w;
+    if (auto* button = qobject_cast<QPushButton*>(w))
+      if (!fallback || (button->isDefault() && !fallback->isDefault())) fallback = button;
+  }
+  if (!target) target = fallback;
+  if (!target) target = panel;
+  target->setFocus(Qt::OtherFocusReason);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
 
   vireltan::RecordingMessageSink messages;  // no modal boxes in a tour
   TForm1 form(&messages);
-  form.resize(1360, 820);
+  // The size the window opens at on the screen of the tour (a 1366 x 768
+  // laptop): the pictures show what such a user sees.
   form.show();
   int failures = 0;
   auto shot = [&](const char* step) {

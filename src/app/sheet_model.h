@@ -28,6 +28,16 @@ class SheetModel : public QAbstractTableModel {
   void SetUpperMatrices(std::vector<std::pair<int, int>> headerRowsAndSizes);
   // The full text of the cell at 1-based (row, col); "" when empty.
   QString FullText(int row, int col) const;
+  // What the grid shows in the cell at 0-based (row, column): numbers at
+  // four significant digits, a bound such as "<0.00714285714285714" as
+  // "<0.007143", file words in plain words.
+  QString ShownText(int row, int column) const;
+  // The longest text each column shows, for sizing the columns to their
+  // content: every row is looked at unless the sheet holds more than
+  // `cellLimit` cells (then the first rows up to that many cells). Texts
+  // longer than `longText` characters (notes, sentences) count as that
+  // long: they are cut in the grid and shown whole in their tooltip.
+  std::vector<QString> WidestTexts(int longText, long long cellLimit) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

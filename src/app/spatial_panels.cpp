@@ -19,6 +19,8 @@ void TForm1::BuildSpatialPanels(QVBoxLayout& layout) {
     row->addWidget(MakeButton(Button5, "Button5", "Number of distance classes", GroupBox6));
     row->addWidget(MakeButton(Button6, "Button6", "Fixed distance classes", GroupBox6));
     row->addStretch(1);
+    // Enter goes on to the number of classes, the usual choice.
+    Button5->setDefault(true);
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
   }
   AddNumberPanel(layout, GroupBox7, "GroupBox7", "Edge effect Permutations", Edit5, "Edit5",

@@ -10,6 +10,7 @@
 #include <QtWidgets/QMenu>
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "app/sheet_model.h"
 #include "sheet/book.h"
@@ -28,7 +29,10 @@ QString SelectedBlockAsTsv(const QTableView& view) {
     left = std::min(left, i.column());
     right = std::max(right, i.column());
   }
-  QStringList lines;
+  std::vector<QStringList> rows;
+  // The block ends at the last column holding something in a selected
+  // cell: rows selected whole do not carry the sheet's empty columns.
+  int last = left - 1;
   for (int r = top; r <= bottom; ++r) {
     QStringList cells;
     for (int c = left; c <= right; ++c) {
@@ -36,9 +40,12 @@ QString SelectedBlockAsTsv(const QTableView& view) {
       cells << (view.selectionModel()->isSelected(index)
                     ? index.data(SheetModel::kFullTextRole).toString()
                     : QString());
+      if (!cells.back().isEmpty()) last = std::max(last, c);
     }
-    lines << cells.join('\t');
+    rows.push_back(std::move(cells));
   }
+  QStringList lines;
+  for (QStringList& cells : rows) lines << cells.mid(0, std::max(1, last - left + 1)).join('\t');
   return lines.join('\n') + '\n';
 }
 

@@ -2,15 +2,17 @@
 // The views of the main window: the dataset grid, the results, the sheets
 // of the spatial workbook, the charts and the menus' enabling, all brought
 // up to date with the session after each command.
+#include <QtGui/QFontMetrics>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 
 #include "app/chart_drawer.h"
+#include "app/main_window_parts.h"
 #include "app/map_view.h"
 #include "app/table_actions.h"
-#include "app/main_window_parts.h"
 
 namespace vireltan::app {
 
@@ -78,14 +80,35 @@ void TForm1::Refresh() {
 }
 
 namespace {
-// Columns as wide as what they show (judged on the first rows, so that a
-// long results sheet stays quick), within readable bounds.
+
+// Texts longer than this many characters (notes of a block) are cut in the
+// grid, their tooltip showing them whole; names of populations and loci
+// are shorter and shown whole.
+constexpr int kLongText = 40;
+// Sheets of more cells are sized on their first rows (a few tenths of a
+// second at most).
+constexpr long long kSizedCells = 400000;
+
+// Columns as wide as the longest text they show, every row looked at, so
+// that no number is cut ("4.60" for 4.608); the grid scrolls sideways
+// when they do not fit.
 void FitColumns(QTableView* view) {
-  view->horizontalHeader()->setResizeContentsPrecision(200);
-  view->resizeColumnsToContents();
-  for (int c = 0; c < view->model()->columnCount(); ++c)
-    view->setColumnWidth(c, std::clamp(view->columnWidth(c), 76, 260));
+  auto* model = static_cast<SheetModel*>(view->model());
+  const std::vector<QString> widest = model->WidestTexts(kLongText, kSizedCells);
+  const QFontMetrics cells(view->font());
+  const QFontMetrics headers(view->horizontalHeader()->font());
+  // Room for the cell's margins and the grid line (pixels).
+  const int padding =
+      2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 12;
+  for (int c = 0; c < model->columnCount(); ++c) {
+    const QString heading = model->headerData(c, Qt::Horizontal).toString();
+    const int width = std::max(cells.horizontalAdvance(widest[static_cast<std::size_t>(c)]),
+                               headers.horizontalAdvance(heading)) +
+                      padding;
+    view->setColumnWidth(c, std::max(width, 48));
+  }
 }
+
 }  // namespace
 
 void TForm1::RefreshSheets() {
@@ -193,10 +216,15 @@ void TForm1::RefreshMenus() {
           for (const char* run : opener.runButtons) available = available || IsWired(run);
         }
     }
-    const bool enabled = available && allowed.allows(rule.group);
+    // What the kind of data rules out is disabled before it could be refused.
+    const QString ruledOut = DataKindReason(rule.item);
+    const bool enabled = available && allowed.allows(rule.group) && ruledOut.isEmpty();
     item->setEnabled(enabled);
     // A disabled item says why; a command not built yet keeps its tooltip.
-    if (available) item->setToolTip(enabled ? QString() : DisabledReason(rule.group));
+    if (available)
+      item->setToolTip(enabled               ? QString()
+                       : !ruledOut.isEmpty() ? ruledOut
+                                             : DisabledReason(rule.group));
   }
   auto reason = [this](CommandGroup group) { return DisabledReason(group); };
   MLG1->menuAction()->setToolTip(allowed.mlgMenu ? QString() : reason(CommandGroup::kMlgMenu));

@@ -209,8 +209,9 @@ Status Session::Open(const std::string& path) {
   if (d.populationsGiven) WriteMlgPopulations(NextResultsBlockRow());
   Status written = WriteResultsLog();
   if (!written && outputDirectory_.empty())
-    return Status::Error(written.message() +
-                         " Choose another output folder (--output-dir on the command line).");
+    return Status::Error(written.message() + " Choose another output folder (" +
+                         InWords("File > Output folder", "--output-dir on the command line") +
+                         ").");
   return written;
 }
 

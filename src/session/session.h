@@ -98,9 +98,26 @@ enum class EffortCurve {
   kResampledLoci,         // ".permloc.svg"
 };
 
+// The front end that shows the session's messages: where a message tells
+// the user what to do, it names a menu path in the window and a command or
+// option on the command line.
+enum class FrontEnd { kCommandLine, kWindow };
+
 class Session {
  public:
   Session(MessageSink& messages, ProgressSink& progress);
+
+  // Command line by default; the window sets kWindow.
+  void SetFrontEnd(FrontEnd frontEnd) { frontEnd_ = frontEnd; }
+  FrontEnd frontEnd() const { return frontEnd_; }
+  // True when the command of command-line name `command` runs on SNP data
+  // (the window disables the others while SNP data are open).
+  static bool RunsOnSnpData(const std::string& command);
+  // The one-line summary of what the last command found ("24 lineages at
+  // T = 3.5"), for the window's status bar; empty when the command has no
+  // summary of its own. Reset as each command starts.
+  const std::string& lastSummary() const { return lastSummary_; }
+  void ClearLastSummary() { lastSummary_.clear(); }
 
   // --- The loaded dataset's description (set by Open and Close only) ---
   const DatasetInfo& info() const { return info_; }
@@ -650,6 +667,14 @@ class Session {
   ProgressSink& progress_;
   std::optional<std::uint32_t> seed_;
   std::string outputDirectory_;
+  FrontEnd frontEnd_ = FrontEnd::kCommandLine;
+  std::string lastSummary_;
+  // Sets lastSummary_ to "N lineages of G MLGs at T = t" after a grouping.
+  void SummariseLineages();
+  // `window` or `commandLine`, as the front end names a thing to do.
+  const char* InWords(const char* window, const char* commandLine) const {
+    return frontEnd_ == FrontEnd::kWindow ? window : commandLine;
+  }
   // The results logs this session has written (absolute paths): those are
   // rewritten; any other file found at a log's path is kept first. Close
   // keeps the list, so that opening the same data again in this session

@@ -17,6 +17,18 @@ namespace vireltan {
 
 namespace {
 
+// The share of the test of clonality's bar (percent) that the summary of
+// the populations takes; the tests of the rows share the rest.
+constexpr int kSummaryProgressShare = 10;
+
+// The work of each row's test, in units (rows of fewer than 3 are not
+// tested).
+std::vector<std::size_t> TestedUnits(const std::vector<std::vector<int>>& units) {
+  std::vector<std::size_t> work;
+  for (const std::vector<int>& u : units) work.push_back(u.size() < 3 ? 0 : u.size());
+  return work;
+}
+
 // The permuted rbarD as a histogram of 30 classes, in percent of the
 // permutations, with the observed value as a red vertical line.
 ChartData AssociationChart(const AssociationTest& test, const std::string& population,
@@ -79,7 +91,10 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
   std::vector<std::optional<AssociationTest>> tests;
   {
     ProgressPanel panel(progress_);
-    summary = SummarisePopulations(d, counted, options, &progress_);
+    {
+      ProgressRange phase(progress_, 0, kSummaryProgressShare);
+      summary = SummarisePopulations(d, counted, options, &phase);
+    }
     if (progress_.Cancelled()) return Status::Cancelled();
     // The units of each row as the summary took them.
     const std::vector<std::vector<int>> units =
@@ -99,19 +114,22 @@ Status Session::PopulationSummaryTest(int rarefyTo, bool cloneCorrect, int permu
         return fits;
     }
     const std::uint32_t runSeed = NewRunSeed();
+    const std::vector<std::size_t> work = TestedUnits(units);
     for (std::size_t k = 0; k < units.size(); ++k) {
       tests.emplace_back();
       if (units[k].size() < 3) continue;
+      // Each row's test is a slice of the bar as large as its units.
+      ProgressRange phase = ProgressRange::Share(progress_, k, work, kSummaryProgressShare, 100);
       AssociationTest test;
       // Every row draws from the same streams: a population that holds all
       // the units gets the p-values of the total.
       Status run = Status::Ok();
       if (null == IaNull::kAlleles) {
-        run = TestAssociationAlleles(d, units[k], missing, permutations, runSeed, &progress_, test);
+        run = TestAssociationAlleles(d, units[k], missing, permutations, runSeed, &phase, test);
       } else {
         AssociationInput input = PrepareAssociation(d, units[k], false);
         run = TestAssociation(input, ComputeLocusPairSums(input, missing), permutations, runSeed,
-                              &progress_, test);
+                              &phase, test);
       }
       if (!run) return run;
       tests.back() = std::move(test);

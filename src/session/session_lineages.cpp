@@ -3,6 +3,7 @@
 // lineages instead of genotypes, and the minimum spanning network.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "analyses/distance/distance_histogram.h"
 #include "analyses/distance/mlg_distance_table.h"
@@ -113,7 +114,17 @@ Status Session::Lineages(MlgDistanceKind distance, Linkage linkage, double thres
   lineages_.partition = std::move(partition);
   lineages_.unitsOfLineage = std::move(units);
   if (Status table = WriteUnitsTable(); !table) return table;
+  SummariseLineages();
   return WriteResultsLog();
+}
+
+void Session::SummariseLineages() {
+  // The threshold at four significant digits, as the window shows numbers.
+  char threshold[32];
+  std::snprintf(threshold, sizeof threshold, "%.4g", lineages_.threshold);
+  const int count = lineages_.partition.lineageCount;
+  lastSummary_ = std::to_string(count) + (count == 1 ? " lineage" : " lineages") + " of " +
+                 std::to_string(info_.mlgCount) + " MLGs at T = " + threshold;
 }
 
 Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissing missing) {
@@ -127,8 +138,10 @@ Status Session::SuggestLineageThreshold(MlgDistanceKind distance, DistanceMissin
     ProgressPanel panel(progress_);
     const int classes = allelic ? AllelicDistanceClassCount(info_.locusCount, info_.ploidy)
                                 : info_.maxMicrosatDistance;
-    if (Status s = TabulateMlgDistances(table, classes, progress_, histogram); !s) return s;
-    if (Status s = SuggestThreshold(table, progress_, suggestion); !s) return s;
+    // The histogram, then the suggestion: each half of the bar.
+    ProgressRange histogramPhase(progress_, 0, 50), suggestionPhase(progress_, 50, 100);
+    if (Status s = TabulateMlgDistances(table, classes, histogramPhase, histogram); !s) return s;
+    if (Status s = SuggestThreshold(table, suggestionPhase, suggestion); !s) return s;
   }
 
   HideCharts();
@@ -184,9 +197,8 @@ Status Session::CountLineages(bool on) {
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (on && !lineages_.grouped)
-    return Status::Error(
-        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
-        "--threshold=T).");
+    return Status::Error(std::string("No multilocus lineages yet: group the MLGs first (") +
+                         InWords("MLG > Multilocus lineages", "mll --threshold=T") + ").");
   lineages_.counting = on;
   return Status::Ok();
 }
@@ -233,9 +245,8 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   if (Status allowed = (hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset)); !allowed)
     return allowed;
   if (overLineages && !lineages_.grouped)
-    return Status::Error(
-        "No multilocus lineages yet: group the MLGs first (MLG > Multilocus lineages, or mll "
-        "--threshold=T).");
+    return Status::Error(std::string("No multilocus lineages yet: group the MLGs first (") +
+                         InWords("MLG > Multilocus lineages", "mll --threshold=T") + ").");
   // The distances between the nodes grow with G^2 (G: MLGs, in proportion
   // to the units; the MLL network holds the MLL distances besides).
   const double nodeShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);

@@ -39,14 +39,31 @@ std::string SnpDatasetName(const std::string& fileName) {
 
 // The commands that run on SNP data; every other one needs an allele table.
 const std::set<std::string>& SnpCommands() {
-  static const std::set<std::string> commands = {
-      "allelic-distance", "mll",         "use-lineages", "msn",
-      "diversity",        "pareto",      "export-vcf",   "map",
-      "save-map",         "save-graph",  "close",        "summary",
-      "aggregation",      "edge-effect", "subrange",     "autocorrelation",
-      "export-genalex",   "popgen",      "fstats",       "pairwise-fst",
-      "hwe",              "amova",       "pcoa",         "ibd",
-      "shared-mlgs"};
+  static const std::set<std::string> commands = {"allelic-distance",
+                                                 "mll",
+                                                 "use-lineages",
+                                                 "msn",
+                                                 "diversity",
+                                                 "pareto",
+                                                 "export-vcf",
+                                                 "map",
+                                                 "save-map",
+                                                 "save-graph",
+                                                 "close",
+                                                 "summary",
+                                                 "aggregation",
+                                                 "edge-effect",
+                                                 "subrange",
+                                                 "autocorrelation",
+                                                 "export-genalex",
+                                                 "popgen",
+                                                 "fstats",
+                                                 "pairwise-fst",
+                                                 "hwe",
+                                                 "amova",
+                                                 "pcoa",
+                                                 "ibd",
+                                                 "shared-mlgs"};
   return commands;
 }
 
@@ -54,15 +71,25 @@ const std::set<std::string>& SnpCommands() {
 
 namespace {
 
-const char kPsexOnSnpData[] =
-    "Psex is not available for SNP data: it multiplies the genotype frequencies of every locus "
-    "as if the loci were independent, and thousands of linked SNPs are not, so the probability "
-    "would be vanishingly small and meaningless. Group the samples into lineages from their "
-    "distances instead (mll --from-replicates).";
+std::string PsexOnSnpData(FrontEnd frontEnd) {
+  return std::string(
+             "Psex is not available for SNP data: it multiplies the genotype frequencies of every "
+             "locus as if the loci were independent, and thousands of linked SNPs are not, so the "
+             "probability would be vanishingly small and meaningless. Group the samples into "
+             "lineages from their distances instead (") +
+         (frontEnd == FrontEnd::kWindow ? "MLG > Multilocus lineages, T from replicates"
+                                        : "mll --from-replicates") +
+         ").";
+}
 
-std::string NotOnSnpData(const std::string& what) {
-  return what +
-         " is not available for SNP data yet: it works on allele tables. On SNP data: "
+// The window disables what SNP data do not allow; its words name no
+// command.
+std::string NotOnSnpData(const std::string& what, FrontEnd frontEnd) {
+  const std::string notYet =
+      what + " is not available for SNP data yet: it works on allele tables.";
+  if (frontEnd == FrontEnd::kWindow) return notYet;
+  return notYet +
+         " On SNP data: "
          "allelic-distance, mll, use-lineages, msn, diversity, pareto, summary (with Ia, rbarD "
          "and their permutation test), map, aggregation, edge-effect, subrange, autocorrelation "
          "(on the lineages once counted), popgen, fstats, pairwise-fst, hwe, amova, pcoa, ibd, "
@@ -71,20 +98,24 @@ std::string NotOnSnpData(const std::string& what) {
 
 }  // namespace
 
+bool Session::RunsOnSnpData(const std::string& command) {
+  return SnpCommands().count(command) > 0;
+}
+
 Status Session::RequireOnSnpData(const std::string& command) const {
   if (!hasSnpData() || SnpCommands().count(command)) return Status::Ok();
-  if (command == "psex") return Status::Error(kPsexOnSnpData);
-  return Status::Error(NotOnSnpData("'" + command + "'"));
+  if (command == "psex") return Status::Error(PsexOnSnpData(frontEnd_));
+  return Status::Error(NotOnSnpData("'" + command + "'", frontEnd_));
 }
 
 Status Session::RequireGroupOnSnpData(CommandGroup group) const {
   switch (group) {
     case CommandGroup::kPsex:
-      return Status::Error(kPsexOnSnpData);
+      return Status::Error(PsexOnSnpData(frontEnd_));
     case CommandGroup::kDataset:
-      return Status::Error(NotOnSnpData("This command"));
+      return Status::Error(NotOnSnpData("This command", frontEnd_));
     case CommandGroup::kMicrosatMatrix:
-      return Status::Error(NotOnSnpData("The microsatellite distance"));
+      return Status::Error(NotOnSnpData("The microsatellite distance", frontEnd_));
     default:
       return Status::Ok();
   }
@@ -162,8 +193,9 @@ Status Session::OpenSnp(const std::string& path) {
                    " SNP(s) without a single call were removed.");
   if (s.replicatePairsLost > 0)
     messages_.Show(std::to_string(s.replicatePairsLost) +
-                   " replicate pair(s) of the sample sheet lost a sample to "
-                   "--min-call-rate-sample and are left out.");
+                   " replicate pair(s) of the sample sheet lost a sample to the least call "
+                   "rate of a sample (" +
+                   InWords("File > Open", "--min-call-rate-sample") + ") and are left out.");
 
   BuildSnpDataPage();
   WriteMlgSummary();
@@ -171,8 +203,9 @@ Status Session::OpenSnp(const std::string& path) {
   if (d.populationsGiven) WriteMlgPopulations(NextResultsBlockRow());
   Status written = WriteResultsLog();
   if (!written && outputDirectory_.empty())
-    return Status::Error(written.message() +
-                         " Choose another output folder (--output-dir on the command line).");
+    return Status::Error(written.message() + " Choose another output folder (" +
+                         InWords("File > Output folder", "--output-dir on the command line") +
+                         ").");
   return written;
 }
 
@@ -333,7 +366,8 @@ Status Session::SnpAllelicDistances(const std::string& matrixFilePath) {
 
 Status Session::ExportSnpVcf(bool cloneCorrect) {
   if (!hasSnpData())
-    return Status::Error("export-vcf writes SNP data: open a VCF, BCF or PLINK file first.");
+    return Status::Error(std::string(InWords("Format > VCF", "export-vcf")) +
+                         " writes SNP data: open a VCF, BCF or PLINK file first.");
   // Never named like the data file (study.vcf): the export would replace it.
   const std::string path = OutputPath(cloneCorrect ? ".clonecorrected.vcf" : ".all.vcf");
   std::error_code ec;

@@ -98,6 +98,7 @@ Status Session::FinishSnpLineages(const ClusterOptions& options, double threshol
   lineages_.threshold = threshold;
   lineages_.partition = std::move(partition);
   lineages_.unitsOfLineage = std::move(units);
+  SummariseLineages();
   return WriteResultsLog();
 }
 
@@ -147,8 +148,9 @@ Status Session::SnpLineagesFromReplicates(Linkage linkage, TieRule ties, Average
     if (partner[i] >= 0) pairs.push_back({static_cast<int>(i), partner[i], 0});
   if (pairs.empty())
     return Status::Error(
-        "No replicate pair: name the sample each replicate repeats in the replicate_of column "
-        "of the sample sheet (--samples=PATH before the data file).");
+        std::string("No replicate pair: name the sample each replicate repeats in the "
+                    "replicate_of column of the sample sheet (") +
+        InWords("File > Open, sample sheet", "--samples=PATH before the data file") + ").");
   if (Status s = SnpDistances(matrix); !s) return s;
   double largest = 0;
   for (ReplicatePair& p : pairs) {

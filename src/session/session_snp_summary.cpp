@@ -38,7 +38,13 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
   std::vector<std::optional<AssociationTest>> tests;
   {
     ProgressPanel panel(progress_);
-    summary = SummarisePopulations(dataset(), counted, options, &progress_);
+    // The summary takes the first tenth of the bar, each row's index and
+    // test a slice of the rest as large as its samples: the bar only moves
+    // forward.
+    {
+      ProgressRange phase(progress_, 0, 10);
+      summary = SummarisePopulations(dataset(), counted, options, &phase);
+    }
     if (progress_.Cancelled()) return Status::Cancelled();
     // The units of each row as the allele-table summary takes them (the
     // test then draws the same permutations).
@@ -52,13 +58,19 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
           !fits)
         return fits;
     const std::uint32_t runSeed = NewRunSeed();
+    std::vector<std::size_t> work;
+    for (const std::vector<int>& u : units) work.push_back(u.size() < 3 ? 0 : u.size());
     for (std::size_t k = 0; k < units.size() && k < summary.rows.size(); ++k) {
       PopulationSummaryRow& row = summary.rows[k];
       row.hexp = SnpMeanGeneDiversity(g, ploidy, units[k]);
       tests.emplace_back();
       if (units[k].size() < 3) continue;
+      ProgressRange rowPhase = ProgressRange::Share(progress_, k, work, 10, 100);
+      // The index, then its test (when asked for), each half of the row's slice.
+      ProgressRange indexPhase(rowPhase, 0, permutations > 0 ? 50 : 100);
+      ProgressRange testPhase(rowPhase, 50, 100);
       // O(N² L / 32) word operations per row, on both cores.
-      const AssociationResult r = SnpIndexOfAssociation(g, ploidy, units[k], missing, &progress_);
+      const AssociationResult r = SnpIndexOfAssociation(g, ploidy, units[k], missing, &indexPhase);
       if (progress_.Cancelled()) return Status::Cancelled();
       row.ia = r.ia;
       row.rbarD = r.rbarD;
@@ -67,7 +79,7 @@ Status Session::SnpPopulationSummary(int rarefyTo, bool cloneCorrect, bool sortP
       // the units gets the p-values of the total.
       AssociationTest test;
       if (Status run = TestSnpAssociation(g, ploidy, units[k], missing, null, r, permutations,
-                                          runSeed, &progress_, test);
+                                          runSeed, &testPhase, test);
           !run)
         return run;
       tests.back() = std::move(test);

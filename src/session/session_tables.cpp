@@ -19,7 +19,10 @@ Status Session::WriteUnitsTable() {
     for (int lineage : l.lineageOfMlg) numberOfMlg.push_back(l.numbers[lineage - 1]);
   const Sheet table =
       BuildUnitsTable(dataset(), mlgs(), lineages_.grouped ? &numberOfMlg : nullptr);
-  return WriteDataCsv(table, OutputPath(".units.csv"));
+  const std::string path = OutputPath(".units.csv");
+  Status written = WriteDataCsv(table, path);
+  if (written) lastSummary_ = "units table written to " + path;
+  return written;
 }
 
 Status Session::WriteNetworkNodeTable(bool sortPopulations) {

@@ -349,7 +349,8 @@ TEST_F(WindowTest, MapOfUtmCoordinatesSpansTheDataNotTheOrigin) {
   fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "pramorum_curry.txt", dir.path() / "curry.txt");
   Open(dir.file("curry.txt"));
   Trigger(form->MLGmap1);
-  QApplication::processEvents();
+  // The side pane lays its charts out in turns of the event loop.
+  for (int turn = 0; turn < 5; ++turn) QApplication::processEvents();
   const DatasetInfo& info = form->session().info();
   double xLo = 1e300, xHi = -1e300, yLo = 1e300, yHi = -1e300;
   for (double x : form->session().dataset().x) xLo = std::min(xLo, x), xHi = std::max(xHi, x);

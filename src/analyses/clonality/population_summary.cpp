@@ -233,17 +233,31 @@ PopulationSummaryResult SummarisePopulations(const Dataset& d, const MlgPartitio
   if (options.sortPopulations)
     std::stable_sort(summary.populationOrder.begin(), summary.populationOrder.end(),
                      [&](int a, int b) { return d.populationNames[a] < d.populationNames[b]; });
+  // Each row's pass is a slice of the bar as large as its units (the
+  // total as large as all of them): the bar moves forward only.
+  std::vector<std::size_t> work;
+  std::size_t everyUnit = 0;
   for (int p : summary.populationOrder) {
-    if (progress && progress->Cancelled()) return summary;
+    work.push_back(units[p].size());
+    everyUnit += units[p].size();
+  }
+  work.push_back(everyUnit);
+  NullProgressSink silent;
+  ProgressSink& bar = progress ? *progress : silent;
+  std::size_t row = 0;
+  for (int p : summary.populationOrder) {
+    if (bar.Cancelled()) return summary;
     // Each population's pass polls for cancellation too (one population
     // may hold nearly every unit).
+    ProgressRange phase = ProgressRange::Share(bar, row++, work);
     summary.rows.push_back(Summarise(d, mlgs, units[p], d.populationNames[p], summary.rarefyTo,
-                                     options.withAssociation, options.missing, progress));
+                                     options.withAssociation, options.missing, &phase));
     all.insert(all.end(), units[p].begin(), units[p].end());
   }
   std::sort(all.begin(), all.end());
+  ProgressRange phase = ProgressRange::Share(bar, row, work);
   summary.rows.push_back(Summarise(d, mlgs, all, "Total", summary.rarefyTo, options.withAssociation,
-                                   options.missing, progress));
+                                   options.missing, &phase));
   return summary;
 }
 

@@ -23,23 +23,6 @@ namespace vireltan {
 
 namespace {
 
-// A stage of the run seen as a slice [from, to] of the whole run's
-// progress; a cancel of the run is mirrored so that the stage stops too.
-class ProgressRange : public ProgressSink {
- public:
-  ProgressRange(ProgressSink& outer, int from, int to) : outer_(outer), from_(from), to_(to) {
-    if (outer_.Cancelled()) RequestCancel();
-  }
-  void SetPosition(int percent) override {
-    if (outer_.Cancelled()) RequestCancel();
-    outer_.SetPosition(from_ + (to_ - from_) * std::clamp(percent, 0, 100) / 100);
-  }
-
- private:
-  ProgressSink& outer_;
-  int from_, to_;
-};
-
 // Streams of the run: each analysed dataset draws from its own range.
 constexpr std::uint64_t kEntireStreams = 0;
 constexpr std::uint64_t kSecondStreams = std::uint64_t{1} << 32;

@@ -16,7 +16,8 @@ AutocorrelationValidation ValidateAutocorrelationOptions(const AutocorrelationOp
     v.messages.push_back(
         "Choose how the distance classes are defined: a number of classes or fixed classes "
         "(distances.txt)");
-  if (!options.centralCoordinates && !options.genetsWeighted && !options.genetsResampled)
+  if (!options.centralCoordinates && !options.genetsWeighted && !options.genetsResampled &&
+      !options.entireDatasetOnly)
     v.messages.push_back(
         "Choose how clonal replicates are treated: central coordinates, genets weighted or genets "
         "with resampling");

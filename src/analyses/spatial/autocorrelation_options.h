@@ -28,6 +28,7 @@ struct AutocorrelationOptions {
   bool centralCoordinates = false;        // "Central coordinates"
   bool genetsWeighted = false;            // "genets weighted"
   bool genetsResampled = false;           // "genets with resampling"
+  bool entireDatasetOnly = false;         // "entire dataset only": no replicate procedure
   std::string classCountText = "10";      // "N. distance classes"
   std::string permutationsText = "1000";  // "N. permutations" (also the resampling replicates)
 };

@@ -74,7 +74,7 @@ Status FilterAndPack(const RawSnpData& raw, const SnpFilterOptions& options, Pro
     return Status::Error("No locus is left: " + std::to_string(report.allMissingLoci) + " of the " +
                          std::to_string(loci) + " SNPs read have no call, " +
                          std::to_string(report.lowCallRateLoci) +
-                         " are called in too few samples (--min-call-rate-locus).");
+                         " are called in too few samples (the least call rate of a SNP).");
 
   // 3: samples by call rate over the loci kept.
   std::vector<int> missingOfSample(static_cast<std::size_t>(n), 0);
@@ -98,7 +98,7 @@ Status FilterAndPack(const RawSnpData& raw, const SnpFilterOptions& options, Pro
   if (keptSamples.empty())
     return Status::Error("No sample is left: every sample is called at fewer than " +
                          std::to_string(options.minCallRateSample) +
-                         " of the loci (--min-call-rate-sample).");
+                         " of the loci (the least call rate of a sample).");
 
   // 4: loci by minor allele frequency over the kept samples.
   keptLoci.clear();
@@ -120,7 +120,8 @@ Status FilterAndPack(const RawSnpData& raw, const SnpFilterOptions& options, Pro
   }
   if (keptLoci.empty())
     return Status::Error("No locus is left: every SNP has a minor allele frequency below " +
-                         std::to_string(options.minMaf) + " (--min-maf), or no call.");
+                         std::to_string(options.minMaf) +
+                         " (the least minor allele frequency), or no call.");
 
   // Packing: 32 loci at a time, so that each sample's word is built whole
   // from 32 columns that stay in the cache.
