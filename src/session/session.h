@@ -409,9 +409,11 @@ class Session {
   // designation, population, MLG and MLL (empty before any grouping) to
   // outputPrefix + ".units.csv".
   Status WriteUnitsTable();
-  // The minimum spanning network's nodes (number, units, populations) to
-  // outputPrefix + ".msn.nodes.csv"; an error when no network was built.
-  Status WriteNetworkNodeTable(bool sortPopulations = false);
+  // The minimum spanning network's nodes (number, units, populations and
+  // their position in the figure of `figure`'s size: the default size when
+  // the network is built, the size saved at Save Graph) to outputPrefix +
+  // ".msn.nodes.csv"; an error when no network was built.
+  Status WriteNetworkNodeTable(bool sortPopulations = false, const FigureOptions& figure = {});
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
   // `results`, rewrites the log, shows its box plot on the sampling-effort
