@@ -10,8 +10,8 @@
 #include <QtWidgets/QScrollArea>
 #include <cmath>
 
-#include "app/svg_canvas.h"
 #include "app/main_window_parts.h"
+#include "app/svg_canvas.h"
 #include "charts/network_chart.h"
 #include "sheet/sheet.h"
 #include "sheet/table_file.h"
@@ -82,9 +82,11 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
   NetworkTies ties = NetworkTies::kPoppr;
   const std::string word = Field(in, "MsnTiesBox");
   ParseNetworkTies(word.substr(0, word.find(' ')), ties);
-  return session.SpanningNetwork(
+  Status built = session.SpanningNetwork(
       DistanceOf(Field(in, "MsnDistanceBox")), !Field(in, "MsnLineagesCheck").empty(), ties,
       !Field(in, "MsnSortPopulationsCheck").empty(), MissingOf(Field(in, "MsnMissingBox")));
+  if (built) session.ShowNetworkTies(!Field(in, "MsnTiesShownCheck").empty());
+  return built;
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
@@ -178,6 +180,12 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
                          "all (every edge of some minimum spanning tree)",
                          "none (poppr's tree alone)"});
   row->addWidget(networkTies);
+  // The drawing's tied alternative edges, dashed; they may cross the tree.
+  auto* tiesShown = new QCheckBox("show tied edges", msn);
+  tiesShown->setObjectName("MsnTiesShownCheck");
+  tiesShown->setToolTip(
+      "Draw the tied alternative edges too, thin and dashed (they may cross the tree's edges)");
+  row->addWidget(tiesShown);
   auto* sortPopulations = new QCheckBox("populations by name", msn);
   sortPopulations->setObjectName("MsnSortPopulationsCheck");
   sortPopulations->setToolTip(
@@ -209,6 +217,12 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   iaRow->addWidget(MakeButton(test, "IaRunButton", "&Run", ia));
   iaRow->addStretch(1);
   lineagePanels_ = {mll, msn, ia};
+  // The network on show follows the check box at once.
+  connect(tiesShown, &QCheckBox::toggled, this, [this](bool shown) {
+    if (busy() || !session_->lineages().network.visible) return;
+    session_->ShowNetworkTies(shown);
+    RefreshLineages();
+  });
 
   auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());
   scroll->setObjectName("networkView");

@@ -109,7 +109,7 @@ void Measure(const Piece& p, double points, double& width, double& height, doubl
   symbol = p.kind == Kind::kHeading  ? 0
            : p.kind == Kind::kSwatch ? 0.8 * em
            : p.kind == Kind::kCircle ? 2 * p.radius
-                                     : 2 * em;
+                                     : 1.6 * em;
   width =
       symbol + (symbol > 0 ? 0.3 * em : 0) + TextWidth(p.text, points, p.kind == Kind::kHeading);
   height = std::max(1.25 * em, p.kind == Kind::kCircle ? 2 * p.radius + 0.4 : 0);
@@ -216,7 +216,7 @@ std::vector<Section> LegendSections(const NetworkChart& chart, const NetworkLayo
     const double lo = distances.front(), hi = distances.back();
     for (double d : shownDistances)
       s.push_back({Kind::kLine, FigureNumber(d), grey(d, lo, hi), widthPoints(d, lo, hi)});
-    if (tiesDrawn) s.push_back({Kind::kDashedLine, "tied alternative", "#999999", 0.5});
+    if (tiesDrawn) s.push_back({Kind::kDashedLine, "tied edge", "#999999", 0.5});
     sections.push_back(std::move(s));
   }
   return sections;
@@ -305,7 +305,12 @@ void PlaceLabels(const NetworkChart& chart, const FigureOptions& options,
   std::stable_sort(order.begin(), order.end(),
                    [&](int a, int b) { return chart.nodes[a].units > chart.nodes[b].units; });
   const MmBox figure{0, 0, out.widthMm, out.heightMm};
-  for (int rank = 0; rank < n; ++rank) {
+  // Each label tries nine places against every node and edge: in a network
+  // of thousands of nodes only the largest few hundred are tried (the
+  // others would find no room at print size anyway).
+  const double perLabel = 9.0 * (n + chart.edges.size() + 1);
+  const int tried = static_cast<int>(std::min<double>(n, std::max(50.0, 2e7 / perLabel)));
+  for (int rank = 0; rank < tried; ++rank) {
     const int i = order[rank];
     const std::string text = std::to_string(chart.nodes[i].number);
     const double w = (text.size() * kDigitEms + 0.2) * em, h = kDigitHeightEms * em;

@@ -551,6 +551,10 @@ class Session {
   Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
                          NetworkTies ties = NetworkTies::kPoppr, bool sortPopulations = false,
                          DistanceMissing missing = DistanceMissing::kRescale);
+  // Whether the network on show draws its tied alternative edges (dashed)
+  // beside its tree; hidden by default. The window's "Show tied edges";
+  // save-graph's --ties-shown sets it for the files it writes.
+  void ShowNetworkTies(bool shown) { lineages_.network.showTiedAlternatives = shown; }
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.

@@ -60,24 +60,36 @@ class PrintedNetwork : public ::testing::Test {
     if (pramorum_) return;  // the sized suite shares them
     pramorum_ = new NetworkChart;
     nancycats_ = new NetworkChart;
-    Build("pramorum_curry.txt", false, *pramorum_);
-    Build("nancycats_colonies.txt", true, *nancycats_);
+    longNames_ = new NetworkChart;
+    Build("pramorum_curry.txt", kNone, *pramorum_);
+    Build("nancycats_colonies.txt", kColonies, *nancycats_);
+    Build("nancycats_colonies.txt", kLongNames, *longNames_);
   }
   static void TearDownTestSuite() {
     delete pramorum_;
     delete nancycats_;
-    pramorum_ = nancycats_ = nullptr;
+    delete longNames_;
+    pramorum_ = nancycats_ = longNames_ = nullptr;
   }
-  // Opens a copy of the dataset; for nancycats, each cat's colony (its x
-  // coordinate names it) as its population.
-  static void Build(const std::string& file, bool colonies, NetworkChart& chart) {
+  // Populations: none; the colonies file (P01 to P17); or each cat's
+  // colony named by its x coordinate ("colony263.34"), too long for a
+  // quarter of a column at 8 pt.
+  enum Populations { kNone, kColonies, kLongNames };
+  // Opens a copy of the dataset with its populations and builds the
+  // network.
+  static void Build(const std::string& file, Populations populations, NetworkChart& chart) {
     TempDir dir;
     std::filesystem::copy_file(std::string(VIRELTAN_TEST_DATA_DIR) + "/" + file, dir.path() / file);
     RecordingMessageSink messages;
     NullProgressSink progress;
     Session session(messages, progress);
     ASSERT_TRUE(session.Open(dir.file(file)).ok());
-    if (colonies) {
+    if (populations == kColonies)
+      ASSERT_TRUE(session
+                      .LoadPopulations(std::string(VIRELTAN_TEST_DATA_DIR) +
+                                       "/peers/popgen/nancycats_colonies.populations.txt")
+                      .ok());
+    if (populations == kLongNames) {
       std::ifstream in(dir.path() / file);
       std::ofstream strata(dir.path() / "colonies.txt");
       std::string name, x, rest;
@@ -90,11 +102,16 @@ class PrintedNetwork : public ::testing::Test {
     ASSERT_TRUE(session.SpanningNetwork(MlgDistanceKind::kAllelic, false).ok());
     chart = session.lineages().network;
   }
+  static const NetworkChart& Named(const std::string& name) {
+    return name == "pramorum" ? *pramorum_ : name == "nancycats" ? *nancycats_ : *longNames_;
+  }
   static NetworkChart* pramorum_;
   static NetworkChart* nancycats_;
+  static NetworkChart* longNames_;
 };
 NetworkChart* PrintedNetwork::pramorum_ = nullptr;
 NetworkChart* PrintedNetwork::nancycats_ = nullptr;
+NetworkChart* PrintedNetwork::longNames_ = nullptr;
 
 TEST_F(PrintedNetwork, TheDatasetsAreAsLarge) {
   EXPECT_EQ(pramorum_->nodes.size(), 70u);
@@ -115,7 +132,7 @@ class PrintedNetworkAtSize : public PrintedNetwork,
 
 TEST_P(PrintedNetworkAtSize, HasNoCrossingsNoOverlapsAndASmallLegend) {
   const PrintCase c = GetParam();
-  const NetworkChart& chart = std::string(c.dataset) == "pramorum" ? *pramorum_ : *nancycats_;
+  const NetworkChart& chart = Named(c.dataset);
   const NetworkLayout layout = LayOutNetwork(chart, Size(c.width, c.height));
   ASSERT_EQ(layout.x.size(), chart.nodes.size());
   EXPECT_EQ(TreeCrossings(chart, layout), 0);
@@ -162,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
     Sizes, PrintedNetworkAtSize,
     ::testing::Values(PrintCase{"pramorum", 80, 60}, PrintCase{"pramorum", 170, 120},
                       PrintCase{"pramorum", 60, 80}, PrintCase{"nancycats", 80, 60},
-                      PrintCase{"nancycats", 170, 120}, PrintCase{"nancycats", 60, 80}));
+                      PrintCase{"nancycats", 170, 120}, PrintCase{"nancycats", 60, 80},
+                      PrintCase{"long colony names", 80, 60},
+                      PrintCase{"long colony names", 60, 80}));
 
 // Seventeen colonies: seven colours and "others", each colour once, and
 // every node's units in its slices still.
