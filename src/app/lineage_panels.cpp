@@ -257,7 +257,22 @@ void TForm1::RefreshLineages() {
   }
   auto* scroll = static_cast<QScrollArea*>(networkView_);
   auto* canvas = static_cast<SvgCanvas*>(scroll->widget());
-  if (state.network.visible) canvas->SetDrawing(NetworkSvg(state.network));
+  // Laying a network of hundreds of nodes out takes a second or so: the
+  // drawing is made again only when the network or its tied edges change,
+  // not at every refresh of the window.
+  static std::string drawnKey;
+  if (state.network.visible) {
+    int units = 0;
+    for (const NetworkNode& node : state.network.nodes) units += node.units;
+    const std::string key =
+        state.network.title + '\n' + std::to_string(state.network.nodes.size()) + ' ' +
+        std::to_string(state.network.edges.size()) + ' ' + std::to_string(units) + ' ' +
+        (state.network.showTiedAlternatives ? "ties" : "tree");
+    if (key != drawnKey) canvas->SetDrawing(NetworkSvg(state.network));
+    drawnKey = key;
+  } else {
+    drawnKey.clear();
+  }
   networkView_->setVisible(state.network.visible);
   if (shownSuggestion_ && !busy()) {
     shownSuggestion_ = 0;
