@@ -56,9 +56,11 @@ const std::vector<TForm1::Wiring>& TForm1::CommandTable() {
       {"Saveas1", "Saveas1Click",
        [](Session& s, In in) {
          // The network and the clonality histograms: drawing, image and
-         // print versions at the default figure size.
+         // print versions at the default figure size; the network's tied
+         // edges as the network panel shows them.
          FigureOptions all;
          all.pdf = true;
+         all.networkTies = s.lineages().network.showTiedAlternatives;
          return s.SaveGraph(*in.renderer, all);
        }},
       // Tests

@@ -82,9 +82,11 @@ Status NetworkFrom(Session& session, const CommandInputs& in) {
   NetworkTies ties = NetworkTies::kPoppr;
   const std::string word = Field(in, "MsnTiesBox");
   ParseNetworkTies(word.substr(0, word.find(' ')), ties);
-  return session.SpanningNetwork(
+  Status built = session.SpanningNetwork(
       DistanceOf(Field(in, "MsnDistanceBox")), !Field(in, "MsnLineagesCheck").empty(), ties,
       !Field(in, "MsnSortPopulationsCheck").empty(), MissingOf(Field(in, "MsnMissingBox")));
+  if (built) session.ShowNetworkTies(!Field(in, "MsnTiesShownCheck").empty());
+  return built;
 }
 
 Status ClonalityTestFrom(Session& session, const CommandInputs& in) {
@@ -181,6 +183,12 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
                          "all (every edge of some minimum spanning tree)",
                          "none (poppr's tree alone)"});
   row->addRow("ties", networkTies);
+  // The drawing's tied alternative edges, dashed; they may cross the tree.
+  auto* tiesShown = new QCheckBox("show tied edges", msn);
+  tiesShown->setObjectName("MsnTiesShownCheck");
+  tiesShown->setToolTip(
+      "Draw the tied alternative edges too, thin and dashed (they may cross the tree's edges)");
+  row->addRow(tiesShown);
   auto* sortPopulations = new QCheckBox("populations by name", msn);
   sortPopulations->setObjectName("MsnSortPopulationsCheck");
   sortPopulations->setToolTip(
@@ -215,6 +223,12 @@ void TForm1::BuildLineagePanels(QVBoxLayout& layout) {
   iaRow->addStretch(1);
   iaRows->addRow(iaRow);
   lineagePanels_ = {mll, msn, ia};
+  // The network on show follows the check box at once.
+  connect(tiesShown, &QCheckBox::toggled, this, [this](bool shown) {
+    if (busy() || !session_->lineages().network.visible) return;
+    session_->ShowNetworkTies(shown);
+    RefreshLineages();
+  });
 
   auto* scroll = new QScrollArea(chartArea_ ? chartArea_ : layout.parentWidget());
   scroll->setObjectName("networkView");
@@ -249,7 +263,22 @@ void TForm1::RefreshLineages() {
   }
   auto* scroll = static_cast<QScrollArea*>(networkView_);
   auto* canvas = static_cast<SvgCanvas*>(scroll->widget());
-  if (state.network.visible) canvas->SetDrawing(NetworkSvg(state.network));
+  // Laying a network of hundreds of nodes out takes a second or so: the
+  // drawing is made again only when the network or its tied edges change,
+  // not at every refresh of the window.
+  static std::string drawnKey;
+  if (state.network.visible) {
+    int units = 0;
+    for (const NetworkNode& node : state.network.nodes) units += node.units;
+    const std::string key =
+        state.network.title + '\n' + std::to_string(state.network.nodes.size()) + ' ' +
+        std::to_string(state.network.edges.size()) + ' ' + std::to_string(units) + ' ' +
+        (state.network.showTiedAlternatives ? "ties" : "tree");
+    if (key != drawnKey) canvas->SetDrawing(NetworkSvg(state.network));
+    drawnKey = key;
+  } else {
+    drawnKey.clear();
+  }
   networkView_->setVisible(state.network.visible);
   if (shownSuggestion_ && !busy()) {
     shownSuggestion_ = 0;

@@ -31,8 +31,8 @@ struct FigureOptions {
   double titlePoints = 9;  // title and axis titles (4..24 pt)
   bool showTitle = true;   // false: no title (journals put it in the caption)
   // The minimum spanning network only: tied alternative edges drawn
-  // (dashed), MLG numbers on the nodes.
-  bool networkTies = true;
+  // (dashed; hidden by default), MLG numbers on the nodes.
+  bool networkTies = false;
   bool networkLabels = true;
 };
 

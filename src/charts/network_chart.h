@@ -43,8 +43,10 @@ struct NetworkChart {
   // Groups in the order their colours and legend follow (populations in
   // file order); groups met only in the slices come after them.
   std::vector<std::string> groups;
-  bool showTiedAlternatives = true;  // draw the alternative edges (dashed)
-  bool showNodeLabels = true;        // MLG numbers where they do not collide
+  // Draw the alternative edges (dashed, and free to cross the tree); by
+  // default only the tree is drawn, whose edges never cross.
+  bool showTiedAlternatives = false;
+  bool showNodeLabels = true;  // MLG numbers where they do not collide
 };
 
 // One text of the drawing, as laid out: its words and size in points.
@@ -60,12 +62,14 @@ struct NetworkText {
 };
 
 // The drawing as a standalone SVG document (UTF-8) of the figure's size in
-// millimetres (its header says so; the view box is in 1/96 inch): title,
+// millimetres (its header says so; the view box is in 1/96 inch), laid out
+// by LayOutNetwork (network_layout.h): title, the tree without crossings,
 // nodes with area proportional to units, edges whose width and grey follow
-// the distance, and legends for populations, node sizes and distances
-// below. Texts are in points as `options` sets them; texts too long wrap;
-// control characters are dropped (XML forbids them). `texts`, when given,
-// receives every text drawn.
+// the distance, labels that never overlap, and a legend for populations,
+// node sizes and distances in a quarter of the figure at most. Texts are
+// in points as `options` sets them (the legend's down to 6 pt where room
+// is short); control characters are dropped (XML forbids them). `texts`,
+// when given, receives every text drawn.
 std::string NetworkSvg(const NetworkChart& chart, const FigureOptions& options = {},
                        std::vector<NetworkText>* texts = nullptr);
 

@@ -27,8 +27,12 @@ std::vector<OptionSpec> FigureOptionSpecs(bool graph) {
   };
   if (graph) {
     figureOptions.push_back(
+        {"ties-shown", false,
+         "network: draw the tied alternative edges too (thin and dashed; they may cross the "
+         "tree)"});
+    figureOptions.push_back(
         {"hide-ties", false,
-         "network: leave out the tied alternative edges (drawn thin and dashed)"});
+         "network: leave out the tied alternative edges (the default; kept for older scripts)"});
     figureOptions.push_back(
         {"no-node-labels", false, "network: leave out the MLG numbers on the nodes"});
   }
@@ -61,7 +65,9 @@ Status ReadFigureOptions(const Options& options, FigureOptions& figure) {
   if (Status s = PointsOption(options, "font-size", figure.fontPoints); !s) return s;
   if (Status s = PointsOption(options, "title-size", figure.titlePoints); !s) return s;
   figure.showTitle = !options.count("no-title");
-  figure.networkTies = !options.count("hide-ties");
+  if (options.count("ties-shown") && options.count("hide-ties"))
+    return Status::Error("--ties-shown and --hide-ties ask for opposite things: give one.");
+  figure.networkTies = options.count("ties-shown") != 0;
   figure.networkLabels = !options.count("no-node-labels");
   return CheckFigureSize(figure);
 }

@@ -19,10 +19,13 @@ namespace vireltan {
 Sheet BuildUnitsTable(const Dataset& dataset, const MlgPartition& mlgs,
                       const std::vector<int>* lineageOfMlg);
 
-// Header "node", "units", "populations", then one row per node: its MLG (or
-// MLL) number, its units, and its populations with their units, such as
-// "north (3); south (1)", in the network's population order (the file's) or
-// by name when `sortPopulations`.
-Sheet BuildNetworkNodeTable(const NetworkChart& network, bool sortPopulations);
+// Header "node", "units", "populations", "x (mm)", "y (mm)", then one row
+// per node: its MLG (or MLL) number, its units, its populations with their
+// units, such as "north (3); south (1)", in the network's population order
+// (the file's) or by name when `sortPopulations`, and the centre of its
+// disc in the figure of `figure`'s size, in mm from the top left corner
+// (to 0.01 mm).
+Sheet BuildNetworkNodeTable(const NetworkChart& network, bool sortPopulations,
+                            const FigureOptions& figure = {});
 
 }  // namespace vireltan

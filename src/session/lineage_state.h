@@ -26,6 +26,8 @@ struct LineageState {
   bool counting = false;
   std::optional<ThresholdSuggestion> suggestion;
   NetworkChart network;  // the minimum spanning network shown, if visible
+  // Its node table lists each node's populations by name.
+  bool networkSortPopulations = false;
 };
 
 }  // namespace vireltan

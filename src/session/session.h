@@ -426,9 +426,11 @@ class Session {
   // designation, population, MLG and MLL (empty before any grouping) to
   // outputPrefix + ".units.csv".
   Status WriteUnitsTable();
-  // The minimum spanning network's nodes (number, units, populations) to
-  // outputPrefix + ".msn.nodes.csv"; an error when no network was built.
-  Status WriteNetworkNodeTable(bool sortPopulations = false);
+  // The minimum spanning network's nodes (number, units, populations and
+  // their position in the figure of `figure`'s size: the default size when
+  // the network is built, the size saved at Save Graph) to outputPrefix +
+  // ".msn.nodes.csv"; an error when no network was built.
+  Status WriteNetworkNodeTable(bool sortPopulations = false, const FigureOptions& figure = {});
 
   // Sampling-effort curves (session_effort.cpp). Each appends its block to
   // `results`, rewrites the log, shows its box plot on the sampling-effort
@@ -566,6 +568,10 @@ class Session {
   Status SpanningNetwork(MlgDistanceKind distance, bool overLineages,
                          NetworkTies ties = NetworkTies::kPoppr, bool sortPopulations = false,
                          DistanceMissing missing = DistanceMissing::kRescale);
+  // Whether the network on show draws its tied alternative edges (dashed)
+  // beside its tree; hidden by default. The window's "Show tied edges";
+  // save-graph's --ties-shown sets it for the files it writes.
+  void ShowNetworkTies(bool shown) { lineages_.network.showTiedAlternatives = shown; }
   // The histograms of the permuted rbarD of the last test of clonality:
   // one per population when the data have populations, the last for all
   // units; Save Graph names them by associationChartSuffix.

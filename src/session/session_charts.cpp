@@ -216,6 +216,8 @@ Status Session::SaveGraph(ChartRenderer& renderer, const FigureOptions& options)
     network.showTiedAlternatives = options.networkTies;
     network.showNodeLabels = options.networkLabels;
     if (Status s = SaveNetworkFiles(renderer, network, OutputPath(".msn"), options); !s) return s;
+    // The node table's positions follow the figure saved.
+    if (Status s = WriteNetworkNodeTable(lineages_.networkSortPopulations, options); !s) return s;
     networkToSave_ = false;
     lineages_.network.visible = false;
   }

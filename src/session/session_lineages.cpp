@@ -248,13 +248,14 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     return Status::Error(std::string("No multilocus lineages yet: group the MLGs first (") +
                          InWords("MLG > Multilocus lineages", "mll --threshold=T") + ").");
   // The distances between the nodes grow with G^2 (G: MLGs, in proportion
-  // to the units; the MLL network holds the MLL distances besides).
+  // to the units; the MLL network holds the MLL distances besides, as
+  // doubles: 4 G^2 bytes).
   const double nodeShare = static_cast<double>(info_.mlgCount) / std::max(1, info_.unitCount);
   if (Status fits = CheckMemory(
           "The minimum spanning network", info_.unitCount,
           [&](int units) {
             const double nodes = std::max(1.0, nodeShare * units);
-            return SpanningNetworkBytes(nodes, ties) + (overLineages ? nodes * nodes * 2 : 0);
+            return SpanningNetworkBytes(nodes, ties) + (overLineages ? nodes * nodes * 4 : 0);
           },
           AvailableMemory());
       !fits)
@@ -292,6 +293,9 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
   list.SetTextAt(1, 1, "from");
   list.SetTextAt(1, 2, "to");
   list.SetTextAt(1, 3, "distance");
+  // Whether the figure draws the edge as part of its tree (solid) or as a
+  // tied alternative (dashed, when ties are shown).
+  list.SetTextAt(1, 4, "drawn as");
   // MLL nodes go by their lineage numbers.
   auto numberOf = [&](int node) {
     return overLineages ? lineages_.partition.numbers[node - 1] : node;
@@ -302,6 +306,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     list.SetNumberAt(row, 1, numberOf(e.from));
     list.SetNumberAt(row, 2, numberOf(e.to));
     list.SetNumberAt(row, 3, e.distance);
+    list.SetTextAt(row, 4, e.inTree ? "tree" : "tied alternative");
   }
   if (Status written = WriteTableFile(edges, OutputPath(".msn.txt"), FileType::kTextTable);
       !written)
@@ -345,6 +350,7 @@ Status Session::SpanningNetwork(MlgDistanceKind distance, bool overLineages, Net
     chart.edges.push_back({e.from - 1, e.to - 1, e.distance, !e.inTree});
   chart.visible = true;
   lineages_.network = std::move(chart);
+  lineages_.networkSortPopulations = sortPopulations;
   return WriteNetworkNodeTable(sortPopulations);
 }
 

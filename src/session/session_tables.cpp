@@ -25,7 +25,7 @@ Status Session::WriteUnitsTable() {
   return written;
 }
 
-Status Session::WriteNetworkNodeTable(bool sortPopulations) {
+Status Session::WriteNetworkNodeTable(bool sortPopulations, const FigureOptions& figure) {
   // SNP data have no allele table, which the group check asks for; the
   // node table needs only the units and their lineages.
   if (Status allowed = hasSnpData() ? Status::Ok() : Require(CommandGroup::kDataset); !allowed)
@@ -34,7 +34,12 @@ Status Session::WriteNetworkNodeTable(bool sortPopulations) {
     return Status::Error(
         "No minimum spanning network yet: build it first (MLG > Minimum spanning network, or "
         "msn).");
-  return WriteDataCsv(BuildNetworkNodeTable(lineages_.network, sortPopulations),
+  // The positions of the figure as drawn: tied edges shown or not change
+  // the legend and so the room left to the network.
+  NetworkChart drawn = lineages_.network;
+  drawn.showTiedAlternatives = figure.networkTies;
+  drawn.showNodeLabels = figure.networkLabels;
+  return WriteDataCsv(BuildNetworkNodeTable(drawn, sortPopulations, figure),
                       OutputPath(".msn.nodes.csv"));
 }
 

@@ -12,6 +12,7 @@
 #include <QtCore/QXmlStreamReader>
 #include <QtGui/QImage>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QGraphicsSimpleTextItem>
@@ -24,8 +25,8 @@
 #include <sstream>
 
 #include "app/chart_drawer.h"
-#include "app/map_view.h"
 #include "app/main_window.h"
+#include "app/map_view.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {
@@ -864,6 +865,29 @@ TEST_F(WindowTest, LineagePanelsSuggestGroupAndDrawTheNetwork) {
   for (const char* suffix : {".msn.svg", ".msn.png", ".msn.pdf", ".msn.txt"})
     EXPECT_TRUE(fs::exists(dir.path() / (std::string("meadow") + suffix))) << suffix;
   EXPECT_FALSE(form->findChild<QWidget*>("networkView")->isHidden());
+}
+
+// The network panel's "show tied edges": off by default, the run and the
+// drawing on show follow it (P. ramorum's network has tied edges).
+TEST_F(WindowTest, ShowTiedEdgesDrawsTheTiedAlternatives) {
+  fs::copy_file(fs::path(VIRELTAN_TEST_DATA_DIR) / "pramorum_curry.txt", dir.path() / "pr.txt");
+  Open(dir.file("pr.txt"));
+  Trigger(form->Minimumspanningnetwork1);
+  auto* shown = form->findChild<QCheckBox*>("MsnTiesShownCheck");
+  ASSERT_NE(shown, nullptr);
+  EXPECT_FALSE(shown->isChecked());
+  form->findChild<QPushButton*>("MsnRunButton")->click();
+  form->WaitUntilIdle();
+  const NetworkChart& network = form->session().lineages().network;
+  ASSERT_TRUE(network.visible);
+  EXPECT_FALSE(network.showTiedAlternatives);
+  shown->setChecked(true);
+  EXPECT_TRUE(form->session().lineages().network.showTiedAlternatives);
+  shown->setChecked(false);
+  shown->setChecked(true);
+  form->findChild<QPushButton*>("MsnRunButton")->click();
+  form->WaitUntilIdle();
+  EXPECT_TRUE(form->session().lineages().network.showTiedAlternatives);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "session/session.h"
@@ -80,6 +81,43 @@ TEST_F(FigureCommands, TheNetworkSurvivesLaterCommands) {
   const std::string svg = ReadWholeFile(dir.file("meadow.msn.svg"));
   EXPECT_NE(svg.find("width=\"160.00mm\" height=\"120.00mm\""), std::string::npos);
   EXPECT_NE(svg.find("Minimum spanning network"), std::string::npos);
+}
+
+// Tied edges: hidden by default (and with the older --hide-ties), drawn
+// dashed with --ties-shown; the node table then holds the positions of the
+// figure saved, 80 mm wide.
+TEST_F(FigureCommands, TiedEdgesAreDrawnOnlyWithTiesShown) {
+  auto dashes = [](const std::string& svg) {
+    size_t count = 0;
+    for (size_t at = svg.find("stroke-dasharray"); at != std::string::npos;
+         at = svg.find("stroke-dasharray", at + 1))
+      ++count;
+    return count;
+  };
+  size_t drawn[3] = {};
+  const char* options[] = {"", "--hide-ties", "--ties-shown"};
+  for (int k = 0; k < 3; ++k) {
+    const int status = RunProgram(dir, std::string("msn save-graph --format=svg --width=80 "
+                                                   "--height=60 ") +
+                                           options[k]);
+    if (status == -1) GTEST_SKIP() << "this vireltan-cli was built without the chart library";
+    ASSERT_EQ(status, 0) << ReadWholeFile(dir.file("err.txt"));
+    drawn[k] = dashes(ReadWholeFile(dir.file("meadow.msn.svg")));
+  }
+  EXPECT_EQ(drawn[0], 0u);
+  EXPECT_EQ(drawn[1], 0u);
+  EXPECT_GT(drawn[2], 1u);  // the tied edges and their legend sample
+  const std::string nodes = ReadWholeFile(dir.file("meadow.msn.nodes.csv"));
+  EXPECT_EQ(nodes.substr(0, nodes.find('\n')), "node,units,populations,x (mm),y (mm)");
+  std::istringstream rows(nodes.substr(nodes.find('\n') + 1));
+  std::string row;
+  while (std::getline(rows, row)) {
+    const double y = std::stod(row.substr(row.rfind(',') + 1));
+    const std::string rest = row.substr(0, row.rfind(','));
+    const double x = std::stod(rest.substr(rest.rfind(',') + 1));
+    EXPECT_TRUE(x > 0 && x < 80 && y > 0 && y < 60) << row;
+  }
+  EXPECT_NE(RunProgram(dir, "msn save-graph --ties-shown --hide-ties"), 0);
 }
 
 TEST_F(FigureCommands, AnImageBeyondThePixelLimitIsRefusedAndNothingWritten) {

@@ -57,9 +57,9 @@ TEST(LineageCommands, BlockNoteAndEdgeList) {
             std::string::npos);
   // MLGs 1-2 and 3-4 are one allele apart: both pairs are edges of the tree.
   std::string edges = ReadWholeFile(dir.file("f.msn.txt"));
-  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance");
-  EXPECT_NE(edges.find("\n1\t2\t1\n"), std::string::npos) << edges;
-  EXPECT_NE(edges.find("\n3\t4\t1\n"), std::string::npos) << edges;
+  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance\tdrawn as");
+  EXPECT_NE(edges.find("\n1\t2\t1\ttree\n"), std::string::npos) << edges;
+  EXPECT_NE(edges.find("\n3\t4\t1\ttree\n"), std::string::npos) << edges;
 }
 
 TEST(LineageCommands, RefusalsNameTheProblemAndWriteNothing) {

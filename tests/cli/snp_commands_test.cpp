@@ -325,7 +325,7 @@ TEST(SnpCommands, CloneCorrectedVcfAndNetworkOverLineages) {
   const std::string log = ReadWholeFile(again.file("clonal.clonecorrected.outvireltan.txt"));
   EXPECT_NE(log.find("samples read\t20\tbiallelic SNPs read\t300\t"), std::string::npos) << log;
   const std::string edges = ReadWholeFile(out.file("clonal.msn.txt"));
-  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance");
+  EXPECT_EQ(edges.substr(0, edges.find('\n')), "from\tto\tdistance\tdrawn as");
   EXPECT_GE(std::count(edges.begin(), edges.end(), '\n'), 20);  // header + at least 19 edges
 }
 

@@ -16,6 +16,18 @@ namespace {
 
 using testing::ReadWholeFile;
 
+// A node table without its last two columns (each node's position in the
+// drawing, which the layout tests check).
+std::string WithoutPositions(const std::string& csv) {
+  std::string out, line;
+  std::istringstream in(csv);
+  while (std::getline(in, line)) {
+    for (int k = 0; k < 2; ++k) line = line.substr(0, line.rfind(','));
+    out += line + "\n";
+  }
+  return out;
+}
+
 TEST(ExchangeTables, DesignationsAsWrittenAndTablesToTakeAway) {
   testing::TempDir dir;
   RecordingMessageSink messages;
@@ -43,7 +55,7 @@ TEST(ExchangeTables, DesignationsAsWrittenAndTablesToTakeAway) {
             "designation,population,MLG,MLL\n2236.10,south,1,2\n2236.1,north,2,2\n"
             "1.1,south,1,2\n007,north,3,1\n");
   ASSERT_TRUE(s.SpanningNetwork(MlgDistanceKind::kAllelic, false).ok());
-  EXPECT_EQ(ReadWholeFile(dir.file("bog.msn.nodes.csv")),
+  EXPECT_EQ(WithoutPositions(ReadWholeFile(dir.file("bog.msn.nodes.csv"))),
             "node,units,populations\n1,2,south (2)\n2,1,north (1)\n3,1,north (1)\n");
   ASSERT_TRUE(s.PopulationSummary(0, false, true).ok());
   const std::string csv = ReadWholeFile(dir.file("bog.summary.csv"));
@@ -71,7 +83,7 @@ TEST(ExchangeTables, NetworkNodeTableOrdersPopulationsAsAsked) {
   for (bool sorted : {false, true}) {
     ASSERT_TRUE(
         s.SpanningNetwork(MlgDistanceKind::kAllelic, false, NetworkTies::kPoppr, sorted).ok());
-    EXPECT_EQ(ReadWholeFile(dir.file("bay.msn.nodes.csv")),
+    EXPECT_EQ(WithoutPositions(ReadWholeFile(dir.file("bay.msn.nodes.csv"))),
               std::string("node,units,populations\n1,2,") +
                   (sorted ? "alpha (1); zeta (1)" : "zeta (1); alpha (1)") + "\n2,1,alpha (1)\n");
   }

@@ -334,6 +334,23 @@ Status BuildSpanningNetwork(const MlgDistanceRows& distances, NetworkTies ties,
   }
   triangle.clear();
   triangle.shrink_to_fit();
+  // The edges found on the floats carry the distances as computed (13/3,
+  // not the float nearest to it): one row of the table per first node.
+  {
+    std::vector<double> row(static_cast<size_t>(n), 0.0);
+    int filled = 0;
+    for (SpanningEdge& e : out.edges) {
+      if (e.from != filled) {
+        if (progress.Cancelled()) return Status::Cancelled();
+        distances.FillRow(e.from, e.from + 1, row);
+        filled = e.from;
+      }
+      // A table whose row disagrees with the float it gave keeps the float.
+      const double exact = row[e.to - 1];
+      if (e.to > e.from && static_cast<float>(exact) == static_cast<float>(e.distance))
+        e.distance = exact;
+    }
+  }
   progress.SetPosition(60);
   return Layout(n, progress, out, network);
 }
@@ -342,7 +359,7 @@ GroupDistanceRows::GroupDistanceRows(const MlgDistanceRows& mlgDistances,
                                      const std::vector<int>& groupOfMlg, int groupCount)
     : n_(groupCount),
       matrix_(static_cast<size_t>(groupCount) * (groupCount > 0 ? groupCount - 1 : 0) / 2,
-              std::numeric_limits<float>::infinity()) {
+              std::numeric_limits<double>::infinity()) {
   const int g = mlgDistances.mlgCount();
   std::vector<double> row(static_cast<size_t>(g), 0.0);
   for (int j = 1; j < g; ++j) {
@@ -351,8 +368,8 @@ GroupDistanceRows::GroupDistanceRows(const MlgDistanceRows& mlgDistances,
     for (int k = j + 1; k <= g; ++k) {
       const int b = groupOfMlg[k - 1] - 1;
       if (a == b) continue;
-      float& ab = a < b ? at(a, b) : at(b, a);
-      ab = std::min(ab, static_cast<float>(row[k - 1]));
+      double& ab = a < b ? at(a, b) : at(b, a);
+      ab = std::min(ab, row[k - 1]);
     }
   }
 }

@@ -60,7 +60,8 @@ std::vector<int> PopprNodeOrder(const std::vector<int>& nodeOfUnit, int n);
 // Builds the network over nodes 1..n of `distances`; `nodeRank` (0-based
 // per node, index k-1) is the order of the nodes for poppr's tree and ties,
 // empty for node order.
-// Holds the n(n-1)/2 distances once, as floats, and for poppr's tree
+// Holds the n(n-1)/2 distances once, as floats (the edges found then take
+// their distances from `distances` again, exact), and for poppr's tree
 // igraph's graph of every pair (see SpanningNetworkBytes: 50 MB at
 // n = 5,000 with every tied edge, about 1.1 GB with poppr's); the tree and
 // the tie search cost O(n^2 log n) time at most. The layout is seeded, so the
@@ -80,7 +81,7 @@ double SpanningNetworkBytes(double n, NetworkTies ties);
 
 // Distances between groups of MLGs (lineages): the smallest distance between
 // an MLG of one and an MLG of the other. Holds the n(n-1)/2 group distances
-// as floats.
+// as doubles (the network's edges carry them exactly).
 class GroupDistanceRows : public MlgDistanceRows {
  public:
   // groupOfMlg[m-1] is the group (1..groupCount) of MLG m.
@@ -90,16 +91,16 @@ class GroupDistanceRows : public MlgDistanceRows {
   void FillRow(int j, int first, std::vector<double>& row) const override;
 
  private:
-  float& at(int a, int b) {  // a < b, 0-based
+  double& at(int a, int b) {  // a < b, 0-based
     return matrix_[static_cast<size_t>(a) * n_ - static_cast<size_t>(a) * (a + 1) / 2 +
                    (b - a - 1)];
   }
-  float at(int a, int b) const {
+  double at(int a, int b) const {
     return matrix_[static_cast<size_t>(a) * n_ - static_cast<size_t>(a) * (a + 1) / 2 +
                    (b - a - 1)];
   }
   int n_;
-  std::vector<float> matrix_;
+  std::vector<double> matrix_;
 };
 
 }  // namespace vireltan
