@@ -11,8 +11,8 @@
 
 #include "app/chart_drawer.h"
 #include "app/figure_dialog.h"
-#include "app/map_view.h"
 #include "app/main_window_parts.h"
+#include "app/map_view.h"
 
 namespace vireltan::app {
 

@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/snp_open_dialog.h"
 #include "app/main_window.h"
+#include "app/snp_open_dialog.h"
 #include "support/sheet_builder.h"
 
 namespace vireltan::app {
