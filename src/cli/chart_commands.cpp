@@ -106,7 +106,8 @@ std::vector<Command> ChartCommands() {
       {"save-graph",
        "File > Save Graph: write every chart drawn by the commands before it, each once "
        "(.pareto, .combiind, .combiloc, .permind, .permloc, .gendist, .microsatdist, .subrange, "
-       ".correlogram, and .callrate for the call rates of SNP data drawn at Open; .svg and .png "
+       ".correlogram, .ia and .POPULATION.ia, .pairwise-fst, .pcoa, .ibd, and .callrate for the "
+       "call rates of SNP data drawn at Open; .svg and .png "
        "unless --format says otherwise); an error when none was "
        "drawn. The minimum spanning network (.msn) waits for it whatever commands follow msn.",
        FigureOptionSpecs(true),
